@@ -1,0 +1,26 @@
+// JSON text helpers shared by every solver kind. Each kind writes its own
+// layout by hand; string values and bare numbers go through these helpers.
+#ifndef SOLVARIUM_COMMON_JSON_TEXT_H_
+#define SOLVARIUM_COMMON_JSON_TEXT_H_
+
+#include <string>
+
+namespace solvarium {
+
+// Escapes `text` for use inside a JSON string literal (without the quotes):
+// '"', '\\' and every control character below 0x20. Other bytes, UTF-8
+// included, pass unchanged, so ordinary names come out byte for byte.
+std::string jsonEscape(const std::string& text);
+
+// `"` + jsonEscape(text) + `"`.
+std::string jsonQuote(const std::string& text);
+
+// True when `text` is a valid JSON number literal (RFC 8259 grammar).
+bool isJsonNumber(const std::string& text);
+
+// `text` as is when it is a valid JSON number, else jsonQuote(text).
+std::string jsonNumberOrString(const std::string& text);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_COMMON_JSON_TEXT_H_

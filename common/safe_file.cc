@@ -1,0 +1,102 @@
+#include "common/safe_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace solvarium {
+namespace {
+
+void setError(std::string* error, const std::string& what, const std::string& path, int err) {
+  if (error) *error = what + " '" + path + "': " + std::strerror(err);
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error) {
+  std::string dir = ".";
+  std::string::size_type slash = path.rfind('/');
+  if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
+  std::string tmpl = dir + "/.solvarium-tmp-XXXXXX";
+  int fd = mkostemp(&tmpl[0], O_CLOEXEC);
+  if (fd < 0) {
+    setError(error, "Cannot create temporary file for", path, errno);
+    return false;
+  }
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      ::unlink(tmpl.c_str());
+      setError(error, "Cannot write", path, err);
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  // Keep the permissions a plain fopen() would give (mkstemp uses 0600).
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat old;
+  mode_t mode = (::stat(path.c_str(), &old) == 0) ? (old.st_mode & 07777) : (0666 & ~mask);
+  if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+    int err = errno;
+    ::close(fd);
+    ::unlink(tmpl.c_str());
+    setError(error, "Cannot write", path, err);
+    return false;
+  }
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(tmpl.c_str());
+    setError(error, "Cannot close", path, err);
+    return false;
+  }
+  if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+    int err = errno;
+    ::unlink(tmpl.c_str());
+    setError(error, "Cannot replace", path, err);
+    return false;
+  }
+  return true;
+}
+
+bool readWholeFile(const std::string& path, std::string* data, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    setError(error, "Cannot open", path, errno);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (error) *error = "Not a regular file '" + path + "'";
+    return false;
+  }
+  data->clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      setError(error, "Cannot read", path, err);
+      return false;
+    }
+    if (n == 0) break;
+    data->append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+}  // namespace solvarium

@@ -1,0 +1,22 @@
+// Whole-file reads and crash-safe whole-file writes.
+#ifndef SOLVARIUM_COMMON_SAFE_FILE_H_
+#define SOLVARIUM_COMMON_SAFE_FILE_H_
+
+#include <string>
+
+namespace solvarium {
+
+// Writes `data` to a fresh temporary file in the directory of `path`, checks
+// every write, flush and close, then renames it over `path`. On failure the
+// previous file stays whole, the temporary file is removed, `error` (when not
+// null) receives a text naming the path and the system error, and the result
+// is false.
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error);
+
+// Reads the whole regular file `path` into `data`. False (with `error`) when
+// it cannot be opened, is not a regular file or a read fails.
+bool readWholeFile(const std::string& path, std::string* data, std::string* error);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_COMMON_SAFE_FILE_H_

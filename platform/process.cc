@@ -1,0 +1,100 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace solvarium {
+namespace platform {
+
+bool parsePid(const std::string& text, long* pid) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+  if (value <= 0 || value > INT_MAX) return false;
+  *pid = value;
+  return true;
+}
+
+bool isProcessAlive(long pid) {
+  if (pid <= 0 || pid > INT_MAX) return false;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+  FILE* f = std::fopen(path, "re");
+  if (!f) return true;  // no procfs: trust kill()
+  char buf[512];
+  size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  buf[n] = '\0';
+  // The state follows the last ')' (the command name may contain one).
+  const char* close = std::strrchr(buf, ')');
+  if (!close || close[1] != ' ') return true;
+  char state = close[2];
+  return state != 'Z' && state != 'X' && state != 'x';
+}
+
+long currentProcessId() { return static_cast<long>(::getpid()); }
+
+void sleepMilliseconds(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+ProgramResult runProgram(const std::vector<std::string>& argv) {
+  ProgramResult result;
+  if (argv.empty() || argv[0].empty()) {
+    result.error = "empty program name";
+    return result;
+  }
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+
+  pid_t child = 0;
+  int rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    result.error = std::string("cannot start '") + argv[0] + "': " + std::strerror(rc);
+    return result;
+  }
+  result.started = true;
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) {
+      result.error = std::string("cannot wait for '") + argv[0] + "': " + std::strerror(errno);
+      return result;
+    }
+  }
+  if (WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.error = std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
+  }
+  return result;
+}
+
+}  // namespace platform
+}  // namespace solvarium

@@ -1,0 +1,39 @@
+// POSIX twins of the Windows process calls the service relies on.
+#ifndef SOLVARIUM_PLATFORM_PROCESS_H_
+#define SOLVARIUM_PLATFORM_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace solvarium {
+namespace platform {
+
+// Parses a process id: all of `text` must be a decimal number in 1..INT_MAX
+// (leading blanks allowed, as strtol does). Returns false otherwise.
+bool parsePid(const std::string& text, long* pid);
+
+// True while process `pid` exists and is not a zombie. A pid <= 0 is never
+// alive (kill(0,0) and kill(-1,0) would succeed, so they are never called).
+bool isProcessAlive(long pid);
+
+// getpid().
+long currentProcessId();
+
+// Sleeps the calling thread.
+void sleepMilliseconds(long ms);
+
+// Result of running a program to its end.
+struct ProgramResult {
+  bool started = false;     // false: the program could not be started
+  int exitCode = -1;        // exit status when it ended normally, else -1
+  std::string error;        // why it could not be started or how it ended
+};
+
+// Starts `argv[0]` (searched on PATH when it has no '/') with exactly the
+// given argument vector, no shell, stdin from /dev/null, and waits for it.
+ProgramResult runProgram(const std::vector<std::string>& argv);
+
+}  // namespace platform
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_PLATFORM_PROCESS_H_
