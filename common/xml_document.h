@@ -1,0 +1,34 @@
+// Safe parsing of a whole XML text held in memory with an ACEXML SAX handler.
+// Shared by every reader of solver XML (monitor data, metadata, descriptions).
+#ifndef SOLVARIUM_COMMON_XML_DOCUMENT_H_
+#define SOLVARIUM_COMMON_XML_DOCUMENT_H_
+
+#include <cstddef>
+#include <string>
+
+class ACEXML_DefaultHandler;
+
+namespace solvarium {
+
+// Deepest element nesting accepted; the parser recurses once per level.
+inline constexpr std::size_t kMaxXmlNesting = 1000;
+
+// Parses `text` with `handler` as content handler, DTD handler, entity
+// resolver and error handler, under the system id `systemId`.
+//
+// Before parsing: a UTF-8 byte-order mark is stripped and an XML declaration
+// is prepended unless the text starts with "<?xml". A text holding a NUL
+// byte, "<!DOCTYPE" or "<!ENTITY" (any case), or elements nested deeper than
+// kMaxXmlNesting, is refused without being parsed (no external entity is ever
+// opened).
+//
+// Returns true when the parse ended normally. Otherwise returns false and
+// sets `error` (when not null) to the failure: "<exception id>: <message>"
+// for the parser's exception, or a text naming the refused construct. The
+// handler may have received callbacks before a failure.
+bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
+                      const std::string& systemId, std::string* error);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_COMMON_XML_DOCUMENT_H_

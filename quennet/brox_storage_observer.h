@@ -1,0 +1,33 @@
+// Collects the state of one Brox run, as its run information reports it,
+// into a StatusRecord. One observer per run read.
+#ifndef SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
+#define SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
+
+#include "quennet/brox_status.h"
+#include "quennet/xoq/gui_information_observer.h"
+
+namespace BROX {
+
+class CBroxStorageObserver : public xoq::GuiInformationObserver {
+ public:
+  CBroxStorageObserver() = default;
+
+  void configurationFound(const xoq::GuiInformationReader& source, int32_t number,
+                          const xoq::ConfigurationDescription& configuration) override;
+  void runDescribed(const xoq::GuiInformationReader& source,
+                    const xoq::RunDescription& run) override;
+  void progressReported(const xoq::GuiInformationReader& source, const std::string& quantity,
+                        const std::string& value) override;
+  void runEnded(const xoq::GuiInformationReader& source, const std::string& reason) override;
+  void messageReported(const xoq::GuiInformationReader& source, const std::string& text) override;
+
+  // The state collected so far.
+  const StatusRecord& record() const { return record_; }
+
+ private:
+  StatusRecord record_;
+};
+
+}  // namespace BROX
+
+#endif  // SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_

@@ -1,0 +1,139 @@
+#include "quennet/xoq/gui_information_reader.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "quennet/xoq/error.h"
+#include "quennet/xoq/gui_information_observer.h"
+
+namespace xoq {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Splits "keyword rest" at the first blank. False when `line` does not start
+// with `keyword` followed by a blank or the end of the line.
+bool takeKeyword(const std::string& line, const char* keyword, std::string* rest) {
+  const std::string word(keyword);
+  if (line.compare(0, word.size(), word) != 0) return false;
+  if (line.size() == word.size()) {
+    rest->clear();
+    return true;
+  }
+  const char next = line[word.size()];
+  if (next != ' ' && next != '\t') return false;
+  *rest = line.substr(word.size() + 1);
+  return true;
+}
+
+// Splits `text` into its first blank-separated word and the rest.
+void splitFirstWord(const std::string& text, std::string* word, std::string* rest) {
+  const std::size_t blank = text.find_first_of(" \t");
+  if (blank == std::string::npos) {
+    *word = text;
+    rest->clear();
+  } else {
+    *word = text.substr(0, blank);
+    *rest = text.substr(blank + 1);
+  }
+}
+
+bool parseInt32(const std::string& text, int32_t* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+  if (parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+}  // namespace
+
+GuiInformationReader::GuiInformationReader(bool isDirectory, const std::string& runPath,
+                                           const std::string& sourceName)
+    : informationFile_(isDirectory ? runPath + "/gui-err.txt" : runPath), sourceName_(sourceName) {}
+
+void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
+  if (observer != nullptr) observers_.push_back(observer);
+}
+
+bool GuiInformationReader::processNewLines() {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(informationFile_.c_str(), "rb"));
+  if (!file) return false;
+  if (offset_ > static_cast<uint64_t>(LLONG_MAX) ||
+      fseeko(file.get(), static_cast<off_t>(offset_), SEEK_SET) != 0) {
+    return false;
+  }
+
+  bool readAny = false;
+  std::string line;         // kept text of the current line
+  uint64_t lineBytes = 0;   // all bytes of the current line, kept or not
+  char chunk[8192];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    for (std::size_t i = 0; i < got; ++i) {
+      const char c = chunk[i];
+      if (c != '\n') {
+        if (line.size() < kMaxLineLength) line.push_back(c);
+        ++lineBytes;
+        continue;
+      }
+      // Consume the line before delivering it, so that an error line is not
+      // read again by the next call.
+      offset_ += lineBytes + 1;
+      readAny = true;
+      const bool overlong = lineBytes > kMaxLineLength;
+      lineBytes = 0;
+      if (overlong) {
+        line.clear();
+        continue;
+      }
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      std::string complete;
+      complete.swap(line);
+      processLine(complete);
+    }
+  }
+  return readAny;
+}
+
+void GuiInformationReader::processLine(const std::string& line) {
+  std::string rest;
+  if (takeKeyword(line, "run", &rest)) {
+    RunDescription run;
+    splitFirstWord(rest, &run.multiConfig, &run.name);
+    for (GuiInformationObserver* observer : observers_) observer->runDescribed(*this, run);
+  } else if (takeKeyword(line, "configuration", &rest)) {
+    std::string number;
+    ConfigurationDescription configuration;
+    splitFirstWord(rest, &number, &configuration.name);
+    int32_t value = 0;
+    if (!parseInt32(number, &value)) return;  // malformed: skipped like any unknown line
+    for (GuiInformationObserver* observer : observers_) {
+      observer->configurationFound(*this, value, configuration);
+    }
+  } else if (takeKeyword(line, "progress", &rest)) {
+    std::string quantity, value;
+    splitFirstWord(rest, &quantity, &value);
+    for (GuiInformationObserver* observer : observers_) {
+      observer->progressReported(*this, quantity, value);
+    }
+  } else if (takeKeyword(line, "end", &rest)) {
+    for (GuiInformationObserver* observer : observers_) observer->runEnded(*this, rest);
+  } else if (takeKeyword(line, "message", &rest)) {
+    for (GuiInformationObserver* observer : observers_) observer->messageReported(*this, rest);
+  } else if (takeKeyword(line, "error", &rest)) {
+    throw Error(sourceName_ + ": " + rest);
+  }
+  // Anything else (comments, blank lines, unknown keywords) is skipped.
+}
+
+}  // namespace xoq

@@ -1,0 +1,49 @@
+// CCoSolverUnit: servant of KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit, a
+// client's generic entry point. It answers who the solver is and hands out
+// the owner's scripting and file-system objects; four operations are not
+// offered and raise ENotSupported.
+//
+// Ownership: created with `new` by its owner (kind servant or UDF unit), which
+// outlives it and deletes it. Threads: one request at a time (child POA).
+#ifndef SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
+#define SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
+
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "service/solver_kind_owner.h"
+
+namespace solvarium {
+
+class CCoSolverUnit : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit {
+ public:
+  // `kind` is 1..4; `owner` creates this servant and is not owned. Keeps a
+  // duplicate of the owner's ORB.
+  CCoSolverUnit(int kind, SolverKindOwner* owner);
+  ~CCoSolverUnit() override;
+  CCoSolverUnit(const CCoSolverUnit&) = delete;
+  CCoSolverUnit& operator=(const CCoSolverUnit&) = delete;
+
+  PortableServer::POA_ptr _default_POA() override;
+
+  char* getSolverId() override;
+  char* getAcessType() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_ptr getCollaborativeSolverUnit() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_ptr getInstantSolverUnit() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_ptr getCommandScripting() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_ptr getReportScripting() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoAdvancedParameters_ptr getAdvancedParameters() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoPublicParameters_ptr getPublicParameters(
+      const char* parameterSet) override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoCollaborativeControls_ptr getCollaborativeControls() override;
+  KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem_ptr getFileSystem() override;
+
+  int kind() const { return kind_; }
+
+ private:
+  int kind_;
+  SolverKindOwner* owner_;  // not owned
+  CORBA::ORB_var orb_;
+};
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_

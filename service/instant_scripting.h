@@ -1,0 +1,77 @@
+// CInstantScripting: servant of KORLEN_AAS_v1_0_0::Solvers::ICoScripting, the
+// generic entry for "aaS." command texts. It answers the "aaS_internal."
+// commands itself, passes every other command to its owner's interpreter
+// and translates the kind modules' exceptions into their generic twins. It
+// also keeps the solver unit's state-flag map, written by the kinds'
+// broadcast handlers and the Brox liveness check.
+//
+// Ownership: created with `new` by its owner (kind servant or UDF unit) and
+// deleted by it; never frees the owner. Threads: used one request at a time
+// (single-thread child POA); the map takes no lock.
+#ifndef SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
+#define SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
+
+#include <map>
+#include <string>
+
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "service/solver_kind_owner.h"
+
+namespace solvarium {
+
+// State name -> on/off, in byte-wise name order. A name set off stays present.
+using StateFlagMap = std::map<std::string, bool>;
+
+class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
+ public:
+  // `kind` is 1..4; `owner` is the kind servant or UDF unit creating this
+  // servant (not owned). For kinds 1..3 the owner's ownerIorText() is read
+  // here; for kind 4 this servant's own ICoScripting IOR is made with the
+  // owner's ORB (needs the servant POA to exist).
+  CInstantScripting(int kind, SolverKindOwner* owner);
+  ~CInstantScripting() override;
+  CInstantScripting(const CInstantScripting&) = delete;
+  CInstantScripting& operator=(const CInstantScripting&) = delete;
+
+  PortableServer::POA_ptr _default_POA() override;
+
+  // ICoScripting.
+  char* getScriptingLanguageId() override;
+  char* getAcessType() override;
+  KORLEN_AAS_v1_0_0::Types::CoStrings* getStatus() override;
+  void execute(const char* command) override;
+  char* executeToString(const char* command) override;
+  char* executeDelayed(const char* command) override;
+  char* retrieveDelayedOutput(const char* ticket) override;
+
+  // True when `command` begins with "aaS_internal.".
+  static bool isInternalCommand(const char* command);
+  // Answers one "aaS_internal." command; EScriptGenericError for others.
+  char* runInternalCommand(const char* command);
+
+  // State-flag map, written by the kinds' broadcast handlers.
+  void setStateFlag(const std::string& name, bool on);
+  bool getStateFlag(const std::string& name) const;   // false when absent
+  bool hasStateFlag(const std::string& name) const;   // present, on or off
+  void clearStateFlags();
+  // Every name that is on, in map order, each followed by "\n"; "" if none.
+  std::string stateFlagsText() const;
+  const StateFlagMap& stateFlags() const { return stateFlags_; }
+
+  int kind() const { return kind_; }
+  const std::string& ownerIor() const { return ownerIor_; }
+
+ private:
+  // The owner's interpreter with the kind-module exceptions translated.
+  char* callInterpreter(const char* command);
+
+  int kind_;
+  SolverKindOwner* owner_;   // not owned
+  std::string ownerIor_;
+  std::string scriptingLanguageId_;
+  StateFlagMap stateFlags_;
+};
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_

@@ -1,0 +1,32 @@
+#include "service/service_log.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/process.h"
+
+namespace solvarium {
+
+bool appendText(const std::string& fileName, const std::string& text) {
+  std::FILE* file = std::fopen(fileName.c_str(), "ae");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return (std::fclose(file) == 0) && written;
+}
+
+void printText(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string instantErrorFileName() {
+  return "instant_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";
+}
+
+void endProcess(int code) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(code);
+}
+
+}  // namespace solvarium

@@ -1,0 +1,26 @@
+// Console and error-file output of the service core, and ending the process.
+#ifndef SOLVARIUM_SERVICE_SERVICE_LOG_H_
+#define SOLVARIUM_SERVICE_SERVICE_LOG_H_
+
+#include <string>
+
+namespace solvarium {
+
+// Appends `text` to `fileName` in the working directory (created when
+// absent; opened and closed for this one text). False when it cannot be
+// written; nothing is reported then.
+bool appendText(const std::string& fileName, const std::string& text);
+
+// Writes `text` to standard output as is and flushes it.
+void printText(const std::string& text);
+
+// "instant_aas_error_<pid>.txt" with this process's id.
+std::string instantErrorFileName();
+
+// Flushes standard output and error and ends the process at once with
+// `code`, without running static destructors while the ORB's threads run.
+[[noreturn]] void endProcess(int code);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_SERVICE_LOG_H_

@@ -1,0 +1,294 @@
+#include "service/solvarium_server.h"
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
+#include <ace/Time_Value.h>
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "AAS_CORBA.hh"
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "common/safe_file.h"
+#include "service/servant_poa.h"
+#include "service/service_log.h"
+#include "service/start_options.h"
+#include "service/watcher_buffers.h"
+
+namespace solvarium {
+
+namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+
+namespace {
+
+const char kShuttingDown[] = "Shutting down...\n";
+
+std::string orNull(const char* text, const char* absent) {
+  return text != nullptr ? std::string(text) : std::string(absent);
+}
+
+std::string field(const char* name, const char* value) {
+  return std::string(name) + ": <" + orNull(value, "") + ">\n";
+}
+
+std::string field(const char* name, long value) {
+  return std::string(name) + ": <" + std::to_string(value) + ">\n";
+}
+
+std::string header(const char* what) {
+  return std::string("\n\n") + what + " caught executing solver will\n\n";
+}
+
+// Prints `text`, appends it to the start-up error file and ends with 1.
+[[noreturn]] void failStart(const std::string& text) {
+  printText(text);
+  appendText(instantErrorFileName(), text);
+  endProcess(1);
+}
+
+std::string systemExceptionText(const CORBA::SystemException& e) {
+  std::string text = e._name();
+  const char* minor = e.NP_minorString();
+  if (minor != nullptr) text += std::string(" (") + minor + ")";
+  return text;
+}
+
+}  // namespace
+
+CSolvariumServer::CSolvariumServer(int argc, const char* const* argv, int kind,
+                                   const UdfDescription* udf)
+    : kind_(kind) {
+  serverName_ = serverNameForKind(kind);
+  requiresSessionManager_ = requiresSessionManager(kind);
+  if (serverName_.empty()) return;
+  if (!startOrb(argc, argv)) return;
+
+  printText(serverName_ + " starting...\n");
+
+  try {
+    createSolverObject(udf);
+    publishKeys(argc, argv);
+  } catch (const std::string& text) {
+    failStart(text + "\n");
+  } catch (const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
+    failStart("\nError executing <" + orNull(e.command, "NULL") + ">\n" + "\nError info:\n " +
+              orNull(e.errorInfo, "<NULL>") + "\n" + "\nCommand output:\n " +
+              orNull(e.commandOutput, "<NULL>") + "\n");
+  } catch (...) {
+    failStart("Unknown error starting aaS solver\n");
+  }
+
+  orb_->run();
+  markShutdownBegun();
+  shutdown();
+  printText(kShuttingDown);
+}
+
+CSolvariumServer::~CSolvariumServer() {
+  solverObject_.reset();
+  clearServantPoa();
+  rootPoa_ = PortableServer::POA::_nil();
+  orb_ = CORBA::ORB::_nil();
+}
+
+bool CSolvariumServer::startOrb(int argc, const char* const* argv) {
+  const ListenEndpoint endpoint =
+      listenEndpoint(argc, argv, std::getenv("AAS_PORTS"), std::getenv("AAS_HOST"));
+  std::vector<std::string> arguments = orbArguments(serverName_, endpoint);
+  std::vector<char*> orbArgv;
+  for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
+  orbArgv.push_back(nullptr);
+  int orbArgc = static_cast<int>(arguments.size());
+
+  try {
+    orb_ = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
+  } catch (const CORBA::Exception&) {
+    orb_ = CORBA::ORB::_nil();
+  }
+  if (CORBA::is_nil(orb_.in())) {
+    printText("Error: cannot initialize Object Request Broker (ORB)\n");
+    endProcess(1);
+  }
+
+  try {
+    CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");
+    if (CORBA::is_nil(object.in())) {
+      printText("Error: Root Portable Object Adapter is not initialized\n");
+      endProcess(1);
+    }
+    rootPoa_ = PortableServer::POA::_narrow(object.in());
+    if (CORBA::is_nil(rootPoa_.in())) {
+      printText("Error: Root Portable Object Adapter is not initialized\n");
+      endProcess(1);
+    }
+    PortableServer::POAManager_var manager = rootPoa_->the_POAManager();
+    manager->activate();
+
+    // One child POA for every servant: one request at a time, also for the
+    // watcher's calls from its own thread.
+    CORBA::PolicyList policies;
+    policies.length(2);
+    policies[0] = rootPoa_->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
+    policies[1] = rootPoa_->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
+    PortableServer::POA_var servants =
+        rootPoa_->create_POA("SolvariumServants", manager.in(), policies);
+    for (CORBA::ULong i = 0; i < policies.length(); ++i) policies[i]->destroy();
+    setServantPoa(servants.in());
+  } catch (const CORBA::SystemException& e) {
+    printText("Error:\n" + systemExceptionText(e) + "\n");
+    endProcess(1);
+  } catch (const CORBA::Exception& e) {
+    printText(std::string("Error:\n") + e._name() + "\n");
+    endProcess(1);
+  }
+  return true;
+}
+
+void CSolvariumServer::createSolverObject(const UdfDescription* udf) {
+  if (kind_ < 1 || kind_ > 4) return;
+  solverObject_.reset(new SolverObject(orb_.in(), kind_, kind_ == 4 ? udf : nullptr));
+  key_ = solverObject_->publishedIor();
+}
+
+void CSolvariumServer::publishKeys(int argc, const char* const* argv) {
+  printKey();
+  handShakeSessionManager();
+  copyKeyForChecker();
+  writeKeyFiles(argc, argv);
+}
+
+void CSolvariumServer::printKey() {
+  if (key_.empty()) return;
+  printText("\nSolvarium key: \n" + key_ + "\n");
+}
+
+void CSolvariumServer::handShakeSessionManager() {
+  if (key_.empty()) return;
+  const char* address = std::getenv("KORLEN_SESSION_MANAGER_SOCKET");
+  if (address == nullptr) {
+    const std::string line = "No registered " + serverName_ + " exception clients!\n";
+    printText(line);
+    if (requiresSessionManager_) {
+      appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
+      printText(kShuttingDown);
+      endProcess(1);
+    }
+    return;
+  }
+  if (*address == '\0') return;
+
+  const std::string connectFailed = std::string("Cannot connect with exception client!\n") +
+                                    kShuttingDown;
+  ACE_INET_Addr peer;
+  if (peer.set(address) != 0) failStart(connectFailed);
+  ACE_SOCK_Connector connector;
+  ACE_Time_Value timeout(10);
+  if (connector.connect(sessionManager_, peer, &timeout) == -1) failStart(connectFailed);
+  ::fcntl(sessionManager_.get_handle(), F_SETFD, FD_CLOEXEC);
+  const ssize_t sent = sessionManager_.send_n(key_.data(), key_.size(), &timeout);
+  if (sent < 0 || static_cast<size_t>(sent) != key_.size()) {
+    failStart(std::string("Cannot hand-shake with exception client!\n") + kShuttingDown);
+  }
+}
+
+void CSolvariumServer::copyKeyForChecker() {
+  if (key_.empty()) return;
+  solverUnitKeyBuffer().set(key_);
+}
+
+void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::string& text) {
+  std::string error;
+  if (!writeFileAtomically(fileName, text, &error)) {
+    printText("Warning: cannot write key file <" + fileName + ">: " + error + "\n");
+  }
+}
+
+void CSolvariumServer::writeKeyFiles(int argc, const char* const* argv) {
+  if (key_.empty()) return;
+  const char* value = nullptr;
+  switch (kind_) {
+    case 1: {
+      value = std::getenv("BROX_AAS_KEY_FILE");
+      const std::string name = value != nullptr ? value : "aaS_BROXSolvarium.txt";
+      writeKeyFile(name, key_);
+      writeKeyFile(instantTwinName(name), solverObject_->solverUnitIor());
+      break;
+    }
+    case 2: {
+      const std::string unitIor = solverObject_->solverUnitIor();
+      writeKeyFile("aaS_TalvoSolvarium.txt", key_);
+      printText("\nInstant ICoSolverUnit Talvo key: \n" + unitIor + "\n");
+      value = std::getenv("TALVO_AAS_KEY_FILE");
+      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_TalvoId.txt"), unitIor);
+      break;
+    }
+    case 3: {
+      const std::string unitIor = solverObject_->solverUnitIor();
+      writeKeyFile("aaS_GrendSolvarium.txt", key_);
+      const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
+      if (folder != nullptr && *folder != '\0') {
+        writeKeyFile(std::string(folder) + "/aaS_GrendSolvarium.txt", key_);
+      }
+      value = std::getenv("GREND_AAS_KEY_FILE");
+      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_GrendId.txt"), unitIor);
+      break;
+    }
+    case 4:
+      writeKeyFile(udfKeyFileName(argc, argv), key_);
+      break;
+    default:
+      break;
+  }
+}
+
+void CSolvariumServer::shutdown() {
+  if (!solverObject_) return;
+  std::string report;
+  try {
+    CORBA::String_var answer = solverObject_->saveMonitorsJson();
+    return;
+  } catch (const BE::EInstantYesNoQuestion& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantYesNoQuestion") +
+             field("questionType", static_cast<long>(e.questionType)) +
+             field("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer) +
+             field("defaultAnswer", e.defaultAnswer) + field("questionHelp", e.questionHelp) +
+             field("questionMessage", e.questionMessage);
+  } catch (const BE::EInstantReadUnquotedString& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantReadUnquotedString") +
+             field("questionType", static_cast<long>(e.questionType)) +
+             field("questionPrompt", e.questionPrompt) + field("defaultAnswer", e.defaultAnswer) +
+             field("questionHelp", e.questionHelp) + field("questionMessage", e.questionMessage);
+  } catch (const BE::EInstantReadQGenericQuestion& e) {
+    report = header("AS_CORBA::BROXInstant::Exceptions::EInstantReadQGenericQuestion") +
+             field("questionType", static_cast<long>(e.questionType)) +
+             field("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer) +
+             field("rawDefaultAnswer", e.rawDefaultAnswer) + field("questionHelp", e.questionHelp) +
+             field("questionMessage", e.questionMessage);
+  } catch (const BE::EInstantMenuGetQuestion& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantMenuGetQuestion") +
+             field("questionType", static_cast<long>(e.questionType)) +
+             field("questionPrompt", e.questionPrompt) + field("questionHelp", e.questionHelp) +
+             field("questionMenu", e.questionMenu);
+  } catch (const BE::EInstantScriptError& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError") +
+             field("errorType", static_cast<long>(e.errorType)) + field("command", e.command) +
+             field("errorInfo", e.errorInfo) + field("commandOutput", e.commandOutput);
+  } catch (const BE::EKorlenInvalidArgument& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EKorlenInvalidArgument") +
+             field("code", static_cast<long>(e.code)) + field("description", e.description) +
+             field("scope", e.scope) + field("interfaceName", e.interfaceName) +
+             field("operation", e.operation) + field("moreInfo", e.moreInfo) +
+             field("position", static_cast<long>(e.position));
+  } catch (const BE::EKorlenUnknown& e) {
+    report = header("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown") +
+             field("code", static_cast<long>(e.code)) + field("description", e.description) +
+             field("scope", e.scope) + field("interfaceName", e.interfaceName) +
+             field("operation", e.operation) + field("moreInfo", e.moreInfo);
+  } catch (...) {
+    report = "\n\nUnknown error executing solver will\n\n";
+  }
+  appendText("instant_aas.error", report);
+}
+
+}  // namespace solvarium

@@ -1,0 +1,54 @@
+// SolverObject: owns the servant of the chosen solver kind for the life of
+// the service, tells the server which IOR to publish and has the kind's own
+// interpreter save the monitors once more at shutdown. Main thread only.
+#ifndef SOLVARIUM_SERVICE_SOLVER_OBJECT_H_
+#define SOLVARIUM_SERVICE_SOLVER_OBJECT_H_
+
+#include <string>
+
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "service/udf_description.h"
+
+namespace BROX {
+class CBROXSolvarium;
+}
+
+namespace solvarium {
+
+class SolverObject {
+ public:
+  // Creates the kind's servant (which creates its generic servants) and
+  // activates the solver unit and scripting servants. Throws a std::string
+  // for a kind whose servant is not part of this build, and passes on what
+  // the kind servant's constructor throws. `udf` is used for kind 4 only.
+  SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf);
+  // Deletes the kind's servant (after the event loop has ended).
+  ~SolverObject();
+  SolverObject(const SolverObject&) = delete;
+  SolverObject& operator=(const SolverObject&) = delete;
+
+  // "" when this build has the kind's servant, else one line naming the
+  // kind (without "\n").
+  static std::string unavailableKindMessage(int kind);
+
+  // IOR text of the kind's published servant; "" for an unknown kind.
+  std::string publishedIor();
+  // IOR text of the generic solver unit; "" for an unknown kind.
+  std::string solverUnitIor();
+
+  // The final save through the kind's own interpreter. Brox: up to 10 tries,
+  // never throws. Other kinds: one try, exceptions pass to the caller.
+  // Answers a fresh string that the caller frees.
+  char* saveMonitorsJson();
+
+ private:
+  BROX::CBROXSolvarium* broxServant_ = nullptr;  // owned, kind 1
+  CORBA::ORB_var orb_;
+  int kind_;
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var solverUnit_;
+  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var scripting_;
+};
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_SOLVER_OBJECT_H_

@@ -1,0 +1,56 @@
+// CSolverProcessChecker: the service's second thread. It follows the solver
+// process of the chosen kind, sends "aaS_internal.tic_one_minute" into the
+// kind's interpreter once a minute, and shuts the service down (or, for the
+// UDF kind, ends the process) when the solver has gone.
+//
+// It learns the key only through solverUnitKeyBuffer() and calls the
+// servants only through object references made from it; the single-thread
+// servant POA keeps those calls apart from the main thread's requests. Once
+// shutdown has begun (shutdownBegun()) it neither ticks, nor calls shutdown,
+// nor ends the process.
+//
+// Lifetime: created by the entry and never destroyed while the process runs,
+// because its thread is never joined.
+#ifndef SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
+#define SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
+
+#include <ace/Task.h>
+
+#include <string>
+
+#include "service/udf_description.h"
+
+namespace solvarium {
+
+class CSolverProcessChecker : public ACE_Task_Base {
+ public:
+  // `udf` is read for kind 4 only (its "solverPid" text).
+  CSolverProcessChecker(int kind, const UdfDescription* udf);
+  ~CSolverProcessChecker() override;
+
+  // Checks the process id that the Brox and UDF variants follow, before the
+  // thread starts. Missing or invalid (not a number in 1..INT_MAX): prints
+  // the error lines, appends them to the kind's error file and ends the
+  // process with exit code 1.
+  void checkProcessId();
+
+  // Thread body: the variant of the kind; returns 1 at once for other kinds.
+  int svc() override;
+
+  // True while process `pid` exists and has not ended (zombies count as gone).
+  static bool isProcessAlive(long pid);
+
+ private:
+  int watchBroxSolver();
+  int watchTalvoSolver();
+  int watchGrendSolver();
+  int watchUdfSolver();
+
+  int kind_;
+  long pid_ = -1;          // Brox and UDF: the checked process id
+  std::string pidText_;    // the text it came from
+};
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_

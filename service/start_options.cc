@@ -1,0 +1,98 @@
+#include "service/start_options.h"
+
+#include <cstring>
+
+namespace solvarium {
+
+int solverKindFromArguments(int argc, const char* const* argv) {
+  if (argv != nullptr) {
+    for (int i = 0; i < argc; ++i) {
+      if (argv[i] == nullptr || std::strcmp(argv[i], "-solver") != 0) continue;
+      if (i + 1 < argc && argv[i + 1] != nullptr) {
+        const char* value = argv[i + 1];
+        if (std::strcmp(value, "talvo") == 0) return 2;
+        if (std::strcmp(value, "grend") == 0) return 3;
+        if (std::strcmp(value, "brox") == 0) return 1;
+        if (std::strcmp(value, "3p_aas") == 0) return 4;
+      }
+      break;  // only the first "-solver" counts
+    }
+  }
+  if (argc < 1 || argv == nullptr || argv[0] == nullptr) return 0;
+  const std::string program = argv[0];
+  if (program.find("BROXSolvarium") != std::string::npos) return 1;
+  if (program.find("TalvoSolvarium") != std::string::npos) return 2;
+  if (program.find("GrendSolvarium") != std::string::npos) return 3;
+  if (program.find("Solvarium") != std::string::npos) return 4;
+  return 0;
+}
+
+std::string serverNameForKind(int kind) {
+  switch (kind) {
+    case 1: return "BROXSolvarium";
+    case 2: return "TalvoSolvarium";
+    case 3: return "GrendSolvarium";
+    case 4: return "Solvarium";
+    default: return "";
+  }
+}
+
+bool requiresSessionManager(int kind) { return kind == 2 || kind == 3; }
+
+ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* portsEnv,
+                              const char* hostEnv) {
+  ListenEndpoint endpoint{"", "0"};
+  if (portsEnv != nullptr && *portsEnv != '\0') endpoint.port = portsEnv;
+  if (hostEnv != nullptr && *hostEnv != '\0') endpoint.host = hostEnv;
+  for (int i = 1; argv != nullptr && i < argc; ++i) {
+    if (argv[i] == nullptr || std::strlen(argv[i]) <= 2) continue;
+    if (std::strncmp(argv[i], "-p", 2) == 0) endpoint.port = argv[i] + 2;
+    if (std::strncmp(argv[i], "-h", 2) == 0) endpoint.host = argv[i] + 2;
+  }
+  return endpoint;
+}
+
+std::vector<std::string> orbArguments(const std::string& serverName,
+                                      const ListenEndpoint& endpoint) {
+  return {serverName,
+          "-ORBendPoint",
+          "giop:tcp:" + endpoint.host + ":" + endpoint.port,
+          "-ORBgiopMaxMsgSize",
+          "4294967295",
+          "-ORBnativeCharCodeSet",
+          "UTF-8",
+          "-ORBclientConnectTimeOutPeriod",
+          "10000"};
+}
+
+std::string instantTwinName(const std::string& name) {
+  const std::string::size_type separator = name.find_last_of("\\/");
+  if (separator == std::string::npos) return "instant_" + name;
+  return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
+}
+
+std::string udfKeyFileName(int argc, const char* const* argv) {
+  std::string name = "aaSUdf_Id.txt";
+  for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
+    if (argv[i] != nullptr && std::strcmp(argv[i], "-aas-key-file") == 0 &&
+        argv[i + 1] != nullptr) {
+      name = argv[i + 1];
+      ++i;
+    }
+  }
+  return name;
+}
+
+std::string udfConfigFileName(int argc, const char* const* argv) {
+  std::string name = "aas_udf_instant.xml";
+  for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
+    if (argv[i] != nullptr && std::strcmp(argv[i], "-aas-config-file") == 0 &&
+        argv[i + 1] != nullptr) {
+      name = argv[i + 1];
+      ++i;
+    }
+  }
+  return name;
+}
+
+}  // namespace solvarium

@@ -1,0 +1,40 @@
+// The texts that pass from the main thread to the solver process watcher:
+// the published key and the Grend solver's process id. Each holder keeps a
+// whole string behind a mutex, so a reader sees either nothing or the whole
+// text. Also the process-wide "shutdown has begun" mark, after which the
+// watcher neither ticks, nor calls shutdown, nor ends the process.
+#ifndef SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
+#define SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
+
+#include <mutex>
+#include <string>
+
+namespace solvarium {
+
+class SharedText {
+ public:
+  void set(const std::string& text);
+  std::string get() const;
+  bool empty() const;
+  void clear();
+
+ private:
+  mutable std::mutex mutex_;
+  std::string text_;  // guarded by mutex_
+};
+
+// The key (IOR text) the watcher connects to; written once by the server.
+SharedText& solverUnitKeyBuffer();
+// The Grend solver's process id as text; written by the Grend servant on
+// "broadcast::visited:grend-pid:".
+SharedText& grendPidBuffer();
+
+// Marks that the service is shutting down (a kind servant's `shutdown` call,
+// or the event loop has returned). Kind servants call it in `shutdown`
+// before stopping the ORB. Never reset.
+void markShutdownBegun();
+bool shutdownBegun();
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_

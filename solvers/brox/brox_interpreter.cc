@@ -1,0 +1,341 @@
+// The Brox "aaS." command interpreter: BROX::CBROXSolvarium::executeCommandToString
+// and the commands it answers itself.
+#include "solvers/brox/brox_interpreter.h"
+
+#include <cstdlib>
+#include <exception>
+#include <sstream>
+
+#include "AAS_CORBA.hh"
+#include "common/command_tokenizer.h"
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_servant.h"
+
+namespace BROX {
+
+namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
+
+namespace {
+
+const char* const kImplementsPrefix = "aaS.implements.";
+
+[[noreturn]] void scriptError(const std::string& command, const std::string& info) {
+  throw Ex::EInstantScriptError(1, command.c_str(), info.c_str(), "");
+}
+
+[[noreturn]] void question(const std::string& prompt, const std::string& defaultAnswer) {
+  throw Ex::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
+}
+
+void appendRun(const std::string& key, const StatusRecord& record, const std::string* session,
+               std::string* text) {
+  if (!record.multiConfig) {
+    *text += key + "\n";
+    return;
+  }
+  if (session != nullptr && record.name != *session) return;
+  for (const auto& configuration : record.configurations) {
+    *text += key + "/" + configuration.first + "\n";
+  }
+}
+
+}  // namespace
+
+const std::vector<std::string>& broxCommandNames() {
+  static const std::vector<std::string> names = {
+      "aaS.getenv",
+      "aaS.get_status",
+      "aaS.get_storage_status",
+      "aaS.terminate_solver",
+      "aaS.terminate",
+      "aaS.list_brox_directories",
+      "aaS.list_brox_def_files",
+      "aaS.list_brox_res_files",
+      "aaS.list_all_brox_storages",
+      "aaS.list_all_active_brox_storages",
+      "aaS.list_brox_out_files",
+      "aaS.set",
+      "aaS.get",
+      "aaS.list_report_plots",
+      "aaS.list_saved_report_plots",
+      "aaS.list_report_plots_with_persisted_data",
+      "aaS.amend_report_plots_will",
+      "aaS.list_saved_report_plots_with_persisted_data",
+      "aaS.list_monitors",
+      "aaS.list_monitors_with_persisted_data",
+      "aaS.list_monitors_last_values",
+      "aaS.list_saved_monitors_last_values",
+      "aaS.list_saved_monitors",
+      "aaS.list_saved_monitors_with_persisted_data",
+      "aaS.set_auto_save_period_json_monitors",
+      "aaS.retrieve_will_metadata",
+      "aaS.save_report_plots_with_persisted_data",
+      "aaS.retrieve_will",
+      "aaS.list_all_variable_names",
+      "aaS.list_active_variable_names",
+      "aaS.list_saved_variable_names",
+      "aaS.suggest",
+  };
+  return names;
+}
+
+std::string suggestText(const std::set<std::string>& commands) {
+  std::string text;
+  for (const std::string& name : commands) text += name + "\n";
+  return text;
+}
+
+std::string stripLeadingDotSlash(const std::string& listing) {
+  std::string text;
+  text.reserve(listing.size());
+  std::size_t lineStart = 0;
+  while (lineStart < listing.size()) {
+    std::size_t lineEnd = listing.find('\n', lineStart);
+    lineEnd = lineEnd == std::string::npos ? listing.size() : lineEnd + 1;
+    std::size_t from = lineStart;
+    if (listing.compare(lineStart, 2, "./") == 0) from += 2;
+    text.append(listing, from, lineEnd - from);
+    lineStart = lineEnd;
+  }
+  return text;
+}
+
+std::string runListText(const BroxStatusReader::ResultMap& results, const std::string* session) {
+  std::string text;
+  for (const auto& run : results) appendRun(run.first, run.second, session, &text);
+  return text;
+}
+
+std::string activeRunListText(const BroxStatusReader::ResultMap& results) {
+  std::string text;
+  for (const auto& run : results) {
+    if (!run.second.completed) appendRun(run.first, run.second, nullptr, &text);
+  }
+  return text;
+}
+
+bool parseAutoSavePeriod(const std::string& text, int32_t* minutes) {
+  std::istringstream stream(text);
+  int32_t value = 0;
+  if (!(stream >> value)) return false;
+  if (stream.peek() != std::char_traits<char>::eof()) return false;
+  if (value < 1) return false;
+  *minutes = value;
+  return true;
+}
+
+char* CBROXSolvarium::executeCommandToString(const char* command) {
+  checkSolverAlive();
+  const std::string text = command != nullptr ? command : "";
+  std::vector<std::string> tokens;
+  solvarium::TokenizeError error;
+  if (!solvarium::tokenizeCommand(text, &tokens, &error)) {
+    throw Ex::EKorlenInvalidArgument(1, error.message.c_str(), "Instant BROX aaS",
+                                     "ICoScriptingUnit", "executeCommandToString",
+                                     ("Command:\n" + text).c_str(),
+                                     solvarium::clampPosition(error.position));
+  }
+  if (tokens.empty()) {
+    throw Ex::EKorlenUnknown(1, "Empty instant aaS command", "", "", "", "");
+  }
+  std::string answer;
+  try {
+    answer = interpret(text, tokens);
+  } catch (const std::exception& e) {
+    // A failure of our own code (allocation, library) becomes a script error
+    // instead of an unknown system exception at the client.
+    scriptError(text, e.what());
+  } catch (const std::string& e) {
+    scriptError(text, e);
+  }
+  return CORBA::string_dup(answer.c_str());
+}
+
+std::string CBROXSolvarium::interpret(const std::string& command,
+                                      const std::vector<std::string>& tokens) {
+  const std::string& name = tokens[0];
+  const std::size_t n = tokens.size();
+
+  // "aaS.implements.<name>" alone, for a supported name: "True".
+  if (n == 1 && name.compare(0, 15, kImplementsPrefix) == 0 &&
+      supportedCommands.count("aaS." + name.substr(15)) != 0) {
+    return "True";
+  }
+
+  std::string result;
+  if (name == "aaS.getenv") return getenvCommand(command, tokens);
+  if (name == "aaS.get_status") {
+    CORBA::String_var text = getSolverStateText();
+    return text.in();
+  }
+  if (name == "aaS.get_storage_status") {
+    CORBA::String_var text = getStorageStatusJson();
+    return text.in();
+  }
+  if (name == "aaS.terminate_solver") {
+    monitors->terminateSolver(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS.terminate") {
+    monitors->terminateAllSolvers(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS.list_brox_directories") {
+    monitors->listDirectories(result, tokens, command);
+    return stripLeadingDotSlash(result);
+  }
+  if (name == "aaS.list_brox_def_files") {
+    monitors->listDefFiles(result, tokens, command);
+    return stripLeadingDotSlash(result);
+  }
+  if (name == "aaS.list_brox_res_files") {
+    monitors->listResFiles(result, tokens, command);
+    return stripLeadingDotSlash(result);
+  }
+  if (name == "aaS.list_all_brox_storages") return runListCommand(command, tokens, false);
+  if (name == "aaS.list_all_active_brox_storages") return runListCommand(command, tokens, true);
+  if (name == "aaS.list_brox_out_files") {
+    monitors->listOutFiles(result, tokens, command);
+    return stripLeadingDotSlash(result);
+  }
+  if (name == "aaS.set") return setCommand(command, tokens);
+  if (name == "aaS.get") return getCommand(command, tokens);
+  if (name == "aaS.list_all_variable_names" || name == "aaS.list_active_variable_names" ||
+      name == "aaS.list_saved_variable_names") {
+    monitors->listVariableNames(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS.list_report_plots" || name == "aaS.list_saved_report_plots" ||
+      name == "aaS.list_report_plots_with_persisted_data" ||
+      name == "aaS.amend_report_plots_will" ||
+      name == "aaS.list_saved_report_plots_with_persisted_data") {
+    return reportPlotCommand(command, tokens);
+  }
+  if (name == "aaS.list_monitors" || name == "aaS.list_saved_monitors") {
+    monitors->listMonitors(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS.list_monitors_with_persisted_data" ||
+      name == "aaS.list_saved_monitors_with_persisted_data") {
+    monitors->listMonitorsWithPersistedData(result, tokens, command, false);
+    return result;
+  }
+  if (name == "aaS.list_monitors_last_values" || name == "aaS.list_saved_monitors_last_values") {
+    monitors->listMonitorsLastValues(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS_internal.tic_one_minute") return tickCommand();
+  if (name == "aaS.set_auto_save_period_json_monitors") {
+    return autoSavePeriodCommand(command, tokens);
+  }
+  if (name == "aaS.retrieve_will_metadata") {
+    return retrieveWillMetadataCommand(command, tokens);
+  }
+  if (name == "aaS.save_report_plots_with_persisted_data") {
+    return saveReportPlotsCommand(command, tokens);
+  }
+  if (name == "aaS.retrieve_will") {
+    monitors->retrieveWill(result, tokens, command);
+    return result;
+  }
+  if (name == "aaS.suggest") {
+    if (n > 1) scriptError(command, "Error: 'aaS_suggest.' commands do not have parameters.\n");
+    return suggestText(supportedCommands);
+  }
+  if (name.compare(0, 15, kImplementsPrefix) == 0) {
+    if (n == 1) return "False";
+    scriptError(command, "Error: 'aaS.implements.' commands do not have parameters.\n");
+  }
+  scriptError(command, "Unknown instant aaS command");
+}
+
+std::string CBROXSolvarium::getenvCommand(const std::string& command,
+                                          const std::vector<std::string>& tokens) {
+  if (tokens.size() == 1) question("Please provide name of environment variable", "");
+  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  const std::string& variable = tokens[1];
+  const char* value = std::getenv(variable.c_str());
+  if (value == nullptr || *value == '\0') {
+    throw Ex::EKorlenUnknown(value == nullptr ? 1 : 2, "Environment variable does not exist!",
+                             "BROX Instant aaS", "ICoBROXUnit",
+                             "executeCommandToString('aaS.get_env')", variable.c_str());
+  }
+  return value;
+}
+
+std::string CBROXSolvarium::runListCommand(const std::string& command,
+                                           const std::vector<std::string>& tokens,
+                                           bool activeOnly) {
+  const bool filtered = !activeOnly && tokens.size() == 3 && tokens[1] == "mdef-session";
+  BroxStatusHandle handle;
+  loadBroxStatus(&handle);
+  raiseIfStatusFailed(handle, command);
+  const BroxStatusReader::ResultMap& results = handle.reader->results;
+  if (activeOnly) return activeRunListText(results);
+  return stripLeadingDotSlash(runListText(results, filtered ? &tokens[2] : nullptr));
+}
+
+std::string CBROXSolvarium::reportPlotCommand(const std::string& command,
+                                              const std::vector<std::string>& tokens) {
+  std::string result;
+  monitors->listReportPlots(result, tokens, command);
+  if (tokens[0] == "aaS.amend_report_plots_will" || monitors->implicitWillAmends) {
+    will.clear();
+    if (!monitors->willPlotList.empty()) {
+      std::vector<std::string>& words = will[monitors->willSessionName];
+      words.push_back("plot-list");
+      words.push_back(monitors->willPlotList);
+    }
+    if (!monitors->willVariableList.empty()) {
+      std::vector<std::string>& words = will[monitors->willSessionName];
+      words.push_back("variable-list");
+      words.push_back(monitors->willVariableList);
+    }
+  }
+  return result;
+}
+
+std::string CBROXSolvarium::setCommand(const std::string& command,
+                                       const std::vector<std::string>& tokens) {
+  if (tokens.size() != 3 || tokens[1] != "implicit_will_amends" ||
+      (tokens[2] != "on" && tokens[2] != "off")) {
+    scriptError(command, "Invalid command[" + command + "]");
+  }
+  const bool on = tokens[2] == "on";
+  if (monitors->implicitWillAmends == on) {
+    return on ? "<implicit_will_amends> is already on" : "<implicit_will_amends> is already off";
+  }
+  monitors->implicitWillAmends = on;
+  return on ? "<implicit_will_amends> turned on." : "<implicit_will_amends> turned off.";
+}
+
+std::string CBROXSolvarium::getCommand(const std::string& command,
+                                       const std::vector<std::string>& tokens) {
+  if (tokens.size() != 2 || tokens[1] != "implicit_will_amends") {
+    scriptError(command, "Invalid command[" + command + "]");
+  }
+  return monitors->implicitWillAmends ? "on" : "off";
+}
+
+std::string CBROXSolvarium::autoSavePeriodCommand(const std::string& command,
+                                                  const std::vector<std::string>& tokens) {
+  if (tokens.size() == 1) {
+    question("Auto-Save period in minutes", std::to_string(autoSavePeriodMinutes));
+  }
+  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  int32_t minutes = 0;
+  if (!parseAutoSavePeriod(tokens[1], &minutes)) {
+    scriptError(command, "Please provide a positive number for auto-save period.");
+  }
+  autoSavePeriodMinutes = minutes;
+  return "Auto-Save period set to " + std::to_string(minutes) + " minutes.";
+}
+
+std::string CBROXSolvarium::tickCommand() {
+  // ">=" keeps the counter bounded when the period was lowered meanwhile.
+  if (++tickMinutes >= autoSavePeriodMinutes) tickMinutes = 0;
+  return std::string();
+}
+
+}  // namespace BROX

@@ -1,0 +1,155 @@
+// The report-plot will commands of the Brox interpreter: replaying the will
+// for its metadata and saving the report plots with persisted data.
+#include <unistd.h>
+
+#include "AAS_CORBA.hh"
+#include "common/safe_file.h"
+#include "solvers/brox/brox_interpreter.h"
+#include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_servant.h"
+
+namespace BROX {
+
+namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
+
+namespace {
+
+const char* const kPlotsWithData = "aaS.list_report_plots_with_persisted_data";
+const char* const kSavedPlotsWithData = "aaS.list_saved_report_plots_with_persisted_data";
+
+[[noreturn]] void scriptError(const std::string& command, const std::string& info) {
+  throw Ex::EInstantScriptError(1, command.c_str(), info.c_str(), "");
+}
+
+// Appends one array element text: "[\n" before the first, "\t,\n" before
+// the others. Empty texts are skipped.
+void appendItem(const std::string& inner, int* count, std::string* output) {
+  if (inner.empty()) return;
+  *output += *count == 0 ? "[\n" : "\t,\n";
+  *output += inner + "\n";
+  ++*count;
+}
+
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::string innerArrayText(const std::string& answer) {
+  const std::size_t open = answer.find('[');
+  const std::size_t close = answer.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close <= open) {
+    return std::string();
+  }
+  std::string inner = answer.substr(open + 1, close - open - 1);
+  if (inner.find('{') == std::string::npos) return std::string();
+  return inner;
+}
+
+bool isSafeOutputName(const std::string& name) {
+  if (name.empty() || name[0] == '/') return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string CBROXSolvarium::composedInnerText(const std::string& command) {
+  CORBA::String_var answer = executeCommandToString(command.c_str());
+  return innerArrayText(answer.in());
+}
+
+std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& command,
+                                                        const std::vector<std::string>& tokens) {
+  if (tokens.size() > 1) scriptError(command, "Invalid option[" + tokens[1] + "]");
+  std::string first = "aaS.list_report_plots";
+  std::string second = "aaS.list_saved_report_plots";
+  if (!will.empty()) {
+    const auto& entry = *will.begin();
+    std::string suffix;
+    if (!entry.first.empty()) suffix = " session-name " + entry.first;
+    for (const std::string& word : entry.second) suffix += " " + word;
+    first = kPlotsWithData + suffix;
+    second = kSavedPlotsWithData + suffix;
+  }
+  const std::string a = composedInnerText(first);
+  const std::string b = composedInnerText(second);
+  if (a.empty() && b.empty()) return "[\n]\n";
+  if (b.empty()) return "[\n" + a + "\n]\n";
+  if (a.empty()) return "[\n" + b + "\n]\n";
+  return "[\n" + a + "\n,\n" + b + "\n]\n";
+}
+
+std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
+                                                   const std::vector<std::string>& tokens) {
+  if (tokens.size() == 1) {
+    throw Ex::EInstantReadUnquotedString(2, "JSON persisted monitors filename", "monitor.json",
+                                         "", "");
+  }
+  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  const std::string fileName = tokens[1] == "," ? std::string("monitor.json") : tokens[1];
+  // Only files inside the working directory, in a folder we may write.
+  if (!isSafeOutputName(fileName) || ::access(directoryOf(fileName).c_str(), W_OK) != 0) {
+    scriptError(command, "Cannot open output file name.");
+  }
+
+  std::string first = kPlotsWithData;
+  std::string second = kSavedPlotsWithData;
+  std::vector<std::string> sessions;
+  if (!will.empty()) {
+    // Copies: the replayed commands rewrite the will.
+    const std::string sessionName = will.begin()->first;
+    const std::vector<std::string> words = will.begin()->second;
+    if (!sessionName.empty()) {
+      std::string run = sessionName[0] == '.' ? sessionName : "./" + sessionName;
+      const std::size_t slash = run.rfind('/');
+      if (slash != std::string::npos) run = run.substr(0, slash);
+      if (run.size() >= 2) {
+        BroxStatusHandle handle;
+        loadBroxStatus(&handle);
+        raiseIfStatusFailed(handle, command);
+        const BroxStatusReader::ResultMap& results = handle.reader->results;
+        auto found = results.find(run);
+        if (found == results.end()) found = results.find(run + ".mres");
+        if (found != results.end()) {
+          for (const auto& configuration : found->second.configurations) {
+            sessions.push_back(run + "/" + configuration.first);
+          }
+        }
+      }
+      if (sessions.empty()) sessions.push_back(sessionName);
+    }
+    for (const std::string& word : words) {
+      first += " " + word;
+      second += " " + word;
+    }
+  }
+
+  std::string output;
+  int count = 0;
+  if (sessions.empty()) {
+    appendItem(composedInnerText(first), &count, &output);
+    appendItem(composedInnerText(second), &count, &output);
+  } else {
+    for (const std::string& session : sessions) {
+      appendItem(composedInnerText(first + " session-name " + session), &count, &output);
+      appendItem(composedInnerText(second + " session-name " + session), &count, &output);
+    }
+  }
+  if (count == 0) output = "[\n";
+  output += "]\n";
+
+  // The previous file stays whole unless the new one is completely written.
+  if (!solvarium::writeFileAtomically(fileName, output, nullptr)) {
+    scriptError(command, "Cannot write output file ");
+  }
+  return "JSON monitors saved in '" + fileName + "'.\n";
+}
+
+}  // namespace BROX

@@ -1,0 +1,213 @@
+// The Brox monitor commands: run the monitor-data program once per run
+// directory (or result file) and answer its output as one JSON array.
+#include "solvers/brox/brox_monitor_commands.h"
+
+#include <map>
+
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_storage_commands.h"
+
+namespace BROX {
+
+bool isPositiveInteger(const std::string& text) {
+  if (text.empty()) return false;
+  bool nonZero = false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    if (c != '0') nonZero = true;
+  }
+  return nonZero;
+}
+
+std::string removeEnclosingQuotes(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
+PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string>& tokens,
+                                                   const std::string& commandText) {
+  PersistedDataArguments args;
+  for (std::size_t i = 1; i < tokens.size(); ++i) {
+    const std::string& keyword = tokens[i];
+    const bool timeStep = keyword == "start-time-step" || keyword == "end-time-step";
+    if (!timeStep && keyword != "session-name" && keyword != "variable-list")
+      raiseMonitorArgumentError("Unknown argument:\n" + keyword, commandText, 1);
+    if (i + 1 == tokens.size())
+      raiseMonitorArgumentError("Missing value for argument:\n" + keyword, commandText, i);
+    const std::string& value = tokens[++i];
+    if (timeStep) {
+      if (!isPositiveInteger(value))
+        raiseMonitorArgumentError("Invalid value for argument (positive integer expected):\n" + keyword,
+                                  commandText, i);
+      args.options.push_back(keyword == "start-time-step" ? "-firsttimestep" : "-lasttimestep");
+      args.options.push_back(value);
+    } else if (keyword == "session-name") {
+      args.hasSession = true;
+      args.sessionName = value;
+    } else {
+      args.options.push_back("-varlist");
+      args.options.push_back(removeEnclosingQuotes(value));
+    }
+  }
+  return args;
+}
+
+MonitorLocation locateMonitor(const std::string& source, bool saved,
+                              const BroxStatusReader::ResultMap* results) {
+  MonitorLocation where;
+  where.saved = saved;
+  std::string parent = ".";
+  std::string name = source;
+  const std::string::size_type slash = source.rfind('/');
+  if (slash != std::string::npos) {
+    parent = source.substr(0, slash);
+    name = source.substr(slash + 1);
+  }
+  where.location = parent + "/" + name;
+  if (where.location.compare(0, 2, "./") == 0) where.location.erase(0, 2);
+
+  if (results == nullptr || name.size() < 4) return where;
+  const auto run = results->find(saved ? parent + ".mres" : parent);
+  if (run == results->end() || !run->second.multiConfig) return where;
+  const auto config = run->second.configurations.find(name.substr(0, name.size() - 4));
+  if (config == run->second.configurations.end()) return where;
+  where.multiConfig = true;
+  where.multiConfigName = run->second.name;
+  where.multiConfigIndex = config->second;
+  return where;
+}
+
+namespace {
+
+bool isSavedCommand(const std::vector<std::string>& tokens) {
+  if (tokens.empty()) return false;
+  const std::string& name = tokens[0];
+  return name == "aaS.list_saved_monitors" || name == "aaS.list_saved_monitors_last_values" ||
+         name == "aaS.list_saved_monitors_with_persisted_data";
+}
+
+// Every ".dir" folder (".res" file for the saved commands) of the working
+// directory and one level below.
+std::vector<std::string> allSources(BroxMonitors& monitors, bool saved) {
+  std::string listing;
+  if (saved)
+    monitors.list_files(listing, ".", ".res", 1);
+  else
+    monitors.list_folders(listing, ".", ".dir", 1);
+  return splitListing(listing);
+}
+
+const BroxStatusReader::ResultMap* resultsOf(const BroxStatusHandle& status) {
+  return status.reader != nullptr ? &status.reader->results : nullptr;
+}
+
+// Runs the program for every source; the outputs, keyed by source path, come
+// back in ascending path order. With `keepEmpty` false an empty output is
+// not kept.
+std::map<std::string, std::string> runForSources(BroxMonitors& monitors,
+                                                 const std::vector<std::string>& sources,
+                                                 bool saved, const std::string& mode,
+                                                 const std::vector<std::string>& options,
+                                                 bool keepEmpty) {
+  std::map<std::string, std::string> outputs;
+  for (const std::string& source : sources) {
+    std::string output = monitors.runMonitorData(mode, source, saved ? ".res" : ".dir", options);
+    if (keepEmpty || !output.empty()) outputs[source] = std::move(output);
+  }
+  return outputs;
+}
+
+// Parses one output; false when the monitor is to be left out.
+bool parseOrRaise(const std::string& output, const std::string& commandText, MonitorTable* table) {
+  switch (parseMonitorTable(output, table)) {
+    case MonitorParse::kOk: return true;
+    case MonitorParse::kNoData: return false;
+    case MonitorParse::kMoreValues: raiseScriptError(commandText, kMoreValuesText);
+    case MonitorParse::kLessValues: raiseScriptError(commandText, kLessValuesText);
+  }
+  return false;
+}
+
+}  // namespace
+
+void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
+                                                 const std::string& commandText, bool dataOnly) {
+  BroxStatusHandle status;
+  loadBroxStatus(&status);
+  raiseIfStatusFailed(status, commandText);
+
+  const PersistedDataArguments args = parsePersistedDataArguments(tokens, commandText);
+  const bool saved = isSavedCommand(tokens);
+
+  std::vector<std::string> sources;
+  if (args.hasSession) {
+    const std::string source = args.sessionName + (saved ? ".res" : ".dir");
+    if (saved && !isFile(source)) raiseScriptError(commandText, "File does not exist:\n" + source);
+    if (!saved && !isDirectory(source))
+      raiseScriptError(commandText, "Folder does not exist:\n" + source);
+    sources.push_back(source);
+  } else {
+    sources = allSources(*this, saved);
+  }
+
+  const auto outputs = runForSources(*this, sources, saved, " ", args.options, true);
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
+  for (const auto& entry : outputs) {
+    MonitorTable table;
+    if (!parseOrRaise(entry.second, commandText, &table)) continue;
+    array.add(persistedDataMonitorJson(locateMonitor(entry.first, saved, resultsOf(status)), table,
+                                       dataOnly));
+  }
+  array.end();
+  result += answer;
+}
+
+void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
+                                          const std::string& commandText) {
+  BroxStatusHandle status;
+  loadBroxStatus(&status);
+  raiseIfStatusFailed(status, commandText);
+  raiseIfParameters(tokens, commandText);
+  const bool saved = isSavedCommand(tokens);
+
+  const auto outputs =
+      runForSources(*this, allSources(*this, saved), saved, " -lastvaluesonly ", {}, true);
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
+  for (const auto& entry : outputs) {
+    MonitorTable table;
+    if (!parseOrRaise(entry.second, commandText, &table)) continue;
+    array.add(lastValuesMonitorJson(locateMonitor(entry.first, saved, resultsOf(status)), table));
+  }
+  array.end();
+  result += answer;
+}
+
+void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
+                                const std::string& commandText) {
+  BroxStatusHandle status;
+  loadBroxStatus(&status);
+  raiseIfStatusFailed(status, commandText);
+  raiseIfParameters(tokens, commandText);
+  const bool saved = isSavedCommand(tokens);
+
+  const auto outputs =
+      runForSources(*this, allSources(*this, saved), saved, " -showvars ", {}, false);
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
+  for (const auto& entry : outputs) {
+    const std::vector<std::string> names = splitOutputLines(entry.second);
+    if (names.empty()) continue;  // line breaks only: no variable to show
+    array.add(monitorNamesJson(locateMonitor(entry.first, saved, resultsOf(status)), names));
+  }
+  array.end();
+  result = answer;
+}
+
+}  // namespace BROX

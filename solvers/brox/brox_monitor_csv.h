@@ -1,0 +1,89 @@
+// The monitor-data program's comma-separated output and the JSON written
+// from it for the Brox monitor commands.
+//
+// Output layout read here: a header line of double-quoted variable names
+// separated by commas ("" inside a name stands for one quote), then one data
+// line per record, values separated by commas; the first column is the x
+// axis. With "-showvars" the output is one variable name per line. Lines end
+// in LF, CR or both; empty lines do not count.
+//
+// Names are JSON-escaped; a value is written bare only when it is a valid
+// JSON number, an empty value as null, anything else as a JSON string.
+#ifndef SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_CSV_H_
+#define SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_CSV_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace BROX {
+
+// One monitor's data: every row has exactly names.size() values.
+struct MonitorTable {
+  std::vector<std::string> names;
+  std::vector<std::vector<std::string>> rows;
+};
+
+enum class MonitorParse {
+  kOk,
+  kNoData,      // no line, or a header without any name: the monitor is left out
+  kMoreValues,  // a data line has more values than there are names
+  kLessValues,  // a data line has fewer values than there are names
+};
+
+// Error texts of kMoreValues and kLessValues, as clients see them.
+extern const char* const kMoreValuesText;
+extern const char* const kLessValuesText;
+
+// Lines of `text` cut at LF and CR, empty lines dropped.
+std::vector<std::string> splitOutputLines(const std::string& text);
+
+// The names of a header line of quoted, comma-separated names. A field
+// without quotes is taken as it stands; blanks around a quoted field go.
+std::vector<std::string> parseHeaderNames(const std::string& line);
+
+// Parses the comma-separated output of the data and last-values modes.
+MonitorParse parseMonitorTable(const std::string& output, MonitorTable* table);
+
+// Where a monitor comes from, as written in its JSON object.
+struct MonitorLocation {
+  bool saved = false;        // a result file ("SavedMonitor", "monitorFile")
+  std::string location;      // path relative to the working directory
+  bool multiConfig = false;  // the run is a configuration of a multi-configuration run
+  std::string multiConfigName;
+  int32_t multiConfigIndex = 0;
+};
+
+// JSON array frame: "[\n", the monitor objects (the second and later ones
+// preceded by "\t,"), "]\n".
+class MonitorArrayWriter {
+ public:
+  explicit MonitorArrayWriter(std::string* out) : out_(out) {}
+  // Opens the array; call once before the first monitor.
+  void begin() { *out_ += "[\n"; }
+  // Appends one monitor object (text starting with "\t{\n").
+  void add(const std::string& monitorObject);
+  void end() { *out_ += "]\n"; }
+
+ private:
+  std::string* out_;
+  bool first_ = true;
+};
+
+// Monitor object with the whole data. `dataOnly` leaves out the type,
+// location, xAxis and yAxis members.
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
+                                     bool dataOnly);
+
+// Monitor object with the values of the first data line.
+std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table);
+
+// Monitor object naming the variables: the first is the x axis.
+std::string monitorNamesJson(const MonitorLocation& where, const std::vector<std::string>& names);
+
+// A value as written in a data array or lastValues: null, number or string.
+std::string monitorValueJson(const std::string& value);
+
+}  // namespace BROX
+
+#endif  // SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_CSV_H_

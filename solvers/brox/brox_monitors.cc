@@ -1,0 +1,215 @@
+#include "solvers/brox/brox_monitors.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "AAS_CORBA.hh"
+#include "common/safe_file.h"
+#include "platform/platform_names.h"
+#include "platform/process.h"
+#include "platform/temp_dir.h"
+#include "solvers/brox/brox_run_status.h"
+
+namespace BROX {
+namespace {
+
+namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+
+[[noreturn]] void raiseError(const std::string& command, const std::string& errorInfo,
+                                   const std::string& commandOutput) {
+  throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
+}
+
+[[noreturn]] void raiseDirectoryQuestion(const std::string& prompt, const std::string& message) {
+  throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), "", "", message.c_str());
+}
+
+// A path argument without one enclosing pair of double quotes.
+std::string unquoted(const std::string& token) {
+  if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
+    return token.substr(1, token.size() - 2);
+  }
+  return token;
+}
+
+// Argument words of a mode text such as " -plotinfo " (split at blanks).
+std::vector<std::string> modeWords(const std::string& modeOption) {
+  std::vector<std::string> words;
+  std::istringstream in(modeOption);
+  std::string word;
+  while (in >> word) words.push_back(word);
+  return words;
+}
+
+// First line of a failure's text, for the collected errors of "aaS.terminate".
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+std::string failureReason() {
+  try {
+    throw;
+  } catch (const Exc::EInstantScriptError& e) {
+    return firstLine(static_cast<const char*>(e.errorInfo));
+  } catch (const Exc::EInstantReadUnquotedString& e) {
+    return static_cast<const char*>(e.questionPrompt);
+  } catch (const std::string& text) {
+    return text;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unexpected error";
+  }
+}
+
+}  // namespace
+
+BroxMonitors::BroxMonitors(CBROXSolvarium* owningServant)
+    : owner(owningServant), implicitWillAmends(true) {
+  struct stat status;
+  if (::stat(".", &status) != 0) {
+    throw std::string("Brox Solver Manager working directory does not exist");
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    throw std::string("Brox Solver Manager working directory is not a folder");
+  }
+  const char* binDirValue = std::getenv("BROXBINDIR");
+  if (binDirValue == nullptr) throw std::string("BROXBINDIR environment variable is not set");
+  binDir = binDirValue;
+  if (binDir.empty()) throw std::string("BROXBINDIR environment variable is empty");
+  monitorDataProgram = solvarium::platform::kMonitorDataProgram;
+  controlProgram = solvarium::platform::kControlProgram;
+  stopProgram = solvarium::platform::kStopProgram;
+}
+
+BroxMonitors::~BroxMonitors() = default;
+
+std::string BroxMonitors::diagnosticText(const std::string& lead) {
+  std::string text = lead;
+  for (const char* name : {"PATH", "LD_LIBRARY_PATH", "BROXBINDIR"}) {
+    const char* value = std::getenv(name);
+    text += std::string("\n") + name + ":\n";
+    text += value != nullptr ? value : "Environment variable does not exist";
+    text += "\n";
+  }
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) != nullptr) {
+    text += "\nCurrent Working Directory:\n";
+    text += cwd;
+    text += "\n";
+  }
+  return text;
+}
+
+std::string BroxMonitors::runMonitorData(const std::string& modeOption,
+                                         const std::string& runPath,
+                                         const std::string& runForm,
+                                         const std::vector<std::string>& options) {
+  solvarium::platform::TempDir tempDir;
+  const std::string outFile = tempDir.ok() ? tempDir.file("brox_out_output") : "brox_out_";
+
+  std::vector<std::string> argv{monitorDataProgram};
+  for (const std::string& word : modeWords(modeOption)) argv.push_back(word);
+  argv.push_back("-out");
+  argv.push_back(outFile);
+  // The command text only names the run in errors; the program gets argv.
+  std::string commandLine = monitorDataProgram + modeOption + " -out " + outFile + " ";
+  const std::string quote = runPath.find(' ') != std::string::npos ? "\"" : "";
+  if (runForm == ".dir" || runForm == ".res") {
+    const std::string flag = runForm == ".dir" ? "-dir" : "-res";
+    argv.push_back(flag);
+    argv.push_back(runPath);
+    commandLine += " " + flag + " " + quote + runPath + quote + " ";
+  }
+  for (const std::string& option : options) {
+    argv.push_back(option);
+    commandLine += " " + option;
+  }
+  if (!options.empty()) commandLine += " ";
+
+  if (!tempDir.ok()) {
+    raiseError(commandLine,
+                     diagnosticText("Cannot retrieve program output") +
+                         "\nTemporary directory:\n" + tempDir.error() + "\n",
+                     "");
+  }
+  const solvarium::platform::ProgramResult run = solvarium::platform::runProgram(argv);
+  std::string output;
+  std::string readError;
+  if (!solvarium::readWholeFile(outFile, &output, &readError)) {
+    std::string info = diagnosticText("Cannot retrieve program output");
+    if (!run.started) info += "\nProgram:\n" + run.error + "\n";
+    raiseError(commandLine, info, "");
+  }
+  return output;  // tempDir removes the file and its directory
+}
+
+void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
+                                   const std::string& commandText) {
+  if (tokens.size() <= 1) {
+    raiseDirectoryQuestion("Please provide the name of Brox directory", "");
+  }
+  if (tokens.size() > 2) {
+    raiseError(commandText,
+                     "command [" + commandText +
+                         "] does has only one parameter, the Brox solver directory.",
+                     "");
+  }
+  const std::string directory = unquoted(tokens[1]);
+  if (!isDirectory(directory)) {
+    raiseDirectoryQuestion("Brox directory provided does not exist", tokens[1]);
+  }
+  const std::string commandLine = stopProgram + " -directory " + tokens[1];
+  result += commandLine + "\n";
+  const solvarium::platform::ProgramResult run =
+      solvarium::platform::runProgram({stopProgram, "-directory", directory});
+  if (!run.started) {
+    raiseError(commandLine,
+                     diagnosticText("Cannot execute program") + "\nProgram:\n" + run.error + "\n",
+                     "");
+  }
+  if (run.exitCode != 0) {
+    raiseError(commandLine,
+                     "Program " + stopProgram + " failed: " +
+                         (run.error.empty() ? "exit code " + std::to_string(run.exitCode)
+                                            : run.error),
+                     "");
+  }
+  result += "Terminate solver command issued. The command will be executed at the end of "
+            "current iteration\n";
+}
+
+void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens,
+                                       const std::string& commandText) {
+  if (tokens.size() > 1) {
+    raiseError(commandText, "command [" + commandText + "] has no parameters.", "");
+  }
+  BroxStatusHandle status;  // released on every way out
+  loadBroxStatus(&status);
+  raiseIfStatusFailed(status, commandText);
+
+  std::string errors;
+  if (status.reader != nullptr) {
+    for (const auto& entry : status.reader->results) {
+      if (entry.second.completed) continue;
+      const std::string& runPath = entry.first;
+      result += "Terminating " + runPath + " ...\n";
+      try {
+        terminateSolver(result, Tokens{"aaS.terminate_solver", runPath},
+                        "aaS.terminate_solver " + runPath);
+        result += "Done!\n";
+      } catch (...) {
+        if (!errors.empty()) errors += "\n";
+        errors += "Could not terminate " + runPath + ": " + failureReason();
+        result += "\n";
+      }
+    }
+  }
+  if (!errors.empty()) raiseError(commandText, errors, result);
+}
+
+}  // namespace BROX

@@ -1,0 +1,199 @@
+#include "solvers/brox/brox_plot_metadata_handler.h"
+
+#include <ACEXML/common/Attributes.h>
+
+#include <cstring>
+#include <utility>
+
+#include "common/json_text.h"
+
+namespace BROX {
+namespace {
+
+std::string text(const ACEXML_Char* value) { return value != nullptr ? value : ""; }
+
+// A ';'-separated filter value, without one enclosing pair of double quotes.
+void addFilterNames(const std::string& value, std::set<std::string>* names) {
+  std::string list = value;
+  if (list.size() >= 2 && list.front() == '"' && list.back() == '"') {
+    list = list.substr(1, list.size() - 2);
+  }
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(';', start);
+    if (end == std::string::npos) end = list.size();
+    if (end > start) names->insert(list.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+// A value the program gives as a JSON literal; anything else is quoted so
+// the answer stays valid JSON, and a missing value is null.
+std::string jsonLiteral(const std::string& value) {
+  if (value.empty()) return "null";
+  if (value == "true" || value == "false" || value == "null" || solvarium::isJsonNumber(value)) {
+    return value;
+  }
+  return solvarium::jsonQuote(value);
+}
+
+}  // namespace
+
+CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs)
+    : locator(nullptr), inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0) {
+  for (std::size_t i = 0; i < filterPairs.size(); ++i) {
+    if (filterPairs[i] == "variable-list" && i + 1 < filterPairs.size()) {
+      ++i;
+      addFilterNames(filterPairs[i], &variableFilter);
+    }
+    if (filterPairs[i] == "plot-list" && i + 1 < filterPairs.size()) {
+      ++i;
+      addFilterNames(filterPairs[i], &plotFilter);
+    }
+  }
+}
+
+CXmlToJsonPlotMetaDataHandler::~CXmlToJsonPlotMetaDataHandler() = default;
+
+std::string CXmlToJsonPlotMetaDataHandler::escapeDoubleQuotes(const std::string& value) {
+  if (value.find('"') == std::string::npos) return value;
+  std::string escaped;
+  escaped.reserve(value.size() + 8);
+  for (char c : value) {
+    if (c == '"') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+void CXmlToJsonPlotMetaDataHandler::clearPlotTexts() {
+  plotName.clear();
+  plotDisplayName.clear();
+  plotVisibility.clear();
+  xAxisDisplayName.clear();
+  xAxisLogarithmicScale.clear();
+  yAxisDisplayName.clear();
+  yAxisLogarithmicScale.clear();
+}
+
+void CXmlToJsonPlotMetaDataHandler::setDocumentLocator(ACEXML_Locator* documentLocator) {
+  locator = documentLocator;
+}
+
+void CXmlToJsonPlotMetaDataHandler::startDocument() {
+  plotWritten = false;
+  inPlotLine = false;
+  plotLineCount = 0;
+  jsonText = "\t\t[\n";
+  plotLinesText = "\t\t\t\t[\n";
+}
+
+void CXmlToJsonPlotMetaDataHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
+                                                 const ACEXML_Char* qName,
+                                                 ACEXML_Attributes* atts) {
+  const std::string name = text(qName);
+  // Attribute name -> field it sets for this element; later duplicates win.
+  std::vector<std::pair<const char*, std::string*>> fields;
+  if (name == "Plot") {
+    fields = {{"Name", &plotName}, {"DisplayName", &plotDisplayName},
+              {"Visibility", &plotVisibility}};
+  } else if (!inPlot) {
+    return;
+  } else if (name == "XAxis") {
+    fields = {{"DisplayName", &xAxisDisplayName}, {"LogarithmicScale", &xAxisLogarithmicScale}};
+  } else if (name == "YAxis") {
+    fields = {{"DisplayName", &yAxisDisplayName}, {"LogarithmicScale", &yAxisLogarithmicScale}};
+  } else if (name == "PlotLine") {
+    inPlotLine = true;
+    ++plotLineCount;
+  } else if (name == "XVar" && inPlotLine) {
+    fields = {{"Name", &xVarName}, {"DisplayName", &xVarDisplayName}};
+  } else if (name == "YVar" && inPlotLine) {
+    fields = {{"Name", &yVarName}, {"DisplayName", &yVarDisplayName}};
+  }
+
+  if (atts != nullptr) {
+    for (std::size_t i = 0; i < atts->getLength(); ++i) {
+      const ACEXML_Char* attribute = atts->getQName(i);
+      if (attribute == nullptr) continue;
+      for (auto& field : fields) {
+        if (std::strcmp(attribute, field.first) == 0) *field.second = text(atts->getValue(i));
+      }
+    }
+  }
+
+  if (name == "Plot") {
+    inPlot = plotFilter.empty() || plotFilter.count(escapeDoubleQuotes(plotName)) > 0;
+    if (inPlot) {
+      plotLinesText = "\t\t\t\t[\n";
+      plotLineCount = 0;
+    } else {
+      plotName.clear();
+      plotDisplayName.clear();
+      plotVisibility.clear();
+    }
+  }
+}
+
+void CXmlToJsonPlotMetaDataHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
+                                               const ACEXML_Char* qName) {
+  const std::string name = text(qName);
+  if (!inPlot) return;
+  if (name == "PlotLine") {
+    if (variableFilter.empty() || variableFilter.count(escapeDoubleQuotes(yVarName)) > 0) {
+      plotVariables.insert(escapeDoubleQuotes(yVarName));
+      plotVariables.insert(escapeDoubleQuotes(xVarName));
+      if (plotLineCount > 1) plotLinesText += "\t\t\t\t\t,\n";
+      plotLinesText += "\t\t\t\t\t{\n";
+      plotLinesText += "\t\t\t\t\t\t\"xVarName\":" + solvarium::jsonQuote(xVarName) + ",\n";
+      plotLinesText +=
+          "\t\t\t\t\t\t\"xVarDisplayName\":" + solvarium::jsonQuote(xVarDisplayName) + ",\n";
+      plotLinesText += "\t\t\t\t\t\t\"yVarName\":" + solvarium::jsonQuote(yVarName) + ",\n";
+      plotLinesText +=
+          "\t\t\t\t\t\t\"yVarDisplayName\":" + solvarium::jsonQuote(yVarDisplayName) + "\n";
+      plotLinesText += "\t\t\t\t\t}\n";
+    } else {
+      --plotLineCount;
+    }
+    inPlotLine = false;
+    xVarName.clear();
+    xVarDisplayName.clear();
+    yVarName.clear();
+    yVarDisplayName.clear();
+  } else if (name == "Plot") {
+    if (plotLineCount > 0) {
+      if (plotWritten) {
+        jsonText += "\t\t\t,\n";
+      } else {
+        plotWritten = true;
+      }
+      plotLinesText += "\t\t\t\t]";
+      jsonText += "\t\t\t{\n";
+      jsonText += "\t\t\t\t\"plotName\":" + solvarium::jsonQuote(plotName) + ",\n";
+      jsonText += "\t\t\t\t\"plotDisplayName\":" + solvarium::jsonQuote(plotDisplayName) + ",\n";
+      jsonText += "\t\t\t\t\"plotVisibility\":" + jsonLiteral(plotVisibility) + ",\n";
+      jsonText += "\t\t\t\t\"xAxisDisplayName\":" + solvarium::jsonQuote(xAxisDisplayName) + ",\n";
+      jsonText += "\t\t\t\t\"xAxisLogarithmicScale\":" + jsonLiteral(xAxisLogarithmicScale) + ",\n";
+      jsonText += "\t\t\t\t\"yAxisDisplayName\":" + solvarium::jsonQuote(yAxisDisplayName) + ",\n";
+      jsonText += "\t\t\t\t\"yAxisLogarithmicScale\":" + jsonLiteral(yAxisLogarithmicScale) + ",\n";
+      jsonText += "\t\t\t\t\"plotLines\":\n";
+      jsonText += plotLinesText + "\n";
+      jsonText += "\t\t\t}\n";
+    }
+    inPlot = false;
+    clearPlotTexts();
+  }
+}
+
+void CXmlToJsonPlotMetaDataHandler::endDocument() { jsonText += "\t\t]\n"; }
+
+ACEXML_InputSource* CXmlToJsonPlotMetaDataHandler::resolveEntity(const ACEXML_Char*,
+                                                                 const ACEXML_Char*) {
+  return nullptr;
+}
+
+void CXmlToJsonPlotMetaDataHandler::error(ACEXML_SAXParseException&) {}
+void CXmlToJsonPlotMetaDataHandler::fatalError(ACEXML_SAXParseException&) {}
+void CXmlToJsonPlotMetaDataHandler::warning(ACEXML_SAXParseException&) {}
+
+}  // namespace BROX

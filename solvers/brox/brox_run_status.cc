@@ -1,0 +1,217 @@
+#include "solvers/brox/brox_run_status.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "AAS_CORBA.hh"
+#include "common/json_text.h"
+#include "platform/dynamic_library.h"
+#include "platform/platform_names.h"
+
+namespace BROX {
+
+std::string QuennetErrorText;
+
+namespace {
+
+constexpr int32_t kMessageBufferLength = 256;
+
+// Binding state, one per process.
+GetBroxStatusFn getBroxStatusFn = nullptr;
+ReleaseBroxStatusFn releaseBroxStatusFn = nullptr;
+bool quennetLoadFailed = false;
+
+std::string envOrMissing(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string(value) : std::string("Environment variable does not exist");
+}
+
+// Error number, its text, the search paths and the current directory.
+std::string diagnostics(int errorNumber, const std::string& errorMessage) {
+  std::string text = "\nerrno:\n" + std::to_string(errorNumber) + "\n";
+  text += "\nerror message:\n" + errorMessage + "\n";
+  text += "\nPATH:\n" + envOrMissing("PATH") + "\n";
+  text += "\nLD_LIBRARY_PATH:\n" + envOrMissing("LD_LIBRARY_PATH") + "\n";
+  text += "\nBROXBINDIR:\n" + envOrMissing("BROXBINDIR") + "\n";
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) != nullptr) {
+    text += "\nCurrent Working Directory:\n" + std::string(cwd) + "\n";
+  }
+  return text;
+}
+
+// Loads the library and binds both functions; false (with QuennetErrorText
+// set and the failure made final) when that is not possible.
+bool bindQuennet() {
+  const std::string path = quennetLibraryPath();
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) {
+    const int errorNumber = errno;
+    QuennetErrorText = "Error:" + path + " file is missing!" +
+                       diagnostics(errorNumber, std::strerror(errorNumber));
+    quennetLoadFailed = true;
+    return false;
+  }
+  errno = 0;
+  std::string loadError;
+  void* library = solvarium::platform::openLibrary(path, false, &loadError);
+  if (library == nullptr) {
+    const int errorNumber = errno;
+    QuennetErrorText = "Error:Loading of " + path + " failed!\n" +
+                       diagnostics(errorNumber, loadError);
+    quennetLoadFailed = true;
+    return false;
+  }
+  std::string symbolError;
+  void* getSymbol =
+      solvarium::platform::findSymbol(library, QUENNET_GET_STATUS_SYMBOL, &symbolError);
+  if (getSymbol == nullptr) {
+    QuennetErrorText = "Error:Loading of " + path + "::get_BroxStatus failed!";
+    solvarium::platform::closeLibrary(library);
+    quennetLoadFailed = true;
+    return false;
+  }
+  void* releaseSymbol =
+      solvarium::platform::findSymbol(library, QUENNET_RELEASE_STATUS_SYMBOL, &symbolError);
+  if (releaseSymbol == nullptr) {
+    QuennetErrorText = "Error:Loading of " + path + "::release_BroxStatus failed!";
+    solvarium::platform::closeLibrary(library);
+    quennetLoadFailed = true;
+    return false;
+  }
+  getBroxStatusFn = reinterpret_cast<GetBroxStatusFn>(getSymbol);
+  releaseBroxStatusFn = reinterpret_cast<ReleaseBroxStatusFn>(releaseSymbol);
+  return true;
+}
+
+void appendTabs(int count, std::string* text) {
+  if (count > 0) text->append(static_cast<std::size_t>(count), '\t');
+}
+
+}  // namespace
+
+BroxStatusHandle::~BroxStatusHandle() { releaseBroxStatus(this); }
+
+std::string quennetLibraryPath() {
+  const char* binDir = std::getenv("BROXBINDIR");
+  std::string path = binDir != nullptr ? binDir : "";
+  path += "/";
+  path += solvarium::platform::kPlatformDir;
+  path += "/";
+  path += solvarium::platform::kQuennetLibrary;
+  return path;
+}
+
+void loadBroxStatus(BroxStatusHandle* handle) {
+  handle->reader = nullptr;
+  if (quennetLoadFailed) {
+    handle->result = 1;
+    return;
+  }
+  if ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet()) {
+    handle->result = 1;
+    return;
+  }
+  // The library writes into our buffer through the pointer; the storage stays ours.
+  std::vector<char> storage(kMessageBufferLength, '\0');
+  char* buffer = storage.data();
+  int32_t result;
+  try {
+    result = getBroxStatusFn(".", &handle->reader, &buffer, kMessageBufferLength);
+  } catch (...) {
+    result = 1;
+    std::strncpy(storage.data(), "Unknown exception caught:\n", kMessageBufferLength - 1);
+  }
+  storage[kMessageBufferLength - 1] = '\0';
+  if (result == 0 && handle->reader == nullptr) {
+    // A success without a status object would leave nothing to read.
+    result = 1;
+    std::strncpy(storage.data(), "Run status library returned no status",
+                 kMessageBufferLength - 1);
+  }
+  handle->result = result;
+  QuennetErrorText = result != 0 ? std::string(storage.data()) : std::string();
+}
+
+void releaseBroxStatus(BroxStatusHandle* handle) {
+  if (handle->reader == nullptr) return;
+  if (releaseBroxStatusFn == nullptr) {  // cannot happen once a reader exists
+    handle->reader = nullptr;
+    return;
+  }
+  std::vector<char> storage(kMessageBufferLength, '\0');
+  char* buffer = storage.data();
+  try {
+    releaseBroxStatusFn(&handle->reader, &buffer, kMessageBufferLength);
+  } catch (...) {
+  }
+  handle->reader = nullptr;
+}
+
+std::string statusFailureText(const BroxStatusHandle& handle) {
+  std::string text = QuennetErrorText;
+  if (handle.result == -1) text += "\nTruncated message\n";
+  return text;
+}
+
+void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command) {
+  if (handle.result == 0) return;
+  throw AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError(
+      1, command.c_str(), statusFailureText(handle).c_str(), "");
+}
+
+void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
+                         std::string* text) {
+  std::string tabs;
+  appendTabs(indent, &tabs);
+  *text += tabs + "{\n";
+  bool first = true;
+  for (const auto& run : results) {
+    if (!first) *text += tabs + "\t,\n";
+    first = false;
+    const std::string& key = run.first;
+    const std::string label = key.compare(0, 2, "./") == 0 ? key.substr(2) : key;
+    *text += tabs + "\t" + solvarium::jsonQuote(label) + ":\n";
+    *text += tabs;
+    writeStatusEntryJson(run.second, indent + 1, text);
+    *text += "\n";
+  }
+  *text += tabs + "}\n";
+}
+
+void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text) {
+  std::string tabs;
+  appendTabs(indent, &tabs);
+  *text += tabs + "{\n";
+  *text += tabs + "\t\"Name\":" + solvarium::jsonQuote(record.name) + "\n";
+  *text += tabs + "\t,\"Completed\":" + (record.completed ? "true" : "false") + "\n";
+  if (record.completed) {
+    *text += tabs + "\t,\"ExitReason\":" + solvarium::jsonQuote(record.exitReason) + "\n";
+  }
+  if (record.multiConfig) {
+    *text += tabs + "\t,\"MultiConfig\":[";
+    bool first = true;
+    for (const auto& configuration : record.configurations) {
+      if (!first) *text += ",";
+      first = false;
+      *text += solvarium::jsonQuote(configuration.first);
+    }
+    *text += "]\n";
+  }
+  *text += tabs + "}\n";
+}
+
+void TEST_resetQuennetBinding() {
+  getBroxStatusFn = nullptr;
+  releaseBroxStatusFn = nullptr;
+  quennetLoadFailed = false;
+  QuennetErrorText.clear();
+}
+
+}  // namespace BROX

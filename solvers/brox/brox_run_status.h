@@ -1,0 +1,70 @@
+// The Brox run status of the working directory, read through libQuennet.so.
+//
+// The library is loaded lazily from $BROXBINDIR/<platform dir>/libQuennet.so
+// on the first query and bound once per process; a failure to load or bind
+// is final for the process. Every query makes a fresh status object owned by
+// the library; a BroxStatusHandle gives it back when it goes out of scope.
+// Not thread-safe: called only from the thread that runs the ORB's loop.
+#ifndef SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
+#define SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "quennet/brox_status.h"
+
+namespace BROX {
+
+// One status query. `reader` is owned by the library and valid until
+// releaseBroxStatus (run by the destructor at the latest).
+struct BroxStatusHandle {
+  BroxStatusReader* reader = nullptr;
+  // 0 success; 1 failure, whole message in QuennetErrorText; -1 failure
+  // with the message cut (or no message).
+  int32_t result = 0;
+
+  BroxStatusHandle() = default;
+  ~BroxStatusHandle();
+  BroxStatusHandle(const BroxStatusHandle&) = delete;
+  BroxStatusHandle& operator=(const BroxStatusHandle&) = delete;
+};
+
+// Message of the last failed query or of the failed binding; emptied by a
+// successful query.
+extern std::string QuennetErrorText;
+
+// Queries the run status of "." into `handle`. Never throws; reports
+// through handle->result and QuennetErrorText.
+void loadBroxStatus(BroxStatusHandle* handle);
+
+// Gives the status object back to the library (result and message of the
+// release are ignored). Does nothing when handle->reader is null.
+void releaseBroxStatus(BroxStatusHandle* handle);
+
+// The error text of a failed query: QuennetErrorText, plus
+// "\nTruncated message\n" when handle.result is -1.
+std::string statusFailureText(const BroxStatusHandle& handle);
+
+// Raises EInstantScriptError (errorType 1, `command`, statusFailureText as
+// errorInfo, empty commandOutput) when handle.result is not 0.
+void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command);
+
+// Path the library is loaded from: $BROXBINDIR + "/" + platform dir + "/" +
+// library file name (unset BROXBINDIR counts as empty).
+std::string quennetLibraryPath();
+
+// Appends the JSON object of all runs, in key order, indented by `indent`
+// tabs. Labels drop a leading "./"; every string value is JSON-escaped.
+void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
+                         std::string* text);
+
+// Appends the JSON object of one run, indented by `indent` tabs.
+void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text);
+
+// Test hook: forgets the binding (the loaded library stays loaded) so that
+// one process can exercise several load paths.
+void TEST_resetQuennetBinding();
+
+}  // namespace BROX
+
+#endif  // SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_

@@ -1,0 +1,146 @@
+#include "solvers/brox/brox_servant.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+
+#include "platform/process.h"
+#include "service/co_file_system.h"
+#include "service/co_solver_unit.h"
+#include "service/instant_scripting.h"
+#include "service/servant_poa.h"
+#include "service/watcher_buffers.h"
+#include "solvers/brox/brox_broadcast.h"
+#include "solvers/brox/brox_interpreter.h"
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_run_status.h"
+
+namespace BROX {
+
+namespace {
+
+// Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
+int32_t solverPidCache = -1;
+
+// The leading decimal number of `text`; 0 when there is none or it is out
+// of range.
+int32_t leadingPid(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || errno == ERANGE || value > INT_MAX || value < INT_MIN) return 0;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orbArgument)
+    : orb(CORBA::ORB::_duplicate(orbArgument)),
+      tickMinutes(0),
+      autoSavePeriodMinutes(1),
+      scripting(nullptr),
+      solverUnit(nullptr),
+      fileSystem(nullptr),
+      monitors(nullptr) {
+  // The monitoring object's checks come first, so that a failure leaves no
+  // generic servant (nor this servant) activated.
+  try {
+    monitors = new BroxMonitors(this);
+  } catch (const std::bad_alloc&) {
+    throw std::string("Error setting up Brox monitoring!");
+  }
+  try {
+    scripting = new solvarium::CInstantScripting(solvarium::kKindBrox, this);
+    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindBrox, this);
+    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindBrox, this);
+  } catch (...) {
+    delete fileSystem;
+    delete solverUnit;
+    delete scripting;
+    delete monitors;
+    throw;
+  }
+  for (const std::string& name : broxCommandNames()) supportedCommands.insert(name);
+}
+
+CBROXSolvarium::~CBROXSolvarium() {
+  delete scripting;
+  scripting = nullptr;
+  delete solverUnit;
+  solverUnit = nullptr;
+  delete fileSystem;
+  fileSystem = nullptr;
+  delete monitors;
+  monitors = nullptr;
+}
+
+PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
+
+void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
+  if (message == nullptr) return;
+  for (const StateFlagChange& change : broadcastFlagChanges(message)) {
+    setStateFlag(change.name, change.on);
+  }
+}
+
+CORBA::Boolean CBROXSolvarium::shutdown() {
+  solvarium::markShutdownBegun();
+  try {
+    orb->shutdown(false);
+  } catch (...) {
+  }
+  return true;
+}
+
+void CBROXSolvarium::checkSolverAlive() {
+  if (solverPidCache == -1) {
+    const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
+    solverPidCache = text != nullptr ? leadingPid(text) : 0;
+    if (solverPidCache == -1) solverPidCache = 0;  // -1 would mean "not read yet"
+  }
+  if (solverPidCache <= 0) return;
+  if (solvarium::platform::isProcessAlive(solverPidCache)) {
+    setStateFlag("solver-alive", true);
+  } else {
+    setStateFlag("solver-alive", false);
+    setStateFlag("solver-shutdown", true);
+  }
+}
+
+char* CBROXSolvarium::getSolverStateText() {
+  return CORBA::string_dup(scripting->stateFlagsText().c_str());
+}
+
+char* CBROXSolvarium::getStorageStatusJson() {
+  BroxStatusHandle handle;
+  loadBroxStatus(&handle);
+  raiseIfStatusFailed(handle, "aaS.get_storage_status");
+  std::string text;
+  writeStatusListJson(handle.reader->results, 0, &text);
+  return CORBA::string_dup(text.c_str());
+}
+
+CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb.in(); }
+
+char* CBROXSolvarium::interpretCommand(const char* command) {
+  return executeCommandToString(command);
+}
+
+std::string CBROXSolvarium::ownerIorText() {
+  AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var reference = _this();
+  CORBA::String_var ior = orb->object_to_string(reference.in());
+  return ior.in();
+}
+
+solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return scripting; }
+solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem; }
+solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit; }
+
+void CBROXSolvarium::TEST_resetSolverPidCache() { solverPidCache = -1; }
+
+void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
+  scripting->setStateFlag(name, on);
+}
+
+}  // namespace BROX

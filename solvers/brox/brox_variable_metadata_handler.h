@@ -1,0 +1,48 @@
+// SAX handler that turns the variable information of the Brox monitor-data
+// program (mode "-varinfo") into the JSON array that the variable-name
+// listing places under "metaData": one object per "Variable" element inside
+// "Variables", holding its attributes as strings, in document order.
+//
+// One handler serves one parse in one thread; read jsonText afterwards.
+#ifndef SOLVARIUM_SOLVERS_BROX_BROX_VARIABLE_METADATA_HANDLER_H_
+#define SOLVARIUM_SOLVERS_BROX_BROX_VARIABLE_METADATA_HANDLER_H_
+
+#include <ACEXML/common/DefaultHandler.h>
+
+#include <cstdint>
+#include <string>
+
+namespace BROX {
+
+class CXmlToJsonVariableMetaDataHandler : public ACEXML_DefaultHandler {
+ public:
+  CXmlToJsonVariableMetaDataHandler();
+  ~CXmlToJsonVariableMetaDataHandler() override;
+
+  void endDocument() override;
+  void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                  const ACEXML_Char* qName) override;
+  void setDocumentLocator(ACEXML_Locator* locator) override;
+  void startDocument() override;
+  void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                    const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
+  ACEXML_InputSource* resolveEntity(const ACEXML_Char* publicId,
+                                    const ACEXML_Char* systemId) override;
+  // Failures are left to the parser's exception.
+  void error(ACEXML_SAXParseException& exception) override;
+  void fatalError(ACEXML_SAXParseException& exception) override;
+  void warning(ACEXML_SAXParseException& exception) override;
+
+  ACEXML_Locator* locator;  // not owned
+  bool inVariables;
+  bool inVariable;
+  int32_t variableCount;    // "Variable" objects written so far
+  std::string jsonText;     // the result
+
+ private:
+  int nestedDepth_;         // elements open inside the current "Variable"
+};
+
+}  // namespace BROX
+
+#endif  // SOLVARIUM_SOLVERS_BROX_BROX_VARIABLE_METADATA_HANDLER_H_

@@ -1,0 +1,85 @@
+#include "solvers/brox/brox_variable_names.h"
+
+#include <map>
+#include <set>
+
+#include "common/json_text.h"
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_report_plots.h"
+#include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_variable_metadata_handler.h"
+
+namespace BROX {
+
+std::string runExtension(const std::string& runPath) {
+  return runPath.size() >= 4 ? runPath.substr(runPath.size() - 4) : runPath;
+}
+
+bool runMatchesSession(const std::string& runPath, const std::string& sessionName,
+                       const std::string& requiredExtension) {
+  if (sessionName.empty()) return true;
+  const std::string extension =
+      requiredExtension.empty() ? runExtension(runPath) : requiredExtension;
+  return withoutDotSlash(runPath) == withoutDotSlash(sessionName) + extension;
+}
+
+void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
+                                     const std::string& commandText) {
+  BroxStatusHandle status;  // released on every way out
+  loadBroxStatus(&status);
+  raiseIfStatusFailed(status, commandText);
+
+  const std::string command = tokens.empty() ? std::string() : tokens[0];
+  const bool active = command == "aaS.list_active_variable_names";
+  const bool saved = command == "aaS.list_saved_variable_names";
+  if (!active && !saved && command != "aaS.list_all_variable_names") {
+    raiseScriptError(command, "command [" + command + "] is not implemented");
+  }
+  bool validOptions = tokens.size() % 2 == 1;
+  for (std::size_t i = 1; validOptions && i < tokens.size(); i += 2) {
+    validOptions = tokens[i] == "session-name" && i == 1;  // one option, at most once
+  }
+  if (!validOptions) {
+    raiseScriptError(commandText, "command [" + commandText + "] has invalid parameters");
+  }
+  const std::string sessionName = tokens.size() == 3 ? withoutQuotes(tokens[2]) : "";
+
+  std::string listing;
+  if (!saved) list_folders(listing, ".", ".dir", 1);
+  if (!active) list_files(listing, ".", ".res", 1);
+  const std::string requiredExtension = active ? ".dir" : saved ? ".res" : "";
+
+  std::map<std::string, std::string> variables;  // run path -> its JSON array
+  for (const std::string& run : splitListing(listing)) {
+    if (!runMatchesSession(run, sessionName, requiredExtension)) continue;
+    const std::string output = runMonitorData(" -varinfo ", run, runExtension(run));
+    CXmlToJsonVariableMetaDataHandler handler;
+    parseRunOutput(output, handler, monitorDataProgram, run, commandText);
+    variables[run] = handler.jsonText;
+  }
+
+  std::string answer = "[\n";
+  bool first = true;
+  for (const auto& entry : variables) {
+    const bool savedRun = runExtension(entry.first) == ".res";
+    if (!first) answer += "\t,";
+    first = false;
+    answer += "\t{\n";
+    answer += savedRun ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
+                       : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
+    answer += "\t\t,\n";
+    const RunLocation location = locateRun(entry.first);
+    answer += std::string(savedRun ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
+              solvarium::jsonQuote(location.shown) + "\n";
+    appendMultiConfig(answer, status.reader, location, savedRun);
+    answer += "\t\t,\n";
+    answer += "\t\t\"metaData\":\n";
+    answer += entry.second;
+    answer += "\t}\n";
+  }
+  answer += "]\n";
+  result = answer;
+}
+
+}  // namespace BROX

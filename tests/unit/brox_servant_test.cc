@@ -1,0 +1,332 @@
+// Drives the Brox servant's interpreter directly, with a real ORB and the
+// servant POA, as CInstantScripting does.
+#include "solvers/brox/brox_servant.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/temp_dir.h"
+#include "service/instant_scripting.h"
+#include "service/servant_poa.h"
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_run_status.h"
+
+namespace {
+
+namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
+
+// The ORB and the servant POA, made once per process.
+CORBA::ORB_ptr testOrb() {
+  static CORBA::ORB_var orb;
+  if (CORBA::is_nil(orb.in())) {
+    int argc = 0;
+    orb = CORBA::ORB_init(argc, nullptr, "omniORB4");
+    try {
+      PortableServer::POA_var existing = solvarium::servantPoa();
+    } catch (const CORBA::BAD_INV_ORDER&) {
+      CORBA::Object_var object = orb->resolve_initial_references("RootPOA");
+      PortableServer::POA_var root = PortableServer::POA::_narrow(object.in());
+      PortableServer::POAManager_var manager = root->the_POAManager();
+      CORBA::PolicyList policies;
+      policies.length(2);
+      policies[0] = root->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
+      policies[1] = root->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
+      PortableServer::POA_var child =
+          root->create_POA("brox_servant_test", manager.in(), policies);
+      solvarium::setServantPoa(child.in());
+      manager->activate();
+    }
+  }
+  return orb.in();
+}
+
+std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
+  try {
+    CORBA::String_var text = servant->executeCommandToString(command.c_str());
+    return text.in();
+  } catch (const Ex::EInstantScriptError& e) {
+    ADD_FAILURE() << command << ": " << e.errorInfo.in();  // named in the report
+    throw;
+  }
+}
+
+class BroxServantTest : public ::testing::Test {
+ protected:
+  // One servant for the whole suite: once activated it stays in the POA.
+  static void SetUpTestSuite() {
+    workDir_ = new solvarium::platform::TempDir();
+    binDir_ = new solvarium::platform::TempDir();
+    char cwd[PATH_MAX];
+    oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
+    ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
+#ifdef QUENNET_LIBRARY
+    ::mkdir(binDir_->file("linux-amd64").c_str(), 0755);
+    std::ifstream in(QUENNET_LIBRARY, std::ios::binary);
+    std::ofstream(binDir_->file("linux-amd64/libQuennet.so"), std::ios::binary)
+        << in.rdbuf();
+#endif
+    ::setenv("BROXBINDIR", binDir_->path().c_str(), 1);
+    ::unsetenv("KORLEN_BROXSOLVE_PID");
+    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+    BROX::TEST_resetQuennetBinding();
+    servant_ = new BROX::CBROXSolvarium(testOrb());
+  }
+  static void TearDownTestSuite() {
+    BROX::TEST_resetQuennetBinding();
+    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+    ::unsetenv("KORLEN_BROXSOLVE_PID");
+    if (::chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
+    delete workDir_;
+    delete binDir_;
+  }
+
+  static BROX::CBROXSolvarium* servant_;
+  static solvarium::platform::TempDir* workDir_;
+  static solvarium::platform::TempDir* binDir_;
+  static std::string oldCwd_;
+};
+
+BROX::CBROXSolvarium* BroxServantTest::servant_ = nullptr;
+solvarium::platform::TempDir* BroxServantTest::workDir_ = nullptr;
+solvarium::platform::TempDir* BroxServantTest::binDir_ = nullptr;
+std::string BroxServantTest::oldCwd_;
+
+// The script error shape: errorType 1, the whole command, `info`, no output.
+void expectScriptError(BROX::CBROXSolvarium* servant, const std::string& text,
+                       const std::string& info) {
+  try {
+    answer(servant, text);
+    ADD_FAILURE() << "no exception for " << text;
+  } catch (const Ex::EInstantScriptError& e) {
+    EXPECT_EQ(e.errorType, 1);
+    EXPECT_EQ(std::string(e.command.in()), text);
+    EXPECT_EQ(std::string(e.errorInfo.in()), info);
+    EXPECT_STREQ(e.commandOutput.in(), "");
+  }
+}
+
+#define EXPECT_SCRIPT_ERROR(text, info) expectScriptError(servant_, text, info)
+
+TEST_F(BroxServantTest, EmptyAndMalformedCommands) {
+  for (const char* text : {"", " \t\r\n "}) {
+    try {
+      answer(servant_, text);
+      ADD_FAILURE() << "no exception";
+    } catch (const Ex::EKorlenUnknown& e) {
+      EXPECT_EQ(e.code, 1);
+      EXPECT_STREQ(e.description.in(), "Empty instant aaS command");
+      EXPECT_STREQ(e.scope.in(), "");
+    }
+  }
+  const std::string bad = "aaS.getenv a \"b";
+  try {
+    answer(servant_, bad);
+    ADD_FAILURE() << "no exception";
+  } catch (const Ex::EKorlenInvalidArgument& e) {
+    EXPECT_EQ(e.code, 1);
+    EXPECT_STREQ(e.description.in(), "Missing double quote in argument");
+    EXPECT_STREQ(e.scope.in(), "Instant BROX aaS");
+    EXPECT_STREQ(e.interfaceName.in(), "ICoScriptingUnit");
+    EXPECT_STREQ(e.operation.in(), "executeCommandToString");
+    EXPECT_EQ(std::string(e.moreInfo.in()), "Command:\n" + bad);
+    EXPECT_EQ(e.position, 2);
+  }
+  EXPECT_SCRIPT_ERROR("aaS.no_such_command", "Unknown instant aaS command");
+  EXPECT_SCRIPT_ERROR("aaS_internal.tic", "Unknown instant aaS command");
+}
+
+TEST_F(BroxServantTest, GetenvAnswersQuestionsAndErrors) {
+  ::setenv("BROX_TEST_VALUE", "v a l", 1);
+  ::setenv("BROX_TEST_EMPTY", "", 1);
+  EXPECT_EQ(answer(servant_, "aaS.getenv BROX_TEST_VALUE"), "v a l");
+  try {
+    answer(servant_, "aaS.getenv");
+    ADD_FAILURE() << "no question";
+  } catch (const Ex::EInstantReadUnquotedString& e) {
+    EXPECT_EQ(e.questionType, 2);
+    EXPECT_STREQ(e.questionPrompt.in(), "Please provide name of environment variable");
+    EXPECT_STREQ(e.defaultAnswer.in(), "");
+  }
+  EXPECT_SCRIPT_ERROR("aaS.getenv a b", "Invalid command[b]");
+  const struct {
+    const char* command;
+    int code;
+    const char* name;
+  } cases[] = {{"aaS.getenv BROX_TEST_UNSET_VARIABLE", 1, "BROX_TEST_UNSET_VARIABLE"},
+               {"aaS.getenv BROX_TEST_EMPTY", 2, "BROX_TEST_EMPTY"},
+               {"aaS.getenv \"BROX_TEST_VALUE\"", 1, "\"BROX_TEST_VALUE\""}};
+  for (const auto& c : cases) {
+    try {
+      answer(servant_, c.command);
+      ADD_FAILURE() << "no exception for " << c.command;
+    } catch (const Ex::EKorlenUnknown& e) {
+      EXPECT_EQ(e.code, c.code);
+      EXPECT_STREQ(e.description.in(), "Environment variable does not exist!");
+      EXPECT_STREQ(e.scope.in(), "BROX Instant aaS");
+      EXPECT_STREQ(e.interfaceName.in(), "ICoBROXUnit");
+      EXPECT_STREQ(e.operation.in(), "executeCommandToString('aaS.get_env')");
+      EXPECT_STREQ(e.moreInfo.in(), c.name);
+    }
+  }
+}
+
+TEST_F(BroxServantTest, SuggestAndImplements) {
+  const std::string list = answer(servant_, "aaS.suggest");
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 32);
+  EXPECT_EQ(list.rfind("aaS.amend_report_plots_will\naaS.get\n", 0), 0u);
+  EXPECT_SCRIPT_ERROR("aaS.suggest x", "Error: 'aaS_suggest.' commands do not have parameters.\n");
+
+  EXPECT_EQ(answer(servant_, "aaS.implements.getenv"), "True");
+  EXPECT_EQ(answer(servant_, "aaS.implements.suggest"), "True");
+  EXPECT_EQ(answer(servant_, "aaS.implements.tic_one_minute"), "False");
+  EXPECT_EQ(answer(servant_, "aaS.implements."), "False");
+  EXPECT_SCRIPT_ERROR("aaS.implements.getenv x",
+                      "Error: 'aaS.implements.' commands do not have parameters.\n");
+  EXPECT_SCRIPT_ERROR("aaS.implements.nothing x",
+                      "Error: 'aaS.implements.' commands do not have parameters.\n");
+}
+
+TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
+  servant_->scripting->clearStateFlags();
+  servant_->addGenericExceptionMessage("broadcast::started:prejournaling");
+  servant_->addGenericExceptionMessage("broadcast::started:journaling");
+  servant_->addGenericExceptionMessage("broadcast::ended:never-started");
+  servant_->addGenericExceptionMessage("broadcast::visited:x");
+  servant_->addGenericExceptionMessage("broadcast::resoluted:y");
+  servant_->addGenericExceptionMessage("something else");
+  servant_->addGenericExceptionMessage(nullptr);
+  EXPECT_EQ(answer(servant_, " \r\naaS.get_status\t"), "journaling\n");
+  EXPECT_EQ(answer(servant_, "aaS.get_status extra words"), "journaling\n");
+  EXPECT_TRUE(servant_->scripting->hasStateFlag("never-started"));
+
+  servant_->addGenericExceptionMessage("broadcast::started:");
+  EXPECT_EQ(answer(servant_, "aaS.get_status"), "\njournaling\n");
+
+  // A solver process that has ended.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  servant_->scripting->clearStateFlags();
+  ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(child).c_str(), 1);
+  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
+
+  // The variable is read once: a live pid set later changes nothing.
+  ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(::getpid()).c_str(), 1);
+  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
+  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
+
+  for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
+    servant_->scripting->clearStateFlags();
+    ::setenv("KORLEN_BROXSOLVE_PID", disabled, 1);
+    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+    EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
+  }
+  ::unsetenv("KORLEN_BROXSOLVE_PID");
+  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+}
+
+TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
+  EXPECT_EQ(answer(servant_, "aaS.get implicit_will_amends"), "on");
+  EXPECT_EQ(answer(servant_, "aaS.set implicit_will_amends on"),
+            "<implicit_will_amends> is already on");
+  EXPECT_EQ(answer(servant_, "aaS.set implicit_will_amends off"),
+            "<implicit_will_amends> turned off.");
+  EXPECT_EQ(answer(servant_, "aaS.get implicit_will_amends"), "off");
+  EXPECT_EQ(answer(servant_, "aaS.set implicit_will_amends off"),
+            "<implicit_will_amends> is already off");
+  EXPECT_EQ(answer(servant_, "aaS.set implicit_will_amends on"),
+            "<implicit_will_amends> turned on.");
+  EXPECT_SCRIPT_ERROR("aaS.set implicit_will_amends maybe",
+                      "Invalid command[aaS.set implicit_will_amends maybe]");
+  EXPECT_SCRIPT_ERROR("aaS.get", "Invalid command[aaS.get]");
+
+  try {
+    answer(servant_, "aaS.set_auto_save_period_json_monitors");
+    ADD_FAILURE() << "no question";
+  } catch (const Ex::EInstantReadUnquotedString& e) {
+    EXPECT_STREQ(e.questionPrompt.in(), "Auto-Save period in minutes");
+    EXPECT_EQ(std::string(e.defaultAnswer.in()),
+              std::to_string(servant_->autoSavePeriodMinutes));
+  }
+  for (const char* bad : {"0", "-2", "3x", "three"}) {
+    EXPECT_SCRIPT_ERROR(std::string("aaS.set_auto_save_period_json_monitors ") + bad,
+                        "Please provide a positive number for auto-save period.");
+  }
+  EXPECT_SCRIPT_ERROR("aaS.set_auto_save_period_json_monitors 1 2", "Invalid command[2]");
+  EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
+            "Auto-Save period set to 3 minutes.");
+  servant_->tickMinutes = 0;
+  std::string counts;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(answer(servant_, "aaS_internal.tic_one_minute"), "");
+    counts += std::to_string(servant_->tickMinutes);
+  }
+  EXPECT_EQ(counts, "1201");
+  // Lowering the period below the count resets it at the next tick.
+  EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 1"),
+            "Auto-Save period set to 1 minutes.");
+  answer(servant_, "aaS_internal.tic_one_minute");
+  EXPECT_EQ(servant_->tickMinutes, 0);
+}
+
+TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {
+  try {
+    answer(servant_, "aaS.save_report_plots_with_persisted_data");
+    ADD_FAILURE() << "no question";
+  } catch (const Ex::EInstantReadUnquotedString& e) {
+    EXPECT_STREQ(e.questionPrompt.in(), "JSON persisted monitors filename");
+    EXPECT_STREQ(e.defaultAnswer.in(), "monitor.json");
+  }
+  EXPECT_SCRIPT_ERROR("aaS.save_report_plots_with_persisted_data a b", "Invalid command[b]");
+  EXPECT_SCRIPT_ERROR("aaS.save_report_plots_with_persisted_data ../escape.json",
+                      "Cannot open output file name.");
+  EXPECT_SCRIPT_ERROR("aaS.save_report_plots_with_persisted_data /tmp/escape.json",
+                      "Cannot open output file name.");
+  EXPECT_SCRIPT_ERROR("aaS.retrieve_will_metadata x", "Invalid option[x]");
+}
+
+#ifdef QUENNET_LIBRARY
+TEST_F(BroxServantTest, RunStatusOfAnEmptyDirectory) {
+  if (!std::ifstream(QUENNET_LIBRARY)) GTEST_SKIP() << "run-status library not built";
+  EXPECT_EQ(answer(servant_, "aaS.get_storage_status"), "{\n}\n");
+  EXPECT_EQ(answer(servant_, "aaS.list_all_brox_storages"), "");
+  EXPECT_EQ(answer(servant_, "aaS.list_all_brox_storages mdef-session s"), "");
+  EXPECT_EQ(answer(servant_, "aaS.list_all_active_brox_storages"), "");
+}
+#endif
+
+TEST(BroxServantConstructionTest, MissingBinDirFailsBeforeAnythingIsActivated) {
+  const char* old = std::getenv("BROXBINDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::unsetenv("BROXBINDIR");
+  try {
+    BROX::CBROXSolvarium servant(testOrb());
+    ADD_FAILURE() << "constructed without BROXBINDIR";
+  } catch (const std::string& text) {
+    EXPECT_EQ(text, "BROXBINDIR environment variable is not set");
+  }
+  ::setenv("BROXBINDIR", "", 1);
+  try {
+    BROX::CBROXSolvarium servant(testOrb());
+    ADD_FAILURE() << "constructed with an empty BROXBINDIR";
+  } catch (const std::string& text) {
+    EXPECT_EQ(text, "BROXBINDIR environment variable is empty");
+  }
+  if (old != nullptr) {
+    ::setenv("BROXBINDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("BROXBINDIR");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Conflict stage of BroxStatusReader: run directories locked for reading, and
+// a run found both in its run directory and in its result file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/temp_dir.h"
+#include "quennet/brox_status.h"
+
+namespace {
+
+using solvarium::platform::TempDir;
+using Clock = std::chrono::steady_clock;
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+void makeRunDir(const std::string& path) {
+  ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path;
+  writeText(path + "/gui-err.txt", "run False " + path + "\n");
+}
+
+bool exists(const std::string& path) {
+  struct stat status;
+  return ::stat(path.c_str(), &status) == 0;
+}
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class QuennetConflictTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.ok()) << dir_.error(); }
+  std::string lockIn(const BroxStatusReader& reader, const std::string& runDir) const {
+    return runDir + "/" + reader.lockFileName;
+  }
+  TempDir dir_;
+};
+
+TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
+  makeRunDir(dir_.file("a.dir"));
+  makeRunDir(dir_.file("sweep"));
+  writeText(dir_.file("done.res"), "");
+  writeText(dir_.file("other.mres"), "");
+
+  const Clock::time_point start = Clock::now();
+  {
+    BroxStatusReader reader(dir_.path().c_str());
+    reader.scanDirectory(reader.directory, 1);
+    reader.resolveConflicts();
+    EXPECT_LT(secondsSince(start), 0.5);
+
+    for (const auto& candidate : reader.candidates) EXPECT_TRUE(candidate.second) << candidate.first;
+    EXPECT_EQ((std::vector<std::string>{lockIn(reader, dir_.file("a.dir")),
+                                        lockIn(reader, dir_.file("sweep"))}),
+              reader.lockFiles);
+    EXPECT_TRUE(exists(lockIn(reader, dir_.file("a.dir"))));
+    EXPECT_TRUE(exists(lockIn(reader, dir_.file("sweep"))));
+  }
+  // Destroying the status object takes the locks away.
+  BroxStatusReader probe(dir_.path().c_str());
+  EXPECT_FALSE(exists(lockIn(probe, dir_.file("a.dir"))));
+  EXPECT_FALSE(exists(lockIn(probe, dir_.file("sweep"))));
+}
+
+TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond) {
+  makeRunDir(dir_.file("b.dir"));
+  makeRunDir(dir_.file("a.dir"));  // locked before the conflict is met
+  writeText(dir_.file("b.res"), "");
+
+  BroxStatusReader reader(dir_.path().c_str());
+  const Clock::time_point start = Clock::now();
+  try {
+    reader.process();
+    FAIL() << "no conflict reported";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ("\n\nAmbiguous state:\n\t" + dir_.file("b.dir") + "\n\t" + dir_.file("b.res") +
+                  "\nConflict not cleared after one second\n",
+              std::string(error.what()));
+  }
+  const double waited = secondsSince(start);
+  EXPECT_GE(waited, 0.9);
+  EXPECT_LT(waited, 3.0);
+  EXPECT_TRUE(reader.lockFiles.empty());
+  EXPECT_FALSE(exists(lockIn(reader, dir_.file("a.dir"))));
+  EXPECT_FALSE(exists(lockIn(reader, dir_.file("b.dir"))));
+}
+
+TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguous) {
+  makeRunDir(dir_.file("sweep"));
+  writeText(dir_.file("sweep.mres"), "");
+
+  BroxStatusReader reader(dir_.path().c_str());
+  try {
+    reader.process();
+    FAIL() << "no conflict reported";
+  } catch (const std::runtime_error& error) {
+    const std::string text = error.what();
+    EXPECT_NE(std::string::npos,
+              text.find("\t" + dir_.file("sweep") + "\n\t" + dir_.file("sweep.mres") + "\n"))
+        << text;
+  }
+  EXPECT_FALSE(exists(lockIn(reader, dir_.file("sweep"))));
+}
+
+TEST_F(QuennetConflictTest, RunDirectoryGoneAfterScanIsReadFromItsResult) {
+  makeRunDir(dir_.file("moved.dir"));
+  BroxStatusReader reader(dir_.path().c_str());
+  reader.scanDirectory(reader.directory, 1);
+  ASSERT_EQ(1u, reader.candidates.size());
+
+  // The solver finishes the run: the result appears, the run directory goes.
+  writeText(dir_.file("moved.res"), "run False moved\nend Converged\n");
+  ASSERT_EQ(0, ::unlink(dir_.file("moved.dir/gui-err.txt").c_str()));
+  ASSERT_EQ(0, ::rmdir(dir_.file("moved.dir").c_str()));
+
+  reader.resolveConflicts();  // pauses once: the lock cannot be made in a gone directory
+  EXPECT_EQ((BroxStatusReader::CandidateMap{{dir_.file("moved.dir"), false},
+                                            {dir_.file("moved.res"), true}}),
+            reader.candidates);
+  EXPECT_TRUE(reader.lockFiles.empty());
+
+  reader.readStatus();
+  ASSERT_EQ(1u, reader.results.size());
+  const StatusRecord& record = reader.results.at(dir_.file("moved.res"));
+  EXPECT_EQ("moved", record.name);
+  EXPECT_TRUE(record.completed);
+  EXPECT_EQ("Converged", record.exitReason);
+}
+
+TEST_F(QuennetConflictTest, RunDirectoryThatCannotBeLockedIsNotRead) {
+  makeRunDir(dir_.file("stuck.dir"));
+  makeRunDir(dir_.file("fine.dir"));
+  BroxStatusReader reader(dir_.path().c_str());
+  // A directory in place of the lock file makes its creation fail.
+  ASSERT_EQ(0, ::mkdir(lockIn(reader, dir_.file("stuck.dir")).c_str(), 0755));
+
+  const Clock::time_point start = Clock::now();
+  reader.process();
+  EXPECT_GE(secondsSince(start), 0.9);
+
+  EXPECT_EQ(1u, reader.results.count(dir_.file("fine.dir")));
+  EXPECT_EQ(0u, reader.results.count(dir_.file("stuck.dir")));
+  EXPECT_EQ(std::vector<std::string>{lockIn(reader, dir_.file("fine.dir"))}, reader.lockFiles);
+  ASSERT_EQ(0, ::rmdir(lockIn(reader, dir_.file("stuck.dir")).c_str()));
+}
+
+}  // namespace

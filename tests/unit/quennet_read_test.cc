@@ -1,0 +1,212 @@
+// Read stage: the run-information reader and the storage observer.
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/temp_dir.h"
+#include "quennet/brox_status.h"
+#include "quennet/brox_storage_observer.h"
+#include "quennet/xoq/error.h"
+#include "quennet/xoq/gui_information_observer.h"
+#include "quennet/xoq/gui_information_reader.h"
+
+namespace {
+
+using solvarium::platform::TempDir;
+
+void writeText(const std::string& path, const std::string& text,
+               std::ios::openmode mode = std::ios::trunc) {
+  std::ofstream out(path, std::ios::binary | std::ios::out | mode);
+  out << text;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+// Records every notification as one line of text.
+class RecordingObserver : public xoq::GuiInformationObserver {
+ public:
+  void configurationFound(const xoq::GuiInformationReader&, int32_t number,
+                          const xoq::ConfigurationDescription& c) override {
+    events.push_back("configuration " + std::to_string(number) + " [" + c.name + "]");
+  }
+  void runDescribed(const xoq::GuiInformationReader&, const xoq::RunDescription& run) override {
+    events.push_back("run [" + run.multiConfig + "] [" + run.name + "]");
+  }
+  void progressReported(const xoq::GuiInformationReader&, const std::string& quantity,
+                        const std::string& value) override {
+    events.push_back("progress [" + quantity + "] [" + value + "]");
+  }
+  void runEnded(const xoq::GuiInformationReader&, const std::string& reason) override {
+    events.push_back("end [" + reason + "]");
+  }
+  void messageReported(const xoq::GuiInformationReader&, const std::string& text) override {
+    events.push_back("message [" + text + "]");
+  }
+  std::vector<std::string> events;
+};
+
+class QuennetReadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.ok()) << dir_.error(); }
+  TempDir dir_;
+};
+
+TEST_F(QuennetReadTest, ReaderDeliversStatementsInFileOrderAndSkipsTheRest) {
+  writeText(dir_.file("r.res"),
+            "# saved run\n"
+            "run True Wing sweep 2\r\n"
+            "configuration 0 cruise\n"
+            "configuration x broken\n"
+            "configuration 99999999999 too large\n"
+            "configuration -3 negative\n"
+            "runner False not a keyword\n"
+            "\n"
+            "progress iteration 400\n"
+            "message Solver started\n"
+            "end Converged at step 400\n"
+            "end\n"
+            "bogus line\n");
+  xoq::GuiInformationReader reader(false, dir_.file("r.res"), "r.res");
+  RecordingObserver observer;
+  reader.addObserver(&observer);
+  EXPECT_TRUE(reader.processNewLines());
+  EXPECT_EQ((std::vector<std::string>{
+                "run [True] [Wing sweep 2]",
+                "configuration 0 [cruise]",
+                "configuration -3 [negative]",
+                "progress [iteration] [400]",
+                "message [Solver started]",
+                "end [Converged at step 400]",
+                "end []",
+            }),
+            observer.events);
+}
+
+TEST_F(QuennetReadTest, ReaderReadsOnlyCompleteNewLines) {
+  ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
+  const std::string info = dir_.file("a.dir/gui-err.txt");
+  writeText(info, "run False a\nmessage half");
+  xoq::GuiInformationReader reader(true, dir_.file("a.dir"), "a.dir");
+  EXPECT_EQ(info, reader.informationFile());
+  RecordingObserver observer;
+  reader.addObserver(&observer);
+  EXPECT_TRUE(reader.processNewLines());
+  EXPECT_EQ(std::vector<std::string>{"run [False] [a]"}, observer.events);
+
+  writeText(info, " written\nend Stopped\n", std::ios::app);
+  EXPECT_TRUE(reader.processNewLines());
+  EXPECT_FALSE(reader.processNewLines());  // nothing new
+  EXPECT_EQ((std::vector<std::string>{"run [False] [a]", "message [half written]", "end [Stopped]"}),
+            observer.events);
+}
+
+TEST_F(QuennetReadTest, ReaderSkipsOverlongLinesAndUnreadableFiles) {
+  writeText(dir_.file("long.res"),
+            "message " + std::string(xoq::GuiInformationReader::kMaxLineLength + 10, 'x') +
+                "\nend Done\n");
+  xoq::GuiInformationReader reader(false, dir_.file("long.res"), "long.res");
+  RecordingObserver observer;
+  reader.addObserver(&observer);
+  reader.processNewLines();
+  EXPECT_EQ(std::vector<std::string>{"end [Done]"}, observer.events);
+
+  xoq::GuiInformationReader missing(true, dir_.file("none.dir"), "none.dir");
+  RecordingObserver silent;
+  missing.addObserver(&silent);
+  EXPECT_FALSE(missing.processNewLines());
+  EXPECT_TRUE(silent.events.empty());
+}
+
+TEST_F(QuennetReadTest, ErrorLineThrowsAfterDeliveringEarlierLines) {
+  writeText(dir_.file("bad.res"), "run False bad\nerror Licence checkout failed\nend Never\n");
+  xoq::GuiInformationReader reader(false, dir_.file("bad.res"), "./bad.res");
+  RecordingObserver observer;
+  reader.addObserver(&observer);
+  try {
+    reader.processNewLines();
+    FAIL() << "no error thrown";
+  } catch (const xoq::Error& error) {
+    EXPECT_EQ("./bad.res: Licence checkout failed", error.message());
+  }
+  EXPECT_EQ(std::vector<std::string>{"run [False] [bad]"}, observer.events);
+}
+
+TEST(QuennetObserverTest, CollectsTheRunIntoItsRecord) {
+  xoq::GuiInformationReader source(false, "unused", "unused");
+  BROX::CBroxStorageObserver observer;
+  EXPECT_TRUE(observer.record().configurations.empty());
+  EXPECT_FALSE(observer.record().multiConfig);
+  EXPECT_FALSE(observer.record().completed);
+
+  observer.runDescribed(source, {"Wing", "True"});
+  observer.configurationFound(source, 1, {"take-off"});
+  observer.configurationFound(source, 0, {"cruise"});
+  observer.configurationFound(source, 2, {"cruise"});  // a repeated name takes the last value
+  observer.progressReported(source, "iteration", "10");
+  observer.messageReported(source, "hello");
+  EXPECT_FALSE(observer.record().completed);
+  observer.runEnded(source, "Converged");
+
+  const StatusRecord& record = observer.record();
+  EXPECT_EQ("Wing", record.name);
+  EXPECT_TRUE(record.multiConfig);
+  EXPECT_TRUE(record.completed);
+  EXPECT_EQ("Converged", record.exitReason);
+  EXPECT_EQ((std::map<std::string, int32_t>{{"cruise", 2}, {"take-off", 1}}),
+            record.configurations);
+
+  BROX::CBroxStorageObserver other;
+  other.runDescribed(source, {"Single", "true"});  // only "True" counts
+  EXPECT_FALSE(other.record().multiConfig);
+}
+
+TEST_F(QuennetReadTest, ProcessReadsEveryKindOfRun) {
+  writeText(dir_.file("saved.res"), "run False Saved run\nend Converged\n");
+  writeText(dir_.file("study.mres"),
+            "run True Study\nconfiguration 0 low\nconfiguration 1 high\nend Finished\n");
+  ASSERT_EQ(0, ::mkdir(dir_.file("live.dir").c_str(), 0755));
+  writeText(dir_.file("live.dir/gui-err.txt"), "run False Live run\nprogress iteration 12\n");
+  ASSERT_EQ(0, ::mkdir(dir_.file("batch").c_str(), 0755));
+  writeText(dir_.file("batch/gui-err.txt"), "run True Batch\nconfiguration 0 only\n");
+
+  BroxStatusReader reader(dir_.path().c_str());
+  reader.process();
+  ASSERT_EQ(4u, reader.results.size());
+
+  const StatusRecord& saved = reader.results.at(dir_.file("saved.res"));
+  EXPECT_EQ("Saved run", saved.name);
+  EXPECT_TRUE(saved.completed);
+  EXPECT_EQ("Converged", saved.exitReason);
+  EXPECT_FALSE(saved.multiConfig);
+
+  const StatusRecord& study = reader.results.at(dir_.file("study.mres"));
+  EXPECT_TRUE(study.multiConfig);
+  EXPECT_EQ((std::map<std::string, int32_t>{{"high", 1}, {"low", 0}}), study.configurations);
+
+  const StatusRecord& live = reader.results.at(dir_.file("live.dir"));
+  EXPECT_EQ("Live run", live.name);
+  EXPECT_FALSE(live.completed);
+  EXPECT_TRUE(live.exitReason.empty());
+
+  EXPECT_EQ("Batch", reader.results.at(dir_.file("batch")).name);
+  EXPECT_EQ(2u, reader.lockFiles.size());
+}
+
+TEST_F(QuennetReadTest, ReadErrorRemovesTheLockFiles) {
+  ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
+  writeText(dir_.file("a.dir/gui-err.txt"), "run False a\n");
+  ASSERT_EQ(0, ::mkdir(dir_.file("b.dir").c_str(), 0755));
+  writeText(dir_.file("b.dir/gui-err.txt"), "error Disk quota exceeded\n");
+
+  BroxStatusReader reader(dir_.path().c_str());
+  EXPECT_THROW(reader.process(), xoq::Error);
+  EXPECT_TRUE(reader.lockFiles.empty());
+  struct stat status;
+  EXPECT_NE(0, ::stat((dir_.file("a.dir/") + reader.lockFileName).c_str(), &status));
+  EXPECT_NE(0, ::stat((dir_.file("b.dir/") + reader.lockFileName).c_str(), &status));
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/client_verbs.h"
+
+namespace solvarium {
+namespace client {
+
+namespace {
+
+void writeOut(const std::string& text) {
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+    throw ClientError("cannot write to standard output");
+  }
+}
+
+}  // namespace
+
+void requireReference(CORBA::Object_ptr ref, const char* what) {
+  if (CORBA::is_nil(ref)) throw ClientError(std::string("the service returned a nil ") + what);
+}
+
+void printText(const ClientContext& ctx, const char* text) {
+  writeOut(text ? text : "");
+  if (ctx.appendNewline) writeOut("\n");
+}
+
+void printBoolean(bool value) { writeOut(value ? "true\n" : "false\n"); }
+
+void printLong(CORBA::Long value) { writeOut(std::to_string(value) + "\n"); }
+
+void printDouble(CORBA::Double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g\n", static_cast<double>(value));
+  writeOut(buf);
+}
+
+void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items) {
+  for (CORBA::ULong i = 0; i < items.length(); ++i) {
+    const char* item = items[i];
+    writeOut(std::string(item ? item : "") + "\n");
+  }
+}
+
+void printReference(const ClientContext& ctx, CORBA::Object_ptr ref) {
+  if (CORBA::is_nil(ref)) {
+    writeOut("nil\n");
+    return;
+  }
+  CORBA::String_var ior = ctx.orb->object_to_string(ref);
+  writeOut(std::string(ior.in()) + "\n");
+}
+
+CORBA::Long parseLong(const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) {
+    throw ClientError("not a 32-bit integer: \"" + text + "\"");
+  }
+  return static_cast<CORBA::Long>(value);
+}
+
+CORBA::Double parseDouble(const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || errno == ERANGE) {
+    throw ClientError("not a number: \"" + text + "\"");
+  }
+  return value;
+}
+
+bool parseBoolean(const std::string& text) {
+  if (text == "true" || text == "1") return true;
+  if (text == "false" || text == "0") return false;
+  throw ClientError("not a boolean (true/false): \"" + text + "\"");
+}
+
+}  // namespace client
+}  // namespace solvarium

@@ -1,0 +1,85 @@
+// Verbs of solvarium-client: each verb names an interface of the contract and
+// lists the operations a user can call on it. The tables drive both the
+// dispatch and usage(), so the two cannot drift apart.
+#ifndef SOLVARIUM_TOOLS_CLIENT_VERBS_H_
+#define SOLVARIUM_TOOLS_CLIENT_VERBS_H_
+
+#include <omniORB4/CORBA.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "KORLEN_AAS_v1_0_0.hh"
+
+namespace solvarium {
+namespace client {
+
+// A failure of the client itself (bad arguments, wrong kind of key, local
+// file trouble): printed on stderr, exit code 2.
+class ClientError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What every operation needs: the ORB and the object that the key names.
+struct ClientContext {
+  CORBA::ORB_ptr orb = CORBA::ORB::_nil();
+  CORBA::Object_ptr target = CORBA::Object::_nil();
+  bool appendNewline = true;  // after a string result (-n turns it off)
+};
+
+using OperationArgs = std::vector<std::string>;
+
+struct Operation {
+  std::string name;      // IDL operation name, or a client word ("upload"); empty: the verb itself
+  std::string argSyntax;  // for usage(), e.g. "LOCAL REMOTE"; "COMMAND..." takes the rest joined
+  size_t argCount;       // exact number of arguments (ignored when joinRest)
+  bool joinRest;         // all remaining arguments joined with single blanks form one argument
+  std::function<void(ClientContext&, const OperationArgs&)> run;
+};
+
+struct Verb {
+  std::string name;
+  std::string what;  // one line for usage()
+  std::vector<Operation> operations;
+};
+
+std::vector<Verb> solverUnitVerbs();   // "solver-unit"
+std::vector<Verb> scriptingVerbs();    // "script", "script-op"
+std::vector<Verb> fileSystemVerbs();   // "fs"
+std::vector<Verb> kindVerbs();         // "brox", "grend", "talvo"
+std::vector<Verb> allVerbs();
+
+// --- helpers shared by the verb files (client_output.cc) ---
+
+// T::_narrow of the target; throws ClientError naming `interfaceName` when nil.
+template <class T>
+typename T::_ptr_type narrowTarget(const ClientContext& ctx, const char* interfaceName) {
+  typename T::_ptr_type typed = T::_narrow(ctx.target);
+  if (CORBA::is_nil(typed)) {
+    throw ClientError(std::string("the key does not name an object of ") + interfaceName);
+  }
+  return typed;
+}
+
+// A reference that the service handed out: throws ClientError when nil.
+void requireReference(CORBA::Object_ptr ref, const char* what);
+
+void printText(const ClientContext& ctx, const char* text);     // string result
+void printBoolean(bool value);                                  // "true"/"false"
+void printLong(CORBA::Long value);
+void printDouble(CORBA::Double value);
+void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items);  // one per line
+void printReference(const ClientContext& ctx, CORBA::Object_ptr ref);  // IOR text or "nil"
+
+// Strict number parsing of command-line arguments (ClientError on junk).
+CORBA::Long parseLong(const std::string& text);
+CORBA::Double parseDouble(const std::string& text);
+bool parseBoolean(const std::string& text);  // "true"/"false"/"1"/"0"
+
+}  // namespace client
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_TOOLS_CLIENT_VERBS_H_
