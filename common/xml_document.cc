@@ -93,8 +93,8 @@ bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
   } else if (containsIgnoringCase(document, "<!entity")) {
     failure = "XML document with an entity declaration is refused";
   } else if (elementDepth(document, kMaxXmlNesting) > kMaxXmlNesting) {
-    failure = "XML document nests elements deeper than " + std::to_string(kMaxXmlNesting) +
-              " levels";
+    failure =
+        "XML document nests elements deeper than " + std::to_string(kMaxXmlNesting) + " levels";
   }
   if (failure.empty()) {
     if (!startsWith(document, 0, "<?xml")) document.insert(0, kDeclaration);

@@ -32,7 +32,7 @@ class JsonLine {
   std::string text_;
 };
 
-// The eight member shapes of Part 1.101, each written in declaration order.
+// The eight member shapes, each written in declaration order.
 template <class E>
 void unknownShape(JsonLine& j, const E& e) {
   j.addNumber("code", e.code);
@@ -117,7 +117,7 @@ namespace TX = ::AAS_CORBA;
 namespace RX = ::AAS_CORBA::GRENDInstant::Exceptions;
 namespace BX = ::AAS_CORBA::BROXInstant::Exceptions;
 
-// Every user exception of the contract (Parts 1.101 and 1.104 to 1.107).
+// Every user exception of the contract.
 const std::array<Formatter, 29> kLadder = {
     // KORLEN_AAS_v1_0_0::Exceptions
     formatAs<GX::EUnknown, unknownShape<GX::EUnknown>>,

@@ -1,4 +1,4 @@
-// "fs OP ...": ICoFileSystem (Part 1.102), reached through
+// "fs OP ...": ICoFileSystem, reached through
 // ICoSolverUnit::getFileSystem, or directly when the key is the IOR of an
 // ICoFileSystem. "upload"/"download" move whole files; "-" as the local name
 // means standard input / standard output.

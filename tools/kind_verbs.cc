@@ -1,6 +1,6 @@
 // "brox OP", "grend OP", "talvo OP": every operation of the kind units
-// ICoBROXUnit (Part 1.107), ICoGrendUnit (Part 1.106) and
-// ITalvoExceptionHolder (Part 1.105). The key is the kind's own key file.
+// ICoBROXUnit, ICoGrendUnit and
+// ITalvoExceptionHolder. The key is the kind's own key file.
 #include <type_traits>
 
 #include "AAS_CORBA.hh"

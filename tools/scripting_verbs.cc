@@ -1,4 +1,4 @@
-// "script COMMAND..." and "script-op OP [ARG...]": ICoScripting (Part 1.102),
+// "script COMMAND..." and "script-op OP [ARG...]": ICoScripting,
 // reached through ICoSolverUnit::getCommandScripting, or directly when the key
 // is the IOR of an ICoScripting.
 #include "tools/client_verbs.h"

@@ -1,4 +1,4 @@
-// "solver-unit OP [ARG]": every operation of ICoSolverUnit (Part 1.102).
+// "solver-unit OP [ARG]": every operation of ICoSolverUnit.
 // Reference results print as IOR text ("nil" for a nil reference).
 #include "tools/client_verbs.h"
 

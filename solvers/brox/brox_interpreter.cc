@@ -1,6 +1,7 @@
 // The Brox "aaS." command interpreter: BROX::CBROXSolvarium::executeCommandToString
 // and the commands it answers itself.
 #include "solvers/brox/brox_interpreter.h"
+#include "solvers/brox/brox_will.h"
 
 #include <cstdlib>
 #include <exception>
@@ -333,9 +334,10 @@ std::string CBROXSolvarium::autoSavePeriodCommand(const std::string& command,
 }
 
 std::string CBROXSolvarium::tickCommand() {
-  // ">=" keeps the counter bounded when the period was lowered meanwhile.
-  if (++tickMinutes >= autoSavePeriodMinutes) tickMinutes = 0;
-  return std::string();
+  return tickOneMinute(&tickMinutes, autoSavePeriodMinutes, [this](const std::string& c) {
+    CORBA::String_var answer = executeCommandToString(c.c_str());
+    return std::string(answer.in());
+  });
 }
 
 }  // namespace BROX

@@ -22,7 +22,7 @@ namespace {
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 
 [[noreturn]] void raiseError(const std::string& command, const std::string& errorInfo,
-                                   const std::string& commandOutput) {
+                             const std::string& commandOutput) {
   throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
 }
 
@@ -105,8 +105,7 @@ std::string BroxMonitors::diagnosticText(const std::string& lead) {
   return text;
 }
 
-std::string BroxMonitors::runMonitorData(const std::string& modeOption,
-                                         const std::string& runPath,
+std::string BroxMonitors::runMonitorData(const std::string& modeOption, const std::string& runPath,
                                          const std::string& runForm,
                                          const std::vector<std::string>& options) {
   solvarium::platform::TempDir tempDir;
@@ -133,9 +132,9 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption,
 
   if (!tempDir.ok()) {
     raiseError(commandLine,
-                     diagnosticText("Cannot retrieve program output") +
-                         "\nTemporary directory:\n" + tempDir.error() + "\n",
-                     "");
+               diagnosticText("Cannot retrieve program output") + "\nTemporary directory:\n" +
+                   tempDir.error() + "\n",
+               "");
   }
   const solvarium::platform::ProgramResult run = solvarium::platform::runProgram(argv);
   std::string output;
@@ -154,10 +153,10 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
     raiseDirectoryQuestion("Please provide the name of Brox directory", "");
   }
   if (tokens.size() > 2) {
-    raiseError(commandText,
-                     "command [" + commandText +
-                         "] does has only one parameter, the Brox solver directory.",
-                     "");
+    raiseError(
+        commandText,
+        "command [" + commandText + "] does has only one parameter, the Brox solver directory.",
+        "");
   }
   const std::string directory = unquoted(tokens[1]);
   if (!isDirectory(directory)) {
@@ -169,18 +168,17 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
       solvarium::platform::runProgram({stopProgram, "-directory", directory});
   if (!run.started) {
     raiseError(commandLine,
-                     diagnosticText("Cannot execute program") + "\nProgram:\n" + run.error + "\n",
-                     "");
+               diagnosticText("Cannot execute program") + "\nProgram:\n" + run.error + "\n", "");
   }
   if (run.exitCode != 0) {
     raiseError(commandLine,
-                     "Program " + stopProgram + " failed: " +
-                         (run.error.empty() ? "exit code " + std::to_string(run.exitCode)
-                                            : run.error),
-                     "");
+               "Program " + stopProgram + " failed: " +
+                   (run.error.empty() ? "exit code " + std::to_string(run.exitCode) : run.error),
+               "");
   }
-  result += "Terminate solver command issued. The command will be executed at the end of "
-            "current iteration\n";
+  result +=
+      "Terminate solver command issued. The command will be executed at the end of "
+      "current iteration\n";
 }
 
 void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens,

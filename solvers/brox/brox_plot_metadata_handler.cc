@@ -95,8 +95,8 @@ void CXmlToJsonPlotMetaDataHandler::startElement(const ACEXML_Char*, const ACEXM
   // Attribute name -> field it sets for this element; later duplicates win.
   std::vector<std::pair<const char*, std::string*>> fields;
   if (name == "Plot") {
-    fields = {{"Name", &plotName}, {"DisplayName", &plotDisplayName},
-              {"Visibility", &plotVisibility}};
+    fields = {
+        {"Name", &plotName}, {"DisplayName", &plotDisplayName}, {"Visibility", &plotVisibility}};
   } else if (!inPlot) {
     return;
   } else if (name == "XAxis") {

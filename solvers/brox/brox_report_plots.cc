@@ -8,6 +8,7 @@
 #include "AAS_CORBA.hh"
 #include "common/json_text.h"
 #include "common/xml_document.h"
+#include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_plot_metadata_handler.h"
 #include "solvers/brox/brox_run_status.h"
@@ -18,45 +19,21 @@ namespace BROX {
 
 const char kMonitorXmlSystemId[] = "MyXML";
 
-RunLocation locateRun(const std::string& runPath) {
-  RunLocation location;
-  const std::size_t slash = runPath.rfind('/');
-  if (slash == std::string::npos) {
-    location.folder = ".";
-    location.leaf = runPath;
-  } else {
-    location.folder = runPath.substr(0, slash);
-    location.leaf = runPath.substr(slash + 1);
-  }
-  location.shown = withoutDotSlash(location.folder + "/" + location.leaf);
-  return location;
-}
-
 std::string withoutDotSlash(const std::string& path) {
   return path.compare(0, 2, "./") == 0 ? path.substr(2) : path;
 }
 
-std::string withoutQuotes(const std::string& token) {
-  if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
-    return token.substr(1, token.size() - 2);
-  }
-  return token;
-}
-
-void appendMultiConfig(std::string& out, const BroxStatusReader* status,
-                       const RunLocation& location, bool saved) {
-  if (status == nullptr) return;
-  const std::string runKey = saved ? location.folder + ".mres" : location.folder;
-  const auto record = status->results.find(runKey);
-  if (record == status->results.end() || !record->second.multiConfig) return;
-  if (location.leaf.size() < 4) return;
-  const std::string configuration = location.leaf.substr(0, location.leaf.size() - 4);
-  const auto index = record->second.configurations.find(configuration);
-  if (index == record->second.configurations.end()) return;
+void appendRunHeader(std::string& out, const MonitorLocation& where) {
+  out += where.saved ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
+                     : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
   out += "\t\t,\n";
-  out += "\t\t\"multiConfigName\":\t" + solvarium::jsonQuote(record->second.name) + "\n";
+  out += std::string(where.saved ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
+         solvarium::jsonQuote(where.location) + "\n";
+  if (!where.multiConfig) return;
   out += "\t\t,\n";
-  out += "\t\t\"multiConfigIndex\":\t" + std::to_string(index->second) + "\n";
+  out += "\t\t\"multiConfigName\":\t" + solvarium::jsonQuote(where.multiConfigName) + "\n";
+  out += "\t\t,\n";
+  out += "\t\t\"multiConfigIndex\":\t" + std::to_string(where.multiConfigIndex) + "\n";
 }
 
 void parseRunOutput(const std::string& output, ACEXML_DefaultHandler& handler,
@@ -74,8 +51,8 @@ namespace {
 
 const std::set<std::string> kReportPlotCommands = {
     "aaS.list_report_plots", "aaS.list_saved_report_plots",
-    "aaS.list_report_plots_with_persisted_data",
-    "aaS.list_saved_report_plots_with_persisted_data", "aaS.amend_report_plots_will"};
+    "aaS.list_report_plots_with_persisted_data", "aaS.list_saved_report_plots_with_persisted_data",
+    "aaS.amend_report_plots_will"};
 const std::set<std::string> kReportPlotKeys = {"plot-list", "variable-list", "session-name",
                                                "start-time-step", "end-time-step"};
 
@@ -131,7 +108,7 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
   for (std::size_t i = 1; i + 1 < tokens.size(); i += 2) {
     const std::string& key = tokens[i];
     const std::string& value = tokens[i + 1];
-    if (key == "session-name") sessionName = withoutQuotes(value);
+    if (key == "session-name") sessionName = removeEnclosingQuotes(value);
     if (key == "start-time-step") startTimeStep = value;
     if (key == "end-time-step") endTimeStep = value;
     if (key == "variable-list" || key == "plot-list") {
@@ -193,19 +170,15 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
     data[entry] = blank(inside) ? "{}" : inside;
   }
 
+  const BroxStatusReader::ResultMap* results =
+      status.reader != nullptr ? &status.reader->results : nullptr;
   std::string answer = "[\n";
   bool first = true;
   for (const auto& entry : metaData) {
     if (!first) answer += "\t,";
     first = false;
     answer += "\t{\n";
-    answer += saved ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
-                    : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
-    answer += "\t\t,\n";
-    const RunLocation location = locateRun(entry.first);
-    answer += std::string(saved ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
-              solvarium::jsonQuote(location.shown) + "\n";
-    appendMultiConfig(answer, status.reader, location, saved);
+    appendRunHeader(answer, locateMonitor(entry.first, saved, results));
     answer += "\t\t,\n";
     answer += "\t\t\"metaData\":\n";
     answer += entry.second;

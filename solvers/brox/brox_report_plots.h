@@ -1,37 +1,26 @@
-// Pieces shared by the Brox report-plot and variable-name listings: where a
-// listed run is shown, its multi-configuration members, and the parse of the
-// monitor-data program's XML for one run. The listings themselves are
+// Helpers shared by the Brox report-plot and variable-name listings: the
+// members that name a listed run, and the parse of the monitor-data
+// program's XML for one run. The listings themselves are
 // BroxMonitors::listReportPlots and BroxMonitors::listVariableNames.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_REPORT_PLOTS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_REPORT_PLOTS_H_
 
 #include <string>
 
-#include "quennet/brox_status.h"
+#include "solvers/brox/brox_monitor_csv.h"
 
 class ACEXML_DefaultHandler;
 
 namespace BROX {
 
-// A run path as the listings give it ("./run.dir", "./mc/cfg.res").
-struct RunLocation {
-  std::string folder;  // text before the last "/"; "." when there is none
-  std::string leaf;    // text after it
-  std::string shown;   // folder + "/" + leaf without a leading "./"
-};
-RunLocation locateRun(const std::string& runPath);
-
 // The path without a leading "./".
 std::string withoutDotSlash(const std::string& path);
 
-// `token` without one enclosing pair of double quotes.
-std::string withoutQuotes(const std::string& token);
-
-// Appends "\t\t,\n" + "multiConfigName" + "\t\t,\n" + "multiConfigIndex" when
-// the status record of the run's folder (folder + ".mres" for a saved run)
-// is a multi-configuration run listing the leaf without its extension.
-void appendMultiConfig(std::string& out, const BroxStatusReader* status,
-                       const RunLocation& location, bool saved);
+// Appends the "monitorType", location ("monitorDir" / "monitorFile") and,
+// for a configuration of a multi-configuration run, the "multiConfigName"
+// and "multiConfigIndex" members of one listed run, each after the first
+// preceded by "\t\t,\n". Strings are JSON-escaped.
+void appendRunHeader(std::string& out, const MonitorLocation& where);
 
 // Parses one run's monitor-data output with `handler`. A document that does
 // not parse is reported on stderr ("parse exception: ...") and raised as

@@ -36,11 +36,11 @@ class CXmlToJsonVariableMetaDataHandler : public ACEXML_DefaultHandler {
   ACEXML_Locator* locator;  // not owned
   bool inVariables;
   bool inVariable;
-  int32_t variableCount;    // "Variable" objects written so far
-  std::string jsonText;     // the result
+  int32_t variableCount;  // "Variable" objects written so far
+  std::string jsonText;   // the result
 
  private:
-  int nestedDepth_;         // elements open inside the current "Variable"
+  int nestedDepth_;  // elements open inside the current "Variable"
 };
 
 }  // namespace BROX

@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "common/json_text.h"
+#include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_report_plots.h"
 #include "solvers/brox/brox_run_status.h"
@@ -43,7 +43,7 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
   if (!validOptions) {
     raiseScriptError(commandText, "command [" + commandText + "] has invalid parameters");
   }
-  const std::string sessionName = tokens.size() == 3 ? withoutQuotes(tokens[2]) : "";
+  const std::string sessionName = tokens.size() == 3 ? removeEnclosingQuotes(tokens[2]) : "";
 
   std::string listing;
   if (!saved) list_folders(listing, ".", ".dir", 1);
@@ -59,6 +59,8 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
     variables[run] = handler.jsonText;
   }
 
+  const BroxStatusReader::ResultMap* results =
+      status.reader != nullptr ? &status.reader->results : nullptr;
   std::string answer = "[\n";
   bool first = true;
   for (const auto& entry : variables) {
@@ -66,13 +68,7 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
     if (!first) answer += "\t,";
     first = false;
     answer += "\t{\n";
-    answer += savedRun ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
-                       : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
-    answer += "\t\t,\n";
-    const RunLocation location = locateRun(entry.first);
-    answer += std::string(savedRun ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
-              solvarium::jsonQuote(location.shown) + "\n";
-    appendMultiConfig(answer, status.reader, location, savedRun);
+    appendRunHeader(answer, locateMonitor(entry.first, savedRun, results));
     answer += "\t\t,\n";
     answer += "\t\t\"metaData\":\n";
     answer += entry.second;

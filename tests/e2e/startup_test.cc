@@ -18,6 +18,7 @@ class StartupTest : public ServiceTest {
  protected:
   // Starts with `options` and returns the IIOP address of the published key.
   IiopAddress endpointOf(ServiceProcess::Options options) {
+    clearWorkDir();
     ServiceProcess& svc = start(std::move(options));
     if (!svc.waitForKeyFiles({"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"})) {
       ADD_FAILURE() << "no key files; stdout:\n" << svc.stdoutText();
@@ -73,6 +74,7 @@ TEST_F(StartupTest, KindFollowsProgramNameWhenSolverOptionIsMissingOrUnknown) {
     o.program = named;
     o.argv = argv;
     o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+    clearWorkDir();
     ServiceProcess& svc = start(o);
     EXPECT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << argv.size() << svc.stdoutText();
     EXPECT_EQ(svc.stdoutText().compare(0, 26, "BROXSolvarium starting...\n"), 0);
@@ -80,6 +82,7 @@ TEST_F(StartupTest, KindFollowsProgramNameWhenSolverOptionIsMissingOrUnknown) {
   // Only the first "-solver" counts: "brox" wins over a later "talvo".
   ServiceProcess::Options o = broxOptions({"-solver", "talvo"});
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  clearWorkDir();
   ServiceProcess& svc = start(o);
   EXPECT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << svc.stdoutText();
 }
@@ -164,11 +167,27 @@ TEST_F(StartupTest, KeyFileNameFromEnvironment) {
   o = broxOptions();
   o.env["BROX_AAS_KEY_FILE"] = "";
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  clearWorkDir();
   ServiceProcess& empty = start(o);
   ASSERT_TRUE(empty.waitForKeyFiles({"instant_"})) << empty.stdoutText();
   EXPECT_EQ(iorTypeId(readFile(workFile("instant_"))), kSolverUnitId);
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   EXPECT_TRUE(empty.running());
+
+  // A key file that cannot be written is reported, and the service goes on.
+  o = broxOptions();
+  o.env["BROX_AAS_KEY_FILE"] = "nodir/key.txt";
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  clearWorkDir();
+  ServiceProcess& unwritable = start(o);
+  ASSERT_TRUE(unwritable.waitForStdout("nodir/instant_key.txt", seconds(20)))
+      << unwritable.stdoutText();
+  std::string out = unwritable.stdoutText();
+  size_t warning = out.find("nodir/key.txt");
+  ASSERT_NE(warning, std::string::npos) << out;
+  EXPECT_GT(warning, out.find("Solvarium key: \n")) << out;
+  EXPECT_TRUE(unwritable.running());
+  EXPECT_TRUE(listDirectory(workDir()).empty());
 }
 
 TEST_F(StartupTest, SessionManagerVariableUnsetOrEmptyMeansNoHandShake) {
@@ -182,7 +201,7 @@ TEST_F(StartupTest, SessionManagerVariableUnsetOrEmptyMeansNoHandShake) {
       << unset.stdoutText();
   EXPECT_TRUE(unset.running());
 
-  unlink(workFile("aaS_BROXSolvarium.txt").c_str());
+  clearWorkDir();
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
   ServiceProcess& empty = start(o);
   ASSERT_TRUE(empty.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << empty.stdoutText();

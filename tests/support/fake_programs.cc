@@ -33,11 +33,19 @@ void writeText(const std::string& path, const std::string& content, mode_t mode 
 std::string script(const std::string& name, const std::string& binDir) {
   const std::string state = binDir + "/.fake";
   return "#!/bin/sh\n"
-         "state='" + state + "'\n"
-         "name='" + name + "'\n"
-         "log='" + binDir + "/" + name + ".log'\n"
+         "state='" +
+         state +
+         "'\n"
+         "name='" +
+         name +
+         "'\n"
+         "log='" +
+         binDir + "/" + name +
+         ".log'\n"
          "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$log\"; done\n"
-         "printf '%s\\n' '" + kRunEnd + "' >> \"$log\"\n"
+         "printf '%s\\n' '" +
+         kRunEnd +
+         "' >> \"$log\"\n"
          "mode=data\n"
          "if [ $# -gt 0 ] && [ \"$1\" != \"-out\" ]; then mode=\"${1#-}\"; fi\n"
          "out=''\n"
@@ -142,8 +150,7 @@ ScopedPathPrepend::~ScopedPathPrepend() {
   }
 }
 
-ScopedEnv::ScopedEnv(const std::string& name, const std::string& value, bool unset)
-    : name_(name) {
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value, bool unset) : name_(name) {
   const char* old = std::getenv(name.c_str());
   had_ = old != nullptr;
   if (had_) old_ = old;

@@ -41,8 +41,7 @@ class FakePrograms {
   void install(const std::string& name);
 
   // Output for `mode` and one run path (as the program receives it).
-  void setOutput(const std::string& mode, const std::string& runPath,
-                 const std::string& content);
+  void setOutput(const std::string& mode, const std::string& runPath, const std::string& content);
   // Output for `mode` and every run without an output of its own.
   void setDefaultOutput(const std::string& mode, const std::string& content);
 
@@ -56,8 +55,7 @@ class FakePrograms {
   void clearCalls(const std::string& name);
 
   // Value following `option` in one logged argument vector; "" when absent.
-  static std::string argumentAfter(const std::vector<std::string>& call,
-                                   const std::string& option);
+  static std::string argumentAfter(const std::vector<std::string>& call, const std::string& option);
 
  private:
   std::string key(const std::string& runPath) const;

@@ -776,6 +776,10 @@ void ServiceTest::useFakeQuennet() {
   if (symlink(FAKE_QUENNET_LIBRARY, link.c_str()) != 0) ADD_FAILURE() << "cannot link fake Quennet";
 }
 
+void ServiceTest::clearWorkDir() {
+  for (const std::string& name : listDirectory(work_)) removeTree(work_ + "/" + name);
+}
+
 void ServiceTest::writeProgram(const std::string& name, const std::string& body) {
   writeFile(bin_ + "/" + name, "#!/bin/sh\n" + body, 0755);
 }

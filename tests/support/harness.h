@@ -10,7 +10,7 @@
 //     EXPECT_EQ(o.exception, "EUnknown"); EXPECT_EQ(o.member("code"), "1");
 //     sessionManager().received();                   // bytes the service sent
 //     solver().kill(); svc.waitForExit(seconds(70)); // exit code or nullopt
-//     runClient({"aaS_BROXSolvarium.txt", "getSolverId"});  // the CLI tool
+//     runClient({"instant_aaS_BROXSolvarium.txt", "solver-unit", "getSolverId"});
 //   }
 // Every test gets its own sandbox (work/, bin/ first on PATH, broxbin/ as
 // BROXBINDIR with linux-amd64/libQuennet.so, logs/ for stdout and stderr).
@@ -265,6 +265,8 @@ class ServiceTest : public ::testing::Test {
   // Points BROXBINDIR/linux-amd64/libQuennet.so at the test-only library that
   // answers from "fake_quennet_runs.txt" / "fake_quennet_fail.txt" in workDir().
   void useFakeQuennet();
+  // Removes everything inside workDir() (between two starts in one test).
+  void clearWorkDir();
   // Writes an executable shell script into binDir().
   void writeProgram(const std::string& name, const std::string& body);
   // Runs the solvarium-client tool in the working directory.

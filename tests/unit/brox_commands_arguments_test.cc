@@ -7,7 +7,7 @@
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_storage_commands.h"
 #include "tests/support/fake_programs.h"
-#include "tests/unit/brox_commands_json_check.h"
+#include "tests/unit/brox_commands_test_util.h"
 
 namespace {
 

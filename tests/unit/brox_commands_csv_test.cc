@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/brox_commands_json_check.h"
+#include "tests/unit/brox_commands_test_util.h"
 
 namespace {
 
@@ -176,6 +176,7 @@ TEST(BroxMonitorCsvTest, ArrayFrameSeparatesMonitors) {
   two.end();
   EXPECT_EQ(out, "[\n\t{\n\t}\n\t,\t{\n\t}\n]\n");
   EXPECT_TRUE(brox_test::parsesAsJson(out));
+  EXPECT_FALSE(brox_test::parsesAsJson("[\n\t{\n\t\t\"a\":\tnan\n\t}\n]\n"));
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 #ifndef SOLVARIUM_TESTS_UNIT_BROX_MONITORS_FIXTURE_H_
 #define SOLVARIUM_TESTS_UNIT_BROX_MONITORS_FIXTURE_H_
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -35,6 +34,7 @@ class BroxMonitorsTest : public ::testing::Test {
     for (const std::string& dir : {work_, tmp_, broxBin, broxBin + "/linux-amd64"}) {
       ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0) << dir;
     }
+    ASSERT_TRUE(fileExists(FAKE_QUENNET_LIBRARY)) << "build the fake_quennet target first";
     ASSERT_EQ(::symlink(FAKE_QUENNET_LIBRARY, (broxBin + "/linux-amd64/libQuennet.so").c_str()), 0);
     fakes_.reset(new FakePrograms(root_.file("bin")));
     fakes_->install("broxmondata");
@@ -51,7 +51,9 @@ class BroxMonitorsTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (!oldCwd_.empty()) EXPECT_EQ(::chdir(oldCwd_.c_str()), 0);
+    if (!oldCwd_.empty()) {
+      EXPECT_EQ(::chdir(oldCwd_.c_str()), 0);
+    }
     BROX::TEST_resetQuennetBinding();
   }
 

@@ -48,13 +48,8 @@ CORBA::ORB_ptr testOrb() {
 }
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  try {
-    CORBA::String_var text = servant->executeCommandToString(command.c_str());
-    return text.in();
-  } catch (const Ex::EInstantScriptError& e) {
-    ADD_FAILURE() << command << ": " << e.errorInfo.in();  // named in the report
-    throw;
-  }
+  CORBA::String_var text = servant->executeCommandToString(command.c_str());
+  return text.in();
 }
 
 class BroxServantTest : public ::testing::Test {
@@ -298,7 +293,11 @@ TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {
 #ifdef QUENNET_LIBRARY
 TEST_F(BroxServantTest, RunStatusOfAnEmptyDirectory) {
   if (!std::ifstream(QUENNET_LIBRARY)) GTEST_SKIP() << "run-status library not built";
-  EXPECT_EQ(answer(servant_, "aaS.get_storage_status"), "{\n}\n");
+  try {
+    EXPECT_EQ(answer(servant_, "aaS.get_storage_status"), "{\n}\n");
+  } catch (const Ex::EInstantScriptError& e) {
+    FAIL() << e.errorInfo.in();
+  }
   EXPECT_EQ(answer(servant_, "aaS.list_all_brox_storages"), "");
   EXPECT_EQ(answer(servant_, "aaS.list_all_brox_storages mdef-session s"), "");
   EXPECT_EQ(answer(servant_, "aaS.list_all_active_brox_storages"), "");

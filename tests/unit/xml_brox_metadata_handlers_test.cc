@@ -43,13 +43,16 @@ const char kTwoPlots[] =
     "<Plot Name=\"Pressure\" DisplayName=\"Pressure plot\" Visibility=\"true\">"
     "<XAxis DisplayName=\"Time\" LogarithmicScale=\"false\"/>"
     "<YAxis DisplayName=\"p\" LogarithmicScale=\"true\"/>"
-    "<PlotLine><XVar Name=\"Time\" DisplayName=\"t\"/><YVar Name=\"Pressure\" DisplayName=\"P\"/></PlotLine>"
-    "<PlotLine><XVar Name=\"Time\" DisplayName=\"t\"/><YVar Name=\"Density\" DisplayName=\"D\"/></PlotLine>"
+    "<PlotLine><XVar Name=\"Time\" DisplayName=\"t\"/><YVar Name=\"Pressure\" "
+    "DisplayName=\"P\"/></PlotLine>"
+    "<PlotLine><XVar Name=\"Time\" DisplayName=\"t\"/><YVar Name=\"Density\" "
+    "DisplayName=\"D\"/></PlotLine>"
     "</Plot>"
     "<Plot Name=\"Temperature\" DisplayName=\"T plot\" Visibility=\"false\">"
     "<XAxis DisplayName=\"Iter\" LogarithmicScale=\"false\"/>"
     "<YAxis DisplayName=\"T\" LogarithmicScale=\"false\"/>"
-    "<PlotLine><XVar Name=\"Iter\" DisplayName=\"i\"/><YVar Name=\"Temp\" DisplayName=\"T\"/></PlotLine>"
+    "<PlotLine><XVar Name=\"Iter\" DisplayName=\"i\"/><YVar Name=\"Temp\" "
+    "DisplayName=\"T\"/></PlotLine>"
     "</Plot>"
     "</Plots>";
 
@@ -137,11 +140,13 @@ TEST(BroxPlotMetadataHandlerTest, IgnoresMisplacedElementsAndEmptyDocuments) {
   EXPECT_EQ(parsePlots("<Plots/>", {}).json, "\t\t[\n\t\t]\n");
   // A plot without lines, axes and vars outside their parents write nothing.
   const std::string json = parsePlots(
-      "<Plots><XAxis DisplayName=\"stray\"/><PlotLine/>"
-      "<Plot Name=\"Empty\"><XVar Name=\"stray\"/></Plot>"
-      "<XAxis DisplayName=\"stray2\"/>"
-      "<Plot Name=\"P\" Visibility=\"true\"><PlotLine><YVar Name=\"y\"/></PlotLine></Plot></Plots>",
-      {}).json;
+                               "<Plots><XAxis DisplayName=\"stray\"/><PlotLine/>"
+                               "<Plot Name=\"Empty\"><XVar Name=\"stray\"/></Plot>"
+                               "<XAxis DisplayName=\"stray2\"/>"
+                               "<Plot Name=\"P\" Visibility=\"true\"><PlotLine><YVar "
+                               "Name=\"y\"/></PlotLine></Plot></Plots>",
+                               {})
+                               .json;
   EXPECT_EQ(json.find("stray"), std::string::npos) << json;
   EXPECT_EQ(json.find("Empty"), std::string::npos);
   EXPECT_NE(json.find("\"plotName\":\"P\""), std::string::npos);
@@ -194,8 +199,8 @@ TEST(BroxVariableMetadataHandlerTest, NestedElementsDoNotCloseTheVariable) {
 }
 
 TEST(BroxVariableMetadataHandlerTest, EscapesValuesAndKeepsBackslashes) {
-  const std::string json =
-      variableJson("<Variables><Variable Name=\"a&quot;b\" Path=\"c:\\dir\" Note=\"x&#10;y\"/></Variables>");
+  const std::string json = variableJson(
+      "<Variables><Variable Name=\"a&quot;b\" Path=\"c:\\dir\" Note=\"x&#10;y\"/></Variables>");
   EXPECT_NE(json.find("\"Name\":\"a\\\"b\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"Path\":\"c:\\\\dir\""), std::string::npos);
   EXPECT_NE(json.find("\"Note\":\"x\\ny\""), std::string::npos);

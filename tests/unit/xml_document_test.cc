@@ -4,7 +4,6 @@
 
 #include <ACEXML/common/Attributes.h>
 #include <ACEXML/common/DefaultHandler.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,7 +17,8 @@ class RecordingHandler : public ACEXML_DefaultHandler {
   void startElement(const ACEXML_Char*, const ACEXML_Char*, const ACEXML_Char* qName,
                     ACEXML_Attributes* atts) override {
     std::string entry = qName;
-    if (atts != nullptr && atts->getLength() > 0) entry += "=" + std::string(atts->getValue(std::size_t{0}));
+    if (atts != nullptr && atts->getLength() > 0)
+      entry += "=" + std::string(atts->getValue(std::size_t{0}));
     elements.push_back(entry);
   }
   ACEXML_InputSource* resolveEntity(const ACEXML_Char*, const ACEXML_Char* systemId) override {
@@ -42,7 +42,8 @@ TEST(XmlDocumentTest, ParsesWithOrWithoutDeclarationAndBom) {
        {std::string("<a x=\"1\"><b x=\"&quot;2&amp;\"/></a>"),
         std::string("<?xml version=\"1.0\"?>\n<a x=\"1\"><b x=\"&quot;2&amp;\"/></a>"),
         std::string("\xEF\xBB\xBF<a x=\"1\"><b x=\"&quot;2&amp;\"/></a>"),
-        std::string("\xEF\xBB\xBF<?xml version=\"1.0\"?><a x=\"1\"><!-- <c> --><b x=\"&quot;2&amp;\"/></a>")}) {
+        std::string("\xEF\xBB\xBF<?xml version=\"1.0\"?><a x=\"1\"><!-- <c> --><b "
+                    "x=\"&quot;2&amp;\"/></a>")}) {
     RecordingHandler handler;
     std::string error;
     ASSERT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
@@ -66,8 +67,7 @@ TEST(XmlDocumentTest, RefusesDoctypeEntitiesAndNulWithoutParsing) {
   for (const std::string& text :
        {"<!DOCTYPE a SYSTEM \"file://" + secret + "\"><a/>",
         std::string("<?xml version=\"1.0\"?><!doctype a><a/>"),
-        std::string("<!ENTITY x \"y\"><a/>"),
-        std::string("<a/>\0<b/>", 9)}) {
+        std::string("<!ENTITY x \"y\"><a/>"), std::string("<a/>\0<b/>", 9)}) {
     RecordingHandler handler;
     std::string error;
     EXPECT_FALSE(solvarium::parseXmlDocument(text, handler, "MyXML", &error));

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Builds Solvarium and runs one Brox session end to end on 127.0.0.1:
+# a stand-in solver process, a fake session manager, fake Brox programs first
+# on PATH, a few client calls, and a clean shutdown. Installs missing Debian
+# packages first (apt-get, with sudo unless run as root).
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+
+# ---- packages -------------------------------------------------------------
+PACKAGES=(cmake make g++ pkg-config libace-dev libacexml-dev libomniorb4-dev omniidl omniorb
+          libgtest-dev googletest python3 libpython3.11-dev)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "== installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# ---- build ----------------------------------------------------------------
+echo "== building into $BUILD_DIR"
+cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target Solvarium solvarium-client Quennet
+SOLVARIUM="$BUILD_DIR/service/Solvarium"
+CLIENT="$BUILD_DIR/tools/solvarium-client"
+QUENNET="$BUILD_DIR/brox/linux-amd64/libQuennet.so"
+
+# ---- sandbox --------------------------------------------------------------
+RUN="$(mktemp -d "${TMPDIR:-/tmp}/solvarium-example-XXXXXX")"
+SOLVER_PID=""
+SM_PID=""
+SERVICE_PID=""
+cleanup() {
+  for pid in "$SERVICE_PID" "$SM_PID" "$SOLVER_PID"; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+  rm -rf "$RUN"
+}
+trap cleanup EXIT
+
+mkdir -p "$RUN/work/run_001" "$RUN/bin" "$RUN/broxbin/linux-amd64"
+ln -s "$QUENNET" "$RUN/broxbin/linux-amd64/libQuennet.so"
+# Fake stop program: records its arguments.
+cat > "$RUN/bin/broxstop" <<EOF
+#!/bin/sh
+echo "broxstop called with: \$*" >> "$RUN/broxstop.log"
+EOF
+chmod +x "$RUN/bin/broxstop"
+
+# Stand-in solver: a process that just sleeps.
+sleep 3600 &
+SOLVER_PID=$!
+
+# Fake session manager: accepts one connection on 127.0.0.1 and keeps the key.
+python3 - "$RUN/sm.port" "$RUN/sm.key" <<'EOF' &
+import socket, sys
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(1)
+open(sys.argv[1], "w").write(str(s.getsockname()[1]))
+conn, _ = s.accept()
+with open(sys.argv[2], "wb") as out:
+    while True:
+        data = conn.recv(65536)
+        if not data:
+            break
+        out.write(data)
+        out.flush()
+EOF
+SM_PID=$!
+for _ in $(seq 50); do [ -s "$RUN/sm.port" ] && break; sleep 0.1; done
+
+# ---- the service ------------------------------------------------------------
+echo "== starting Solvarium in $RUN/work"
+(
+  cd "$RUN/work"
+  exec env PATH="$RUN/bin:/usr/bin:/bin" BROXBINDIR="$RUN/broxbin" AAS_HOST=127.0.0.1 AAS_PORTS=0 \
+    KORLEN_BROXSOLVE_PID="$SOLVER_PID" KORLEN_SESSION_MANAGER_SOCKET="127.0.0.1:$(cat "$RUN/sm.port")" \
+    "$SOLVARIUM" -solver brox
+) > "$RUN/service.out" 2>&1 &
+SERVICE_PID=$!
+for _ in $(seq 100); do [ -s "$RUN/work/instant_aaS_BROXSolvarium.txt" ] && break; sleep 0.1; done
+cat "$RUN/service.out"
+
+cd "$RUN/work"
+KEY=aaS_BROXSolvarium.txt
+UNIT=instant_aaS_BROXSolvarium.txt
+run() { echo "\$ solvarium-client $*"; "$CLIENT" "$@" || echo "(exit code $?)"; }
+
+echo "== session manager received $(wc -c < "$RUN/sm.key") bytes (the key)"
+run "$UNIT" solver-unit getSolverId
+run "$KEY" brox addGenericExceptionMessage "broadcast::started:journaling"
+run "$UNIT" script aaS.get_status
+run "$UNIT" script aaS.implements.terminate_solver
+run "$UNIT" script aaS.get_storage_status
+run "$UNIT" script aaS.terminate_solver run_001
+cat "$RUN/broxstop.log"
+printf 'hello from the client\n' > "$RUN/hello.txt"
+run "$UNIT" fs upload "$RUN/hello.txt" hello.txt
+run "$UNIT" script aaS.getenv NO_SUCH_VARIABLE
+run "$KEY" brox shutdown
+
+wait "$SERVICE_PID" && code=0 || code=$?
+SERVICE_PID=""
+echo "== Solvarium exited with code $code; its last line: $(tail -n 1 "$RUN/service.out")"
+exit "$code"

@@ -1,0 +1,171 @@
+// Listings of run folders and of .res, .def and .out files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "AAS_CORBA.hh"
+#include "platform/temp_dir.h"
+#include "solvers/brox/brox_monitors.h"
+#include "tests/support/fake_programs.h"
+#include "tests/unit/brox_commands_test_util.h"
+
+namespace {
+
+namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+using Tokens = std::vector<std::string>;
+using brox_test::makeDir;
+using brox_test::writeFile;
+
+// Lines of a listing, sorted (the directory order is the platform's).
+std::vector<std::string> sortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+class BroxStorageListingTest : public ::testing::Test {
+ protected:
+  BroxStorageListingTest()
+      : cwd_(work_.path()), binDir_("BROXBINDIR", "/opt/brox"), monitors_(nullptr) {}
+
+  std::string run(void (BROX::BroxMonitors::*listing)(std::string&, const Tokens&,
+                                                      const std::string&),
+                  const Tokens& tokens) {
+    std::string text;
+    for (const auto& t : tokens) text += (text.empty() ? "" : " ") + t;
+    std::string result;
+    (monitors_.*listing)(result, tokens, text);
+    return result;
+  }
+
+  // The example tree: runs at the top and one folder down, look-alikes that
+  // must not be listed, and entries too deep.
+  void makeTree() {
+    makeDir("run_001.dir");
+    makeDir("run_001.dir/x.dir");  // inside a listed run: never entered
+    makeDir("my run.dir");
+    makeDir("RUN.DIR");  // case counts
+    writeFile("x.dir", "");  // a file, not a folder
+    makeDir("y.res");        // a folder, not a file
+    writeFile("top.res", "");
+    writeFile("top.def", "");
+    writeFile("top.out", "");
+    writeFile("back\\slash.res", "");
+    makeDir("study");
+    makeDir("study/a.dir");
+    writeFile("study/b.res", "");
+    writeFile("study/c.def", "");  // .def only at the top
+    writeFile("study/d.out", "");
+    makeDir("study/deep");
+    makeDir("study/deep/e.dir");  // two levels down
+    writeFile("study/deep/f.res", "");
+    // An entry whose status cannot be read is skipped.
+    ASSERT_EQ(::symlink("missing-target", "broken.res"), 0);
+    ASSERT_EQ(::symlink("missing-target", "broken.dir"), 0);
+  }
+
+  solvarium::platform::TempDir work_;
+  brox_test::ScopedCwd cwd_;
+  solvarium_test::ScopedEnv binDir_;
+  BROX::BroxMonitors monitors_;
+};
+
+TEST_F(BroxStorageListingTest, EmptyDirectoryListsNothing) {
+  ASSERT_TRUE(cwd_.ok());
+  EXPECT_EQ(run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"}), "");
+  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+                {"aaS.list_brox_res_files", "mdef-session", "study"}),
+            "");
+  EXPECT_EQ(run(&BROX::BroxMonitors::listDefFiles, {"aaS.list_brox_def_files"}), "");
+  EXPECT_EQ(run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files"}), "");
+}
+
+TEST_F(BroxStorageListingTest, ListingsFollowSuffixAndDepth) {
+  makeTree();
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"})),
+            (Lines{"./my run.dir", "./run_001.dir", "./study/a.dir"}));
+  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listResFiles, {"aaS.list_brox_res_files"})),
+            (Lines{"./back\\slash.res", "./study/b.res", "./top.res"}));
+  EXPECT_EQ(run(&BROX::BroxMonitors::listDefFiles, {"aaS.list_brox_def_files"}), "./top.def\n");
+  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files"})),
+            (Lines{"./study/d.out", "./top.out"}));
+
+  // Matches of a folder come before those of its subfolders.
+  const std::string dirs =
+      run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"});
+  EXPECT_GT(dirs.find("./study/a.dir"), dirs.find("./run_001.dir"));
+  EXPECT_GT(dirs.find("./study/a.dir"), dirs.find("./my run.dir"));
+}
+
+TEST_F(BroxStorageListingTest, SessionFilterKeepsOneFolderWithoutSuffix) {
+  makeTree();
+  makeDir("study/g.dir");
+  const std::string dirs = run(&BROX::BroxMonitors::listDirectories,
+                               {"aaS.list_brox_directories", "mdef-session", "study"});
+  EXPECT_EQ(sortedLines(dirs), (std::vector<std::string>{"./study/a", "./study/g"}));
+  EXPECT_NE(dirs.back(), '\n');
+  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+                {"aaS.list_brox_res_files", "mdef-session", "study"}),
+            "./study/b");
+  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+                {"aaS.list_brox_res_files", "mdef-session", "none"}),
+            "");
+}
+
+TEST_F(BroxStorageListingTest, InvalidArgumentsAreScriptErrors) {
+  const std::vector<std::pair<Tokens, std::string>> cases = {
+      {{"aaS.list_brox_res_files", "mdef-session"},
+       "command [aaS.list_brox_res_files mdef-session] is invalid"},
+      {{"aaS.list_brox_directories", "session", "s"},
+       "command [aaS.list_brox_directories session s] is invalid"},
+      {{"aaS.list_brox_directories", "mdef-session", "s", "t"},
+       "command [aaS.list_brox_directories mdef-session s t] is invalid"},
+  };
+  for (const auto& c : cases) {
+    try {
+      run(c.first[0] == "aaS.list_brox_res_files" ? &BROX::BroxMonitors::listResFiles
+                                                  : &BROX::BroxMonitors::listDirectories,
+          c.first);
+      ADD_FAILURE() << c.second;
+    } catch (const Exc::EInstantScriptError& e) {
+      EXPECT_EQ(e.errorType, 1);
+      EXPECT_STREQ(e.errorInfo.in(), c.second.c_str());
+    }
+  }
+  try {
+    run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files", "x"});
+    ADD_FAILURE();
+  } catch (const Exc::EInstantScriptError& e) {
+    EXPECT_STREQ(e.errorInfo.in(), "command [aaS.list_brox_out_files x] does not have parameters");
+    EXPECT_STREQ(e.command.in(), "aaS.list_brox_out_files x");
+  }
+  try {
+    run(&BROX::BroxMonitors::retrieveWill, {"aaS.retrieve_will", "x"});
+    ADD_FAILURE();
+  } catch (const Exc::EInstantScriptError& e) {
+    EXPECT_STREQ(e.errorInfo.in(), "command [aaS.retrieve_will] does not have parameters");
+  }
+}
+
+TEST_F(BroxStorageListingTest, MissingFolderIsAnAccessError) {
+  std::string result;
+  try {
+    monitors_.list_folders(result, "./no-such-folder", ".dir", 1);
+    ADD_FAILURE();
+  } catch (const Exc::EInstantScriptError& e) {
+    EXPECT_STREQ(e.command.in(), "list_folders");
+    EXPECT_STREQ(e.errorInfo.in(), "Error accesing BROX main directory");
+  }
+  EXPECT_THROW(monitors_.list_files(result, "./no-such-folder", ".res", 1),
+               Exc::EInstantScriptError);
+  EXPECT_TRUE(BROX::BroxMonitors::endsWith("a.dir", ".dir"));
+  EXPECT_TRUE(BROX::BroxMonitors::endsWith("a", ""));
+  EXPECT_FALSE(BROX::BroxMonitors::endsWith("dir", ".dir"));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// Helpers of the Brox command tests: a JSON validity check through a real
+// JSON parser (jq), a scoped working directory and file set-up.
+#ifndef SOLVARIUM_TESTS_UNIT_BROX_COMMANDS_TEST_UTIL_H_
+#define SOLVARIUM_TESTS_UNIT_BROX_COMMANDS_TEST_UTIL_H_
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/temp_dir.h"
+
+namespace brox_test {
+
+// True when jq parses `text` as JSON; true as well (nothing to check with)
+// when jq is not installed.
+inline bool parsesAsJson(const std::string& text) {
+  const char* jq = "/usr/bin/jq";
+  if (::access(jq, X_OK) != 0) return true;
+  solvarium::platform::TempDir dir;
+  const std::string file = dir.file("answer.json");
+  std::ofstream(file, std::ios::binary) << text;
+  const auto result = solvarium::platform::runProgram({jq, "empty", file});
+  return result.started && result.exitCode == 0;
+}
+
+// Makes `dir` the working directory; restores the previous one on
+// destruction.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& dir) {
+    char buffer[PATH_MAX];
+    if (::getcwd(buffer, sizeof buffer) != nullptr) old_ = buffer;
+    ok_ = ::chdir(dir.c_str()) == 0;
+  }
+  ~ScopedCwd() {
+    if (!old_.empty() && ::chdir(old_.c_str()) != 0) std::abort();
+  }
+  ScopedCwd(const ScopedCwd&) = delete;
+  ScopedCwd& operator=(const ScopedCwd&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string old_;
+  bool ok_ = false;
+};
+
+inline void makeDir(const std::string& path) { ::mkdir(path.c_str(), 0755); }
+
+inline void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Names in folder `dir` (without "." and ".."), sorted.
+inline std::vector<std::string> entriesOf(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* entry = ::readdir(d)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+inline bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace brox_test
+
+#endif  // SOLVARIUM_TESTS_UNIT_BROX_COMMANDS_TEST_UTIL_H_

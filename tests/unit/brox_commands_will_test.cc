@@ -1,0 +1,175 @@
+// The minute tick's auto-save, and the monitor save through the servant's
+// interpreter: a failing save keeps the previous file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "AAS_CORBA.hh"
+#include "common/safe_file.h"
+#include "platform/temp_dir.h"
+#include "service/servant_poa.h"
+#include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_servant.h"
+#include "solvers/brox/brox_will.h"
+#include "tests/support/fake_programs.h"
+#include "tests/unit/brox_commands_test_util.h"
+
+namespace {
+
+namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+
+TEST(BroxMinuteTickTest, SavesWhenThePeriodIsReached) {
+  std::vector<std::string> commands;
+  const BROX::CommandRunner run = [&](const std::string& command) {
+    commands.push_back(command);
+    return std::string("saved");
+  };
+  int32_t tick = 0;
+  std::vector<int32_t> counts;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(BROX::tickOneMinute(&tick, 3, run), "");
+    counts.push_back(tick);
+  }
+  EXPECT_EQ(counts, (std::vector<int32_t>{1, 2, 0, 1}));
+  EXPECT_EQ(commands,
+            (std::vector<std::string>{"aaS.save_report_plots_with_persisted_data monitor.json"}));
+
+  // Period 1: every tick saves. A period lowered below the count saves at once.
+  tick = 0;
+  BROX::tickOneMinute(&tick, 1, run);
+  EXPECT_EQ(tick, 0);
+  tick = 5;
+  BROX::tickOneMinute(&tick, 2, run);
+  EXPECT_EQ(tick, 0);
+  EXPECT_EQ(commands.size(), 3u);
+}
+
+TEST(BroxMinuteTickTest, AFailingSaveIsReportedNotRaised) {
+  int32_t tick = 0;
+  const BROX::CommandRunner scriptError = [](const std::string&) -> std::string {
+    throw Exc::EInstantScriptError(1, "c", "Cannot write output file monitor.json", "");
+  };
+  EXPECT_NO_THROW(BROX::tickOneMinute(&tick, 1, scriptError));
+  const BROX::CommandRunner other = [](const std::string&) -> std::string {
+    throw std::runtime_error("broken");
+  };
+  EXPECT_NO_THROW(BROX::tickOneMinute(&tick, 1, other));
+}
+
+// The ORB and a servant POA, made once per process.
+CORBA::ORB_ptr testOrb() {
+  static CORBA::ORB_var orb;
+  if (CORBA::is_nil(orb.in())) {
+    int argc = 0;
+    orb = CORBA::ORB_init(argc, nullptr, "omniORB4");
+    try {
+      PortableServer::POA_var existing = solvarium::servantPoa();
+    } catch (const CORBA::BAD_INV_ORDER&) {
+      CORBA::Object_var object = orb->resolve_initial_references("RootPOA");
+      PortableServer::POA_var root = PortableServer::POA::_narrow(object.in());
+      PortableServer::POAManager_var manager = root->the_POAManager();
+      CORBA::PolicyList policies;
+      policies.length(2);
+      policies[0] = root->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
+      policies[1] = root->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
+      PortableServer::POA_var child =
+          root->create_POA("brox_commands_will_test", manager.in(), policies);
+      solvarium::setServantPoa(child.in());
+      manager->activate();
+    }
+  }
+  return orb.in();
+}
+
+// One servant for the suite (once activated it stays in the POA), the test
+// run-status library and an empty working directory.
+class BroxMonitorSaveTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    workDir_ = new solvarium::platform::TempDir();
+    char cwd[PATH_MAX];
+    oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
+    ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
+    std::string binDir = FAKE_QUENNET_LIBRARY;
+    binDir = binDir.substr(0, binDir.rfind('/'));
+    binDir = binDir.substr(0, binDir.rfind('/'));
+    ::setenv("BROXBINDIR", binDir.c_str(), 1);
+    BROX::TEST_resetQuennetBinding();
+    servant_ = new BROX::CBROXSolvarium(testOrb());
+  }
+  static void TearDownTestSuite() {
+    BROX::TEST_resetQuennetBinding();
+    if (::chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
+    delete workDir_;
+  }
+  void SetUp() override {
+    if (!brox_test::exists(FAKE_QUENNET_LIBRARY))
+      GTEST_SKIP() << "test run-status library not built";
+    ::unlink("fake_quennet_fail.txt");
+  }
+
+  std::string answer(const std::string& command) {
+    CORBA::String_var text = servant_->executeCommandToString(command.c_str());
+    return text.in();
+  }
+  std::string saveError(const std::string& command) {
+    try {
+      answer(command);
+    } catch (const Exc::EInstantScriptError& e) {
+      return e.errorInfo.in();
+    }
+    return "no error";
+  }
+  static std::string read(const std::string& path) {
+    std::string data, error;
+    solvarium::readWholeFile(path, &data, &error);
+    return data;
+  }
+
+  static BROX::CBROXSolvarium* servant_;
+  static solvarium::platform::TempDir* workDir_;
+  static std::string oldCwd_;
+};
+
+BROX::CBROXSolvarium* BroxMonitorSaveTest::servant_ = nullptr;
+solvarium::platform::TempDir* BroxMonitorSaveTest::workDir_ = nullptr;
+std::string BroxMonitorSaveTest::oldCwd_;
+
+TEST_F(BroxMonitorSaveTest, SaveWritesTheArrayAndKeepsThePreviousFileOnFailure) {
+  EXPECT_EQ(answer("aaS.save_report_plots_with_persisted_data ,"),
+            "JSON monitors saved in 'monitor.json'.\n");
+  EXPECT_EQ(read("monitor.json"), "[\n]\n");
+  EXPECT_TRUE(brox_test::parsesAsJson(read("monitor.json")));
+
+  // A failing report-plot command: the previous file stays whole.
+  brox_test::writeFile("monitor.json", "previous");
+  brox_test::writeFile("fake_quennet_fail.txt", "status unavailable");
+  EXPECT_EQ(saveError("aaS.save_report_plots_with_persisted_data monitor.json"),
+            "status unavailable");
+  EXPECT_EQ(read("monitor.json"), "previous");
+  ::unlink("fake_quennet_fail.txt");
+
+  // A target that is a folder is left as it was, and no temporary file stays.
+  brox_test::makeDir("folder.json");
+  brox_test::writeFile("folder.json/inside", "x");
+  EXPECT_NE(saveError("aaS.save_report_plots_with_persisted_data folder.json"), "no error");
+  EXPECT_EQ(read("folder.json/inside"), "x");
+  EXPECT_EQ(brox_test::entriesOf("."),
+            (std::vector<std::string>{"folder.json", "monitor.json"}));
+}
+
+TEST_F(BroxMonitorSaveTest, MinuteTickSavesAfterThePeriod) {
+  ::unlink("monitor.json");
+  answer("aaS.set_auto_save_period_json_monitors 2");
+  servant_->tickMinutes = 0;
+  answer("aaS_internal.tic_one_minute");
+  EXPECT_FALSE(brox_test::exists("monitor.json"));
+  answer("aaS_internal.tic_one_minute");
+  EXPECT_EQ(read("monitor.json"), "[\n]\n");
+  answer("aaS.set_auto_save_period_json_monitors 1");
+}
+
+}  // namespace

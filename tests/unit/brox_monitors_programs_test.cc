@@ -1,0 +1,219 @@
+// BroxMonitors: construction checks, the monitor-data run and solver
+// termination, driven against fake "broxmondata" / "broxstop" programs.
+#include <string>
+#include <vector>
+
+#include "tests/unit/brox_monitors_fixture.h"
+
+namespace solvarium_test {
+namespace {
+
+using BROX::BroxMonitors;
+using Call = std::vector<std::string>;
+
+std::string text(const CORBA::String_member& member) { return static_cast<const char*>(member); }
+
+TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
+  {
+    ScopedEnv unset("BROXBINDIR", "", true);
+    try {
+      BroxMonitors monitors(nullptr);
+      ADD_FAILURE() << "constructed without BROXBINDIR";
+    } catch (const std::string& message) {
+      EXPECT_EQ(message, "BROXBINDIR environment variable is not set");
+    }
+  }
+  {
+    ScopedEnv empty("BROXBINDIR", "");
+    try {
+      BroxMonitors monitors(nullptr);
+      ADD_FAILURE() << "constructed with an empty BROXBINDIR";
+    } catch (const std::string& message) {
+      EXPECT_EQ(message, "BROXBINDIR environment variable is empty");
+    }
+  }
+  BroxMonitors monitors(nullptr);
+  EXPECT_EQ(monitors.monitorDataProgram, "broxmondata");
+  EXPECT_EQ(monitors.stopProgram, "broxstop");
+  EXPECT_EQ(monitors.controlProgram, "broxcontrol");
+  EXPECT_TRUE(monitors.implicitWillAmends);
+  EXPECT_TRUE(monitors.willPlotList.empty() && monitors.willVariableList.empty() &&
+              monitors.willSessionName.empty());
+}
+
+TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
+  BroxMonitors monitors(nullptr);
+  fakes().setOutput("plotinfo", "./my run.dir", "<Plots/>");
+  fakes().setOutput("data", "./x;touch injected.res", "\"Time\"\n1\n");
+
+  EXPECT_EQ(monitors.runMonitorData(" -plotinfo ", "./my run.dir", ".dir"), "<Plots/>");
+  EXPECT_EQ(monitors.runMonitorData(" ", "./x;touch injected.res", ".res",
+                                    {"-varlist", "a;touch${IFS}y", "-firsttimestep", "3"}),
+            "\"Time\"\n1\n");
+  fakes().setDefaultOutput("varinfo", "");
+  EXPECT_EQ(monitors.runMonitorData(" -varinfo ", "./r.dir", ".other"), "");
+
+  const std::vector<Call> calls = fakes().calls("broxmondata");
+  ASSERT_EQ(calls.size(), 3u);
+  const std::string out0 = FakePrograms::argumentAfter(calls[0], "-out");
+  EXPECT_EQ(calls[0], (Call{"-plotinfo", "-out", out0, "-dir", "./my run.dir"}));
+  EXPECT_EQ(out0.rfind(tmp() + "/", 0), 0u) << out0;
+  EXPECT_NE(out0.find("brox_out_"), std::string::npos);
+  const std::string out1 = FakePrograms::argumentAfter(calls[1], "-out");
+  EXPECT_EQ(calls[1], (Call{"-out", out1, "-res", "./x;touch injected.res", "-varlist",
+                            "a;touch${IFS}y", "-firsttimestep", "3"}));
+  EXPECT_NE(out0, out1);
+  EXPECT_EQ(calls[2].size(), 3u);  // "-varinfo -out <file>": an unknown form passes no path
+
+  // Every output file and its private directory are gone; nothing was run by a shell.
+  EXPECT_TRUE(tmpEntries().empty());
+  EXPECT_FALSE(fileExists(work() + "/injected.res"));
+  EXPECT_FALSE(fileExists(work() + "/y"));
+}
+
+TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
+  BroxMonitors monitors(nullptr);
+  for (bool installed : {true, false}) {
+    if (!installed) ::unlink((fakes().binDir() + "/broxmondata").c_str());
+    try {
+      monitors.runMonitorData(" -plotinfo ", "./run 1.dir", ".dir");
+      ADD_FAILURE() << "no error without an output file";
+    } catch (const BroxExc::EInstantScriptError& e) {
+      EXPECT_EQ(e.errorType, 1);
+      EXPECT_EQ(text(e.command).rfind("broxmondata -plotinfo  -out ", 0), 0u) << text(e.command);
+      EXPECT_NE(text(e.command).find(" -dir \"./run 1.dir\" "), std::string::npos);
+      const std::string info = text(e.errorInfo);
+      EXPECT_EQ(info.rfind("Cannot retrieve program output\nPATH:\n" + fakes().binDir(), 0), 0u)
+          << info;
+      EXPECT_NE(info.find("\nBROXBINDIR:\n"), std::string::npos);
+      EXPECT_NE(info.find("\nCurrent Working Directory:\n" + work() + "\n"), std::string::npos);
+      EXPECT_EQ(text(e.commandOutput), "");
+    }
+    EXPECT_TRUE(tmpEntries().empty());
+  }
+}
+
+TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
+  BroxMonitors monitors(nullptr);
+  std::string out;
+  try {
+    monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantReadUnquotedString& q) {
+    EXPECT_EQ(q.questionType, 2);
+    EXPECT_EQ(text(q.questionPrompt), "Please provide the name of Brox directory");
+    EXPECT_EQ(text(q.questionMessage), "");
+  }
+  try {
+    monitors.terminateSolver(out, {"aaS.terminate_solver", "a", "b"}, "aaS.terminate_solver a b");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantScriptError& e) {
+    EXPECT_EQ(text(e.errorInfo),
+              "command [aaS.terminate_solver a b] does has only one parameter, the Brox solver "
+              "directory.");
+  }
+  try {
+    monitors.terminateSolver(out, {"aaS.terminate_solver", "missing.dir"},
+                             "aaS.terminate_solver missing.dir");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantReadUnquotedString& q) {
+    EXPECT_EQ(text(q.questionPrompt), "Brox directory provided does not exist");
+    EXPECT_EQ(text(q.questionMessage), "missing.dir");
+  }
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(fakes().calls("broxstop").empty());
+}
+
+TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
+  BroxMonitors monitors(nullptr);
+  makeDir("my run.dir");
+  std::string out;
+  monitors.terminateSolver(out, {"aaS.terminate_solver", "\"my run.dir\""},
+                           "aaS.terminate_solver \"my run.dir\"");
+  EXPECT_EQ(out,
+            "broxstop -directory \"my run.dir\"\n"
+            "Terminate solver command issued. The command will be executed at the end of "
+            "current iteration\n");
+  EXPECT_EQ(fakes().calls("broxstop"), (std::vector<Call>{{"-directory", "my run.dir"}}));
+
+  // A failing stop program is not reported as issued.
+  fakes().setExitCode("broxstop", 3);
+  out.clear();
+  try {
+    monitors.terminateSolver(out, {"aaS.terminate_solver", "my run.dir"},
+                             "aaS.terminate_solver my run.dir");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantScriptError& e) {
+    EXPECT_EQ(text(e.command), "broxstop -directory my run.dir");
+    EXPECT_NE(text(e.errorInfo).find("exit code 3"), std::string::npos) << text(e.errorInfo);
+  }
+  EXPECT_EQ(out.find("Terminate solver command issued"), std::string::npos);
+
+  // A stop program that cannot be started.
+  ::unlink((fakes().binDir() + "/broxstop").c_str());
+  {
+    ScopedEnv path("PATH", fakes().binDir());
+    try {
+      monitors.terminateSolver(out, {"aaS.terminate_solver", "my run.dir"},
+                               "aaS.terminate_solver my run.dir");
+      ADD_FAILURE();
+    } catch (const BroxExc::EInstantScriptError& e) {
+      EXPECT_EQ(text(e.errorInfo).rfind("Cannot execute program\nPATH:\n", 0), 0u);
+    }
+  }
+}
+
+TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
+  BroxMonitors monitors(nullptr);
+  makeDir("a.dir");
+  makeDir("c.dir");
+  makeDir("d.dir");
+  writeFile(work() + "/b.res", "");
+  setRuns({"./a.dir\ta\t0\t0\t\t", "./b.res\tb\t0\t0\t\t", "./c.dir\tc\t0\t1\tdone\t",
+           "./d.dir\td\t0\t0\t\t"});
+  std::string out;
+  try {
+    monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate");
+    ADD_FAILURE() << "no error for the run that could not be terminated";
+  } catch (const BroxExc::EInstantScriptError& e) {
+    EXPECT_EQ(text(e.command), "aaS.terminate");
+    EXPECT_EQ(text(e.errorInfo).rfind("Could not terminate ./b.res", 0), 0u) << text(e.errorInfo);
+    EXPECT_EQ(text(e.errorInfo).find("./d.dir"), std::string::npos);
+    const std::string issued =
+        "Terminate solver command issued. The command will be executed at the end of current "
+        "iteration\n";
+    EXPECT_EQ(text(e.commandOutput), "Terminating ./a.dir ...\nbroxstop -directory ./a.dir\n" +
+                                         issued + "Done!\n" + "Terminating ./b.res ...\n\n" +
+                                         "Terminating ./d.dir ...\nbroxstop -directory ./d.dir\n" +
+                                         issued + "Done!\n");
+  }
+  EXPECT_EQ(fakes().calls("broxstop"),
+            (std::vector<Call>{{"-directory", "./a.dir"}, {"-directory", "./d.dir"}}));
+}
+
+TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
+  BroxMonitors monitors(nullptr);
+  std::string out;
+  try {
+    monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantScriptError& e) {
+    EXPECT_EQ(text(e.errorInfo), "command [aaS.terminate x] has no parameters.");
+  }
+
+  setRuns({"./done.dir\tdone\t0\t1\tok\t"});
+  monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate");
+  EXPECT_EQ(out, "");
+
+  writeFile(work() + "/fake_quennet_fail.txt", "status unavailable");
+  try {
+    monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate");
+    ADD_FAILURE();
+  } catch (const BroxExc::EInstantScriptError& e) {
+    EXPECT_EQ(text(e.errorInfo), "status unavailable");
+  }
+  EXPECT_TRUE(fakes().calls("broxstop").empty());
+}
+
+}  // namespace
+}  // namespace solvarium_test

@@ -1,0 +1,113 @@
+#include "service/start_options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace solvarium {
+namespace {
+
+int kindOf(std::vector<const char*> args) {
+  return solverKindFromArguments(static_cast<int>(args.size()), args.data());
+}
+
+ListenEndpoint endpointOf(std::vector<const char*> args, const char* ports, const char* host) {
+  return listenEndpoint(static_cast<int>(args.size()), args.data(), ports, host);
+}
+
+TEST(SolverKindChoice, SolverOptionDecidesWhateverTheProgramName) {
+  EXPECT_EQ(kindOf({"/opt/x/TalvoSolvarium", "-solver", "grend"}), 3);
+  EXPECT_EQ(kindOf({"foo", "-solver", "brox"}), 1);
+  EXPECT_EQ(kindOf({"foo", "-solver", "talvo"}), 2);
+  EXPECT_EQ(kindOf({"foo", "-x", "-solver", "3p_aas"}), 4);
+}
+
+TEST(SolverKindChoice, OnlyTheFirstSolverOptionCounts) {
+  EXPECT_EQ(kindOf({"foo", "-solver", "brox", "-solver", "talvo"}), 1);
+  EXPECT_EQ(kindOf({"foo", "-solver", "Grend", "-solver", "talvo"}), 0);
+  EXPECT_EQ(kindOf({"GrendSolvarium", "-solver", "nope", "-solver", "talvo"}), 3);
+}
+
+TEST(SolverKindChoice, ProgramNameDecidesWithoutAUsableSolverOption) {
+  EXPECT_EQ(kindOf({"C:\\bin\\BROXSolvarium.exe"}), 1);
+  EXPECT_EQ(kindOf({"/usr/bin/TalvoSolvarium", "-solver"}), 2);
+  EXPECT_EQ(kindOf({"./GrendSolvarium"}), 3);
+  EXPECT_EQ(kindOf({"/build/Solvarium"}), 4);
+  EXPECT_EQ(kindOf({"mySolvariumX", "-solver", "BROX"}), 4);
+  EXPECT_EQ(kindOf({"solvarium"}), 0);  // case-sensitive
+  EXPECT_EQ(kindOf({"foo"}), 0);
+  EXPECT_EQ(solverKindFromArguments(0, nullptr), 0);
+  const char* nullProgram[] = {nullptr};
+  EXPECT_EQ(solverKindFromArguments(1, nullProgram), 0);
+}
+
+TEST(ServerNames, PerKind) {
+  EXPECT_EQ(serverNameForKind(1), "BROXSolvarium");
+  EXPECT_EQ(serverNameForKind(4), "Solvarium");
+  EXPECT_EQ(serverNameForKind(0), "");
+  EXPECT_EQ(serverNameForKind(5), "");
+  EXPECT_FALSE(requiresSessionManager(1));
+  EXPECT_TRUE(requiresSessionManager(2));
+  EXPECT_TRUE(requiresSessionManager(3));
+  EXPECT_FALSE(requiresSessionManager(4));
+}
+
+TEST(ListenEndpointChoice, DefaultsAndEnvironment) {
+  ListenEndpoint e = endpointOf({"x"}, nullptr, nullptr);
+  EXPECT_EQ(e.host, "");
+  EXPECT_EQ(e.port, "0");
+  e = endpointOf({"x"}, "", "");
+  EXPECT_EQ(e.port, "0");
+  EXPECT_EQ(e.host, "");
+  e = endpointOf({"x"}, "5000", "127.0.0.1");
+  EXPECT_EQ(e.port, "5000");
+  EXPECT_EQ(e.host, "127.0.0.1");
+}
+
+TEST(ListenEndpointChoice, JoinedOptionsOverrideAndTheLastWins) {
+  ListenEndpoint e = endpointOf({"x", "-p6000", "-p7000", "-hlocalhost"}, "5000", "h");
+  EXPECT_EQ(e.port, "7000");
+  EXPECT_EQ(e.host, "localhost");
+  // A bare option or a separate value changes nothing; argv[0] is not looked at.
+  e = endpointOf({"-p9", "-p", "6000", "-h"}, "5000", "h");
+  EXPECT_EQ(e.port, "5000");
+  EXPECT_EQ(e.host, "h");
+  // Anything that begins with -h and is longer sets the host.
+  e = endpointOf({"x", "-help"}, nullptr, nullptr);
+  EXPECT_EQ(e.host, "elp");
+}
+
+TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
+  const std::vector<std::string> args = orbArguments("BROXSolvarium", {"", "0"});
+  const std::vector<std::string> expected = {
+      "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
+      "-ORBgiopMaxMsgSize",     "4294967295",         "-ORBnativeCharCodeSet",
+      "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000"};
+  EXPECT_EQ(args, expected);
+  EXPECT_EQ(orbArguments("S", {"127.0.0.1", "4711"})[2], "giop:tcp:127.0.0.1:4711");
+}
+
+TEST(KeyFileNames, InstantTwinGoesBeforeTheLastComponent) {
+  EXPECT_EQ(instantTwinName("aaS_BROXSolvarium.txt"), "instant_aaS_BROXSolvarium.txt");
+  EXPECT_EQ(instantTwinName("keys/sub/k.txt"), "keys/sub/instant_k.txt");
+  EXPECT_EQ(instantTwinName("C:\\keys\\k.txt"), "C:\\keys\\instant_k.txt");
+  EXPECT_EQ(instantTwinName("a/b\\c"), "a/b\\instant_c");
+  EXPECT_EQ(instantTwinName(""), "instant_");
+  EXPECT_EQ(instantTwinName("dir/"), "dir/instant_");
+}
+
+TEST(KeyFileNames, UdfKeyFileOption) {
+  std::vector<const char*> args = {"x", "-aas-key-file", "a.txt", "-aas-key-file", "b.txt"};
+  EXPECT_EQ(udfKeyFileName(static_cast<int>(args.size()), args.data()), "b.txt");
+  args = {"x", "-aas-key-file"};
+  EXPECT_EQ(udfKeyFileName(static_cast<int>(args.size()), args.data()), "aaSUdf_Id.txt");
+  args = {"-aas-key-file", "a.txt"};  // argv[0] is the program
+  EXPECT_EQ(udfKeyFileName(static_cast<int>(args.size()), args.data()), "aaSUdf_Id.txt");
+  args = {"x", "-aas-config-file", "d.xml"};
+  EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "d.xml");
+  args = {"x"};
+  EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "aas_udf_instant.xml");
+}
+
+}  // namespace
+}  // namespace solvarium

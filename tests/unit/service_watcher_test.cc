@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "common/safe_file.h"
+#include "platform/temp_dir.h"
+#include "service/solver_process_checker.h"
+#include "service/watcher_buffers.h"
+
+namespace solvarium {
+namespace {
+
+TEST(SharedTextTest, ReaderSeesNothingOrTheWholeText) {
+  SharedText text;
+  EXPECT_TRUE(text.empty());
+  const std::string longKey(10000, 'k');  // longer than any fixed buffer
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done.load()) {
+      const std::string seen = text.get();
+      if (!seen.empty() && seen != longKey && seen != "short") ++torn;
+    }
+  });
+  for (int i = 0; i < 2000; ++i) text.set(i % 2 ? longKey : "short");
+  done.store(true);
+  reader.join();
+  EXPECT_EQ(torn.load(), 0);
+  text.clear();
+  EXPECT_TRUE(text.empty());
+}
+
+TEST(SharedTextTest, ProcessWideHoldersAreDistinct) {
+  solverUnitKeyBuffer().set("IOR:1");
+  grendPidBuffer().clear();
+  EXPECT_EQ(solverUnitKeyBuffer().get(), "IOR:1");
+  EXPECT_TRUE(grendPidBuffer().empty());
+  solverUnitKeyBuffer().clear();
+}
+
+TEST(ProcessCheckerTest, AliveOnlyForRunningProcesses) {
+  EXPECT_TRUE(CSolverProcessChecker::isProcessAlive(getpid()));
+  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(0));
+  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(-1));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  // Not reaped: a zombie counts as gone.
+  for (int i = 0; i < 100 && CSolverProcessChecker::isProcessAlive(child); ++i) usleep(10000);
+  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(child));
+}
+
+class BroxPidCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  }
+  void TearDown() override {
+    ASSERT_EQ(chdir(old_), 0);
+    unsetenv("KORLEN_BROXSOLVE_PID");
+  }
+  std::string errorFile() {
+    std::string text, error;
+    readWholeFile(dir_.file("brox_instant_aas_error.txt"), &text, &error);
+    return text;
+  }
+  platform::TempDir dir_;
+  char old_[4096];
+};
+
+TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
+  GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
+  unsetenv("KORLEN_BROXSOLVE_PID");
+  EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(errorFile(), "Error retrieving BROX pid.\nKORLEN_BROXSOLVE_PID is not set.\n");
+
+  for (const char* bad : {"0", "-3", "abc", "12abc", "99999999999", ""}) {
+    setenv("KORLEN_BROXSOLVE_PID", bad, 1);
+    EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(),
+                ::testing::ExitedWithCode(1), "")
+        << bad;
+  }
+  const std::string text = errorFile();
+  EXPECT_NE(text.find("KORLEN_BROXSOLVE_PID (abc) is not a valid process id.\n"), std::string::npos);
+  EXPECT_NE(text.find("KORLEN_BROXSOLVE_PID (99999999999) is not"), std::string::npos);
+}
+
+TEST_F(BroxPidCheckTest, ValidPidPasses) {
+  setenv("KORLEN_BROXSOLVE_PID", std::to_string(getpid()).c_str(), 1);
+  CSolverProcessChecker(1, nullptr).checkProcessId();
+  EXPECT_EQ(errorFile(), "");
+}
+
+TEST_F(BroxPidCheckTest, UdfPidFromTheDescription) {
+  GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
+  UdfDescription description;
+  description.solverPid = "x1";
+  EXPECT_EXIT(CSolverProcessChecker(4, &description).checkProcessId(),
+              ::testing::ExitedWithCode(1), "");
+  std::string text, error;
+  readWholeFile(dir_.file("aas_udf_instant_aas_error.txt"), &text, &error);
+  EXPECT_EQ(text,
+            "the pid provided through the configuration file environment variable is invalid (x1)\n");
+  description.solverPid = std::to_string(getpid());
+  CSolverProcessChecker(4, &description).checkProcessId();
+}
+
+}  // namespace
+}  // namespace solvarium
