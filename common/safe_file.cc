@@ -18,6 +18,11 @@ void setError(std::string* error, const std::string& what, const std::string& pa
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error) {
+  return writeFileAtomically(path, data.data(), data.size(), error);
+}
+
+bool writeFileAtomically(const std::string& path, const void* data, size_t size,
+                         std::string* error) {
   std::string dir = ".";
   std::string::size_type slash = path.rfind('/');
   if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
@@ -27,10 +32,10 @@ bool writeFileAtomically(const std::string& path, const std::string& data, std::
     setError(error, "Cannot create temporary file for", path, errno);
     return false;
   }
-  const char* p = data.data();
-  size_t left = data.size();
+  const char* p = static_cast<const char*>(data);
+  size_t left = size;
   while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
+    ssize_t n = ::write(fd, p, left > (1u << 30) ? (1u << 30) : left);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;

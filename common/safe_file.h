@@ -2,6 +2,7 @@
 #ifndef SOLVARIUM_COMMON_SAFE_FILE_H_
 #define SOLVARIUM_COMMON_SAFE_FILE_H_
 
+#include <cstddef>
 #include <string>
 
 namespace solvarium {
@@ -11,6 +12,9 @@ namespace solvarium {
 // previous file stays whole, the temporary file is removed, `error` (when not
 // null) receives a text naming the path and the system error, and the result
 // is false.
+// An existing file's permissions are kept; a new file gets 0666 less umask.
+bool writeFileAtomically(const std::string& path, const void* data, size_t size,
+                         std::string* error);
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error);
 
 // Reads the whole regular file `path` into `data`. False (with `error`) when

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "common/safe_file.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -62,31 +63,6 @@ std::string lastPart(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-enum class Resolution { kOk, kOutside, kMissing };
-
-// Where `name` really lives. For an existing name that is its real path;
-// otherwise the real path of its directory plus its last part.
-Resolution resolveName(const std::string& name, std::string* target) {
-  const std::string base = realPath(".");
-  if (base.empty()) return Resolution::kMissing;
-  if (!isPlainRelative(name)) return Resolution::kOutside;
-  struct stat info;
-  if (::lstat(name.c_str(), &info) == 0) {
-    const std::string resolved = realPath(name);
-    if (resolved.empty()) return Resolution::kMissing;  // dangling link
-    if (!isUnder(base, resolved)) return Resolution::kOutside;
-    *target = resolved;
-    return Resolution::kOk;
-  }
-  const std::string dir = realPath(directoryPart(name));
-  if (dir.empty()) return Resolution::kMissing;
-  if (!isUnder(base, dir)) return Resolution::kOutside;
-  const std::string leaf = lastPart(name);
-  if (leaf.empty() || leaf == "." || leaf == "..") return Resolution::kMissing;
-  *target = dir + (dir == "/" ? "" : "/") + leaf;
-  return Resolution::kOk;
-}
-
 std::string operationText(const char* operation, const char* fileName) {
   std::string text = std::string("CCoFileSystem::") + operation + "(";
   if (fileName == nullptr) {
@@ -104,21 +80,6 @@ GE::EUnknown fileError(const char* operation, const char* fileName, const char* 
                       operationText(operation, fileName).c_str(), "");
 }
 
-bool writeAll(int fd, const unsigned char* data, std::uint64_t size) {
-  while (size > 0) {
-    const size_t chunk = size > (1u << 30) ? (1u << 30) : static_cast<size_t>(size);
-    const ssize_t written = ::write(fd, data, chunk);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) return false;
-    data += written;
-    size -= static_cast<std::uint64_t>(written);
-  }
-  return true;
-}
-
 bool readAll(int fd, unsigned char* data, std::uint64_t size) {
   while (size > 0) {
     const size_t chunk = size > (1u << 30) ? (1u << 30) : static_cast<size_t>(size);
@@ -134,37 +95,45 @@ bool readAll(int fd, unsigned char* data, std::uint64_t size) {
   return true;
 }
 
-mode_t creationMode() {
-  static const mode_t mode = [] {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  return mode;
-}
-
 }  // namespace
 
 namespace file_access {
 
-bool isInsideDirectory(const std::string& baseDir, const std::string& name) {
-  if (!isPlainRelative(name)) return false;
+Resolution resolveInside(const std::string& baseDir, const std::string& name,
+                         std::string* target) {
+  if (!isPlainRelative(name)) return Resolution::kOutside;
   const std::string joined = baseDir + "/" + name;
-  std::string resolved = realPath(joined);
-  if (resolved.empty()) {
-    struct stat info;
-    if (::lstat(joined.c_str(), &info) == 0) return false;  // dangling link
-    resolved = realPath(baseDir + "/" + directoryPart(name));
-    if (resolved.empty()) return true;  // nothing there yet: lexically inside
+  struct stat info;
+  if (::lstat(joined.c_str(), &info) == 0) {
+    const std::string resolved = realPath(joined);
+    if (resolved.empty()) return Resolution::kMissing;  // dangling link
+    if (!isUnder(baseDir, resolved)) return Resolution::kOutside;
+    *target = resolved;
+    return Resolution::kOk;
   }
-  return isUnder(baseDir, resolved);
+  const std::string dir = realPath(baseDir + "/" + directoryPart(name));
+  if (dir.empty()) return Resolution::kMissing;
+  if (!isUnder(baseDir, dir)) return Resolution::kOutside;
+  const std::string leaf = lastPart(name);
+  if (leaf.empty() || leaf == "." || leaf == "..") return Resolution::kMissing;
+  *target = dir + (dir == "/" ? "" : "/") + leaf;
+  return Resolution::kOk;
 }
 
 }  // namespace file_access
 
-CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner* owner) : kind_(kind), owner_(owner) {
-  creationMode();
+namespace {
+
+// Where `name` really lives, checked against the current working directory.
+file_access::Resolution resolveName(const std::string& name, std::string* target) {
+  const std::string base = realPath(".");
+  if (base.empty()) return file_access::Resolution::kMissing;
+  return file_access::resolveInside(base, name, target);
 }
+
+}  // namespace
+
+CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner* owner) : kind_(kind), owner_(owner) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 
@@ -176,30 +145,18 @@ void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& co
   if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
   std::string target;
   switch (resolveName(fileName, &target)) {
-    case Resolution::kOutside: throw fileError(op, fileName, kOutside);
-    case Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for writing!");
-    case Resolution::kOk: break;
+    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
+    case file_access::Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for writing!");
+    case file_access::Resolution::kOk: break;
   }
-  mode_t mode = creationMode();
   struct stat info;
-  if (::stat(target.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) throw fileError(op, fileName, "Cannot open file for writing!");
-    mode = info.st_mode & 07777;
+  if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    throw fileError(op, fileName, "Cannot open file for writing!");
   }
-
-  std::string pattern = directoryPart(target) + "." + lastPart(target) + ".upload.XXXXXX";
-  std::vector<char> tempName(pattern.begin(), pattern.end());
-  tempName.push_back('\0');
-  const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
-  if (fd < 0) throw fileError(op, fileName, "Cannot open file for writing!");
-
-  bool ok = ::fchmod(fd, mode) == 0;
-  ok = ok && writeAll(fd, content.get_buffer(), content.length());
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tempName.data(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempName.data());
+  if (::access(directoryPart(target).c_str(), W_OK) != 0) {
+    throw fileError(op, fileName, "Cannot open file for writing!");
+  }
+  if (!writeFileAtomically(target, content.get_buffer(), content.length(), nullptr)) {
     throw fileError(op, fileName, "File write operation failed!");
   }
 }
@@ -210,9 +167,9 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
   std::string target;
   switch (resolveName(fileName, &target)) {
-    case Resolution::kOutside: throw fileError(op, fileName, kOutside);
-    case Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for reading!");
-    case Resolution::kOk: break;
+    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
+    case file_access::Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for reading!");
+    case file_access::Resolution::kOk: break;
   }
   // Non-blocking, so a FIFO cannot stall the service before fstat refuses it.
   const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

@@ -47,10 +47,15 @@ namespace file_access {
 // Largest file that fits one octet sequence under the ORB's message limit.
 constexpr std::uint64_t kMaxTransferBytes = 4294967295ULL - 1024ULL * 1024ULL;
 
-// True when `name` is a relative path without "." / ".." escapes whose real
-// location (symlinks of existing parts resolved) stays inside `baseDir`.
-// `baseDir` must be an absolute, resolved directory path.
-bool isInsideDirectory(const std::string& baseDir, const std::string& name);
+enum class Resolution { kOk, kOutside, kMissing };
+
+// Where `name` really lives under `baseDir` (an absolute, resolved directory).
+// kOutside: absolute, a ".." component, or a real path (symlinks resolved)
+// that leaves `baseDir`. kMissing: its directory does not exist, or it is a
+// dangling link. kOk: `target` is the real path (of the directory plus the
+// last part when the name does not exist yet).
+Resolution resolveInside(const std::string& baseDir, const std::string& name,
+                         std::string* target);
 
 }  // namespace file_access
 

@@ -67,6 +67,10 @@ TEST_F(ShutdownTest, BroxUnitShutdownEndsTheServiceAtOnce) {
   EXPECT_EQ(svc.waitForExit(seconds(15)), std::optional<int>(0)) << svc.stdoutText();
   EXPECT_TRUE(endsWith(svc.stdoutText(), "Shutting down...\n")) << svc.stdoutText();
   EXPECT_TRUE(solver().alive());
+  // The final save ran and did not fail.
+  EXPECT_TRUE(fileExists(workFile("monitor.json")));
+  EXPECT_FALSE(fileExists(workFile("aas_instant_error.txt"))) << readFile(workFile("aas_instant_error.txt"));
+  EXPECT_FALSE(fileExists(workFile("instant_aas.error")));
 }
 
 TEST_F(ShutdownTest, CommandLineClientCallsEveryKindOfObject) {

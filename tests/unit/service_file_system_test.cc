@@ -185,16 +185,22 @@ TEST(InsideDirectoryTest, LexicalAndResolvedChecks) {
   char* real = realpath(dir.path().c_str(), nullptr);
   const std::string base = real;
   free(real);
-  EXPECT_TRUE(file_access::isInsideDirectory(base, "a.txt"));
-  EXPECT_TRUE(file_access::isInsideDirectory(base, "no/such/dir/a.txt"));
-  EXPECT_TRUE(file_access::isInsideDirectory(base, "a..b"));
-  EXPECT_FALSE(file_access::isInsideDirectory(base, "/etc/passwd"));
-  EXPECT_FALSE(file_access::isInsideDirectory(base, "x/../../y"));
-  EXPECT_FALSE(file_access::isInsideDirectory(base, ""));
+  using file_access::Resolution;
+  auto check = [&](const std::string& name) {
+    std::string target;
+    return file_access::resolveInside(base, name, &target);
+  };
+  EXPECT_EQ(check("a.txt"), Resolution::kOk);
+  EXPECT_EQ(check("no/such/dir/a.txt"), Resolution::kMissing);
+  EXPECT_EQ(check("a..b"), Resolution::kOk);
+  EXPECT_EQ(check("/etc/passwd"), Resolution::kOutside);
+  EXPECT_EQ(check("x/../../y"), Resolution::kOutside);
+  EXPECT_EQ(check(""), Resolution::kOutside);
   ASSERT_EQ(symlink("/", (base + "/up").c_str()), 0);
-  EXPECT_FALSE(file_access::isInsideDirectory(base, "up/etc"));
+  EXPECT_EQ(check("up/etc"), Resolution::kOutside);
+  EXPECT_EQ(check("up/new-file"), Resolution::kOutside);
   ASSERT_EQ(symlink("/nonexistent/x", (base + "/dangling").c_str()), 0);
-  EXPECT_FALSE(file_access::isInsideDirectory(base, "dangling"));
+  EXPECT_EQ(check("dangling"), Resolution::kMissing);
 }
 
 }  // namespace
