@@ -45,7 +45,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$RUN/work/run_001" "$RUN/bin" "$RUN/broxbin/linux-amd64"
+mkdir -p "$RUN/work/run_001.dir" "$RUN/bin" "$RUN/broxbin/linux-amd64"
+# One running Brox run (its run information file, see the README) and one saved result.
+printf 'run False run_001\nconfiguration 1 base\nprogress iteration 12\n' > "$RUN/work/run_001.dir/gui-err.txt"
+printf 'run False wing\nconfiguration 1 base\nend Converged\n' > "$RUN/work/wing.res"
 ln -s "$QUENNET" "$RUN/broxbin/linux-amd64/libQuennet.so"
 # Fake stop program: records its arguments.
 cat > "$RUN/bin/broxstop" <<EOF
@@ -53,6 +56,21 @@ cat > "$RUN/bin/broxstop" <<EOF
 echo "broxstop called with: \$*" >> "$RUN/broxstop.log"
 EOF
 chmod +x "$RUN/bin/broxstop"
+
+# Fake monitor-data program: writes a names list or comma-separated data
+# with a quoted header into the file named after "-out".
+cat > "$RUN/bin/broxmondata" <<'FAKE'
+#!/bin/sh
+out=""; prev=""
+for a in "$@"; do [ "$prev" = "-out" ] && out="$a"; prev="$a"; done
+[ -n "$out" ] || exit 1
+case "$1" in
+  -showvars) printf 'Iteration\nLift\nDrag\n' > "$out" ;;
+  -lastvaluesonly) printf '"Iteration","Lift","Drag"\n12,0.52,0.081\n' > "$out" ;;
+  *) printf '"Iteration","Lift","Drag"\n10,0.50,0.090\n11,0.51,0.085\n12,0.52,0.081\n' > "$out" ;;
+esac
+FAKE
+chmod +x "$RUN/bin/broxmondata"
 
 # Stand-in solver: a process that just sleeps.
 sleep 3600 &
@@ -100,7 +118,11 @@ run "$KEY" brox addGenericExceptionMessage "broadcast::started:journaling"
 run "$UNIT" script aaS.get_status
 run "$UNIT" script aaS.implements.terminate_solver
 run "$UNIT" script aaS.get_storage_status
-run "$UNIT" script aaS.terminate_solver run_001
+run "$UNIT" script aaS.list_all_brox_storages
+run "$UNIT" script aaS.list_monitors
+run "$UNIT" script aaS.list_monitors_last_values
+run "$UNIT" script aaS.list_monitors_with_persisted_data start-time-step 11
+run "$UNIT" script aaS.terminate_solver run_001.dir
 cat "$RUN/broxstop.log"
 printf 'hello from the client\n' > "$RUN/hello.txt"
 run "$UNIT" fs upload "$RUN/hello.txt" hello.txt
