@@ -150,7 +150,9 @@ void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& co
     case file_access::Resolution::kOk: break;
   }
   struct stat info;
-  if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+  if (::stat(target.c_str(), &info) == 0 &&
+      (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+    // The rename below would replace a file that may not be opened for writing.
     throw fileError(op, fileName, "Cannot open file for writing!");
   }
   if (::access(directoryPart(target).c_str(), W_OK) != 0) {

@@ -114,12 +114,12 @@ bool CSolvariumServer::startOrb(int argc, const char* const* argv) {
   try {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");
     if (CORBA::is_nil(object.in())) {
-      printText("Error: Root Portable Object Adapter is not initialized\n");
+      printText("Error: Root Portable Object Adapter is not initialized");
       endProcess(1);
     }
     rootPoa_ = PortableServer::POA::_narrow(object.in());
     if (CORBA::is_nil(rootPoa_.in())) {
-      printText("Error: Root Portable Object Adapter is not initialized\n");
+      printText("Error: Root Portable Object Adapter is not initialized");
       endProcess(1);
     }
     PortableServer::POAManager_var manager = rootPoa_->the_POAManager();

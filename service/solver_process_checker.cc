@@ -89,7 +89,6 @@ void CSolverProcessChecker::checkProcessId() {
     }
     if (!reason.empty()) {
       const std::string text = "Error retrieving BROX pid.\n" + reason;
-      printText(text);
       appendText("brox_instant_aas_error.txt", text);
       endProcess(1);
     }
@@ -98,7 +97,6 @@ void CSolverProcessChecker::checkProcessId() {
       const std::string text =
           "the pid provided through the configuration file environment variable is invalid (" +
           pidText_ + ")\n";
-      printText(text);
       appendText("aas_udf_instant_aas_error.txt", text);
       endProcess(1);
     }

@@ -29,9 +29,9 @@ class CSolverProcessChecker : public ACE_Task_Base {
   ~CSolverProcessChecker() override;
 
   // Checks the process id that the Brox and UDF variants follow, before the
-  // thread starts. Missing or invalid (not a number in 1..INT_MAX): prints
-  // the error lines, appends them to the kind's error file and ends the
-  // process with exit code 1.
+  // thread starts. Missing or invalid (not a number in 1..INT_MAX): appends
+  // the error lines to the kind's error file (nothing is printed) and ends
+  // the process with exit code 1.
   void checkProcessId();
 
   // Thread body: the variant of the kind; returns 1 at once for other kinds.

@@ -1,5 +1,9 @@
 #include "quennet/xoq/gui_information_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -44,6 +48,21 @@ void splitFirstWord(const std::string& text, std::string* word, std::string* res
   }
 }
 
+// Opens `path` for reading when it is a regular file; a FIFO or device
+// never blocks the caller (opened non-blocking, then refused).
+std::FILE* openRegularFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
 bool parseInt32(const std::string& text, int32_t* value) {
   if (text.empty()) return false;
   errno = 0;
@@ -66,7 +85,7 @@ void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
 }
 
 bool GuiInformationReader::processNewLines() {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(informationFile_.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(informationFile_));
   if (!file) return false;
   if (offset_ > static_cast<uint64_t>(LLONG_MAX) ||
       fseeko(file.get(), static_cast<off_t>(offset_), SEEK_SET) != 0) {

@@ -25,7 +25,8 @@ class GuiInformationReader {
   // Reads the complete lines added to the information file since the last
   // call and notifies the observers. An unterminated last line is left for
   // the next call. Returns true when at least one line was read; a file that
-  // cannot be opened gives false and no notification. Throws Error when an
+  // cannot be opened or is not a regular file (a FIFO, say) gives false and
+  // no notification. Throws Error when an
   // "error" line is read (the lines before it have been delivered).
   bool processNewLines();
 

@@ -94,8 +94,10 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
   }
   if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
   const std::string fileName = tokens[1] == "," ? std::string("monitor.json") : tokens[1];
-  // Only files inside the working directory, in a folder we may write.
-  if (!isSafeOutputName(fileName) || ::access(directoryOf(fileName).c_str(), W_OK) != 0) {
+  // Only files inside the working directory, in a folder we may write; an
+  // existing file must be writable itself, as opening it for writing needs.
+  if (!isSafeOutputName(fileName) || ::access(directoryOf(fileName).c_str(), W_OK) != 0 ||
+      (::access(fileName.c_str(), F_OK) == 0 && ::access(fileName.c_str(), W_OK) != 0)) {
     scriptError(command, "Cannot open output file name.");
   }
 

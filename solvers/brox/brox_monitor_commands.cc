@@ -41,14 +41,17 @@ PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string
       if (!isPositiveInteger(value))
         raiseMonitorArgumentError("Invalid value for argument (positive integer expected):\n" + keyword,
                                   commandText, i);
-      args.options.push_back(keyword == "start-time-step" ? "-firsttimestep" : "-lasttimestep");
+      const std::string option = keyword == "start-time-step" ? "-firsttimestep" : "-lasttimestep";
+      args.options.push_back(option);
       args.options.push_back(value);
+      args.optionsText += " " + option + " " + value + " ";
     } else if (keyword == "session-name") {
       args.hasSession = true;
-      args.sessionName = value;
+      args.sessionName = removeEnclosingQuotes(value);
     } else {
       args.options.push_back("-varlist");
       args.options.push_back(removeEnclosingQuotes(value));
+      args.optionsText += " -varlist " + value + " ";
     }
   }
   return args;
@@ -110,10 +113,11 @@ std::map<std::string, std::string> runForSources(BroxMonitors& monitors,
                                                  const std::vector<std::string>& sources,
                                                  bool saved, const std::string& mode,
                                                  const std::vector<std::string>& options,
-                                                 bool keepEmpty) {
+                                                 const std::string& optionsText, bool keepEmpty) {
   std::map<std::string, std::string> outputs;
   for (const std::string& source : sources) {
-    std::string output = monitors.runMonitorData(mode, source, saved ? ".res" : ".dir", options);
+    std::string output =
+        monitors.runMonitorData(mode, source, saved ? ".res" : ".dir", options, optionsText);
     if (keepEmpty || !output.empty()) outputs[source] = std::move(output);
   }
   return outputs;
@@ -128,6 +132,23 @@ bool parseOrRaise(const std::string& output, const std::string& commandText, Mon
     case MonitorParse::kLessValues: raiseScriptError(commandText, kLessValuesText);
   }
   return false;
+}
+
+// The JSON array of the comma-separated outputs, in path order; an output
+// without any line is left out.
+template <typename WriteMonitor>
+std::string tableArray(const std::map<std::string, std::string>& outputs,
+                       const std::string& commandText, WriteMonitor writeMonitor) {
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
+  for (const auto& entry : outputs) {
+    MonitorTable table;
+    if (!parseOrRaise(entry.second, commandText, &table)) continue;
+    array.add(writeMonitor(entry.first, table));
+  }
+  array.end();
+  return answer;
 }
 
 }  // namespace
@@ -152,18 +173,13 @@ void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Toke
     sources = allSources(*this, saved);
   }
 
-  const auto outputs = runForSources(*this, sources, saved, " ", args.options, true);
-  std::string answer;
-  MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry : outputs) {
-    MonitorTable table;
-    if (!parseOrRaise(entry.second, commandText, &table)) continue;
-    array.add(persistedDataMonitorJson(locateMonitor(entry.first, saved, resultsOf(status)), table,
-                                       dataOnly));
-  }
-  array.end();
-  result += answer;
+  const auto outputs =
+      runForSources(*this, sources, saved, " ", args.options, args.optionsText, true);
+  result += tableArray(outputs, commandText,
+                       [&](const std::string& source, const MonitorTable& table) {
+                         return persistedDataMonitorJson(
+                             locateMonitor(source, saved, resultsOf(status)), table, dataOnly);
+                       });
 }
 
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
@@ -175,17 +191,12 @@ void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tok
   const bool saved = isSavedCommand(tokens);
 
   const auto outputs =
-      runForSources(*this, allSources(*this, saved), saved, " -lastvaluesonly ", {}, true);
-  std::string answer;
-  MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry : outputs) {
-    MonitorTable table;
-    if (!parseOrRaise(entry.second, commandText, &table)) continue;
-    array.add(lastValuesMonitorJson(locateMonitor(entry.first, saved, resultsOf(status)), table));
-  }
-  array.end();
-  result += answer;
+      runForSources(*this, allSources(*this, saved), saved, "  -lastvaluesonly ", {}, "", true);
+  result += tableArray(outputs, commandText,
+                       [&](const std::string& source, const MonitorTable& table) {
+                         return lastValuesMonitorJson(
+                             locateMonitor(source, saved, resultsOf(status)), table);
+                       });
 }
 
 void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
@@ -197,7 +208,7 @@ void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
   const bool saved = isSavedCommand(tokens);
 
   const auto outputs =
-      runForSources(*this, allSources(*this, saved), saved, " -showvars ", {}, false);
+      runForSources(*this, allSources(*this, saved), saved, " -showvars ", {}, "", false);
   std::string answer;
   MonitorArrayWriter array(&answer);
   array.begin();

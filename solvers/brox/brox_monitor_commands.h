@@ -19,12 +19,13 @@ struct PersistedDataArguments {
   bool hasSession = false;
   std::string sessionName;           // the last "session-name" value
   std::vector<std::string> options;  // program arguments, one word each
+  std::string optionsText = " ";     // the options as the command text shows them
 };
 
 // Checks "start-time-step", "end-time-step" (all digits, at least 1),
 // "session-name" and "variable-list" (one enclosing pair of double quotes
-// removed) from token 1 on. Raises EKorlenInvalidArgument for a missing
-// value, an invalid time step or an unknown argument.
+// removed from their values) from token 1 on. Raises EKorlenInvalidArgument
+// for a missing value, an invalid time step or an unknown argument.
 PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string>& tokens,
                                                    const std::string& commandText);
 

@@ -111,8 +111,8 @@ void MonitorArrayWriter::add(const std::string& monitorObject) {
 
 std::string monitorValueJson(const std::string& value) {
   if (value.empty()) return "null";
-  const std::string trimmed = trimBlanks(value);
-  if (solvarium::isJsonNumber(trimmed)) return trimmed;
+  // Blanks around a number are JSON white space: the value stays as it stands.
+  if (solvarium::isJsonNumber(trimBlanks(value))) return value;
   return solvarium::jsonQuote(value);
 }
 

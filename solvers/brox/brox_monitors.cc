@@ -47,25 +47,6 @@ std::vector<std::string> modeWords(const std::string& modeOption) {
   return words;
 }
 
-// First line of a failure's text, for the collected errors of "aaS.terminate".
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-
-std::string failureReason() {
-  try {
-    throw;
-  } catch (const Exc::EInstantScriptError& e) {
-    return firstLine(static_cast<const char*>(e.errorInfo));
-  } catch (const Exc::EInstantReadUnquotedString& e) {
-    return static_cast<const char*>(e.questionPrompt);
-  } catch (const std::string& text) {
-    return text;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unexpected error";
-  }
-}
-
 }  // namespace
 
 BroxMonitors::BroxMonitors(CBROXSolvarium* owningServant)
@@ -107,7 +88,8 @@ std::string BroxMonitors::diagnosticText(const std::string& lead) {
 
 std::string BroxMonitors::runMonitorData(const std::string& modeOption, const std::string& runPath,
                                          const std::string& runForm,
-                                         const std::vector<std::string>& options) {
+                                         const std::vector<std::string>& options,
+                                         const std::string& optionsText) {
   solvarium::platform::TempDir tempDir;
   const std::string outFile = tempDir.ok() ? tempDir.file("brox_out_output") : "brox_out_";
 
@@ -124,11 +106,8 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
     argv.push_back(runPath);
     commandLine += " " + flag + " " + quote + runPath + quote + " ";
   }
-  for (const std::string& option : options) {
-    argv.push_back(option);
-    commandLine += " " + option;
-  }
-  if (!options.empty()) commandLine += " ";
+  for (const std::string& option : options) argv.push_back(option);
+  commandLine += optionsText;
 
   if (!tempDir.ok()) {
     raiseError(commandLine,
@@ -136,13 +115,11 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
                    tempDir.error() + "\n",
                "");
   }
-  const solvarium::platform::ProgramResult run = solvarium::platform::runProgram(argv);
+  solvarium::platform::runProgram(argv);  // success is judged by the output file alone
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {
-    std::string info = diagnosticText("Cannot retrieve program output");
-    if (!run.started) info += "\nProgram:\n" + run.error + "\n";
-    raiseError(commandLine, info, "");
+    raiseError(commandLine, diagnosticText("Cannot retrieve program output"), "");
   }
   return output;  // tempDir removes the file and its directory
 }
@@ -166,10 +143,7 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
   result += commandLine + "\n";
   const solvarium::platform::ProgramResult run =
       solvarium::platform::runProgram({stopProgram, "-directory", directory});
-  if (!run.started) {
-    raiseError(commandLine,
-               diagnosticText("Cannot execute program") + "\nProgram:\n" + run.error + "\n", "");
-  }
+  if (!run.started) raiseError(commandLine, diagnosticText("Cannot execute program"), "");
   if (run.exitCode != 0) {
     raiseError(commandLine,
                "Program " + stopProgram + " failed: " +
@@ -201,8 +175,8 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
                         "aaS.terminate_solver " + runPath);
         result += "Done!\n";
       } catch (...) {
-        if (!errors.empty()) errors += "\n";
-        errors += "Could not terminate " + runPath + ": " + failureReason();
+        if (!errors.empty()) errors += "\n";  // one line per run
+        errors += "Could not terminate " + runPath;
         result += "\n";
       }
     }

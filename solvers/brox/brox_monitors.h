@@ -59,6 +59,8 @@ class BroxMonitors {
   //               other form passes no path.
   //   options:    further argument words after the path, each passed as
   //               one argument exactly as given (no quote removal here).
+  //   optionsText: the options as the command text shows them, appended
+  //               to it after the path.
   // The output goes to a file in a fresh private temporary directory, both
   // removed on every path. Raises EInstantScriptError "Cannot retrieve
   // program output" (with diagnostics) when no output file was written, and
@@ -67,7 +69,8 @@ class BroxMonitors {
                              const std::string& runPath,
                              const std::string& runForm,
                              const std::vector<std::string>& options =
-                                 std::vector<std::string>());
+                                 std::vector<std::string>(),
+                             const std::string& optionsText = std::string());
 
   // `lead` followed by PATH, LD_LIBRARY_PATH, BROXBINDIR and the current
   // directory, the way the program-start errors report them.

@@ -42,6 +42,8 @@ TEST_F(ExitCodeTest, MissingOrInvalidSolverPidEndsWithCode1AndErrorBlock) {
     if (value && !value->empty()) {
       EXPECT_NE(block.find("(" + *value + ")"), std::string::npos) << block;
     }
+    // The block goes to the error file only.
+    EXPECT_EQ(svc.stdoutText(), "");
   }
 }
 

@@ -109,6 +109,9 @@ TEST_F(ShutdownTest, ClientOfAnotherOrbCallsTheService) {
   EXPECT_NE(tcl.out.find("flags=journaling solver-alive\n"), std::string::npos) << tcl.out;
   EXPECT_NE(tcl.out.find("EScriptGenericError"), std::string::npos) << tcl.out;
   EXPECT_NE(tcl.out.find("Unknown instant aaS command"), std::string::npos) << tcl.out;
+  EXPECT_NE(tcl.out.find("question=IDL:KORLEN_AAS_v1_0_0/Exceptions/EReadUnquotedString:1.0"),
+            std::string::npos)
+      << tcl.out;
   EXPECT_TRUE(svc.running());
 }
 

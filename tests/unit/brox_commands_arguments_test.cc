@@ -32,12 +32,15 @@ Exc::EKorlenInvalidArgument argumentError(const Tokens& tokens) {
 TEST(BroxPersistedArgumentsTest, OptionsBecomeSeparateProgramArguments) {
   const BROX::PersistedDataArguments args = BROX::parsePersistedDataArguments(
       {kPersisted, "start-time-step", "0005", "session-name", "a", "variable-list",
-       "\"lift;touch${IFS}x\"", "end-time-step", "12", "session-name", "run 2"},
+       "\"lift;touch${IFS}x\"", "end-time-step", "12", "session-name", "\"run 2\""},
       "cmd");
   EXPECT_EQ(args.options, (Tokens{"-firsttimestep", "0005", "-varlist", "lift;touch${IFS}x",
                                   "-lasttimestep", "12"}));
+  // The command text shows the values as typed.
+  EXPECT_EQ(args.optionsText,
+            "  -firsttimestep 0005  -varlist \"lift;touch${IFS}x\"  -lasttimestep 12 ");
   EXPECT_TRUE(args.hasSession);
-  EXPECT_EQ(args.sessionName, "run 2");  // the last one counts
+  EXPECT_EQ(args.sessionName, "run 2");  // the last one counts, without its quotes
 
   // Only one enclosing pair of quotes goes; a lone quote stays.
   EXPECT_EQ(BROX::removeEnclosingQuotes("\"\"a\"\""), "\"a\"");

@@ -190,6 +190,24 @@ TEST_F(BroxMonitorCommandTest, EmptyOutputsAreLeftOutAndMissingOutputsFail) {
     EXPECT_EQ(std::string(e.errorInfo.in()).rfind("Cannot retrieve program output", 0), 0u);
   }
   EXPECT_EQ(tmpEntries(), 0u);
+  // The command text of the error spells the command line with its blanks.
+  for (const Tokens& tokens :
+       {Tokens{"aaS.list_monitors_last_values"},
+        Tokens{"aaS.list_monitors_with_persisted_data", "session-name", "a", "variable-list",
+               "\"x;y\""}}) {
+    const bool last = tokens.size() == 1;
+    try {
+      command(tokens);  // no output registered for "lastvaluesonly" nor for "a.dir"
+      ADD_FAILURE() << "missing output accepted";
+    } catch (const Exc::EInstantScriptError& e) {
+      const std::string line = e.command.in();
+      EXPECT_EQ(line.rfind(last ? "broxmondata  -lastvaluesonly  -out " : "broxmondata  -out ", 0),
+                0u)
+          << line;
+      const std::string tail = last ? " -dir ./a.dir " : " -dir a.dir   -varlist \"x;y\" ";
+      EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    }
+  }
 
   fakes_.setOutput("data", "./b.dir", "\"t\",\"a\"\n1,2,3\n");
   try {

@@ -1,6 +1,7 @@
 // The minute tick's auto-save, and the monitor save through the servant's
 // interpreter: a failing save keeps the previous file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -151,6 +152,16 @@ TEST_F(BroxMonitorSaveTest, SaveWritesTheArrayAndKeepsThePreviousFileOnFailure) 
             "status unavailable");
   EXPECT_EQ(read("monitor.json"), "previous");
   ::unlink("fake_quennet_fail.txt");
+
+  // A read-only target cannot be opened for writing and is not replaced
+  // (not checkable as root, who may write any file).
+  if (::geteuid() != 0) {
+    ASSERT_EQ(::chmod("monitor.json", 0444), 0);
+    EXPECT_EQ(saveError("aaS.save_report_plots_with_persisted_data monitor.json"),
+              "Cannot open output file name.");
+    EXPECT_EQ(read("monitor.json"), "previous");
+    ASSERT_EQ(::chmod("monitor.json", 0644), 0);
+  }
 
   // A target that is a folder is left as it was, and no temporary file stays.
   brox_test::makeDir("folder.json");

@@ -118,6 +118,13 @@ TEST_F(QuennetReadTest, ReaderSkipsOverlongLinesAndUnreadableFiles) {
   missing.addObserver(&silent);
   EXPECT_FALSE(missing.processNewLines());
   EXPECT_TRUE(silent.events.empty());
+
+  // A FIFO named like a result file is refused at once, never waited on.
+  ASSERT_EQ(0, ::mkfifo(dir_.file("pipe.res").c_str(), 0600));
+  xoq::GuiInformationReader pipe(false, dir_.file("pipe.res"), "pipe.res");
+  pipe.addObserver(&silent);
+  EXPECT_FALSE(pipe.processNewLines());
+  EXPECT_TRUE(silent.events.empty());
 }
 
 TEST_F(QuennetReadTest, ErrorLineThrowsAfterDeliveringEarlierLines) {

@@ -133,6 +133,13 @@ TEST_F(FileSystemTest, NonRegularAndMissingFilesAreRefusedWithoutBlocking) {
   EXPECT_EQ(failure([&] { fs_->uploadFile("nodir/f", octets("x")); }, &operation),
             "Cannot open file for writing!");
   EXPECT_EQ(operation, "CCoFileSystem::uploadFile(nodir/f)");
+  if (geteuid() != 0) {  // root may write any file
+    ASSERT_TRUE(writeFileAtomically("readonly", "keep", nullptr));
+    ASSERT_EQ(chmod("readonly", 0400), 0);
+    EXPECT_EQ(failure([&] { fs_->uploadFile("readonly", octets("x")); }),
+              "Cannot open file for writing!");
+    EXPECT_EQ(download("readonly"), "keep");
+  }
 }
 
 TEST_F(FileSystemTest, EmptyAndNullNames) {
