@@ -55,8 +55,4 @@ bool isJsonNumber(const std::string& s) {
   return i == n;
 }
 
-std::string jsonNumberOrString(const std::string& text) {
-  return isJsonNumber(text) ? text : jsonQuote(text);
-}
-
 }  // namespace solvarium

@@ -18,9 +18,6 @@ std::string jsonQuote(const std::string& text);
 // True when `text` is a valid JSON number literal (RFC 8259 grammar).
 bool isJsonNumber(const std::string& text);
 
-// `text` as is when it is a valid JSON number, else jsonQuote(text).
-std::string jsonNumberOrString(const std::string& text);
-
 }  // namespace solvarium
 
 #endif  // SOLVARIUM_COMMON_JSON_TEXT_H_

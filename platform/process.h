@@ -9,7 +9,8 @@ namespace solvarium {
 namespace platform {
 
 // Parses a process id: all of `text` must be a decimal number in 1..INT_MAX
-// (leading blanks allowed, as strtol does). Returns false otherwise.
+// (leading blanks allowed, as strtol does). Returns false otherwise, leaving
+// `*pid` unchanged.
 bool parsePid(const std::string& text, long* pid);
 
 // True while process `pid` exists and is not a zombie. A pid <= 0 is never

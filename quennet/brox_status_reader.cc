@@ -19,7 +19,6 @@
 
 namespace {
 
-const char kRunInformationFile[] = "gui-err.txt";
 const char kLockFilePrefix[] = "sm.native_brox_aas.";
 const long kConflictPauseMs = 1000;
 
@@ -28,11 +27,10 @@ bool statusReadable(const std::string& path) {
   return ACE_OS::stat(path.c_str(), &status) == 0;
 }
 
-// Text after the last "." of `path`; `hasDot` tells whether there is one.
-std::string extensionOf(const std::string& path, bool* hasDot) {
+// Text after the last "." of `path`; empty when there is none.
+std::string extensionOf(const std::string& path) {
   const std::size_t dot = path.rfind('.');
-  *hasDot = (dot != std::string::npos);
-  return *hasDot ? path.substr(dot + 1) : std::string();
+  return dot != std::string::npos ? path.substr(dot + 1) : std::string();
 }
 
 std::string withoutExtension(const std::string& path) {
@@ -100,7 +98,7 @@ void checkResultFile(BroxStatusReader& reader, const std::string& resultPath,
   if (competing == reader.candidates.end() || !competing->second) return;
   competing->second = false;
   solvarium::platform::sleepMilliseconds(kConflictPauseMs);
-  if (statusReadable(runPath + "/" + kRunInformationFile)) {
+  if (statusReadable(runPath + "/" + xoq::GuiInformationReader::kInformationFileName)) {
     reader.removeLockFiles();
     throw ambiguousState(resultPath, runPath);
   }
@@ -111,7 +109,8 @@ void checkResultFile(BroxStatusReader& reader, const std::string& resultPath,
 BroxStatusReader::BroxStatusReader(const char* dir) : cursor(candidates.end()) {
   xoq::TranslationManager::initialize();
   directory = (dir != nullptr) ? dir : ".";
-  lockFileName = kLockFilePrefix + std::to_string(solvarium::platform::currentProcessId()) + ".lock";
+  lockFileName =
+      kLockFilePrefix + std::to_string(solvarium::platform::currentProcessId()) + ".lock";
 }
 
 BroxStatusReader::~BroxStatusReader() { removeLockFiles(); }
@@ -142,12 +141,11 @@ void BroxStatusReader::scanDirectory(const std::string& path, int depth) {
 
     if (S_ISDIR(status.st_mode)) {
       if (depth > 0) scanDirectory(entryPath, depth - 1);
-    } else if (name == kRunInformationFile) {
+    } else if (name == xoq::GuiInformationReader::kInformationFileName) {
       if (depth == 0) candidates[path] = true;
     } else if (depth == 1) {
-      bool hasDot = false;
-      const std::string extension = extensionOf(name, &hasDot);
-      if (hasDot && (extension == "res" || extension == "mres")) candidates[entryPath] = true;
+      const std::string extension = extensionOf(name);
+      if (extension == "res" || extension == "mres") candidates[entryPath] = true;
     }
   }
   ACE_OS::closedir(listing);
@@ -157,13 +155,12 @@ void BroxStatusReader::resolveConflicts() {
   for (cursor = candidates.begin(); cursor != candidates.end(); ++cursor) {
     if (!cursor->second) continue;
     const std::string path = cursor->first;
-    bool hasDot = false;
-    const std::string extension = extensionOf(path, &hasDot);
-    if (hasDot && extension == "dir") {
+    const std::string extension = extensionOf(path);
+    if (extension == "dir") {
       checkRunDirectory(*this, path, withoutExtension(path) + ".res");
-    } else if (hasDot && extension == "res") {
+    } else if (extension == "res") {
       checkResultFile(*this, path, withoutExtension(path) + ".dir");
-    } else if (hasDot && extension == "mres") {
+    } else if (extension == "mres") {
       checkResultFile(*this, path, withoutExtension(path));
     } else {
       checkRunDirectory(*this, path, path + ".mres");
@@ -175,11 +172,10 @@ void BroxStatusReader::readStatus() {
   results.clear();
   for (const CandidateMap::value_type& candidate : candidates) {
     if (!candidate.second) continue;
-    bool hasDot = false;
-    const std::string extension = extensionOf(candidate.first, &hasDot);
-    const bool isDirectory = !(hasDot && (extension == "res" || extension == "mres"));
+    const std::string extension = extensionOf(candidate.first);
+    const bool isDirectory = extension != "res" && extension != "mres";
 
-    xoq::GuiInformationReader runReader(isDirectory, candidate.first, std::string(candidate.first));
+    xoq::GuiInformationReader runReader(isDirectory, candidate.first, candidate.first);
     BROX::CBroxStorageObserver observer;
     runReader.addObserver(&observer);
     runReader.processNewLines();

@@ -1,5 +1,5 @@
 // Collects the state of one Brox run, as its run information reports it,
-// into a StatusRecord. One observer per run read.
+// into a StatusRecord it holds. One observer per run read, in one thread.
 #ifndef SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 #define SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 

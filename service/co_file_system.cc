@@ -23,6 +23,8 @@ namespace {
 
 const char kGrendNotSupported[] = "Method is not supported in current GREND version";
 const char kOutside[] = "File name is outside the working directory!";
+const char kCannotWrite[] = "Cannot open file for writing!";
+const char kCannotRead[] = "Cannot open file for reading!";
 
 // Real path of `path`, or "" (errno set) when it cannot be resolved.
 std::string realPath(const std::string& path) {
@@ -131,6 +133,20 @@ file_access::Resolution resolveName(const std::string& name, std::string* target
   return file_access::resolveInside(base, name, target);
 }
 
+// The resolved target of operation `op` on `fileName`; throws the operation's
+// error for a NULL, empty, outside or unresolvable name (`cannotOpen` text).
+std::string resolveTarget(const char* op, const char* fileName, const char* cannotOpen) {
+  if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
+  if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
+  std::string target;
+  switch (resolveName(fileName, &target)) {
+    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
+    case file_access::Resolution::kMissing: throw fileError(op, fileName, cannotOpen);
+    case file_access::Resolution::kOk: break;
+  }
+  return target;
+}
+
 }  // namespace
 
 CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner* owner) : kind_(kind), owner_(owner) {}
@@ -141,22 +157,15 @@ PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
 
 void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& content) {
   const char* op = "uploadFile";
-  if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
-  if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
-  std::string target;
-  switch (resolveName(fileName, &target)) {
-    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
-    case file_access::Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for writing!");
-    case file_access::Resolution::kOk: break;
-  }
+  const std::string target = resolveTarget(op, fileName, kCannotWrite);
   struct stat info;
   if (::stat(target.c_str(), &info) == 0 &&
       (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
     // The rename below would replace a file that may not be opened for writing.
-    throw fileError(op, fileName, "Cannot open file for writing!");
+    throw fileError(op, fileName, kCannotWrite);
   }
   if (::access(directoryPart(target).c_str(), W_OK) != 0) {
-    throw fileError(op, fileName, "Cannot open file for writing!");
+    throw fileError(op, fileName, kCannotWrite);
   }
   if (!writeFileAtomically(target, content.get_buffer(), content.length(), nullptr)) {
     throw fileError(op, fileName, "File write operation failed!");
@@ -165,21 +174,14 @@ void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& co
 
 GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   const char* op = "downloadFile";
-  if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
-  if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
-  std::string target;
-  switch (resolveName(fileName, &target)) {
-    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
-    case file_access::Resolution::kMissing: throw fileError(op, fileName, "Cannot open file for reading!");
-    case file_access::Resolution::kOk: break;
-  }
+  const std::string target = resolveTarget(op, fileName, kCannotRead);
   // Non-blocking, so a FIFO cannot stall the service before fstat refuses it.
   const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw fileError(op, fileName, "Cannot open file for reading!");
+  if (fd < 0) throw fileError(op, fileName, kCannotRead);
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
-    throw fileError(op, fileName, "Cannot open file for reading!");
+    throw fileError(op, fileName, kCannotRead);
   }
   const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
   if (size > file_access::kMaxTransferBytes) {

@@ -12,15 +12,11 @@
 #include "service/solver_process_checker.h"
 #include "service/start_options.h"
 #include "service/udf_description.h"
-#include "service/watcher_buffers.h"
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
   ACE::init();
-
-  solvarium::solverUnitKeyBuffer().clear();
-  solvarium::grendPidBuffer().clear();
 
   const char* const* args = argv;
   const int kind = solvarium::solverKindFromArguments(argc, args);

@@ -11,6 +11,7 @@
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/safe_file.h"
+#include "idl/exception_members.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/start_options.h"
@@ -36,8 +37,14 @@ std::string field(const char* name, long value) {
   return std::string(name) + ": <" + std::to_string(value) + ">\n";
 }
 
-std::string header(const char* what) {
-  return std::string("\n\n") + what + " caught executing solver will\n\n";
+// The report of a failed final save: a header naming the exception, then
+// every member as "name: <value>".
+template <class E>
+std::string memberReport(const char* what, const E& e) {
+  std::string text = std::string("\n\n") + what + " caught executing solver will\n\n";
+  exception_members::visitMembers(
+      e, [&text](const char* name, auto value) { text += field(name, value); });
+  return text;
 }
 
 // Prints `text`, appends it to the start-up error file and ends with 1.
@@ -60,9 +67,8 @@ CSolvariumServer::CSolvariumServer(int argc, const char* const* argv, int kind,
                                    const UdfDescription* udf)
     : kind_(kind) {
   serverName_ = serverNameForKind(kind);
-  requiresSessionManager_ = requiresSessionManager(kind);
   if (serverName_.empty()) return;
-  if (!startOrb(argc, argv)) return;
+  startOrb(argc, argv);
 
   printText(serverName_ + " starting...\n");
 
@@ -92,7 +98,7 @@ CSolvariumServer::~CSolvariumServer() {
   orb_ = CORBA::ORB::_nil();
 }
 
-bool CSolvariumServer::startOrb(int argc, const char* const* argv) {
+void CSolvariumServer::startOrb(int argc, const char* const* argv) {
   const ListenEndpoint endpoint =
       listenEndpoint(argc, argv, std::getenv("AAS_PORTS"), std::getenv("AAS_HOST"));
   std::vector<std::string> arguments = orbArguments(serverName_, endpoint);
@@ -113,11 +119,7 @@ bool CSolvariumServer::startOrb(int argc, const char* const* argv) {
 
   try {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");
-    if (CORBA::is_nil(object.in())) {
-      printText("Error: Root Portable Object Adapter is not initialized");
-      endProcess(1);
-    }
-    rootPoa_ = PortableServer::POA::_narrow(object.in());
+    rootPoa_ = PortableServer::POA::_narrow(object.in());  // nil for a nil object
     if (CORBA::is_nil(rootPoa_.in())) {
       printText("Error: Root Portable Object Adapter is not initialized");
       endProcess(1);
@@ -142,7 +144,6 @@ bool CSolvariumServer::startOrb(int argc, const char* const* argv) {
     printText(std::string("Error:\n") + e._name() + "\n");
     endProcess(1);
   }
-  return true;
 }
 
 void CSolvariumServer::createSolverObject(const UdfDescription* udf) {
@@ -169,7 +170,7 @@ void CSolvariumServer::handShakeSessionManager() {
   if (address == nullptr) {
     const std::string line = "No registered " + serverName_ + " exception clients!\n";
     printText(line);
-    if (requiresSessionManager_) {
+    if (requiresSessionManager(kind_)) {
       appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
       printText(kShuttingDown);
       endProcess(1);
@@ -249,42 +250,19 @@ void CSolvariumServer::shutdown() {
     CORBA::String_var answer = solverObject_->saveMonitorsJson();
     return;
   } catch (const BE::EInstantYesNoQuestion& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantYesNoQuestion") +
-             field("questionType", static_cast<long>(e.questionType)) +
-             field("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer) +
-             field("defaultAnswer", e.defaultAnswer) + field("questionHelp", e.questionHelp) +
-             field("questionMessage", e.questionMessage);
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantYesNoQuestion", e);
   } catch (const BE::EInstantReadUnquotedString& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantReadUnquotedString") +
-             field("questionType", static_cast<long>(e.questionType)) +
-             field("questionPrompt", e.questionPrompt) + field("defaultAnswer", e.defaultAnswer) +
-             field("questionHelp", e.questionHelp) + field("questionMessage", e.questionMessage);
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantReadUnquotedString", e);
   } catch (const BE::EInstantReadQGenericQuestion& e) {
-    report = header("AS_CORBA::BROXInstant::Exceptions::EInstantReadQGenericQuestion") +
-             field("questionType", static_cast<long>(e.questionType)) +
-             field("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer) +
-             field("rawDefaultAnswer", e.rawDefaultAnswer) + field("questionHelp", e.questionHelp) +
-             field("questionMessage", e.questionMessage);
+    report = memberReport("AS_CORBA::BROXInstant::Exceptions::EInstantReadQGenericQuestion", e);
   } catch (const BE::EInstantMenuGetQuestion& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantMenuGetQuestion") +
-             field("questionType", static_cast<long>(e.questionType)) +
-             field("questionPrompt", e.questionPrompt) + field("questionHelp", e.questionHelp) +
-             field("questionMenu", e.questionMenu);
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantMenuGetQuestion", e);
   } catch (const BE::EInstantScriptError& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError") +
-             field("errorType", static_cast<long>(e.errorType)) + field("command", e.command) +
-             field("errorInfo", e.errorInfo) + field("commandOutput", e.commandOutput);
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError", e);
   } catch (const BE::EKorlenInvalidArgument& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EKorlenInvalidArgument") +
-             field("code", static_cast<long>(e.code)) + field("description", e.description) +
-             field("scope", e.scope) + field("interfaceName", e.interfaceName) +
-             field("operation", e.operation) + field("moreInfo", e.moreInfo) +
-             field("position", static_cast<long>(e.position));
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenInvalidArgument", e);
   } catch (const BE::EKorlenUnknown& e) {
-    report = header("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown") +
-             field("code", static_cast<long>(e.code)) + field("description", e.description) +
-             field("scope", e.scope) + field("interfaceName", e.interfaceName) +
-             field("operation", e.operation) + field("moreInfo", e.moreInfo);
+    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown", e);
   } catch (...) {
     report = "\n\nUnknown error executing solver will\n\n";
   }

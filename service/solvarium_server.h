@@ -28,8 +28,9 @@ class CSolvariumServer {
   CSolvariumServer& operator=(const CSolvariumServer&) = delete;
 
  private:
-  // ORB, root POA, servant POA. False (message printed) on failure.
-  bool startOrb(int argc, const char* const* argv);
+  // ORB, root POA, servant POA. A failure is printed and ends the process
+  // with exit code 1.
+  void startOrb(int argc, const char* const* argv);
   void createSolverObject(const UdfDescription* udf);
   void publishKeys(int argc, const char* const* argv);
   void printKey();
@@ -46,7 +47,6 @@ class CSolvariumServer {
   int kind_;
   std::string serverName_;
   std::string key_;
-  bool requiresSessionManager_ = false;
   std::unique_ptr<SolverObject> solverObject_;
   ACE_SOCK_Stream sessionManager_;  // left open until the process ends
 };

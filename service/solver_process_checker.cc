@@ -35,25 +35,33 @@ typename Interface::_ptr_type connectTo() {
   }
 }
 
-// Asks the kind servant to stop the service. True when the thread's work is
-// done; ends the process (code 0) when the call fails and nobody else has
-// begun the shutdown meanwhile.
+// Asks the kind servant to stop the service. Returns when that is done or
+// someone else has begun the shutdown; otherwise ends the process (code 0).
 template <typename Reference>
-bool requestShutdown(Reference& unit) {
-  if (shutdownBegun()) return true;
+void requestShutdown(Reference& unit) {
+  if (shutdownBegun()) return;
   try {
     unit->shutdown();
-    return true;
+    return;
   } catch (...) {
   }
   platform::sleepMilliseconds(2 * kSecond);
-  if (shutdownBegun()) return true;
-  endProcess(0);
+  if (!shutdownBegun()) endProcess(0);
 }
 
 // The solver has gone before the watcher could connect.
 void solverGoneUnconnected() {
   if (!shutdownBegun()) endProcess(0);
+}
+
+// The solver has gone: with a connection, shutdown through the kind servant.
+template <typename Reference>
+void solverGone(bool connected, Reference& unit) {
+  if (connected) {
+    requestShutdown(unit);
+  } else {
+    solverGoneUnconnected();
+  }
 }
 
 template <typename Reference>
@@ -131,11 +139,8 @@ int CSolverProcessChecker::watchBroxSolver() {
       sendTick(unit);
     }
     if (!isProcessAlive(pid_)) {
-      if (!connected) {
-        solverGoneUnconnected();
-        return 0;
-      }
-      if (requestShutdown(unit)) return 0;
+      solverGone(connected, unit);
+      return 0;
     }
   }
 }
@@ -144,8 +149,8 @@ int CSolverProcessChecker::watchTalvoSolver() {
   using AAS_CORBA::Talvo::ITalvoExceptionHolder;
   const char* value = std::getenv("KORLEN_PELLIX_PID");
   if (value == nullptr) return 0;
-  long pid = -1;
-  if (!platform::parsePid(value, &pid)) pid = -1;  // never alive
+  long pid = -1;  // stays -1 (never alive) when the value is not a process id
+  platform::parsePid(value, &pid);
   ITalvoExceptionHolder::_var_type unit;
   bool connected = false;
   for (;;) {
@@ -163,11 +168,8 @@ int CSolverProcessChecker::watchTalvoSolver() {
       }
     }
     if (!isProcessAlive(pid)) {
-      if (!connected) {
-        solverGoneUnconnected();
-        return 0;
-      }
-      if (requestShutdown(unit)) return 0;
+      solverGone(connected, unit);
+      return 0;
     }
   }
 }
@@ -180,21 +182,18 @@ int CSolverProcessChecker::watchGrendSolver() {
   int pidSightings = 0;
   int keySightings = 0;
   bool pidKnown = false;
-  long pid = -1;
+  long pid = -1;  // stays -1 (never alive) when the buffer is not a process id
   for (;;) {
     platform::sleepMilliseconds(5 * kSecond);
     if (shutdownBegun()) return 0;
     step = (step + 1) % 1200;
     if (!pidKnown && !grendPidBuffer().empty() && ++pidSightings >= 2) {
-      if (!platform::parsePid(grendPidBuffer().get(), &pid)) pid = -1;  // never alive
+      platform::parsePid(grendPidBuffer().get(), &pid);
       pidKnown = true;
     }
     if ((pidKnown && !isProcessAlive(pid)) || (!pidKnown && step == 0)) {
-      if (!connected) {
-        solverGoneUnconnected();
-        return 0;
-      }
-      if (requestShutdown(unit)) return 0;
+      solverGone(connected, unit);
+      return 0;
     }
     if (!connected && !solverUnitKeyBuffer().empty() && ++keySightings >= 2) {
       unit = connectTo<ICoGrendUnit>();

@@ -71,28 +71,29 @@ std::string instantTwinName(const std::string& name) {
   return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
 }
 
-std::string udfKeyFileName(int argc, const char* const* argv) {
-  std::string name = "aaSUdf_Id.txt";
+namespace {
+
+// The value after the last `option` in argv[1..], or `fallback`.
+std::string optionValue(int argc, const char* const* argv, const char* option,
+                        const char* fallback) {
+  std::string value = fallback;
   for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
-    if (argv[i] != nullptr && std::strcmp(argv[i], "-aas-key-file") == 0 &&
-        argv[i + 1] != nullptr) {
-      name = argv[i + 1];
+    if (argv[i] != nullptr && std::strcmp(argv[i], option) == 0 && argv[i + 1] != nullptr) {
+      value = argv[i + 1];
       ++i;
     }
   }
-  return name;
+  return value;
+}
+
+}  // namespace
+
+std::string udfKeyFileName(int argc, const char* const* argv) {
+  return optionValue(argc, argv, "-aas-key-file", "aaSUdf_Id.txt");
 }
 
 std::string udfConfigFileName(int argc, const char* const* argv) {
-  std::string name = "aas_udf_instant.xml";
-  for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
-    if (argv[i] != nullptr && std::strcmp(argv[i], "-aas-config-file") == 0 &&
-        argv[i + 1] != nullptr) {
-      name = argv[i + 1];
-      ++i;
-    }
-  }
-  return name;
+  return optionValue(argc, argv, "-aas-config-file", "aas_udf_instant.xml");
 }
 
 }  // namespace solvarium

@@ -141,10 +141,7 @@ int run(int argc, char** argv) {
   } catch (const CORBA::Exception& ex) {
     std::printf("%s\n", exceptionJson(ex).c_str());
     code = exitCodeFor(ex);
-  } catch (const ClientError& error) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
-    code = kExitFailure;
-  } catch (const std::exception& error) {
+  } catch (const std::exception& error) {  // ClientError included
     std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
     code = kExitFailure;
   }

@@ -1,6 +1,5 @@
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,12 +31,6 @@ void printBoolean(bool value) { writeOut(value ? "true\n" : "false\n"); }
 
 void printLong(CORBA::Long value) { writeOut(std::to_string(value) + "\n"); }
 
-void printDouble(CORBA::Double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.17g\n", static_cast<double>(value));
-  writeOut(buf);
-}
-
 void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items) {
   for (CORBA::ULong i = 0; i < items.length(); ++i) {
     const char* item = items[i];
@@ -62,16 +55,6 @@ CORBA::Long parseLong(const std::string& text) {
     throw ClientError("not a 32-bit integer: \"" + text + "\"");
   }
   return static_cast<CORBA::Long>(value);
-}
-
-CORBA::Double parseDouble(const std::string& text) {
-  errno = 0;
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || errno == ERANGE) {
-    throw ClientError("not a number: \"" + text + "\"");
-  }
-  return value;
 }
 
 bool parseBoolean(const std::string& text) {

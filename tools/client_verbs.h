@@ -70,13 +70,11 @@ void requireReference(CORBA::Object_ptr ref, const char* what);
 void printText(const ClientContext& ctx, const char* text);     // string result
 void printBoolean(bool value);                                  // "true"/"false"
 void printLong(CORBA::Long value);
-void printDouble(CORBA::Double value);
 void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items);  // one per line
 void printReference(const ClientContext& ctx, CORBA::Object_ptr ref);  // IOR text or "nil"
 
 // Strict number parsing of command-line arguments (ClientError on junk).
 CORBA::Long parseLong(const std::string& text);
-CORBA::Double parseDouble(const std::string& text);
 bool parseBoolean(const std::string& text);  // "true"/"false"/"1"/"0"
 
 }  // namespace client

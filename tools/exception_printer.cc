@@ -5,6 +5,7 @@
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/json_text.h"
+#include "idl/exception_members.h"
 
 namespace solvarium {
 namespace client {
@@ -13,11 +14,11 @@ namespace {
 // Builds {"name":value,...} member by member.
 class JsonLine {
  public:
-  void addString(const char* name, const char* value) {
+  void add(const char* name, const char* value) {
     addName(name);
     text_ += jsonQuote(value ? value : "");
   }
-  void addNumber(const char* name, long value) {
+  void add(const char* name, long value) {
     addName(name);
     text_ += std::to_string(value);
   }
@@ -32,82 +33,15 @@ class JsonLine {
   std::string text_;
 };
 
-// The eight member shapes, each written in declaration order.
-template <class E>
-void unknownShape(JsonLine& j, const E& e) {
-  j.addNumber("code", e.code);
-  j.addString("description", e.description);
-  j.addString("scope", e.scope);
-  j.addString("interfaceName", e.interfaceName);
-  j.addString("operation", e.operation);
-  j.addString("moreInfo", e.moreInfo);
-}
-
-template <class E>
-void invalidArgumentShape(JsonLine& j, const E& e) {
-  unknownShape(j, e);
-  j.addNumber("position", e.position);
-}
-
-template <class E>
-void yesNoShape(JsonLine& j, const E& e) {
-  j.addNumber("questionType", e.questionType);
-  j.addString("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer);
-  j.addString("defaultAnswer", e.defaultAnswer);
-  j.addString("questionHelp", e.questionHelp);
-  j.addString("questionMessage", e.questionMessage);
-}
-
-template <class E>
-void readUnquotedShape(JsonLine& j, const E& e) {
-  j.addNumber("questionType", e.questionType);
-  j.addString("questionPrompt", e.questionPrompt);
-  j.addString("defaultAnswer", e.defaultAnswer);
-  j.addString("questionHelp", e.questionHelp);
-  j.addString("questionMessage", e.questionMessage);
-}
-
-template <class E>
-void readQGenericShape(JsonLine& j, const E& e) {
-  j.addNumber("questionType", e.questionType);
-  j.addString("questionPromptWithDefaultAnswer", e.questionPromptWithDefaultAnswer);
-  j.addString("rawDefaultAnswer", e.rawDefaultAnswer);
-  j.addString("questionHelp", e.questionHelp);
-  j.addString("questionMessage", e.questionMessage);
-}
-
-template <class E>
-void menuShape(JsonLine& j, const E& e) {
-  j.addNumber("questionType", e.questionType);
-  j.addString("questionPrompt", e.questionPrompt);
-  j.addString("questionHelp", e.questionHelp);
-  j.addString("questionMenu", e.questionMenu);
-}
-
-template <class E>
-void scriptErrorShape(JsonLine& j, const E& e) {
-  j.addNumber("errorType", e.errorType);
-  j.addString("command", e.command);
-  j.addString("errorInfo", e.errorInfo);
-  j.addString("commandOutput", e.commandOutput);
-}
-
-template <class E>
-void notSupportedShape(JsonLine& j, const E& e) {
-  j.addNumber("errorType", e.errorType);
-  j.addString("command", e.command);
-  j.addString("errorInfo", e.errorInfo);
-}
-
 using Formatter = bool (*)(const CORBA::Exception&, JsonLine&);
 
 // One rung of the ladder: formats `ex` when it is an E.
-template <class E, void (*Shape)(JsonLine&, const E&)>
+template <class E>
 bool formatAs(const CORBA::Exception& ex, JsonLine& j) {
   const E* e = E::_downcast(&ex);
   if (e == nullptr) return false;
-  j.addString("exception", E::_PD_repoId);
-  Shape(j, *e);
+  j.add("exception", E::_PD_repoId);
+  exception_members::visitMembers(*e, [&j](const char* name, auto value) { j.add(name, value); });
   return true;
 }
 
@@ -120,39 +54,39 @@ namespace BX = ::AAS_CORBA::BROXInstant::Exceptions;
 // Every user exception of the contract.
 const std::array<Formatter, 29> kLadder = {
     // KORLEN_AAS_v1_0_0::Exceptions
-    formatAs<GX::EUnknown, unknownShape<GX::EUnknown>>,
-    formatAs<GX::EInvalidArgument, invalidArgumentShape<GX::EInvalidArgument>>,
-    formatAs<GX::EYesNoQuestion, yesNoShape<GX::EYesNoQuestion>>,
-    formatAs<GX::EReadUnquotedString, readUnquotedShape<GX::EReadUnquotedString>>,
-    formatAs<GX::EReadQGenericQuestion, readQGenericShape<GX::EReadQGenericQuestion>>,
-    formatAs<GX::EMenuGetQuestion, menuShape<GX::EMenuGetQuestion>>,
-    formatAs<GX::EScriptGenericError, scriptErrorShape<GX::EScriptGenericError>>,
-    formatAs<GX::ENotSupported, notSupportedShape<GX::ENotSupported>>,
+    formatAs<GX::EUnknown>,
+    formatAs<GX::EInvalidArgument>,
+    formatAs<GX::EYesNoQuestion>,
+    formatAs<GX::EReadUnquotedString>,
+    formatAs<GX::EReadQGenericQuestion>,
+    formatAs<GX::EMenuGetQuestion>,
+    formatAs<GX::EScriptGenericError>,
+    formatAs<GX::ENotSupported>,
     // KORLEN_AAS_v1_0_0::Instant::Exceptions
-    formatAs<IX::EKorlenUnknown, unknownShape<IX::EKorlenUnknown>>,
-    formatAs<IX::EKorlenInvalidArgument, invalidArgumentShape<IX::EKorlenInvalidArgument>>,
-    formatAs<IX::EInstantReadUnquotedString, readUnquotedShape<IX::EInstantReadUnquotedString>>,
-    formatAs<IX::EInstantScriptError, scriptErrorShape<IX::EInstantScriptError>>,
-    formatAs<IX::EInstantReadQGenericQuestion, readQGenericShape<IX::EInstantReadQGenericQuestion>>,
-    formatAs<IX::EInstantYesNoQuestion, yesNoShape<IX::EInstantYesNoQuestion>>,
-    formatAs<IX::EInstantMenuGetQuestion, menuShape<IX::EInstantMenuGetQuestion>>,
+    formatAs<IX::EKorlenUnknown>,
+    formatAs<IX::EKorlenInvalidArgument>,
+    formatAs<IX::EInstantReadUnquotedString>,
+    formatAs<IX::EInstantScriptError>,
+    formatAs<IX::EInstantReadQGenericQuestion>,
+    formatAs<IX::EInstantYesNoQuestion>,
+    formatAs<IX::EInstantMenuGetQuestion>,
     // AAS_CORBA (Talvo)
-    formatAs<TX::EInstantYesNoQuestion, yesNoShape<TX::EInstantYesNoQuestion>>,
-    formatAs<TX::EInstantReadUnquotedString, readUnquotedShape<TX::EInstantReadUnquotedString>>,
-    formatAs<TX::EInstantReadQGenericQuestion, readQGenericShape<TX::EInstantReadQGenericQuestion>>,
-    formatAs<TX::EInstantMenuGetQuestion, menuShape<TX::EInstantMenuGetQuestion>>,
-    formatAs<TX::EInstantTalvoGenericError, scriptErrorShape<TX::EInstantTalvoGenericError>>,
+    formatAs<TX::EInstantYesNoQuestion>,
+    formatAs<TX::EInstantReadUnquotedString>,
+    formatAs<TX::EInstantReadQGenericQuestion>,
+    formatAs<TX::EInstantMenuGetQuestion>,
+    formatAs<TX::EInstantTalvoGenericError>,
     // AAS_CORBA::GRENDInstant::Exceptions
-    formatAs<RX::EKorlenUnknown, unknownShape<RX::EKorlenUnknown>>,
-    formatAs<RX::EKorlenInvalidArgument, invalidArgumentShape<RX::EKorlenInvalidArgument>>,
+    formatAs<RX::EKorlenUnknown>,
+    formatAs<RX::EKorlenInvalidArgument>,
     // AAS_CORBA::BROXInstant::Exceptions
-    formatAs<BX::EKorlenUnknown, unknownShape<BX::EKorlenUnknown>>,
-    formatAs<BX::EKorlenInvalidArgument, invalidArgumentShape<BX::EKorlenInvalidArgument>>,
-    formatAs<BX::EInstantReadUnquotedString, readUnquotedShape<BX::EInstantReadUnquotedString>>,
-    formatAs<BX::EInstantScriptError, scriptErrorShape<BX::EInstantScriptError>>,
-    formatAs<BX::EInstantReadQGenericQuestion, readQGenericShape<BX::EInstantReadQGenericQuestion>>,
-    formatAs<BX::EInstantYesNoQuestion, yesNoShape<BX::EInstantYesNoQuestion>>,
-    formatAs<BX::EInstantMenuGetQuestion, menuShape<BX::EInstantMenuGetQuestion>>,
+    formatAs<BX::EKorlenUnknown>,
+    formatAs<BX::EKorlenInvalidArgument>,
+    formatAs<BX::EInstantReadUnquotedString>,
+    formatAs<BX::EInstantScriptError>,
+    formatAs<BX::EInstantReadQGenericQuestion>,
+    formatAs<BX::EInstantYesNoQuestion>,
+    formatAs<BX::EInstantMenuGetQuestion>,
 };
 
 const char* completionName(CORBA::CompletionStatus status) {
@@ -168,16 +102,16 @@ const char* completionName(CORBA::CompletionStatus status) {
 std::string exceptionJson(const CORBA::Exception& ex) {
   JsonLine j;
   if (const CORBA::SystemException* sys = CORBA::SystemException::_downcast(&ex)) {
-    j.addString("exception", (std::string("CORBA::") + sys->_name()).c_str());
-    j.addNumber("minor", static_cast<long>(sys->minor()));
-    j.addString("minorName", sys->NP_minorString());
-    j.addString("completed", completionName(sys->completed()));
+    j.add("exception", (std::string("CORBA::") + sys->_name()).c_str());
+    j.add("minor", static_cast<long>(sys->minor()));
+    j.add("minorName", sys->NP_minorString());
+    j.add("completed", completionName(sys->completed()));
     return j.finish();
   }
   for (Formatter format : kLadder) {
     if (format(ex, j)) return j.finish();
   }
-  j.addString("exception", ex._rep_id());
+  j.add("exception", ex._rep_id());
   return j.finish();
 }
 

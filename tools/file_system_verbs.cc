@@ -53,7 +53,7 @@ void writeLocal(const std::string& path, const CoOctetBuffer& content) {
     return;
   }
   std::string error;
-  if (!writeFileAtomically(path, std::string(bytes, size), &error)) throw ClientError(error);
+  if (!writeFileAtomically(path, bytes, size, &error)) throw ClientError(error);
 }
 
 void upload(ClientContext& ctx, const OperationArgs& args) {

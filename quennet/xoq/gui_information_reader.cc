@@ -78,7 +78,8 @@ bool parseInt32(const std::string& text, int32_t* value) {
 
 GuiInformationReader::GuiInformationReader(bool isDirectory, const std::string& runPath,
                                            const std::string& sourceName)
-    : informationFile_(isDirectory ? runPath + "/gui-err.txt" : runPath), sourceName_(sourceName) {}
+    : informationFile_(isDirectory ? runPath + "/" + kInformationFileName : runPath),
+      sourceName_(sourceName) {}
 
 void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
   if (observer != nullptr) observers_.push_back(observer);

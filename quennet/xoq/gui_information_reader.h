@@ -34,6 +34,8 @@ class GuiInformationReader {
 
   // Lines longer than this are skipped.
   static const std::size_t kMaxLineLength = 64 * 1024;
+  // Name of the information file inside a run directory.
+  static constexpr char kInformationFileName[] = "gui-err.txt";
 
  private:
   void processLine(const std::string& line);

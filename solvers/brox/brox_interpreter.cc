@@ -12,6 +12,7 @@
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
 
@@ -19,15 +20,7 @@ namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 
 namespace {
 
-const char* const kImplementsPrefix = "aaS.implements.";
-
-[[noreturn]] void scriptError(const std::string& command, const std::string& info) {
-  throw Ex::EInstantScriptError(1, command.c_str(), info.c_str(), "");
-}
-
-[[noreturn]] void question(const std::string& prompt, const std::string& defaultAnswer) {
-  throw Ex::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
-}
+const std::string kImplementsPrefix = "aaS.implements.";
 
 void appendRun(const std::string& key, const StatusRecord& record, const std::string* session,
                std::string* text) {
@@ -146,9 +139,9 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
   } catch (const std::exception& e) {
     // A failure of our own code (allocation, library) becomes a script error
     // instead of an unknown system exception at the client.
-    scriptError(text, e.what());
+    raiseScriptError(text, e.what());
   } catch (const std::string& e) {
-    scriptError(text, e);
+    raiseScriptError(text, e);
   }
   return CORBA::string_dup(answer.c_str());
 }
@@ -159,8 +152,9 @@ std::string CBROXSolvarium::interpret(const std::string& command,
   const std::size_t n = tokens.size();
 
   // "aaS.implements.<name>" alone, for a supported name: "True".
-  if (n == 1 && name.compare(0, 15, kImplementsPrefix) == 0 &&
-      supportedCommands.count("aaS." + name.substr(15)) != 0) {
+  const bool implements = name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0;
+  if (n == 1 && implements &&
+      supportedCommands.count("aaS." + name.substr(kImplementsPrefix.size())) != 0) {
     return "True";
   }
 
@@ -241,20 +235,22 @@ std::string CBROXSolvarium::interpret(const std::string& command,
     return result;
   }
   if (name == "aaS.suggest") {
-    if (n > 1) scriptError(command, "Error: 'aaS_suggest.' commands do not have parameters.\n");
+    if (n > 1) {
+      raiseScriptError(command, "Error: 'aaS_suggest.' commands do not have parameters.\n");
+    }
     return suggestText(supportedCommands);
   }
-  if (name.compare(0, 15, kImplementsPrefix) == 0) {
+  if (implements) {
     if (n == 1) return "False";
-    scriptError(command, "Error: 'aaS.implements.' commands do not have parameters.\n");
+    raiseScriptError(command, "Error: 'aaS.implements.' commands do not have parameters.\n");
   }
-  scriptError(command, "Unknown instant aaS command");
+  raiseScriptError(command, "Unknown instant aaS command");
 }
 
 std::string CBROXSolvarium::getenvCommand(const std::string& command,
                                           const std::vector<std::string>& tokens) {
-  if (tokens.size() == 1) question("Please provide name of environment variable", "");
-  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  if (tokens.size() == 1) raiseQuestion("Please provide name of environment variable", "");
+  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
   const std::string& variable = tokens[1];
   const char* value = std::getenv(variable.c_str());
   if (value == nullptr || *value == '\0') {
@@ -270,8 +266,7 @@ std::string CBROXSolvarium::runListCommand(const std::string& command,
                                            bool activeOnly) {
   const bool filtered = !activeOnly && tokens.size() == 3 && tokens[1] == "mdef-session";
   BroxStatusHandle handle;
-  loadBroxStatus(&handle);
-  raiseIfStatusFailed(handle, command);
+  loadBroxStatusOrRaise(&handle, command);
   const BroxStatusReader::ResultMap& results = handle.reader->results;
   if (activeOnly) return activeRunListText(results);
   return stripLeadingDotSlash(runListText(results, filtered ? &tokens[2] : nullptr));
@@ -301,7 +296,7 @@ std::string CBROXSolvarium::setCommand(const std::string& command,
                                        const std::vector<std::string>& tokens) {
   if (tokens.size() != 3 || tokens[1] != "implicit_will_amends" ||
       (tokens[2] != "on" && tokens[2] != "off")) {
-    scriptError(command, "Invalid command[" + command + "]");
+    raiseScriptError(command, "Invalid command[" + command + "]");
   }
   const bool on = tokens[2] == "on";
   if (monitors->implicitWillAmends == on) {
@@ -314,7 +309,7 @@ std::string CBROXSolvarium::setCommand(const std::string& command,
 std::string CBROXSolvarium::getCommand(const std::string& command,
                                        const std::vector<std::string>& tokens) {
   if (tokens.size() != 2 || tokens[1] != "implicit_will_amends") {
-    scriptError(command, "Invalid command[" + command + "]");
+    raiseScriptError(command, "Invalid command[" + command + "]");
   }
   return monitors->implicitWillAmends ? "on" : "off";
 }
@@ -322,12 +317,12 @@ std::string CBROXSolvarium::getCommand(const std::string& command,
 std::string CBROXSolvarium::autoSavePeriodCommand(const std::string& command,
                                                   const std::vector<std::string>& tokens) {
   if (tokens.size() == 1) {
-    question("Auto-Save period in minutes", std::to_string(autoSavePeriodMinutes));
+    raiseQuestion("Auto-Save period in minutes", std::to_string(autoSavePeriodMinutes));
   }
-  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
   int32_t minutes = 0;
   if (!parseAutoSavePeriod(tokens[1], &minutes)) {
-    scriptError(command, "Please provide a positive number for auto-save period.");
+    raiseScriptError(command, "Please provide a positive number for auto-save period.");
   }
   autoSavePeriodMinutes = minutes;
   return "Auto-Save period set to " + std::to_string(minutes) + " minutes.";

@@ -1,5 +1,6 @@
 // Text helpers of the Brox command interpreter that need no ORB: the
-// supported-command names, the run listings and the "./" removal.
+// supported-command names, the run listings and the "./" removal. Free
+// functions without state.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_INTERPRETER_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_INTERPRETER_H_
 

@@ -7,19 +7,14 @@
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
-
-namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 
 namespace {
 
 const char* const kPlotsWithData = "aaS.list_report_plots_with_persisted_data";
 const char* const kSavedPlotsWithData = "aaS.list_saved_report_plots_with_persisted_data";
-
-[[noreturn]] void scriptError(const std::string& command, const std::string& info) {
-  throw Ex::EInstantScriptError(1, command.c_str(), info.c_str(), "");
-}
 
 // Appends one array element text: "[\n" before the first, "\t,\n" before
 // the others. Empty texts are skipped.
@@ -67,7 +62,7 @@ std::string CBROXSolvarium::composedInnerText(const std::string& command) {
 
 std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& command,
                                                         const std::vector<std::string>& tokens) {
-  if (tokens.size() > 1) scriptError(command, "Invalid option[" + tokens[1] + "]");
+  if (tokens.size() > 1) raiseScriptError(command, "Invalid option[" + tokens[1] + "]");
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
   if (!will.empty()) {
@@ -89,16 +84,15 @@ std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& comma
 std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
                                                    const std::vector<std::string>& tokens) {
   if (tokens.size() == 1) {
-    throw Ex::EInstantReadUnquotedString(2, "JSON persisted monitors filename", "monitor.json",
-                                         "", "");
+    raiseQuestion("JSON persisted monitors filename", "monitor.json");
   }
-  if (tokens.size() > 2) scriptError(command, "Invalid command[" + tokens[2] + "]");
+  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
   const std::string fileName = tokens[1] == "," ? std::string("monitor.json") : tokens[1];
   // Only files inside the working directory, in a folder we may write; an
   // existing file must be writable itself, as opening it for writing needs.
   if (!isSafeOutputName(fileName) || ::access(directoryOf(fileName).c_str(), W_OK) != 0 ||
       (::access(fileName.c_str(), F_OK) == 0 && ::access(fileName.c_str(), W_OK) != 0)) {
-    scriptError(command, "Cannot open output file name.");
+    raiseScriptError(command, "Cannot open output file name.");
   }
 
   std::string first = kPlotsWithData;
@@ -114,8 +108,7 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
       if (slash != std::string::npos) run = run.substr(0, slash);
       if (run.size() >= 2) {
         BroxStatusHandle handle;
-        loadBroxStatus(&handle);
-        raiseIfStatusFailed(handle, command);
+        loadBroxStatusOrRaise(&handle, command);
         const BroxStatusReader::ResultMap& results = handle.reader->results;
         auto found = results.find(run);
         if (found == results.end()) found = results.find(run + ".mres");
@@ -149,7 +142,7 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
 
   // The previous file stays whole unless the new one is completely written.
   if (!solvarium::writeFileAtomically(fileName, output, nullptr)) {
-    scriptError(command, "Cannot write output file ");
+    raiseScriptError(command, "Cannot write output file ");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
 }

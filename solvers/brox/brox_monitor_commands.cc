@@ -5,6 +5,7 @@
 #include <map>
 
 #include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_report_plots.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_storage_commands.h"
 
@@ -38,9 +39,10 @@ PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string
       raiseMonitorArgumentError("Missing value for argument:\n" + keyword, commandText, i);
     const std::string& value = tokens[++i];
     if (timeStep) {
-      if (!isPositiveInteger(value))
-        raiseMonitorArgumentError("Invalid value for argument (positive integer expected):\n" + keyword,
-                                  commandText, i);
+      if (!isPositiveInteger(value)) {
+        raiseMonitorArgumentError(
+            "Invalid value for argument (positive integer expected):\n" + keyword, commandText, i);
+      }
       const std::string option = keyword == "start-time-step" ? "-firsttimestep" : "-lasttimestep";
       args.options.push_back(option);
       args.options.push_back(value);
@@ -68,8 +70,7 @@ MonitorLocation locateMonitor(const std::string& source, bool saved,
     parent = source.substr(0, slash);
     name = source.substr(slash + 1);
   }
-  where.location = parent + "/" + name;
-  if (where.location.compare(0, 2, "./") == 0) where.location.erase(0, 2);
+  where.location = withoutDotSlash(parent + "/" + name);
 
   if (results == nullptr || name.size() < 4) return where;
   const auto run = results->find(saved ? parent + ".mres" : parent);
@@ -89,21 +90,6 @@ bool isSavedCommand(const std::vector<std::string>& tokens) {
   const std::string& name = tokens[0];
   return name == "aaS.list_saved_monitors" || name == "aaS.list_saved_monitors_last_values" ||
          name == "aaS.list_saved_monitors_with_persisted_data";
-}
-
-// Every ".dir" folder (".res" file for the saved commands) of the working
-// directory and one level below.
-std::vector<std::string> allSources(BroxMonitors& monitors, bool saved) {
-  std::string listing;
-  if (saved)
-    monitors.list_files(listing, ".", ".res", 1);
-  else
-    monitors.list_folders(listing, ".", ".dir", 1);
-  return splitListing(listing);
-}
-
-const BroxStatusReader::ResultMap* resultsOf(const BroxStatusHandle& status) {
-  return status.reader != nullptr ? &status.reader->results : nullptr;
 }
 
 // Runs the program for every source; the outputs, keyed by source path, come
@@ -156,9 +142,13 @@ std::string tableArray(const std::map<std::string, std::string>& outputs,
 void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
                                                  const std::string& commandText, bool dataOnly) {
   BroxStatusHandle status;
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
+  appendPersistedData(result, tokens, commandText, dataOnly, status.reader->results);
+}
 
+void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens,
+                                       const std::string& commandText, bool dataOnly,
+                                       const BroxStatusReader::ResultMap& results) {
   const PersistedDataArguments args = parsePersistedDataArguments(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 
@@ -170,52 +160,50 @@ void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Toke
       raiseScriptError(commandText, "Folder does not exist:\n" + source);
     sources.push_back(source);
   } else {
-    sources = allSources(*this, saved);
+    sources = runPaths(saved);
   }
 
   const auto outputs =
       runForSources(*this, sources, saved, " ", args.options, args.optionsText, true);
   result += tableArray(outputs, commandText,
                        [&](const std::string& source, const MonitorTable& table) {
-                         return persistedDataMonitorJson(
-                             locateMonitor(source, saved, resultsOf(status)), table, dataOnly);
+                         return persistedDataMonitorJson(locateMonitor(source, saved, &results),
+                                                         table, dataOnly);
                        });
 }
 
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
                                           const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
   raiseIfParameters(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 
   const auto outputs =
-      runForSources(*this, allSources(*this, saved), saved, "  -lastvaluesonly ", {}, "", true);
+      runForSources(*this, runPaths(saved), saved, "  -lastvaluesonly ", {}, "", true);
   result += tableArray(outputs, commandText,
                        [&](const std::string& source, const MonitorTable& table) {
                          return lastValuesMonitorJson(
-                             locateMonitor(source, saved, resultsOf(status)), table);
+                             locateMonitor(source, saved, &status.reader->results), table);
                        });
 }
 
 void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
                                 const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
   raiseIfParameters(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 
   const auto outputs =
-      runForSources(*this, allSources(*this, saved), saved, " -showvars ", {}, "", false);
+      runForSources(*this, runPaths(saved), saved, " -showvars ", {}, "", false);
   std::string answer;
   MonitorArrayWriter array(&answer);
   array.begin();
   for (const auto& entry : outputs) {
     const std::vector<std::string> names = splitOutputLines(entry.second);
     if (names.empty()) continue;  // line breaks only: no variable to show
-    array.add(monitorNamesJson(locateMonitor(entry.first, saved, resultsOf(status)), names));
+    array.add(monitorNamesJson(locateMonitor(entry.first, saved, &status.reader->results), names));
   }
   array.end();
   result = answer;

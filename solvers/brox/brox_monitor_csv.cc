@@ -6,7 +6,7 @@
 
 namespace BROX {
 
-using solvarium::jsonEscape;
+using solvarium::jsonQuote;
 
 const char* const kMoreValuesText =
     "Unexpected format for monitor information (more values than variables)";
@@ -113,24 +113,27 @@ std::string monitorValueJson(const std::string& value) {
   if (value.empty()) return "null";
   // Blanks around a number are JSON white space: the value stays as it stands.
   if (solvarium::isJsonNumber(trimBlanks(value))) return value;
-  return solvarium::jsonQuote(value);
+  return jsonQuote(value);
+}
+
+void appendRunHeader(std::string& out, const MonitorLocation& where) {
+  out += where.saved ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
+                     : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
+  out += "\t\t,\n";
+  out += std::string(where.saved ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
+         jsonQuote(where.location) + "\n";
+  if (!where.multiConfig) return;
+  out += "\t\t,\n";
+  out += "\t\t\"multiConfigName\":\t" + jsonQuote(where.multiConfigName) + "\n";
+  out += "\t\t,\n";
+  out += "\t\t\"multiConfigIndex\":\t" + std::to_string(where.multiConfigIndex) + "\n";
 }
 
 namespace {
 
-// Type line, location and multi-configuration members, closing separator.
+// The run's header members and the separator after them.
 void writeHeaderMembers(const MonitorLocation& where, std::string* out) {
-  *out += where.saved ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
-                      : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
-  *out += "\t\t,\n";
-  *out += where.saved ? "\t\t\"monitorFile\":\t\"" : "\t\t\"monitorDir\":\t\"";
-  *out += jsonEscape(where.location) + "\"\n";
-  if (where.multiConfig) {
-    *out += "\t\t,\n";
-    *out += "\t\t\"multiConfigName\":\t\"" + jsonEscape(where.multiConfigName) + "\"\n";
-    *out += "\t\t,\n";
-    *out += "\t\t\"multiConfigIndex\":\t" + std::to_string(where.multiConfigIndex) + "\n";
-  }
+  appendRunHeader(*out, where);
   *out += "\t\t,\n";
 }
 
@@ -164,12 +167,12 @@ std::string persistedDataMonitorJson(const MonitorLocation& where, const Monitor
 
   if (!dataOnly) {
     out += "\t\t,\n";
-    out += "\t\t\"xAxis\":\t\"" + jsonEscape(table.names.empty() ? "" : table.names[0]) + "\"\n";
+    out += "\t\t\"xAxis\":\t" + jsonQuote(table.names.empty() ? "" : table.names[0]) + "\n";
     out += "\t\t,\n";
     out += "\t\t\"yAxis\":\n";
     std::vector<std::string> yAxis;
     for (std::size_t c = 1; c < table.names.size(); ++c)
-      if (!empty[c]) yAxis.push_back("\"" + jsonEscape(table.names[c]) + "\"");
+      if (!empty[c]) yAxis.push_back(jsonQuote(table.names[c]));
     writeItemList(yAxis, &out);
   }
 
@@ -178,7 +181,7 @@ std::string persistedDataMonitorJson(const MonitorLocation& where, const Monitor
   for (std::size_t c = 0; c < table.names.size(); ++c) {
     if (empty[c] || !written.insert(table.names[c]).second) continue;
     out += "\t\t,\n";
-    out += "\t\t\"" + jsonEscape(table.names[c]) + "\":\n";
+    out += "\t\t" + jsonQuote(table.names[c]) + ":\n";
     std::vector<std::string> values;
     values.reserve(table.rows.size());
     for (const auto& row : table.rows) values.push_back(monitorValueJson(row[c]));
@@ -203,7 +206,7 @@ std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTab
       if (row[c].empty() || !written.insert(table.names[c]).second) continue;
       if (!first) out += "\t\t\t,\n";
       first = false;
-      out += "\t\t\t\"" + jsonEscape(table.names[c]) + "\":\t" + monitorValueJson(row[c]) + "\n";
+      out += "\t\t\t" + jsonQuote(table.names[c]) + ":\t" + monitorValueJson(row[c]) + "\n";
     }
   }
   out += "\t\t}\n";
@@ -214,11 +217,11 @@ std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTab
 std::string monitorNamesJson(const MonitorLocation& where, const std::vector<std::string>& names) {
   std::string out = "\t{\n";
   writeHeaderMembers(where, &out);
-  out += "\t\t\"xAxis\":\t\"" + jsonEscape(names.empty() ? "" : names[0]) + "\"\n";
+  out += "\t\t\"xAxis\":\t" + jsonQuote(names.empty() ? "" : names[0]) + "\n";
   out += "\t\t,\n";
   out += "\t\t\"yAxis\":\n";
   std::vector<std::string> yAxis;
-  for (std::size_t i = 1; i < names.size(); ++i) yAxis.push_back("\"" + jsonEscape(names[i]) + "\"");
+  for (std::size_t i = 1; i < names.size(); ++i) yAxis.push_back(jsonQuote(names[i]));
   writeItemList(yAxis, &out);
   out += "\t}\n";
   return out;

@@ -54,8 +54,15 @@ struct MonitorLocation {
   int32_t multiConfigIndex = 0;
 };
 
+// Appends the "monitorType", location ("monitorDir" / "monitorFile") and,
+// for a configuration of a multi-configuration run, the "multiConfigName"
+// and "multiConfigIndex" members of one listed run, each after the first
+// preceded by "\t\t,\n". Strings are JSON-escaped.
+void appendRunHeader(std::string& out, const MonitorLocation& where);
+
 // JSON array frame: "[\n", the monitor objects (the second and later ones
 // preceded by "\t,"), "]\n".
+// Appends to a string it does not own; one writer per array.
 class MonitorArrayWriter {
  public:
   explicit MonitorArrayWriter(std::string* out) : out_(out) {}

@@ -3,10 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 #include "AAS_CORBA.hh"
@@ -14,28 +12,17 @@
 #include "platform/platform_names.h"
 #include "platform/process.h"
 #include "platform/temp_dir.h"
+#include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
 namespace {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 
-[[noreturn]] void raiseError(const std::string& command, const std::string& errorInfo,
-                             const std::string& commandOutput) {
-  throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
-}
-
 [[noreturn]] void raiseDirectoryQuestion(const std::string& prompt, const std::string& message) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), "", "", message.c_str());
-}
-
-// A path argument without one enclosing pair of double quotes.
-std::string unquoted(const std::string& token) {
-  if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
-    return token.substr(1, token.size() - 2);
-  }
-  return token;
 }
 
 // Argument words of a mode text such as " -plotinfo " (split at blanks).
@@ -110,16 +97,14 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   commandLine += optionsText;
 
   if (!tempDir.ok()) {
-    raiseError(commandLine,
-               diagnosticText("Cannot retrieve program output") + "\nTemporary directory:\n" +
-                   tempDir.error() + "\n",
-               "");
+    raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output") +
+                                      "\nTemporary directory:\n" + tempDir.error() + "\n");
   }
   solvarium::platform::runProgram(argv);  // success is judged by the output file alone
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {
-    raiseError(commandLine, diagnosticText("Cannot retrieve program output"), "");
+    raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
   }
   return output;  // tempDir removes the file and its directory
 }
@@ -130,12 +115,10 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
     raiseDirectoryQuestion("Please provide the name of Brox directory", "");
   }
   if (tokens.size() > 2) {
-    raiseError(
-        commandText,
-        "command [" + commandText + "] does has only one parameter, the Brox solver directory.",
-        "");
+    raiseScriptError(commandText, "command [" + commandText +
+                                      "] does has only one parameter, the Brox solver directory.");
   }
-  const std::string directory = unquoted(tokens[1]);
+  const std::string directory = removeEnclosingQuotes(tokens[1]);
   if (!isDirectory(directory)) {
     raiseDirectoryQuestion("Brox directory provided does not exist", tokens[1]);
   }
@@ -143,12 +126,11 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
   result += commandLine + "\n";
   const solvarium::platform::ProgramResult run =
       solvarium::platform::runProgram({stopProgram, "-directory", directory});
-  if (!run.started) raiseError(commandLine, diagnosticText("Cannot execute program"), "");
+  if (!run.started) raiseScriptError(commandLine, diagnosticText("Cannot execute program"));
   if (run.exitCode != 0) {
-    raiseError(commandLine,
-               "Program " + stopProgram + " failed: " +
-                   (run.error.empty() ? "exit code " + std::to_string(run.exitCode) : run.error),
-               "");
+    const std::string how =
+        run.error.empty() ? "exit code " + std::to_string(run.exitCode) : run.error;
+    raiseScriptError(commandLine, "Program " + stopProgram + " failed: " + how);
   }
   result +=
       "Terminate solver command issued. The command will be executed at the end of "
@@ -158,30 +140,27 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
 void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens,
                                        const std::string& commandText) {
   if (tokens.size() > 1) {
-    raiseError(commandText, "command [" + commandText + "] has no parameters.", "");
+    raiseScriptError(commandText, "command [" + commandText + "] has no parameters.");
   }
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
 
   std::string errors;
-  if (status.reader != nullptr) {
-    for (const auto& entry : status.reader->results) {
-      if (entry.second.completed) continue;
-      const std::string& runPath = entry.first;
-      result += "Terminating " + runPath + " ...\n";
-      try {
-        terminateSolver(result, Tokens{"aaS.terminate_solver", runPath},
-                        "aaS.terminate_solver " + runPath);
-        result += "Done!\n";
-      } catch (...) {
-        if (!errors.empty()) errors += "\n";  // one line per run
-        errors += "Could not terminate " + runPath;
-        result += "\n";
-      }
+  for (const auto& entry : status.reader->results) {
+    if (entry.second.completed) continue;
+    const std::string& runPath = entry.first;
+    result += "Terminating " + runPath + " ...\n";
+    try {
+      terminateSolver(result, Tokens{"aaS.terminate_solver", runPath},
+                      "aaS.terminate_solver " + runPath);
+      result += "Done!\n";
+    } catch (...) {
+      if (!errors.empty()) errors += "\n";  // one line per run
+      errors += "Could not terminate " + runPath;
+      result += "\n";
     }
   }
-  if (!errors.empty()) raiseError(commandText, errors, result);
+  if (!errors.empty()) raiseScriptError(commandText, errors, result);
 }
 
 }  // namespace BROX

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "quennet/brox_status.h"
+
 namespace BROX {
 
 class CBROXSolvarium;
@@ -94,6 +96,10 @@ class BroxMonitors {
   void list_files(std::string& result, const std::string& folder,
                   const std::string& suffix, int depth);
 
+  // The runs of the working directory and one level below: every ".dir"
+  // folder, or for `saved` every ".res" file, in listing order.
+  std::vector<std::string> runPaths(bool saved);
+
   // Amends the report-plot will (willSessionName, willPlotList,
   // willVariableList) from the report-plot command's tokens; for
   // "aaS.amend_report_plots_will" writes the amend messages into `result`.
@@ -105,6 +111,11 @@ class BroxMonitors {
   void listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
                                      const std::string& commandText,
                                      bool dataOnly);
+  // The same with the run status already read (`results`, for the
+  // multi-configuration members).
+  void appendPersistedData(std::string& result, const Tokens& tokens,
+                           const std::string& commandText, bool dataOnly,
+                           const BroxStatusReader::ResultMap& results);
 
   // "aaS.list_brox_directories" / "aaS.list_brox_res_files"
   // [mdef-session <session>], "aaS.list_brox_def_files",

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/json_text.h"
+#include "solvers/brox/brox_monitor_commands.h"
 
 namespace BROX {
 namespace {
@@ -14,10 +15,7 @@ std::string text(const ACEXML_Char* value) { return value != nullptr ? value : "
 
 // A ';'-separated filter value, without one enclosing pair of double quotes.
 void addFilterNames(const std::string& value, std::set<std::string>* names) {
-  std::string list = value;
-  if (list.size() >= 2 && list.front() == '"' && list.back() == '"') {
-    list = list.substr(1, list.size() - 2);
-  }
+  const std::string list = removeEnclosingQuotes(value);
   std::size_t start = 0;
   while (start <= list.size()) {
     std::size_t end = list.find(';', start);
@@ -40,7 +38,7 @@ std::string jsonLiteral(const std::string& value) {
 }  // namespace
 
 CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs)
-    : locator(nullptr), inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0) {
+    : inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0) {
   for (std::size_t i = 0; i < filterPairs.size(); ++i) {
     if (filterPairs[i] == "variable-list" && i + 1 < filterPairs.size()) {
       ++i;
@@ -74,10 +72,6 @@ void CXmlToJsonPlotMetaDataHandler::clearPlotTexts() {
   xAxisLogarithmicScale.clear();
   yAxisDisplayName.clear();
   yAxisLogarithmicScale.clear();
-}
-
-void CXmlToJsonPlotMetaDataHandler::setDocumentLocator(ACEXML_Locator* documentLocator) {
-  locator = documentLocator;
 }
 
 void CXmlToJsonPlotMetaDataHandler::startDocument() {
@@ -186,14 +180,5 @@ void CXmlToJsonPlotMetaDataHandler::endElement(const ACEXML_Char*, const ACEXML_
 }
 
 void CXmlToJsonPlotMetaDataHandler::endDocument() { jsonText += "\t\t]\n"; }
-
-ACEXML_InputSource* CXmlToJsonPlotMetaDataHandler::resolveEntity(const ACEXML_Char*,
-                                                                 const ACEXML_Char*) {
-  return nullptr;
-}
-
-void CXmlToJsonPlotMetaDataHandler::error(ACEXML_SAXParseException&) {}
-void CXmlToJsonPlotMetaDataHandler::fatalError(ACEXML_SAXParseException&) {}
-void CXmlToJsonPlotMetaDataHandler::warning(ACEXML_SAXParseException&) {}
 
 }  // namespace BROX

@@ -4,7 +4,8 @@
 //
 // One handler serves one parse in one thread: construct it with the
 // command's filter pairs, parse, then read jsonText, variableFilter and
-// plotVariables.
+// plotVariables. Parse failures are left to the parser's exception (the base
+// class's error callbacks do nothing; it resolves no entity).
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_PLOT_METADATA_HANDLER_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_PLOT_METADATA_HANDLER_H_
 
@@ -26,21 +27,13 @@ class CXmlToJsonPlotMetaDataHandler : public ACEXML_DefaultHandler {
   void endDocument() override;
   void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                   const ACEXML_Char* qName) override;
-  void setDocumentLocator(ACEXML_Locator* locator) override;
   void startDocument() override;
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                     const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
-  ACEXML_InputSource* resolveEntity(const ACEXML_Char* publicId,
-                                    const ACEXML_Char* systemId) override;
-  // Failures are left to the parser's exception.
-  void error(ACEXML_SAXParseException& exception) override;
-  void fatalError(ACEXML_SAXParseException& exception) override;
-  void warning(ACEXML_SAXParseException& exception) override;
 
   // `text` with a backslash before every double quote; nothing else changes.
   static std::string escapeDoubleQuotes(const std::string& text);
 
-  ACEXML_Locator* locator;
   bool inPlot;        // a plot that passed the plot filter is open
   bool plotWritten;   // the next plot object needs a separator
   bool inPlotLine;    // a plot line of a selected plot is open

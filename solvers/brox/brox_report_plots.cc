@@ -1,13 +1,11 @@
 #include "solvers/brox/brox_report_plots.h"
 
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <set>
 
-#include "AAS_CORBA.hh"
-#include "common/json_text.h"
 #include "common/xml_document.h"
+#include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_plot_metadata_handler.h"
@@ -23,17 +21,16 @@ std::string withoutDotSlash(const std::string& path) {
   return path.compare(0, 2, "./") == 0 ? path.substr(2) : path;
 }
 
-void appendRunHeader(std::string& out, const MonitorLocation& where) {
-  out += where.saved ? "\t\t\"monitorType\":\t\"SavedMonitor\"\n"
-                     : "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n";
+std::string runMetadataJson(const std::string& run, const std::string& metaData,
+                            const std::string* data, const BroxStatusReader::ResultMap& results) {
+  std::string out = "\t{\n";
+  appendRunHeader(out, locateMonitor(run, runExtension(run) == ".res", &results));
   out += "\t\t,\n";
-  out += std::string(where.saved ? "\t\t\"monitorFile\":\t" : "\t\t\"monitorDir\":\t") +
-         solvarium::jsonQuote(where.location) + "\n";
-  if (!where.multiConfig) return;
-  out += "\t\t,\n";
-  out += "\t\t\"multiConfigName\":\t" + solvarium::jsonQuote(where.multiConfigName) + "\n";
-  out += "\t\t,\n";
-  out += "\t\t\"multiConfigIndex\":\t" + std::to_string(where.multiConfigIndex) + "\n";
+  out += "\t\t\"metaData\":\n";
+  out += metaData;
+  if (data != nullptr) out += "\t\t,\"Data\":\n" + *data;
+  out += "\t}\n";
+  return out;
 }
 
 void parseRunOutput(const std::string& output, ACEXML_DefaultHandler& handler,
@@ -42,9 +39,8 @@ void parseRunOutput(const std::string& output, ACEXML_DefaultHandler& handler,
   std::string error;
   if (solvarium::parseXmlDocument(output, handler, kMonitorXmlSystemId, &error)) return;
   std::cerr << "parse exception: " << error << std::endl;
-  throw AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError(
-      1, commandText.c_str(),
-      ("Cannot parse the output of " + program + " for " + runPath + ":\n" + error).c_str(), "");
+  raiseScriptError(commandText,
+                   "Cannot parse the output of " + program + " for " + runPath + ":\n" + error);
 }
 
 namespace {
@@ -65,16 +61,25 @@ bool validKeyValuePairs(const BroxMonitors::Tokens& tokens, const std::set<std::
   return true;
 }
 
-// The text strictly between the first "[" and the last "]".
-std::string insideBrackets(const std::string& text) {
-  const std::size_t open = text.find('[');
-  const std::size_t close = text.rfind(']');
-  if (open == std::string::npos || close == std::string::npos || close <= open) return "";
-  return text.substr(open + 1, close - open - 1);
-}
-
-bool blank(const std::string& text) {
-  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+// The monitor command that reads the persisted data of one report-plot run,
+// as tokens and as the command text that names it in errors.
+void persistedDataCommand(bool saved, const std::string& session, const std::string& variableList,
+                          const std::string& startTimeStep, const std::string& endTimeStep,
+                          BroxMonitors::Tokens* tokens, std::string* text) {
+  const std::string command = saved ? "aaS.list_saved_monitors_with_persisted_data"
+                                    : "aaS.list_monitors_with_persisted_data";
+  *tokens = {command, "session-name", session, "variable-list", "\"" + variableList + "\""};
+  *text = command + " session-name " + session + " variable-list \"" + variableList + "\"";
+  if (!endTimeStep.empty()) {
+    tokens->push_back("end-time-step");
+    tokens->push_back(endTimeStep);
+    *text += " end-time-step " + endTimeStep;
+  }
+  if (!startTimeStep.empty()) {
+    tokens->push_back("start-time-step");
+    tokens->push_back(startTimeStep);
+    *text += " start-time-step " + startTimeStep;
+  }
 }
 
 }  // namespace
@@ -82,8 +87,8 @@ bool blank(const std::string& text) {
 void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
                                    const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
+  const BroxStatusReader::ResultMap& results = status.reader->results;
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];
   const bool persisted = command == "aaS.list_report_plots_with_persisted_data" ||
@@ -119,16 +124,9 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
 
   const bool saved = command.find("_saved_") != std::string::npos;
   const std::string extension = saved ? ".res" : ".dir";
-  std::string listing;
-  if (saved) {
-    list_files(listing, ".", extension, 1);
-  } else {
-    list_folders(listing, ".", extension, 1);
-  }
-
   std::map<std::string, std::string> metaData;
   std::map<std::string, std::string> data;
-  for (const std::string& entry : splitListing(listing)) {
+  for (const std::string& entry : runPaths(saved)) {
     if (!sessionName.empty() && !runMatchesSession(entry, sessionName, extension)) continue;
     const std::string output = runMonitorData(" -plotinfo ", entry, extension);
     CXmlToJsonPlotMetaDataHandler handler(filterPairs);
@@ -147,45 +145,24 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
       data[entry] = "{}";
       continue;
     }
-    const std::string monitorCommand = saved ? "aaS.list_saved_monitors_with_persisted_data"
-                                             : "aaS.list_monitors_with_persisted_data";
-    const std::string session = entry.substr(0, entry.size() - 4);
-    Tokens monitorTokens{monitorCommand, "session-name", session, "variable-list",
-                         "\"" + variableList + "\""};
-    std::string monitorText =
-        monitorCommand + " session-name " + session + " variable-list \"" + variableList + "\"";
-    if (!endTimeStep.empty()) {
-      monitorTokens.push_back("end-time-step");
-      monitorTokens.push_back(endTimeStep);
-      monitorText += " end-time-step " + endTimeStep;
-    }
-    if (!startTimeStep.empty()) {
-      monitorTokens.push_back("start-time-step");
-      monitorTokens.push_back(startTimeStep);
-      monitorText += " start-time-step " + startTimeStep;
-    }
+    Tokens monitorTokens;
+    std::string monitorText;
+    persistedDataCommand(saved, entry.substr(0, entry.size() - 4), variableList, startTimeStep,
+                         endTimeStep, &monitorTokens, &monitorText);
     std::string monitorAnswer;
-    listMonitorsWithPersistedData(monitorAnswer, monitorTokens, monitorText, true);
-    const std::string inside = insideBrackets(monitorAnswer);
-    data[entry] = blank(inside) ? "{}" : inside;
+    appendPersistedData(monitorAnswer, monitorTokens, monitorText, true, results);
+    const std::string inside = innerArrayText(monitorAnswer);
+    data[entry] = inside.empty() ? "{}" : inside;
   }
 
-  const BroxStatusReader::ResultMap* results =
-      status.reader != nullptr ? &status.reader->results : nullptr;
-  std::string answer = "[\n";
-  bool first = true;
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
   for (const auto& entry : metaData) {
-    if (!first) answer += "\t,";
-    first = false;
-    answer += "\t{\n";
-    appendRunHeader(answer, locateMonitor(entry.first, saved, results));
-    answer += "\t\t,\n";
-    answer += "\t\t\"metaData\":\n";
-    answer += entry.second;
-    if (persisted) answer += "\t\t,\"Data\":\n" + data[entry.first];
-    answer += "\t}\n";
+    array.add(runMetadataJson(entry.first, entry.second, persisted ? &data[entry.first] : nullptr,
+                              results));
   }
-  answer += "]\n";
+  array.end();
   result = answer;
 }
 

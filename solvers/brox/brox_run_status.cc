@@ -1,18 +1,17 @@
 #include "solvers/brox/brox_run_status.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "AAS_CORBA.hh"
 #include "common/json_text.h"
 #include "platform/dynamic_library.h"
 #include "platform/platform_names.h"
+#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
 
@@ -27,71 +26,54 @@ GetBroxStatusFn getBroxStatusFn = nullptr;
 ReleaseBroxStatusFn releaseBroxStatusFn = nullptr;
 bool quennetLoadFailed = false;
 
-std::string envOrMissing(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string("Environment variable does not exist");
-}
-
-// Error number, its text, the search paths and the current directory.
+// Error number and text, then the environment and directory of diagnosticText.
 std::string diagnostics(int errorNumber, const std::string& errorMessage) {
-  std::string text = "\nerrno:\n" + std::to_string(errorNumber) + "\n";
-  text += "\nerror message:\n" + errorMessage + "\n";
-  text += "\nPATH:\n" + envOrMissing("PATH") + "\n";
-  text += "\nLD_LIBRARY_PATH:\n" + envOrMissing("LD_LIBRARY_PATH") + "\n";
-  text += "\nBROXBINDIR:\n" + envOrMissing("BROXBINDIR") + "\n";
-  char cwd[PATH_MAX];
-  if (::getcwd(cwd, sizeof cwd) != nullptr) {
-    text += "\nCurrent Working Directory:\n" + std::string(cwd) + "\n";
-  }
-  return text;
+  return BroxMonitors::diagnosticText("\nerrno:\n" + std::to_string(errorNumber) + "\n" +
+                                      "\nerror message:\n" + errorMessage + "\n");
 }
 
 // Loads the library and binds both functions; false (with QuennetErrorText
 // set and the failure made final) when that is not possible.
 bool bindQuennet() {
+  const auto fail = [](const std::string& text) {
+    QuennetErrorText = text;
+    quennetLoadFailed = true;
+    return false;
+  };
   const std::string path = quennetLibraryPath();
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) {
     const int errorNumber = errno;
-    QuennetErrorText = "Error:" + path + " file is missing!" +
-                       diagnostics(errorNumber, std::strerror(errorNumber));
-    quennetLoadFailed = true;
-    return false;
+    return fail("Error:" + path + " file is missing!" +
+                diagnostics(errorNumber, std::strerror(errorNumber)));
   }
   errno = 0;
   std::string loadError;
   void* library = solvarium::platform::openLibrary(path, false, &loadError);
   if (library == nullptr) {
     const int errorNumber = errno;
-    QuennetErrorText = "Error:Loading of " + path + " failed!\n" +
-                       diagnostics(errorNumber, loadError);
-    quennetLoadFailed = true;
-    return false;
+    return fail("Error:Loading of " + path + " failed!\n" + diagnostics(errorNumber, loadError));
   }
   std::string symbolError;
   void* getSymbol =
       solvarium::platform::findSymbol(library, QUENNET_GET_STATUS_SYMBOL, &symbolError);
   if (getSymbol == nullptr) {
-    QuennetErrorText = "Error:Loading of " + path + "::get_BroxStatus failed!";
     solvarium::platform::closeLibrary(library);
-    quennetLoadFailed = true;
-    return false;
+    return fail("Error:Loading of " + path + "::get_BroxStatus failed!");
   }
   void* releaseSymbol =
       solvarium::platform::findSymbol(library, QUENNET_RELEASE_STATUS_SYMBOL, &symbolError);
   if (releaseSymbol == nullptr) {
-    QuennetErrorText = "Error:Loading of " + path + "::release_BroxStatus failed!";
     solvarium::platform::closeLibrary(library);
-    quennetLoadFailed = true;
-    return false;
+    return fail("Error:Loading of " + path + "::release_BroxStatus failed!");
   }
   getBroxStatusFn = reinterpret_cast<GetBroxStatusFn>(getSymbol);
   releaseBroxStatusFn = reinterpret_cast<ReleaseBroxStatusFn>(releaseSymbol);
   return true;
 }
 
-void appendTabs(int count, std::string* text) {
-  if (count > 0) text->append(static_cast<std::size_t>(count), '\t');
+std::string tabsOf(int indent) {
+  return std::string(static_cast<std::size_t>(indent > 0 ? indent : 0), '\t');
 }
 
 }  // namespace
@@ -161,15 +143,17 @@ std::string statusFailureText(const BroxStatusHandle& handle) {
 }
 
 void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command) {
-  if (handle.result == 0) return;
-  throw AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError(
-      1, command.c_str(), statusFailureText(handle).c_str(), "");
+  if (handle.result != 0) raiseScriptError(command, statusFailureText(handle));
+}
+
+void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command) {
+  loadBroxStatus(handle);
+  raiseIfStatusFailed(*handle, command);
 }
 
 void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
                          std::string* text) {
-  std::string tabs;
-  appendTabs(indent, &tabs);
+  const std::string tabs = tabsOf(indent);
   *text += tabs + "{\n";
   bool first = true;
   for (const auto& run : results) {
@@ -186,8 +170,7 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
 }
 
 void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text) {
-  std::string tabs;
-  appendTabs(indent, &tabs);
+  const std::string tabs = tabsOf(indent);
   *text += tabs + "{\n";
   *text += tabs + "\t\"Name\":" + solvarium::jsonQuote(record.name) + "\n";
   *text += tabs + "\t,\"Completed\":" + (record.completed ? "true" : "false") + "\n";

@@ -49,6 +49,10 @@ std::string statusFailureText(const BroxStatusHandle& handle);
 // errorInfo, empty commandOutput) when handle.result is not 0.
 void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command);
 
+// loadBroxStatus, then raiseIfStatusFailed for `command`: on return
+// handle->reader is not null.
+void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command);
+
 // Path the library is loaded from: $BROXBINDIR + "/" + platform dir + "/" +
 // library file name (unset BROXBINDIR counts as empty).
 std::string quennetLibraryPath();

@@ -114,8 +114,7 @@ char* CBROXSolvarium::getSolverStateText() {
 
 char* CBROXSolvarium::getStorageStatusJson() {
   BroxStatusHandle handle;
-  loadBroxStatus(&handle);
-  raiseIfStatusFailed(handle, "aaS.get_storage_status");
+  loadBroxStatusOrRaise(&handle, "aaS.get_storage_status");
   std::string text;
   writeStatusListJson(handle.reader->results, 0, &text);
   return CORBA::string_dup(text.c_str());

@@ -9,13 +9,13 @@
 #define SOLVARIUM_SOLVERS_BROX_BROX_SERVANT_H_
 
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "AAS_CORBA.hh"
 #include "service/solver_kind_owner.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
 
@@ -73,7 +73,7 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   solvarium::CCoFileSystem* fileSystem;     // owned
   BroxMonitors* monitors;          // owned
   // Report-plot will: session name -> "plot-list" <list> "variable-list" <list>.
-  std::map<std::string, std::vector<std::string>> will;
+  Will will;
   // Command names answered by "aaS.suggest" and "aaS.implements.".
   std::set<std::string> supportedCommands;
 

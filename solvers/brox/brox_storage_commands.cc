@@ -9,6 +9,7 @@
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
 #include "common/json_text.h"
+#include "solvers/brox/brox_monitor_csv.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_servant.h"
 
@@ -16,8 +17,9 @@ namespace BROX {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 
-void raiseScriptError(const std::string& command, const std::string& errorInfo) {
-  throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), "");
+void raiseScriptError(const std::string& command, const std::string& errorInfo,
+                      const std::string& commandOutput) {
+  throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
 }
 
 void raiseMonitorArgumentError(const std::string& description, const std::string& commandText,
@@ -36,7 +38,7 @@ void writeWillJson(const Will& will, std::string& result) {
   result += "{\n";
   if (will.size() == 1) {
     const auto& session = *will.begin();
-    result += "\t\"session-name\":\t\"" + solvarium::jsonEscape(session.first) + "\"\n";
+    result += "\t\"session-name\":\t" + solvarium::jsonQuote(session.first) + "\n";
     result += "\t,\n";
     result += "\t\"attributes\":\n";
     result += "\t[\n";
@@ -44,26 +46,11 @@ void writeWillJson(const Will& will, std::string& result) {
     for (const std::string& attribute : session.second) {
       if (!first) result += "\t\t,\n";
       first = false;
-      result += "\t\t\"" + solvarium::jsonEscape(attribute) + "\"\n";
+      result += "\t\t" + solvarium::jsonQuote(attribute) + "\n";
     }
     result += "\t]\n";
   }
   result += "}\n";
-}
-
-std::vector<std::string> splitListing(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string current;
-  for (char c : text) {
-    if (c == '\n' || c == '\r') {
-      if (!current.empty()) lines.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) lines.push_back(current);
-  return lines;
 }
 
 namespace {
@@ -97,7 +84,7 @@ std::string filterBySession(const std::string& listing, const std::string& sessi
   const std::string prefix = "./" + session + "/";
   std::string kept;
   bool first = true;
-  for (std::string line : splitListing(listing)) {
+  for (std::string line : splitOutputLines(listing)) {
     line.erase(line.size() >= 4 ? line.size() - 4 : 0);
     if (line.compare(0, prefix.size(), prefix) != 0) continue;
     if (!first) kept += "\n";
@@ -162,6 +149,15 @@ void BroxMonitors::list_files(std::string& result, const std::string& folder,
       result += path + "\n";
     }
   }
+}
+
+std::vector<std::string> BroxMonitors::runPaths(bool saved) {
+  std::string listing;
+  if (saved)
+    list_files(listing, ".", ".res", 1);
+  else
+    list_folders(listing, ".", ".dir", 1);
+  return splitOutputLines(listing);
 }
 
 namespace {

@@ -1,5 +1,5 @@
-// Helpers of the Brox storage, file and will commands: the errors these
-// commands raise and the JSON answer of "aaS.retrieve_will".
+// The errors the Brox commands raise, and helpers of the storage, file and
+// will commands (the JSON answer of "aaS.retrieve_will").
 //
 // The listings themselves (list_folders, list_files, listDirectories, ...)
 // are members of BroxMonitors; their bodies live in brox_storage_commands.cc.
@@ -17,9 +17,10 @@ namespace BROX {
 // The report-plot will: session name -> attribute words.
 typedef std::map<std::string, std::vector<std::string>> Will;
 
-// Raises EInstantScriptError with errorType 1, the given command and error
-// text and an empty commandOutput.
-[[noreturn]] void raiseScriptError(const std::string& command, const std::string& errorInfo);
+// Raises EInstantScriptError with errorType 1 and the given command, error
+// text and commandOutput.
+[[noreturn]] void raiseScriptError(const std::string& command, const std::string& errorInfo,
+                                   const std::string& commandOutput = std::string());
 
 // Raises the script error "command [<commandText>] does not have
 // parameters" when there is any token after the command name.
@@ -39,10 +40,6 @@ void raiseIfParameters(const std::vector<std::string>& tokens, const std::string
 // Appends the JSON answer of "aaS.retrieve_will": the session name and its
 // attributes when the will holds exactly one session, else an empty object.
 void writeWillJson(const Will& will, std::string& result);
-
-// Splits a listing text at line feeds and carriage returns, dropping empty
-// pieces.
-std::vector<std::string> splitListing(const std::string& text);
 
 }  // namespace BROX
 

@@ -9,13 +9,9 @@
 namespace BROX {
 
 CXmlToJsonVariableMetaDataHandler::CXmlToJsonVariableMetaDataHandler()
-    : locator(nullptr), inVariables(false), inVariable(false), variableCount(0), nestedDepth_(0) {}
+    : inVariables(false), inVariable(false), variableCount(0), nestedDepth_(0) {}
 
 CXmlToJsonVariableMetaDataHandler::~CXmlToJsonVariableMetaDataHandler() = default;
-
-void CXmlToJsonVariableMetaDataHandler::setDocumentLocator(ACEXML_Locator* documentLocator) {
-  locator = documentLocator;
-}
 
 void CXmlToJsonVariableMetaDataHandler::startDocument() {
   inVariables = false;
@@ -78,14 +74,5 @@ void CXmlToJsonVariableMetaDataHandler::endDocument() {
   }
   jsonText += "\t\t]\n";
 }
-
-ACEXML_InputSource* CXmlToJsonVariableMetaDataHandler::resolveEntity(const ACEXML_Char*,
-                                                                     const ACEXML_Char*) {
-  return nullptr;
-}
-
-void CXmlToJsonVariableMetaDataHandler::error(ACEXML_SAXParseException&) {}
-void CXmlToJsonVariableMetaDataHandler::fatalError(ACEXML_SAXParseException&) {}
-void CXmlToJsonVariableMetaDataHandler::warning(ACEXML_SAXParseException&) {}
 
 }  // namespace BROX

@@ -4,6 +4,8 @@
 // "Variables", holding its attributes as strings, in document order.
 //
 // One handler serves one parse in one thread; read jsonText afterwards.
+// Parse failures are left to the parser's exception (the base class's error
+// callbacks do nothing; it resolves no entity).
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_VARIABLE_METADATA_HANDLER_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_VARIABLE_METADATA_HANDLER_H_
 
@@ -22,18 +24,10 @@ class CXmlToJsonVariableMetaDataHandler : public ACEXML_DefaultHandler {
   void endDocument() override;
   void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                   const ACEXML_Char* qName) override;
-  void setDocumentLocator(ACEXML_Locator* locator) override;
   void startDocument() override;
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                     const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
-  ACEXML_InputSource* resolveEntity(const ACEXML_Char* publicId,
-                                    const ACEXML_Char* systemId) override;
-  // Failures are left to the parser's exception.
-  void error(ACEXML_SAXParseException& exception) override;
-  void fatalError(ACEXML_SAXParseException& exception) override;
-  void warning(ACEXML_SAXParseException& exception) override;
 
-  ACEXML_Locator* locator;  // not owned
   bool inVariables;
   bool inVariable;
   int32_t variableCount;  // "Variable" objects written so far

@@ -1,7 +1,7 @@
 #include "solvers/brox/brox_variable_names.h"
 
 #include <map>
-#include <set>
+#include <vector>
 
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
@@ -27,8 +27,7 @@ bool runMatchesSession(const std::string& runPath, const std::string& sessionNam
 void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
                                      const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatus(&status);
-  raiseIfStatusFailed(status, commandText);
+  loadBroxStatusOrRaise(&status, commandText);
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];
   const bool active = command == "aaS.list_active_variable_names";
@@ -45,13 +44,16 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
   }
   const std::string sessionName = tokens.size() == 3 ? removeEnclosingQuotes(tokens[2]) : "";
 
-  std::string listing;
-  if (!saved) list_folders(listing, ".", ".dir", 1);
-  if (!active) list_files(listing, ".", ".res", 1);
+  std::vector<std::string> runs;
+  if (!saved) runs = runPaths(false);
+  if (!active) {
+    const std::vector<std::string> savedRuns = runPaths(true);
+    runs.insert(runs.end(), savedRuns.begin(), savedRuns.end());
+  }
   const std::string requiredExtension = active ? ".dir" : saved ? ".res" : "";
 
   std::map<std::string, std::string> variables;  // run path -> its JSON array
-  for (const std::string& run : splitListing(listing)) {
+  for (const std::string& run : runs) {
     if (!runMatchesSession(run, sessionName, requiredExtension)) continue;
     const std::string output = runMonitorData(" -varinfo ", run, runExtension(run));
     CXmlToJsonVariableMetaDataHandler handler;
@@ -59,22 +61,13 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
     variables[run] = handler.jsonText;
   }
 
-  const BroxStatusReader::ResultMap* results =
-      status.reader != nullptr ? &status.reader->results : nullptr;
-  std::string answer = "[\n";
-  bool first = true;
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  array.begin();
   for (const auto& entry : variables) {
-    const bool savedRun = runExtension(entry.first) == ".res";
-    if (!first) answer += "\t,";
-    first = false;
-    answer += "\t{\n";
-    appendRunHeader(answer, locateMonitor(entry.first, savedRun, results));
-    answer += "\t\t,\n";
-    answer += "\t\t\"metaData\":\n";
-    answer += entry.second;
-    answer += "\t}\n";
+    array.add(runMetadataJson(entry.first, entry.second, nullptr, status.reader->results));
   }
-  answer += "]\n";
+  array.end();
   result = answer;
 }
 

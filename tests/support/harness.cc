@@ -22,6 +22,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "idl/exception_members.h"
+
 namespace solvarium_test {
 
 namespace {
@@ -388,68 +390,19 @@ std::ostream& operator<<(std::ostream& os, const Outcome& o) {
 
 namespace {
 
-std::string text(const char* s) { return s ? std::string(s) : std::string("<null>"); }
-
-// Member sets shared by the generic exceptions and their kind-specific twins.
-template <class E>
-void errorMembers(Outcome& o, const E& e) {
-  o.members["code"] = std::to_string(e.code);
-  o.members["description"] = text(e.description);
-  o.members["scope"] = text(e.scope);
-  o.members["interfaceName"] = text(e.interfaceName);
-  o.members["operation"] = text(e.operation);
-  o.members["moreInfo"] = text(e.moreInfo);
-}
-template <class E>
-void invalidArgumentMembers(Outcome& o, const E& e) {
-  errorMembers(o, e);
-  o.members["position"] = std::to_string(e.position);
-}
-template <class E>
-void yesNoMembers(Outcome& o, const E& e) {
-  o.members["questionType"] = std::to_string(e.questionType);
-  o.members["questionPromptWithDefaultAnswer"] = text(e.questionPromptWithDefaultAnswer);
-  o.members["defaultAnswer"] = text(e.defaultAnswer);
-  o.members["questionHelp"] = text(e.questionHelp);
-  o.members["questionMessage"] = text(e.questionMessage);
-}
-template <class E>
-void unquotedMembers(Outcome& o, const E& e) {
-  o.members["questionType"] = std::to_string(e.questionType);
-  o.members["questionPrompt"] = text(e.questionPrompt);
-  o.members["defaultAnswer"] = text(e.defaultAnswer);
-  o.members["questionHelp"] = text(e.questionHelp);
-  o.members["questionMessage"] = text(e.questionMessage);
-}
-template <class E>
-void genericQuestionMembers(Outcome& o, const E& e) {
-  o.members["questionType"] = std::to_string(e.questionType);
-  o.members["questionPromptWithDefaultAnswer"] = text(e.questionPromptWithDefaultAnswer);
-  o.members["rawDefaultAnswer"] = text(e.rawDefaultAnswer);
-  o.members["questionHelp"] = text(e.questionHelp);
-  o.members["questionMessage"] = text(e.questionMessage);
-}
-template <class E>
-void menuMembers(Outcome& o, const E& e) {
-  o.members["questionType"] = std::to_string(e.questionType);
-  o.members["questionPrompt"] = text(e.questionPrompt);
-  o.members["questionHelp"] = text(e.questionHelp);
-  o.members["questionMenu"] = text(e.questionMenu);
-}
-template <class E>
-void scriptErrorMembers(Outcome& o, const E& e) {
-  o.members["errorType"] = std::to_string(e.errorType);
-  o.members["command"] = text(e.command);
-  o.members["errorInfo"] = text(e.errorInfo);
-  o.members["commandOutput"] = text(e.commandOutput);
-}
+// Member texts by name; absent strings read "<null>".
+struct MemberTexts {
+  std::map<std::string, std::string>& members;
+  void operator()(const char* name, const char* value) const { members[name] = value ? value : "<null>"; }
+  void operator()(const char* name, long value) const { members[name] = std::to_string(value); }
+};
 
 // Tries one exception type; fills o and returns true on a match.
-#define SOLVARIUM_TRY_EXCEPTION(Type, shortName, fill)      \
-  if (const Type* p = dynamic_cast<const Type*>(&e)) {      \
-    o.exception = shortName;                                \
-    fill(o, *p);                                            \
-    return o;                                               \
+#define SOLVARIUM_TRY_EXCEPTION(Type, shortName)                           \
+  if (const Type* p = dynamic_cast<const Type*>(&e)) {                     \
+    o.exception = shortName;                                               \
+    solvarium::exception_members::visitMembers(*p, MemberTexts{o.members}); \
+    return o;                                                              \
   }
 
 }  // namespace
@@ -461,45 +414,31 @@ Outcome describe(const CORBA::Exception& e) {
   namespace I = KORLEN_AAS_v1_0_0::Instant::Exceptions;
   namespace B = AAS_CORBA::BROXInstant::Exceptions;
   namespace R = AAS_CORBA::GRENDInstant::Exceptions;
-  SOLVARIUM_TRY_EXCEPTION(G::EUnknown, "EUnknown", errorMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EInvalidArgument, "EInvalidArgument", invalidArgumentMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EYesNoQuestion, "EYesNoQuestion", yesNoMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EReadUnquotedString, "EReadUnquotedString", unquotedMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EReadQGenericQuestion, "EReadQGenericQuestion", genericQuestionMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EMenuGetQuestion, "EMenuGetQuestion", menuMembers)
-  SOLVARIUM_TRY_EXCEPTION(G::EScriptGenericError, "EScriptGenericError", scriptErrorMembers)
-  if (const G::ENotSupported* p = dynamic_cast<const G::ENotSupported*>(&e)) {
-    o.exception = "ENotSupported";
-    o.members["errorType"] = std::to_string(p->errorType);
-    o.members["command"] = text(p->command);
-    o.members["errorInfo"] = text(p->errorInfo);
-    return o;
-  }
-  SOLVARIUM_TRY_EXCEPTION(B::EKorlenUnknown, "BROXInstant::EKorlenUnknown", errorMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EKorlenInvalidArgument, "BROXInstant::EKorlenInvalidArgument",
-                          invalidArgumentMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EInstantYesNoQuestion, "BROXInstant::EInstantYesNoQuestion", yesNoMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EInstantReadUnquotedString, "BROXInstant::EInstantReadUnquotedString",
-                          unquotedMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EInstantReadQGenericQuestion, "BROXInstant::EInstantReadQGenericQuestion",
-                          genericQuestionMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EInstantMenuGetQuestion, "BROXInstant::EInstantMenuGetQuestion", menuMembers)
-  SOLVARIUM_TRY_EXCEPTION(B::EInstantScriptError, "BROXInstant::EInstantScriptError", scriptErrorMembers)
-  SOLVARIUM_TRY_EXCEPTION(R::EKorlenUnknown, "GRENDInstant::EKorlenUnknown", errorMembers)
-  SOLVARIUM_TRY_EXCEPTION(R::EKorlenInvalidArgument, "GRENDInstant::EKorlenInvalidArgument",
-                          invalidArgumentMembers)
-  SOLVARIUM_TRY_EXCEPTION(I::EKorlenUnknown, "Instant::EKorlenUnknown", errorMembers)
-  SOLVARIUM_TRY_EXCEPTION(I::EKorlenInvalidArgument, "Instant::EKorlenInvalidArgument",
-                          invalidArgumentMembers)
-  SOLVARIUM_TRY_EXCEPTION(AAS_CORBA::EInstantYesNoQuestion, "AAS_CORBA::EInstantYesNoQuestion", yesNoMembers)
-  SOLVARIUM_TRY_EXCEPTION(AAS_CORBA::EInstantReadUnquotedString, "AAS_CORBA::EInstantReadUnquotedString",
-                          unquotedMembers)
-  SOLVARIUM_TRY_EXCEPTION(AAS_CORBA::EInstantReadQGenericQuestion,
-                          "AAS_CORBA::EInstantReadQGenericQuestion", genericQuestionMembers)
-  SOLVARIUM_TRY_EXCEPTION(AAS_CORBA::EInstantMenuGetQuestion, "AAS_CORBA::EInstantMenuGetQuestion",
-                          menuMembers)
-  SOLVARIUM_TRY_EXCEPTION(AAS_CORBA::EInstantTalvoGenericError, "AAS_CORBA::EInstantTalvoGenericError",
-                          scriptErrorMembers)
+  namespace T = AAS_CORBA;
+  SOLVARIUM_TRY_EXCEPTION(G::EUnknown, "EUnknown")
+  SOLVARIUM_TRY_EXCEPTION(G::EInvalidArgument, "EInvalidArgument")
+  SOLVARIUM_TRY_EXCEPTION(G::EYesNoQuestion, "EYesNoQuestion")
+  SOLVARIUM_TRY_EXCEPTION(G::EReadUnquotedString, "EReadUnquotedString")
+  SOLVARIUM_TRY_EXCEPTION(G::EReadQGenericQuestion, "EReadQGenericQuestion")
+  SOLVARIUM_TRY_EXCEPTION(G::EMenuGetQuestion, "EMenuGetQuestion")
+  SOLVARIUM_TRY_EXCEPTION(G::EScriptGenericError, "EScriptGenericError")
+  SOLVARIUM_TRY_EXCEPTION(G::ENotSupported, "ENotSupported")
+  SOLVARIUM_TRY_EXCEPTION(B::EKorlenUnknown, "BROXInstant::EKorlenUnknown")
+  SOLVARIUM_TRY_EXCEPTION(B::EKorlenInvalidArgument, "BROXInstant::EKorlenInvalidArgument")
+  SOLVARIUM_TRY_EXCEPTION(B::EInstantYesNoQuestion, "BROXInstant::EInstantYesNoQuestion")
+  SOLVARIUM_TRY_EXCEPTION(B::EInstantReadUnquotedString, "BROXInstant::EInstantReadUnquotedString")
+  SOLVARIUM_TRY_EXCEPTION(B::EInstantReadQGenericQuestion, "BROXInstant::EInstantReadQGenericQuestion")
+  SOLVARIUM_TRY_EXCEPTION(B::EInstantMenuGetQuestion, "BROXInstant::EInstantMenuGetQuestion")
+  SOLVARIUM_TRY_EXCEPTION(B::EInstantScriptError, "BROXInstant::EInstantScriptError")
+  SOLVARIUM_TRY_EXCEPTION(R::EKorlenUnknown, "GRENDInstant::EKorlenUnknown")
+  SOLVARIUM_TRY_EXCEPTION(R::EKorlenInvalidArgument, "GRENDInstant::EKorlenInvalidArgument")
+  SOLVARIUM_TRY_EXCEPTION(I::EKorlenUnknown, "Instant::EKorlenUnknown")
+  SOLVARIUM_TRY_EXCEPTION(I::EKorlenInvalidArgument, "Instant::EKorlenInvalidArgument")
+  SOLVARIUM_TRY_EXCEPTION(T::EInstantYesNoQuestion, "AAS_CORBA::EInstantYesNoQuestion")
+  SOLVARIUM_TRY_EXCEPTION(T::EInstantReadUnquotedString, "AAS_CORBA::EInstantReadUnquotedString")
+  SOLVARIUM_TRY_EXCEPTION(T::EInstantReadQGenericQuestion, "AAS_CORBA::EInstantReadQGenericQuestion")
+  SOLVARIUM_TRY_EXCEPTION(T::EInstantMenuGetQuestion, "AAS_CORBA::EInstantMenuGetQuestion")
+  SOLVARIUM_TRY_EXCEPTION(T::EInstantTalvoGenericError, "AAS_CORBA::EInstantTalvoGenericError")
   if (const CORBA::SystemException* s = dynamic_cast<const CORBA::SystemException*>(&e)) {
     o.exception = std::string("CORBA::") + s->_name();
     o.members["minor"] = std::to_string(s->minor());
@@ -523,13 +462,23 @@ Outcome capture(const std::function<std::string()>& f) {
 
 // ---- IOR type id -------------------------------------------------------------
 
-std::string iorTypeId(const std::string& ior) {
+namespace {
+
+// The IOR's encapsulated bytes; "" for a text that is not a complete IOR.
+std::string iorBytes(const std::string& ior) {
   if (!isCompleteIor(ior)) return std::string();
   std::string hex = ior.substr(4);
   while (!hex.empty() && (hex.back() == '\n' || hex.back() == '\r')) hex.pop_back();
   std::string bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2)
     bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+}  // namespace
+
+std::string iorTypeId(const std::string& ior) {
+  const std::string bytes = iorBytes(ior);
   if (bytes.size() < 8) return std::string();
   bool little = bytes[0] != 0;
   auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])); };
@@ -583,16 +532,6 @@ class CdrReader {
   bool little_;
   bool ok_ = true;
 };
-
-std::string iorBytes(const std::string& ior) {
-  if (!isCompleteIor(ior)) return std::string();
-  std::string hex = ior.substr(4);
-  while (!hex.empty() && (hex.back() == '\n' || hex.back() == '\r')) hex.pop_back();
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
 
 }  // namespace
 

@@ -11,12 +11,12 @@
 #include "AAS_CORBA.hh"
 #include "common/safe_file.h"
 #include "platform/temp_dir.h"
-#include "service/servant_poa.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/brox/brox_will.h"
 #include "tests/support/fake_programs.h"
 #include "tests/unit/brox_commands_test_util.h"
+#include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
@@ -60,31 +60,6 @@ TEST(BroxMinuteTickTest, AFailingSaveIsReportedNotRaised) {
   EXPECT_NO_THROW(BROX::tickOneMinute(&tick, 1, other));
 }
 
-// The ORB and a servant POA, made once per process.
-CORBA::ORB_ptr testOrb() {
-  static CORBA::ORB_var orb;
-  if (CORBA::is_nil(orb.in())) {
-    int argc = 0;
-    orb = CORBA::ORB_init(argc, nullptr, "omniORB4");
-    try {
-      PortableServer::POA_var existing = solvarium::servantPoa();
-    } catch (const CORBA::BAD_INV_ORDER&) {
-      CORBA::Object_var object = orb->resolve_initial_references("RootPOA");
-      PortableServer::POA_var root = PortableServer::POA::_narrow(object.in());
-      PortableServer::POAManager_var manager = root->the_POAManager();
-      CORBA::PolicyList policies;
-      policies.length(2);
-      policies[0] = root->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
-      policies[1] = root->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
-      PortableServer::POA_var child =
-          root->create_POA("brox_commands_will_test", manager.in(), policies);
-      solvarium::setServantPoa(child.in());
-      manager->activate();
-    }
-  }
-  return orb.in();
-}
-
 // One servant for the suite (once activated it stays in the POA), the test
 // run-status library and an empty working directory.
 class BroxMonitorSaveTest : public ::testing::Test {
@@ -99,7 +74,7 @@ class BroxMonitorSaveTest : public ::testing::Test {
     binDir = binDir.substr(0, binDir.rfind('/'));
     ::setenv("BROXBINDIR", binDir.c_str(), 1);
     BROX::TEST_resetQuennetBinding();
-    servant_ = new BROX::CBROXSolvarium(testOrb());
+    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb());
   }
   static void TearDownTestSuite() {
     BROX::TEST_resetQuennetBinding();

@@ -14,38 +14,13 @@
 
 #include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
-#include "service/servant_poa.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
+#include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
 namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
-
-// The ORB and the servant POA, made once per process.
-CORBA::ORB_ptr testOrb() {
-  static CORBA::ORB_var orb;
-  if (CORBA::is_nil(orb.in())) {
-    int argc = 0;
-    orb = CORBA::ORB_init(argc, nullptr, "omniORB4");
-    try {
-      PortableServer::POA_var existing = solvarium::servantPoa();
-    } catch (const CORBA::BAD_INV_ORDER&) {
-      CORBA::Object_var object = orb->resolve_initial_references("RootPOA");
-      PortableServer::POA_var root = PortableServer::POA::_narrow(object.in());
-      PortableServer::POAManager_var manager = root->the_POAManager();
-      CORBA::PolicyList policies;
-      policies.length(2);
-      policies[0] = root->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
-      policies[1] = root->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
-      PortableServer::POA_var child =
-          root->create_POA("brox_servant_test", manager.in(), policies);
-      solvarium::setServantPoa(child.in());
-      manager->activate();
-    }
-  }
-  return orb.in();
-}
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
   CORBA::String_var text = servant->executeCommandToString(command.c_str());
@@ -71,7 +46,7 @@ class BroxServantTest : public ::testing::Test {
     ::unsetenv("KORLEN_BROXSOLVE_PID");
     BROX::CBROXSolvarium::TEST_resetSolverPidCache();
     BROX::TEST_resetQuennetBinding();
-    servant_ = new BROX::CBROXSolvarium(testOrb());
+    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb());
   }
   static void TearDownTestSuite() {
     BROX::TEST_resetQuennetBinding();
@@ -309,14 +284,14 @@ TEST(BroxServantConstructionTest, MissingBinDirFailsBeforeAnythingIsActivated) {
   const std::string saved = old != nullptr ? old : "";
   ::unsetenv("BROXBINDIR");
   try {
-    BROX::CBROXSolvarium servant(testOrb());
+    BROX::CBROXSolvarium servant(brox_test::servantOrb());
     ADD_FAILURE() << "constructed without BROXBINDIR";
   } catch (const std::string& text) {
     EXPECT_EQ(text, "BROXBINDIR environment variable is not set");
   }
   ::setenv("BROXBINDIR", "", 1);
   try {
-    BROX::CBROXSolvarium servant(testOrb());
+    BROX::CBROXSolvarium servant(brox_test::servantOrb());
     ADD_FAILURE() << "constructed with an empty BROXBINDIR";
   } catch (const std::string& text) {
     EXPECT_EQ(text, "BROXBINDIR environment variable is empty");
