@@ -9,19 +9,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 # ---- packages -------------------------------------------------------------
-PACKAGES=(cmake make g++ pkg-config libace-dev libacexml-dev libomniorb4-dev omniidl omniorb
-          libgtest-dev googletest python3 libpython3.11-dev)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$ROOT/tools/install-packages.sh"
 
 # ---- build ----------------------------------------------------------------
 echo "== building into $BUILD_DIR"

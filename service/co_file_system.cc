@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "common/confined_path.h"
 #include "common/safe_file.h"
 #include "service/servant_poa.h"
 
@@ -26,43 +27,9 @@ const char kOutside[] = "File name is outside the working directory!";
 const char kCannotWrite[] = "Cannot open file for writing!";
 const char kCannotRead[] = "Cannot open file for reading!";
 
-// Real path of `path`, or "" (errno set) when it cannot be resolved.
-std::string realPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return std::string();
-  std::string result(resolved);
-  ::free(resolved);
-  return result;
-}
-
-bool isUnder(const std::string& baseDir, const std::string& path) {
-  if (path == baseDir) return true;
-  if (baseDir == "/") return !path.empty() && path[0] == '/';
-  return path.size() > baseDir.size() && path.compare(0, baseDir.size(), baseDir) == 0 &&
-         path[baseDir.size()] == '/';
-}
-
-// Lexical test: relative, and no ".." component.
-bool isPlainRelative(const std::string& name) {
-  if (name.empty() || name[0] == '/') return false;
-  std::string::size_type start = 0;
-  while (start <= name.size()) {
-    std::string::size_type end = name.find('/', start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 std::string directoryPart(const std::string& name) {
   std::string::size_type slash = name.find_last_of('/');
   return slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
-}
-
-std::string lastPart(const std::string& name) {
-  std::string::size_type slash = name.find_last_of('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 std::string operationText(const char* operation, const char* fileName) {
@@ -99,39 +66,8 @@ bool readAll(int fd, unsigned char* data, std::uint64_t size) {
 
 }  // namespace
 
-namespace file_access {
-
-Resolution resolveInside(const std::string& baseDir, const std::string& name,
-                         std::string* target) {
-  if (!isPlainRelative(name)) return Resolution::kOutside;
-  const std::string joined = baseDir + "/" + name;
-  struct stat info;
-  if (::lstat(joined.c_str(), &info) == 0) {
-    const std::string resolved = realPath(joined);
-    if (resolved.empty()) return Resolution::kMissing;  // dangling link
-    if (!isUnder(baseDir, resolved)) return Resolution::kOutside;
-    *target = resolved;
-    return Resolution::kOk;
-  }
-  const std::string dir = realPath(baseDir + "/" + directoryPart(name));
-  if (dir.empty()) return Resolution::kMissing;
-  if (!isUnder(baseDir, dir)) return Resolution::kOutside;
-  const std::string leaf = lastPart(name);
-  if (leaf.empty() || leaf == "." || leaf == "..") return Resolution::kMissing;
-  *target = dir + (dir == "/" ? "" : "/") + leaf;
-  return Resolution::kOk;
-}
-
-}  // namespace file_access
 
 namespace {
-
-// Where `name` really lives, checked against the current working directory.
-file_access::Resolution resolveName(const std::string& name, std::string* target) {
-  const std::string base = realPath(".");
-  if (base.empty()) return file_access::Resolution::kMissing;
-  return file_access::resolveInside(base, name, target);
-}
 
 // The resolved target of operation `op` on `fileName`; throws the operation's
 // error for a NULL, empty, outside or unresolvable name (`cannotOpen` text).
@@ -139,10 +75,10 @@ std::string resolveTarget(const char* op, const char* fileName, const char* cann
   if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
   if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
   std::string target;
-  switch (resolveName(fileName, &target)) {
-    case file_access::Resolution::kOutside: throw fileError(op, fileName, kOutside);
-    case file_access::Resolution::kMissing: throw fileError(op, fileName, cannotOpen);
-    case file_access::Resolution::kOk: break;
+  switch (resolveInWorkingDirectory(fileName, &target)) {
+    case PathResolution::kOutside: throw fileError(op, fileName, kOutside);
+    case PathResolution::kMissing: throw fileError(op, fileName, cannotOpen);
+    case PathResolution::kOk: break;
   }
   return target;
 }

@@ -47,16 +47,6 @@ namespace file_access {
 // Largest file that fits one octet sequence under the ORB's message limit.
 constexpr std::uint64_t kMaxTransferBytes = 4294967295ULL - 1024ULL * 1024ULL;
 
-enum class Resolution { kOk, kOutside, kMissing };
-
-// Where `name` really lives under `baseDir` (an absolute, resolved directory).
-// kOutside: absolute, a ".." component, or a real path (symlinks resolved)
-// that leaves `baseDir`. kMissing: its directory does not exist, or it is a
-// dangling link. kOk: `target` is the real path (of the directory plus the
-// last part when the name does not exist yet).
-Resolution resolveInside(const std::string& baseDir, const std::string& name,
-                         std::string* target);
-
 }  // namespace file_access
 
 }  // namespace solvarium

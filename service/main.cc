@@ -8,6 +8,7 @@
 
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
+#include "service/solver_kind.h"
 #include "service/solver_object.h"
 #include "service/solver_process_checker.h"
 #include "service/start_options.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
   ACE::init();
+  solvarium::registerSolverKinds();
 
   const char* const* args = argv;
   const int kind = solvarium::solverKindFromArguments(argc, args);

@@ -2,32 +2,24 @@
 
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
-#include "service/service_log.h"
-#include "solvers/brox/brox_servant.h"
 
 namespace solvarium {
 
-namespace {
-const int kSaveTries = 10;
-}
-
 std::string SolverObject::unavailableKindMessage(int kind) {
-  switch (kind) {
-    case 2: return "Error: the Talvo solver kind is not available in this build of Solvarium";
-    case 3: return "Error: the Grend solver kind is not available in this build of Solvarium";
-    case 4: return "Error: the UDF solver kind is not available in this build of Solvarium";
-    default: return "";
-  }
+  if (kind < kKindBrox || kind > kKindUdf || isSolverKindRegistered(kind)) return "";
+  static const char* const kNames[] = {"", "Brox", "Talvo", "Grend", "UDF"};
+  return std::string("Error: the ") + kNames[kind] +
+         " solver kind is not available in this build of Solvarium";
 }
 
-SolverObject::SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription*)
-    : orb_(CORBA::ORB::_duplicate(orb)), kind_(kind) {
+SolverObject::SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf)
+    : orb_(CORBA::ORB::_duplicate(orb)) {
   const std::string missing = unavailableKindMessage(kind);
   if (!missing.empty()) throw missing;
-  if (kind == 1) {
-    broxServant_ = new BROX::CBROXSolvarium(orb_.in());
-    solverUnit_ = broxServant_->solverUnitServant()->_this();
-    scripting_ = broxServant_->scriptingServant()->_this();
+  kind_ = createSolverKind(kind, orb_.in(), udf);
+  if (kind_) {
+    solverUnit_ = kind_->owner()->solverUnitServant()->_this();
+    scripting_ = kind_->owner()->scriptingServant()->_this();
   }
 }
 
@@ -35,17 +27,11 @@ SolverObject::~SolverObject() {
   // References first: they must not outlive the servants they denote.
   scripting_ = KORLEN_AAS_v1_0_0::Solvers::ICoScripting::_nil();
   solverUnit_ = KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit::_nil();
-  delete broxServant_;
-  broxServant_ = nullptr;
+  kind_.reset();
 }
 
 std::string SolverObject::publishedIor() {
-  if (kind_ == 1 && broxServant_ != nullptr) {
-    AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var unit = broxServant_->_this();
-    CORBA::String_var text = orb_->object_to_string(unit.in());
-    return text.in();
-  }
-  return std::string();
+  return kind_ ? kind_->publishedIor() : std::string();
 }
 
 std::string SolverObject::solverUnitIor() {
@@ -55,18 +41,7 @@ std::string SolverObject::solverUnitIor() {
 }
 
 char* SolverObject::saveMonitorsJson() {
-  if (kind_ == 1 && broxServant_ != nullptr) {
-    for (int attempt = 0; attempt < kSaveTries; ++attempt) {
-      try {
-        return broxServant_->executeCommandToString(
-            "aaS.save_report_plots_with_persisted_data monitor.json");
-      } catch (...) {
-        // the next try follows at once
-      }
-    }
-    appendText("aas_instant_error.txt",
-               "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
-  }
+  if (kind_) return kind_->saveMonitorsJson();
   return CORBA::string_dup("Invalid solver type");
 }
 

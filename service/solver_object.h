@@ -1,17 +1,16 @@
 // SolverObject: owns the servant of the chosen solver kind for the life of
 // the service, tells the server which IOR to publish and has the kind's own
-// interpreter save the monitors once more at shutdown. Main thread only.
+// interpreter save the monitors once more at shutdown. The kind is reached
+// through its registered SolverKind. Main thread only.
 #ifndef SOLVARIUM_SERVICE_SOLVER_OBJECT_H_
 #define SOLVARIUM_SERVICE_SOLVER_OBJECT_H_
 
+#include <memory>
 #include <string>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "service/solver_kind.h"
 #include "service/udf_description.h"
-
-namespace BROX {
-class CBROXSolvarium;
-}
 
 namespace solvarium {
 
@@ -20,7 +19,7 @@ class SolverObject {
   // Creates the kind's servant (which creates its generic servants) and
   // activates the solver unit and scripting servants. Throws a std::string
   // for a kind whose servant is not part of this build, and passes on what
-  // the kind servant's constructor throws. `udf` is used for kind 4 only.
+  // the kind's factory throws. `udf` is used for kind 4 only.
   SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf);
   // Deletes the kind's servant (after the event loop has ended).
   ~SolverObject();
@@ -36,15 +35,14 @@ class SolverObject {
   // IOR text of the generic solver unit; "" for an unknown kind.
   std::string solverUnitIor();
 
-  // The final save through the kind's own interpreter. Brox: up to 10 tries,
-  // never throws. Other kinds: one try, exceptions pass to the caller.
-  // Answers a fresh string that the caller frees.
+  // The final save through the kind's own interpreter (see SolverKind).
+  // "Invalid solver type" for an unknown kind. Answers a fresh string that
+  // the caller frees.
   char* saveMonitorsJson();
 
  private:
-  BROX::CBROXSolvarium* broxServant_ = nullptr;  // owned, kind 1
+  std::unique_ptr<SolverKind> kind_;
   CORBA::ORB_var orb_;
-  int kind_;
   KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var solverUnit_;
   KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var scripting_;
 };

@@ -1,4 +1,5 @@
 #include "service/co_file_system.h"
+#include "common/confined_path.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -192,22 +193,22 @@ TEST(InsideDirectoryTest, LexicalAndResolvedChecks) {
   char* real = realpath(dir.path().c_str(), nullptr);
   const std::string base = real;
   free(real);
-  using file_access::Resolution;
+  using solvarium::PathResolution;
   auto check = [&](const std::string& name) {
     std::string target;
-    return file_access::resolveInside(base, name, &target);
+    return resolveInside(base, name, &target);
   };
-  EXPECT_EQ(check("a.txt"), Resolution::kOk);
-  EXPECT_EQ(check("no/such/dir/a.txt"), Resolution::kMissing);
-  EXPECT_EQ(check("a..b"), Resolution::kOk);
-  EXPECT_EQ(check("/etc/passwd"), Resolution::kOutside);
-  EXPECT_EQ(check("x/../../y"), Resolution::kOutside);
-  EXPECT_EQ(check(""), Resolution::kOutside);
+  EXPECT_EQ(check("a.txt"), PathResolution::kOk);
+  EXPECT_EQ(check("no/such/dir/a.txt"), PathResolution::kMissing);
+  EXPECT_EQ(check("a..b"), PathResolution::kOk);
+  EXPECT_EQ(check("/etc/passwd"), PathResolution::kOutside);
+  EXPECT_EQ(check("x/../../y"), PathResolution::kOutside);
+  EXPECT_EQ(check(""), PathResolution::kOutside);
   ASSERT_EQ(symlink("/", (base + "/up").c_str()), 0);
-  EXPECT_EQ(check("up/etc"), Resolution::kOutside);
-  EXPECT_EQ(check("up/new-file"), Resolution::kOutside);
+  EXPECT_EQ(check("up/etc"), PathResolution::kOutside);
+  EXPECT_EQ(check("up/new-file"), PathResolution::kOutside);
   ASSERT_EQ(symlink("/nonexistent/x", (base + "/dangling").c_str()), 0);
-  EXPECT_EQ(check("dangling"), Resolution::kMissing);
+  EXPECT_EQ(check("dangling"), PathResolution::kMissing);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// One confinement rule for every file the service reads or writes for a
+// client: a name is resolved (symbolic links followed) and accepted only
+// when its real location lies inside the base directory.
+#ifndef SOLVARIUM_COMMON_CONFINED_PATH_H_
+#define SOLVARIUM_COMMON_CONFINED_PATH_H_
+
+#include <string>
+
+namespace solvarium {
+
+enum class PathResolution { kOk, kOutside, kMissing };
+
+// Where `name` really lives under `baseDir` (an absolute, resolved directory).
+// kOutside: absolute, a ".." component, or a real path (symlinks resolved)
+// that leaves `baseDir`. kMissing: its directory does not exist, or it is a
+// dangling link. kOk: `target` is the real path (of the directory plus the
+// last part when the name does not exist yet).
+PathResolution resolveInside(const std::string& baseDir, const std::string& name,
+                             std::string* target);
+
+// resolveInside() against the process's current working directory.
+PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_COMMON_CONFINED_PATH_H_

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang into ${FUZZ_BUILD_DIR:-build-fuzz}
+# and runs each for SECONDS (default 60), all at once, seeded from
+# tests/fuzz/corpus/<target>/ when present. Usage: run-fuzz.sh [SECONDS] [TARGET...]
+# Fails when any target finds a crash, a time-out or a property failure.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+SECONDS_EACH="${1:-60}"
+shift || true
+BUILD="${FUZZ_BUILD_DIR:-build-fuzz}"
+
+CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLVARIUM_FUZZ=ON >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets
+
+targets=("$@")
+if [ "${#targets[@]}" -eq 0 ]; then
+  shopt -s nullglob
+  for source in tests/fuzz/*_fuzz.cc; do targets+=("$(basename "$source" .cc)"); done
+fi
+
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/solvarium-fuzz-XXXXXX")"
+trap 'rm -rf "$WORK"' EXIT
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+pids=()
+for target in "${targets[@]}"; do
+  corpus="$WORK/$target"
+  mkdir -p "$corpus"
+  [ -d "tests/fuzz/corpus/$target" ] && cp -r "tests/fuzz/corpus/$target/." "$corpus/"
+  (cd "$WORK" && exec "$OLDPWD/$BUILD/tests/fuzz/$target" -max_total_time="$SECONDS_EACH" \
+      -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+      -artifact_prefix="$WORK/$target-" "$corpus" >"$WORK/$target.log" 2>&1) &
+  pids+=($!)
+done
+
+failed=0
+for i in "${!targets[@]}"; do
+  if wait "${pids[$i]}"; then
+    echo "fuzz ${targets[$i]}: ok ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$WORK/${targets[$i]}.log" | grep -o '[0-9]*$') runs)"
+  else
+    failed=$((failed + 1))
+    echo "fuzz ${targets[$i]}: FAILED"
+    tail -40 "$WORK/${targets[$i]}.log"
+    mkdir -p fuzz-artifacts && cp "$WORK/${targets[$i]}"-* fuzz-artifacts/ 2>/dev/null || true
+  fi
+done
+echo "$(( ${#targets[@]} - failed )) passed, $failed failed"
+[ "$failed" -eq 0 ]
