@@ -17,6 +17,26 @@ bool parsePid(const std::string& text, long* pid);
 // alive (kill(0,0) and kill(-1,0) would succeed, so they are never called).
 bool isProcessAlive(long pid);
 
+// Follows one process for repeated checks with isProcessAlive's meaning.
+// Holds a pidfd when the kernel offers one, so that a check is one poll()
+// and a pid reused by another process is never taken for it; without one, a
+// check is isProcessAlive(pid). Once gone, always gone. Owns its descriptor;
+// not thread-safe.
+class ProcessWatch {
+ public:
+  explicit ProcessWatch(long pid);
+  ~ProcessWatch();
+  ProcessWatch(const ProcessWatch&) = delete;
+  ProcessWatch& operator=(const ProcessWatch&) = delete;
+
+  bool alive();
+
+ private:
+  long pid_;
+  int pidfd_ = -1;
+  bool gone_ = false;
+};
+
 // getpid().
 long currentProcessId();
 

@@ -9,6 +9,7 @@
 
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
+#include "service/instant_scripting.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
@@ -160,10 +161,7 @@ std::string CBROXSolvarium::interpret(const std::string& command,
 
   std::string result;
   if (name == "aaS.getenv") return getenvCommand(command, tokens);
-  if (name == "aaS.get_status") {
-    CORBA::String_var text = getSolverStateText();
-    return text.in();
-  }
+  if (name == "aaS.get_status") return scripting->stateFlagsText();
   if (name == "aaS.get_storage_status") {
     CORBA::String_var text = getStorageStatusJson();
     return text.in();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "platform/process.h"
@@ -22,6 +23,8 @@ namespace {
 
 // Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
 int32_t solverPidCache = -1;
+// The solver process, followed from the first check on (pid > 0 only).
+std::unique_ptr<solvarium::platform::ProcessWatch> solverWatch;
 
 // The leading decimal number of `text`; 0 when there is none or it is out
 // of range.
@@ -98,9 +101,10 @@ void CBROXSolvarium::checkSolverAlive() {
     const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
     solverPidCache = text != nullptr ? leadingPid(text) : 0;
     if (solverPidCache == -1) solverPidCache = 0;  // -1 would mean "not read yet"
+    if (solverPidCache > 0) solverWatch.reset(new solvarium::platform::ProcessWatch(solverPidCache));
   }
-  if (solverPidCache <= 0) return;
-  if (solvarium::platform::isProcessAlive(solverPidCache)) {
+  if (!solverWatch) return;
+  if (solverWatch->alive()) {
     setStateFlag("solver-alive", true);
   } else {
     setStateFlag("solver-alive", false);
@@ -136,7 +140,10 @@ solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return script
 solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem; }
 solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit; }
 
-void CBROXSolvarium::TEST_resetSolverPidCache() { solverPidCache = -1; }
+void CBROXSolvarium::TEST_resetSolverPidCache() {
+  solverPidCache = -1;
+  solverWatch.reset();
+}
 
 void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
   scripting->setStateFlag(name, on);
