@@ -1,39 +1,72 @@
 #include "common/json_text.h"
 
-#include <cstdio>
-
 namespace solvarium {
 
-std::string jsonEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
+namespace {
+
+// The escape of byte `c` inside a JSON string, or nullptr when it stays as
+// it is; a control character without a short escape becomes \u00XX (6 bytes).
+const char* shortEscape(unsigned char c) {
+  switch (c) {
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+  }
+}
+
+bool needsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+}  // namespace
+
+std::size_t jsonQuotedSize(const char* text, std::size_t size) {
+  std::size_t out = size + 2;
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (needsEscape(c)) out += shortEscape(c) != nullptr ? 1 : 5;
   }
   return out;
 }
 
-std::string jsonQuote(const std::string& text) { return "\"" + jsonEscape(text) + "\""; }
+char* writeJsonQuoted(char* out, const char* text, std::size_t size) {
+  static const char kHex[] = "0123456789abcdef";
+  *out++ = '"';
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!needsEscape(c)) {
+      *out++ = static_cast<char>(c);
+    } else if (const char* escape = shortEscape(c)) {
+      *out++ = escape[0];
+      *out++ = escape[1];
+    } else {
+      const char unicode[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+      for (char u : unicode) *out++ = u;
+    }
+  }
+  *out++ = '"';
+  return out;
+}
 
-bool isJsonNumber(const std::string& s) {
-  size_t i = 0, n = s.size();
-  auto digit = [&](size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
+std::string jsonEscape(const std::string& text) {
+  std::string quoted = jsonQuote(text);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+std::string jsonQuote(const std::string& text) {
+  std::string out(jsonQuotedSize(text.data(), text.size()), '\0');
+  writeJsonQuoted(&out[0], text.data(), text.size());
+  return out;
+}
+
+bool isJsonNumber(const std::string& text) { return isJsonNumber(text.data(), text.size()); }
+
+bool isJsonNumber(const char* s, std::size_t n) {
+  std::size_t i = 0;
+  auto digit = [&](std::size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
   if (i < n && s[i] == '-') ++i;
   if (!digit(i)) return false;
   if (s[i] == '0') {

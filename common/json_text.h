@@ -3,6 +3,7 @@
 #ifndef SOLVARIUM_COMMON_JSON_TEXT_H_
 #define SOLVARIUM_COMMON_JSON_TEXT_H_
 
+#include <cstddef>
 #include <string>
 
 namespace solvarium {
@@ -17,6 +18,13 @@ std::string jsonQuote(const std::string& text);
 
 // True when `text` is a valid JSON number literal (RFC 8259 grammar).
 bool isJsonNumber(const std::string& text);
+bool isJsonNumber(const char* text, std::size_t size);
+
+// The same for text kept elsewhere, written into a caller's buffer:
+// jsonQuotedSize is the size of jsonQuote(text), and writeJsonQuoted writes
+// exactly those bytes at `out` and returns the end of them.
+std::size_t jsonQuotedSize(const char* text, std::size_t size);
+char* writeJsonQuoted(char* out, const char* text, std::size_t size);
 
 }  // namespace solvarium
 

@@ -136,6 +136,11 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
   }
   std::string answer;
   try {
+    // Monitor data can be large: written once, straight into the answer.
+    if (tokens[0] == "aaS.list_monitors_with_persisted_data" ||
+        tokens[0] == "aaS.list_saved_monitors_with_persisted_data") {
+      return monitors->persistedDataAnswer(tokens, text);
+    }
     answer = interpret(text, tokens);
   } catch (const std::exception& e) {
     // A failure of our own code (allocation, library) becomes a script error
@@ -207,11 +212,6 @@ std::string CBROXSolvarium::interpret(const std::string& command,
   }
   if (name == "aaS.list_monitors" || name == "aaS.list_saved_monitors") {
     monitors->listMonitors(result, tokens, command);
-    return result;
-  }
-  if (name == "aaS.list_monitors_with_persisted_data" ||
-      name == "aaS.list_saved_monitors_with_persisted_data") {
-    monitors->listMonitorsWithPersistedData(result, tokens, command, false);
     return result;
   }
   if (name == "aaS.list_monitors_last_values" || name == "aaS.list_saved_monitors_last_values") {
