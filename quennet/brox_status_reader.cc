@@ -9,7 +9,6 @@
 #include <ace/OS_NS_sys_stat.h>
 #include <ace/OS_NS_unistd.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "platform/process.h"
@@ -44,11 +43,8 @@ std::runtime_error ambiguousState(const std::string& first, const std::string& s
 }
 
 void rememberLockFile(BroxStatusReader& reader, const std::string& lockPath) {
-  // The walk may pass a run directory twice; record its lock once.
-  if (std::find(reader.lockFiles.begin(), reader.lockFiles.end(), lockPath) ==
-      reader.lockFiles.end()) {
-    reader.lockFiles.push_back(lockPath);
-  }
+  // The walk may pass a run directory twice; the set records its lock once.
+  reader.lockFiles.insert(lockPath);
 }
 
 // Locks run directory `runPath` for reading unless its result file

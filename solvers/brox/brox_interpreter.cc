@@ -136,7 +136,8 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
   }
   std::string answer;
   try {
-    // Monitor data can be large: written once, straight into the answer.
+    // Large answers are written once, straight into the answer's string.
+    if (tokens[0] == "aaS.get_storage_status") return getStorageStatusJson();
     if (tokens[0] == "aaS.list_monitors_with_persisted_data" ||
         tokens[0] == "aaS.list_saved_monitors_with_persisted_data") {
       return monitors->persistedDataAnswer(tokens, text);
@@ -167,10 +168,6 @@ std::string CBROXSolvarium::interpret(const std::string& command,
   std::string result;
   if (name == "aaS.getenv") return getenvCommand(command, tokens);
   if (name == "aaS.get_status") return scripting->stateFlagsText();
-  if (name == "aaS.get_storage_status") {
-    CORBA::String_var text = getStorageStatusJson();
-    return text.in();
-  }
   if (name == "aaS.terminate_solver") {
     monitors->terminateSolver(result, tokens, command);
     return result;
