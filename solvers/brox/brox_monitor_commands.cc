@@ -217,10 +217,8 @@ void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& c
   for (const auto& entry : outputs) {
     PersistedMonitor monitor;
     if (!acceptOrRaise(monitor.data.parse(entry.second), commandText)) continue;
-    std::vector<bool> hasValue(monitor.data.names().size());
-    for (std::size_t c = 0; c < hasValue.size(); ++c) hasValue[c] = monitor.data.hasValue(c);
-    monitor.head = persistedDataHead(locateMonitor(entry.first, saved, &results),
-                                     monitor.data.names(), monitor.data.rows(), hasValue, dataOnly);
+    monitor.head =
+        persistedDataHead(locateMonitor(entry.first, saved, &results), monitor.data, dataOnly);
     size += (monitors.empty() ? 0 : 2) + monitor.head.size() + monitor.data.arraysSize() +
             std::strlen(kMonitorObjectEnd);
     monitors.push_back(std::move(monitor));

@@ -327,6 +327,22 @@ std::string persistedDataMonitorJson(const MonitorLocation& where, const Monitor
   return out;
 }
 
+std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
+                              bool dataOnly) {
+  std::vector<bool> hasValue(data.names().size());
+  for (std::size_t c = 0; c < hasValue.size(); ++c) hasValue[c] = data.hasValue(c);
+  return persistedDataHead(where, data.names(), data.rows(), hasValue, dataOnly);
+}
+
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
+                                     bool dataOnly) {
+  std::string out = persistedDataHead(where, data, dataOnly);
+  const std::size_t head = out.size();
+  out.resize(head + data.arraysSize());
+  data.writeArrays(&out[head]);
+  return out + kMonitorObjectEnd;
+}
+
 std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table) {
   std::string out = "\t{\n";
   writeHeaderMembers(where, &out);

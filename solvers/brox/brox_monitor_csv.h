@@ -123,6 +123,11 @@ std::string persistedDataMonitorJson(const MonitorLocation& where, const Monitor
 // names, row count and columns with a value (hasValue[column]).
 std::string persistedDataHead(const MonitorLocation& where, const std::vector<std::string>& names,
                               std::size_t rows, const std::vector<bool>& hasValue, bool dataOnly);
+// The same two for an output read in place (after its parse() gave kOk).
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
+                                     bool dataOnly);
+std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
+                              bool dataOnly);
 // "\t}\n", the end of the object.
 extern const char* const kMonitorObjectEnd;
 
