@@ -44,7 +44,8 @@ std::runtime_error ambiguousState(const std::string& first, const std::string& s
 
 void rememberLockFile(BroxStatusReader& reader, const std::string& lockPath) {
   // The walk may pass a run directory twice; the set records its lock once.
-  reader.lockFiles.insert(lockPath);
+  // Runs come in path order, so a lock usually goes to the end.
+  reader.lockFiles.emplace_hint(reader.lockFiles.end(), lockPath);
 }
 
 // Locks run directory `runPath` for reading unless its result file
@@ -175,7 +176,8 @@ void BroxStatusReader::readStatus() {
     BROX::CBroxStorageObserver observer;
     runReader.addObserver(&observer);
     runReader.processNewLines();
-    results[candidate.first] = observer.record();
+    // Candidates come in key order: each result goes to the end of the map.
+    results.emplace_hint(results.end(), candidate.first, observer.record());
   }
 }
 

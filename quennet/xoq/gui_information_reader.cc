@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
@@ -108,12 +110,15 @@ bool GuiInformationReader::processNewLines() {
     const std::size_t got = static_cast<std::size_t>(n);
     readAt += n;
     for (std::size_t i = 0; i < got; ++i) {
-      const char c = chunk[i];
-      if (c != '\n') {
-        if (line.size() < kMaxLineLength) line.push_back(c);
-        ++lineBytes;
-        continue;
+      // The bytes up to the next line end join the line (as far as it is kept).
+      const void* found = std::memchr(chunk + i, '\n', got - i);
+      const std::size_t stop = found ? static_cast<const char*>(found) - chunk : got;
+      if (line.size() < kMaxLineLength) {
+        line.append(chunk + i, std::min(stop - i, kMaxLineLength - line.size()));
       }
+      lineBytes += stop - i;
+      i = stop;
+      if (found == nullptr) break;
       // Consume the line before delivering it, so that an error line is not
       // read again by the next call.
       offset_ += lineBytes + 1;

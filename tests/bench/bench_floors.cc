@@ -206,7 +206,9 @@ std::size_t directStorageScan(const std::string& dir) {
   const int top = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (top < 0) return 0;
   std::vector<std::string> runDirectories, resultFiles;
-  listFolder(::dup(top), top, "", [&](const char*, const std::string& path,
+  // Paths are spelled as the service spells them ("./" + name), so that the
+  // kernel walks the same components.
+  listFolder(::dup(top), top, "./", [&](const char*, const std::string& path,
                                       const struct stat& status) {
     if (S_ISDIR(status.st_mode)) {
       const int inner = ::openat(top, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

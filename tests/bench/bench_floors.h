@@ -31,8 +31,9 @@ std::string referencePersistedDataAnswer(const std::string& csv, const std::stri
 
 // The file work of one run-status scan of `dir`, done directly: list it and
 // its sub-folders with a status per entry, lock every run directory and look
-// for its result file, read every run's information file, remove the locks.
-// Returns the number of runs read.
+// for its result file, read every run's information file, remove the locks;
+// paths relative to `dir` as the service spells them. Returns the number of
+// runs read.
 std::size_t directStorageScan(const std::string& dir);
 
 // Peak resident set (VmHWM) of process `pid`, in bytes; 0 when unknown.
