@@ -81,6 +81,27 @@ TEST_F(HardeningTest, StalledAndSlowClientsHoldUpNoOtherClient) {
   ::close(slow);
 }
 
+TEST_F(HardeningTest, LockFileLinkLeavesItsTargetIntact) {
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  for (const char* run : {"linked.dir", "plain.dir"}) {
+    ASSERT_EQ(::mkdir(workFile(run).c_str(), 0755), 0);
+    writeFile(workFile(std::string(run) + "/gui-err.txt"), "run False " + std::string(run) + "\n");
+  }
+  ServiceProcess& svc = startBrox();
+  // The lock file's name is predictable from the service's process id.
+  const std::string lock = workFile("linked.dir/sm.native_brox_aas." + std::to_string(svc.pid()) + ".lock");
+  ASSERT_EQ(::symlink(outside.c_str(), lock.c_str()), 0);
+
+  // The run that cannot be locked is not read; the other one is.
+  EXPECT_EQ(client().execute("aaS.list_all_brox_storages"), "plain.dir\n");
+  EXPECT_EQ(readFile(outside), "keep me");
+  struct stat st;
+  ASSERT_EQ(::lstat(lock.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(listDirectory(workFile("plain.dir")), std::vector<std::string>{"gui-err.txt"});
+}
+
 const char kPlots[] =
     "<Plots><Plot Name=\"Temps\" DisplayName=\"T\" Visibility=\"true\">"
     "<XAxis DisplayName=\"Time\" LogarithmicScale=\"false\"/>"
