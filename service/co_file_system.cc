@@ -87,6 +87,7 @@ CCoFileSystem::~CCoFileSystem() = default;
 PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
 
 void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& content) {
+  const SerialCall serial;
   const char* op = "uploadFile";
   const std::string target = resolveTarget(op, fileName, kCannotWrite);
   // The rename below must not replace a file that may not be opened for writing.
@@ -97,6 +98,7 @@ void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& co
 }
 
 GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
+  const SerialCall serial;
   const char* op = "downloadFile";
   const std::string target = resolveTarget(op, fileName, kCannotRead);
   // Non-blocking, so a FIFO cannot stall the service before fstat refuses it.
@@ -136,14 +138,17 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
 }
 
 GT::CoStrings* CCoFileSystem::getSolverFiles() {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::getSolverFiles", kGrendNotSupported);
 }
 
 void CCoFileSystem::addSolverFile(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::addSolverFile", kGrendNotSupported);
 }
 
 void CCoFileSystem::removeSolverFile(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::removeSolverFile", kGrendNotSupported);
 }
 

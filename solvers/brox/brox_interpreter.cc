@@ -10,6 +10,7 @@
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
 #include "service/instant_scripting.h"
+#include "service/servant_poa.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
@@ -138,6 +139,7 @@ Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char
 }  // namespace
 
 char* CBROXSolvarium::executeCommandToString(const char* command) {
+  const solvarium::SerialCall serial;
   try {
     return runCommand(command);
   } catch (const Ex::EKorlenUnknown&) {

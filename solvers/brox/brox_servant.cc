@@ -81,6 +81,7 @@ CBROXSolvarium::~CBROXSolvarium() {
 PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
+  const solvarium::SerialCall serial;
   if (message == nullptr) return;
   for (const StateFlagChange& change : broadcastFlagChanges(message)) {
     setStateFlag(change.name, change.on);
@@ -88,6 +89,7 @@ void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
 }
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
+  const solvarium::SerialCall serial;
   solvarium::markShutdownBegun();
   try {
     orb->shutdown(false);
