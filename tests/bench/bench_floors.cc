@@ -13,6 +13,7 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/json_text.h"
+#include "service/start_options.h"
 
 namespace solvarium_bench {
 
@@ -46,13 +47,14 @@ bool writeWhole(const std::string& path, const std::string& text) {
 }  // namespace
 
 int runEchoServer(const char* iorFile) {
-  const char* args[] = {"solvarium-bench-echo",
-                        "-ORBendPoint", "giop:tcp:127.0.0.1:0",
-                        "-ORBgiopMaxMsgSize", "4294967295",
-                        "-ORBnativeCharCodeSet", "UTF-8",
-                        nullptr};
-  int argc = 7;
-  CORBA::ORB_var orb = CORBA::ORB_init(argc, const_cast<char**>(args), "omniORB4");
+  // The service's own ORB options (message size, code set, time-outs).
+  std::vector<std::string> arguments =
+      solvarium::orbArguments("solvarium-bench-echo", solvarium::ListenEndpoint{"127.0.0.1", "0"});
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(arguments.size());
+  CORBA::ORB_var orb = CORBA::ORB_init(argc, argv.data(), "omniORB4");
   CORBA::Object_var rootObject = orb->resolve_initial_references("RootPOA");
   PortableServer::POA_var root = PortableServer::POA::_narrow(rootObject);
   EchoScripting* servant = new EchoScripting;

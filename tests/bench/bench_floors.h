@@ -14,8 +14,9 @@
 namespace solvarium_bench {
 
 // Main of the echo server process: an ICoScripting servant on the root POA
-// whose executeToString answers its argument; the object's IOR is written to
-// `iorFile` (renamed into place when complete). Runs until killed.
+// whose executeToString answers its argument, in an ORB with the service's
+// own options; the object's IOR is written to `iorFile` (renamed into place
+// when complete). Runs until killed.
 int runEchoServer(const char* iorFile);
 
 // A monitor-data program's output: a quoted header of `columns` names, then

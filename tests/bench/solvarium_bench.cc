@@ -68,12 +68,18 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// Mean microseconds of `calls` invocations of f after a short warm-up.
-double meanCallUs(int calls, const std::function<void()>& f) {
-  for (int i = 0; i < 50; ++i) f();
-  return timed([&] {
-           for (int i = 0; i < calls; ++i) f();
-         }) * 1e6 / calls;
+// Mean microseconds per call of each of `ops`, called in turn `calls` times
+// after a short warm-up, so that every op meets the same conditions.
+std::vector<double> meanCallUs(int calls, const std::vector<std::function<void()>>& ops) {
+  for (int i = 0; i < 50; ++i) {
+    for (const auto& op : ops) op();
+  }
+  std::vector<double> seconds(ops.size(), 0.0);
+  for (int i = 0; i < calls; ++i) {
+    for (std::size_t k = 0; k < ops.size(); ++k) seconds[k] += timed(ops[k]);
+  }
+  for (double& s : seconds) s *= 1e6 / calls;
+  return seconds;
 }
 
 // Calls per second of `threads` threads calling f for `seconds`.
@@ -226,9 +232,10 @@ TEST_F(SolvariumBench, StatusRoundTripAndThroughput) {
   const int calls = callCount();
   std::vector<double> echoUs, statusUs, idUs, toEcho, toId;
   for (int round = 0; round < 5; ++round) {
-    echoUs.push_back(meanCallUs(calls, echoCall));
-    statusUs.push_back(meanCallUs(calls, status));
-    idUs.push_back(meanCallUs(calls, solverId));
+    const std::vector<double> us = meanCallUs(calls, {echoCall, status, solverId});
+    echoUs.push_back(us[0]);
+    statusUs.push_back(us[1]);
+    idUs.push_back(us[2]);
     toEcho.push_back(statusUs.back() / echoUs.back());
     toId.push_back(statusUs.back() / idUs.back());
   }
