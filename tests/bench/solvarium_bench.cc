@@ -68,18 +68,20 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// Mean microseconds per call of each of `ops`, called in turn `calls` times
-// after a short warm-up, so that every op meets the same conditions.
-std::vector<double> meanCallUs(int calls, const std::vector<std::function<void()>>& ops) {
+// Median microseconds per call of each of `ops`, called in turn `calls`
+// times after a short warm-up, so that every op meets the same conditions
+// (the median keeps a preempted call from weighing in).
+std::vector<double> medianCallUs(int calls, const std::vector<std::function<void()>>& ops) {
   for (int i = 0; i < 50; ++i) {
     for (const auto& op : ops) op();
   }
-  std::vector<double> seconds(ops.size(), 0.0);
+  std::vector<std::vector<double>> us(ops.size());
   for (int i = 0; i < calls; ++i) {
-    for (std::size_t k = 0; k < ops.size(); ++k) seconds[k] += timed(ops[k]);
+    for (std::size_t k = 0; k < ops.size(); ++k) us[k].push_back(timed(ops[k]) * 1e6);
   }
-  for (double& s : seconds) s *= 1e6 / calls;
-  return seconds;
+  std::vector<double> medians;
+  for (const std::vector<double>& samples : us) medians.push_back(median(samples));
+  return medians;
 }
 
 // Calls per second of `threads` threads calling f for `seconds`.
@@ -232,7 +234,7 @@ TEST_F(SolvariumBench, StatusRoundTripAndThroughput) {
   const int calls = callCount();
   std::vector<double> echoUs, statusUs, idUs, toEcho, toId;
   for (int round = 0; round < 5; ++round) {
-    const std::vector<double> us = meanCallUs(calls, {echoCall, status, solverId});
+    const std::vector<double> us = medianCallUs(calls, {echoCall, status, solverId});
     echoUs.push_back(us[0]);
     statusUs.push_back(us[1]);
     idUs.push_back(us[2]);
@@ -240,7 +242,7 @@ TEST_F(SolvariumBench, StatusRoundTripAndThroughput) {
     toId.push_back(statusUs.back() / idUs.back());
   }
   printLine("round trip  echo %.1f us  aaS.get_status %.1f us  getSolverId %.1f us  "
-            "(medians of 5 rounds of %d calls)",
+            "(median call, median of 5 rounds of %d calls)",
             median(echoUs), median(statusUs), median(idUs), calls);
   printLine("round trip  aaS.get_status / echo %.3f  aaS.get_status / getSolverId %.3f  "
             "getSolverId / echo %.3f",
