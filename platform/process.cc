@@ -86,8 +86,6 @@ bool ProcessWatch::alive() {
   if (n < 0) return isProcessAlive(pid_);
   if (n == 0) return true;
   gone_ = true;
-  ::close(pidfd_);
-  pidfd_ = -1;
   return false;
 }
 

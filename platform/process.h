@@ -2,6 +2,7 @@
 #ifndef SOLVARIUM_PLATFORM_PROCESS_H_
 #define SOLVARIUM_PLATFORM_PROCESS_H_
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ bool isProcessAlive(long pid);
 // Holds a pidfd when the kernel offers one, so that a check is one poll()
 // and a pid reused by another process is never taken for it; without one, a
 // check is isProcessAlive(pid). Once gone, always gone. Owns its descriptor;
-// not thread-safe.
+// alive() may be called from several threads at once.
 class ProcessWatch {
  public:
   explicit ProcessWatch(long pid);
@@ -32,9 +33,9 @@ class ProcessWatch {
   bool alive();
 
  private:
-  long pid_;
-  int pidfd_ = -1;
-  bool gone_ = false;
+  const long pid_;
+  int pidfd_ = -1;  // set by the constructor only
+  std::atomic<bool> gone_{false};
 };
 
 // getpid().

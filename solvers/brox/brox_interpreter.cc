@@ -139,6 +139,7 @@ Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char
 }  // namespace
 
 char* CBROXSolvarium::executeCommandToString(const char* command) {
+  beforeCommand();
   const solvarium::SerialCall serial;
   try {
     return runCommand(command);

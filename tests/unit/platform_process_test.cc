@@ -6,6 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,6 +43,30 @@ TEST(ProcessWatchTest, FollowsOneProcessToItsEnd) {
   ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   EXPECT_FALSE(watch.alive());
   EXPECT_FALSE(ProcessWatch(child).alive());
+}
+
+// Request threads probe the solver at the same time: all see the end.
+TEST(ProcessWatchTest, SeveralThreadsCheckAtOnce) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  ProcessWatch watch(child);
+  std::atomic<int> sawGone{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000 && watch.alive(); ++i) ::usleep(500);
+      if (!watch.alive()) ++sawGone;
+    });
+  }
+  ::usleep(20000);
+  ::kill(child, SIGKILL);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(sawGone.load(), 4);
+  ::waitpid(child, nullptr, 0);
 }
 
 }  // namespace
