@@ -16,6 +16,16 @@ namespace {
 
 using solvarium::platform::ProcessWatch;
 
+// A child process that waits until it is killed.
+pid_t pausedChild() {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  return child;
+}
+
 // Polls until the watch reports the process gone (at most about a second).
 bool goneWithinASecond(ProcessWatch& watch) {
   for (int i = 0; i < 100 && watch.alive(); ++i) ::usleep(10000);
@@ -28,12 +38,8 @@ TEST(ProcessWatchTest, FollowsOneProcessToItsEnd) {
   EXPECT_TRUE(self.alive());
   for (long never : {0L, -1L, 1L << 40}) EXPECT_FALSE(ProcessWatch(never).alive()) << never;
 
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::pause();
-    ::_exit(0);
-  }
+  const pid_t child = pausedChild();
+  ASSERT_GT(child, 0);
   ProcessWatch watch(child);
   EXPECT_TRUE(watch.alive());
   ASSERT_EQ(::kill(child, SIGKILL), 0);
@@ -47,12 +53,8 @@ TEST(ProcessWatchTest, FollowsOneProcessToItsEnd) {
 
 // Request threads probe the solver at the same time: all see the end.
 TEST(ProcessWatchTest, SeveralThreadsCheckAtOnce) {
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::pause();
-    ::_exit(0);
-  }
+  const pid_t child = pausedChild();
+  ASSERT_GT(child, 0);
   ProcessWatch watch(child);
   std::atomic<int> sawGone{0};
   std::vector<std::thread> threads;
