@@ -41,6 +41,8 @@ cleanup() {
 trap cleanup EXIT
 
 run() { echo "\$ solvarium-client $*"; "$CLIENT" "$@" || echo "(exit code $?)"; }
+# Waits up to ten seconds for a file to be non-empty.
+wait_for() { for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done; }
 
 # ---- the Brox session -----------------------------------------------------------
 brox_session() {
@@ -103,7 +105,7 @@ echo "== starting Solvarium in $RUN/work"
     "$SOLVARIUM" -solver brox
 ) > "$RUN/service.out" 2>&1 &
 SERVICE_PID=$!
-for _ in $(seq 100); do [ -s "$RUN/work/instant_aaS_BROXSolvarium.txt" ] && break; sleep 0.1; done
+wait_for "$RUN/work/instant_aaS_BROXSolvarium.txt"
 cat "$RUN/service.out"
 
 cd "$RUN/work"
@@ -149,7 +151,7 @@ echo "== starting Solvarium -solver 3p_aas in $RUN/udf"
     "$SOLVARIUM" -solver 3p_aas
 ) > "$RUN/udf.out" 2>&1 &
 UDF_SERVICE_PID=$!
-for _ in $(seq 100); do [ -s "$RUN/udf/aaSUdf_Id.txt" ] && break; sleep 0.1; done
+wait_for "$RUN/udf/aaSUdf_Id.txt"
 cat "$RUN/udf.out"
 
 cd "$RUN/udf"

@@ -4,6 +4,8 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/safe_file.h"
 #include "platform/dynamic_library.h"
@@ -19,31 +21,27 @@ namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 const char kInitialize[] = "initialize Python environment";
 const char kRetrieve[] = "retrieve stdout and stderr from Python";
 
-// Replaces sys.stdout and sys.stderr by objects that gather the text.
-const char kCaptureText[] =
-    "import sys\n"
-    "class AasStdOut:\n"
-    "\tdef __init__(self):\n"
-    "\t\tself.value = ''\n"
-    "\tdef write(self, txt):\n"
-    "\t\tself.value += txt\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "\tdef reset_value(self):\n"
-    "\t\tself.value = ''\n"
-    "aasStdOut = AasStdOut()\n"
-    "sys.stdout = aasStdOut\n"
-    "class AasStdErr:\n"
-    "\tdef __init__(self):\n"
-    "\t\tself.value = ''\n"
-    "\tdef write(self, txt):\n"
-    "\t\tself.value += txt\n"
-    "\tdef flush(self):\n"
-    "\t\tpass\n"
-    "\tdef reset_value(self):\n"
-    "\t\tself.value = ''\n"
-    "aasStdErr = AasStdErr()\n"
-    "sys.stderr = aasStdErr\n";
+// A class whose instance `object` replaces sys.`stream` and gathers the
+// text written to it in its attribute "value".
+std::string captureClass(const char* name, const char* object, const char* stream) {
+  return std::string("class ") + name + ":\n" +
+         "\tdef __init__(self):\n"
+         "\t\tself.value = ''\n"
+         "\tdef write(self, txt):\n"
+         "\t\tself.value += txt\n"
+         "\tdef flush(self):\n"
+         "\t\tpass\n"
+         "\tdef reset_value(self):\n"
+         "\t\tself.value = ''\n" +
+         object + " = " + name + "()\n" + "sys." + stream + " = " + object + "\n";
+}
+
+// Replaces sys.stdout and sys.stderr by "aasStdOut" and "aasStdErr".
+const std::string& captureText() {
+  static const std::string text = "import sys\n" + captureClass("AasStdOut", "aasStdOut", "stdout") +
+                                  captureClass("AasStdErr", "aasStdErr", "stderr");
+  return text;
+}
 
 // Steps of the start: the next call resumes with the step named.
 enum Step {
@@ -241,7 +239,7 @@ void installCaptures() {
   const PythonApi& api = state.api;
   Gil gil;
   state.mainModule = api.importAddModule("__main__");
-  bool installed = state.mainModule != nullptr && runSource(kCaptureText, false);
+  bool installed = state.mainModule != nullptr && runSource(captureText(), false);
   if (installed) {
     state.stdoutCapture = api.objectGetAttrString(state.mainModule, "aasStdOut");
     state.stderrCapture = api.objectGetAttrString(state.mainModule, "aasStdErr");
@@ -253,8 +251,8 @@ void installCaptures() {
     api.decRef(state.stderrCapture);
     state.stdoutCapture = nullptr;
     state.stderrCapture = nullptr;
-    fail(std::string("Cannot redirect stdout/stderr\n") + "\n\n" + kCaptureText + "\n",
-         "Error executing required Python code", "Cannot redirect stdout/stderr\n", kCaptureText);
+    fail("Cannot redirect stdout/stderr\n\n\n" + captureText() + "\n",
+         "Error executing required Python code", "Cannot redirect stdout/stderr\n", captureText());
   }
 }
 
@@ -311,29 +309,14 @@ void initializePythonEnvironment(const std::string& pythonHome, const std::strin
   }
   // Each step moves on only when it succeeded; a failure leaves the step to
   // be tried again by the next call.
-  if (state.step == kCheckFile) {
-    checkLibraryFile(pythonDllFile);
-    state.step = kLoadLibrary;
-  }
-  if (state.step == kLoadLibrary) {
-    loadLibrary(pythonDllFile);
-    state.step = kBindEntries;
-  }
-  if (state.step == kBindEntries) {
-    bindEntries(pythonDllFile);
-    state.step = kStartInterpreter;
-  }
-  if (state.step == kStartInterpreter) {
-    startInterpreter(pythonHome);
-    state.step = kInstallCaptures;
-  }
-  if (state.step == kInstallCaptures) {
-    installCaptures();
-    state.step = kRunMainFile;
-  }
-  if (state.step == kRunMainFile) {
-    runMainFile(pythonMainFile);
-    state.step = kReady;
+  const std::function<void()> steps[] = {
+      [&] { checkLibraryFile(pythonDllFile); }, [&] { loadLibrary(pythonDllFile); },
+      [&] { bindEntries(pythonDllFile); },      [&] { startInterpreter(pythonHome); },
+      [&] { installCaptures(); },               [&] { runMainFile(pythonMainFile); }};
+  for (int step = kCheckFile; step < kReady; ++step) {
+    if (state.step != step) continue;
+    steps[step]();
+    state.step = step + 1;
   }
 }
 
