@@ -39,7 +39,10 @@ bool bindPythonVersion(void* library, PythonApi* api, std::string* missing) {
 }
 
 bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
-  return bind(library, "PyConfig_InitPythonConfig", &api->configInitPythonConfig, missing) &&
+  return bind(library, "PyPreConfig_InitPythonConfig", &api->preConfigInitPythonConfig,
+              missing) &&
+         bind(library, "Py_PreInitialize", &api->preInitialize, missing) &&
+         bind(library, "PyConfig_InitPythonConfig", &api->configInitPythonConfig, missing) &&
          bind(library, "PyConfig_SetBytesString", &api->configSetBytesString, missing) &&
          bind(library, "PyConfig_Clear", &api->configClear, missing) &&
          bind(library, "Py_InitializeFromConfig", &api->initializeFromConfig, missing) &&

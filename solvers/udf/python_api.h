@@ -13,6 +13,8 @@ namespace AAS_UDF {
 
 struct PythonApi {
   decltype(&::Py_GetVersion) getVersion = nullptr;
+  decltype(&::PyPreConfig_InitPythonConfig) preConfigInitPythonConfig = nullptr;
+  decltype(&::Py_PreInitialize) preInitialize = nullptr;
   decltype(&::PyConfig_InitPythonConfig) configInitPythonConfig = nullptr;
   decltype(&::PyConfig_SetBytesString) configSetBytesString = nullptr;
   decltype(&::PyConfig_Clear) configClear = nullptr;

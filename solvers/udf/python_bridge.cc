@@ -216,14 +216,24 @@ void bindEntries(const std::string& dll) {
 void startInterpreter(const std::string& home) {
   Bridge& state = bridge();
   const PythonApi& api = state.api;
-  PyConfig config;
-  api.configInitPythonConfig(&config);
-  config.install_signal_handlers = 0;
-  config.configure_c_stdio = 0;
-  config.parse_argv = 0;
-  PyStatus status = api.configSetBytesString(&config, &config.home, home.c_str());
-  if (!api.statusException(status)) status = api.initializeFromConfig(&config);
-  api.configClear(&config);
+  // The service's locale and environment stay as they are (Python then
+  // works in UTF-8 mode); signals stay with the service.
+  PyPreConfig preconfig;
+  api.preConfigInitPythonConfig(&preconfig);
+  preconfig.configure_locale = 0;
+  preconfig.coerce_c_locale = 0;
+  preconfig.coerce_c_locale_warn = 0;
+  PyStatus status = api.preInitialize(&preconfig);
+  if (!api.statusException(status)) {
+    PyConfig config;
+    api.configInitPythonConfig(&config);
+    config.install_signal_handlers = 0;
+    config.configure_c_stdio = 0;
+    config.parse_argv = 0;
+    status = api.configSetBytesString(&config, &config.home, home.c_str());
+    if (!api.statusException(status)) status = api.initializeFromConfig(&config);
+    api.configClear(&config);
+  }
   if (api.statusException(status)) {
     const std::string reason = status.err_msg != nullptr ? status.err_msg : "unknown error";
     state.startFailed = true;

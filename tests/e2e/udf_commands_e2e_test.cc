@@ -49,6 +49,8 @@ def breakout(args):
     return "x"
 def never(args):
     return "getenv macro ran"
+def greet(args):
+    return "grüße " + args[0]
 )";
 
 const char kCommands[] = R"( <aasCommand command="aaS.solve">solve</aasCommand>
@@ -67,6 +69,7 @@ const char kCommands[] = R"( <aasCommand command="aaS.solve">solve</aasCommand>
  <aasCommand command="aaS.hidden" input="none" output="stdout">hidden</aasCommand>
  <aasCommand command="aaS.breakout">breakout</aasCommand>
  <aasCommand command="aaS.getenv">never</aasCommand>
+ <aasCommand command="aaS.greet">greet</aasCommand>
  <aasCommand input="argv">nameless</aasCommand>
 )";
 
@@ -144,13 +147,18 @@ TEST_F(UdfCommandsTest, ServesConfiguredMacrosAndGenericCommands) {
   EXPECT_EQ(c.execute("aaS_internal.tic_one_minute"), "");
   EXPECT_EQ(c.execute("aaS.suggest"),
             "aaS.boom\naaS.boxed\naaS.breakout\naaS.check\naaS.echo\naaS.get_status\n"
-            "aaS.getenv\naaS.hidden\naaS.noisy\naaS.number\naaS.pause\naaS.quit\naaS.silent\n"
+            "aaS.getenv\naaS.greet\naaS.hidden\naaS.noisy\naaS.number\naaS.pause\naaS.quit\naaS.silent\n"
             "aaS.solve\naaS.suggest\n");
   EXPECT_EQ(c.execute("aaS.implements.solve"), "True");
   EXPECT_EQ(c.execute("aaS.implements.pause"), "False");  // continue and get_paused_index missing
   EXPECT_EQ(c.execute("aaS.implements.suggest"), "False");
   EXPECT_EQ(c.execute("aaS.implements.getenv"), "True");
   EXPECT_EQ(c.execute("aaS.getenv UDF_SET"), "set value");  // the configured macro never runs
+  // UTF-8 both ways; Python left the service's locale and environment alone.
+  EXPECT_EQ(c.execute("aaS.greet Zo\xC3\xAB"), "gr\xC3\xBC\xC3\x9F" "e Zo\xC3\xAB");
+  EXPECT_TRUE(isException(c.tryExecute("aaS.getenv LC_CTYPE"), "EUnknown", {{"code", "1"}}));
+  EXPECT_TRUE(isException(c.tryExecute("aaS.greet \xFF"), "EInvalidArgument",
+                          {{"description", "Invalid UTF-8 text"}, {"position", "1"}}));
 
   auto scriptError = [](const std::string& command, const std::string& info,
                         const std::string& output) {
