@@ -39,7 +39,7 @@ class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
 
  private:
   int kind_;
-  SolverKindOwner* owner_;  // not owned; recorded only
+  [[maybe_unused]] SolverKindOwner* owner_;  // not owned; recorded only
 };
 
 namespace file_access {

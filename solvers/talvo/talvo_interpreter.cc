@@ -84,7 +84,9 @@ std::string setDoubleFormat(const Call& call) {
       "aaS.set_monitor_double_format 14.9lg\n";
   static const std::regex pattern(
       "(\\+|-)?(0)?[[:digit:]][[:digit:]]?\\.[[:digit:]][[:digit:]]?l(f|g|e)");
-  if (!std::regex_match(format, pattern)) fail(call, std::string("Invalid double format.") + kExamples);
+  if (!std::regex_match(format, pattern)) {
+    fail(call, std::string("Invalid double format.") + kExamples);
+  }
   const std::string candidate = "%" + format;
   const std::string printed = formatDouble(candidate, 1.1);
   if (printed.empty()) fail(call, std::string("Invalid double format.") + kExamples);
@@ -207,7 +209,9 @@ bool listContent(const std::string& answer, std::string* inner) {
 }
 
 std::string saveMonitors(const Call& call) {
-  if (call.tokens.size() == 1) raiseUnquotedQuestion("JSON persisted monitors filename", "monitor.json");
+  if (call.tokens.size() == 1) {
+    raiseUnquotedQuestion("JSON persisted monitors filename", "monitor.json");
+  }
   if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
   const std::string fileName = call.tokens[1] == "," ? std::string("monitor.json") : call.tokens[1];
   std::string target;

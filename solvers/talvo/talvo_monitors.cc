@@ -194,6 +194,35 @@ void writePersistedData(const TalvoState& state, const std::vector<std::string>&
   out += "\t\t}\n";
 }
 
+enum class Rule { kFixed, kBoolean, kInteger, kScaling, kCriterion, kSettings };
+
+struct ResidualMember {
+  const char* variable;  // kFixed: the value written, always
+  const char* key;
+  Rule rule;
+};
+
+// The members of the residual monitor in the order written.
+const ResidualMember kResidualMembers[] = {
+    {"residuals/local?", "reportingOption", Rule::kScaling},
+    {"residuals/compute-local?", "computeLocalScale", Rule::kBoolean},
+    {"residuals/consistent-scaling?", "consistentScaling", Rule::kBoolean},
+    {"residuals/convergence-criterion-type", "convergenceCriterionType", Rule::kCriterion},
+    {"\"ResidualMonitor\"", "monitorType", Rule::kFixed},
+    {"\"convergence-residuals\"", "name", Rule::kFixed},
+    {"residuals/n-display", "nrDisplay", Rule::kInteger},
+    {"residuals/n-maximize-norms", "nrMaximizeNorms", Rule::kInteger},
+    {"residuals/n-save", "nrSave", Rule::kInteger},
+    {"residuals/normalize?", "normalized", Rule::kBoolean},
+    {"residuals/plot?", "plot", Rule::kBoolean},
+    {"residuals/print?", "printToConsole", Rule::kBoolean},
+    {"residuals/resid-buffer-interval", "residualsBufferInterval", Rule::kInteger},
+    {"residuals/scale?", "scaled", Rule::kBoolean},
+    {"residuals/settings", "settings", Rule::kSettings},
+    {"residuals/unrelax?", "unrelaxed", Rule::kBoolean},
+    {"residuals/window", "plottingWindowIndex", Rule::kInteger},
+};
+
 }  // namespace
 
 void captureRunPosition(TalvoState* state) {
@@ -257,34 +286,23 @@ void writeResidualMonitorJson(const TalvoState& state, std::string* output,
                               const std::string& residualName, bool persisted) {
   if (names.empty()) return;
   std::string text = "\t{\n";
-  auto variable = [&state](const char* name, std::string* value) {
-    auto found = state.rpVariables.find(name);
-    if (found == state.rpVariables.end()) return false;
-    *value = found->second;
-    return true;
-  };
-  std::string value;
-  if (variable("residuals/local?", &value)) text += memberLine("reportingOption", reportingOption(value));
-  if (variable("residuals/compute-local?", &value)) text += memberLine("computeLocalScale", jsonBoolean(value));
-  if (variable("residuals/consistent-scaling?", &value)) text += memberLine("consistentScaling", jsonBoolean(value));
-  if (variable("residuals/convergence-criterion-type", &value)) {
-    text += memberLine("convergenceCriterionType", criterionType(value));
+  for (const ResidualMember& member : kResidualMembers) {
+    if (member.rule == Rule::kFixed) {
+      text += memberLine(member.key, member.variable);
+      continue;
+    }
+    auto found = state.rpVariables.find(member.variable);
+    if (found == state.rpVariables.end()) continue;
+    const std::string& value = found->second;
+    switch (member.rule) {
+      case Rule::kFixed: break;
+      case Rule::kBoolean: text += memberLine(member.key, jsonBoolean(value)); break;
+      case Rule::kInteger: text += memberLine(member.key, integerValue(value)); break;
+      case Rule::kScaling: text += memberLine(member.key, reportingOption(value)); break;
+      case Rule::kCriterion: text += memberLine(member.key, criterionType(value)); break;
+      case Rule::kSettings: text += settingsBlock(value, names); break;
+    }
   }
-  text += memberLine("monitorType", "\"ResidualMonitor\"");
-  text += memberLine("name", "\"convergence-residuals\"");
-  if (variable("residuals/n-display", &value)) text += memberLine("nrDisplay", integerValue(value));
-  if (variable("residuals/n-maximize-norms", &value)) text += memberLine("nrMaximizeNorms", integerValue(value));
-  if (variable("residuals/n-save", &value)) text += memberLine("nrSave", integerValue(value));
-  if (variable("residuals/normalize?", &value)) text += memberLine("normalized", jsonBoolean(value));
-  if (variable("residuals/plot?", &value)) text += memberLine("plot", jsonBoolean(value));
-  if (variable("residuals/print?", &value)) text += memberLine("printToConsole", jsonBoolean(value));
-  if (variable("residuals/resid-buffer-interval", &value)) {
-    text += memberLine("residualsBufferInterval", integerValue(value));
-  }
-  if (variable("residuals/scale?", &value)) text += memberLine("scaled", jsonBoolean(value));
-  if (variable("residuals/settings", &value)) text += settingsBlock(value, names);
-  if (variable("residuals/unrelax?", &value)) text += memberLine("unrelaxed", jsonBoolean(value));
-  if (variable("residuals/window", &value)) text += memberLine("plottingWindowIndex", integerValue(value));
   std::string nameArray = "[";
   for (std::size_t i = 0; i < names.size(); ++i) {
     nameArray += (i ? "," : "") + solvarium::jsonQuote(names[i]);
@@ -292,7 +310,8 @@ void writeResidualMonitorJson(const TalvoState& state, std::string* output,
   text += memberLine("residualNames", nameArray + "]");
   text += "\t\t\"xAxisUnit\":\t\"Iteration\"\n";
   if (!residualName.empty() && !contains(names, residualName)) {
-    raiseTalvoError("Display Residual Monitor Info", "Invalid residual monitor[" + residualName + "]");
+    raiseTalvoError("Display Residual Monitor Info",
+                    "Invalid residual monitor[" + residualName + "]");
   }
   if (persisted) {
     std::vector<std::string> selected;
