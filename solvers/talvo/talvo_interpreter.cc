@@ -58,14 +58,6 @@ std::string countOn(const std::map<std::string, bool>& parameters) {
   return std::to_string(count);
 }
 
-std::string namesOn(const std::map<std::string, bool>& parameters) {
-  std::string text;
-  for (const auto& entry : parameters) {
-    if (entry.second) text += entry.first + "\n";
-  }
-  return text;
-}
-
 // The one argument of a format command; asks for it when it is missing.
 const std::string& formatArgument(const Call& call, const char* prompt,
                                   const std::string& current) {

@@ -63,12 +63,14 @@ void TalvoState::setQuestionMenu(const std::string& menu) {
   if (menu.find("exit ") != std::string::npos && errorMessages.empty()) resetExceptions();
 }
 
-std::string TalvoState::visitedText() const {
+std::string namesOn(const std::map<std::string, bool>& flags) {
   std::string text;
-  for (const auto& entry : visitedFlags) {
+  for (const auto& entry : flags) {
     if (entry.second) text += entry.first + "\n";
   }
   return text;
 }
+
+std::string TalvoState::visitedText() const { return namesOn(visitedFlags); }
 
 }  // namespace TALVO

@@ -92,7 +92,11 @@ std::string jsonRequote(const std::string& text) {
   return solvarium::jsonQuote(text);
 }
 
-std::string formatInteger(const std::string& format, int value) {
+namespace {
+
+// printf of one value of any type into a string of the exact length.
+template <typename Value>
+std::string formatValue(const std::string& format, Value value) {
   const int size = std::snprintf(nullptr, 0, format.c_str(), value);
   if (size < 0) return std::string();
   std::string text(static_cast<std::size_t>(size) + 1, '\0');
@@ -101,13 +105,14 @@ std::string formatInteger(const std::string& format, int value) {
   return text;
 }
 
+}  // namespace
+
+std::string formatInteger(const std::string& format, int value) {
+  return formatValue(format, value);
+}
+
 std::string formatDouble(const std::string& format, double value) {
-  const int size = std::snprintf(nullptr, 0, format.c_str(), value);
-  if (size < 0) return std::string();
-  std::string text(static_cast<std::size_t>(size) + 1, '\0');
-  std::snprintf(&text[0], text.size(), format.c_str(), value);
-  text.resize(static_cast<std::size_t>(size));
-  return text;
+  return formatValue(format, value);
 }
 
 std::string formatJsonInteger(const std::string& format, int value) {

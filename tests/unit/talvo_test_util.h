@@ -21,13 +21,7 @@ class MapFlags : public TALVO::StateFlags {
   }
   bool has(const std::string& name) const override { return map.count(name) != 0; }
   void clear() override { map.clear(); }
-  std::string text() const override {
-    std::string text;
-    for (const auto& entry : map) {
-      if (entry.second) text += entry.first + "\n";
-    }
-    return text;
-  }
+  std::string text() const override { return TALVO::namesOn(map); }
   std::map<std::string, bool> map;
 };
 
