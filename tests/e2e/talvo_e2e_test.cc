@@ -238,7 +238,6 @@ TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
   std::atomic<bool> stop{false};
   std::atomic<int> malformed{0}, failures{0}, answers{0};
   auto solverSide = [&] {
-    ServiceClient side(workDir(), kKeyFile, kUnitFile);
     CORBA::Object_var object = testOrb()->string_to_object(keyText().c_str());
     AAS_CORBA::Talvo::ITalvoExceptionHolder_var h = AAS_CORBA::Talvo::ITalvoExceptionHolder::_narrow(object);
     const std::vector<std::string> messages = {
