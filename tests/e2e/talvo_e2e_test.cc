@@ -1,5 +1,7 @@
 // The Talvo kind end to end: the test plays the solver side through the
 // ITalvoExceptionHolder of the key file and the client through ICoScripting.
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -147,9 +149,12 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
                            {"errorInfo", "Unknown instant aaS command"}, {"commandOutput", ""}}));
   EXPECT_EQ(str(h->doInstantCommandToString("aaS.implements.list_report_plots")), "True");
 
+  // A final save that fails is reported and the service still ends with 0.
+  ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(h->shutdown());
   EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+  EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
 }
 
 TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
