@@ -1,6 +1,6 @@
 // The one child POA that every servant lives in. It is created by the server
-// object with SINGLE_THREAD_MODEL, so client requests and the watcher's calls
-// are carried out one at a time. Each servant class overrides _default_POA()
+// object with MAIN_THREAD_MODEL, so client requests and the watcher's calls
+// are carried out one at a time, in the thread that runs the ORB. Each servant class overrides _default_POA()
 // to return servantPoa().
 #ifndef SOLVARIUM_SERVICE_SERVANT_POA_H_
 #define SOLVARIUM_SERVICE_SERVANT_POA_H_

@@ -128,10 +128,14 @@ void CSolvariumServer::startOrb(int argc, const char* const* argv) {
     manager->activate();
 
     // One child POA for every servant: one request at a time, also for the
-    // watcher's calls from its own thread.
+    // watcher's calls from its own thread. The main-thread model runs every
+    // upcall in the thread of orb->run() once its arguments have been read
+    // in the connection's own thread, so a client that stops in the middle
+    // of a request holds up no other client (the single-thread model holds
+    // its lock while the arguments are still arriving).
     CORBA::PolicyList policies;
     policies.length(2);
-    policies[0] = rootPoa_->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
+    policies[0] = rootPoa_->create_thread_policy(PortableServer::MAIN_THREAD_MODEL);
     policies[1] = rootPoa_->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
     PortableServer::POA_var servants =
         rootPoa_->create_POA("SolvariumServants", manager.in(), policies);

@@ -123,7 +123,7 @@ char* CBROXSolvarium::getStorageStatusJson() {
 CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb.in(); }
 
 char* CBROXSolvarium::interpretCommand(const char* command) {
-  return executeCommandToString(command);
+  return runCommand(command);
 }
 
 std::string CBROXSolvarium::ownerIorText() {
