@@ -207,7 +207,8 @@ std::string saveMonitors(const Call& call) {
   if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
   const std::string fileName = call.tokens[1] == "," ? std::string("monitor.json") : call.tokens[1];
   std::string target;
-  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk) {
+  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk ||
+      !solvarium::isReplaceableFile(target)) {
     fail(call, "Cannot open output file name.");
   }
 

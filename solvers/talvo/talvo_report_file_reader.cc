@@ -1,8 +1,5 @@
 #include "solvers/talvo/talvo_report_file_reader.h"
 
-#include <limits.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -73,18 +70,6 @@ int64_t leadingInteger(const char* word, std::size_t size) {
     if (value < (int64_t(1) << 40)) value = value * 10 + (word[i] - '0');
   }
   return negative ? -value : value;
-}
-
-// Accepts the absolute spelling of a name inside the working directory.
-std::string relativeName(const std::string& name) {
-  if (name.empty() || name[0] != '/') return name;
-  char* base = ::realpath(".", nullptr);
-  if (base == nullptr) return name;
-  std::string prefix(base);
-  ::free(base);
-  if (prefix != "/") prefix += "/";
-  if (name.compare(0, prefix.size(), prefix) == 0) return name.substr(prefix.size());
-  return name;
 }
 
 }  // namespace
@@ -175,7 +160,7 @@ std::string parseReportFile(const std::string& content, const ReportFilePosition
 
 std::string readReportFile(const std::string& name, const ReportFilePosition& position) {
   std::string path;
-  if (solvarium::resolveInWorkingDirectory(relativeName(name), &path) !=
+  if (solvarium::resolveInWorkingDirectory(name, &path) !=
       solvarium::PathResolution::kOk) {
     return std::string();
   }

@@ -32,8 +32,7 @@ ReportFilePosition reportFilePosition(const TalvoState& state, int32_t startIter
 // quoted column names. Always valid JSON when not empty.
 std::string parseReportFile(const std::string& content, const ReportFilePosition& position);
 
-// Reads the report file `name` (relative to the working directory and inside
-// it) and answers parseReportFile of it; "" when it cannot be read, is empty
+// Reads the report file `name` (inside the working directory) and answers parseReportFile of it; "" when it cannot be read, is empty
 // or does not fit in memory.
 std::string readReportFile(const std::string& name, const ReportFilePosition& position);
 

@@ -1,7 +1,10 @@
 #include "solvers/talvo/talvo_interpreter.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -180,6 +183,8 @@ TEST_F(TalvoInterpreterTest, AutoSavePeriodTickAndSave) {
   EXPECT_EQ(error("aaS.save_monitors_with_persisted_data ../out.json"), "Cannot open output file name.");
   EXPECT_EQ(error("aaS.save_monitors_with_persisted_data /tmp/out.json"),
             "Cannot open output file name.");
+  EXPECT_EQ(run("aaS.save_monitors_with_persisted_data " + dir_.file("abs.json")),
+            "JSON monitors saved in '" + dir_.file("abs.json") + "'.\n");
   EXPECT_EQ(error("aaS.save_monitors_with_persisted_data no/such/dir.json"),
             "Cannot open output file name.");
 
@@ -195,10 +200,24 @@ TEST_F(TalvoInterpreterTest, AutoSavePeriodTickAndSave) {
             std::string::npos)
       << saved;
 
-  // A failing write keeps the previous file and says so; the automatic save
-  // logs its failure and keeps ticking.
+  // A write that fails (the file size limit) keeps the previous file and
+  // says so; a folder is no file to replace.
+  {
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string info = error("aaS.save_monitors_with_persisted_data out.json");
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(info, "Cannot write output file name.");
+    EXPECT_EQ(file("out.json"), saved);
+  }
   ASSERT_EQ(::mkdir(dir_.file("taken").c_str(), 0755), 0);
-  EXPECT_EQ(error("aaS.save_monitors_with_persisted_data taken"), "Cannot write output file name.");
+  EXPECT_EQ(error("aaS.save_monitors_with_persisted_data taken"), "Cannot open output file name.");
+  // The automatic save logs its failure and keeps ticking.
   ASSERT_EQ(::rename(dir_.file("monitor.json").c_str(), dir_.file("old.json").c_str()), 0);
   ASSERT_EQ(::mkdir(dir_.file("monitor.json").c_str(), 0755), 0);
   run("aaS_internal.tic_one_minute");
