@@ -51,6 +51,15 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR not available"},
                            {"scope", "Talvo Instant aaS"}}));
+  send({"broadcast::visited:collaborativecosolverunitior-set:" + keyText()});
+  collaborative = capture([&] {
+    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
+    return std::string();
+  });
+  EXPECT_TRUE(isException(collaborative, "EUnknown",
+                          {{"description", "Collaborative IOR is of wrong type"},
+                           {"interfaceName", "ICoSolverUnit"},
+                           {"operation", "getCollaborativeSolverUnit"}}));
   send({"broadcast::visited:collaborativecosolverunitior-set:" + keyText(kUnitFile)});
   KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var partner =
       talvo().solverUnit()->getCollaborativeSolverUnit();
