@@ -1,0 +1,229 @@
+#include "solvers/grend/grend_gst_handler.h"
+
+#include <ACEXML/common/Attributes.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace GREND {
+
+namespace {
+
+bool is(const ACEXML_Char* qName, const char* name) {
+  return qName != nullptr && std::strcmp(qName, name) == 0;
+}
+
+// The later stretch continues the earlier one.
+bool continues(const GstRecord& a, const GstRecord& b) {
+  if (a.units != b.units || a.xAxis != b.xAxis || a.yAxis != b.yAxis) return false;
+  if (a.columns.size() != b.columns.size() || a.columns.empty()) return false;
+  for (std::size_t k = 0; k < a.columns.size(); ++k) {
+    if (a.columns[k].name != b.columns[k].name) return false;
+  }
+  const ValueList& x0 = a.columns[0].values;
+  const ValueList& x1 = b.columns[0].values;
+  if (x0.empty() || x1.empty()) return false;
+  return leadingDouble(x0.back()) < leadingDouble(x1[0]);
+}
+
+// Index of the last column named `name`; -1 when none.
+long columnNamed(const GstRecord& record, const char* name) {
+  long found = -1;
+  for (std::size_t k = 0; k < record.columns.size(); ++k) {
+    if (record.columns[k].name == name) found = static_cast<long>(k);
+  }
+  return found;
+}
+
+// Which rows of a record the filter words keep.
+class GstFilter {
+ public:
+  GstFilter(const std::vector<std::string>& args, const GstRecord& record) : record_(record) {
+    if (args.size() == 2 && args[0] == "start_time") {
+      first_ = columnNamed(record, "Time");
+      startValue_ = leadingDouble(args[1]);
+      mode_ = first_ >= 0 ? kAtLeast : kNone;
+    } else if (args.size() == 3 && args[0] == "start_load_step_sub_step") {
+      first_ = columnNamed(record, "Load Step");
+      second_ = columnNamed(record, "Sub-step");
+      startStep_ = leadingInteger(args[1]);
+      startSubStep_ = leadingInteger(args[2]);
+      mode_ = first_ >= 0 && second_ >= 0 ? kLoadStep : kNone;
+    } else if (args.size() == 2 && args[0] == "start_cum_iter") {
+      first_ = columnNamed(record, "Cum Iter");
+      startValue_ = leadingDouble(args[1]);
+      mode_ = first_ >= 0 && startValue_ != -1 ? kAtLeast : kNone;
+    }
+  }
+
+  // A row that a filter column does not reach is dropped.
+  bool keeps(std::size_t r) const {
+    if (mode_ == kNone) return true;
+    const ValueList& a = record_.columns[static_cast<std::size_t>(first_)].values;
+    if (r >= a.size()) return false;
+    if (mode_ == kAtLeast) return startValue_ <= leadingDouble(a[r]);
+    const ValueList& b = record_.columns[static_cast<std::size_t>(second_)].values;
+    if (r >= b.size()) return false;
+    const int32_t step = leadingInteger(a[r]);
+    return step > startStep_ || (step == startStep_ && leadingInteger(b[r]) >= startSubStep_);
+  }
+
+ private:
+  enum Mode { kNone, kLoadStep, kAtLeast };
+  const GstRecord& record_;
+  Mode mode_ = kNone;
+  long first_ = -1;
+  long second_ = -1;
+  int32_t startStep_ = 0;
+  int32_t startSubStep_ = 0;
+  double startValue_ = 0.0;
+};
+
+}  // namespace
+
+CXmlToJsonGstHandler::CXmlToJsonGstHandler(std::string baseName, std::vector<std::string> filter)
+    : GrendXmlHandler(std::move(baseName), std::move(filter)) {}
+
+void CXmlToJsonGstHandler::startDocument() {
+  writeHead(".gst", "Graphical Solution Tracking data");
+}
+
+void CXmlToJsonGstHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
+                                        const ACEXML_Char* qName, ACEXML_Attributes* atts) {
+  clearText();
+  if (is(qName, "SOLUTION")) inSolution = true;
+  if (is(qName, "LOADSTEPDATA") && inSolution) inLoadStepData = true;
+  if (!inLoadStepData) return;
+  if (is(qName, "HEADER")) inHeader = true;
+  if (is(qName, "COLDATA")) {
+    inColData = true;
+    colDataText.clear();
+  }
+  if (!inHeader) return;
+  if (is(qName, "COLUMN") && atts != nullptr) {
+    for (std::size_t i = 0; i < atts->getLength(); ++i) {
+      if (!is(atts->getQName(i), "ID")) continue;
+      currentColumnId = columnKey(atts->getValue(i));
+      inColumn = currentColumnId >= 0;
+      break;
+    }
+  }
+  if (is(qName, "UNITS")) inUnits = true;
+}
+
+void CXmlToJsonGstHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
+                                      const ACEXML_Char* qName) {
+  std::string text = takeText();
+  if (!text.empty()) {
+    if (inColumn && is(qName, "COLUMN")) columnNames[currentColumnId] = text;
+    if (inUnits && is(qName, "UNITS")) units = text;
+    if (inColData && is(qName, "COLDATA")) colDataText = std::move(text);
+  }
+  if (is(qName, "SOLUTION")) inSolution = false;
+  if (is(qName, "LOADSTEPDATA")) {
+    inLoadStepData = false;
+    buildRecord();
+  }
+  if (is(qName, "HEADER")) inHeader = false;
+  if (is(qName, "COLUMN")) {
+    inColumn = false;
+    currentColumnId = -1;
+  }
+  if (is(qName, "UNITS")) inUnits = false;
+  if (is(qName, "COLDATA")) inColData = false;
+}
+
+void CXmlToJsonGstHandler::buildRecord() {
+  GstRecord record;
+  record.units = units;
+  const std::vector<std::string> names = denseNames(columnNames);
+  if (!names.empty()) record.xAxis = names[0];
+  for (std::size_t k = 1; k < names.size(); ++k) record.yAxis.push_back(names[k]);
+  record.columns = dealValues(names, colDataText, true);
+  // A stretch without COLDATA text of its own has no values.
+  colDataText.clear();
+  records.push_back(std::move(record));
+}
+
+void CXmlToJsonGstHandler::endDocument() {
+  bool merge = !records.empty();
+  for (std::size_t i = 0; merge && i + 1 < records.size(); ++i) {
+    merge = continues(records[i], records[i + 1]);
+  }
+  if (merge) {
+    GstRecord& merged = records.front();
+    for (std::size_t i = 1; i < records.size(); ++i) {
+      for (std::size_t k = 0; k < merged.columns.size(); ++k) {
+        merged.columns[k].values.append(records[i].columns[k].values);
+      }
+    }
+    records.resize(1);
+    json += writePersistedData(-1, merged);
+  } else {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      json += writePersistedData(static_cast<int>(i), records[i]);
+    }
+  }
+  json += "}";
+}
+
+std::string CXmlToJsonGstHandler::writePersistedData(int number, const GstRecord& record) const {
+  std::string out;
+  if (number < 0) {
+    out = "\t,\"persistedData\":\n\t{\n";
+  } else {
+    char head[64];
+    std::snprintf(head, sizeof head, "\t,\"persistedData_%04d\":\n\t{\n", number);
+    out = head;
+  }
+  std::size_t bytes = 0;
+  for (const MonitorColumn& column : record.columns) {
+    bytes += column.values.bytes() + column.values.size() * 6;
+  }
+  out.reserve(bytes + 256);
+  out += "\t\t\"units\":";
+  appendQuotedText(&out, record.units);
+  out += "\n";
+  for (const MonitorColumn& column : record.columns) {
+    if (column.values.empty()) continue;
+    out += "\t\t,";
+    appendQuotedText(&out, currentKey(column.name));
+    out += ":";
+    appendBareValue(&out, column.values.back());
+    out += "\n";
+  }
+  out += "\t\t,\"xAxis\":";
+  appendQuotedText(&out, record.xAxis);
+  out += "\n\t\t,\"yAxis\":\n\t\t[\n";
+  for (std::size_t i = 0; i < record.yAxis.size(); ++i) {
+    out += i > 0 ? "\t\t\t," : "\t\t\t";
+    appendQuotedText(&out, record.yAxis[i]);
+    out += "\n";
+  }
+  out += "\t\t]\n";
+  const GstFilter filter(filterArgs, record);
+  std::size_t rows = 0;
+  for (const MonitorColumn& column : record.columns) rows = std::max(rows, column.values.size());
+  std::vector<bool> kept(rows);
+  for (std::size_t r = 0; r < rows; ++r) kept[r] = filter.keeps(r);
+  for (const MonitorColumn& column : record.columns) {
+    out += "\t\t,";
+    appendQuotedText(&out, column.name);
+    out += ":\n\t\t[\n";
+    bool first = true;
+    for (std::size_t r = 0; r < column.values.size(); ++r) {
+      if (!kept[r]) continue;
+      out += first ? "\t\t\t" : "\t\t\t,";
+      first = false;
+      appendBareValue(&out, column.values[r]);
+      out += "\n";
+    }
+    out += "\t\t]\n";
+  }
+  out += "\t}\n";
+  return out;
+}
+
+}  // namespace GREND
