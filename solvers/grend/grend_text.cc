@@ -162,8 +162,7 @@ void appendBareValue(std::string* out, std::string_view value) {
       }
     }
     if (i < value.size()) {
-      number += 'e';
-      ++i;
+      number += value[i++];
       if (i < value.size() && (value[i] == '+' || value[i] == '-')) number += value[i++];
       number.append(value.data() + i, value.size() - i);
     }
