@@ -45,6 +45,7 @@ void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
   }
   if (!inHeader) return;
   if (is(qName, "COLUMN")) {
+    inColumn = false;
     currentColumnId = -1;
     contactPair.clear();
     item.clear();
@@ -73,7 +74,7 @@ void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
                                       const ACEXML_Char* qName) {
   std::string text = takeText();
   if (!text.empty()) {
-    if (inColumn && is(qName, "COLUMN")) {
+    if (inColumn && currentColumnId >= 0 && is(qName, "COLUMN")) {
       columnNames[currentColumnId] = std::string(trimChars(text, kBlanks));
       contactPairs[currentColumnId] = contactPair;
       items[currentColumnId] = item;

@@ -46,9 +46,11 @@ int32_t GrendXmlHandler::columnKey(const ACEXML_Char* value) {
 
 std::vector<std::string> GrendXmlHandler::denseNames(const ColumnTable& table) {
   std::vector<std::string> names;
-  if (table.empty()) return names;
+  if (table.empty() || table.rbegin()->first < 0) return names;
   names.resize(static_cast<std::size_t>(table.rbegin()->first) + 1);
-  for (const auto& entry : table) names[static_cast<std::size_t>(entry.first)] = entry.second;
+  for (const auto& entry : table) {
+    if (entry.first >= 0) names[static_cast<std::size_t>(entry.first)] = entry.second;
+  }
   return names;
 }
 

@@ -164,7 +164,9 @@ TEST(GrendXmlHandlersTest, HostileDocumentsAreRefusedOrGiveValidJson) {
       "<SOLUTION><LOADSTEPDATA><HEADER><COLUMN ID=\"10000\">\"q\\</COLUMN></HEADER>"
       "<COLDATA>1 x 2</COLDATA></LOADSTEPDATA><COLDATA>5</COLDATA></SOLUTION>",
       "<SOLUTION><HEADER><COLUMN ID=\"2\">Time</COLUMN></HEADER><COLDATA/></SOLUTION>",
-      "<COLDATA LOAD_STEP=\"1\">1</COLDATA>"};
+      "<COLDATA LOAD_STEP=\"1\">1</COLDATA>",
+      "<SOLUTION><HEADER><COLUMN ID=\"1\"><COLUMN>inner</COLUMN>Time</COLUMN></HEADER>"
+      "<COLDATA>1 2</COLDATA></SOLUTION>"};
   for (XmlMonitorKind kind : {XmlMonitorKind::kCnd, XmlMonitorKind::kGst, XmlMonitorKind::kNlh}) {
     for (const std::string& xml : refused) {
       EXPECT_EQ(convert(kind, "x.cnd", xml), "") << xml.substr(0, 80);
