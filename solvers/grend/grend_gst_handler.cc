@@ -37,10 +37,11 @@ long columnNamed(const GstRecord& record, const char* name) {
   return found;
 }
 
-// Which rows of a record the filter words keep.
+// Which rows of a stretch the filter words keep. The filter columns are
+// found by name in `record` (the stretches written together share names).
 class GstFilter {
  public:
-  GstFilter(const std::vector<std::string>& args, const GstRecord& record) : record_(record) {
+  GstFilter(const std::vector<std::string>& args, const GstRecord& record) {
     if (args.size() == 2 && args[0] == "start_time") {
       first_ = columnNamed(record, "Time");
       startValue_ = leadingDouble(args[1]);
@@ -58,13 +59,13 @@ class GstFilter {
     }
   }
 
-  // A row that a filter column does not reach is dropped.
-  bool keeps(std::size_t r) const {
+  // Row r of `part`; a row that a filter column does not reach is dropped.
+  bool keeps(const GstRecord& part, std::size_t r) const {
     if (mode_ == kNone) return true;
-    const ValueList& a = record_.columns[static_cast<std::size_t>(first_)].values;
+    const ValueList& a = part.columns[static_cast<std::size_t>(first_)].values;
     if (r >= a.size()) return false;
     if (mode_ == kAtLeast) return startValue_ <= leadingDouble(a[r]);
-    const ValueList& b = record_.columns[static_cast<std::size_t>(second_)].values;
+    const ValueList& b = part.columns[static_cast<std::size_t>(second_)].values;
     if (r >= b.size()) return false;
     const int32_t step = leadingInteger(a[r]);
     return step > startStep_ || (step == startStep_ && leadingInteger(b[r]) >= startSubStep_);
@@ -72,7 +73,6 @@ class GstFilter {
 
  private:
   enum Mode { kNone, kLoadStep, kAtLeast };
-  const GstRecord& record_;
   Mode mode_ = kNone;
   long first_ = -1;
   long second_ = -1;
@@ -80,6 +80,12 @@ class GstFilter {
   int32_t startSubStep_ = 0;
   double startValue_ = 0.0;
 };
+
+std::size_t rowCount(const GstRecord& record) {
+  std::size_t rows = 0;
+  for (const MonitorColumn& column : record.columns) rows = std::max(rows, column.values.size());
+  return rows;
+}
 
 }  // namespace
 
@@ -153,46 +159,51 @@ void CXmlToJsonGstHandler::endDocument() {
     merge = continues(records[i], records[i + 1]);
   }
   if (merge) {
-    GstRecord& merged = records.front();
-    for (std::size_t i = 1; i < records.size(); ++i) {
-      for (std::size_t k = 0; k < merged.columns.size(); ++k) {
-        merged.columns[k].values.append(records[i].columns[k].values);
-      }
-    }
-    records.resize(1);
-    json += writePersistedData(-1, merged);
+    // Continuing stretches are written as one, without copying their values.
+    std::vector<const GstRecord*> parts;
+    for (const GstRecord& record : records) parts.push_back(&record);
+    appendPersistedData(&json, -1, parts);
   } else {
     for (std::size_t i = 0; i < records.size(); ++i) {
-      json += writePersistedData(static_cast<int>(i), records[i]);
+      appendPersistedData(&json, static_cast<int>(i), {&records[i]});
     }
   }
   json += "}";
 }
 
-std::string CXmlToJsonGstHandler::writePersistedData(int number, const GstRecord& record) const {
-  std::string out;
+void CXmlToJsonGstHandler::appendPersistedData(std::string* json, int number,
+                                               const std::vector<const GstRecord*>& parts) const {
+  const GstRecord& record = *parts.front();
+  std::string& out = *json;
   if (number < 0) {
-    out = "\t,\"persistedData\":\n\t{\n";
+    out += "\t,\"persistedData\":\n\t{\n";
   } else {
     char head[64];
     std::snprintf(head, sizeof head, "\t,\"persistedData_%04d\":\n\t{\n", number);
-    out = head;
+    out += head;
   }
   std::size_t bytes = 0;
-  for (const MonitorColumn& column : record.columns) {
-    bytes += column.values.bytes() + column.values.size() * 6;
+  for (const GstRecord* part : parts) {
+    for (const MonitorColumn& column : part->columns) {
+      bytes += column.values.bytes() + column.values.size() * 6;
+    }
   }
-  out.reserve(bytes + 256);
+  out.reserve(out.size() + bytes + 256);
   out += "\t\t\"units\":";
   appendQuotedText(&out, record.units);
   out += "\n";
-  for (const MonitorColumn& column : record.columns) {
-    if (column.values.empty()) continue;
-    out += "\t\t,";
-    appendQuotedText(&out, currentKey(column.name));
-    out += ":";
-    appendBareValue(&out, column.values.back());
-    out += "\n";
+  for (std::size_t k = 0; k < record.columns.size(); ++k) {
+    // The last value of the column over every part.
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+      const ValueList& values = (*part)->columns[k].values;
+      if (values.empty()) continue;
+      out += "\t\t,";
+      appendQuotedText(&out, currentKey(record.columns[k].name));
+      out += ":";
+      appendBareValue(&out, values.back());
+      out += "\n";
+      break;
+    }
   }
   out += "\t\t,\"xAxis\":";
   appendQuotedText(&out, record.xAxis);
@@ -204,26 +215,29 @@ std::string CXmlToJsonGstHandler::writePersistedData(int number, const GstRecord
   }
   out += "\t\t]\n";
   const GstFilter filter(filterArgs, record);
-  std::size_t rows = 0;
-  for (const MonitorColumn& column : record.columns) rows = std::max(rows, column.values.size());
-  std::vector<bool> kept(rows);
-  for (std::size_t r = 0; r < rows; ++r) kept[r] = filter.keeps(r);
-  for (const MonitorColumn& column : record.columns) {
+  std::vector<std::vector<bool>> kept;
+  for (const GstRecord* part : parts) {
+    kept.emplace_back(rowCount(*part));
+    for (std::size_t r = 0; r < kept.back().size(); ++r) kept.back()[r] = filter.keeps(*part, r);
+  }
+  for (std::size_t k = 0; k < record.columns.size(); ++k) {
     out += "\t\t,";
-    appendQuotedText(&out, column.name);
+    appendQuotedText(&out, record.columns[k].name);
     out += ":\n\t\t[\n";
     bool first = true;
-    for (std::size_t r = 0; r < column.values.size(); ++r) {
-      if (!kept[r]) continue;
-      out += first ? "\t\t\t" : "\t\t\t,";
-      first = false;
-      appendBareValue(&out, column.values[r]);
-      out += "\n";
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+      const ValueList& values = parts[p]->columns[k].values;
+      for (std::size_t r = 0; r < values.size(); ++r) {
+        if (!kept[p][r]) continue;
+        out += first ? "\t\t\t" : "\t\t\t,";
+        first = false;
+        appendBareValue(&out, values[r]);
+        out += "\n";
+      }
     }
     out += "\t\t]\n";
   }
   out += "\t}\n";
-  return out;
 }
 
 }  // namespace GREND

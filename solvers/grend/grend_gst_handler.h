@@ -34,9 +34,11 @@ class CXmlToJsonGstHandler : public GrendXmlHandler {
                   const ACEXML_Char* qName) override;
   void endDocument() override;
 
-  // The persisted-data member of one record; `number` -1 gives the unnumbered
-  // "persistedData".
-  std::string writePersistedData(int number, const GstRecord& record) const;
+  // Appends the persisted-data member of one stretch, or of continuing
+  // stretches written as one (their values in order); `number` -1 gives the
+  // unnumbered "persistedData".
+  void appendPersistedData(std::string* json, int number,
+                           const std::vector<const GstRecord*>& parts) const;
 
  private:
   void buildRecord();

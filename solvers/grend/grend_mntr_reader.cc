@@ -117,14 +117,19 @@ std::string cleanName(const std::string& name) {
   return std::string(trimChars(cleaned, kBlanks));
 }
 
-// The value sequence of the data lines: word starts (offsets into the text)
-// and lengths.
+// The value sequence of the data lines: the offset of each word in the
+// text (a word ends at a blank, tab, line end or the end of the text).
 struct Words {
   std::string_view text;
   std::vector<uint32_t> starts;
-  std::vector<uint32_t> lengths;
   std::string_view operator[](std::size_t i) const {
-    return text.substr(starts[i], lengths[i]);
+    const std::size_t begin = starts[i];
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
+           text[end] != '\n') {
+      ++end;
+    }
+    return text.substr(begin, end - begin);
   }
 };
 
@@ -135,10 +140,7 @@ void collectWords(std::string_view text, std::string_view line, Words* words) {
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
     const std::size_t start = i;
     while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) {
-      words->starts.push_back(static_cast<uint32_t>(base + start));
-      words->lengths.push_back(static_cast<uint32_t>(i - start));
-    }
+    if (i > start) words->starts.push_back(static_cast<uint32_t>(base + start));
   }
 }
 
@@ -195,7 +197,7 @@ class RowFilter {
 void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::string text,
                            const std::vector<std::string>& filterArgs) {
   std::replace(text.begin(), text.end(), '\0', ' ');
-  const std::vector<std::string_view> lines = keptLines(text);
+  std::vector<std::string_view> lines = keptLines(text);
 
   std::string_view name;
   std::string_view additionalInfo = "Not recorded";
@@ -239,6 +241,8 @@ void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::
   words.text = text;
   const std::size_t rows = lines.size() - firstData;
   for (std::size_t l = firstData; l < lines.size(); ++l) collectWords(text, lines[l], &words);
+  // The lines are not needed any more: free them before the output grows.
+  std::vector<std::string_view>().swap(lines);
 
   const std::size_t columns = names.size();
   const RowFilter filter(filterArgs, names);

@@ -176,7 +176,11 @@ bool appendXmlMonitorJson(XmlMonitorKind kind, std::string* json, const std::str
       if (error != nullptr) *error = "the document did not end";
       return false;
     }
-    *json += handler.json;
+    if (json->empty()) {
+      json->swap(handler.json);
+    } else {
+      *json += handler.json;
+    }
     return true;
   };
   switch (kind) {

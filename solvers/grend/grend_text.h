@@ -49,12 +49,13 @@ void appendEscaped(std::string* out, std::string_view text);
 void appendQuotedText(std::string* out, std::string_view text);
 
 // Values of one column kept in one buffer (far smaller than one string
-// each): value i is the bytes from offset i up to offset i + 1.
+// each): value i is the bytes from end i - 1 up to end i. Holds less than
+// 4 GiB (monitor files are smaller).
 class ValueList {
  public:
   void push_back(std::string_view value) {
     data_.append(value.data(), value.size());
-    ends_.push_back(data_.size());
+    ends_.push_back(static_cast<uint32_t>(data_.size()));
   }
   std::size_t size() const { return ends_.size(); }
   bool empty() const { return ends_.empty(); }
@@ -63,14 +64,11 @@ class ValueList {
     return std::string_view(data_).substr(begin, ends_[i] - begin);
   }
   std::string_view back() const { return (*this)[size() - 1]; }
-  void append(const ValueList& other) {
-    for (std::size_t i = 0; i < other.size(); ++i) push_back(other[i]);
-  }
   std::size_t bytes() const { return data_.size(); }
 
  private:
   std::string data_;
-  std::vector<std::size_t> ends_;
+  std::vector<uint32_t> ends_;
 };
 
 }  // namespace GREND
