@@ -2,18 +2,9 @@
 
 #include <ACEXML/common/Attributes.h>
 
-#include <cstring>
 #include <utility>
 
 namespace GREND {
-
-namespace {
-
-bool is(const ACEXML_Char* qName, const char* name) {
-  return qName != nullptr && std::strcmp(qName, name) == 0;
-}
-
-}  // namespace
 
 bool CndRecordEquals(const CndRecord& a, const CndRecord& b) {
   if (a.values.size() != b.values.size() || a.columnCount != b.columnCount) return false;
@@ -33,34 +24,34 @@ void CXmlToJsonCndHandler::startDocument() { writeHead(".cnd", "Contact ND data"
 void CXmlToJsonCndHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
                                         const ACEXML_Char* qName, ACEXML_Attributes* atts) {
   clearText();
-  if (is(qName, "SOLUTION")) {
+  if (isElement(qName, "SOLUTION")) {
     inSolution = true;
     return;
   }
   if (!inSolution) return;
   const std::size_t count = atts != nullptr ? atts->getLength() : 0;
-  if (is(qName, "HEADER")) {
+  if (isElement(qName, "HEADER")) {
     inHeader = true;
-  } else if (is(qName, "COLDATA")) {
+  } else if (isElement(qName, "COLDATA")) {
     inColData = true;
     current_ = CndRecord();
     for (std::size_t i = 0; i < count; ++i) {
       const ACEXML_Char* name = atts->getQName(i);
       const ACEXML_Char* value = atts->getValue(i);
       const std::string text = value != nullptr ? value : "";
-      if (is(name, "LOAD_STEP")) current_.loadStep = text;
-      if (is(name, "SUBSTEP")) current_.subStep = text;
-      if (is(name, "ITERATION")) current_.iteration = text;
-      if (is(name, "TIME")) current_.time = text;
+      if (isElement(name, "LOAD_STEP")) current_.loadStep = text;
+      if (isElement(name, "SUBSTEP")) current_.subStep = text;
+      if (isElement(name, "ITERATION")) current_.iteration = text;
+      if (isElement(name, "TIME")) current_.time = text;
     }
-  } else if (inHeader && is(qName, "COLUMN")) {
+  } else if (inHeader && isElement(qName, "COLUMN")) {
     for (std::size_t i = 0; i < count; ++i) {
-      if (!is(atts->getQName(i), "ID")) continue;
+      if (!isElement(atts->getQName(i), "ID")) continue;
       currentColumnId = columnKey(atts->getValue(i));
       inColumn = currentColumnId >= 0;
       break;
     }
-  } else if (inHeader && is(qName, "UNITS")) {
+  } else if (inHeader && isElement(qName, "UNITS")) {
     inUnits = true;
   }
 }
@@ -68,9 +59,9 @@ void CXmlToJsonCndHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
 void CXmlToJsonCndHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
                                       const ACEXML_Char* qName) {
   std::string text = takeText();
-  if (is(qName, "SOLUTION")) {
+  if (isElement(qName, "SOLUTION")) {
     inSolution = false;
-  } else if (is(qName, "COLDATA")) {
+  } else if (isElement(qName, "COLDATA")) {
     // Only a block whose start was counted completes a record.
     if (!inColData) return;
     inColData = false;
@@ -78,13 +69,13 @@ void CXmlToJsonCndHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
     for (std::string_view word : splitWords(text, kWhiteSpace)) current_.values.emplace_back(word);
     records.push_back(std::move(current_));
     current_ = CndRecord();
-  } else if (is(qName, "HEADER")) {
+  } else if (isElement(qName, "HEADER")) {
     inHeader = false;
-  } else if (is(qName, "COLUMN")) {
+  } else if (isElement(qName, "COLUMN")) {
     if (inColumn && !text.empty()) columnNames[currentColumnId] = std::move(text);
     inColumn = false;
     currentColumnId = -1;
-  } else if (is(qName, "UNITS")) {
+  } else if (isElement(qName, "UNITS")) {
     if (inUnits && !text.empty()) units = std::move(text);
     inUnits = false;
   }

@@ -4,16 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <utility>
+
+#include "solvers/grend/grend_start_filter.h"
 
 namespace GREND {
 
 namespace {
-
-bool is(const ACEXML_Char* qName, const char* name) {
-  return qName != nullptr && std::strcmp(qName, name) == 0;
-}
 
 // The later stretch continues the earlier one.
 bool continues(const GstRecord& a, const GstRecord& b) {
@@ -44,41 +41,34 @@ class GstFilter {
   GstFilter(const std::vector<std::string>& args, const GstRecord& record) {
     if (args.size() == 2 && args[0] == "start_time") {
       first_ = columnNamed(record, "Time");
-      startValue_ = leadingDouble(args[1]);
-      mode_ = first_ >= 0 ? kAtLeast : kNone;
+      if (first_ >= 0) filter_ = StartFilter::atLeast(leadingDouble(args[1]));
     } else if (args.size() == 3 && args[0] == "start_load_step_sub_step") {
       first_ = columnNamed(record, "Load Step");
       second_ = columnNamed(record, "Sub-step");
-      startStep_ = leadingInteger(args[1]);
-      startSubStep_ = leadingInteger(args[2]);
-      mode_ = first_ >= 0 && second_ >= 0 ? kLoadStep : kNone;
+      if (first_ >= 0 && second_ >= 0) {
+        filter_ = StartFilter::fromLoadStep(leadingInteger(args[1]), leadingInteger(args[2]));
+      }
     } else if (args.size() == 2 && args[0] == "start_cum_iter") {
       first_ = columnNamed(record, "Cum Iter");
-      startValue_ = leadingDouble(args[1]);
-      mode_ = first_ >= 0 && startValue_ != -1 ? kAtLeast : kNone;
+      const double start = leadingDouble(args[1]);
+      if (first_ >= 0 && start != -1) filter_ = StartFilter::atLeast(start);
     }
   }
 
   // Row r of `part`; a row that a filter column does not reach is dropped.
   bool keeps(const GstRecord& part, std::size_t r) const {
-    if (mode_ == kNone) return true;
+    if (!filter_.active()) return true;
     const ValueList& a = part.columns[static_cast<std::size_t>(first_)].values;
     if (r >= a.size()) return false;
-    if (mode_ == kAtLeast) return startValue_ <= leadingDouble(a[r]);
+    if (!filter_.readsSubStep()) return filter_.passes(a[r]);
     const ValueList& b = part.columns[static_cast<std::size_t>(second_)].values;
-    if (r >= b.size()) return false;
-    const int32_t step = leadingInteger(a[r]);
-    return step > startStep_ || (step == startStep_ && leadingInteger(b[r]) >= startSubStep_);
+    return r < b.size() && filter_.passes(a[r], b[r]);
   }
 
  private:
-  enum Mode { kNone, kLoadStep, kAtLeast };
-  Mode mode_ = kNone;
+  StartFilter filter_;
   long first_ = -1;
   long second_ = -1;
-  int32_t startStep_ = 0;
-  int32_t startSubStep_ = 0;
-  double startValue_ = 0.0;
 };
 
 std::size_t rowCount(const GstRecord& record) {
@@ -99,46 +89,46 @@ void CXmlToJsonGstHandler::startDocument() {
 void CXmlToJsonGstHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
                                         const ACEXML_Char* qName, ACEXML_Attributes* atts) {
   clearText();
-  if (is(qName, "SOLUTION")) inSolution = true;
-  if (is(qName, "LOADSTEPDATA") && inSolution) inLoadStepData = true;
+  if (isElement(qName, "SOLUTION")) inSolution = true;
+  if (isElement(qName, "LOADSTEPDATA") && inSolution) inLoadStepData = true;
   if (!inLoadStepData) return;
-  if (is(qName, "HEADER")) inHeader = true;
-  if (is(qName, "COLDATA")) {
+  if (isElement(qName, "HEADER")) inHeader = true;
+  if (isElement(qName, "COLDATA")) {
     inColData = true;
     colDataText.clear();
   }
   if (!inHeader) return;
-  if (is(qName, "COLUMN") && atts != nullptr) {
+  if (isElement(qName, "COLUMN") && atts != nullptr) {
     for (std::size_t i = 0; i < atts->getLength(); ++i) {
-      if (!is(atts->getQName(i), "ID")) continue;
+      if (!isElement(atts->getQName(i), "ID")) continue;
       currentColumnId = columnKey(atts->getValue(i));
       inColumn = currentColumnId >= 0;
       break;
     }
   }
-  if (is(qName, "UNITS")) inUnits = true;
+  if (isElement(qName, "UNITS")) inUnits = true;
 }
 
 void CXmlToJsonGstHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
                                       const ACEXML_Char* qName) {
   std::string text = takeText();
   if (!text.empty()) {
-    if (inColumn && is(qName, "COLUMN")) columnNames[currentColumnId] = text;
-    if (inUnits && is(qName, "UNITS")) units = text;
-    if (inColData && is(qName, "COLDATA")) colDataText = std::move(text);
+    if (inColumn && isElement(qName, "COLUMN")) columnNames[currentColumnId] = text;
+    if (inUnits && isElement(qName, "UNITS")) units = text;
+    if (inColData && isElement(qName, "COLDATA")) colDataText = std::move(text);
   }
-  if (is(qName, "SOLUTION")) inSolution = false;
-  if (is(qName, "LOADSTEPDATA")) {
+  if (isElement(qName, "SOLUTION")) inSolution = false;
+  if (isElement(qName, "LOADSTEPDATA")) {
     inLoadStepData = false;
     buildRecord();
   }
-  if (is(qName, "HEADER")) inHeader = false;
-  if (is(qName, "COLUMN")) {
+  if (isElement(qName, "HEADER")) inHeader = false;
+  if (isElement(qName, "COLUMN")) {
     inColumn = false;
     currentColumnId = -1;
   }
-  if (is(qName, "UNITS")) inUnits = false;
-  if (is(qName, "COLDATA")) inColData = false;
+  if (isElement(qName, "UNITS")) inUnits = false;
+  if (isElement(qName, "COLDATA")) inColData = false;
 }
 
 void CXmlToJsonGstHandler::buildRecord() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "solvers/grend/grend_start_filter.h"
 #include "solvers/grend/grend_text.h"
 
 namespace GREND {
@@ -144,7 +145,7 @@ void collectWords(std::string_view text, std::string_view line, Words* words) {
   }
 }
 
-// Which rows a filter keeps.
+// Which rows a filter keeps: the filter and the columns it reads.
 class RowFilter {
  public:
   RowFilter(const std::vector<std::string>& args, const std::vector<std::string>& names) {
@@ -156,40 +157,29 @@ class RowFilter {
       first_ = column("LOAD STEP");
       second_ = column("SUB-STEP");
       if (first_ >= 0 && second_ >= 0) {
-        mode_ = kLoadStep;
-        startStep_ = leadingInteger(args[1]);
-        startSubStep_ = leadingInteger(args[2]);
+        filter_ = StartFilter::fromLoadStep(leadingInteger(args[1]), leadingInteger(args[2]));
       }
     } else if (args.size() == 2 &&
                (args[0] == "start_total_iter" || args[0] == "start_total_time_lfact")) {
       first_ = column(args[0] == "start_total_iter" ? "TOTL ITER" : "TOTAL TIME/LFACT");
-      if (first_ >= 0) {
-        mode_ = kAtLeast;
-        startValue_ = leadingDouble(args[1]);
-      }
+      if (first_ >= 0) filter_ = StartFilter::atLeast(leadingDouble(args[1]));
     }
   }
 
   // Row r keeps; a row without the filter's values is dropped.
   bool keeps(const Words& words, std::size_t columns, std::size_t r) const {
-    if (mode_ == kNone) return true;
+    if (!filter_.active()) return true;
     const std::size_t a = r * columns + static_cast<std::size_t>(first_);
     if (a >= words.starts.size()) return false;
-    if (mode_ == kAtLeast) return !(leadingDouble(words[a]) < startValue_);
+    if (!filter_.readsSubStep()) return filter_.passes(words[a]);
     const std::size_t b = r * columns + static_cast<std::size_t>(second_);
-    if (b >= words.starts.size()) return false;
-    const int32_t step = leadingInteger(words[a]);
-    return step > startStep_ || (step == startStep_ && leadingInteger(words[b]) >= startSubStep_);
+    return b < words.starts.size() && filter_.passes(words[a], words[b]);
   }
 
  private:
-  enum Mode { kNone, kLoadStep, kAtLeast };
-  Mode mode_ = kNone;
+  StartFilter filter_;
   long first_ = -1;
   long second_ = -1;
-  int32_t startStep_ = 0;
-  int32_t startSubStep_ = 0;
-  double startValue_ = 0.0;
 };
 
 }  // namespace

@@ -2,16 +2,11 @@
 
 #include <ACEXML/common/Attributes.h>
 
-#include <cstring>
 #include <utility>
 
 namespace GREND {
 
 namespace {
-
-bool is(const ACEXML_Char* qName, const char* name) {
-  return qName != nullptr && std::strcmp(qName, name) == 0;
-}
 
 std::string at(const ColumnTable& table, std::size_t k) {
   auto it = table.find(static_cast<int32_t>(k));
@@ -36,15 +31,15 @@ void CXmlToJsonNlhHandler::startDocument() { writeHead(".nlh", "NLH data"); }
 void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
                                         const ACEXML_Char* qName, ACEXML_Attributes* atts) {
   clearText();
-  if (is(qName, "SOLUTION")) inSolution = true;
+  if (isElement(qName, "SOLUTION")) inSolution = true;
   if (!inSolution) return;
-  if (is(qName, "HEADER")) inHeader = true;
-  if (is(qName, "COLDATA")) {
+  if (isElement(qName, "HEADER")) inHeader = true;
+  if (isElement(qName, "COLDATA")) {
     inColData = true;
     colDataText.clear();
   }
   if (!inHeader) return;
-  if (is(qName, "COLUMN")) {
+  if (isElement(qName, "COLUMN")) {
     inColumn = false;
     currentColumnId = -1;
     contactPair.clear();
@@ -55,50 +50,50 @@ void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
       const ACEXML_Char* name = atts->getQName(i);
       const ACEXML_Char* value = atts->getValue(i);
       const std::string_view text = value != nullptr ? value : "";
-      if (is(name, "ID")) {
+      if (isElement(name, "ID")) {
         currentColumnId = columnKey(value);
         inColumn = currentColumnId >= 0;
-      } else if (is(name, "CONTACT_PAIR")) {
+      } else if (isElement(name, "CONTACT_PAIR")) {
         contactPair = std::string(trimNumber(text));
-      } else if (is(name, "ITEM")) {
+      } else if (isElement(name, "ITEM")) {
         item = std::string(text);
-      } else if (is(name, "COMP")) {
+      } else if (isElement(name, "COMP")) {
         comp = std::string(text);
       }
     }
   }
-  if (is(qName, "UNITS")) inUnits = true;
+  if (isElement(qName, "UNITS")) inUnits = true;
 }
 
 void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
                                       const ACEXML_Char* qName) {
   std::string text = takeText();
   if (!text.empty()) {
-    if (inColumn && currentColumnId >= 0 && is(qName, "COLUMN")) {
+    if (inColumn && currentColumnId >= 0 && isElement(qName, "COLUMN")) {
       columnNames[currentColumnId] = std::string(trimChars(text, kBlanks));
       contactPairs[currentColumnId] = contactPair;
       items[currentColumnId] = item;
       comps[currentColumnId] = comp;
-    } else if (inUnits && is(qName, "UNITS")) {
+    } else if (inUnits && isElement(qName, "UNITS")) {
       units = std::move(text);
-    } else if (inColData && is(qName, "COLDATA")) {
+    } else if (inColData && isElement(qName, "COLDATA")) {
       colDataText = std::move(text);
     }
   }
-  if (is(qName, "SOLUTION")) inSolution = false;
-  if (is(qName, "COLDATA")) {
+  if (isElement(qName, "SOLUTION")) inSolution = false;
+  if (isElement(qName, "COLDATA")) {
     inColData = false;
     NlhRecord record;
     record.columns = dealValues(denseNames(columnNames), colDataText, false);
     colDataText.clear();
     records.push_back(std::move(record));
   }
-  if (is(qName, "HEADER")) inHeader = false;
-  if (is(qName, "COLUMN")) {
+  if (isElement(qName, "HEADER")) inHeader = false;
+  if (isElement(qName, "COLUMN")) {
     inColumn = false;
     currentColumnId = -1;
   }
-  if (is(qName, "UNITS")) inUnits = false;
+  if (isElement(qName, "UNITS")) inUnits = false;
 }
 
 void CXmlToJsonNlhHandler::endDocument() {

@@ -1,8 +1,13 @@
 #include "solvers/grend/grend_xml_handler.h"
 
+#include <cstring>
 #include <utility>
 
 namespace GREND {
+
+bool isElement(const ACEXML_Char* qName, const char* name) {
+  return qName != nullptr && std::strcmp(qName, name) == 0;
+}
 
 GrendXmlHandler::GrendXmlHandler(std::string baseName, std::vector<std::string> filter)
     : fileBaseName(std::move(baseName)), filterArgs(std::move(filter)) {}

@@ -36,6 +36,9 @@ struct MonitorColumn {
   ValueList values;
 };
 
+// True when the event's qualified name is `name` (exact, case-sensitive).
+bool isElement(const ACEXML_Char* qName, const char* name);
+
 // Column table: key ID - 1, value the column's name.
 using ColumnTable = std::map<int32_t, std::string>;
 
