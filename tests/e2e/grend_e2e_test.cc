@@ -142,12 +142,23 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
   CORBA::String_var otherId = collaborative->getSolverId();
   EXPECT_STREQ(otherId.in(), "korlen-grend");
 
-  // shutdown answers true, the event loop ends and the final save is made.
+  // shutdown answers true and the event loop ends; a final save that fails
+  // is reported and the service still ends with code 0.
+  ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(grendUnit()->shutdown());
   EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
-  EXPECT_EQ(readFile(workFile("monitor.json")).substr(0, 48),
-            "{\n\"aaS.list_monitors_with_persisted_data mntr\":\n");
+  EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
+}
+
+TEST_F(GrendServiceTest, WithoutTheSessionManagerVariableEndsWithCode1) {
+  ServiceProcess::Options options = grendOptions();
+  options.env.erase("KORLEN_SESSION_MANAGER_SOCKET");
+  ServiceProcess& svc = start(options);
+  ASSERT_EQ(svc.waitForExit(seconds(15)), std::optional<int>(1)) << svc.stdoutText();
+  EXPECT_NE(svc.stdoutText().find("No registered GrendSolvarium exception clients!\n"),
+            std::string::npos)
+      << svc.stdoutText();
 }
 
 TEST_F(GrendServiceTest, BroadcastsMonitorListingsAndHostileFiles) {
