@@ -4,7 +4,7 @@
 
 namespace solvarium {
 
-std::string jsonEscape(const std::string& text) {
+std::string jsonEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
   for (unsigned char c : text) {
@@ -29,9 +29,9 @@ std::string jsonEscape(const std::string& text) {
   return out;
 }
 
-std::string jsonQuote(const std::string& text) { return "\"" + jsonEscape(text) + "\""; }
+std::string jsonQuote(std::string_view text) { return "\"" + jsonEscape(text) + "\""; }
 
-bool isJsonNumber(const std::string& s) {
+bool isJsonNumber(std::string_view s) {
   size_t i = 0, n = s.size();
   auto digit = [&](size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
   if (i < n && s[i] == '-') ++i;

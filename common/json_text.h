@@ -4,19 +4,20 @@
 #define SOLVARIUM_COMMON_JSON_TEXT_H_
 
 #include <string>
+#include <string_view>
 
 namespace solvarium {
 
 // Escapes `text` for use inside a JSON string literal (without the quotes):
 // '"', '\\' and every control character below 0x20. Other bytes, UTF-8
 // included, pass unchanged, so ordinary names come out byte for byte.
-std::string jsonEscape(const std::string& text);
+std::string jsonEscape(std::string_view text);
 
 // `"` + jsonEscape(text) + `"`.
-std::string jsonQuote(const std::string& text);
+std::string jsonQuote(std::string_view text);
 
 // True when `text` is a valid JSON number literal (RFC 8259 grammar).
-bool isJsonNumber(const std::string& text);
+bool isJsonNumber(std::string_view text);
 
 }  // namespace solvarium
 
