@@ -85,7 +85,7 @@ std::string resolveTarget(const char* op, const char* fileName, const char* cann
 
 }  // namespace
 
-CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner* owner) : kind_(kind), owner_(owner) {}
+CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner*) : kind_(kind) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 

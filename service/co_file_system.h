@@ -20,7 +20,7 @@ namespace solvarium {
 class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
  public:
   // `kind` is 1..4; `owner` creates this servant and is not owned. Neither is
-  // used by the file operations.
+  // used by the file operations, and `owner` is not kept.
   CCoFileSystem(int kind, SolverKindOwner* owner);
   ~CCoFileSystem() override;
   CCoFileSystem(const CCoFileSystem&) = delete;
@@ -39,7 +39,6 @@ class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
 
  private:
   int kind_;
-  SolverKindOwner* owner_;  // not owned; recorded only
 };
 
 namespace file_access {
