@@ -12,6 +12,7 @@ BUILD="${FUZZ_BUILD_DIR:-build-fuzz}"
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLVARIUM_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets
+BUILD="$(cd "$BUILD" && pwd)"  # relative or absolute, as given
 
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
@@ -31,7 +32,7 @@ for target in "${targets[@]}"; do
   [ -d "tests/fuzz/corpus/$target" ] && cp -r "tests/fuzz/corpus/$target/." "$corpus/"
   dict=()
   [ -f "tests/fuzz/$target.dict" ] && dict=(-dict="$PWD/tests/fuzz/$target.dict")
-  (cd "$WORK" && exec "$OLDPWD/$BUILD/tests/fuzz/$target" "${dict[@]}" -max_total_time="$SECONDS_EACH" \
+  (cd "$WORK" && exec "$BUILD/tests/fuzz/$target" "${dict[@]}" -max_total_time="$SECONDS_EACH" \
       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
       -artifact_prefix="$WORK/$target-" "$corpus" >"$WORK/$target.log" 2>&1) &
   pids+=($!)
