@@ -42,7 +42,9 @@ bool containsIgnoringCase(const std::string& text, const std::string& lowerNeedl
 struct CheckState {
   XML_Parser parser = nullptr;
   std::size_t depth = 0;
-  std::string refusal;  // set by a handler that stopped the parse
+  bool inCdata = false;
+  std::size_t closingBrackets = 0;  // ']' that end the CDATA text so far
+  std::string refusal;              // set by a handler that stopped the parse
 };
 
 void stopWith(CheckState* state, const std::string& refusal) {
@@ -59,6 +61,39 @@ void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char**) {
 }
 
 void XMLCALL checkEnd(void* data, const XML_Char*) { --static_cast<CheckState*>(data)->depth; }
+
+// Well-formed constructs that ACEXML mis-parses are refused too: it reads a
+// CDATA section whose text ends in an odd number of ']' past its end (and
+// then forever), and crashes on a processing instruction whose target does
+// not start with an ASCII letter, '_' or ':'.
+void XMLCALL checkCdataStart(void* data) {
+  CheckState* state = static_cast<CheckState*>(data);
+  state->inCdata = true;
+  state->closingBrackets = 0;
+}
+
+void XMLCALL checkCdataEnd(void* data) {
+  CheckState* state = static_cast<CheckState*>(data);
+  state->inCdata = false;
+  if (state->closingBrackets % 2 == 1) {
+    stopWith(state, "XML document with a CDATA section ending in an odd number of ']' is refused");
+  }
+}
+
+void XMLCALL checkText(void* data, const XML_Char* text, int length) {
+  CheckState* state = static_cast<CheckState*>(data);
+  if (!state->inCdata) return;
+  for (int i = 0; i < length; ++i) state->closingBrackets = text[i] == ']' ? state->closingBrackets + 1 : 0;
+}
+
+void XMLCALL checkProcessingInstruction(void* data, const XML_Char* target, const XML_Char*) {
+  const unsigned char first = static_cast<unsigned char>(target[0]);
+  if (first >= 0x80) {
+    stopWith(static_cast<CheckState*>(data),
+             "XML document with a processing instruction whose target does not start with an "
+             "ASCII letter is refused");
+  }
+}
 
 void XMLCALL refuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
   stopWith(static_cast<CheckState*>(data),
@@ -88,6 +123,9 @@ std::string wellFormednessFailure(const std::string& document, unsigned long add
   state.parser = owner.get();
   XML_SetUserData(state.parser, &state);
   XML_SetElementHandler(state.parser, checkStart, checkEnd);
+  XML_SetCdataSectionHandler(state.parser, checkCdataStart, checkCdataEnd);
+  XML_SetCharacterDataHandler(state.parser, checkText);
+  XML_SetProcessingInstructionHandler(state.parser, checkProcessingInstruction);
   XML_SetStartDoctypeDeclHandler(state.parser, refuseDoctype);
   XML_SetEntityDeclHandler(state.parser, refuseEntity);
   XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);

@@ -90,6 +90,31 @@ TEST(XmlDocumentTest, BrokenDocumentsAreRefusedWithTheirPlace) {
   EXPECT_EQ(error.rfind("ACEXML_SAXParseException: ", 0), 0u) << error;
 }
 
+TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
+  // Found by fuzzing: ACEXML reads past a CDATA section ending in an odd
+  // number of ']' and grows without end; it crashes on a processing
+  // instruction whose target starts with a non-ASCII letter.
+  for (const std::string& text :
+       {std::string("<a><![CDATA[x]]]></a>"), std::string("<a><![CDATA[]]]></a>"),
+        std::string("<a><![CDATA[]\n]]]]]></a>"),
+        std::string("<Root><Variables><![CDATA[<Variable>]]]]]]](((]]]]]]]]]]]]]></Variables></Root>"),
+        std::string("<a><?\xC3\xA9?></a>"), std::string("<?\xC3\xA9 x?><a/>")}) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_FALSE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text;
+    EXPECT_NE(error.find(" is refused"), std::string::npos) << error;
+    EXPECT_TRUE(handler.elements.empty()) << text;
+  }
+  for (const std::string& text : {std::string("<a><![CDATA[x]]]]></a>"),
+                                  std::string("<a><![CDATA[]]></a>"),
+                                  std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
+    EXPECT_EQ(handler.elements, std::vector<std::string>{"a"});
+  }
+}
+
 TEST(XmlDocumentTest, DeclarationIsAddedOnceAndOnlyWhenMissing) {
   // A processing instruction named "xml-..." is not a declaration.
   for (const std::string& text :
