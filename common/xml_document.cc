@@ -83,7 +83,8 @@ void XMLCALL checkCdataEnd(void* data) {
 void XMLCALL checkText(void* data, const XML_Char* text, int length) {
   CheckState* state = static_cast<CheckState*>(data);
   if (!state->inCdata) return;
-  for (int i = 0; i < length; ++i) state->closingBrackets = text[i] == ']' ? state->closingBrackets + 1 : 0;
+  for (int i = 0; i < length; ++i)
+    state->closingBrackets = text[i] == ']' ? state->closingBrackets + 1 : 0;
 }
 
 void XMLCALL checkProcessingInstruction(void* data, const XML_Char* target, const XML_Char*) {

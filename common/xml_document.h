@@ -20,8 +20,11 @@ inline constexpr std::size_t kMaxXmlNesting = 1000;
 // declaration is prepended unless the text starts with one. A text holding a
 // NUL byte, "<!DOCTYPE" or "<!ENTITY" (any case) is refused, and so is any
 // document that expat finds not well-formed as UTF-8, or whose elements nest
-// deeper than kMaxXmlNesting. Refused texts never reach ACEXML (which loops
-// or crashes on some malformed input) and no external entity is ever opened.
+// deeper than kMaxXmlNesting. ACEXML loops or crashes on some malformed input
+// and on two well-formed constructs, which are refused as well: a CDATA
+// section whose text ends in an odd number of ']', and a processing
+// instruction whose target starts with a non-ASCII character. Refused texts
+// never reach ACEXML, and no external entity is ever opened.
 //
 // Returns true when the parse ended normally. Otherwise returns false and
 // sets `error` (when not null) to the failure: a text naming the refused

@@ -28,12 +28,13 @@ class BroxXmlGateE2eTest : public BroxE2eTest {
     const Outcome o = client().tryExecute(command);
     const auto took = std::chrono::steady_clock::now() - began;
     EXPECT_LT(took, std::chrono::seconds(1)) << command << " on " << document;
-    EXPECT_TRUE(isException(o, "EScriptGenericError", {{"command", command}}))
-        << document << "\n" << o;
+    EXPECT_TRUE(isException(o, "EScriptGenericError", {{"command", command}})) << document << "\n"
+                                                                               << o;
     const std::string prefix = "Cannot parse the output of broxmondata for ./run_001.dir:\n";
     const std::string info = o.member("errorInfo");
     EXPECT_EQ(info.rfind(prefix + "XML document is not well-formed (line 1, column ", 0), 0u)
-        << document << "\n" << info;
+        << document << "\n"
+        << info;
     return info.substr(info.find("): ") + 3);
   }
 };

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const std::string& token : tokens) {
       check(!token.empty(), "empty token", text);
       if (token[0] != '"') {
-        check(token.find_first_of(" \t\r\n\"") == std::string::npos, "blank or quote in word", token);
+        check(token.find_first_of(" \t\r\n\"") == std::string::npos, "blank or quote in word",
+              token);
       } else {
         check(token.size() > 2 && token.back() == '"', "quoted token not closed", token);
       }

@@ -51,9 +51,9 @@ class LoggingObserver : public xoq::GuiInformationObserver {
 
 const std::string& filePath() {
   static const std::string path = [] {
-    std::string templ = std::string(std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR")
-                                                                     : "/tmp") +
-                        "/solvarium-run-information-XXXXXX";
+    std::string templ =
+        std::string(std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp") +
+        "/solvarium-run-information-XXXXXX";
     const int fd = ::mkstemp(&templ[0]);
     if (fd >= 0) ::close(fd);
     std::atexit([] { ::unlink(filePath().c_str()); });
@@ -111,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string wholeText, stepText;
   for (const std::string& line : wholeLog.log) wholeText += line + "\n";
   for (const std::string& line : stepLog.log) stepText += line + "\n";
-  check(wholeLog.log == stepLog.log, "reading in two steps differs", wholeText + "----\n" + stepText);
+  check(wholeLog.log == stepLog.log, "reading in two steps differs",
+        wholeText + "----\n" + stepText);
 
   // The record holds the last run description, every configuration's last
   // number and the last end reason.

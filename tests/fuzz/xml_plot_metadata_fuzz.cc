@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (solvarium_fuzz::checkGatedHandler(document, handler) && !handler.variableFilter.empty()) {
     // Each written line adds its (filtered) y variable and its x variable.
     std::size_t passed = 0;
-    for (const std::string& name : handler.plotVariables) passed += handler.variableFilter.count(name);
+    for (const std::string& name : handler.plotVariables)
+      passed += handler.variableFilter.count(name);
     solvarium_fuzz::check(passed > 0 || handler.plotVariables.empty(),
                           "plot variables without a filtered one", document);
   }

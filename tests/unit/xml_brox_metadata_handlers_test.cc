@@ -168,12 +168,13 @@ TEST(BroxPlotMetadataHandlerTest, NestedPlotLinesAndPlotsStayValidJson) {
   for (const std::vector<std::string>& filters :
        {std::vector<std::string>{}, std::vector<std::string>{"variable-list", "\"y\""},
         std::vector<std::string>{"plot-list", "\"Q\""}}) {
-    parsePlots("<Plots><Plot Name=\"P\"><PlotLine><PlotLine><YVar Name=\"z\"/></PlotLine>"
-               "<PlotLine/></PlotLine><PlotLine><YVar Name=\"y\"/><Plot Name=\"Q\"><PlotLine>"
-               "<PlotLine/><YVar Name=\"y\"/></PlotLine></Plot></PlotLine>"
-               "<PlotLine><YVar Name=\"y\"/></PlotLine></Plot>"
-               "<Plot Name=\"Q\"><PlotLine><YVar Name=\"y\"/></PlotLine></Plot></Plots>",
-               filters);  // checks the JSON
+    parsePlots(
+        "<Plots><Plot Name=\"P\"><PlotLine><PlotLine><YVar Name=\"z\"/></PlotLine>"
+        "<PlotLine/></PlotLine><PlotLine><YVar Name=\"y\"/><Plot Name=\"Q\"><PlotLine>"
+        "<PlotLine/><YVar Name=\"y\"/></PlotLine></Plot></PlotLine>"
+        "<PlotLine><YVar Name=\"y\"/></PlotLine></Plot>"
+        "<Plot Name=\"Q\"><PlotLine><YVar Name=\"y\"/></PlotLine></Plot></Plots>",
+        filters);  // checks the JSON
   }
 }
 

@@ -86,7 +86,8 @@ TEST(XmlDocumentTest, BrokenDocumentsAreRefusedWithTheirPlace) {
   // A well-formed document that ACEXML refuses keeps ACEXML's message.
   RecordingHandler handler;
   std::string error;
-  EXPECT_FALSE(solvarium::parseXmlDocument("<?xml version=\"1.1\"?><a/>", handler, "MyXML", &error));
+  EXPECT_FALSE(
+      solvarium::parseXmlDocument("<?xml version=\"1.1\"?><a/>", handler, "MyXML", &error));
   EXPECT_EQ(error.rfind("ACEXML_SAXParseException: ", 0), 0u) << error;
 }
 
@@ -97,7 +98,8 @@ TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
   for (const std::string& text :
        {std::string("<a><![CDATA[x]]]></a>"), std::string("<a><![CDATA[]]]></a>"),
         std::string("<a><![CDATA[]\n]]]]]></a>"),
-        std::string("<Root><Variables><![CDATA[<Variable>]]]]]]](((]]]]]]]]]]]]]></Variables></Root>"),
+        std::string(
+            "<Root><Variables><![CDATA[<Variable>]]]]]]](((]]]]]]]]]]]]]></Variables></Root>"),
         std::string("<a><?\xC3\xA9?></a>"), std::string("<?\xC3\xA9 x?><a/>")}) {
     RecordingHandler handler;
     std::string error;
@@ -105,9 +107,9 @@ TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
     EXPECT_NE(error.find(" is refused"), std::string::npos) << error;
     EXPECT_TRUE(handler.elements.empty()) << text;
   }
-  for (const std::string& text : {std::string("<a><![CDATA[x]]]]></a>"),
-                                  std::string("<a><![CDATA[]]></a>"),
-                                  std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
+  for (const std::string& text :
+       {std::string("<a><![CDATA[x]]]]></a>"), std::string("<a><![CDATA[]]></a>"),
+        std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
     RecordingHandler handler;
     std::string error;
     EXPECT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
