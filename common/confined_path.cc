@@ -3,6 +3,9 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
 
 namespace solvarium {
 
@@ -24,19 +27,6 @@ bool isUnder(const std::string& baseDir, const std::string& path) {
          path[baseDir.size()] == '/';
 }
 
-// Lexical test: relative, and no ".." component.
-bool isPlainRelative(const std::string& name) {
-  if (name.empty() || name[0] == '/') return false;
-  std::string::size_type start = 0;
-  while (start <= name.size()) {
-    std::string::size_type end = name.find('/', start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 std::string directoryPart(const std::string& name) {
   std::string::size_type slash = name.find_last_of('/');
   return slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
@@ -47,12 +37,33 @@ std::string lastPart(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// `path` (absolute) with "." and ".." components folded away, without
+// looking at the file system.
+std::string lexicallyNormal(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  while (start <= path.size()) {
+    std::string::size_type end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string normal;
+  for (const std::string& part : parts) normal += "/" + part;
+  return normal.empty() ? std::string("/") : normal;
+}
+
 }  // namespace
 
 PathResolution resolveInside(const std::string& baseDir, const std::string& name,
-                         std::string* target) {
-  if (!isPlainRelative(name)) return PathResolution::kOutside;
-  const std::string joined = baseDir + "/" + name;
+                             std::string* target) {
+  if (name.empty()) return PathResolution::kOutside;
+  const std::string joined = name[0] == '/' ? name : baseDir + "/" + name;
   struct stat info;
   if (::lstat(joined.c_str(), &info) == 0) {
     const std::string resolved = realPathOf(joined);
@@ -61,20 +72,32 @@ PathResolution resolveInside(const std::string& baseDir, const std::string& name
     *target = resolved;
     return PathResolution::kOk;
   }
-  const std::string dir = realPathOf(baseDir + "/" + directoryPart(name));
-  if (dir.empty()) return PathResolution::kMissing;
+  const std::string leaf = lastPart(joined);
+  const std::string dir = realPathOf(directoryPart(joined));
+  if (dir.empty()) {
+    // A missing folder cannot be a link: the name's own ".." tell where it leads.
+    return isUnder(baseDir, lexicallyNormal(joined)) ? PathResolution::kMissing
+                                                     : PathResolution::kOutside;
+  }
   if (!isUnder(baseDir, dir)) return PathResolution::kOutside;
-  const std::string leaf = lastPart(name);
   if (leaf.empty() || leaf == "." || leaf == "..") return PathResolution::kMissing;
   *target = dir + (dir == "/" ? "" : "/") + leaf;
   return PathResolution::kOk;
 }
 
-
 PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target) {
   const std::string base = realPathOf(".");
   if (base.empty()) return PathResolution::kMissing;
   return resolveInside(base, name, target);
+}
+
+bool isReplaceableFile(const std::string& target) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) == 0 &&
+      (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+    return false;
+  }
+  return ::access(directoryPart(target).c_str(), W_OK) == 0;
 }
 
 }  // namespace solvarium

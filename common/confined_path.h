@@ -11,15 +11,22 @@ namespace solvarium {
 enum class PathResolution { kOk, kOutside, kMissing };
 
 // Where `name` really lives under `baseDir` (an absolute, resolved directory).
-// kOutside: absolute, a ".." component, or a real path (symlinks resolved)
-// that leaves `baseDir`. kMissing: its directory does not exist, or it is a
-// dangling link. kOk: `target` is the real path (of the directory plus the
-// last part when the name does not exist yet).
+// A relative name is taken from `baseDir`; absolute names and ".." components
+// are allowed. kOutside: empty, or a real path (symbolic links and ".."
+// resolved) that leaves `baseDir`. kMissing: its directory does not exist, or
+// it is a dangling link. kOk: `target` is the real path (of the directory plus
+// the last part when the name does not exist yet); a symbolic link named by
+// `name` is never the target, the file it leads to is.
 PathResolution resolveInside(const std::string& baseDir, const std::string& name,
                              std::string* target);
 
 // resolveInside() against the process's current working directory.
 PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target);
+
+// Whether a resolved `target` may be replaced by a new file renamed over it:
+// it does not exist yet or is a regular file we may write (never a FIFO,
+// device or folder), and its folder is writable.
+bool isReplaceableFile(const std::string& target);
 
 }  // namespace solvarium
 

@@ -4,12 +4,16 @@
 // run's state through the run-information reader.
 #include "quennet/brox_status.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <ace/OS_NS_dirent.h>
-#include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_sys_stat.h>
 #include <ace/OS_NS_unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 
 #include "platform/process.h"
@@ -51,17 +55,31 @@ void rememberLockFile(BroxStatusReader& reader, const std::string& lockPath) {
   }
 }
 
+// Creates the empty lock file `lockPath`, never through a symbolic link nor
+// into a FIFO or device: a new file, or one that replaces a plain file of the
+// same name (left by an earlier process with our process id). False when it
+// cannot be created.
+bool createLockFile(const std::string& lockPath) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(lockPath.c_str(), flags, 0666);
+  struct stat status;
+  if (fd < 0 && errno == EEXIST && ::lstat(lockPath.c_str(), &status) == 0 &&
+      S_ISREG(status.st_mode) && ::unlink(lockPath.c_str()) == 0) {
+    fd = ::open(lockPath.c_str(), flags, 0666);
+  }
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 // Locks run directory `runPath` for reading unless its result file
 // `resultPath` has replaced it; a directory and result file that both stay
 // present are an ambiguous state.
 void checkRunDirectory(BroxStatusReader& reader, const std::string& runPath,
                        const std::string& resultPath) {
   const std::string lockPath = runPath + "/" + reader.lockFileName;
-  bool lockCreated = false;
-  if (FILE* lock = ACE_OS::fopen(lockPath.c_str(), "w")) {
-    ACE_OS::fclose(lock);
-    lockCreated = true;
-  } else {
+  bool lockCreated = createLockFile(lockPath);
+  if (!lockCreated) {
     reader.candidates[runPath] = false;
     solvarium::platform::sleepMilliseconds(kConflictPauseMs);
   }

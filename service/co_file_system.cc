@@ -27,11 +27,6 @@ const char kOutside[] = "File name is outside the working directory!";
 const char kCannotWrite[] = "Cannot open file for writing!";
 const char kCannotRead[] = "Cannot open file for reading!";
 
-std::string directoryPart(const std::string& name) {
-  std::string::size_type slash = name.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
-}
-
 std::string operationText(const char* operation, const char* fileName) {
   std::string text = std::string("CCoFileSystem::") + operation + "(";
   if (fileName == nullptr) {
@@ -92,23 +87,18 @@ CCoFileSystem::~CCoFileSystem() = default;
 PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
 
 void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& content) {
+  const SerialCall serial;
   const char* op = "uploadFile";
   const std::string target = resolveTarget(op, fileName, kCannotWrite);
-  struct stat info;
-  if (::stat(target.c_str(), &info) == 0 &&
-      (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
-    // The rename below would replace a file that may not be opened for writing.
-    throw fileError(op, fileName, kCannotWrite);
-  }
-  if (::access(directoryPart(target).c_str(), W_OK) != 0) {
-    throw fileError(op, fileName, kCannotWrite);
-  }
+  // The rename below must not replace a file that may not be opened for writing.
+  if (!isReplaceableFile(target)) throw fileError(op, fileName, kCannotWrite);
   if (!writeFileAtomically(target, content.get_buffer(), content.length(), nullptr)) {
     throw fileError(op, fileName, "File write operation failed!");
   }
 }
 
 GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
+  const SerialCall serial;
   const char* op = "downloadFile";
   const std::string target = resolveTarget(op, fileName, kCannotRead);
   // Non-blocking, so a FIFO cannot stall the service before fstat refuses it.
@@ -148,14 +138,17 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
 }
 
 GT::CoStrings* CCoFileSystem::getSolverFiles() {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::getSolverFiles", kGrendNotSupported);
 }
 
 void CCoFileSystem::addSolverFile(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::addSolverFile", kGrendNotSupported);
 }
 
 void CCoFileSystem::removeSolverFile(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::removeSolverFile", kGrendNotSupported);
 }
 

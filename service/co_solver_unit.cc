@@ -33,6 +33,7 @@ CCoSolverUnit::~CCoSolverUnit() = default;
 PortableServer::POA_ptr CCoSolverUnit::_default_POA() { return servantPoa(); }
 
 char* CCoSolverUnit::getSolverId() {
+  const SerialCall serial;
   switch (kind_) {
     case kKindBrox: return CORBA::string_dup("korlen-brox");
     case kKindTalvo: return CORBA::string_dup("korlen-talvo");
@@ -43,12 +44,14 @@ char* CCoSolverUnit::getSolverId() {
 }
 
 char* CCoSolverUnit::getAcessType() {
+  const SerialCall serial;
   if (kind_ == kKindUdf) return CORBA::string_dup(owner_->udfAccessType().c_str());
   if (kind_ >= kKindBrox && kind_ <= kKindGrend) return CORBA::string_dup("instant");
   return CORBA::string_dup("unknown");
 }
 
 GS::ICoSolverUnit_ptr CCoSolverUnit::getCollaborativeSolverUnit() {
+  const SerialCall serial;
   if (kind_ == kKindBrox) throw collaborativeError("Collaborative aaS not available", " Instant aaS");
   if (kind_ == kKindUdf) {
     throw GE::ENotSupported(1, "ICoSolverUnit::getCollaborativeCoSolverUnit", kUdfNotSupported);
@@ -66,6 +69,7 @@ GS::ICoSolverUnit_ptr CCoSolverUnit::getCollaborativeSolverUnit() {
 }
 
 GS::ICoSolverUnit_ptr CCoSolverUnit::getInstantSolverUnit() {
+  const SerialCall serial;
   if (kind_ == kKindUdf) {
     throw GE::ENotSupported(1, "ICoSolverUnit::getInstantCoSolverUnit", kUdfNotSupported);
   }
@@ -73,6 +77,7 @@ GS::ICoSolverUnit_ptr CCoSolverUnit::getInstantSolverUnit() {
 }
 
 GS::ICoScripting_ptr CCoSolverUnit::getCommandScripting() {
+  const SerialCall serial;
   if (kind_ < kKindBrox || kind_ > kKindUdf || owner_->scriptingServant() == nullptr) {
     return GS::ICoScripting::_nil();
   }
@@ -80,26 +85,31 @@ GS::ICoScripting_ptr CCoSolverUnit::getCommandScripting() {
 }
 
 GS::ICoScripting_ptr CCoSolverUnit::getReportScripting() {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoSolverUnit::getReportScripting",
                           "Method is not supported in current  Instant aaS version.");
 }
 
 GS::ICoAdvancedParameters_ptr CCoSolverUnit::getAdvancedParameters() {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoSolverUnit::getAdvancedParameters",
                           "Method is not supported in current Instant aaS version.");
 }
 
 GS::ICoPublicParameters_ptr CCoSolverUnit::getPublicParameters(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoSolverUnit::getPublicParameters",
                           "Method is not supported in current Instant aaS version.");
 }
 
 GS::ICoCollaborativeControls_ptr CCoSolverUnit::getCollaborativeControls() {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoSolverUnit::getCollaborativeControls",
                           "Method is not supported in Instant aaS version.");
 }
 
 GS::ICoFileSystem_ptr CCoSolverUnit::getFileSystem() {
+  const SerialCall serial;
   if (kind_ < kKindBrox || kind_ > kKindUdf || owner_->fileSystemServant() == nullptr) {
     return GS::ICoFileSystem::_nil();
   }

@@ -86,6 +86,7 @@ CInstantScripting::~CInstantScripting() = default;
 PortableServer::POA_ptr CInstantScripting::_default_POA() { return servantPoa(); }
 
 char* CInstantScripting::getScriptingLanguageId() {
+  const SerialCall serial;
   if (kind_ < kKindBrox || kind_ > kKindUdf) {
     throw GE::ENotSupported(1, "ICoScripting::getScriptingLanguageId", kNotSupportedDot);
   }
@@ -93,12 +94,14 @@ char* CInstantScripting::getScriptingLanguageId() {
 }
 
 char* CInstantScripting::getAcessType() {
+  const SerialCall serial;
   if (kind_ == kKindUdf) return CORBA::string_dup(owner_->udfAccessType().c_str());
   if (kind_ >= kKindBrox && kind_ <= kKindGrend) return CORBA::string_dup("instant");
   return CORBA::string_dup("unknown");
 }
 
 KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
+  const SerialCall serial;
   if (kind_ < kKindBrox || kind_ > kKindUdf) {
     throw GE::ENotSupported(1, "ICoScripting::getStatus", kNotSupportedDot);
   }
@@ -130,12 +133,14 @@ KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
 }
 
 void CInstantScripting::execute(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(
       1, "ICoScripting::execute",
       "Method is not supported in current  Instant aaS version. Use executeToString instead.\n");
 }
 
 char* CInstantScripting::executeToString(const char* command) {
+  const SerialCall serial;
   if (command == nullptr) command = "";
   if (isInternalCommand(command)) return runInternalCommand(command);
   if (kind_ < kKindBrox || kind_ > kKindUdf) throw unsupportedCommand(command);
@@ -143,11 +148,13 @@ char* CInstantScripting::executeToString(const char* command) {
 }
 
 char* CInstantScripting::executeDelayed(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::executeDelayed",
                           "Method is not supported in current Instant aaS version");
 }
 
 char* CInstantScripting::retrieveDelayedOutput(const char*) {
+  const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::retrieveDelayedOutput",
                           "Method is not supported in current Instant aaS version");
 }

@@ -21,6 +21,11 @@ PortableServer::POA_ptr servantPoa() {
   return PortableServer::POA::_duplicate(heldPoa.in());
 }
 
+std::recursive_mutex& servantCallMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
 void clearServantPoa() {
   std::lock_guard<std::mutex> lock(poaMutex);
   heldPoa = PortableServer::POA::_nil();

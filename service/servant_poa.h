@@ -1,11 +1,15 @@
-// The one child POA that every servant lives in. It is created by the server
-// object with SINGLE_THREAD_MODEL, so client requests and the watcher's calls
-// are carried out one at a time. Each servant class overrides _default_POA()
-// to return servantPoa().
+// The one child POA that every servant lives in, and the lock that keeps its
+// requests apart. The POA lets the ORB read each request's arguments in the
+// connection's own thread, so a client that stops in the middle of a request
+// holds up nobody; every IDL operation of every servant then opens with a
+// SerialCall, so client requests and the watcher's calls are carried out one
+// at a time. Each servant class overrides _default_POA() to return servantPoa().
 #ifndef SOLVARIUM_SERVICE_SERVANT_POA_H_
 #define SOLVARIUM_SERVICE_SERVANT_POA_H_
 
 #include <omniORB4/CORBA.h>
+
+#include <mutex>
 
 namespace solvarium {
 
@@ -18,6 +22,20 @@ PortableServer::POA_ptr servantPoa();
 
 // Drops the held reference (after the event loop has ended).
 void clearServantPoa();
+
+// Held for the body of one IDL operation: one request at a time. Recursive,
+// so an operation may call another servant's operation in the same thread.
+std::recursive_mutex& servantCallMutex();
+
+class SerialCall {
+ public:
+  SerialCall() : lock_(servantCallMutex()) {}
+  SerialCall(const SerialCall&) = delete;
+  SerialCall& operator=(const SerialCall&) = delete;
+
+ private:
+  std::lock_guard<std::recursive_mutex> lock_;
+};
 
 }  // namespace solvarium
 

@@ -127,11 +127,13 @@ void CSolvariumServer::startOrb(int argc, const char* const* argv) {
     PortableServer::POAManager_var manager = rootPoa_->the_POAManager();
     manager->activate();
 
-    // One child POA for every servant: one request at a time, also for the
-    // watcher's calls from its own thread.
+    // One child POA for every servant. The ORB-controlled model reads a
+    // request's arguments in the connection's own thread; the servants'
+    // SerialCall then runs one request at a time (a single-thread POA would
+    // hold its lock while a stalled client's arguments are still awaited).
     CORBA::PolicyList policies;
     policies.length(2);
-    policies[0] = rootPoa_->create_thread_policy(PortableServer::SINGLE_THREAD_MODEL);
+    policies[0] = rootPoa_->create_thread_policy(PortableServer::ORB_CTRL_MODEL);
     policies[1] = rootPoa_->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
     PortableServer::POA_var servants =
         rootPoa_->create_POA("SolvariumServants", manager.in(), policies);

@@ -4,8 +4,8 @@
 // UDF kind, ends the process) when the solver has gone.
 //
 // It learns the key only through solverUnitKeyBuffer() and calls the
-// servants only through object references made from it; the single-thread
-// servant POA keeps those calls apart from the main thread's requests. Once
+// servants only through object references made from it; the servants'
+// SerialCall keeps those calls apart from the main thread's requests. Once
 // shutdown has begun (shutdownBegun()) it neither ticks, nor calls shutdown,
 // nor ends the process.
 //

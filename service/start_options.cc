@@ -62,7 +62,14 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "-ORBnativeCharCodeSet",
           "UTF-8",
           "-ORBclientConnectTimeOutPeriod",
-          "10000"};
+          "10000",
+          // A client that stops in the middle of a request loses its
+          // connection after this long (the whole request must arrive in
+          // it: 256 MiB at 10 MB/s takes 27 s). Other clients are not held
+          // up meanwhile: arguments are read outside the servant POA's
+          // serialisation (see solvarium_server.cc).
+          "-ORBserverCallTimeOutPeriod",
+          "120000"};
 }
 
 std::string instantTwinName(const std::string& name) {

@@ -1,5 +1,5 @@
-// The Brox "aaS." command interpreter: BROX::CBROXSolvarium::executeCommandToString
-// and the commands it answers itself.
+// The Brox "aaS." command interpreter: BROX::CBROXSolvarium::runCommand, the
+// commands it answers itself, and the ICoBROXUnit operation in front of it.
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_will.h"
 
@@ -9,6 +9,7 @@
 
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
+#include "service/servant_poa.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
@@ -119,7 +120,41 @@ bool parseAutoSavePeriod(const std::string& text, int32_t* minutes) {
   return true;
 }
 
+namespace {
+
+// moreInfo of a carried exception: the command, then any further text.
+std::string carriedInfo(const char* command, const char* more) {
+  std::string text = std::string("Command:\n") + (command != nullptr ? command : "");
+  if (more != nullptr && *more != '\0') text += std::string("\n") + more;
+  return text;
+}
+
+Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char* command,
+                           const char* more) {
+  return Ex::EKorlenUnknown(code, description, "BROX Instant aaS", "ICoBROXUnit",
+                            "executeCommandToString", carriedInfo(command, more).c_str());
+}
+
+}  // namespace
+
 char* CBROXSolvarium::executeCommandToString(const char* command) {
+  const solvarium::SerialCall serial;
+  try {
+    return runCommand(command);
+  } catch (const Ex::EKorlenUnknown&) {
+    throw;
+  } catch (const Ex::EKorlenInvalidArgument&) {
+    throw;
+  } catch (const Ex::EInstantScriptError& e) {
+    throw carried(e.errorType, e.errorInfo, command, e.commandOutput);
+  } catch (const Ex::EInstantReadUnquotedString& e) {
+    throw carried(e.questionType, e.questionPrompt, command, e.defaultAnswer);
+  } catch (const CORBA::UserException& e) {
+    throw carried(1, e._name(), command, "");
+  }
+}
+
+char* CBROXSolvarium::runCommand(const char* command) {
   checkSolverAlive();
   const std::string text = command != nullptr ? command : "";
   std::vector<std::string> tokens;
@@ -330,7 +365,7 @@ std::string CBROXSolvarium::autoSavePeriodCommand(const std::string& command,
 
 std::string CBROXSolvarium::tickCommand() {
   return tickOneMinute(&tickMinutes, autoSavePeriodMinutes, [this](const std::string& c) {
-    CORBA::String_var answer = executeCommandToString(c.c_str());
+    CORBA::String_var answer = runCommand(c.c_str());
     return std::string(answer.in());
   });
 }

@@ -41,10 +41,6 @@ bool parseAutoSavePeriod(const std::string& text, int32_t* minutes);
 // before its last "]"; empty when that text holds no "{".
 std::string innerArrayText(const std::string& answer);
 
-// A file name that may be written by a save: not empty, not absolute, no
-// ".." component.
-bool isSafeOutputName(const std::string& name);
-
 }  // namespace BROX
 
 #endif  // SOLVARIUM_SOLVERS_BROX_BROX_INTERPRETER_H_

@@ -1,10 +1,11 @@
 // The report-plot will commands of the Brox interpreter: replaying the will
 // for its metadata and saving the report plots with persisted data.
-#include <unistd.h>
-
 #include "AAS_CORBA.hh"
+#include "common/confined_path.h"
 #include "common/safe_file.h"
 #include "solvers/brox/brox_interpreter.h"
+#include "solvers/brox/brox_monitor_commands.h"
+#include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/brox/brox_storage_commands.h"
@@ -25,10 +26,31 @@ void appendItem(const std::string& inner, int* count, std::string* output) {
   ++*count;
 }
 
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
+// Keeps the will, and the will fields of the last report-plot command,
+// across the report-plot commands that a save or a metadata query replays:
+// those would otherwise rewrite the will the client set.
+class WillKeeper {
+ public:
+  explicit WillKeeper(CBROXSolvarium* servant)
+      : servant_(servant),
+        will_(servant->will),
+        plotList_(servant->monitors->willPlotList),
+        variableList_(servant->monitors->willVariableList),
+        sessionName_(servant->monitors->willSessionName) {}
+  ~WillKeeper() {
+    servant_->will.swap(will_);
+    servant_->monitors->willPlotList.swap(plotList_);
+    servant_->monitors->willVariableList.swap(variableList_);
+    servant_->monitors->willSessionName.swap(sessionName_);
+  }
+  WillKeeper(const WillKeeper&) = delete;
+  WillKeeper& operator=(const WillKeeper&) = delete;
+
+ private:
+  CBROXSolvarium* servant_;
+  Will will_;
+  std::string plotList_, variableList_, sessionName_;
+};
 
 }  // namespace
 
@@ -43,26 +65,15 @@ std::string innerArrayText(const std::string& answer) {
   return inner;
 }
 
-bool isSafeOutputName(const std::string& name) {
-  if (name.empty() || name[0] == '/') return false;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find('/', start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 std::string CBROXSolvarium::composedInnerText(const std::string& command) {
-  CORBA::String_var answer = executeCommandToString(command.c_str());
+  CORBA::String_var answer = runCommand(command.c_str());
   return innerArrayText(answer.in());
 }
 
 std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& command,
                                                         const std::vector<std::string>& tokens) {
   if (tokens.size() > 1) raiseScriptError(command, "Invalid option[" + tokens[1] + "]");
+  const WillKeeper keeper(this);
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
   if (!will.empty()) {
@@ -87,19 +98,25 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
     raiseQuestion("JSON persisted monitors filename", "monitor.json");
   }
   if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
-  const std::string fileName = tokens[1] == "," ? std::string("monitor.json") : tokens[1];
-  // Only files inside the working directory, in a folder we may write; an
-  // existing file must be writable itself, as opening it for writing needs.
-  if (!isSafeOutputName(fileName) || ::access(directoryOf(fileName).c_str(), W_OK) != 0 ||
-      (::access(fileName.c_str(), F_OK) == 0 && ::access(fileName.c_str(), W_OK) != 0)) {
+  const std::string fileName =
+      tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
+  // Only files that resolve inside the working directory (links followed),
+  // in a folder we may write; an existing file must be a regular file we
+  // may write. A link named as the file stays; the file it leads to is
+  // replaced.
+  std::string target;
+  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk ||
+      !solvarium::isReplaceableFile(target)) {
     raiseScriptError(command, "Cannot open output file name.");
   }
 
+  const WillKeeper keeper(this);
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
   std::vector<std::string> sessions;
   if (!will.empty()) {
-    // Copies: the replayed commands rewrite the will.
+    // Copies: the replayed commands rewrite the will until the keeper
+    // puts it back.
     const std::string sessionName = will.begin()->first;
     const std::vector<std::string> words = will.begin()->second;
     if (!sessionName.empty()) {
@@ -141,7 +158,7 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
   output += "]\n";
 
   // The previous file stays whole unless the new one is completely written.
-  if (!solvarium::writeFileAtomically(fileName, output, nullptr)) {
+  if (!solvarium::writeFileAtomically(target, output, nullptr)) {
     raiseScriptError(command, "Cannot write output file ");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";

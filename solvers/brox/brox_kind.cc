@@ -31,7 +31,7 @@ class BroxKind : public solvarium::SolverKind {
   char* saveMonitorsJson() override {
     for (int attempt = 0; attempt < kSaveTries; ++attempt) {
       try {
-        return servant_->executeCommandToString(
+        return servant_->runCommand(
             "aaS.save_report_plots_with_persisted_data monitor.json");
       } catch (...) {
         // the next try follows at once

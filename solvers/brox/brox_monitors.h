@@ -90,7 +90,8 @@ class BroxMonitors {
   static bool endsWith(const std::string& text, const std::string& suffix);
 
   // Appends "<folder>/<name>\n" for matching folders / files, descending
-  // `depth` levels. Raises EInstantScriptError when a folder cannot be opened.
+  // `depth` levels. Raises EInstantScriptError when `folder` itself cannot
+  // be opened; sub-folders that cannot be opened are passed over.
   void list_folders(std::string& result, const std::string& folder,
                     const std::string& suffix, int depth);
   void list_files(std::string& result, const std::string& folder,

@@ -78,6 +78,7 @@ CBROXSolvarium::~CBROXSolvarium() {
 PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
+  const solvarium::SerialCall serial;
   if (message == nullptr) return;
   for (const StateFlagChange& change : broadcastFlagChanges(message)) {
     setStateFlag(change.name, change.on);
@@ -85,6 +86,7 @@ void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
 }
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
+  const solvarium::SerialCall serial;
   solvarium::markShutdownBegun();
   try {
     orb->shutdown(false);
@@ -123,7 +125,7 @@ char* CBROXSolvarium::getStorageStatusJson() {
 CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb.in(); }
 
 char* CBROXSolvarium::interpretCommand(const char* command) {
-  return executeCommandToString(command);
+  return runCommand(command);
 }
 
 std::string CBROXSolvarium::ownerIorText() {

@@ -37,9 +37,14 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
 
   // ICoBROXUnit. A "broadcast::" message from the solver side; never raises.
   void addGenericExceptionMessage(const char* message) override;
-  // The command interpreter; the answer is a fresh string the caller frees.
-  // Raises the BROXInstant exceptions (script errors and questions too).
+  // The operation of a client that holds an ICoBROXUnit reference:
+  // runCommand(), with the script errors and questions that the operation
+  // may not raise carried as EKorlenUnknown with their text.
   char* executeCommandToString(const char* command) override;
+  // The command interpreter for calls made inside the process; the answer is
+  // a fresh string the caller frees. Raises the BROXInstant exceptions
+  // (script errors and questions too).
+  char* runCommand(const char* command);
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
 

@@ -116,39 +116,58 @@ bool BroxMonitors::endsWith(const std::string& text, const std::string& suffix) 
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-void BroxMonitors::list_folders(std::string& result, const std::string& folder,
-                                const std::string& suffix, int depth) {
+namespace {
+
+// The listings below `folder`; false when `folder` itself cannot be opened.
+// A sub-folder that cannot be opened is passed over, as the run-status scan
+// does, so one unreadable folder does not hide every run.
+bool appendFolders(std::string& result, const std::string& folder, const std::string& suffix,
+                   int depth) {
   std::vector<std::string> names;
-  if (!readFolder(folder, &names)) raiseAccessError("list_folders");
+  if (!readFolder(folder, &names)) return false;
   std::vector<std::string> later;
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     struct stat st;
     // An entry whose status cannot be read is skipped.
     if (!statPath(path, &st) || !S_ISDIR(st.st_mode)) continue;
-    if (endsWith(name, suffix)) {
+    if (BroxMonitors::endsWith(name, suffix)) {
       result += path + "\n";
     } else if (depth > 0) {
       later.push_back(path);
     }
   }
-  for (const std::string& path : later) list_folders(result, path, suffix, depth - 1);
+  for (const std::string& path : later) appendFolders(result, path, suffix, depth - 1);
+  return true;
 }
 
-void BroxMonitors::list_files(std::string& result, const std::string& folder,
-                              const std::string& suffix, int depth) {
+bool appendFiles(std::string& result, const std::string& folder, const std::string& suffix,
+                 int depth) {
   std::vector<std::string> names;
-  if (!readFolder(folder, &names)) raiseAccessError("list_files");
+  if (!readFolder(folder, &names)) return false;
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     struct stat st;
     if (!statPath(path, &st)) continue;
     if (S_ISDIR(st.st_mode)) {
-      if (depth > 0) list_files(result, path, suffix, depth - 1);
-    } else if (endsWith(name, suffix)) {
+      if (depth > 0) appendFiles(result, path, suffix, depth - 1);
+    } else if (BroxMonitors::endsWith(name, suffix)) {
       result += path + "\n";
     }
   }
+  return true;
+}
+
+}  // namespace
+
+void BroxMonitors::list_folders(std::string& result, const std::string& folder,
+                                const std::string& suffix, int depth) {
+  if (!appendFolders(result, folder, suffix, depth)) raiseAccessError("list_folders");
+}
+
+void BroxMonitors::list_files(std::string& result, const std::string& folder,
+                              const std::string& suffix, int depth) {
+  if (!appendFiles(result, folder, suffix, depth)) raiseAccessError("list_files");
 }
 
 std::vector<std::string> BroxMonitors::runPaths(bool saved) {

@@ -326,8 +326,9 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   fakes().setOutput("plotinfo", "./s1.res", kPlots);
   makeDir("busy");
   writeFile(workFile("busy/keep"), "x");
+  // A folder cannot be opened for writing: refused before anything runs.
   EXPECT_TRUE(isException(client().tryExecute("aaS.save_report_plots_with_persisted_data busy"),
-                          "EScriptGenericError", {{"errorInfo", "Cannot write output file "}}));
+                          "EScriptGenericError", {{"errorInfo", "Cannot open output file name."}}));
   EXPECT_EQ(readFile(workFile("busy/keep")), "x");
   EXPECT_TRUE(isException(
       client().tryExecute("aaS.save_report_plots_with_persisted_data ../outside.json"),
@@ -353,9 +354,9 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data study.json"),
             "JSON monitors saved in 'study.json'.\n");
   EXPECT_EQ(readFile(workFile("study.json")), "[\n" + inner(c0) + "\n\t,\n" + inner(c1) + "\n]\n");
-  // With implicit amends on, the replayed commands leave the last session.
+  // The replayed commands leave the will as the client set it.
   EXPECT_EQ(will(),
-            "{\n\t\"session-name\":\t\"./mc/cfg_1\"\n\t,\n\t\"attributes\":\n\t[\n"
+            "{\n\t\"session-name\":\t\"mc/cfg_1\"\n\t,\n\t\"attributes\":\n\t[\n"
             "\t\t\"plot-list\"\n\t\t,\n\t\t\"\\\"Temps\\\"\"\n\t]\n}\n");
   client().execute("aaS.amend_report_plots_will");
 

@@ -131,9 +131,8 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
 
   const std::string refused = "File name is outside the working directory!";
   const std::vector<std::string> names = {
-      outside_ + "/secret.txt", workFile("inside.txt"), "../outside/secret.txt",
-      "sub/../../outside/secret.txt", "sub/../inside.txt", "..", "escape/secret.txt",
-      "secret-link"};
+      outside_ + "/secret.txt", "../outside/secret.txt", "sub/../../outside/secret.txt", "..",
+      workFile("sub/../../outside/secret.txt"), "escape/secret.txt", "secret-link"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(isException(download(name), "EUnknown",
@@ -151,9 +150,17 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
   EXPECT_EQ(listDirectory(workDir()),
             (std::vector<std::string>{"aaS_BROXSolvarium.txt", "escape", "inside.txt",
                                       "instant_aaS_BROXSolvarium.txt", "secret-link", "sub"}));
-  // A symlink that stays inside is fine.
+  // A symlink that stays inside is fine, and so are absolute names and ".."
+  // that resolve inside (a client may send the directory's absolute path).
   ASSERT_EQ(symlink("inside.txt", workFile("inner-link").c_str()), 0);
   EXPECT_EQ(download("inner-link").answer, "inside");
+  EXPECT_EQ(download(workFile("inside.txt")).answer, "inside");
+  EXPECT_EQ(download("sub/../inside.txt").answer, "inside");
+  const std::string viaParent = "../" + workDir().substr(workDir().rfind('/') + 1) + "/sub/up.txt";
+  EXPECT_TRUE(upload(viaParent, "up").ok);
+  EXPECT_TRUE(upload(workFile("sub/abs.txt"), "abs").ok);
+  EXPECT_EQ(readFile(workFile("sub/up.txt")), "up");
+  EXPECT_EQ(readFile(workFile("sub/abs.txt")), "abs");
 }
 
 }  // namespace

@@ -245,9 +245,11 @@ TEST_F(ScriptingTest, ClientsOfScriptingNeverMeetSystemExceptions) {
     EXPECT_EQ(o.repositoryId.find("IDL:KORLEN_AAS_v1_0_0/Exceptions/E"), 0u)
         << command << ": " << o;
   }
-  // On the solver side's road in, an undeclared exception is the ORB's UNKNOWN,
-  // while a declared one keeps its type.
-  EXPECT_TRUE(isException(client().tryBroxCommand("aaS.nope"), "CORBA::UNKNOWN"));
+  // On the solver side's road in, a script error is carried as the declared
+  // EKorlenUnknown with its text, and a declared exception keeps its type.
+  EXPECT_TRUE(isException(client().tryBroxCommand("aaS.nope"), "BROXInstant::EKorlenUnknown",
+                          {{"code", "1"}, {"description", "Unknown instant aaS command"},
+                           {"moreInfo", "Command:\naaS.nope"}}));
   EXPECT_TRUE(isException(client().tryBroxCommand(""), "BROXInstant::EKorlenUnknown",
                           {{"description", "Empty instant aaS command"}}));
   EXPECT_TRUE(isException(client().tryBroxCommand("aaS.getenv \"\""),

@@ -552,7 +552,13 @@ IiopAddress iorAddress(const std::string& ior) {
       p.octet();  // version minor
       a.host = p.string();
       a.port = p.ushort();
-      if (p.ok()) return a;
+      const uint32_t keyLength = p.ulong();
+      const size_t keyStart = p.pos();
+      p.skip(keyLength);
+      if (p.ok()) {
+        a.objectKey = bytes.substr(keyStart, keyLength);
+        return a;
+      }
       return IiopAddress();
     }
     r.skip(len);

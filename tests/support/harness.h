@@ -227,10 +227,12 @@ class ServiceClient {
 
 // Type id inside an IOR text ("IOR:" + hex CDR encapsulation); "" when malformed.
 std::string iorTypeId(const std::string& ior);
-// Host and port of the first IIOP profile of an IOR; port 0 when there is none.
+// Host, port and object key of the first IIOP profile of an IOR; port 0 when
+// there is none.
 struct IiopAddress {
   std::string host;
   int port = 0;
+  std::string objectKey;
 };
 IiopAddress iorAddress(const std::string& ior);
 // A TCP port on 127.0.0.1 that was free a moment ago.

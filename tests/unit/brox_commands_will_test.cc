@@ -88,7 +88,7 @@ class BroxMonitorSaveTest : public ::testing::Test {
   }
 
   std::string answer(const std::string& command) {
-    CORBA::String_var text = servant_->executeCommandToString(command.c_str());
+    CORBA::String_var text = servant_->runCommand(command.c_str());
     return text.in();
   }
   std::string saveError(const std::string& command) {

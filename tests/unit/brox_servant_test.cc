@@ -23,7 +23,7 @@ namespace {
 namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  CORBA::String_var text = servant->executeCommandToString(command.c_str());
+  CORBA::String_var text = servant->runCommand(command.c_str());
   return text.in();
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -153,6 +154,45 @@ TEST_F(QuennetConflictTest, RunDirectoryThatCannotBeLockedIsNotRead) {
   EXPECT_EQ(0u, reader.results.count(dir_.file("stuck.dir")));
   EXPECT_EQ(std::vector<std::string>{lockIn(reader, dir_.file("fine.dir"))}, reader.lockFiles);
   ASSERT_EQ(0, ::rmdir(lockIn(reader, dir_.file("stuck.dir")).c_str()));
+}
+
+TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
+  // Run "linked": a symbolic link named like the lock file points at a file
+  // outside. Run "fifo": a FIFO bears the lock name. Run "stale": a plain
+  // file left by an earlier process with the same process id.
+  makeRunDir(dir_.file("linked.dir"));
+  makeRunDir(dir_.file("fifo.dir"));
+  makeRunDir(dir_.file("stale.dir"));
+  writeText(dir_.file("precious.txt"), "keep me");
+  {
+    BroxStatusReader names(dir_.path().c_str());
+    ASSERT_EQ(0, ::symlink(dir_.file("precious.txt").c_str(),
+                           lockIn(names, dir_.file("linked.dir")).c_str()));
+    ASSERT_EQ(0, ::mkfifo(lockIn(names, dir_.file("fifo.dir")).c_str(), 0644));
+    writeText(lockIn(names, dir_.file("stale.dir")), "old");
+  }
+
+  const Clock::time_point start = Clock::now();
+  {
+    BroxStatusReader reader(dir_.path().c_str());
+    reader.scanDirectory(reader.directory, 1);
+    reader.resolveConflicts();
+    // The two directories that cannot be locked are not read (one pause each).
+    EXPECT_GE(secondsSince(start), 1.9);
+    EXPECT_FALSE(reader.candidates[dir_.file("linked.dir")]);
+    EXPECT_FALSE(reader.candidates[dir_.file("fifo.dir")]);
+    EXPECT_TRUE(reader.candidates[dir_.file("stale.dir")]);
+    EXPECT_EQ(std::vector<std::string>{lockIn(reader, dir_.file("stale.dir"))}, reader.lockFiles);
+  }
+  BroxStatusReader probe(dir_.path().c_str());
+  std::ifstream precious(dir_.file("precious.txt"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(precious), {}), "keep me");
+  struct stat status;
+  ASSERT_EQ(0, ::lstat(lockIn(probe, dir_.file("linked.dir")).c_str(), &status));
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  ASSERT_EQ(0, ::lstat(lockIn(probe, dir_.file("fifo.dir")).c_str(), &status));
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  EXPECT_FALSE(exists(lockIn(probe, dir_.file("stale.dir"))));  // replaced, then released
 }
 
 }  // namespace

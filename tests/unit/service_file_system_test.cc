@@ -202,8 +202,19 @@ TEST(InsideDirectoryTest, LexicalAndResolvedChecks) {
   EXPECT_EQ(check("no/such/dir/a.txt"), PathResolution::kMissing);
   EXPECT_EQ(check("a..b"), PathResolution::kOk);
   EXPECT_EQ(check("/etc/passwd"), PathResolution::kOutside);
+  ASSERT_EQ(mkdir((base + "/x").c_str(), 0755), 0);
   EXPECT_EQ(check("x/../../y"), PathResolution::kOutside);
+  EXPECT_EQ(check(".."), PathResolution::kOutside);
   EXPECT_EQ(check(""), PathResolution::kOutside);
+  // Absolute names and ".." are fine while they stay inside.
+  std::string target;
+  EXPECT_EQ(resolveInside(base, "x/../a.txt", &target), PathResolution::kOk);
+  EXPECT_EQ(target, base + "/a.txt");
+  EXPECT_EQ(resolveInside(base, base + "/x/b.txt", &target), PathResolution::kOk);
+  EXPECT_EQ(target, base + "/x/b.txt");
+  EXPECT_EQ(resolveInside(base, "../" + base.substr(base.rfind('/') + 1) + "/c", &target),
+            PathResolution::kOk);
+  EXPECT_EQ(target, base + "/c");
   ASSERT_EQ(symlink("/", (base + "/up").c_str()), 0);
   EXPECT_EQ(check("up/etc"), PathResolution::kOutside);
   EXPECT_EQ(check("up/new-file"), PathResolution::kOutside);

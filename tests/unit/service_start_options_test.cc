@@ -82,7 +82,8 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
   const std::vector<std::string> expected = {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
       "-ORBgiopMaxMsgSize",     "4294967295",         "-ORBnativeCharCodeSet",
-      "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000"};
+      "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000",
+      "-ORBserverCallTimeOutPeriod", "120000"};
   EXPECT_EQ(args, expected);
   EXPECT_EQ(orbArguments("S", {"127.0.0.1", "4711"})[2], "giop:tcp:127.0.0.1:4711");
 }

@@ -1,0 +1,268 @@
+// Hostile and slow clients, confinement of client-named files, and data that
+// must not be lost, end to end over IIOP.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/raw_giop.h"
+
+namespace solvarium_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point begin) {
+  return std::chrono::duration<double>(Clock::now() - begin).count();
+}
+
+class HardeningTest : public ServiceTest {
+ protected:
+  template <typename Reference>
+  IiopAddress targetOf(const Reference& reference) {
+    CORBA::String_var ior = testOrb()->object_to_string(reference.in());
+    return iorAddress(ior.in());
+  }
+};
+
+TEST_F(HardeningTest, StalledAndSlowClientsHoldUpNoOtherClient) {
+  startBrox();
+  const IiopAddress scripting = targetOf(client().scripting());
+  const IiopAddress files = targetOf(client().fileSystem());
+  ASSERT_GT(scripting.port, 0);
+  ASSERT_FALSE(scripting.objectKey.empty());
+
+  // A request whose first fragment announces a 1,000-byte command, holds 8
+  // bytes of it and says more fragments follow; then nothing.
+  CdrWriter partial;
+  partial.ulong(1000);
+  partial.bytes() += "aaS.get_";
+  const int stalled = connectTo(scripting.host, scripting.port);
+  ASSERT_GE(stalled, 0);
+  ASSERT_TRUE(sendThrottled(
+      stalled, giopRequest(1, scripting.objectKey, "executeToString", partial.bytes(), true), 0));
+  std::this_thread::sleep_for(milliseconds(300));
+
+  Clock::time_point begin = Clock::now();
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+  EXPECT_EQ(client().broxCommand("aaS.get implicit_will_amends"), "on");
+  EXPECT_LT(secondsSince(begin), 5.0);
+
+  // An upload sent at 500 kB/s for 3 s, in one message, arrives whole, and
+  // other clients are answered while it is still arriving.
+  std::string content(1500000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+  CdrWriter upload;
+  upload.string("slow.bin");
+  upload.octets(content);
+  const std::string message = giopRequest(2, files.objectKey, "uploadFile", upload.bytes(), false);
+  const int slow = connectTo(files.host, files.port);
+  ASSERT_GE(slow, 0);
+  std::future<int> uploaded = std::async(std::launch::async, [&] {
+    if (!sendThrottled(slow, message, 500000)) return -2;
+    return readReplyStatus(slow, 30000);
+  });
+  std::this_thread::sleep_for(milliseconds(1000));
+  begin = Clock::now();
+  EXPECT_EQ(client().execute("aaS.get implicit_will_amends"), "on");
+  EXPECT_LT(secondsSince(begin), 1.0);
+  EXPECT_EQ(uploaded.wait_for(seconds(0)), std::future_status::timeout);  // still sending
+  EXPECT_EQ(uploaded.get(), 0);                                          // NO_EXCEPTION
+  EXPECT_TRUE(readFile(workFile("slow.bin")) == content);
+
+  // The stalled client still holds nothing.
+  begin = Clock::now();
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+  EXPECT_LT(secondsSince(begin), 1.0);
+  ::close(stalled);
+  ::close(slow);
+}
+
+TEST_F(HardeningTest, LockFileLinkLeavesItsTargetIntact) {
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  for (const char* run : {"linked.dir", "plain.dir"}) {
+    ASSERT_EQ(::mkdir(workFile(run).c_str(), 0755), 0);
+    writeFile(workFile(std::string(run) + "/gui-err.txt"), "run False " + std::string(run) + "\n");
+  }
+  ServiceProcess& svc = startBrox();
+  // The lock file's name is predictable from the service's process id.
+  const std::string lock = workFile("linked.dir/sm.native_brox_aas." + std::to_string(svc.pid()) + ".lock");
+  ASSERT_EQ(::symlink(outside.c_str(), lock.c_str()), 0);
+
+  // The run that cannot be locked is not read; the other one is.
+  EXPECT_EQ(client().execute("aaS.list_all_brox_storages"), "plain.dir\n");
+  EXPECT_EQ(readFile(outside), "keep me");
+  struct stat st;
+  ASSERT_EQ(::lstat(lock.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(listDirectory(workFile("plain.dir")), std::vector<std::string>{"gui-err.txt"});
+}
+
+const char kPlots[] =
+    "<Plots><Plot Name=\"Temps\" DisplayName=\"T\" Visibility=\"true\">"
+    "<XAxis DisplayName=\"Time\" LogarithmicScale=\"false\"/>"
+    "<YAxis DisplayName=\"K\" LogarithmicScale=\"false\"/>"
+    "<PlotLine><XVar Name=\"Time\" DisplayName=\"t\"/><YVar Name=\"Temp\" DisplayName=\"T\"/>"
+    "</PlotLine></Plot></Plots>\n";
+
+class BroxHardeningTest : public BroxE2eTest {
+ protected:
+  void SetUp() override {
+    makeDir("run_001.dir");
+    makeDir("mc");
+    makeDir("mc/cfg_0.dir");
+    makeDir("mc/cfg_1.dir");
+    setRuns({"./run_001.dir\trun_001\t0\t0\t\t", "./mc\tStudy\t1\t0\t\tcfg_1,cfg_0"});
+    fakes().setDefaultOutput("plotinfo", kPlots);
+    fakes().setDefaultOutput("data", "\"Time\",\"Temp\"\n1,300\n2,310\n");
+    outside_ = workDir().substr(0, workDir().rfind('/')) + "/outside";
+    ASSERT_EQ(::mkdir(outside_.c_str(), 0755), 0);
+  }
+  std::string will() { return client().execute("aaS.retrieve_will"); }
+  std::string outside_;
+};
+
+TEST_F(BroxHardeningTest, TheWillSurvivesSavesTicksAndMetadata) {
+  startService();
+  // A will naming one configuration of a multi-configuration run: the save
+  // replays it for every configuration, under other session names.
+  client().execute("aaS.amend_report_plots_will session-name mc/cfg_1 plot-list \"Temps\"");
+  const std::string set = will();
+  EXPECT_NE(set.find("\"mc/cfg_1\""), std::string::npos) << set;
+  const std::string metadata = json("aaS.retrieve_will_metadata");
+  EXPECT_EQ(will(), set);
+
+  EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data first.json"),
+            "JSON monitors saved in 'first.json'.\n");
+  EXPECT_EQ(will(), set);
+  const std::string first = readFile(workFile("first.json"));
+  EXPECT_NE(first.find("\"monitorDir\":\t\"mc/cfg_0.dir\""), std::string::npos) << first;
+  EXPECT_NE(first.find("\"monitorDir\":\t\"mc/cfg_1.dir\""), std::string::npos) << first;
+
+  // Two minute ticks at the default period of one minute: two saves.
+  for (int tick = 0; tick < 2; ++tick) {
+    ::unlink(workFile("monitor.json").c_str());
+    EXPECT_EQ(client().execute("aaS_internal.tic_one_minute"), "");
+    EXPECT_EQ(readFile(workFile("monitor.json")), first) << "tick " << tick;
+    EXPECT_EQ(will(), set) << "tick " << tick;
+  }
+  // Every answer is what it was before.
+  EXPECT_EQ(json("aaS.retrieve_will_metadata"), metadata);
+  EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data \"second.json\""),
+            "JSON monitors saved in 'second.json'.\n");
+  EXPECT_EQ(readFile(workFile("second.json")), first);
+  EXPECT_EQ(will(), set);
+}
+
+TEST_F(BroxHardeningTest, SaveStaysInsideAndBroxUnitCarriesScriptErrors) {
+  startService();
+  ASSERT_EQ(::symlink(outside_.c_str(), workFile("lnk").c_str()), 0);
+  writeFile(outside_ + "/target.json", "outside");
+  ASSERT_EQ(::symlink((outside_ + "/target.json").c_str(), workFile("out-link.json").c_str()), 0);
+  ASSERT_EQ(::mkfifo(workFile("pipe.json").c_str(), 0644), 0);
+  writeFile(workFile("inside.json"), "old");
+  ASSERT_EQ(::symlink("inside.json", workFile("in-link.json").c_str()), 0);
+
+  const std::string save = "aaS.save_report_plots_with_persisted_data ";
+  for (const std::string& name :
+       {std::string("lnk/saved.json"), std::string("\"lnk/saved.json\""),
+        std::string("out-link.json"), std::string("pipe.json"), std::string("../x.json"),
+        outside_ + "/new.json", std::string("dangling/x.json")}) {
+    EXPECT_TRUE(isException(client().tryExecute(save + name), "EScriptGenericError",
+                            {{"errorInfo", "Cannot open output file name."}}))
+        << name;
+  }
+  EXPECT_EQ(listDirectory(outside_), std::vector<std::string>{"target.json"});
+  EXPECT_EQ(readFile(outside_ + "/target.json"), "outside");
+  struct stat st;
+  ASSERT_EQ(::lstat(workFile("pipe.json").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_EQ(::lstat(workFile("out-link.json").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // A link that stays inside: the file it leads to is written, the link stays.
+  EXPECT_EQ(client().execute(save + "in-link.json"), "JSON monitors saved in 'in-link.json'.\n");
+  ASSERT_EQ(::lstat(workFile("in-link.json").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(isValidJson(readFile(workFile("inside.json"))));
+  // Absolute names inside the working directory are fine.
+  EXPECT_EQ(client().execute(save + workFile("abs.json")),
+            "JSON monitors saved in '" + workFile("abs.json") + "'.\n");
+  EXPECT_EQ(readFile(workFile("abs.json")), readFile(workFile("inside.json")));
+
+  // Through an ICoBROXUnit reference, script errors and questions arrive as
+  // EKorlenUnknown with their text; through scripting they stay themselves.
+  EXPECT_TRUE(isException(client().tryBroxCommand(save + "lnk/saved.json"),
+                          "BROXInstant::EKorlenUnknown",
+                          {{"code", "1"},
+                           {"description", "Cannot open output file name."},
+                           {"scope", "BROX Instant aaS"},
+                           {"interfaceName", "ICoBROXUnit"},
+                           {"operation", "executeCommandToString"},
+                           {"moreInfo", "Command:\n" + save + "lnk/saved.json"}}));
+  EXPECT_TRUE(isException(client().tryBroxCommand("aaS.save_report_plots_with_persisted_data"),
+                          "BROXInstant::EKorlenUnknown",
+                          {{"code", "2"},
+                           {"description", "JSON persisted monitors filename"},
+                           {"moreInfo",
+                            "Command:\naaS.save_report_plots_with_persisted_data\nmonitor.json"}}));
+  EXPECT_TRUE(isException(client().tryBroxCommand("aaS.getenv NO_SUCH_VARIABLE_X"),
+                          "BROXInstant::EKorlenUnknown",
+                          {{"description", "Environment variable does not exist!"},
+                           {"moreInfo", "NO_SUCH_VARIABLE_X"}}));
+  EXPECT_EQ(client().broxCommand("aaS.get implicit_will_amends"), "on");
+  EXPECT_TRUE(isException(client().tryExecute(save + "lnk/saved.json"), "EScriptGenericError",
+                          {{"errorInfo", "Cannot open output file name."}}));
+  EXPECT_EQ(listDirectory(outside_), std::vector<std::string>{"target.json"});
+}
+
+TEST_F(BroxHardeningTest, UnreadableSubFolderIsSkipped) {
+  makeDir("study");
+  makeDir("study/a.dir");
+  makeDir("locked");
+  makeDir("locked/b.dir");
+  writeFile(workFile("study/s.res"), "x");
+  writeFile(workFile("locked/l.res"), "x");
+  ASSERT_EQ(::chmod(workFile("locked").c_str(), 0), 0);
+  fakes().setDefaultOutput("showvars", "Time\nTemp\n");
+  fakes().setDefaultOutput("varinfo", "<Variables><Variable Name=\"Temp\" Unit=\"K\"/></Variables>");
+  ServiceProcess::Options options = broxOptions();
+  options.env["TMP"] = serviceTmp();
+  options.env["TMPDIR"] = serviceTmp();
+  if (::geteuid() == 0) {
+    // Root reads any folder: the service runs without that capability.
+    options.program = "/usr/bin/setpriv";
+    options.argv.insert(options.argv.begin(),
+                        {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+  }
+  ASSERT_TRUE(start(options).waitForKeyFiles(
+      {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"}))
+      << service().stdoutText();
+
+  EXPECT_EQ(sortedLines(client().execute("aaS.list_brox_directories")),
+            (std::vector<std::string>{"mc/cfg_0.dir", "mc/cfg_1.dir", "run_001.dir", "study/a.dir"}));
+  EXPECT_EQ(client().execute("aaS.list_brox_res_files"), "study/s.res\n");
+  EXPECT_EQ(client().execute("aaS.list_brox_directories mdef-session study"), "study/a");
+  const std::string monitors = json("aaS.list_monitors");
+  EXPECT_NE(monitors.find("\"run_001.dir\""), std::string::npos) << monitors;
+  EXPECT_EQ(monitors.find("locked"), std::string::npos) << monitors;
+  EXPECT_NE(json("aaS.list_all_variable_names").find("\"Temp\""), std::string::npos);
+  EXPECT_NE(json("aaS.list_saved_variable_names").find("study/s"), std::string::npos);
+
+  // The working directory itself unreadable: the access error.
+  ASSERT_EQ(::chmod(workDir().c_str(), 0), 0);
+  const Outcome denied = client().tryExecute("aaS.list_brox_directories");
+  ASSERT_EQ(::chmod(workDir().c_str(), 0755), 0);
+  EXPECT_TRUE(isException(denied, "EScriptGenericError",
+                          {{"command", "list_folders"},
+                           {"errorInfo", "Error accesing BROX main directory"}}))
+      << denied;
+  ::chmod(workFile("locked").c_str(), 0755);
+}
+
+}  // namespace
+}  // namespace solvarium_test

@@ -1,0 +1,145 @@
+#include "tests/support/raw_giop.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace solvarium_test {
+
+void CdrWriter::align(std::size_t n) {
+  while (bytes_.size() % n != 0) bytes_.push_back('\0');
+}
+
+void CdrWriter::ushort(uint16_t v) {
+  align(2);
+  for (int i = 0; i < 2; ++i) octet(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void CdrWriter::ulong(uint32_t v) {
+  align(4);
+  for (int i = 0; i < 4; ++i) octet(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void CdrWriter::string(const std::string& s) {
+  ulong(static_cast<uint32_t>(s.size() + 1));
+  bytes_ += s;
+  bytes_.push_back('\0');
+}
+
+void CdrWriter::octets(const std::string& s) {
+  ulong(static_cast<uint32_t>(s.size()));
+  bytes_ += s;
+}
+
+std::string giopRequest(uint32_t requestId, const std::string& objectKey,
+                        const std::string& operation, const std::string& arguments,
+                        bool moreFragments) {
+  CdrWriter w;
+  w.bytes() = "GIOP";
+  w.octet(1);
+  w.octet(2);
+  w.octet(moreFragments ? 0x03 : 0x01);  // little-endian, fragment flag
+  w.octet(0);                            // Request
+  w.ulong(0);                            // message size, set below
+  w.ulong(requestId);
+  w.octet(3);  // response expected
+  w.octet(0);
+  w.octet(0);
+  w.octet(0);
+  w.ushort(0);  // KeyAddr
+  w.octets(objectKey);
+  w.string(operation);
+  w.ulong(0);  // no service contexts
+  if (!arguments.empty()) {
+    w.align(8);
+    w.bytes() += arguments;
+  }
+  std::string& bytes = w.bytes();
+  const uint32_t size = static_cast<uint32_t>(bytes.size() - 12);
+  for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<char>(size >> (8 * i));
+  return bytes;
+}
+
+int connectTo(const std::string& host, int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1 ||
+      ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool sendThrottled(int fd, const std::string& bytes, std::size_t bytesPerSecond) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const std::size_t chunk = bytesPerSecond == 0 ? bytes.size() : std::max<std::size_t>(1, bytesPerSecond / 50);
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    if (bytesPerSecond != 0) {
+      const auto due = start + std::chrono::microseconds(sent * 1000000 / bytesPerSecond);
+      std::this_thread::sleep_until(due);
+    }
+    const std::size_t n = std::min(chunk, bytes.size() - sent);
+    const ssize_t done = ::send(fd, bytes.data() + sent, n, MSG_NOSIGNAL);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    sent += static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+namespace {
+
+bool readExactly(int fd, char* data, std::size_t size, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (size > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    const ssize_t got = ::recv(fd, data, size, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    data += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+uint32_t ulongAt(const char* p, bool little) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) {
+    const uint32_t b = static_cast<unsigned char>(p[little ? i : 3 - i]);
+    v |= b << (8 * i);
+  }
+  return v;
+}
+
+}  // namespace
+
+int readReplyStatus(int fd, int timeoutMs) {
+  char header[12];
+  if (!readExactly(fd, header, sizeof header, timeoutMs)) return -1;
+  const bool little = (header[6] & 0x01) != 0;
+  if (std::string(header, 4) != "GIOP" || header[7] != 1) return -1;  // 1: Reply
+  const uint32_t size = ulongAt(header + 8, little);
+  if (size < 8) return -1;
+  std::string body(size, '\0');
+  if (!readExactly(fd, &body[0], size, timeoutMs)) return -1;
+  return static_cast<int>(ulongAt(body.data() + 4, little));  // after the request id
+}
+
+}  // namespace solvarium_test
