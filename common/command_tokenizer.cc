@@ -59,6 +59,21 @@ bool tokenizeCommand(const std::string& text, std::vector<std::string>* tokens,
   return true;
 }
 
+std::vector<std::string> splitAtBlanks(const std::string& text) {
+  std::vector<std::string> tokens;
+  std::string current;
+  for (char c : text) {
+    if (!isBlank(c)) {
+      current += c;
+    } else if (!current.empty()) {
+      tokens.push_back(current);
+      current.clear();
+    }
+  }
+  if (!current.empty()) tokens.push_back(current);
+  return tokens;
+}
+
 int16_t clampPosition(std::size_t position) {
   return position > 32767 ? static_cast<int16_t>(32767) : static_cast<int16_t>(position);
 }

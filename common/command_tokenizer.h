@@ -31,6 +31,10 @@ extern const char* const kMissingQuote;     // "Missing double quote in argument
 bool tokenizeCommand(const std::string& text, std::vector<std::string>* tokens,
                      TokenizeError* error);
 
+// Splits `text` at blanks (space, TAB, LF, CR) without any quoting: every
+// run of other characters is one token, quotes included.
+std::vector<std::string> splitAtBlanks(const std::string& text);
+
 // A token index as the 16-bit `position` of an invalid-argument exception:
 // values above 32767 are clamped to 32767, never wrapped.
 int16_t clampPosition(std::size_t position);

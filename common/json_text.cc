@@ -23,20 +23,18 @@ bool needsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
 
 }  // namespace
 
-std::size_t jsonQuotedSize(const char* text, std::size_t size) {
-  std::size_t out = size + 2;
-  for (std::size_t i = 0; i < size; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+std::size_t jsonQuotedSize(std::string_view text) {
+  std::size_t out = text.size() + 2;
+  for (unsigned char c : text) {
     if (needsEscape(c)) out += shortEscape(c) != nullptr ? 1 : 5;
   }
   return out;
 }
 
-char* writeJsonQuoted(char* out, const char* text, std::size_t size) {
+char* writeJsonQuoted(char* out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   *out++ = '"';
-  for (std::size_t i = 0; i < size; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+  for (unsigned char c : text) {
     if (!needsEscape(c)) {
       *out++ = static_cast<char>(c);
     } else if (const char* escape = shortEscape(c)) {
@@ -51,22 +49,20 @@ char* writeJsonQuoted(char* out, const char* text, std::size_t size) {
   return out;
 }
 
-std::string jsonEscape(const std::string& text) {
-  std::string quoted = jsonQuote(text);
+std::string jsonEscape(std::string_view text) {
+  const std::string quoted = jsonQuote(text);
   return quoted.substr(1, quoted.size() - 2);
 }
 
-std::string jsonQuote(const std::string& text) {
-  std::string out(jsonQuotedSize(text.data(), text.size()), '\0');
-  writeJsonQuoted(&out[0], text.data(), text.size());
+std::string jsonQuote(std::string_view text) {
+  std::string out(jsonQuotedSize(text), '\0');
+  writeJsonQuoted(&out[0], text);
   return out;
 }
 
-bool isJsonNumber(const std::string& text) { return isJsonNumber(text.data(), text.size()); }
-
-bool isJsonNumber(const char* s, std::size_t n) {
-  std::size_t i = 0;
-  auto digit = [&](std::size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
+bool isJsonNumber(std::string_view s) {
+  size_t i = 0, n = s.size();
+  auto digit = [&](size_t k) { return k < n && s[k] >= '0' && s[k] <= '9'; };
   if (i < n && s[i] == '-') ++i;
   if (!digit(i)) return false;
   if (s[i] == '0') {

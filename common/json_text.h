@@ -5,26 +5,26 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace solvarium {
 
 // Escapes `text` for use inside a JSON string literal (without the quotes):
 // '"', '\\' and every control character below 0x20. Other bytes, UTF-8
 // included, pass unchanged, so ordinary names come out byte for byte.
-std::string jsonEscape(const std::string& text);
+std::string jsonEscape(std::string_view text);
 
 // `"` + jsonEscape(text) + `"`.
-std::string jsonQuote(const std::string& text);
+std::string jsonQuote(std::string_view text);
 
 // True when `text` is a valid JSON number literal (RFC 8259 grammar).
-bool isJsonNumber(const std::string& text);
-bool isJsonNumber(const char* text, std::size_t size);
+bool isJsonNumber(std::string_view text);
 
-// The same for text kept elsewhere, written into a caller's buffer:
-// jsonQuotedSize is the size of jsonQuote(text), and writeJsonQuoted writes
-// exactly those bytes at `out` and returns the end of them.
-std::size_t jsonQuotedSize(const char* text, std::size_t size);
-char* writeJsonQuoted(char* out, const char* text, std::size_t size);
+// jsonQuote written into a caller's buffer: jsonQuotedSize is the size of
+// jsonQuote(text), and writeJsonQuoted writes exactly those bytes at `out`
+// and returns the end of them.
+std::size_t jsonQuotedSize(std::string_view text);
+char* writeJsonQuoted(char* out, std::string_view text);
 
 }  // namespace solvarium
 

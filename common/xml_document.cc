@@ -5,19 +5,30 @@
 #include <ACEXML/common/SAXExceptions.h>
 #include <ACEXML/common/StrCharStream.h>
 #include <ACEXML/parser/parser/Parser.h>
+#include <expat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <memory>
 
 namespace solvarium {
 namespace {
 
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 const char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
+// Bytes handed to expat per call (its length argument is an int).
+const std::size_t kCheckChunk = 1 << 20;
 
 bool startsWith(const std::string& text, std::size_t at, const char* prefix) {
   return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// True when `text` opens with an XML declaration (not a processing
+// instruction whose target merely starts with "xml").
+bool startsWithDeclaration(const std::string& text) {
+  return startsWith(text, 0, "<?xml") && text.size() > 5 &&
+         (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n');
 }
 
 bool containsIgnoringCase(const std::string& text, const std::string& lowerNeedle) {
@@ -27,56 +38,144 @@ bool containsIgnoringCase(const std::string& text, const std::string& lowerNeedl
   return lower.find(lowerNeedle) != std::string::npos;
 }
 
-// Deepest element nesting of `text`, counted leniently (a malformed text is
-// left to the parser); stops counting once `limit` is passed.
-std::size_t elementDepth(const std::string& text, std::size_t limit) {
+// State of one well-formedness check.
+struct CheckState {
+  XML_Parser parser = nullptr;
   std::size_t depth = 0;
-  std::size_t deepest = 0;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const std::size_t lt = text.find('<', i);
-    if (lt == std::string::npos) break;
-    const char* closer = nullptr;
-    if (startsWith(text, lt, "<!--")) {
-      closer = "-->";
-    } else if (startsWith(text, lt, "<![CDATA[")) {
-      closer = "]]>";
-    } else if (startsWith(text, lt, "<?")) {
-      closer = "?>";
-    } else if (startsWith(text, lt, "<!")) {
-      closer = ">";
-    }
-    if (closer != nullptr) {
-      const std::size_t end = text.find(closer, lt + 2);
-      if (end == std::string::npos) break;
-      i = end + std::char_traits<char>::length(closer);
-      continue;
-    }
-    const bool endTag = startsWith(text, lt, "</");
-    // Find the tag's '>' outside quoted attribute values.
-    std::size_t j = lt + 1;
-    char quote = 0;
-    for (; j < n; ++j) {
-      const char c = text[j];
-      if (quote != 0) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '>') {
-        break;
-      }
-    }
-    if (endTag) {
-      if (depth > 0) --depth;
-    } else {
-      deepest = std::max(deepest, depth + 1);
-      if (deepest > limit) return deepest;
-      if (j < n && text[j - 1] != '/') ++depth;
-    }
-    i = j + 1;
+  bool inCdata = false;
+  std::size_t closingBrackets = 0;  // ']' that end the CDATA text so far
+  std::string refusal;              // set by a handler that stopped the parse
+};
+
+void stopWith(CheckState* state, const std::string& refusal) {
+  if (state->refusal.empty()) state->refusal = refusal;
+  XML_StopParser(state->parser, XML_FALSE);
+}
+
+void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char**) {
+  CheckState* state = static_cast<CheckState*>(data);
+  if (++state->depth > kMaxXmlNesting) {
+    stopWith(state, "XML document nests elements deeper than " + std::to_string(kMaxXmlNesting) +
+                        " levels");
   }
-  return deepest;
+}
+
+void XMLCALL checkEnd(void* data, const XML_Char*) { --static_cast<CheckState*>(data)->depth; }
+
+// Well-formed constructs that ACEXML mis-parses are refused too: it reads a
+// CDATA section whose text ends in an odd number of ']' past its end (and
+// then forever), and crashes on a processing instruction whose target does
+// not start with an ASCII letter, '_' or ':'.
+void XMLCALL checkCdataStart(void* data) {
+  CheckState* state = static_cast<CheckState*>(data);
+  state->inCdata = true;
+  state->closingBrackets = 0;
+}
+
+void XMLCALL checkCdataEnd(void* data) {
+  CheckState* state = static_cast<CheckState*>(data);
+  state->inCdata = false;
+  if (state->closingBrackets % 2 == 1) {
+    stopWith(state, "XML document with a CDATA section ending in an odd number of ']' is refused");
+  }
+}
+
+void XMLCALL checkText(void* data, const XML_Char* text, int length) {
+  CheckState* state = static_cast<CheckState*>(data);
+  if (!state->inCdata) return;
+  for (int i = 0; i < length; ++i)
+    state->closingBrackets = text[i] == ']' ? state->closingBrackets + 1 : 0;
+}
+
+void XMLCALL checkProcessingInstruction(void* data, const XML_Char* target, const XML_Char*) {
+  const unsigned char first = static_cast<unsigned char>(target[0]);
+  if (first >= 0x80) {
+    stopWith(static_cast<CheckState*>(data),
+             "XML document with a processing instruction whose target does not start with an "
+             "ASCII letter is refused");
+  }
+}
+
+void XMLCALL refuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  stopWith(static_cast<CheckState*>(data),
+           "XML document with a document type declaration is refused");
+}
+
+void XMLCALL refuseEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                          const XML_Char*, const XML_Char*, const XML_Char*) {
+  stopWith(static_cast<CheckState*>(data), "XML document with an entity declaration is refused");
+}
+
+// Never opens an external entity: any reference to one fails the check.
+int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, const XML_Char*,
+                                 const XML_Char*) {
+  return XML_STATUS_ERROR;
+}
+
+// Checks that `document` is one well-formed XML document in UTF-8 (whatever
+// its declaration names), without a DTD and nested at most kMaxXmlNesting
+// deep. Returns the refusal text, empty when the document passes; its line
+// numbers leave out the first `addedLines` lines (the prepended declaration).
+std::string wellFormednessFailure(const std::string& document, unsigned long addedLines) {
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owner(XML_ParserCreate("UTF-8"),
+                                                                XML_ParserFree);
+  if (!owner) return "Cannot check the XML text: out of memory";
+  CheckState state;
+  state.parser = owner.get();
+  XML_SetUserData(state.parser, &state);
+  XML_SetElementHandler(state.parser, checkStart, checkEnd);
+  XML_SetCdataSectionHandler(state.parser, checkCdataStart, checkCdataEnd);
+  XML_SetCharacterDataHandler(state.parser, checkText);
+  XML_SetProcessingInstructionHandler(state.parser, checkProcessingInstruction);
+  XML_SetStartDoctypeDeclHandler(state.parser, refuseDoctype);
+  XML_SetEntityDeclHandler(state.parser, refuseEntity);
+  XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  XML_SetExternalEntityRefHandler(state.parser, refuseExternalEntity);
+
+  std::size_t at = 0;
+  do {
+    const std::size_t length = std::min(kCheckChunk, document.size() - at);
+    const bool last = at + length == document.size();
+    if (XML_Parse(state.parser, document.data() + at, static_cast<int>(length),
+                  last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+      if (!state.refusal.empty()) return state.refusal;
+      const unsigned long line = XML_GetCurrentLineNumber(state.parser);
+      return "XML document is not well-formed (line " +
+             std::to_string(line > addedLines ? line - addedLines : 1) + ", column " +
+             std::to_string(XML_GetCurrentColumnNumber(state.parser) + 1) +
+             "): " + XML_ErrorString(XML_GetErrorCode(state.parser));
+    }
+    at += length;
+  } while (at < document.size());
+  return std::string();
+}
+
+// Runs ACEXML over a document that passed the check; returns the failure
+// text, empty on success.
+std::string parseChecked(const std::string& document, ACEXML_DefaultHandler& handler,
+                         const std::string& systemId) {
+  ACEXML_StrCharStream* stream = new ACEXML_StrCharStream;
+  if (stream->open(document.c_str(), systemId.c_str()) != 0) {
+    delete stream;
+    return "Cannot open the XML text for parsing";
+  }
+  ACEXML_InputSource input(stream);  // owns the stream
+  ACEXML_Parser parser;
+  parser.setContentHandler(&handler);
+  parser.setDTDHandler(&handler);
+  parser.setEntityResolver(&handler);
+  parser.setErrorHandler(&handler);
+  try {
+    parser.parse(&input);
+  } catch (const ACEXML_SAXException& e) {
+    return std::string(e.id() != nullptr ? e.id() : "ACEXML_SAXException") + ": " +
+           (e.message() != nullptr ? e.message() : "");
+  } catch (const std::exception& e) {
+    return std::string("XML parse failure: ") + e.what();
+  } catch (...) {
+    return "UNKNOWN EXCEPTION";
+  }
+  return std::string();
 }
 
 }  // namespace
@@ -92,35 +191,11 @@ bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
     failure = "XML document with a document type declaration is refused";
   } else if (containsIgnoringCase(document, "<!entity")) {
     failure = "XML document with an entity declaration is refused";
-  } else if (elementDepth(document, kMaxXmlNesting) > kMaxXmlNesting) {
-    failure =
-        "XML document nests elements deeper than " + std::to_string(kMaxXmlNesting) + " levels";
-  }
-  if (failure.empty()) {
-    if (!startsWith(document, 0, "<?xml")) document.insert(0, kDeclaration);
-
-    ACEXML_StrCharStream* stream = new ACEXML_StrCharStream;
-    if (stream->open(document.c_str(), systemId.c_str()) != 0) {
-      delete stream;
-      failure = "Cannot open the XML text for parsing";
-    } else {
-      ACEXML_InputSource input(stream);  // owns the stream
-      ACEXML_Parser parser;
-      parser.setContentHandler(&handler);
-      parser.setDTDHandler(&handler);
-      parser.setEntityResolver(&handler);
-      parser.setErrorHandler(&handler);
-      try {
-        parser.parse(&input);
-      } catch (const ACEXML_SAXException& e) {
-        failure = std::string(e.id() != nullptr ? e.id() : "ACEXML_SAXException") + ": " +
-                  (e.message() != nullptr ? e.message() : "");
-      } catch (const std::exception& e) {
-        failure = std::string("XML parse failure: ") + e.what();
-      } catch (...) {
-        failure = "UNKNOWN EXCEPTION";
-      }
-    }
+  } else {
+    const bool declare = !startsWithDeclaration(document);
+    if (declare) document.insert(0, kDeclaration);
+    failure = wellFormednessFailure(document, declare ? 1 : 0);
+    if (failure.empty()) failure = parseChecked(document, handler, systemId);
   }
   if (failure.empty()) return true;
   if (error != nullptr) *error = failure;

@@ -16,16 +16,21 @@ inline constexpr std::size_t kMaxXmlNesting = 1000;
 // Parses `text` with `handler` as content handler, DTD handler, entity
 // resolver and error handler, under the system id `systemId`.
 //
-// Before parsing: a UTF-8 byte-order mark is stripped and an XML declaration
-// is prepended unless the text starts with "<?xml". A text holding a NUL
-// byte, "<!DOCTYPE" or "<!ENTITY" (any case), or elements nested deeper than
-// kMaxXmlNesting, is refused without being parsed (no external entity is ever
-// opened).
+// Before parsing: a UTF-8 byte-order mark is stripped (once) and an XML
+// declaration is prepended unless the text starts with one. A text holding a
+// NUL byte, "<!DOCTYPE" or "<!ENTITY" (any case) is refused, and so is any
+// document that expat finds not well-formed as UTF-8, or whose elements nest
+// deeper than kMaxXmlNesting. ACEXML loops or crashes on some malformed input
+// and on two well-formed constructs, which are refused as well: a CDATA
+// section whose text ends in an odd number of ']', and a processing
+// instruction whose target starts with a non-ASCII character. Refused texts
+// never reach ACEXML, and no external entity is ever opened.
 //
 // Returns true when the parse ended normally. Otherwise returns false and
-// sets `error` (when not null) to the failure: "<exception id>: <message>"
-// for the parser's exception, or a text naming the refused construct. The
-// handler may have received callbacks before a failure.
+// sets `error` (when not null) to the failure: a text naming the refused
+// construct, "XML document is not well-formed (line L, column C): <reason>",
+// or "<exception id>: <message>" for ACEXML's exception. The handler may have
+// received callbacks before an ACEXML failure, never before a refusal.
 bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
                       const std::string& systemId, std::string* error);
 

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Builds Solvarium and runs one Brox session end to end on 127.0.0.1:
 # a stand-in solver process, a fake session manager, fake Brox programs first
-# on PATH, a few client calls, and a clean shutdown. Installs missing Debian
-# packages first (apt-get, with sudo unless run as root).
+# on PATH, a few client calls, and a clean shutdown. Then a UDF session: the
+# solver described by examples/udf/ (a description and a Python main file)
+# driven through its Python macros. Installs missing Debian packages first
+# (apt-get, with sudo unless run as root).
+# Usage: run-example.sh [--udf-only]
 set -euo pipefail
+UDF_ONLY=0
+[ "${1:-}" = "--udf-only" ] && UDF_ONLY=1
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -24,8 +29,10 @@ RUN="$(mktemp -d "${TMPDIR:-/tmp}/solvarium-example-XXXXXX")"
 SOLVER_PID=""
 SM_PID=""
 SERVICE_PID=""
+UDF_SOLVER_PID=""
+UDF_SERVICE_PID=""
 cleanup() {
-  for pid in "$SERVICE_PID" "$SM_PID" "$SOLVER_PID"; do
+  for pid in "$SERVICE_PID" "$SM_PID" "$SOLVER_PID" "$UDF_SERVICE_PID" "$UDF_SOLVER_PID"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
   done
   wait 2>/dev/null || true
@@ -33,6 +40,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
+run() { echo "\$ solvarium-client $*"; "$CLIENT" "$@" || echo "(exit code $?)"; }
+# Waits up to ten seconds for a file to be non-empty.
+wait_for() { for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done; }
+
+# ---- the Brox session -----------------------------------------------------------
+brox_session() {
 mkdir -p "$RUN/work/run_001.dir" "$RUN/bin" "$RUN/broxbin/linux-amd64"
 # One running Brox run (its run information file, see the README) and one saved result.
 printf 'run False run_001\nconfiguration 1 base\nprogress iteration 12\n' > "$RUN/work/run_001.dir/gui-err.txt"
@@ -92,13 +105,12 @@ echo "== starting Solvarium in $RUN/work"
     "$SOLVARIUM" -solver brox
 ) > "$RUN/service.out" 2>&1 &
 SERVICE_PID=$!
-for _ in $(seq 100); do [ -s "$RUN/work/instant_aaS_BROXSolvarium.txt" ] && break; sleep 0.1; done
+wait_for "$RUN/work/instant_aaS_BROXSolvarium.txt"
 cat "$RUN/service.out"
 
 cd "$RUN/work"
 KEY=aaS_BROXSolvarium.txt
 UNIT=instant_aaS_BROXSolvarium.txt
-run() { echo "\$ solvarium-client $*"; "$CLIENT" "$@" || echo "(exit code $?)"; }
 
 echo "== session manager received $(wc -c < "$RUN/sm.key") bytes (the key)"
 run "$UNIT" solver-unit getSolverId
@@ -120,4 +132,58 @@ run "$KEY" brox shutdown
 wait "$SERVICE_PID" && code=0 || code=$?
 SERVICE_PID=""
 echo "== Solvarium exited with code $code; its last line: $(tail -n 1 "$RUN/service.out")"
-exit "$code"
+cd "$ROOT"
+return "$code"
+}
+
+# ---- the UDF session --------------------------------------------------------------
+# The description names Debian's libpython3.11 and the main file; its
+# solverPid comes from UDF_SOLVER_PID. The key file holds the ICoSolverUnit.
+udf_session() {
+mkdir -p "$RUN/udf"
+cp "$ROOT/examples/udf/aas_udf_instant.xml" "$ROOT/examples/udf/solver_main.py" "$RUN/udf/"
+sleep 3600 &
+UDF_SOLVER_PID=$!
+echo "== starting Solvarium -solver 3p_aas in $RUN/udf"
+(
+  cd "$RUN/udf"
+  exec env PATH="/usr/bin:/bin" AAS_HOST=127.0.0.1 AAS_PORTS=0 UDF_SOLVER_PID="$UDF_SOLVER_PID" \
+    "$SOLVARIUM" -solver 3p_aas
+) > "$RUN/udf.out" 2>&1 &
+UDF_SERVICE_PID=$!
+wait_for "$RUN/udf/aaSUdf_Id.txt"
+cat "$RUN/udf.out"
+
+cd "$RUN/udf"
+UNIT=aaSUdf_Id.txt
+run "$UNIT" solver-unit getSolverId
+run "$UNIT" script aaS.suggest
+run "$UNIT" script aaS.implements.pause
+run "$UNIT" script aaS.step 25
+run "$UNIT" script aaS.step
+run "$UNIT" script aaS.list_monitors
+run "$UNIT" script aaS.pause
+run "$UNIT" script-op getStatus
+run "$UNIT" script aaS.step 3
+run "$UNIT" script aaS.continue
+run "$UNIT" script aaS.get_iteration
+run "$UNIT" script aaS.step 2.5
+run "$UNIT" script aaS.restart
+
+# The UDF kind has no shutdown operation: its watcher ends the service when
+# the solver's process goes (within a minute). The example ends it at once
+# with SIGINT instead.
+kill -INT "$UDF_SERVICE_PID"
+wait "$UDF_SERVICE_PID" && code=0 || code=$?
+UDF_SERVICE_PID=""
+echo "== Solvarium (UDF) ended by SIGINT (exit status $code)"
+cd "$ROOT"
+}
+
+if [ "$UDF_ONLY" -eq 0 ]; then
+  brox_session && brox_code=0 || brox_code=$?
+else
+  brox_code=0
+fi
+udf_session
+exit "$brox_code"

@@ -7,16 +7,35 @@
 
 namespace solvarium {
 
+namespace {
+
+UdfDescriptionReader& registeredReader() {
+  static UdfDescriptionReader reader = nullptr;
+  return reader;
+}
+
+}  // namespace
+
+void registerUdfDescriptionReader(UdfDescriptionReader reader) { registeredReader() = reader; }
+
+std::string udfErrorFileName() {
+  return "3p_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";
+}
+
 const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv) {
-  static UdfDescription description;
-  description.path = udfConfigFileName(argc, argv);
+  const std::string path = udfConfigFileName(argc, argv);
+  std::string text;
   std::string error;
-  if (!readWholeFile(description.path, &description.text, &error)) {
-    const std::string line = "Error reading configuration file!<" + description.path + ">\n";
+  if (!readWholeFile(path, &text, &error)) {
+    const std::string line = "Error reading configuration file!<" + path + ">\n";
     printText(line);
-    appendText("3p_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt", line);
+    appendText(udfErrorFileName(), line);
     endProcess(1);
   }
+  if (registeredReader() != nullptr) return registeredReader()(path, text);
+  static UdfDescription description;
+  description.path = path;
+  description.text = text;
   return &description;
 }
 

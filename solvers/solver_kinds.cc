@@ -1,11 +1,17 @@
 // The solver kinds built into Solvarium. A new kind adds its registration here.
 #include "service/solver_kind.h"
 #include "solvers/brox/brox_kind.h"
+#include "solvers/grend/grend_kind.h"
+#include "solvers/talvo/talvo_kind.h"
+#include "solvers/udf/udf_kind.h"
 
 namespace solvarium {
 
 void registerSolverKinds() {
   BROX::registerBroxKind();
+  TALVO::registerTalvoKind();
+  GREND::registerGrendKind();
+  AAS_UDF::registerUdfKind();
 }
 
 }  // namespace solvarium

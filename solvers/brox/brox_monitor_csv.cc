@@ -125,7 +125,7 @@ ValueForm valueForm(const char* value, std::size_t size) {
   std::size_t first = 0, last = size;
   while (first < last && isBlank(value[first])) ++first;
   while (last > first && isBlank(value[last - 1])) --last;
-  return solvarium::isJsonNumber(value + first, last - first) ? ValueForm::kBare
+  return solvarium::isJsonNumber(std::string_view(value + first, last - first)) ? ValueForm::kBare
                                                               : ValueForm::kQuoted;
 }
 
@@ -135,7 +135,7 @@ std::size_t valueJsonSize(const char* value, std::size_t size) {
     case ValueForm::kBare: return size;
     case ValueForm::kQuoted: break;
   }
-  return solvarium::jsonQuotedSize(value, size);
+  return solvarium::jsonQuotedSize(std::string_view(value, size));
 }
 
 template <std::size_t N>
@@ -150,7 +150,7 @@ char* writeValueJson(char* out, const char* value, std::size_t size) {
     case ValueForm::kBare: std::memcpy(out, value, size); return out + size;
     case ValueForm::kQuoted: break;
   }
-  return solvarium::writeJsonQuoted(out, value, size);
+  return solvarium::writeJsonQuoted(out, std::string_view(value, size));
 }
 
 }  // namespace
@@ -202,7 +202,7 @@ MonitorParse MonitorCsvData::parse(const std::string& output) {
     c.written = c.hasValue && taken.insert(names_[i]).second;
     if (!c.written) continue;
     c.arrayOffset = arraysSize_;
-    arraysSize_ += 12 + solvarium::jsonQuotedSize(names_[i].data(), names_[i].size()) +
+    arraysSize_ += 12 + solvarium::jsonQuotedSize(names_[i]) +
                    c.valueBytes + 4 * rows_ + 5 * (rows_ - 1) + 4;
   }
   return MonitorParse::kOk;
@@ -213,7 +213,7 @@ void MonitorCsvData::writeArrays(char* out) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!columns_[i].written) continue;
     char* at = put(out + columns_[i].arrayOffset, "\t\t,\n\t\t");
-    at = solvarium::writeJsonQuoted(at, names_[i].data(), names_[i].size());
+    at = solvarium::writeJsonQuoted(at, names_[i]);
     cursor[i] = put(at, ":\n\t\t[\n");
   }
   // Row after row, each value goes to the end of its column's array.

@@ -38,7 +38,7 @@ std::string jsonLiteral(const std::string& value) {
 }  // namespace
 
 CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs)
-    : inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0) {
+    : inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0), nestedPlotLines_(0) {
   for (std::size_t i = 0; i < filterPairs.size(); ++i) {
     if (filterPairs[i] == "variable-list" && i + 1 < filterPairs.size()) {
       ++i;
@@ -78,6 +78,7 @@ void CXmlToJsonPlotMetaDataHandler::startDocument() {
   plotWritten = false;
   inPlotLine = false;
   plotLineCount = 0;
+  nestedPlotLines_ = 0;
   jsonText = "\t\t[\n";
   plotLinesText = "\t\t\t\t[\n";
 }
@@ -98,8 +99,13 @@ void CXmlToJsonPlotMetaDataHandler::startElement(const ACEXML_Char*, const ACEXM
   } else if (name == "YAxis") {
     fields = {{"DisplayName", &yAxisDisplayName}, {"LogarithmicScale", &yAxisLogarithmicScale}};
   } else if (name == "PlotLine") {
-    inPlotLine = true;
-    ++plotLineCount;
+    // A plot line inside a plot line is part of the outer one.
+    if (inPlotLine) {
+      ++nestedPlotLines_;
+    } else {
+      inPlotLine = true;
+      ++plotLineCount;
+    }
   } else if (name == "XVar" && inPlotLine) {
     fields = {{"Name", &xVarName}, {"DisplayName", &xVarDisplayName}};
   } else if (name == "YVar" && inPlotLine) {
@@ -121,6 +127,8 @@ void CXmlToJsonPlotMetaDataHandler::startElement(const ACEXML_Char*, const ACEXM
     if (inPlot) {
       plotLinesText = "\t\t\t\t[\n";
       plotLineCount = 0;
+      inPlotLine = false;
+      nestedPlotLines_ = 0;
     } else {
       plotName.clear();
       plotDisplayName.clear();
@@ -134,6 +142,10 @@ void CXmlToJsonPlotMetaDataHandler::endElement(const ACEXML_Char*, const ACEXML_
   const std::string name = text(qName);
   if (!inPlot) return;
   if (name == "PlotLine") {
+    if (nestedPlotLines_ > 0) {
+      --nestedPlotLines_;
+      return;
+    }
     if (variableFilter.empty() || variableFilter.count(escapeDoubleQuotes(yVarName)) > 0) {
       plotVariables.insert(escapeDoubleQuotes(yVarName));
       plotVariables.insert(escapeDoubleQuotes(xVarName));

@@ -57,6 +57,8 @@ class CXmlToJsonPlotMetaDataHandler : public ACEXML_DefaultHandler {
 
  private:
   void clearPlotTexts();
+
+  int nestedPlotLines_;  // "PlotLine" elements open inside the open plot line
 };
 
 }  // namespace BROX

@@ -75,8 +75,8 @@ bool bindQuennet() {
 // Appends `text` as a quoted JSON string.
 void appendJsonQuoted(const char* value, std::size_t size, std::string* text) {
   const std::size_t start = text->size();
-  text->resize(start + solvarium::jsonQuotedSize(value, size));
-  solvarium::writeJsonQuoted(&(*text)[start], value, size);
+  text->resize(start + solvarium::jsonQuotedSize(std::string_view(value, size)));
+  solvarium::writeJsonQuoted(&(*text)[start], std::string_view(value, size));
 }
 
 std::string tabsOf(int indent) {

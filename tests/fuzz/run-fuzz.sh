@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang into ${FUZZ_BUILD_DIR:-build-fuzz}
 # and runs each for SECONDS (default 60), all at once, seeded from
-# tests/fuzz/corpus/<target>/ when present. Usage: run-fuzz.sh [SECONDS] [TARGET...]
+# tests/fuzz/corpus/<target>/ and with the dictionary tests/fuzz/<target>.dict
+# when present. Usage: run-fuzz.sh [SECONDS] [TARGET...]
 # Fails when any target finds a crash, a time-out or a property failure.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -11,6 +12,7 @@ BUILD="${FUZZ_BUILD_DIR:-build-fuzz}"
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLVARIUM_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets
+BUILD="$(cd "$BUILD" && pwd)"  # relative or absolute, as given
 
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
@@ -28,7 +30,9 @@ for target in "${targets[@]}"; do
   corpus="$WORK/$target"
   mkdir -p "$corpus"
   [ -d "tests/fuzz/corpus/$target" ] && cp -r "tests/fuzz/corpus/$target/." "$corpus/"
-  (cd "$WORK" && exec "$OLDPWD/$BUILD/tests/fuzz/$target" -max_total_time="$SECONDS_EACH" \
+  dict=()
+  [ -f "tests/fuzz/$target.dict" ] && dict=(-dict="$PWD/tests/fuzz/$target.dict")
+  (cd "$WORK" && exec "$BUILD/tests/fuzz/$target" "${dict[@]}" -max_total_time="$SECONDS_EACH" \
       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
       -artifact_prefix="$WORK/$target-" "$corpus" >"$WORK/$target.log" 2>&1) &
   pids+=($!)

@@ -152,6 +152,32 @@ TEST(BroxPlotMetadataHandlerTest, IgnoresMisplacedElementsAndEmptyDocuments) {
   EXPECT_NE(json.find("\"plotName\":\"P\""), std::string::npos);
 }
 
+TEST(BroxPlotMetadataHandlerTest, NestedPlotLinesAndPlotsStayValidJson) {
+  // A plot line inside a plot line is part of it: one line, no separator.
+  const std::string line =
+      "\t\t\t\t\t{\n\t\t\t\t\t\t\"xVarName\":\"x\",\n\t\t\t\t\t\t\"xVarDisplayName\":\"\",\n"
+      "\t\t\t\t\t\t\"yVarName\":\"y\",\n\t\t\t\t\t\t\"yVarDisplayName\":\"\"\n\t\t\t\t\t}\n";
+  std::string json = parsePlots(
+                         "<Plots><Plot Name=\"P\"><PlotLine><XVar Name=\"x\"/><PlotLine>"
+                         "<YVar Name=\"y\"/></PlotLine></PlotLine></Plot></Plots>",
+                         {})
+                         .json;
+  EXPECT_NE(json.find("\"plotLines\":\n\t\t\t\t[\n" + line + "\t\t\t\t]\n"), std::string::npos)
+      << json;
+  // Filtered or not, nested lines and nested plots never leave a stray separator.
+  for (const std::vector<std::string>& filters :
+       {std::vector<std::string>{}, std::vector<std::string>{"variable-list", "\"y\""},
+        std::vector<std::string>{"plot-list", "\"Q\""}}) {
+    parsePlots(
+        "<Plots><Plot Name=\"P\"><PlotLine><PlotLine><YVar Name=\"z\"/></PlotLine>"
+        "<PlotLine/></PlotLine><PlotLine><YVar Name=\"y\"/><Plot Name=\"Q\"><PlotLine>"
+        "<PlotLine/><YVar Name=\"y\"/></PlotLine></Plot></PlotLine>"
+        "<PlotLine><YVar Name=\"y\"/></PlotLine></Plot>"
+        "<Plot Name=\"Q\"><PlotLine><YVar Name=\"y\"/></PlotLine></Plot></Plots>",
+        filters);  // checks the JSON
+  }
+}
+
 TEST(BroxPlotMetadataHandlerTest, EscapesStringsAndQuotesNonLiterals) {
   const Plots plots = parsePlots(
       "<Plots><Plot Name=\"a&quot;b\\c\" DisplayName=\"tab&#9;here\" Visibility=\"maybe\">"

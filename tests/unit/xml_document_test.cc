@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -51,14 +52,90 @@ TEST(XmlDocumentTest, ParsesWithOrWithoutDeclarationAndBom) {
   }
 }
 
-TEST(XmlDocumentTest, BrokenDocumentsReportTheParserMessage) {
-  for (const std::string& text : {std::string("<a><b></a>"), std::string(""),
-                                  std::string("not xml at all"), std::string("<a x=1/>")}) {
+TEST(XmlDocumentTest, BrokenDocumentsAreRefusedWithTheirPlace) {
+  // Each of these once crashed ACEXML or made it loop forever; with a BOM,
+  // and with a declaration, they are refused the same way.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"<a><b></a>", "line 1, column 9): mismatched tag"},
+      {"", "line 1, column 1): no element found"},
+      {"not xml at all", "line 1, column 1): syntax error"},
+      {"<a x=1/>", "line 1, column 6): not well-formed (invalid token)"},
+      {"<a><? ?></a>", "line 1, column 6): not well-formed (invalid token)"},
+      {"<?\xff?>", "line 1, column 3): not well-formed (invalid token)"},
+      {"<a>\n<!--", "line 2, column 1): unclosed token"},
+      {"<a><![CDATA[x", "line 1, column 14): unclosed CDATA section"},
+      {"<a><?pi x", "line 1, column 4): unclosed token"},
+      {"<a><!-- x ---></a>", "line 1, column 13): not well-formed (invalid token)"},
+      {"<a>\xc3\x28</a>", "line 1, column 4): not well-formed (invalid token)"},
+      {"<a>&e;</a>", "line 1, column 4): undefined entity"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF<a/>", "line 1, column 1): not well-formed (invalid token)"},
+  };
+  for (const auto& [text, where] : cases) {
+    for (const std::string& variant :
+         {text, "\xEF\xBB\xBF" + text, "<?xml version=\"1.0\"?>" + text}) {
+      RecordingHandler handler;
+      std::string error;
+      EXPECT_FALSE(solvarium::parseXmlDocument(variant, handler, "MyXML", &error)) << variant;
+      EXPECT_EQ(error.rfind("XML document is not well-formed (", 0), 0u) << error;
+      EXPECT_TRUE(handler.elements.empty()) << variant;
+      if (variant.rfind("<?xml", 0) != 0) {  // a given declaration shifts the columns
+        EXPECT_NE(error.find(where), std::string::npos) << variant << ": " << error;
+      }
+    }
+  }
+  // A well-formed document that ACEXML refuses keeps ACEXML's message.
+  RecordingHandler handler;
+  std::string error;
+  EXPECT_FALSE(
+      solvarium::parseXmlDocument("<?xml version=\"1.1\"?><a/>", handler, "MyXML", &error));
+  EXPECT_EQ(error.rfind("ACEXML_SAXParseException: ", 0), 0u) << error;
+}
+
+TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
+  // Found by fuzzing: ACEXML reads past a CDATA section ending in an odd
+  // number of ']' and grows without end; it crashes on a processing
+  // instruction whose target starts with a non-ASCII letter.
+  for (const std::string& text :
+       {std::string("<a><![CDATA[x]]]></a>"), std::string("<a><![CDATA[]]]></a>"),
+        std::string("<a><![CDATA[]\n]]]]]></a>"),
+        std::string(
+            "<Root><Variables><![CDATA[<Variable>]]]]]]](((]]]]]]]]]]]]]></Variables></Root>"),
+        std::string("<a><?\xC3\xA9?></a>"), std::string("<?\xC3\xA9 x?><a/>")}) {
     RecordingHandler handler;
     std::string error;
     EXPECT_FALSE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text;
-    EXPECT_EQ(error.rfind("ACEXML_SAXParseException: ", 0), 0u) << error;
-    EXPECT_GT(error.size(), std::string("ACEXML_SAXParseException: ").size());
+    EXPECT_NE(error.find(" is refused"), std::string::npos) << error;
+    EXPECT_TRUE(handler.elements.empty()) << text;
+  }
+  for (const std::string& text :
+       {std::string("<a><![CDATA[x]]]]></a>"), std::string("<a><![CDATA[]]></a>"),
+        std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
+    EXPECT_EQ(handler.elements, std::vector<std::string>{"a"});
+  }
+}
+
+TEST(XmlDocumentTest, DeclarationIsAddedOnceAndOnlyWhenMissing) {
+  // A processing instruction named "xml-..." is not a declaration.
+  for (const std::string& text :
+       {std::string("<?xml-stylesheet href=\"s\"?><a x=\"1\"/>"),
+        std::string("\xEF\xBB\xBF<?xml\tversion=\"1.0\"?><a x=\"1\"/>"),
+        std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><a x=\"1\"/>")}) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
+    EXPECT_EQ(handler.elements, std::vector<std::string>{"a=1"});
+  }
+  // A second declaration is an error, whether the first was given or added.
+  for (const std::string& text : {std::string("<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>"),
+                                  std::string(" <?xml version=\"1.0\"?><a/>")}) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_FALSE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text;
+    EXPECT_NE(error.find("XML or text declaration not at start of entity"), std::string::npos)
+        << error;
   }
 }
 

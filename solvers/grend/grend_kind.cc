@@ -1,0 +1,40 @@
+#include "solvers/grend/grend_kind.h"
+
+#include <memory>
+
+#include "service/solver_kind.h"
+#include "solvers/grend/grend_servant.h"
+
+namespace GREND {
+
+namespace {
+
+// Owns the Grend servant; the key is its ICoGrendUnit reference.
+class GrendKind : public solvarium::SolverKind {
+ public:
+  explicit GrendKind(CORBA::ORB_ptr orb) : servant_(new CGrendSolvarium(orb)) {}
+  ~GrendKind() override { delete servant_; }
+
+  solvarium::SolverKindOwner* owner() override { return servant_; }
+
+  std::string publishedIor() override { return servant_->getIor(); }
+
+  // Tried once; the exception goes to the caller.
+  char* saveMonitorsJson() override {
+    return servant_->executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
+  }
+
+ private:
+  CGrendSolvarium* servant_;  // owned
+};
+
+}  // namespace
+
+void registerGrendKind() {
+  solvarium::registerSolverKind(
+      solvarium::kKindGrend, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
+        return std::unique_ptr<solvarium::SolverKind>(new GrendKind(orb));
+      });
+}
+
+}  // namespace GREND

@@ -1,0 +1,55 @@
+// GREND::CXmlToJsonNlhHandler: one Grend time-history file (".nlh") to one
+// JSON object: name, file and description and, when the COLDATA tables form
+// one series in rising time, "persistedData" with the last time, the axes,
+// the contact pair, item and component of every y column and one array per
+// column holding the values of all tables. The filter words change nothing.
+#ifndef SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
+#define SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "solvers/grend/grend_xml_handler.h"
+
+namespace GREND {
+
+// One COLDATA table, position 0 (the time) first.
+struct NlhRecord {
+  std::vector<MonitorColumn> columns;
+};
+
+// Both first columns are "Time" with values, and the earlier table ends
+// before the later one starts.
+bool CompareNlhBlocksByTime(const NlhRecord& earlier, const NlhRecord& later);
+
+class CXmlToJsonNlhHandler : public GrendXmlHandler {
+ public:
+  CXmlToJsonNlhHandler(std::string fileBaseName, std::vector<std::string> filterArgs);
+
+  void startDocument() override;
+  void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                    const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
+  void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                  const ACEXML_Char* qName) override;
+  void endDocument() override;
+
+ private:
+  std::string writePersistedData() const;
+
+  bool inSolution = false;
+  bool inColData = false;
+  bool inHeader = false;
+  bool inColumn = false;
+  int32_t currentColumnId = -1;
+  std::string contactPair, item, comp;  // of the COLUMN in hand
+  ColumnTable columnNames, contactPairs, items, comps;
+  bool inUnits = false;
+  std::string units;  // not written
+  std::string colDataText;
+  std::vector<NlhRecord> records;
+};
+
+}  // namespace GREND
+
+#endif  // SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_

@@ -1,0 +1,87 @@
+#include "solvers/grend/grend_servant.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "service/co_file_system.h"
+#include "service/co_solver_unit.h"
+#include "service/instant_scripting.h"
+#include "service/servant_poa.h"
+#include "service/watcher_buffers.h"
+#include "solvers/grend/grend_interpreter.h"
+
+namespace GREND {
+
+CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orbArgument)
+    : orb(CORBA::ORB::_duplicate(orbArgument)),
+      scripting(nullptr),
+      solverUnit(nullptr),
+      fileSystem(nullptr),
+      minuteCounter(0),
+      autoSavePeriod(60) {
+  AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
+  CORBA::String_var text = orb->object_to_string(self.in());
+  ior = text.in();
+  try {
+    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindGrend, this);
+    scripting = new solvarium::CInstantScripting(solvarium::kKindGrend, this);
+    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindGrend, this);
+  } catch (...) {
+    delete fileSystem;
+    delete scripting;
+    delete solverUnit;
+    throw;
+  }
+  scripting->setStateFlag("aas-off", true);
+  for (const std::string& name : grendCommandNames()) supportedCommands.insert(name);
+}
+
+CGrendSolvarium::~CGrendSolvarium() {
+  delete fileSystem;
+  fileSystem = nullptr;
+  delete scripting;
+  scripting = nullptr;
+  delete solverUnit;
+  solverUnit = nullptr;
+}
+
+PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }
+
+CORBA::Boolean CGrendSolvarium::shutdown() {
+  const solvarium::SerialCall serial;
+  solvarium::markShutdownBegun();
+  try {
+    orb->shutdown(false);
+  } catch (...) {
+  }
+  return true;
+}
+
+char* CGrendSolvarium::getCoSolverUnitIor() {
+  const solvarium::SerialCall serial;
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = solverUnit->_this();
+  return orb->object_to_string(unit.in());
+}
+
+std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) {
+  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
+  if (folder == nullptr || *folder == '\0') return fileName;
+  std::string path = folder;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path + "/" + fileName;
+}
+
+CORBA::ORB_ptr CGrendSolvarium::ownerOrb() { return orb.in(); }
+
+char* CGrendSolvarium::interpretCommand(const char* command) {
+  return executeCommandToString(command);
+}
+
+std::string CGrendSolvarium::ownerIorText() { return ior; }
+
+solvarium::CInstantScripting* CGrendSolvarium::scriptingServant() { return scripting; }
+solvarium::CCoFileSystem* CGrendSolvarium::fileSystemServant() { return fileSystem; }
+solvarium::CCoSolverUnit* CGrendSolvarium::solverUnitServant() { return solverUnit; }
+std::string CGrendSolvarium::collaborativeIorText() { return collaborativeSolverUnitIor; }
+
+}  // namespace GREND

@@ -1,0 +1,177 @@
+#include "solvers/grend/grend_text.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/json_text.h"
+
+namespace GREND {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipBlanks(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  return i;
+}
+
+// Length of the decimal floating-point literal at the start of `text` (0 when
+// none): sign, digits, fraction, exponent.
+std::size_t decimalPrefix(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < n && isDigit(text[i])) ++i, ++digits;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && isDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < n && isDigit(text[j])) {
+      while (j < n && isDigit(text[j])) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
+}  // namespace
+
+std::string_view trimChars(std::string_view text, const char* set) {
+  const std::size_t begin = text.find_first_not_of(set);
+  if (begin == std::string_view::npos) return std::string_view();
+  const std::size_t end = text.find_last_not_of(set);
+  return text.substr(begin, end - begin + 1);
+}
+
+std::string_view trimNumber(std::string_view text) {
+  std::string_view trimmed = trimChars(text, kBlanks);
+  if (!trimmed.empty() && trimmed.back() == '.') trimmed.remove_suffix(1);
+  return trimmed;
+}
+
+std::vector<std::string_view> splitWords(std::string_view text, const char* separators) {
+  std::vector<std::string_view> words;
+  std::size_t start = text.find_first_not_of(separators);
+  while (start != std::string_view::npos) {
+    std::size_t end = text.find_first_of(separators, start);
+    if (end == std::string_view::npos) end = text.size();
+    words.push_back(text.substr(start, end - start));
+    start = text.find_first_not_of(separators, end);
+  }
+  return words;
+}
+
+int32_t leadingInteger(std::string_view text) {
+  std::size_t i = skipBlanks(text);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  while (i < text.size() && isDigit(text[i])) {
+    if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
+    ++i;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int32_t>(value);
+}
+
+double leadingDouble(std::string_view text) {
+  text.remove_prefix(skipBlanks(text));
+  const std::size_t length = decimalPrefix(text);
+  if (length == 0) return 0.0;
+  char small[64];
+  std::string large;
+  const char* literal = small;
+  if (length < sizeof small) {
+    std::memcpy(small, text.data(), length);
+    small[length] = '\0';
+  } else {
+    large.assign(text.data(), length);
+    literal = large.c_str();
+  }
+  return std::strtod(literal, nullptr);
+}
+
+std::string currentKey(std::string_view name) {
+  std::string key = "current";
+  bool upper = true;
+  for (char c : name) {
+    if (c == ' ' || c == '-' || c == '/' || c == '.') {
+      upper = true;
+      continue;
+    }
+    const unsigned char u = static_cast<unsigned char>(c);
+    key += static_cast<char>(upper ? std::toupper(u) : std::tolower(u));
+    upper = false;
+  }
+  return key;
+}
+
+void appendEscaped(std::string* out, std::string_view text) {
+  // Most names need no escaping: copy them whole.
+  for (char c : text) {
+    if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) {
+      *out += solvarium::jsonEscape(text);
+      return;
+    }
+  }
+  out->append(text.data(), text.size());
+}
+
+void appendQuotedText(std::string* out, std::string_view text) {
+  *out += '"';
+  appendEscaped(out, text);
+  *out += '"';
+}
+
+void appendBareValue(std::string* out, std::string_view value) {
+  if (solvarium::isJsonNumber(value)) {
+    out->append(value.data(), value.size());
+    return;
+  }
+  // A whole decimal literal in a looser spelling is rewritten.
+  if (!value.empty() && decimalPrefix(value) == value.size()) {
+    std::string number;
+    std::size_t i = 0;
+    if (value[i] == '+' || value[i] == '-') {
+      if (value[i] == '-') number += '-';
+      ++i;
+    }
+    std::size_t intStart = i;
+    while (i < value.size() && isDigit(value[i])) ++i;
+    std::string_view integer = value.substr(intStart, i - intStart);
+    while (integer.size() > 1 && integer.front() == '0') integer.remove_prefix(1);
+    number += integer.empty() ? std::string_view("0") : integer;
+    if (i < value.size() && value[i] == '.') {
+      ++i;
+      const std::size_t fracStart = i;
+      while (i < value.size() && isDigit(value[i])) ++i;
+      if (i > fracStart) {
+        number += '.';
+        number.append(value.data() + fracStart, i - fracStart);
+      }
+    }
+    if (i < value.size()) {
+      number += value[i++];
+      if (i < value.size() && (value[i] == '+' || value[i] == '-')) number += value[i++];
+      number.append(value.data() + i, value.size() - i);
+    }
+    if (solvarium::isJsonNumber(number)) {
+      *out += number;
+      return;
+    }
+  }
+  appendQuotedText(out, value);
+}
+
+}  // namespace GREND

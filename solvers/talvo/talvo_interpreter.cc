@@ -1,0 +1,373 @@
+#include "solvers/talvo/talvo_interpreter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "common/command_tokenizer.h"
+#include "common/confined_path.h"
+#include "common/safe_file.h"
+#include "service/service_log.h"
+#include "solvers/talvo/talvo_errors.h"
+#include "solvers/talvo/talvo_monitors.h"
+#include "solvers/talvo/talvo_report_definitions.h"
+#include "solvers/talvo/talvo_report_lists.h"
+#include "solvers/talvo/talvo_text.h"
+
+namespace TALVO {
+
+const char kAutoSaveErrorFile[] = "talvo_instant_aas.error";
+
+namespace {
+
+const std::string kImplementsPrefix = "aaS.implements.";
+const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data";
+const char kInvalid[] = "Invalid instant aaS command.\n<";
+
+struct Call {
+  const std::string& command;  // as received
+  const std::vector<std::string>& tokens;
+  TalvoState* state;
+  const StateFlags& flags;
+};
+
+using Handler = std::string (*)(const Call&);
+
+[[noreturn]] void fail(const Call& call, const std::string& info) {
+  raiseTalvoError(call.command, info);
+}
+
+void requireNoArguments(const Call& call) {
+  if (call.tokens.size() > 1) {
+    fail(call, kInvalid + call.tokens[0] + "> command does not have parameters");
+  }
+}
+
+std::string variableOrFail(const Call& call, const char* name) {
+  requireNoArguments(call);
+  auto found = call.state->rpVariables.find(name);
+  if (found == call.state->rpVariables.end()) fail(call, "Data not available");
+  return found->second;
+}
+
+std::string countOn(const std::map<std::string, bool>& parameters) {
+  int count = 0;
+  for (const auto& entry : parameters) count += entry.second ? 1 : 0;
+  return std::to_string(count);
+}
+
+// The one argument of a format command; asks for it when it is missing.
+const std::string& formatArgument(const Call& call, const char* prompt,
+                                  const std::string& current) {
+  if (call.tokens.size() == 1) raiseUnquotedQuestion(prompt, current.substr(1));
+  if (call.tokens.size() > 2) {
+    fail(call, kInvalid + call.tokens[0] + "> command requires exactly one parameter");
+  }
+  return call.tokens[1];
+}
+
+std::string setDoubleFormat(const Call& call) {
+  const std::string& format = formatArgument(
+      call, "Please provide the floating point formatting string", call.state->monitorDoubleFormat);
+  static const char kExamples[] =
+      " Example of syntactically correct commands:\naaS.set_monitor_double_format 10.7lf\n"
+      "aaS.set_monitor_double_format 14.9lg\n";
+  static const std::regex pattern(
+      "(\\+|-)?(0)?[[:digit:]][[:digit:]]?\\.[[:digit:]][[:digit:]]?l(f|g|e)");
+  if (!std::regex_match(format, pattern)) {
+    fail(call, std::string("Invalid double format.") + kExamples);
+  }
+  const std::string candidate = "%" + format;
+  const std::string printed = formatDouble(candidate, 1.1);
+  if (printed.empty()) fail(call, std::string("Invalid double format.") + kExamples);
+  if (std::strtod(printed.c_str(), nullptr) != 1.1) {
+    fail(call, std::string("Inaccurate double format.") + kExamples);
+  }
+  call.state->monitorDoubleFormat = candidate;
+  return "Done";
+}
+
+std::string setIntegerFormat(const Call& call) {
+  const std::string& format = formatArgument(call, "Please provide the integer formatting string",
+                                             call.state->monitorIntegerFormat);
+  static const std::regex pattern("(\\+|-)?(0)?[[:digit:]][[:digit:]]?(d|i)");
+  if (!std::regex_match(format, pattern)) {
+    fail(call,
+         "Invalid integer format. Example of syntactically correct commands:\n"
+         "aaS.set_monitor_integer_format 4d\naaS.set_monitor_integer_format 04d\n");
+  }
+  const std::string candidate = "%" + format;
+  const std::string printed = formatInteger(candidate, 11);
+  if (printed.empty() || std::strtol(printed.c_str(), nullptr, 10) != 11) {
+    fail(call,
+         "Inaccurate integer format. Example of syntactically correct commands:\n"
+         "aaS.set_monitor_integer_format 4d\naaS.set_monitor_integer_format 07d\n");
+  }
+  call.state->monitorIntegerFormat = candidate;
+  return "Done";
+}
+
+std::string getStatus(const Call& call) { return call.flags.text(); }
+
+std::string getLastCasefileName(const Call& call) {
+  return variableOrFail(call, "last-casefile-name");
+}
+
+std::string getCurrentIteration(const Call& call) {
+  requireNoArguments(call);
+  return std::to_string(call.state->currentIteration);
+}
+
+std::string getCurrentFlowTime(const Call& call) { return variableOrFail(call, "flow-time"); }
+std::string getCurrentTimeStep(const Call& call) { return variableOrFail(call, "time-step"); }
+
+std::string getNrActiveErrors(const Call& call) {
+  return std::to_string(call.state->errorMessages.size());
+}
+
+std::string getListActiveErrors(const Call& call) {
+  std::string text;
+  for (std::size_t i = 0; i < call.state->errorMessages.size(); ++i) {
+    text += (i ? "\n" : "") + call.state->errorMessages[i];
+  }
+  return text;
+}
+
+std::string getNrInputParameters(const Call& call) {
+  requireNoArguments(call);
+  return countOn(call.state->inputParameters);
+}
+std::string getNrOutputParameters(const Call& call) {
+  requireNoArguments(call);
+  return countOn(call.state->outputParameters);
+}
+std::string getListInputParameters(const Call& call) {
+  requireNoArguments(call);
+  return namesOn(call.state->inputParameters);
+}
+std::string getListOutputParameters(const Call& call) {
+  requireNoArguments(call);
+  return namesOn(call.state->outputParameters);
+}
+
+std::string getRelease(const Call& call) {
+  requireNoArguments(call);
+  return call.state->release;
+}
+
+std::string getPausedIndex(const Call& call) {
+  requireNoArguments(call);
+  if (call.state->pausedIndex.empty()) fail(call, "Data not available");
+  return call.state->pausedIndex;
+}
+
+std::string getDimensionality(const Call& call) {
+  requireNoArguments(call);
+  return call.state->dimensionality;
+}
+
+std::string getPrecision(const Call& call) {
+  requireNoArguments(call);
+  return call.state->precision;
+}
+
+std::string setAutoSavePeriod(const Call& call) {
+  if (call.tokens.size() == 1) {
+    raiseUnquotedQuestion("Auto-Save period in minutes",
+                          std::to_string(call.state->autoSavePeriod));
+  }
+  if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
+  int period = 60;
+  if (call.tokens[1] != ",") {
+    std::istringstream in(call.tokens[1]);
+    if (!(in >> period) || in.peek() != std::char_traits<char>::eof()) period = 0;
+  }
+  if (period < 1) fail(call, "Please provide a positive number for auto-save period.");
+  call.state->autoSavePeriod = period;
+  return "Auto-Save period set to " + std::to_string(period) + " minutes.";
+}
+
+// The text strictly between the first "[" and the last "]" of a list
+// answer; false for an empty list or an answer without brackets.
+bool listContent(const std::string& answer, std::string* inner) {
+  if (answer.find_first_not_of(" \t\n[]") == std::string::npos) return false;
+  const std::size_t open = answer.find('[');
+  const std::size_t close = answer.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close <= open) return false;
+  *inner = answer.substr(open + 1, close - open - 1);
+  return true;
+}
+
+std::string saveMonitors(const Call& call) {
+  if (call.tokens.size() == 1) {
+    raiseUnquotedQuestion("JSON persisted monitors filename", "monitor.json");
+  }
+  if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
+  const std::string fileName = call.tokens[1] == "," ? std::string("monitor.json") : call.tokens[1];
+  std::string target;
+  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk ||
+      !solvarium::isReplaceableFile(target)) {
+    fail(call, "Cannot open output file name.");
+  }
+
+  std::string document = "[";
+  bool contributed = false;
+  for (const char* piece : {"aaS.list_monitors_with_persisted_data",
+                            "aaS.list_report_files_with_persisted_data",
+                            "aaS.list_report_definitions"}) {
+    std::string inner;
+    if (!listContent(interpretTalvoCommand(piece, call.state, call.flags), &inner)) continue;
+    if (contributed) document += "\n\t,\n";
+    document += inner;
+    contributed = true;
+  }
+  document += "\n]";
+  if (!solvarium::writeFileAtomically(target, document, nullptr)) {
+    fail(call, "Cannot write output file name.");
+  }
+  return "JSON monitors saved in '" + fileName + "'.\n";
+}
+
+std::string listMonitors(const Call& call) {
+  std::string output;
+  listTalvoMonitors(call.state, &output, call.tokens);
+  return output;
+}
+
+std::string listReportDefinitions(const Call& call) {
+  std::string output;
+  writeReportDefinitionJson(*call.state, &output);
+  return output;
+}
+
+std::string listReportFiles(const Call& call) {
+  if (call.tokens.size() > 1) fail(call, kInvalid + call.tokens[0] + ">. Too many tokens");
+  std::string output;
+  writeReportFileJson(*call.state, &output, false, 0, 0);
+  return output;
+}
+
+std::string listReportFilesWithData(const Call& call) {
+  const std::vector<std::string> rest =
+      readFilteredMonitorData(&call.state->monitorFilter, call.tokens);
+  const MonitorFilter& filter = call.state->monitorFilter;
+  if (filter.flowTimeFilter) {
+    fail(call, kInvalid + call.tokens[0] + ">.start-flow-time option not supported");
+  }
+  if (rest.size() != 1) fail(call, kInvalid + call.tokens[0] + ">. Too many tokens");
+  std::string output;
+  writeReportFileJson(*call.state, &output, true,
+                      filter.iterationFilter ? filter.startIteration : 0,
+                      filter.timeStepFilter ? filter.startTimeStep : 0);
+  return output;
+}
+
+std::string listReportPlots(const Call& call) {
+  std::string output;
+  writeReportPlotJson(*call.state, &output);
+  return output;
+}
+
+std::string suggest(const Call& call) {
+  if (call.tokens.size() > 1) fail(call, "Error: 'aaS_suggest' commands do not have parameters.\n");
+  std::string text;
+  for (const std::string& name : call.state->supportedCommands) text += name + "\n";
+  return text;
+}
+
+// Counts the minute; saves the monitors once the period has been reached.
+std::string minuteTick(const Call& call) {
+  TalvoState* state = call.state;
+  if (++state->minuteCounter < state->autoSavePeriod) return std::string();
+  state->minuteCounter = 0;
+  try {
+    interpretTalvoCommand(std::string(kSaveCommand) + " ,", state, call.flags);
+  } catch (...) {
+    solvarium::appendText(kAutoSaveErrorFile,
+                          "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
+                          "monitor.json'\n\n");
+  }
+  return std::string();
+}
+
+std::string deprecatedMonitorSets(const Call& call) {
+  fail(call, "aaS_list_monitor_sets command has been deprecated.\n Please use "
+             "aaS.list_report_files instead.\n");
+}
+std::string deprecatedMonitorSetsWithData(const Call& call) {
+  fail(call, "list_monitor_sets_with_persisted_data command has been deprecated.\n Please use "
+             "aaS.list_report_files_with_persisted_data instead.\n");
+}
+std::string deprecatedPlotSets(const Call& call) {
+  fail(call, "list_plot_sets command has been deprecated.\n Please use aaS.list_report_plots "
+             "instead.\n");
+}
+
+struct Command {
+  const char* name;
+  Handler handler;
+};
+
+// In the order tested; the first match decides.
+const Command kCommands[] = {
+    {"aaS.get_status", getStatus},
+    {"aaS.set_monitor_double_format", setDoubleFormat},
+    {"aaS.set_monitor_integer_format", setIntegerFormat},
+    {"aaS.get_last_casefile_name", getLastCasefileName},
+    {"aaS.get_current_iteration", getCurrentIteration},
+    {"aaS.get_current_flow_time", getCurrentFlowTime},
+    {"aaS.get_current_time_step", getCurrentTimeStep},
+    {"aaS.get_nr_active_errors", getNrActiveErrors},
+    {"aaS.get_list_active_errors", getListActiveErrors},
+    {"aaS.get_nr_input_parameters", getNrInputParameters},
+    {"aaS.get_nr_output_parameters", getNrOutputParameters},
+    {"aaS.get_list_input_parameters", getListInputParameters},
+    {"aaS.get_list_output_parameters", getListOutputParameters},
+    {"aaS_internal.tic_one_minute", minuteTick},
+    {"aaS.get_release", getRelease},
+    {"aaS.get_paused_index", getPausedIndex},
+    {"aaS.get_dimensionality", getDimensionality},
+    {"aaS.get_precision", getPrecision},
+    {"aaS.set_auto_save_period_json_monitors", setAutoSavePeriod},
+    {kSaveCommand, saveMonitors},
+    {"aaS.list_monitors", listMonitors},
+    {"aaS.list_monitors_with_persisted_data", listMonitors},
+    {"aaS.list_report_definitions", listReportDefinitions},
+    {"aaS.list_report_files", listReportFiles},
+    {"aaS.list_report_files_with_persisted_data", listReportFilesWithData},
+    {"aaS.list_report_plots", listReportPlots},
+    {"aaS.suggest", suggest},
+    {"aaS.list_monitor_sets", deprecatedMonitorSets},
+    {"aaS.list_monitor_sets_with_persisted_data", deprecatedMonitorSetsWithData},
+    {"aaS.list_plot_sets", deprecatedPlotSets},
+};
+
+}  // namespace
+
+std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
+                                  const StateFlags& flags) {
+  std::vector<std::string> tokens;
+  solvarium::TokenizeError tokenError;
+  if (!solvarium::tokenizeCommand(command, &tokens, &tokenError)) {
+    raiseTalvoError(command, tokenError.message);
+  }
+  if (tokens.empty()) raiseTalvoError("", "Empty instant aaS command");
+  const std::string& name = tokens[0];
+  if (name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0) {
+    if (tokens.size() > 1) {
+      raiseTalvoError(command, "Error: 'aaS.implements.' commands do not have parameters.\n");
+    }
+    return state->supportedCommands.count("aaS." + name.substr(kImplementsPrefix.size())) != 0
+               ? "True"
+               : "False";
+  }
+  const Call call{command, tokens, state, flags};
+  for (const Command& entry : kCommands) {
+    if (name == entry.name) return entry.handler(call);
+  }
+  raiseTalvoError(command, "Unknown instant aaS command");
+}
+
+}  // namespace TALVO

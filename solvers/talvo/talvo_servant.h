@@ -1,0 +1,83 @@
+// TALVO::CTalvoSolvarium: servant of AAS_CORBA::Talvo::ITalvoExceptionHolder
+// and root object of the Talvo kind. The solver side pushes its broadcasts
+// and its pending question into it; clients reach its command interpreter
+// through the generic scripting servant. The state lives in a TalvoState;
+// each operation forwards to the functions over it.
+//
+// One per process, created by the solver object with the ORB; owns its three
+// generic servants. Every call runs in the servant POA's single thread.
+#ifndef SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
+#define SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
+
+#include <string>
+
+#include "AAS_CORBA.hh"
+#include "service/solver_kind_owner.h"
+#include "solvers/talvo/talvo_state.h"
+
+namespace TALVO {
+
+class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
+                        public solvarium::SolverKindOwner {
+ public:
+  // Activates itself, keeps its own IOR text, then creates the generic
+  // servants (which need the servant POA to exist).
+  explicit CTalvoSolvarium(CORBA::ORB_ptr orb);
+  ~CTalvoSolvarium() override;
+  CTalvoSolvarium(const CTalvoSolvarium&) = delete;
+  CTalvoSolvarium& operator=(const CTalvoSolvarium&) = delete;
+
+  PortableServer::POA_ptr _default_POA() override;
+
+  // ITalvoExceptionHolder.
+  void addGenericErrorExceptionMessage(const char* message) override;
+  void resetExceptions() override;
+  CORBA::Long getNrErrorExceptions() override;
+  char* getErrorExceptionByIndex(CORBA::Long index) override;
+  char* getQuestionType() override;
+  char* getQuestionPrompt() override;
+  char* getQuestionDefaultAnswer() override;
+  char* getQuestionMenu() override;
+  char* getQuestionHelp() override;
+  char* getQuestionMsg() override;
+  CORBA::Boolean isQuestionYesNo() override;
+  CORBA::Boolean isAasListenerVisited() override;
+  char* getStatus() override;
+  char* getVisited() override;
+  char* doInstantCommandToString(const char* command) override;
+  void setQuestionType(const char* text) override;
+  void setQuestionPrompt(const char* text) override;
+  void setQuestionDefaultAnswer(const char* text) override;
+  void setQuestionMenu(const char* text) override;
+  void setQuestionHelp(const char* text) override;
+  void setQuestionMsg(const char* text) override;
+  void setQuestionYesNo(CORBA::Boolean yesNo) override;
+  CORBA::Boolean shutdown() override;
+  char* getCoSolverUnitIor() override;
+
+  // The IOR text of this servant's ITalvoExceptionHolder reference.
+  const std::string& getIor() const { return ior_; }
+
+  // SolverKindOwner, for the generic servants.
+  CORBA::ORB_ptr ownerOrb() override;
+  char* interpretCommand(const char* command) override;
+  std::string ownerIorText() override;
+  solvarium::CInstantScripting* scriptingServant() override;
+  solvarium::CCoFileSystem* fileSystemServant() override;
+  solvarium::CCoSolverUnit* solverUnitServant() override;
+  std::string collaborativeIorText() override;
+
+  TalvoState& state() { return state_; }
+
+ private:
+  CORBA::ORB_var orb_;
+  std::string ior_;
+  TalvoState state_;
+  solvarium::CInstantScripting* scripting_ = nullptr;  // owned
+  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
+  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
+};
+
+}  // namespace TALVO
+
+#endif  // SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_

@@ -1,0 +1,71 @@
+#include "solvers/udf/python_api.h"
+
+#include <cstring>
+
+#include "platform/dynamic_library.h"
+
+namespace AAS_UDF {
+
+namespace {
+
+template <typename Pointer>
+bool bind(void* library, const char* name, Pointer* slot, std::string* missing) {
+  std::string error;
+  void* symbol = solvarium::platform::findSymbol(library, name, &error);
+  if (symbol == nullptr) {
+    *missing = name;
+    return false;
+  }
+  *slot = reinterpret_cast<Pointer>(symbol);
+  return true;
+}
+
+}  // namespace
+
+std::string headerPythonVersion() {
+  return std::to_string(PY_MAJOR_VERSION) + "." + std::to_string(PY_MINOR_VERSION);
+}
+
+bool versionMatchesHeaders(const char* version) {
+  if (version == nullptr) return false;
+  const std::string expected = headerPythonVersion();
+  if (std::strncmp(version, expected.c_str(), expected.size()) != 0) return false;
+  const char next = version[expected.size()];
+  return next < '0' || next > '9';
+}
+
+bool bindPythonVersion(void* library, PythonApi* api, std::string* missing) {
+  return bind(library, "Py_GetVersion", &api->getVersion, missing);
+}
+
+bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
+  return bind(library, "PyPreConfig_InitPythonConfig", &api->preConfigInitPythonConfig,
+              missing) &&
+         bind(library, "Py_PreInitialize", &api->preInitialize, missing) &&
+         bind(library, "PyConfig_InitPythonConfig", &api->configInitPythonConfig, missing) &&
+         bind(library, "PyConfig_SetBytesString", &api->configSetBytesString, missing) &&
+         bind(library, "PyConfig_Clear", &api->configClear, missing) &&
+         bind(library, "Py_InitializeFromConfig", &api->initializeFromConfig, missing) &&
+         bind(library, "PyStatus_Exception", &api->statusException, missing) &&
+         bind(library, "PyEval_SaveThread", &api->evalSaveThread, missing) &&
+         bind(library, "PyGILState_Ensure", &api->gilStateEnsure, missing) &&
+         bind(library, "PyGILState_Release", &api->gilStateRelease, missing) &&
+         bind(library, "PyImport_AddModule", &api->importAddModule, missing) &&
+         bind(library, "PyModule_GetDict", &api->moduleGetDict, missing) &&
+         bind(library, "PyRun_StringFlags", &api->runStringFlags, missing) &&
+         bind(library, "PyObject_GetAttrString", &api->objectGetAttrString, missing) &&
+         bind(library, "PyObject_HasAttrString", &api->objectHasAttrString, missing) &&
+         bind(library, "PyDict_DelItemString", &api->dictDelItemString, missing) &&
+         bind(library, "PyErr_Occurred", &api->errOccurred, missing) &&
+         bind(library, "PyErr_Clear", &api->errClear, missing) &&
+         bind(library, "PyErr_Fetch", &api->errFetch, missing) &&
+         bind(library, "PyErr_NormalizeException", &api->errNormalizeException, missing) &&
+         bind(library, "PyErr_Display", &api->errDisplay, missing) &&
+         bind(library, "PyErr_ExceptionMatches", &api->errExceptionMatches, missing) &&
+         bind(library, "PyUnicode_AsUTF8", &api->unicodeAsUtf8, missing) &&
+         bind(library, "Py_DecRef", &api->decRef, missing) &&
+         bind(library, "Py_Finalize", &api->finalize, missing) &&
+         bind(library, "PyExc_SystemExit", &api->excSystemExit, missing);
+}
+
+}  // namespace AAS_UDF

@@ -1,0 +1,383 @@
+#include "solvers/udf/python_api.h"  // Python.h first
+#include "solvers/udf/python_bridge.h"
+
+#include <limits.h>
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "common/safe_file.h"
+#include "platform/dynamic_library.h"
+#include "service/service_log.h"
+#include "service/udf_description.h"
+
+namespace AAS_UDF {
+
+namespace {
+
+namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
+
+const char kInitialize[] = "initialize Python environment";
+const char kRetrieve[] = "retrieve stdout and stderr from Python";
+
+// A class whose instance `object` replaces sys.`stream` and gathers the
+// text written to it in its attribute "value".
+std::string captureClass(const char* name, const char* object, const char* stream) {
+  return std::string("class ") + name + ":\n" +
+         "\tdef __init__(self):\n"
+         "\t\tself.value = ''\n"
+         "\tdef write(self, txt):\n"
+         "\t\tself.value += txt\n"
+         "\tdef flush(self):\n"
+         "\t\tpass\n"
+         "\tdef reset_value(self):\n"
+         "\t\tself.value = ''\n" +
+         object + " = " + name + "()\n" + "sys." + stream + " = " + object + "\n";
+}
+
+// Replaces sys.stdout and sys.stderr by "aasStdOut" and "aasStdErr".
+const std::string& captureText() {
+  static const std::string text = "import sys\n" + captureClass("AasStdOut", "aasStdOut", "stdout") +
+                                  captureClass("AasStdErr", "aasStdErr", "stderr");
+  return text;
+}
+
+// Steps of the start: the next call resumes with the step named.
+enum Step {
+  kCheckFile = 0,
+  kLoadLibrary = 1,
+  kBindEntries = 2,
+  kStartInterpreter = 3,
+  kInstallCaptures = 4,
+  kRunMainFile = 5,
+  kReady = 6,
+};
+
+struct Bridge {
+  int step = kCheckFile;
+  void* library = nullptr;
+  PythonApi api;
+  PyObject* mainModule = nullptr;     // borrowed: sys.modules keeps it
+  PyObject* stdoutCapture = nullptr;  // owned for the life of the process
+  PyObject* stderrCapture = nullptr;  // owned for the life of the process
+  bool startFailed = false;           // the interpreter could not start: never retried
+  std::string startFailure;           // its errorInfo
+};
+
+Bridge& bridge() {
+  static Bridge* state = new Bridge;  // never destroyed: the interpreter outlives statics
+  return *state;
+}
+
+[[noreturn]] void fail(const std::string& fileText, const std::string& command,
+                       const std::string& errorInfo, const std::string& commandOutput) {
+  solvarium::appendText(solvarium::udfErrorFileName(), fileText);
+  throw GE::EScriptGenericError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
+}
+
+// Holds the interpreter's lock for one call.
+class Gil {
+ public:
+  Gil() : state_(bridge().api.gilStateEnsure()) {}
+  ~Gil() { bridge().api.gilStateRelease(state_); }
+  Gil(const Gil&) = delete;
+  Gil& operator=(const Gil&) = delete;
+
+ private:
+  PyGILState_STATE state_;
+};
+
+// Prints a pending Python error, traceback included, to sys.stderr and
+// clears it. Unlike PyErr_Print, a SystemExit does not end the process.
+void printPendingError() {
+  const PythonApi& api = bridge().api;
+  if (api.errOccurred() == nullptr) return;
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  api.errFetch(&type, &value, &traceback);
+  api.errNormalizeException(&type, &value, &traceback);
+  if (type != nullptr) api.errDisplay(type, value, traceback);
+  api.decRef(type);
+  api.decRef(value);
+  api.decRef(traceback);
+  api.errClear();
+}
+
+// Runs `text` in the main module. A failure's traceback is printed to the
+// error capture when `printError`, else dropped. Needs the lock.
+bool runSource(const std::string& text, bool printError) {
+  const PythonApi& api = bridge().api;
+  PyObject* globals = api.moduleGetDict(bridge().mainModule);
+  PyObject* result = api.runStringFlags(text.c_str(), Py_file_input, globals, globals, nullptr);
+  if (result != nullptr) {
+    api.decRef(result);
+    return true;
+  }
+  if (printError) {
+    printPendingError();
+  } else {
+    api.errClear();
+  }
+  return false;
+}
+
+// The UTF-8 text of `object`'s attribute `name`; false when it is missing
+// or not readable text. Needs the lock.
+bool attributeText(PyObject* object, const char* name, std::string* text) {
+  const PythonApi& api = bridge().api;
+  PyObject* value = api.objectGetAttrString(object, name);
+  if (value == nullptr) {
+    api.errClear();
+    return false;
+  }
+  const char* utf8 = api.unicodeAsUtf8(value);
+  if (utf8 != nullptr) {
+    *text = utf8;
+  } else {
+    api.errClear();
+  }
+  api.decRef(value);
+  return utf8 != nullptr;
+}
+
+// Reads and empties both captures; the first failure's message, "" when
+// none. Needs the lock.
+std::string takeCaptures(std::string* out, std::string* err) {
+  std::string failure;
+  out->clear();
+  err->clear();
+  if (!attributeText(bridge().stdoutCapture, "value", out)) {
+    failure = "ERROR: Cannot access Python stdout content!";
+  }
+  if (!runSource("aasStdOut.reset_value()", false) && failure.empty()) {
+    failure = "ERROR: Cannot reset Python stdout content!";
+  }
+  if (!attributeText(bridge().stderrCapture, "value", err) && failure.empty()) {
+    failure = "ERROR: Cannot access Python stderr content!";
+  }
+  if (!runSource("aasStdErr.reset_value()", false) && failure.empty()) {
+    failure = "ERROR: Cannot reset Python stderr content!";
+  }
+  return failure;
+}
+
+void checkLibraryFile(const std::string& dll) {
+  struct stat status;
+  if (::stat(dll.c_str(), &status) != 0) {
+    fail(dll + " does not exist\n", kInitialize, "ERROR: Cannot find Python DLL file", dll);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    fail(dll + " is not a regular file\n", kInitialize, "ERROR: Cannot find Python DLL file", dll);
+  }
+}
+
+void loadLibrary(const std::string& dll) {
+  std::string error;
+  bridge().library = solvarium::platform::openLibrary(dll, true, &error);
+  if (bridge().library == nullptr) {
+    fail(dll + " cannot be loaded\n" + error + "\n", "DLL cannot be loaded",
+         "ERROR: Cannot load Python DLL file\n" + error, dll);
+  }
+}
+
+// A failure here unloads the library (no interpreter runs yet).
+void bindEntries(const std::string& dll) {
+  Bridge& state = bridge();
+  std::string missing;
+  std::string text;
+  std::string command;
+  std::string output;
+  if (!bindPythonVersion(state.library, &state.api, &missing)) {
+    text = dll + " does not have code for " + missing + "\n";
+    command = "Symbol does not exist";
+    output = missing;
+  } else if (!versionMatchesHeaders(state.api.getVersion())) {
+    const std::string version = state.api.getVersion() != nullptr ? state.api.getVersion() : "";
+    text = dll + " is Python " + version.substr(0, version.find(' ')) + ", not " +
+           headerPythonVersion() + "\n";
+    command = "Python version mismatch";
+    output = version;
+  } else if (!bindPythonApi(state.library, &state.api, &missing)) {
+    text = dll + " does not have code for " + missing + "\n";
+    command = "Symbol does not exist";
+    output = missing;
+  } else {
+    return;
+  }
+  solvarium::platform::closeLibrary(state.library);
+  state.library = nullptr;
+  state.api = PythonApi();
+  state.step = kLoadLibrary;
+  fail(text, command, text, output);
+}
+
+void startInterpreter(const std::string& home) {
+  Bridge& state = bridge();
+  const PythonApi& api = state.api;
+  // The service's locale and environment stay as they are (Python then
+  // works in UTF-8 mode); signals stay with the service.
+  PyPreConfig preconfig;
+  api.preConfigInitPythonConfig(&preconfig);
+  preconfig.configure_locale = 0;
+  preconfig.coerce_c_locale = 0;
+  preconfig.coerce_c_locale_warn = 0;
+  PyStatus status = api.preInitialize(&preconfig);
+  if (!api.statusException(status)) {
+    PyConfig config;
+    api.configInitPythonConfig(&config);
+    config.install_signal_handlers = 0;
+    config.configure_c_stdio = 0;
+    config.parse_argv = 0;
+    status = api.configSetBytesString(&config, &config.home, home.c_str());
+    if (!api.statusException(status)) status = api.initializeFromConfig(&config);
+    api.configClear(&config);
+  }
+  if (api.statusException(status)) {
+    const std::string reason = status.err_msg != nullptr ? status.err_msg : "unknown error";
+    state.startFailed = true;
+    state.startFailure = "ERROR: Cannot start Python interpreter\n" + reason;
+    fail("Cannot start Python with home " + home + "\n" + reason + "\n", kInitialize,
+         state.startFailure, home);
+  }
+  api.evalSaveThread();  // the lock is taken per call from now on
+}
+
+void installCaptures() {
+  Bridge& state = bridge();
+  const PythonApi& api = state.api;
+  Gil gil;
+  state.mainModule = api.importAddModule("__main__");
+  bool installed = state.mainModule != nullptr && runSource(captureText(), false);
+  if (installed) {
+    state.stdoutCapture = api.objectGetAttrString(state.mainModule, "aasStdOut");
+    state.stderrCapture = api.objectGetAttrString(state.mainModule, "aasStdErr");
+    installed = state.stdoutCapture != nullptr && state.stderrCapture != nullptr;
+  }
+  if (!installed) {
+    api.errClear();
+    api.decRef(state.stdoutCapture);
+    api.decRef(state.stderrCapture);
+    state.stdoutCapture = nullptr;
+    state.stderrCapture = nullptr;
+    fail("Cannot redirect stdout/stderr\n\n\n" + captureText() + "\n",
+         "Error executing required Python code", "Cannot redirect stdout/stderr\n", captureText());
+  }
+}
+
+void runMainFile(const std::string& mainFile) {
+  std::string script;
+  std::string error;
+  if (!solvarium::readWholeFile(mainFile, &script, &error)) {
+    fail("Cannot read python script\n\n\n" + mainFile + "\n", "Error reading required Python code",
+         "Cannot read python script\n", mainFile);
+  }
+  const std::string::size_type zero = script.find('\0');
+  if (zero != std::string::npos) script.resize(zero);
+
+  std::string out;
+  std::string err;
+  bool ran = false;
+  {
+    Gil gil;
+    ran = runSource(script, true);
+    takeCaptures(&out, &err);  // start-up output is never a macro's
+  }
+  if (ran) return;
+  std::string info = "Error executing required Python code\n";
+  if (!err.empty()) info += "\nstderr:\n" + err + "\n";
+  if (!out.empty()) info += "\nstdout:\n" + out + "\n";
+  info += "Python Script:\n" + script + "\n";
+  fail("Cannot load python script\n\n\n" + script + "\n", "initializePythonEnvironment", info, "");
+}
+
+}  // namespace
+
+void initializePythonEnvironment(const std::string& pythonHome, const std::string& pythonDllFile,
+                                 const std::string& pythonMainFile) {
+  if (pythonHome.empty()) {
+    fail("ERROR: pythonHome not specified in xml configuration file\n", kInitialize,
+         "ERROR: pythonHome not specified in xml configuration file", pythonHome);
+  }
+  if (pythonDllFile.empty()) {
+    fail(pythonDllFile + " does not exist\n", kInitialize,
+         "ERROR: pythonDllFile file not specified in xml configuration file", pythonDllFile);
+  }
+  if (pythonMainFile.empty()) {
+    fail("ERROR: mainPythonFile file not specified in xml configuration file\n", kInitialize,
+         "ERROR: mainPythonFile file not specified in xml configuration file", pythonMainFile);
+  }
+  if (pythonHome.size() >= PATH_MAX) {
+    const std::string info =
+        "ERROR: pythonHome is longer than " + std::to_string(PATH_MAX - 1) + " characters";
+    fail(info + "\n", kInitialize, info, "");
+  }
+  Bridge& state = bridge();
+  if (state.startFailed) {
+    fail(state.startFailure + "\n", kInitialize, state.startFailure, pythonHome);
+  }
+  // Each step moves on only when it succeeded; a failure leaves the step to
+  // be tried again by the next call.
+  const std::function<void()> steps[] = {
+      [&] { checkLibraryFile(pythonDllFile); }, [&] { loadLibrary(pythonDllFile); },
+      [&] { bindEntries(pythonDllFile); },      [&] { startInterpreter(pythonHome); },
+      [&] { installCaptures(); },               [&] { runMainFile(pythonMainFile); }};
+  for (int step = kCheckFile; step < kReady; ++step) {
+    if (state.step != step) continue;
+    steps[step]();
+    state.step = step + 1;
+  }
+}
+
+bool retrievePythonOutput(std::string* out, std::string* err) {
+  if (bridge().step < kRunMainFile) {
+    fail("ERROR: Python stdout and stderr are not connected!\n", kRetrieve,
+         "ERROR: Python stdout and stderr are not connected!", "");
+  }
+  std::string failure;
+  {
+    Gil gil;
+    printPendingError();
+    failure = takeCaptures(out, err);
+  }
+  if (!failure.empty()) fail(failure + "\n", kRetrieve, failure, "");
+  return true;
+}
+
+MacroRun runPythonMacro(const std::string& text, bool wantResult) {
+  MacroRun run;
+  const PythonApi& api = bridge().api;
+  Gil gil;
+  api.errClear();
+  PyObject* globals = api.moduleGetDict(bridge().mainModule);
+  if (api.dictDelItemString(globals, "aas_3p_result") != 0) api.errClear();
+  run.succeeded = runSource(text, true);
+  if (!wantResult || api.objectHasAttrString(bridge().mainModule, "aas_3p_result") != 1) {
+    return run;
+  }
+  PyObject* result = api.objectGetAttrString(bridge().mainModule, "aas_3p_result");
+  if (result == nullptr) {
+    api.errClear();
+    return run;
+  }
+  run.hasResult = true;
+  PyTypeObject* type = Py_TYPE(result);
+  run.resultIsText = PyType_HasFeature(type, Py_TPFLAGS_UNICODE_SUBCLASS);
+  if (run.resultIsText) {
+    const char* utf8 = api.unicodeAsUtf8(result);
+    run.resultReadable = utf8 != nullptr;
+    if (utf8 != nullptr) {
+      run.resultText = utf8;
+    } else {
+      api.errClear();
+    }
+  } else {
+    run.resultTypeName = type->tp_name != nullptr ? type->tp_name : "NULL";
+    attributeText(result, "value", &run.resultValueText);
+  }
+  api.decRef(result);
+  return run;
+}
+
+}  // namespace AAS_UDF

@@ -1,0 +1,186 @@
+#include "solvers/udf/udf_description_handler.h"
+
+#include <ACEXML/common/Attributes.h>
+
+#include <cstring>
+
+namespace AAS_UDF {
+
+namespace {
+
+const char kPythonMacro[] = "pythonMacro";
+const char kBlanks[] = " \t\r\n";
+
+bool isValueElement(const char* name) {
+  static const char* const kNames[] = {"solverName",    "solverDescription", "accessType",
+                                       "pythonHome",    "pythonDllFile",     "pythonMainFile",
+                                       "solverPid"};
+  for (const char* known : kNames) {
+    if (std::strcmp(name, known) == 0) return true;
+  }
+  return false;
+}
+
+std::string trimmed(const std::string& text) {
+  const std::string::size_type first = text.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+}  // namespace
+
+std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
+  if (attributes == nullptr) return std::string();
+  for (size_t i = 0; i < attributes->getLength(); ++i) {
+    const ACEXML_Char* qName = attributes->getQName(i);
+    if (qName != nullptr && std::strcmp(qName, name) == 0) {
+      const ACEXML_Char* value = attributes->getValue(i);
+      return value != nullptr ? value : "";
+    }
+  }
+  return std::string();
+}
+
+CAasUdfXmlHandler::CAasUdfXmlHandler() : currentType_(kPythonMacro) {
+  defaultInputs[kPythonMacro] = "argv";
+  defaultOutputs[kPythonMacro] = "output";
+}
+
+CAasUdfXmlHandler::~CAasUdfXmlHandler() = default;
+
+void CAasUdfXmlHandler::fail(const std::string& message, bool printed) {
+  failed = true;
+  fault.message = message;
+  fault.printed = printed;
+  fault.toUdfErrorFile = false;
+}
+
+void CAasUdfXmlHandler::characters(const ACEXML_Char* ch, size_t start, size_t length) {
+  if (failed || !collectingText_ || ch == nullptr) return;
+  text_.append(ch + start, length);
+}
+
+void CAasUdfXmlHandler::startDocument() {
+  inAasSolver_ = false;
+  inSolverInfo_ = false;
+  inAasCommand_ = false;
+}
+
+void CAasUdfXmlHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
+                                     const ACEXML_Char* qName, ACEXML_Attributes* atts) {
+  if (failed || qName == nullptr) return;
+  if (std::strcmp(qName, "aasSolver") == 0) {
+    inAasSolver_ = true;
+  } else if (!inAasSolver_) {
+    return;
+  } else if (std::strcmp(qName, "solverInfo") == 0) {
+    inSolverInfo_ = true;
+  } else if (inSolverInfo_) {
+    if (isValueElement(qName)) {
+      beginValue(atts);
+    } else if (std::strcmp(qName, "defaultIo") == 0) {
+      fail("Error! defaultIo is not supported in this version of 3P aaS\n", false);
+    }
+  } else if (std::strcmp(qName, "aasCommand") == 0) {
+    beginCommand(atts);
+  }
+}
+
+void CAasUdfXmlHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
+                                   const ACEXML_Char* qName) {
+  if (failed || qName == nullptr) return;
+  if (std::strcmp(qName, "aasSolver") == 0) {
+    inAasSolver_ = false;
+  } else if (!inAasSolver_) {
+    return;
+  } else if (std::strcmp(qName, "solverInfo") == 0) {
+    inSolverInfo_ = false;
+  } else if (inSolverInfo_) {
+    if (isValueElement(qName)) endValue(qName);
+  } else if (inAasCommand_) {
+    endCommand();
+  }
+}
+
+void CAasUdfXmlHandler::beginValue(ACEXML_Attributes* atts) {
+  storage_ = getAttributeValue(atts, "format");
+  text_.clear();
+  collectingText_ = true;
+}
+
+void CAasUdfXmlHandler::endValue(const std::string& element) {
+  collectingText_ = false;
+  std::string value;
+  if (!resolveStoredValue(text_, storage_, &value, &fault)) {
+    failed = true;
+    return;
+  }
+  text_.clear();
+  storage_.clear();
+  if (element == "solverName") {
+    solverName = value;
+  } else if (element == "solverDescription") {
+    solverDescription = value;
+  } else if (element == "accessType") {
+    accessType = value;
+  } else if (element == "pythonHome") {
+    pythonHome = value;
+  } else if (element == "pythonDllFile") {
+    pythonDllFile = value;
+  } else if (element == "pythonMainFile") {
+    pythonMainFile = value;
+  } else {
+    solverPid = value;
+  }
+}
+
+void CAasUdfXmlHandler::beginCommand(ACEXML_Attributes* atts) {
+  inAasCommand_ = true;
+  currentCommand_.clear();
+  currentMacro_.clear();
+  currentInput_.clear();
+  currentOutput_.clear();
+  for (size_t i = 0; atts != nullptr && i < atts->getLength(); ++i) {
+    const ACEXML_Char* name = atts->getQName(i);
+    const ACEXML_Char* value = atts->getValue(i);
+    if (name == nullptr) continue;
+    const std::string text = value != nullptr ? value : "";
+    if (std::strcmp(name, "command") == 0) {
+      currentCommand_ = text;
+    } else if (std::strcmp(name, "type") == 0) {
+      fail("Error! Type attribute is not supported in this version of 3P aaS\n", false);
+      return;
+    } else if (std::strcmp(name, "input") == 0) {
+      currentInput_ = text;
+    } else if (std::strcmp(name, "output") == 0) {
+      currentOutput_ = text;
+    }
+  }
+  text_.clear();
+  collectingText_ = true;
+}
+
+void CAasUdfXmlHandler::endCommand() {
+  collectingText_ = false;
+  std::string macro;
+  if (!resolveStoredValue(text_, std::string(), &macro, &fault)) {
+    failed = true;
+    return;
+  }
+  currentMacro_ = trimmed(macro);
+  storage_.clear();
+  inAasCommand_ = false;
+  if (currentCommand_.empty()) {
+    warnings.push_back("Error! aasCommand without a command name is ignored (macro <" +
+                       currentMacro_ + ">)\n");
+    return;
+  }
+  commandMacros[currentCommand_] = currentMacro_;
+  commandTypes[currentCommand_] = currentType_;
+  commandInputs[currentCommand_] =
+      currentInput_.empty() ? defaultInputs[currentType_] : currentInput_;
+  commandOutputs[currentCommand_] =
+      currentOutput_.empty() ? defaultOutputs[currentType_] : currentOutput_;
+}
+
+}  // namespace AAS_UDF

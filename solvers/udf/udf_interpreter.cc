@@ -1,0 +1,232 @@
+// UdfSolverUnit::executeCommandToString: the UDF command interpreter.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "AAS_CORBA.hh"
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "common/command_tokenizer.h"
+#include "solvers/udf/python_bridge.h"
+#include "solvers/udf/udf_unit.h"
+
+namespace AAS_UDF {
+
+namespace {
+
+namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
+namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+
+const char kTick[] = "aaS_internal.tic_one_minute";
+const char kImplements[] = "aaS.implements.";
+// Characters refused in the command name; arguments refuse the full stop too.
+const char kSpecialCharacters[] = "%^&<>|'`;=()!\"\\[]*?";
+
+GE::EUnknown unknownError(const char* description) {
+  return GE::EUnknown(1, description, "", "", "", "");
+}
+
+GE::EScriptGenericError scriptError(const std::string& command, const std::string& info,
+                                    const std::string& output) {
+  return GE::EScriptGenericError(1, command.c_str(), info.c_str(), output.c_str());
+}
+
+BE::EKorlenInvalidArgument invalidArgument(const std::string& command, const char* description,
+                                           std::size_t position) {
+  const std::string moreInfo = "Command:\n" + command;
+  return BE::EKorlenInvalidArgument(1, description, "Instant aaS UDF", "ICoScriptingUnit",
+                                    "executeCommandToString", moreInfo.c_str(),
+                                    solvarium::clampPosition(position));
+}
+
+// Raises the invalid-argument error for the first token holding a special
+// character (a full stop counts in the arguments only).
+void checkSpecialCharacters(const std::string& command, const std::vector<std::string>& tokens) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    for (char c : tokens[i]) {
+      if ((c != '\0' && std::strchr(kSpecialCharacters, c) != nullptr) || (i > 0 && c == '.')) {
+        throw invalidArgument(command, "Invalid special character", i);
+      }
+    }
+  }
+}
+
+bool isValidUtf8(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    unsigned long point = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+      point = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      point = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      point = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const unsigned long smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+// The macro's argument list: "[" then each argument in double quotes,
+// separated by ",", then "]". Refuses what could leave the quotes.
+std::string argumentList(const std::string& command, const std::vector<std::string>& tokens) {
+  std::string list = "[";
+  for (std::size_t i = 1; i < tokens.size(); ++i) {
+    if (tokens[i].find_first_of("\"\\\r\n") != std::string::npos) {
+      throw invalidArgument(command, "Invalid special character", i);
+    }
+    if (!isValidUtf8(tokens[i])) throw invalidArgument(command, "Invalid UTF-8 text", i);
+    if (i > 1) list += ",";
+    list += "\"" + tokens[i] + "\"";
+  }
+  return list + "]";
+}
+
+std::string printedOutput(const std::string& out, const std::string& err) {
+  std::string text;
+  if (!out.empty()) text += "\nstdout:\n" + out + "\n";
+  if (!err.empty()) text += "\nstderr:\n" + err + "\n";
+  return text;
+}
+
+}  // namespace
+
+char* UdfSolverUnit::executeCommandToString(const char* commandText) {
+  if (commandText == nullptr) throw unknownError("Uninstantiated aaS UDF command");
+  std::string command;
+  Tokens tokens;
+  try {
+    command = commandText;
+    tokens = solvarium::splitAtBlanks(command);
+  } catch (const std::bad_alloc&) {
+    throw unknownError("Not enough memory!");
+  }
+  if (tokens.empty()) throw unknownError("Empty aaS UDF command");
+  checkSpecialCharacters(command, tokens);
+
+  const std::string& name = tokens[0];
+  std::string answer;
+  if (name == kTick) {
+    if (++minuteCounter == autoSavePeriod) minuteCounter = 0;
+  } else if (name == "aaS.getenv") {
+    answer = getenvCommand(command, tokens);
+  } else if (name.compare(0, std::strlen(kImplements), kImplements) == 0) {
+    answer = implementsCommand(command, tokens);
+  } else {
+    const auto macro = commandMacros.find(name);
+    const bool configured = macro != commandMacros.end() && commandTypes[name] == "pythonMacro";
+    if (!configured || !runMacro(command, tokens, &answer)) {
+      answer = suggestCommand(command, tokens);
+    }
+  }
+  return CORBA::string_dup(answer.c_str());
+}
+
+std::string UdfSolverUnit::getenvCommand(const std::string& command, const Tokens& tokens) {
+  if (tokens.size() < 2) {
+    throw GE::EReadUnquotedString(2, "Please provide name of environment variable", "", "", "");
+  }
+  if (tokens.size() > 2) throw scriptError(command, "Invalid command[" + tokens[2] + "]", "");
+  const char* value = std::getenv(tokens[1].c_str());
+  if (value == nullptr || *value == '\0') {
+    throw GE::EUnknown(value == nullptr ? 1 : 2, "Environment variable does not exist!",
+                       "AAS_UDF Instant aaS", "ICoAasUdfUnit",
+                       "executeCommandToString('aaS.get_env')", tokens[1].c_str());
+  }
+  return value;
+}
+
+std::string UdfSolverUnit::implementsCommand(const std::string& command, const Tokens& tokens) {
+  const std::string asked = tokens[0].substr(std::strlen(kImplements));
+  if (asked.empty()) {
+    throw scriptError(command,
+                      "Please provide the name of aaS command you are checking for existence, "
+                      "e.g.:\naaS.implements.pause",
+                      "");
+  }
+  if (tokens.size() > 1) throw scriptError(command, "This command does not have parameters.", "");
+  if (commandMacros.count("aaS." + asked) == 0) return "False";
+  static const char* const kTogether[] = {"pause", "continue", "get_paused_index"};
+  for (const char* member : kTogether) {
+    if (asked != member) continue;
+    for (const char* other : kTogether) {
+      if (commandMacros.count(std::string("aaS.") + other) == 0) return "False";
+    }
+  }
+  return "True";
+}
+
+std::string UdfSolverUnit::suggestCommand(const std::string& command, const Tokens& tokens) {
+  if (tokens[0] != "aaS.suggest") throw scriptError(command, "Unknown instant aaS command", "");
+  if (tokens.size() > 1) {
+    throw scriptError(command, "Default aaS.suggest does not support parameters.", "");
+  }
+  std::string answer;
+  for (const std::string& name : supportedCommands) answer += name + "\n";
+  return answer;
+}
+
+bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
+                             std::string* answer) {
+  const std::string& name = tokens[0];
+  const std::string& macro = commandMacros[name];
+  const std::string& output = commandOutputs[name];
+  const std::string arguments = commandInputs[name] == "argv" ? argumentList(command, tokens) : "";
+  initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
+
+  const bool wantResult = output == "output";
+  const std::string call = macro + "(" + arguments + ")";
+  const MacroRun run = runPythonMacro((wantResult ? "aas_3p_result=" : "") + call, wantResult);
+  std::string out;
+  std::string err;
+  retrievePythonOutput(&out, &err);
+  const std::string failed = "ERROR!\n" + call + " failed!\n";
+
+  if (output == "output") {
+    if (!run.hasResult) throw scriptError(command, failed + printedOutput(out, err), "");
+    if (!run.resultIsText) {
+      throw scriptError(command,
+                        "ERROR!\n" + call + " returned a non-string result\n" +
+                            "\nResult Type is <" + run.resultTypeName + ">\n",
+                        run.resultValueText);
+    }
+    if (!run.resultReadable) {
+      throw scriptError(command, "ERROR!\n" + call + " returned a result that is not UTF-8 text\n",
+                        "");
+    }
+    if (!err.empty()) {
+      throw scriptError(command, "ERROR:\n\n" + err,
+                        run.resultText + "\n\nADDITIONAL OUTPUT:\n\n" + out);
+    }
+    if (!run.succeeded) throw scriptError(command, failed + printedOutput(out, err), "");
+    if (!out.empty()) throw scriptError(command, "WARNING:\n\n" + out, run.resultText);
+    *answer = run.resultText;
+    return true;
+  }
+  if (output == "stdout") {
+    if (!err.empty()) throw scriptError(command, err, out);
+    if (!run.succeeded) throw scriptError(command, failed + printedOutput(out, err), out);
+    *answer = out;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace AAS_UDF

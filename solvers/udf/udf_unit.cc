@@ -1,0 +1,53 @@
+#include "solvers/udf/udf_unit.h"
+
+#include "service/co_file_system.h"
+#include "service/co_solver_unit.h"
+#include "service/instant_scripting.h"
+#include "solvers/udf/python_bridge.h"
+
+namespace AAS_UDF {
+
+UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orbIn, const CAasUdfXmlHandler& description)
+    : orb(CORBA::ORB::_duplicate(orbIn)),
+      minuteCounter(0),
+      autoSavePeriod(60),
+      scripting(nullptr),
+      solverUnit(nullptr),
+      fileSystem(nullptr) {
+  try {
+    scripting = new solvarium::CInstantScripting(solvarium::kKindUdf, this);
+    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindUdf, this);
+    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindUdf, this);
+  } catch (...) {
+    delete fileSystem;
+    delete solverUnit;
+    delete scripting;
+    throw;
+  }
+  commandMacros = description.commandMacros;
+  for (const auto& entry : commandMacros) supportedCommands.insert(entry.first);
+  supportedCommands.insert("aaS.suggest");
+  commandTypes = description.commandTypes;
+  commandInputs = description.commandInputs;
+  commandOutputs = description.commandOutputs;
+  pythonHome = description.pythonHome;
+  pythonDllFile = description.pythonDllFile;
+  pythonMainFile = description.pythonMainFile;
+  accessType = description.accessType;
+  solverDescription = description.solverDescription;
+  solverName = description.solverName;
+  solverPid = description.solverPid;
+  // A failure here ends the start-up; the servants stay active until then.
+  initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
+}
+
+UdfSolverUnit::~UdfSolverUnit() {
+  delete scripting;
+  scripting = nullptr;
+  delete solverUnit;
+  solverUnit = nullptr;
+  delete fileSystem;
+  fileSystem = nullptr;
+}
+
+}  // namespace AAS_UDF

@@ -1,0 +1,40 @@
+// Values of the UDF solver description: each element's text is resolved by
+// its "format" attribute (the storage). Pure functions of the text, the
+// environment and the files named; nothing is printed or written here.
+#ifndef SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
+#define SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
+
+#include <string>
+
+namespace AAS_UDF {
+
+// Placeholder substitutions allowed for one value; one more is a fault.
+inline constexpr int kMaxSubstitutions = 64;
+
+// A fault of the description: the message, whether it is printed as well
+// as written, and whether it goes to "aas_udf_error.txt" instead of the
+// per-process error file.
+struct UdfDescriptionFault {
+  std::string message;
+  bool printed = true;
+  bool toUdfErrorFile = false;
+};
+
+// Resolves `text` under `storage`:
+//   ""                     placeholders "{$NAME}" replaced left to right by
+//                          set, non-empty environment variables (again in the
+//                          replaced text), stopping at the first "{" that is
+//                          not one; more than kMaxSubstitutions is a fault;
+//   "explicit"             the text unchanged;
+//   "environment_variable" the value of the variable the text names (empty
+//                          included); unset is a fault;
+//   "filename"             the content of the regular file the text names, up
+//                          to its first zero byte; unreadable is a fault;
+//   anything else          a fault.
+// Returns false and fills `fault` on a fault.
+bool resolveStoredValue(const std::string& text, const std::string& storage, std::string* value,
+                        UdfDescriptionFault* fault);
+
+}  // namespace AAS_UDF
+
+#endif  // SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_

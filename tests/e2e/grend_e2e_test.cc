@@ -1,0 +1,259 @@
+// The Grend kind over IIOP: start-up files and keys, the commands of a fresh
+// service, the solver side's broadcasts and monitor-file messages, the
+// monitor listings and "monitor.json" byte for byte, hostile monitor files,
+// and the saves by tick, "solver-shutdown", shutdown and the watcher.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "tests/support/grend_e2e_fixture.h"
+
+namespace solvarium_test {
+namespace {
+
+const char kMntr[] = "Monitor\n LOAD  TOTL\n STEP  ITER\n    1     2\n    2     5\n";
+const char kGst[] =
+    "<SOLUTION><LOADSTEPDATA><HEADER><UNITS>N</UNITS><COLUMN ID=\"1\">Time</COLUMN>"
+    "<COLUMN ID=\"2\">Force</COLUMN></HEADER><COLDATA>0.5 10 1. 12</COLDATA>"
+    "</LOADSTEPDATA></SOLUTION>";
+const char kCnd[] =
+    "<SOLUTION><HEADER><UNITS>MPA</UNITS><COLUMN ID=\"1\">PAIR</COLUMN>"
+    "<COLUMN ID=\"2\">PRES</COLUMN></HEADER>"
+    "<COLDATA LOAD_STEP=\"1\" SUBSTEP=\"1\" ITERATION=\"3\" TIME=\"0.5\">3 1.5</COLDATA>"
+    "</SOLUTION>";
+const char kNlh[] =
+    "<SOLUTION><HEADER><COLUMN ID=\"1\">Time</COLUMN>"
+    "<COLUMN ID=\"2\" CONTACT_PAIR=\"3\" ITEM=\"P\" COMP=\"X\">P3</COLUMN></HEADER>"
+    "<COLDATA>0.1 1 0.2 2</COLDATA></SOLUTION>";
+
+class GrendServiceTest : public GrendE2eTest {
+ protected:
+  std::string head(const std::string& base, const std::string& ext, const std::string& what) {
+    return "{\n\t\"name\":\"" + dashFile(base) + "\"\n\t,\"file\":\"" + dashFile(base) + ext +
+           "\"\n\t,\"description\":\"" + what + "\"\n";
+  }
+  std::string mntr(bool firstRow) {
+    return "{\n\t\"name\":\"Monitor\"\n\t,\"file\":\"" + dashFile("job.mntr") +
+           "\"\n\t,\"description\":\"Solution Monitor\"\n\t,\"additionalInfo\":\"Not recorded\"\n"
+           "\t,\"columnHeaders\":\n\t[\n\t\t\"LOAD STEP\"\n\t\t,\"TOTL ITER\"\n\t]\n"
+           "\t,\"LOAD STEP\":\n\t[\n" +
+           (firstRow ? "\t\t1\n\t\t,2\n" : "\t\t2\n") +
+           "\t]\n\t,\"currentLoadStep\":2\n\t,\"TOTL ITER\":\n\t[\n" +
+           (firstRow ? "\t\t2\n\t\t,5\n" : "\t\t5\n") + "\t]\n\t,\"currentTotlIter\":5\n}\n";
+  }
+  std::string gst(bool firstRow) {
+    return head("track", ".gst", "Graphical Solution Tracking data") +
+           "\t,\"persistedData\":\n\t{\n\t\t\"units\":\"N\"\n\t\t,\"currentTime\":1\n"
+           "\t\t,\"currentForce\":12\n\t\t,\"xAxis\":\"Time\"\n"
+           "\t\t,\"yAxis\":\n\t\t[\n\t\t\t\"Force\"\n\t\t]\n\t\t,\"Time\":\n\t\t[\n" +
+           (firstRow ? "\t\t\t0.5\n\t\t\t,1\n" : "\t\t\t1\n") + "\t\t]\n\t\t,\"Force\":\n\t\t[\n" +
+           (firstRow ? "\t\t\t10\n\t\t\t,12\n" : "\t\t\t12\n") + "\t\t]\n\t}\n}";
+  }
+  std::string cnd() {
+    return head("contact", ".cnd", "Contact ND data") +
+           "\t,\"persistedData\":\n\t{\n\t\t\"units\":\"MPA\"\n\t\t,\"currentLOADSTEP\":\"1\"\n"
+           "\t\t,\"currentTIME\":\"0.5\"\n\t\t,\"xAxis\":\n\t\t[\n\t\t\t \"LOAD_STEP\"\n"
+           "\t\t\t,\"SUBSTEP\"\n\t\t\t,\"ITERATION\"\n\t\t\t,\"TIME\"\n\t\t]\n"
+           "\t\t,\"yAxis\":\n\t\t[\n\t\t\t\"PAIR\"\n\t\t\t,\"PRES\"\n\t\t]\n"
+           "\t\t,\"ContactPairIds\":[\"3\"]\n\t\t,\"LOAD_STEP\":[1]\n\t\t,\"SUBSTEP\":[1]\n"
+           "\t\t,\"ITERATION\":[3]\n\t\t,\"TIME\":[0.5]\n"
+           "\t\t,\"PRES\":\n\t\t{\n\t\t\t\"3\":[1.5]\n\t\t}\n\t}\n}";
+  }
+  std::string nlh() {
+    return head("hist", ".nlh", "NLH data") +
+           "\t,\"persistedData\":\n\t{\n\t\t\"currentTime\":\"0.2\"\n"
+           "\t\t,\"xAxis\":\n\t\t[\n\t\t\t\"Time\"\n\t\t]\n"
+           "\t\t,\"yAxis\":\n\t\t[\n\t\t\t\"P3\"\n\t\t]\n"
+           "\t\t,\"yAxisProperties\":\n\t\t{\n\t\t\t\"P3\":\n\t\t\t{\n"
+           "\t\t\t\t \"CONTACT_PAIR\":\"3\"\n\t\t\t\t,\"ITEM\"        :\"P\"\n"
+           "\t\t\t\t,\"COMP\"        :\"X\"\n\t\t\t}\n\t\t}\n"
+           "\t\t,\"Time\":[0.1,0.2]\n\t\t,\"P3\":[1,2]\n\t}\n}";
+  }
+  void activate(const std::string& name, const std::string& content) {
+    writeFile(dashFile(name), content);
+    Outcome o = broadcast("monitor-file-activate:" + name);
+    EXPECT_TRUE(o.ok) << name << "\n" << o;
+  }
+  // "monitor.json" as the four listings make it.
+  std::string savedDocument() {
+    std::string text = "{\n";
+    const char* kinds[] = {"mntr", "gst", "cnd", "nlh"};
+    for (const char* kind : kinds) {
+      const std::string key = std::string("aaS.list_monitors_with_persisted_data ") + kind;
+      if (text.size() > 2) text += ",\n";
+      text += "\"" + key + "\":\n" + json(key);
+    }
+    return text + "}";
+  }
+};
+
+TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
+  startGrend();
+  const std::string key = readFile(workFile("aaS_GrendSolvarium.txt"));
+  EXPECT_EQ(iorTypeId(key), "IDL:AAS_CORBA/GRENDInstant/Solvers/ICoGrendUnit:1.0");
+  EXPECT_EQ(readFile(dashFile("aaS_GrendSolvarium.txt")), key);
+  EXPECT_TRUE(sessionManager().waitForBytes(key.size(), seconds(5)));
+  EXPECT_EQ(sessionManager().received(), key);
+  const std::string unitIor = readFile(workFile("instant_aaS_GrendId.txt"));
+  EXPECT_EQ(iorTypeId(unitIor), "IDL:KORLEN_AAS_v1_0_0/Solvers/ICoSolverUnit:1.0");
+
+  auto unit = grendClient().solverUnit();
+  CORBA::String_var id = unit->getSolverId();
+  EXPECT_STREQ(id.in(), "korlen-grend");
+  CORBA::String_var first = grendUnit()->getCoSolverUnitIor();
+  CORBA::String_var second = grendUnit()->getCoSolverUnitIor();
+  EXPECT_STREQ(first.in(), second.in());
+  EXPECT_EQ(iorTypeId(first.in()), iorTypeId(unitIor));
+  auto scripting = grendClient().scripting();
+  CORBA::String_var language = scripting->getScriptingLanguageId();
+  EXPECT_STREQ(language.in(), "grend_instant_aas");
+  EXPECT_EQ(grendClient().execute("aaS_internal.get_grend_exception_holder_ior"), key);
+
+  EXPECT_EQ(grendClient().execute("aaS.get_status"), "aas-off\n");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data"), "[\n]");
+  const std::string suggest = grendClient().execute("aaS.suggest");
+  EXPECT_EQ(std::count(suggest.begin(), suggest.end(), '\n'), 14);
+  EXPECT_EQ(suggest.find("aaS.get_command_line_input_file\n"), 0u);
+  EXPECT_EQ(grendClient().execute("aaS.implements.list_monitors_with_persisted_data"), "True");
+  EXPECT_EQ(grendClient().execute("aaS.implements.tic_one_minute"), "False");
+  EXPECT_TRUE(isException(grendClient().tryExecute(""), "EUnknown",
+                          {{"code", "1"}, {"description", "Empty instant aaS command"},
+                           {"scope", ""}, {"interfaceName", ""}, {"operation", ""},
+                           {"moreInfo", ""}}));
+  EXPECT_TRUE(isException(grendClient().tryExecute("aaS.get_kor_rpc_port"), "EUnknown",
+                          {{"description", "Information not available"},
+                           {"operation", "aaS.get_kor_rpc_port"}}));
+  EXPECT_TRUE(isException(grendCommand("aaS.unknown"), "GRENDInstant::EKorlenUnknown",
+                          {{"code", "1"}, {"description", "Unknown instant aaS command"}}));
+
+  // The collaborative solver unit, before and after the solver names one.
+  Outcome none = capture([&] {
+    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var other = unit->getCollaborativeSolverUnit();
+    return std::string(CORBA::is_nil(other.in()) ? "nil" : "reference");
+  });
+  EXPECT_TRUE(isException(none, "EUnknown",
+                          {{"description", "Collaborative IOR not available"},
+                           {"scope", "Grend Instant aaS"}}));
+  EXPECT_TRUE(broadcast("visited:collaborativecosolverunitior-set:" + unitIor).ok);
+  auto collaborative = unit->getCollaborativeSolverUnit();
+  CORBA::String_var otherId = collaborative->getSolverId();
+  EXPECT_STREQ(otherId.in(), "korlen-grend");
+
+  // shutdown answers true and the event loop ends; a final save that fails
+  // is reported and the service still ends with code 0.
+  ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
+  EXPECT_TRUE(grendUnit()->shutdown());
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+  EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
+}
+
+TEST_F(GrendServiceTest, WithoutTheSessionManagerVariableEndsWithCode1) {
+  ServiceProcess::Options options = grendOptions();
+  options.env.erase("KORLEN_SESSION_MANAGER_SOCKET");
+  ServiceProcess& svc = start(options);
+  ASSERT_EQ(svc.waitForExit(seconds(15)), std::optional<int>(1)) << svc.stdoutText();
+  EXPECT_NE(svc.stdoutText().find("No registered GrendSolvarium exception clients!\n"),
+            std::string::npos)
+      << svc.stdoutText();
+}
+
+TEST_F(GrendServiceTest, BroadcastsMonitorListingsAndHostileFiles) {
+  startGrend();
+  EXPECT_TRUE(broadcast("overall-progress: 40 %\t").ok);
+  EXPECT_TRUE(broadcast("started:solve").ok);
+  EXPECT_EQ(grendClient().execute("aaS.get_overall_progress"), "40 %");
+  EXPECT_EQ(grendClient().execute("aaS.get_status"), "aas-off\nsolve\n");
+
+  // A message that contradicts the tables reaches the solver side as UNKNOWN.
+  const std::string missing = dashFile("none.mntr");
+  EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
+  EXPECT_EQ(readFile(workFile("instant_aas_error.txt")),
+            "\nInvalid activate file broadcast. File '" + missing + "' does not exist.\n");
+
+  activate("job.mntr", kMntr);
+  activate("track.gst", kGst);
+  activate("contact.cnd", kCnd);
+  activate("hist.nlh", kNlh);
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data mntr"), "[\n" + mntr(true) + "]");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data mntr x start_total_iter 3"),
+            "[\n" + mntr(false) + "]");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data gst - start_time 1"),
+            "[\n" + gst(false) + "]");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data cnd"), "[\n" + cnd() + "]");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data nlh x start_time 5"),
+            "[\n" + nlh() + "]");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data"),
+            "[\n" + gst(true) + "," + mntr(true) + "," + nlh() + "," + cnd() + "]");
+  EXPECT_EQ(grendClient().execute("aaS.save_monitors_with_persisted_data"), "Done!");
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
+
+  // In use by the solver, then deleted.
+  EXPECT_TRUE(broadcast("monitor-file-open:hist.nlh").ok);
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data nlh"),
+            "[\n{\n\t\"Warning\": \"File '" + dashFile("hist.nlh") +
+                "' is in use by the solver and cannot be accessed\"\n}\n]");
+  EXPECT_TRUE(broadcast("monitor-file-closed:hist.nlh").ok);
+  ASSERT_EQ(::unlink(dashFile("hist.nlh").c_str()), 0);
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data nlh"),
+            "[\n{\n\t\"Error\": \"Opening file '" + dashFile("hist.nlh") +
+                "', Error   2: No such file or directory\"\n}\n]");
+
+  // Hostile files: refused documents add nothing (and no separator); a FIFO
+  // or a directory named like a monitor answers the opening error.
+  activate("a.gst", "<!DOCTYPE x [<!ENTITY e SYSTEM \"/etc/passwd\">]><SOLUTION>&e;</SOLUTION>");
+  std::string deep;
+  for (int i = 0; i < 3000; ++i) deep += "<a>";
+  activate("b.gst", deep);
+  activate("c.gst", "<SOLUTION><LOADSTEPDATA><HEADER><COLUMN ID=\"99999999\">x");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data gst"), "[\n" + gst(true) + "]");
+  ASSERT_EQ(::mkfifo(dashFile("pipe.mntr").c_str(), 0644), 0);
+  EXPECT_TRUE(broadcast("monitor-file-activate:pipe.mntr").ok);
+  ASSERT_EQ(::mkdir(dashFile("dir.cnd").c_str(), 0755), 0);
+  EXPECT_TRUE(broadcast("monitor-file-activate:dir.cnd").ok);
+  activate("short.mntr", "T\nA B\n1 2 3\n\"4\\ 5");
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data cnd"),
+            "[\n" + cnd() + ",{\n\t\"Error\": \"Opening file '" + dashFile("dir.cnd") +
+                "'\"\n}\n]");
+  const std::string all = json("aaS.list_monitors_with_persisted_data mntr");
+  EXPECT_NE(all.find("\"Error\": \"Opening file '" + dashFile("pipe.mntr") + "'\""),
+            std::string::npos) << all;
+  EXPECT_EQ(grendClient().execute("aaS.save_monitors_with_persisted_data"), "Done!");
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
+  EXPECT_TRUE(isValidJson(readFile(workFile("monitor.json"))));
+
+  const std::string trace = readFile(workFile("grend_broadcasts.txt"));
+  EXPECT_EQ(trace.find("<<broadcast::overall-progress: 40 %\t>>\n<<broadcast::started:solve>>\n"),
+            0u) << trace;
+}
+
+TEST_F(GrendServiceTest, TickSolverShutdownAndTheWatcherSave) {
+  startGrend();
+  activate("job.mntr", kMntr);
+  EXPECT_EQ(grendClient().execute("aaS.set_auto_save_period_json_monitors 1"),
+            "Auto-Save set at 1 minutes");
+  EXPECT_EQ(grendClient().execute("aaS_internal.tic_one_minute"), "");
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
+  ASSERT_EQ(::unlink(workFile("monitor.json").c_str()), 0);
+  EXPECT_TRUE(broadcast("started:solver-shutdown").ok);
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
+  EXPECT_EQ(grendClient().execute("aaS.get_status"), "aas-off\nsolver-shutdown\n");
+
+  // The solver announces its process id; when it goes, the watcher shuts
+  // the service down and the final save writes "monitor.json" again.
+  EXPECT_TRUE(broadcast("visited:grend-pid:" + solver().pidText()).ok);
+  ASSERT_EQ(::unlink(workFile("monitor.json").c_str()), 0);
+  std::this_thread::sleep_for(seconds(11));  // the watcher takes the id
+  const auto gone = std::chrono::steady_clock::now();
+  solver().kill();
+  EXPECT_EQ(service().waitForExit(seconds(30)), std::optional<int>(0));
+  EXPECT_LT(std::chrono::steady_clock::now() - gone, seconds(20));
+  EXPECT_TRUE(fileExists(workFile("monitor.json")));
+  EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace solvarium_test

@@ -1,0 +1,188 @@
+// Start-up of the UDF kind: every description fault and every Python
+// start-up fault ends the process with exit code 1, its printed text and its
+// error file; the watcher follows the solver's process id.
+#include <chrono>
+
+#include "tests/support/udf_e2e_fixture.h"
+
+namespace solvarium_test {
+namespace {
+
+class UdfStartupTest : public UdfE2eTest {
+ protected:
+  // Runs the service to its end; expects exit code 1.
+  ServiceProcess& runToFailure(ServiceProcess::Options options) {
+    ServiceProcess& svc = start(options);
+    EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(1)) << svc.stdoutText();
+    EXPECT_FALSE(fileExists(workFile("aaSUdf_Id.txt")));
+    return svc;
+  }
+  std::string pidFile(const std::string& prefix) {
+    return workFile(prefix + std::to_string(service().pid()) + ".txt");
+  }
+};
+
+TEST_F(UdfStartupTest, DescriptionFaultsEndWithCode1) {
+  struct Case {
+    std::string name;
+    std::string description;  // "" writes no description file
+    std::string printed;      // exact stdout
+    std::string logged;       // exact text of the error file
+    bool toUdfErrorFile;      // "aas_udf_error.txt" instead of "3p_aas_error_<pid>.txt"
+  };
+  const std::string info = solverInfo();
+  auto described = [](const std::string& body) {
+    return "<aasSolver><solverInfo>" + body + "</solverInfo></aasSolver>";
+  };
+  const std::vector<Case> cases = {
+      {"no file", "", "Error reading configuration file!<aas_udf_instant.xml>\n",
+       "Error reading configuration file!<aas_udf_instant.xml>\n", false},
+      {"defaultIo", described(info + "<defaultIo/>"), "",
+       "Error! defaultIo is not supported in this version of 3P aaS\n", false},
+      {"type attribute",
+       "<aasSolver><solverInfo>" + info +
+           "</solverInfo><aasCommand command=\"aaS.a\" type=\"x\">a</aasCommand></aasSolver>",
+       "", "Error! Type attribute is not supported in this version of 3P aaS\n", false},
+      {"unset variable",
+       described("<solverName format=\"environment_variable\">UDF_NOPE</solverName>"),
+       "Error! Could not access UDF_NOPE environment variable\n",
+       "Error! Could not access UDF_NOPE environment variable\n", false},
+      {"missing file", described("<solverName format=\"filename\"> name.txt</solverName>"),
+       "Error! Could not open  name.txt\n", "Error! Could not open  name.txt\n", false},
+      {"directory", described("<solverName format=\"filename\">adir</solverName>"),
+       "Error! Could not open adir\n", "Error! Could not open adir\n", false},
+      {"unknown storage", described("<solverName format=\"Explicit\">x</solverName>"),
+       "Error! Unknown storage (Explicit)\n. Expected (explicit), (environment_variable) or "
+       "(filename).",
+       "Error! Unknown storage (Explicit)\n. Expected (explicit), (environment_variable) or "
+       "(filename).",
+       true},
+      {"self reference", described("<solverName>a{$UDF_SELF}</solverName>"),
+       "Error! Placeholders in a{$UDF_SELF} do not resolve within 64 substitutions\n",
+       "Error! Placeholders in a{$UDF_SELF} do not resolve within 64 substitutions\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clearWorkDir();
+    ASSERT_EQ(::mkdir(workFile("adir").c_str(), 0755), 0);
+    if (!c.description.empty()) writeFile(workFile("aas_udf_instant.xml"), c.description);
+    ServiceProcess::Options o = udfOptions();
+    o.env["UDF_SELF"] = "{$UDF_SELF}";
+    ServiceProcess& svc = runToFailure(o);
+    EXPECT_EQ(svc.stdoutText(), c.printed);
+    EXPECT_EQ(readFile(c.toUdfErrorFile ? workFile("aas_udf_error.txt")
+                                        : pidFile("3p_aas_error_")),
+              c.logged);
+  }
+
+  // A parse failure: the parser's exception, printed and logged.
+  clearWorkDir();
+  writeFile(workFile("aas_udf_instant.xml"), "<aasSolver><solverInfo>");
+  ServiceProcess& svc = runToFailure(udfOptions());
+  EXPECT_EQ(svc.stdoutText().rfind("ERROR: Configuration file parse exception:\n", 0), 0u)
+      << svc.stdoutText();
+  EXPECT_EQ(readFile(pidFile("3p_aas_error_")), svc.stdoutText());
+
+  // Process ids that are no process's: the watcher's line and exit code 1.
+  for (const std::string pid : {"0", "-4", "99999999999", "12abc", ""}) {
+    SCOPED_TRACE(pid);
+    clearWorkDir();
+    writeDescription(solverInfo({{"solverPid", "<solverPid>" + pid + "</solverPid>"}}), "");
+    writeMain("");
+    runToFailure(udfOptions());
+    EXPECT_EQ(readFile(workFile("aas_udf_instant_aas_error.txt")),
+              "the pid provided through the configuration file environment variable is invalid (" +
+                  pid + ")\n");
+  }
+}
+
+TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
+  struct Case {
+    std::string name;
+    std::map<std::string, std::string> info;
+    std::string main;
+    std::string command;   // of the start-up error
+    std::string info0;     // start of its errorInfo
+    std::string output;    // its commandOutput
+    std::string logged;    // start of the error file's text
+  };
+  const std::string longHome(5000, 'h');
+  const std::vector<Case> cases = {
+      {"no home", {{"pythonHome", ""}}, "", "initialize Python environment",
+       "ERROR: pythonHome not specified in xml configuration file", "",
+       "ERROR: pythonHome not specified in xml configuration file\n"},
+      {"no library", {{"pythonDllFile", ""}}, "", "initialize Python environment",
+       "ERROR: pythonDllFile file not specified in xml configuration file", "",
+       " does not exist\n"},
+      {"no main file", {{"pythonMainFile", ""}}, "", "initialize Python environment",
+       "ERROR: mainPythonFile file not specified in xml configuration file", "",
+       "ERROR: mainPythonFile file not specified in xml configuration file\n"},
+      {"home too long", {{"pythonHome", "<pythonHome>" + longHome + "</pythonHome>"}}, "",
+       "initialize Python environment", "ERROR: pythonHome is longer than 4095 characters", "",
+       "ERROR: pythonHome is longer than 4095 characters\n"},
+      {"missing library", {{"pythonDllFile", "<pythonDllFile>/no/libpython.so</pythonDllFile>"}},
+       "", "initialize Python environment", "ERROR: Cannot find Python DLL file",
+       "/no/libpython.so", "/no/libpython.so does not exist\n"},
+      {"not a library", {{"pythonDllFile", "<pythonDllFile>main.py</pythonDllFile>"}}, "",
+       "DLL cannot be loaded", "ERROR: Cannot load Python DLL file\n", "main.py",
+       "main.py cannot be loaded\n"},
+      {"not Python",
+       {{"pythonDllFile",
+         "<pythonDllFile>/usr/lib/x86_64-linux-gnu/libexpat.so.1</pythonDllFile>"}},
+       "", "Symbol does not exist",
+       "/usr/lib/x86_64-linux-gnu/libexpat.so.1 does not have code for Py_GetVersion\n",
+       "Py_GetVersion",
+       "/usr/lib/x86_64-linux-gnu/libexpat.so.1 does not have code for Py_GetVersion\n"},
+      {"bad home", {{"pythonHome", "<pythonHome>/no/python</pythonHome>"}}, "",
+       "initialize Python environment", "ERROR: Cannot start Python interpreter\n", "/no/python",
+       "Cannot start Python with home /no/python\n"},
+      {"unreadable main file", {{"pythonMainFile", "<pythonMainFile>nomain.py</pythonMainFile>"}},
+       "", "Error reading required Python code", "Cannot read python script\n", "nomain.py",
+       "Cannot read python script\n\n\nnomain.py\n"},
+      {"raising main file", {}, "print('before')\nraise KeyError('k')\n",
+       "initializePythonEnvironment", "Error executing required Python code\n\nstderr:\nTraceback",
+       "", "Cannot load python script\n\n\nprint('before')\nraise KeyError('k')\n\n"},
+      {"exiting main file", {}, "import sys\nsys.exit(7)\n", "initializePythonEnvironment",
+       "Error executing required Python code\n\nstderr:\nTraceback", "",
+       "Cannot load python script\n\n\nimport sys\nsys.exit(7)\n\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clearWorkDir();
+    writeDescription(solverInfo(c.info), " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
+    writeMain(c.main);
+    ServiceProcess& svc = runToFailure(udfOptions());
+    const std::string out = svc.stdoutText();
+    const std::string head = "Solvarium starting...\n\nError executing <" + c.command +
+                             ">\n\nError info:\n " + c.info0;
+    EXPECT_EQ(out.rfind(head, 0), 0u) << out;
+    const std::string tail = "\n\nCommand output:\n " + c.output + "\n";
+    EXPECT_EQ(out.size() >= tail.size() ? out.substr(out.size() - tail.size()) : out, tail);
+    EXPECT_EQ(readFile(pidFile("instant_aas_error_")), out.substr(out.find('\n') + 1));
+    EXPECT_EQ(readFile(pidFile("3p_aas_error_")).rfind(c.logged, 0), 0u)
+        << readFile(pidFile("3p_aas_error_"));
+    if (c.name == "raising main file") {
+      EXPECT_NE(out.find("KeyError: 'k'\n\n\nstdout:\nbefore\n\nPython Script:\n"),
+                std::string::npos);
+    }
+    if (c.name == "exiting main file") {
+      EXPECT_NE(out.find("SystemExit: 7\n"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
+  writeDescription(solverInfo(), " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
+  writeMain("def a(args):\n    return 'a'\n");
+  ServiceProcess& svc = startUdf(udfOptions());
+  EXPECT_EQ(udf().execute("aaS.a"), "a");
+  std::this_thread::sleep_for(seconds(2));  // the watcher has connected
+  solver().kill();
+  const auto gone = std::chrono::steady_clock::now();
+  EXPECT_EQ(svc.waitForExit(seconds(75)), std::optional<int>(0)) << svc.stdoutText();
+  EXPECT_LE(std::chrono::steady_clock::now() - gone, seconds(62));
+  EXPECT_EQ(svc.stdoutText().find("Shutting down"), std::string::npos) << svc.stdoutText();
+}
+
+}  // namespace
+}  // namespace solvarium_test
