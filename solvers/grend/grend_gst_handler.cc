@@ -264,7 +264,7 @@ void CXmlToJsonGstHandler::appendPersistedData(std::string* json, int number,
       const std::size_t rows = part->columnSize(k);
       for (std::size_t r = 0; r < rows; ++r) {
         std::size_t at = part->rows[r];
-        while (isWhite(text[at])) ++at;
+        while (at < text.size() && isWhite(text[at])) ++at;
         std::size_t end = at;
         while (end < text.size() && !isWhite(text[end])) ++end;
         part->rows[r] = static_cast<uint32_t>(end);

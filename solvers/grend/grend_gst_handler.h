@@ -5,10 +5,10 @@
 // can be cut at a start time, load step and sub-step, or cumulative
 // iteration.
 //
-// Memory: a record keeps its COLDATA text as read (the words are dealt to
-// the columns only when the object is written) and the offset of each row,
-// so the object can be written straight into the caller's answer after the
-// document itself has been freed.
+// Memory: a record keeps its COLDATA text as read (under 4 GiB; the words
+// are dealt to the columns only when the object is written) and the offset
+// of each row, so the object can be written straight into the caller's
+// answer after the document itself has been freed.
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_GST_HANDLER_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_GST_HANDLER_H_
 
