@@ -3,6 +3,7 @@
 #ifndef SOLVARIUM_COMMON_JSON_TEXT_H_
 #define SOLVARIUM_COMMON_JSON_TEXT_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,12 @@ std::string jsonQuote(std::string_view text);
 
 // True when `text` is a valid JSON number literal (RFC 8259 grammar).
 bool isJsonNumber(std::string_view text);
+
+// jsonQuote written into a caller's buffer: jsonQuotedSize is the size of
+// jsonQuote(text), and writeJsonQuoted writes exactly those bytes at `out`
+// and returns the end of them.
+std::size_t jsonQuotedSize(std::string_view text);
+char* writeJsonQuoted(char* out, std::string_view text);
 
 }  // namespace solvarium
 

@@ -86,20 +86,26 @@ bool readWholeFile(const std::string& path, std::string* data, std::string* erro
     if (error) *error = "Not a regular file '" + path + "'";
     return false;
   }
+  // Read straight into the string, sized from the file's size (grown if the
+  // file grows meanwhile), so that a large file is held once.
   data->clear();
-  char buf[65536];
+  size_t used = 0;
+  data->resize(static_cast<size_t>(st.st_size) + 1);
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (used == data->size()) data->resize(used + used / 2 + 65536);
+    ssize_t n = ::read(fd, &(*data)[used], data->size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
+      data->clear();
       setError(error, "Cannot read", path, err);
       return false;
     }
     if (n == 0) break;
-    data->append(buf, static_cast<size_t>(n));
+    used += static_cast<size_t>(n);
   }
+  data->resize(used);
   ::close(fd);
   return true;
 }

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -32,19 +34,59 @@ bool parsePid(const std::string& text, long* pid) {
 bool isProcessAlive(long pid) {
   if (pid <= 0 || pid > INT_MAX) return false;
   if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
-  char path[64];
+  // kill() also succeeds for a zombie: its state is in /proc/<pid>/stat.
+  char path[32];
   std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-  FILE* f = std::fopen(path, "re");
-  if (!f) return true;  // no procfs: trust kill()
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;  // no procfs: trust kill()
   char buf[512];
-  size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
+  ssize_t n;
+  do {
+    n = ::read(fd, buf, sizeof buf - 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n <= 0) return true;
   buf[n] = '\0';
   // The state follows the last ')' (the command name may contain one).
   const char* close = std::strrchr(buf, ')');
   if (!close || close[1] != ' ') return true;
   char state = close[2];
   return state != 'Z' && state != 'X' && state != 'x';
+}
+
+ProcessWatch::ProcessWatch(long pid) : pid_(pid) {
+  if (pid <= 0 || pid > INT_MAX) {
+    gone_ = true;
+    return;
+  }
+#ifdef SYS_pidfd_open
+  // Close-on-exec by default; readable once the process has ended (a zombie
+  // included).
+  const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0u);
+  if (fd >= 0) {
+    pidfd_ = static_cast<int>(fd);
+  } else if (errno == ESRCH) {
+    gone_ = true;
+  }
+#endif
+}
+
+ProcessWatch::~ProcessWatch() {
+  if (pidfd_ >= 0) ::close(pidfd_);
+}
+
+bool ProcessWatch::alive() {
+  if (gone_) return false;
+  if (pidfd_ < 0) return isProcessAlive(pid_);
+  pollfd ready = {pidfd_, POLLIN, 0};
+  int n;
+  do {
+    n = ::poll(&ready, 1, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return isProcessAlive(pid_);
+  if (n == 0) return true;
+  gone_ = true;
+  return false;
 }
 
 long currentProcessId() { return static_cast<long>(::getpid()); }

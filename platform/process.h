@@ -2,6 +2,7 @@
 #ifndef SOLVARIUM_PLATFORM_PROCESS_H_
 #define SOLVARIUM_PLATFORM_PROCESS_H_
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,26 @@ bool parsePid(const std::string& text, long* pid);
 // True while process `pid` exists and is not a zombie. A pid <= 0 is never
 // alive (kill(0,0) and kill(-1,0) would succeed, so they are never called).
 bool isProcessAlive(long pid);
+
+// Follows one process for repeated checks with isProcessAlive's meaning.
+// Holds a pidfd when the kernel offers one, so that a check is one poll()
+// and a pid reused by another process is never taken for it; without one, a
+// check is isProcessAlive(pid). Once gone, always gone. Owns its descriptor;
+// alive() may be called from several threads at once.
+class ProcessWatch {
+ public:
+  explicit ProcessWatch(long pid);
+  ~ProcessWatch();
+  ProcessWatch(const ProcessWatch&) = delete;
+  ProcessWatch& operator=(const ProcessWatch&) = delete;
+
+  bool alive();
+
+ private:
+  const long pid_;
+  int pidfd_ = -1;  // set by the constructor only
+  std::atomic<bool> gone_{false};
+};
 
 // getpid().
 long currentProcessId();

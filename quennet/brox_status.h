@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ class BroxStatusReader {
   std::string lockFileName;      // "sm.native_brox_aas.<pid>.lock"
   CandidateMap candidates;       // path -> still to be read
   CandidateMap::iterator cursor; // position of the conflict stage
-  std::vector<std::string> lockFiles;  // lock files this object created
+  std::set<std::string> lockFiles;     // lock files this object created
   ResultMap results;             // run path -> its state; read by the service
 };
 

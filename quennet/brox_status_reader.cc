@@ -12,7 +12,6 @@
 #include <ace/OS_NS_sys_stat.h>
 #include <ace/OS_NS_unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -48,11 +47,9 @@ std::runtime_error ambiguousState(const std::string& first, const std::string& s
 }
 
 void rememberLockFile(BroxStatusReader& reader, const std::string& lockPath) {
-  // The walk may pass a run directory twice; record its lock once.
-  if (std::find(reader.lockFiles.begin(), reader.lockFiles.end(), lockPath) ==
-      reader.lockFiles.end()) {
-    reader.lockFiles.push_back(lockPath);
-  }
+  // The walk may pass a run directory twice; the set records its lock once.
+  // Runs come in path order, so a lock usually goes to the end.
+  reader.lockFiles.emplace_hint(reader.lockFiles.end(), lockPath);
 }
 
 // Creates the empty lock file `lockPath`, never through a symbolic link nor
@@ -197,7 +194,8 @@ void BroxStatusReader::readStatus() {
     BROX::CBroxStorageObserver observer;
     runReader.addObserver(&observer);
     runReader.processNewLines();
-    results[candidate.first] = observer.record();
+    // Candidates come in key order: each result goes to the end of the map.
+    results.emplace_hint(results.end(), candidate.first, observer.record());
   }
 }
 

@@ -140,8 +140,9 @@ void CInstantScripting::execute(const char*) {
 }
 
 char* CInstantScripting::executeToString(const char* command) {
-  const SerialCall serial;
   if (command == nullptr) command = "";
+  if (owner_ != nullptr && !isInternalCommand(command)) owner_->beforeCommand();
+  const SerialCall serial;
   if (isInternalCommand(command)) return runInternalCommand(command);
   if (kind_ < kKindBrox || kind_ > kKindUdf) throw unsupportedCommand(command);
   return callInterpreter(command);

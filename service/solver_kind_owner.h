@@ -37,6 +37,12 @@ class SolverKindOwner {
   // raises the kind module's exceptions (CInstantScripting translates them).
   virtual char* interpretCommand(const char* command) = 0;
 
+  // Called before a client's command takes the servants' serialising lock,
+  // in the request's own thread (several may run at once): work of the
+  // command that needs no shared state, such as a system call probing the
+  // solver process, so that the lock is held only for the command itself.
+  virtual void beforeCommand() {}
+
   // IOR text of the owner's own published reference (ICoBROXUnit,
   // ITalvoExceptionHolder, ICoGrendUnit), answered by the internal
   // "..._exception_holder_ior" commands. Called once, from the

@@ -4,11 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
@@ -17,8 +18,16 @@ namespace xoq {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() { ::close(fd_); }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+
+ private:
+  int fd_;
 };
 
 // Splits "keyword rest" at the first blank. False when `line` does not start
@@ -48,19 +57,17 @@ void splitFirstWord(const std::string& text, std::string* word, std::string* res
   }
 }
 
-// Opens `path` for reading when it is a regular file; a FIFO or device
-// never blocks the caller (opened non-blocking, then refused).
-std::FILE* openRegularFile(const std::string& path) {
+// Opens `path` for reading when it is a regular file, else -1; a FIFO or
+// device never blocks the caller (opened non-blocking, then refused).
+int openRegularFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return -1;
   struct stat status;
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd);
-    return nullptr;
+    return -1;
   }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (file == nullptr) ::close(fd);
-  return file;
+  return fd;
 }
 
 bool parseInt32(const std::string& text, int32_t* value) {
@@ -86,26 +93,32 @@ void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
 }
 
 bool GuiInformationReader::processNewLines() {
-  std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(informationFile_));
-  if (!file) return false;
-  if (offset_ > static_cast<uint64_t>(LLONG_MAX) ||
-      fseeko(file.get(), static_cast<off_t>(offset_), SEEK_SET) != 0) {
-    return false;
-  }
+  if (offset_ > static_cast<uint64_t>(LLONG_MAX)) return false;
+  const int fd = openRegularFile(informationFile_);
+  if (fd < 0) return false;
+  const FdCloser closer(fd);
 
   bool readAny = false;
   std::string line;         // kept text of the current line
   uint64_t lineBytes = 0;   // all bytes of the current line, kept or not
   char chunk[8192];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+  off_t readAt = static_cast<off_t>(offset_);
+  for (;;) {
+    const ssize_t n = ::pread(fd, chunk, sizeof chunk, readAt);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const std::size_t got = static_cast<std::size_t>(n);
+    readAt += n;
     for (std::size_t i = 0; i < got; ++i) {
-      const char c = chunk[i];
-      if (c != '\n') {
-        if (line.size() < kMaxLineLength) line.push_back(c);
-        ++lineBytes;
-        continue;
+      // The bytes up to the next line end join the line (as far as it is kept).
+      const void* found = std::memchr(chunk + i, '\n', got - i);
+      const std::size_t stop = found ? static_cast<const char*>(found) - chunk : got;
+      if (line.size() < kMaxLineLength) {
+        line.append(chunk + i, std::min(stop - i, kMaxLineLength - line.size()));
       }
+      lineBytes += stop - i;
+      i = stop;
+      if (found == nullptr) break;
       // Consume the line before delivering it, so that an error line is not
       // read again by the next call.
       offset_ += lineBytes + 1;

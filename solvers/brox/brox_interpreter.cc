@@ -9,6 +9,7 @@
 
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
+#include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
@@ -138,6 +139,7 @@ Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char
 }  // namespace
 
 char* CBROXSolvarium::executeCommandToString(const char* command) {
+  beforeCommand();
   const solvarium::SerialCall serial;
   try {
     return runCommand(command);
@@ -170,6 +172,12 @@ char* CBROXSolvarium::runCommand(const char* command) {
   }
   std::string answer;
   try {
+    // Large answers are written once, straight into the answer's string.
+    if (tokens[0] == "aaS.get_storage_status") return getStorageStatusJson();
+    if (tokens[0] == "aaS.list_monitors_with_persisted_data" ||
+        tokens[0] == "aaS.list_saved_monitors_with_persisted_data") {
+      return monitors->persistedDataAnswer(tokens, text);
+    }
     answer = interpret(text, tokens);
   } catch (const std::exception& e) {
     // A failure of our own code (allocation, library) becomes a script error
@@ -195,14 +203,7 @@ std::string CBROXSolvarium::interpret(const std::string& command,
 
   std::string result;
   if (name == "aaS.getenv") return getenvCommand(command, tokens);
-  if (name == "aaS.get_status") {
-    CORBA::String_var text = getSolverStateText();
-    return text.in();
-  }
-  if (name == "aaS.get_storage_status") {
-    CORBA::String_var text = getStorageStatusJson();
-    return text.in();
-  }
+  if (name == "aaS.get_status") return scripting->stateFlagsText();
   if (name == "aaS.terminate_solver") {
     monitors->terminateSolver(result, tokens, command);
     return result;
@@ -244,11 +245,6 @@ std::string CBROXSolvarium::interpret(const std::string& command,
   }
   if (name == "aaS.list_monitors" || name == "aaS.list_saved_monitors") {
     monitors->listMonitors(result, tokens, command);
-    return result;
-  }
-  if (name == "aaS.list_monitors_with_persisted_data" ||
-      name == "aaS.list_saved_monitors_with_persisted_data") {
-    monitors->listMonitorsWithPersistedData(result, tokens, command, false);
     return result;
   }
   if (name == "aaS.list_monitors_last_values" || name == "aaS.list_saved_monitors_last_values") {

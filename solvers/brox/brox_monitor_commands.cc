@@ -2,7 +2,12 @@
 // directory (or result file) and answer its output as one JSON array.
 #include "solvers/brox/brox_monitor_commands.h"
 
+#include <cstdint>
+#include <cstring>
 #include <map>
+#include <stdexcept>
+
+#include "AAS_CORBA.hh"
 
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_report_plots.h"
@@ -109,15 +114,32 @@ std::map<std::string, std::string> runForSources(BroxMonitors& monitors,
   return outputs;
 }
 
-// Parses one output; false when the monitor is to be left out.
-bool parseOrRaise(const std::string& output, const std::string& commandText, MonitorTable* table) {
-  switch (parseMonitorTable(output, table)) {
+// The result of parsing one output; false when the monitor is to be left out.
+bool acceptOrRaise(MonitorParse result, const std::string& commandText) {
+  switch (result) {
     case MonitorParse::kOk: return true;
     case MonitorParse::kNoData: return false;
     case MonitorParse::kMoreValues: raiseScriptError(commandText, kMoreValuesText);
     case MonitorParse::kLessValues: raiseScriptError(commandText, kLessValuesText);
   }
   return false;
+}
+
+bool parseOrRaise(const std::string& output, const std::string& commandText, MonitorTable* table) {
+  return acceptOrRaise(parseMonitorTable(output, table), commandText);
+}
+
+// One monitor of the persisted-data answer: its text before the data
+// members, and its output read in place.
+struct PersistedMonitor {
+  std::string head;
+  MonitorCsvData data;
+};
+
+template <std::size_t N>
+char* put(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
 }
 
 // The JSON array of the comma-separated outputs, in path order; an output
@@ -149,6 +171,29 @@ void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Toke
 void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens,
                                        const std::string& commandText, bool dataOnly,
                                        const BroxStatusReader::ResultMap& results) {
+  writePersistedData(tokens, commandText, dataOnly, results, [&result](std::size_t size) {
+    const std::size_t start = result.size();
+    result.resize(start + size);
+    return &result[start];
+  });
+}
+
+char* BroxMonitors::persistedDataAnswer(const Tokens& tokens, const std::string& commandText) {
+  BroxStatusHandle status;
+  loadBroxStatusOrRaise(&status, commandText);
+  CORBA::String_var answer;
+  writePersistedData(tokens, commandText, false, status.reader->results, [&answer](std::size_t size) {
+    if (size >= UINT32_MAX) throw std::length_error("Monitor data too large for one answer");
+    answer = CORBA::string_alloc(static_cast<CORBA::ULong>(size));
+    answer.inout()[size] = '\0';
+    return answer.inout();
+  });
+  return answer._retn();
+}
+
+void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& commandText,
+                                      bool dataOnly, const BroxStatusReader::ResultMap& results,
+                                      const std::function<char*(std::size_t)>& allocate) {
   const PersistedDataArguments args = parsePersistedDataArguments(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 
@@ -165,11 +210,30 @@ void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens
 
   const auto outputs =
       runForSources(*this, sources, saved, " ", args.options, args.optionsText, true);
-  result += tableArray(outputs, commandText,
-                       [&](const std::string& source, const MonitorTable& table) {
-                         return persistedDataMonitorJson(locateMonitor(source, saved, &results),
-                                                         table, dataOnly);
-                       });
+  // Every output is checked and sized before the answer is allocated; the
+  // answer is the array frame of MonitorArrayWriter around the monitors.
+  std::vector<PersistedMonitor> monitors;
+  std::size_t size = 4;  // "[\n" and "]\n"
+  for (const auto& entry : outputs) {
+    PersistedMonitor monitor;
+    if (!acceptOrRaise(monitor.data.parse(entry.second), commandText)) continue;
+    monitor.head =
+        persistedDataHead(locateMonitor(entry.first, saved, &results), monitor.data, dataOnly);
+    size += (monitors.empty() ? 0 : 2) + monitor.head.size() + monitor.data.arraysSize() +
+            std::strlen(kMonitorObjectEnd);
+    monitors.push_back(std::move(monitor));
+  }
+
+  char* out = put(allocate(size), "[\n");
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    if (i > 0) out = put(out, "\t,");
+    std::memcpy(out, monitors[i].head.data(), monitors[i].head.size());
+    out += monitors[i].head.size();
+    monitors[i].data.writeArrays(out);
+    out += monitors[i].data.arraysSize();
+    out = put(out, "\t}\n");
+  }
+  put(out, "]\n");
 }
 
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,

@@ -1,5 +1,7 @@
 #include "solvers/brox/brox_monitor_csv.h"
 
+#include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "common/json_text.h"
@@ -34,20 +36,6 @@ std::string trimBlanks(const std::string& text) {
   while (first < last && isBlank(text[first])) ++first;
   while (last > first && isBlank(text[last - 1])) --last;
   return text.substr(first, last - first);
-}
-
-std::vector<std::string> splitAtCommas(const std::string& line) {
-  std::vector<std::string> pieces;
-  std::string::size_type start = 0;
-  for (;;) {
-    const std::string::size_type comma = line.find(',', start);
-    if (comma == std::string::npos) {
-      pieces.push_back(line.substr(start));
-      return pieces;
-    }
-    pieces.push_back(line.substr(start, comma - start));
-    start = comma + 1;
-  }
 }
 
 }  // namespace
@@ -87,20 +75,163 @@ std::vector<std::string> parseHeaderNames(const std::string& line) {
   return names;
 }
 
+namespace {
+
+bool isLineBreak(char c) { return c == '\n' || c == '\r'; }
+
+// The header line of `text`, its first line that is not empty: [*begin,
+// *end). False when there is none.
+bool findHeaderLine(const std::string& text, std::size_t* begin, std::size_t* end) {
+  std::size_t at = 0;
+  while (at < text.size() && isLineBreak(text[at])) ++at;
+  if (at == text.size()) return false;
+  *begin = at;
+  *end = std::min(text.find_first_of("\r\n", at), text.size());
+  return true;
+}
+
+// Walks the data lines of `text` from `at` (empty lines skipped): calls
+// cell(column, begin, size) for every value, row after row, and endRow()
+// after each line. Stops at the first line with more or fewer values than
+// `columns` (the values of that line before the error have been passed).
+template <typename Cell, typename EndRow>
+MonitorParse walkDataLines(const std::string& text, std::size_t at, std::size_t columns,
+                           Cell&& cell, EndRow&& endRow) {
+  const char* const bytes = text.data();
+  const std::size_t size = text.size();
+  for (;;) {
+    while (at < size && isLineBreak(bytes[at])) ++at;
+    if (at == size) return MonitorParse::kOk;
+    std::size_t column = 0;
+    for (;;) {
+      const std::size_t begin = at;
+      while (at < size && bytes[at] != ',' && !isLineBreak(bytes[at])) ++at;
+      if (column == columns) return MonitorParse::kMoreValues;
+      cell(column++, bytes + begin, at - begin);
+      if (at == size || bytes[at] != ',') break;
+      ++at;
+    }
+    if (column < columns) return MonitorParse::kLessValues;
+    endRow();
+  }
+}
+
+enum class ValueForm { kNull, kBare, kQuoted };
+
+// How monitorValueJson writes a value.
+ValueForm valueForm(const char* value, std::size_t size) {
+  if (size == 0) return ValueForm::kNull;
+  // Blanks around a number are JSON white space: the value stays as it stands.
+  std::size_t first = 0, last = size;
+  while (first < last && isBlank(value[first])) ++first;
+  while (last > first && isBlank(value[last - 1])) --last;
+  return solvarium::isJsonNumber(std::string_view(value + first, last - first)) ? ValueForm::kBare
+                                                              : ValueForm::kQuoted;
+}
+
+std::size_t valueJsonSize(const char* value, std::size_t size) {
+  switch (valueForm(value, size)) {
+    case ValueForm::kNull: return 4;
+    case ValueForm::kBare: return size;
+    case ValueForm::kQuoted: break;
+  }
+  return solvarium::jsonQuotedSize(std::string_view(value, size));
+}
+
+template <std::size_t N>
+char* put(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
+
+char* writeValueJson(char* out, const char* value, std::size_t size) {
+  switch (valueForm(value, size)) {
+    case ValueForm::kNull: return put(out, "null");
+    case ValueForm::kBare: std::memcpy(out, value, size); return out + size;
+    case ValueForm::kQuoted: break;
+  }
+  return solvarium::writeJsonQuoted(out, std::string_view(value, size));
+}
+
+}  // namespace
+
 MonitorParse parseMonitorTable(const std::string& output, MonitorTable* table) {
   table->names.clear();
   table->rows.clear();
-  const std::vector<std::string> lines = splitOutputLines(output);
-  if (lines.empty()) return MonitorParse::kNoData;
-  table->names = parseHeaderNames(lines[0]);
+  std::size_t begin = 0, end = 0;
+  if (!findHeaderLine(output, &begin, &end)) return MonitorParse::kNoData;
+  table->names = parseHeaderNames(output.substr(begin, end - begin));
   if (table->names.empty()) return MonitorParse::kNoData;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    std::vector<std::string> values = splitAtCommas(lines[i]);
-    if (values.size() > table->names.size()) return MonitorParse::kMoreValues;
-    if (values.size() < table->names.size()) return MonitorParse::kLessValues;
-    table->rows.push_back(std::move(values));
+  std::vector<std::string> row;
+  return walkDataLines(
+      output, end, table->names.size(),
+      [&row](std::size_t, const char* value, std::size_t size) { row.emplace_back(value, size); },
+      [&] {
+        table->rows.push_back(std::move(row));
+        row.clear();
+      });
+}
+
+MonitorParse MonitorCsvData::parse(const std::string& output) {
+  output_ = &output;
+  names_.clear();
+  columns_.clear();
+  rows_ = 0;
+  arraysSize_ = 0;
+  std::size_t begin = 0;
+  if (!findHeaderLine(output, &begin, &dataBegin_)) return MonitorParse::kNoData;
+  names_ = parseHeaderNames(output.substr(begin, dataBegin_ - begin));
+  if (names_.empty()) return MonitorParse::kNoData;
+  columns_.resize(names_.size());
+  const MonitorParse result = walkDataLines(
+      output, dataBegin_, names_.size(),
+      [this](std::size_t column, const char* value, std::size_t size) {
+        Column& c = columns_[column];
+        c.valueBytes += valueJsonSize(value, size);
+        c.hasValue = c.hasValue || size > 0;
+      },
+      [this] { ++rows_; });
+  if (result != MonitorParse::kOk) return result;
+
+  // One array per name: a repeated name keeps its first column with a value.
+  // Each holds "\t\t,\n\t\t" + name + ":\n\t\t[\n", then "\t\t\t" + value + "\n"
+  // per row with "\t\t\t,\n" between rows, then "\t\t]\n".
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    Column& c = columns_[i];
+    c.written = c.hasValue && taken.insert(names_[i]).second;
+    if (!c.written) continue;
+    c.arrayOffset = arraysSize_;
+    arraysSize_ += 12 + solvarium::jsonQuotedSize(names_[i]) +
+                   c.valueBytes + 4 * rows_ + 5 * (rows_ - 1) + 4;
   }
   return MonitorParse::kOk;
+}
+
+void MonitorCsvData::writeArrays(char* out) const {
+  std::vector<char*> cursor(columns_.size(), nullptr);  // null: no array
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (!columns_[i].written) continue;
+    char* at = put(out + columns_[i].arrayOffset, "\t\t,\n\t\t");
+    at = solvarium::writeJsonQuoted(at, names_[i]);
+    cursor[i] = put(at, ":\n\t\t[\n");
+  }
+  // Row after row, each value goes to the end of its column's array.
+  bool firstRow = true;
+  walkDataLines(
+      *output_, dataBegin_, columns_.size(),
+      [&](std::size_t column, const char* value, std::size_t size) {
+        char* at = cursor[column];
+        if (at == nullptr) return;
+        if (!firstRow) at = put(at, "\t\t\t,\n");
+        at = writeValueJson(put(at, "\t\t\t"), value, size);
+        *at++ = '\n';
+        cursor[column] = at;
+      },
+      [&firstRow] { firstRow = false; });
+  for (char* at : cursor) {
+    if (at != nullptr) put(at, "\t\t]\n");
+  }
 }
 
 void MonitorArrayWriter::add(const std::string& monitorObject) {
@@ -110,10 +241,9 @@ void MonitorArrayWriter::add(const std::string& monitorObject) {
 }
 
 std::string monitorValueJson(const std::string& value) {
-  if (value.empty()) return "null";
-  // Blanks around a number are JSON white space: the value stays as it stands.
-  if (solvarium::isJsonNumber(trimBlanks(value))) return value;
-  return jsonQuote(value);
+  std::string out(valueJsonSize(value.data(), value.size()), '\0');
+  writeValueJson(&out[0], value.data(), value.size());
+  return out;
 }
 
 void appendRunHeader(std::string& out, const MonitorLocation& where) {
@@ -156,30 +286,36 @@ bool columnIsEmpty(const MonitorTable& table, std::size_t column) {
 
 }  // namespace
 
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
-                                     bool dataOnly) {
+const char* const kMonitorObjectEnd = "\t}\n";
+
+std::string persistedDataHead(const MonitorLocation& where, const std::vector<std::string>& names,
+                              std::size_t rows, const std::vector<bool>& hasValue, bool dataOnly) {
   std::string out = "\t{\n";
   if (!dataOnly) writeHeaderMembers(where, &out);
-  out += "\t\t\"monitorRecords\": " + std::to_string(table.rows.size()) + "\n";
-
-  std::vector<bool> empty(table.names.size());
-  for (std::size_t c = 0; c < table.names.size(); ++c) empty[c] = columnIsEmpty(table, c);
-
+  out += "\t\t\"monitorRecords\": " + std::to_string(rows) + "\n";
   if (!dataOnly) {
     out += "\t\t,\n";
-    out += "\t\t\"xAxis\":\t" + jsonQuote(table.names.empty() ? "" : table.names[0]) + "\n";
+    out += "\t\t\"xAxis\":\t" + jsonQuote(names.empty() ? "" : names[0]) + "\n";
     out += "\t\t,\n";
     out += "\t\t\"yAxis\":\n";
     std::vector<std::string> yAxis;
-    for (std::size_t c = 1; c < table.names.size(); ++c)
-      if (!empty[c]) yAxis.push_back(jsonQuote(table.names[c]));
+    for (std::size_t c = 1; c < names.size(); ++c)
+      if (hasValue[c]) yAxis.push_back(jsonQuote(names[c]));
     writeItemList(yAxis, &out);
   }
+  return out;
+}
+
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
+                                     bool dataOnly) {
+  std::vector<bool> hasValue(table.names.size());
+  for (std::size_t c = 0; c < table.names.size(); ++c) hasValue[c] = !columnIsEmpty(table, c);
+  std::string out = persistedDataHead(where, table.names, table.rows.size(), hasValue, dataOnly);
 
   // One data array per name: a repeated name keeps its first non-empty column.
   std::set<std::string> written;
   for (std::size_t c = 0; c < table.names.size(); ++c) {
-    if (empty[c] || !written.insert(table.names[c]).second) continue;
+    if (!hasValue[c] || !written.insert(table.names[c]).second) continue;
     out += "\t\t,\n";
     out += "\t\t" + jsonQuote(table.names[c]) + ":\n";
     std::vector<std::string> values;
@@ -187,8 +323,24 @@ std::string persistedDataMonitorJson(const MonitorLocation& where, const Monitor
     for (const auto& row : table.rows) values.push_back(monitorValueJson(row[c]));
     writeItemList(values, &out);
   }
-  out += "\t}\n";
+  out += kMonitorObjectEnd;
   return out;
+}
+
+std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
+                              bool dataOnly) {
+  std::vector<bool> hasValue(data.names().size());
+  for (std::size_t c = 0; c < hasValue.size(); ++c) hasValue[c] = data.hasValue(c);
+  return persistedDataHead(where, data.names(), data.rows(), hasValue, dataOnly);
+}
+
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
+                                     bool dataOnly) {
+  std::string out = persistedDataHead(where, data, dataOnly);
+  const std::size_t head = out.size();
+  out.resize(head + data.arraysSize());
+  data.writeArrays(&out[head]);
+  return out + kMonitorObjectEnd;
 }
 
 std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table) {

@@ -12,6 +12,7 @@
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_CSV_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_CSV_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,42 @@ std::vector<std::string> parseHeaderNames(const std::string& line);
 
 // Parses the comma-separated output of the data and last-values modes.
 MonitorParse parseMonitorTable(const std::string& output, MonitorTable* table);
+
+// The output of the data mode read in place for the persisted-data answer:
+// parse() checks it in one pass over its bytes and sizes every data array;
+// writeArrays() writes the arrays straight into the caller's buffer in a
+// second pass. Values are never copied into strings. The output text must
+// outlive the object, unchanged.
+class MonitorCsvData {
+ public:
+  // Same results as parseMonitorTable.
+  MonitorParse parse(const std::string& output);
+
+  const std::vector<std::string>& names() const { return names_; }
+  std::size_t rows() const { return rows_; }
+  // False when the column's value is empty in every data line.
+  bool hasValue(std::size_t column) const { return columns_[column].hasValue; }
+
+  // Bytes of the data members of persistedDataMonitorJson (one per name
+  // with a value: "\t\t,\n", the quoted name, ":\n" and its array).
+  std::size_t arraysSize() const { return arraysSize_; }
+  // Writes exactly arraysSize() bytes at `out`; only after parse() gave kOk.
+  void writeArrays(char* out) const;
+
+ private:
+  struct Column {
+    bool hasValue = false;
+    bool written = false;         // has a value and its name is not taken
+    std::size_t valueBytes = 0;   // the values as JSON, without separators
+    std::size_t arrayOffset = 0;  // where its member starts in writeArrays
+  };
+  const std::string* output_ = nullptr;
+  std::size_t dataBegin_ = 0;  // first byte after the header line
+  std::vector<std::string> names_;
+  std::vector<Column> columns_;
+  std::size_t rows_ = 0;
+  std::size_t arraysSize_ = 0;
+};
 
 // Where a monitor comes from, as written in its JSON object.
 struct MonitorLocation {
@@ -81,6 +118,18 @@ class MonitorArrayWriter {
 // location, xAxis and yAxis members.
 std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
                                      bool dataOnly);
+
+// The part of that object before its data members, for a table with these
+// names, row count and columns with a value (hasValue[column]).
+std::string persistedDataHead(const MonitorLocation& where, const std::vector<std::string>& names,
+                              std::size_t rows, const std::vector<bool>& hasValue, bool dataOnly);
+// The same two for an output read in place (after its parse() gave kOk).
+std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
+                                     bool dataOnly);
+std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
+                              bool dataOnly);
+// "\t}\n", the end of the object.
+extern const char* const kMonitorObjectEnd;
 
 // Monitor object with the values of the first data line.
 std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table);

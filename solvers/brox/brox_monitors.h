@@ -9,6 +9,8 @@
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_MONITORS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_MONITORS_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,15 @@ class BroxMonitors {
   void appendPersistedData(std::string& result, const Tokens& tokens,
                            const std::string& commandText, bool dataOnly,
                            const BroxStatusReader::ResultMap& results);
+  // The interpreter's form of listMonitorsWithPersistedData: the answer
+  // written once into a fresh CORBA string, which the caller frees.
+  char* persistedDataAnswer(const Tokens& tokens, const std::string& commandText);
+  // The work of the three above: runs the program for every source, parses
+  // every output (raising the first format error in path order), then calls
+  // allocate(size) once for `size` bytes and writes the answer there.
+  void writePersistedData(const Tokens& tokens, const std::string& commandText, bool dataOnly,
+                          const BroxStatusReader::ResultMap& results,
+                          const std::function<char*(std::size_t)>& allocate);
 
   // "aaS.list_brox_directories" / "aaS.list_brox_res_files"
   // [mdef-session <session>], "aaS.list_brox_def_files",

@@ -72,6 +72,13 @@ bool bindQuennet() {
   return true;
 }
 
+// Appends `text` as a quoted JSON string.
+void appendJsonQuoted(const char* value, std::size_t size, std::string* text) {
+  const std::size_t start = text->size();
+  text->resize(start + solvarium::jsonQuotedSize(std::string_view(value, size)));
+  solvarium::writeJsonQuoted(&(*text)[start], std::string_view(value, size));
+}
+
 std::string tabsOf(int indent) {
   return std::string(static_cast<std::size_t>(indent > 0 ? indent : 0), '\t');
 }
@@ -154,40 +161,45 @@ void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command)
 void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
                          std::string* text) {
   const std::string tabs = tabsOf(indent);
-  *text += tabs + "{\n";
+  text->reserve(text->size() + results.size() * (96 + 4 * tabs.size()));
+  text->append(tabs).append("{\n");
   bool first = true;
   for (const auto& run : results) {
-    if (!first) *text += tabs + "\t,\n";
+    if (!first) text->append(tabs).append("\t,\n");
     first = false;
     const std::string& key = run.first;
-    const std::string label = key.compare(0, 2, "./") == 0 ? key.substr(2) : key;
-    *text += tabs + "\t" + solvarium::jsonQuote(label) + ":\n";
-    *text += tabs;
+    const std::size_t skip = key.compare(0, 2, "./") == 0 ? 2 : 0;
+    text->append(tabs).append("\t");
+    appendJsonQuoted(key.data() + skip, key.size() - skip, text);
+    text->append(":\n").append(tabs);
     writeStatusEntryJson(run.second, indent + 1, text);
-    *text += "\n";
+    text->append("\n");
   }
-  *text += tabs + "}\n";
+  text->append(tabs).append("}\n");
 }
 
 void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text) {
   const std::string tabs = tabsOf(indent);
-  *text += tabs + "{\n";
-  *text += tabs + "\t\"Name\":" + solvarium::jsonQuote(record.name) + "\n";
-  *text += tabs + "\t,\"Completed\":" + (record.completed ? "true" : "false") + "\n";
+  text->append(tabs).append("{\n").append(tabs).append("\t\"Name\":");
+  appendJsonQuoted(record.name.data(), record.name.size(), text);
+  text->append("\n").append(tabs).append(record.completed ? "\t,\"Completed\":true\n"
+                                                           : "\t,\"Completed\":false\n");
   if (record.completed) {
-    *text += tabs + "\t,\"ExitReason\":" + solvarium::jsonQuote(record.exitReason) + "\n";
+    text->append(tabs).append("\t,\"ExitReason\":");
+    appendJsonQuoted(record.exitReason.data(), record.exitReason.size(), text);
+    text->append("\n");
   }
   if (record.multiConfig) {
-    *text += tabs + "\t,\"MultiConfig\":[";
+    text->append(tabs).append("\t,\"MultiConfig\":[");
     bool first = true;
     for (const auto& configuration : record.configurations) {
-      if (!first) *text += ",";
+      if (!first) text->append(",");
       first = false;
-      *text += solvarium::jsonQuote(configuration.first);
+      appendJsonQuoted(configuration.first.data(), configuration.first.size(), text);
     }
-    *text += "]\n";
+    text->append("]\n");
   }
-  *text += tabs + "}\n";
+  text->append(tabs).append("}\n");
 }
 
 void TEST_resetQuennetBinding() {

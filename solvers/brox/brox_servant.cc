@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <new>
 
 #include "platform/process.h"
@@ -20,9 +22,6 @@ namespace BROX {
 
 namespace {
 
-// Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
-int32_t solverPidCache = -1;
-
 // The leading decimal number of `text`; 0 when there is none or it is out
 // of range.
 int32_t leadingPid(const char* text) {
@@ -31,6 +30,37 @@ int32_t leadingPid(const char* text) {
   const long value = std::strtol(text, &end, 10);
   if (end == text || errno == ERANGE || value > INT_MAX || value < INT_MIN) return 0;
   return static_cast<int32_t>(value);
+}
+
+// Guards solverPidCache and solverWatch: the solver is probed before the
+// servants' serialising lock is taken, by several request threads at once.
+std::mutex solverWatchMutex;
+// Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
+int32_t solverPidCache = -1;
+// The solver process, followed from the first check on (pid > 0 only).
+std::shared_ptr<solvarium::platform::ProcessWatch> solverWatch;
+
+// The solver process's state: no solver to check, gone, alive.
+enum class SolverProbe { kNone, kGone, kAlive, kNotProbed };
+// A probe made by beforeCommand() for the next command of this thread.
+thread_local SolverProbe probedForNextCommand = SolverProbe::kNotProbed;
+
+SolverProbe probeSolver() {
+  std::shared_ptr<solvarium::platform::ProcessWatch> watch;
+  {
+    const std::lock_guard<std::mutex> lock(solverWatchMutex);
+    if (solverPidCache == -1) {
+      const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
+      solverPidCache = text != nullptr ? leadingPid(text) : 0;
+      if (solverPidCache == -1) solverPidCache = 0;  // -1 would mean "not read yet"
+      if (solverPidCache > 0) {
+        solverWatch = std::make_shared<solvarium::platform::ProcessWatch>(solverPidCache);
+      }
+    }
+    watch = solverWatch;
+  }
+  if (!watch) return SolverProbe::kNone;
+  return watch->alive() ? SolverProbe::kAlive : SolverProbe::kGone;
 }
 
 }  // namespace
@@ -95,14 +125,14 @@ CORBA::Boolean CBROXSolvarium::shutdown() {
   return true;
 }
 
+void CBROXSolvarium::beforeCommand() { probedForNextCommand = probeSolver(); }
+
 void CBROXSolvarium::checkSolverAlive() {
-  if (solverPidCache == -1) {
-    const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
-    solverPidCache = text != nullptr ? leadingPid(text) : 0;
-    if (solverPidCache == -1) solverPidCache = 0;  // -1 would mean "not read yet"
-  }
-  if (solverPidCache <= 0) return;
-  if (solvarium::platform::isProcessAlive(solverPidCache)) {
+  SolverProbe probe = probedForNextCommand;
+  probedForNextCommand = SolverProbe::kNotProbed;
+  if (probe == SolverProbe::kNotProbed) probe = probeSolver();
+  if (probe == SolverProbe::kNone) return;
+  if (probe == SolverProbe::kAlive) {
     setStateFlag("solver-alive", true);
   } else {
     setStateFlag("solver-alive", false);
@@ -138,7 +168,12 @@ solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return script
 solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem; }
 solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit; }
 
-void CBROXSolvarium::TEST_resetSolverPidCache() { solverPidCache = -1; }
+void CBROXSolvarium::TEST_resetSolverPidCache() {
+  const std::lock_guard<std::mutex> lock(solverWatchMutex);
+  solverPidCache = -1;
+  solverWatch.reset();
+  probedForNextCommand = SolverProbe::kNotProbed;
+}
 
 void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
   scripting->setStateFlag(name, on);

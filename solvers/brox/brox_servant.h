@@ -50,8 +50,12 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
 
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
   // from the process named by KORLEN_BROXSOLVE_PID (read once per process;
-  // unset, empty, non-numeric or <= 0 disables the check).
+  // unset, empty, non-numeric or <= 0 disables the check). Takes the probe
+  // that beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
+  // SolverKindOwner: probes the solver process outside the serialising lock
+  // for the command this thread runs next.
+  void beforeCommand() override;
   // Answer of "aaS.get_status": the state flags that are on, one per line.
   char* getSolverStateText();
   // Answer of "aaS.get_storage_status": the run status as JSON.

@@ -179,4 +179,39 @@ TEST(BroxMonitorCsvTest, ArrayFrameSeparatesMonitors) {
   EXPECT_FALSE(brox_test::parsesAsJson("[\n\t{\n\t\t\"a\":\tnan\n\t}\n]\n"));
 }
 
+// The output read in place gives the same answers as the parsed table, for
+// every line break, quoting, blank, escape, duplicate and format error.
+TEST(BroxMonitorCsvTest, InPlaceReadingMatchesTheTable) {
+  MonitorLocation where;
+  where.location = "run.dir";
+  const std::vector<std::string> outputs = {
+      "\"t\",\"a\"\r\n\r\n1,2\r\n3,\n\n",
+      "\"t\",\"a\",\"a\",\"q\"\"\\\"\n1,,7,nan\n2,,8, 3\n3,,,1.2.3\n",
+      "\r\r\"x\",\"y\"\r4,\t-1e5 \r5,\"quoted\"\r6,tab\there\x01\x1f\\",
+      "\"only\"\n",
+      "\"t\"",
+      "\"t\",\"e\"\n,\n,\n",
+      "\"t\",\"a\"\n1,2\n1,2,3\n4,5\n",
+      "\"t\",\"a\"\n1,2\n1\n1,2,3\n",
+      "\"t\",\"a\"\n1,2\n1,2",
+      "",
+      "\n\r\n",
+      " , \n1,2\n",
+  };
+  for (const std::string& output : outputs) {
+    MonitorTable table;
+    BROX::MonitorCsvData data;
+    const MonitorParse result = BROX::parseMonitorTable(output, &table);
+    ASSERT_EQ(data.parse(output), result) << output;
+    if (result != MonitorParse::kOk) continue;
+    EXPECT_EQ(data.names(), table.names) << output;
+    EXPECT_EQ(data.rows(), table.rows.size()) << output;
+    for (bool dataOnly : {false, true}) {
+      const std::string json = BROX::persistedDataMonitorJson(where, data, dataOnly);
+      EXPECT_EQ(json, BROX::persistedDataMonitorJson(where, table, dataOnly)) << output;
+      EXPECT_TRUE(brox_test::parsesAsJson(inArray(json))) << json;
+    }
+  }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -62,8 +63,8 @@ TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
     EXPECT_LT(secondsSince(start), 0.5);
 
     for (const auto& candidate : reader.candidates) EXPECT_TRUE(candidate.second) << candidate.first;
-    EXPECT_EQ((std::vector<std::string>{lockIn(reader, dir_.file("a.dir")),
-                                        lockIn(reader, dir_.file("sweep"))}),
+    EXPECT_EQ((std::set<std::string>{lockIn(reader, dir_.file("a.dir")),
+                                     lockIn(reader, dir_.file("sweep"))}),
               reader.lockFiles);
     EXPECT_TRUE(exists(lockIn(reader, dir_.file("a.dir"))));
     EXPECT_TRUE(exists(lockIn(reader, dir_.file("sweep"))));
@@ -152,7 +153,7 @@ TEST_F(QuennetConflictTest, RunDirectoryThatCannotBeLockedIsNotRead) {
 
   EXPECT_EQ(1u, reader.results.count(dir_.file("fine.dir")));
   EXPECT_EQ(0u, reader.results.count(dir_.file("stuck.dir")));
-  EXPECT_EQ(std::vector<std::string>{lockIn(reader, dir_.file("fine.dir"))}, reader.lockFiles);
+  EXPECT_EQ(std::set<std::string>{lockIn(reader, dir_.file("fine.dir"))}, reader.lockFiles);
   ASSERT_EQ(0, ::rmdir(lockIn(reader, dir_.file("stuck.dir")).c_str()));
 }
 
@@ -182,7 +183,7 @@ TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
     EXPECT_FALSE(reader.candidates[dir_.file("linked.dir")]);
     EXPECT_FALSE(reader.candidates[dir_.file("fifo.dir")]);
     EXPECT_TRUE(reader.candidates[dir_.file("stale.dir")]);
-    EXPECT_EQ(std::vector<std::string>{lockIn(reader, dir_.file("stale.dir"))}, reader.lockFiles);
+    EXPECT_EQ(std::set<std::string>{lockIn(reader, dir_.file("stale.dir"))}, reader.lockFiles);
   }
   BroxStatusReader probe(dir_.path().c_str());
   std::ifstream precious(dir_.file("precious.txt"));

@@ -1,0 +1,74 @@
+// Following a process with ProcessWatch: alive while it runs, gone from the
+// moment it ends (a zombie included), and never alive again.
+#include "platform/process.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using solvarium::platform::ProcessWatch;
+
+// A child process that waits until it is killed.
+pid_t pausedChild() {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  return child;
+}
+
+// Polls until the watch reports the process gone (at most about a second).
+bool goneWithinASecond(ProcessWatch& watch) {
+  for (int i = 0; i < 100 && watch.alive(); ++i) ::usleep(10000);
+  return !watch.alive();
+}
+
+TEST(ProcessWatchTest, FollowsOneProcessToItsEnd) {
+  ProcessWatch self(::getpid());
+  EXPECT_TRUE(self.alive());
+  EXPECT_TRUE(self.alive());
+  for (long never : {0L, -1L, 1L << 40}) EXPECT_FALSE(ProcessWatch(never).alive()) << never;
+
+  const pid_t child = pausedChild();
+  ASSERT_GT(child, 0);
+  ProcessWatch watch(child);
+  EXPECT_TRUE(watch.alive());
+  ASSERT_EQ(::kill(child, SIGKILL), 0);
+  // Not reaped yet: the zombie is gone for the watch and for the plain check.
+  EXPECT_TRUE(goneWithinASecond(watch));
+  EXPECT_FALSE(solvarium::platform::isProcessAlive(child));
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_FALSE(watch.alive());
+  EXPECT_FALSE(ProcessWatch(child).alive());
+}
+
+// Request threads probe the solver at the same time: all see the end.
+TEST(ProcessWatchTest, SeveralThreadsCheckAtOnce) {
+  const pid_t child = pausedChild();
+  ASSERT_GT(child, 0);
+  ProcessWatch watch(child);
+  std::atomic<int> sawGone{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000 && watch.alive(); ++i) ::usleep(500);
+      if (!watch.alive()) ++sawGone;
+    });
+  }
+  ::usleep(20000);
+  ::kill(child, SIGKILL);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(sawGone.load(), 4);
+  ::waitpid(child, nullptr, 0);
+}
+
+}  // namespace
