@@ -3,7 +3,6 @@
 #include <ACEXML/common/DefaultHandler.h>
 #include <ACEXML/common/InputSource.h>
 #include <ACEXML/common/SAXExceptions.h>
-#include <ACEXML/common/StrCharStream.h>
 #include <ACEXML/parser/parser/Parser.h>
 #include <expat.h>
 
@@ -11,6 +10,9 @@
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <string_view>
+
+#include "common/xml_char_stream.h"
 
 namespace solvarium {
 namespace {
@@ -20,22 +22,40 @@ const char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
 // Bytes handed to expat per call (its length argument is an int).
 const std::size_t kCheckChunk = 1 << 20;
 
-bool startsWith(const std::string& text, std::size_t at, const char* prefix) {
-  return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+bool startsWith(std::string_view text, const char* prefix) {
+  const std::size_t n = std::char_traits<char>::length(prefix);
+  return text.size() >= n && text.compare(0, n, prefix) == 0;
 }
 
 // True when `text` opens with an XML declaration (not a processing
 // instruction whose target merely starts with "xml").
-bool startsWithDeclaration(const std::string& text) {
-  return startsWith(text, 0, "<?xml") && text.size() > 5 &&
+bool startsWithDeclaration(std::string_view text) {
+  return startsWith(text, "<?xml") && text.size() > 5 &&
          (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n');
 }
 
-bool containsIgnoringCase(const std::string& text, const std::string& lowerNeedle) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower.find(lowerNeedle) != std::string::npos;
+// Which of "<!DOCTYPE" and "<!ENTITY" (any case) `text` holds, read in place.
+struct Declarations {
+  bool doctype = false;
+  bool entity = false;
+};
+
+bool equalsIgnoringCase(std::string_view text, std::size_t at, std::string_view lowerWord) {
+  if (text.size() - at < lowerWord.size()) return false;
+  for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != lowerWord[i]) return false;
+  }
+  return true;
+}
+
+Declarations findDeclarations(std::string_view text) {
+  Declarations found;
+  for (std::size_t at = text.find("<!"); at != std::string_view::npos;
+       at = text.find("<!", at + 2)) {
+    found.doctype = found.doctype || equalsIgnoringCase(text, at + 2, "doctype");
+    found.entity = found.entity || equalsIgnoringCase(text, at + 2, "entity");
+  }
+  return found;
 }
 
 // State of one well-formedness check.
@@ -112,11 +132,12 @@ int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, c
   return XML_STATUS_ERROR;
 }
 
-// Checks that `document` is one well-formed XML document in UTF-8 (whatever
-// its declaration names), without a DTD and nested at most kMaxXmlNesting
-// deep. Returns the refusal text, empty when the document passes; its line
-// numbers leave out the first `addedLines` lines (the prepended declaration).
-std::string wellFormednessFailure(const std::string& document, unsigned long addedLines) {
+// Checks that `declaration` followed by `text` is one well-formed XML
+// document in UTF-8 (whatever its declaration names), without a DTD and
+// nested at most kMaxXmlNesting deep. Returns the refusal text, empty when
+// the document passes; its line numbers leave out the lines of
+// `declaration`.
+std::string wellFormednessFailure(const std::string& declaration, std::string_view text) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owner(XML_ParserCreate("UTF-8"),
                                                                 XML_ParserFree);
   if (!owner) return "Cannot check the XML text: out of memory";
@@ -132,30 +153,41 @@ std::string wellFormednessFailure(const std::string& document, unsigned long add
   XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
   XML_SetExternalEntityRefHandler(state.parser, refuseExternalEntity);
 
+  const unsigned long addedLines =
+      static_cast<unsigned long>(std::count(declaration.begin(), declaration.end(), '\n'));
+  auto failure = [&]() -> std::string {
+    if (!state.refusal.empty()) return state.refusal;
+    const unsigned long line = XML_GetCurrentLineNumber(state.parser);
+    return "XML document is not well-formed (line " +
+           std::to_string(line > addedLines ? line - addedLines : 1) + ", column " +
+           std::to_string(XML_GetCurrentColumnNumber(state.parser) + 1) +
+           "): " + XML_ErrorString(XML_GetErrorCode(state.parser));
+  };
+  // The declaration and the text are fed in turn: no joined copy is made.
+  if (!declaration.empty() &&
+      XML_Parse(state.parser, declaration.data(), static_cast<int>(declaration.size()),
+                XML_FALSE) != XML_STATUS_OK) {
+    return failure();
+  }
   std::size_t at = 0;
   do {
-    const std::size_t length = std::min(kCheckChunk, document.size() - at);
-    const bool last = at + length == document.size();
-    if (XML_Parse(state.parser, document.data() + at, static_cast<int>(length),
+    const std::size_t length = std::min(kCheckChunk, text.size() - at);
+    const bool last = at + length == text.size();
+    if (XML_Parse(state.parser, text.data() + at, static_cast<int>(length),
                   last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
-      if (!state.refusal.empty()) return state.refusal;
-      const unsigned long line = XML_GetCurrentLineNumber(state.parser);
-      return "XML document is not well-formed (line " +
-             std::to_string(line > addedLines ? line - addedLines : 1) + ", column " +
-             std::to_string(XML_GetCurrentColumnNumber(state.parser) + 1) +
-             "): " + XML_ErrorString(XML_GetErrorCode(state.parser));
+      return failure();
     }
     at += length;
-  } while (at < document.size());
+  } while (at < text.size());
   return std::string();
 }
 
-// Runs ACEXML over a document that passed the check; returns the failure
-// text, empty on success.
-std::string parseChecked(const std::string& document, ACEXML_DefaultHandler& handler,
-                         const std::string& systemId) {
-  ACEXML_StrCharStream* stream = new ACEXML_StrCharStream;
-  if (stream->open(document.c_str(), systemId.c_str()) != 0) {
+// Runs ACEXML over a document that passed the check, read in place from
+// `declaration` and `text`; returns the failure text, empty on success.
+std::string parseChecked(const std::string& declaration, std::string_view text,
+                         ACEXML_DefaultHandler& handler, const std::string& systemId) {
+  XmlCharStream* stream = new XmlCharStream(declaration, text.data(), text.size(), systemId);
+  if (!stream->ok()) {
     delete stream;
     return "Cannot open the XML text for parsing";
   }
@@ -183,19 +215,24 @@ std::string parseChecked(const std::string& document, ACEXML_DefaultHandler& han
 bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
                       const std::string& systemId, std::string* error) {
   std::string failure;
-  std::string document = startsWith(text, 0, kUtf8Bom) ? text.substr(3) : text;
+  // The text is read in place: the byte-order mark is skipped, the
+  // declaration is handed over apart.
+  std::string_view document(text);
+  if (startsWith(document, kUtf8Bom)) document.remove_prefix(3);
 
-  if (document.find('\0') != std::string::npos) {
+  if (document.find('\0') != std::string_view::npos) {
     failure = "XML document contains a NUL byte";
-  } else if (containsIgnoringCase(document, "<!doctype")) {
-    failure = "XML document with a document type declaration is refused";
-  } else if (containsIgnoringCase(document, "<!entity")) {
-    failure = "XML document with an entity declaration is refused";
   } else {
-    const bool declare = !startsWithDeclaration(document);
-    if (declare) document.insert(0, kDeclaration);
-    failure = wellFormednessFailure(document, declare ? 1 : 0);
-    if (failure.empty()) failure = parseChecked(document, handler, systemId);
+    const Declarations declarations = findDeclarations(document);
+    if (declarations.doctype) {
+      failure = "XML document with a document type declaration is refused";
+    } else if (declarations.entity) {
+      failure = "XML document with an entity declaration is refused";
+    } else {
+      const std::string declaration = startsWithDeclaration(document) ? "" : kDeclaration;
+      failure = wellFormednessFailure(declaration, document);
+      if (failure.empty()) failure = parseChecked(declaration, document, handler, systemId);
+    }
   }
   if (failure.empty()) return true;
   if (error != nullptr) *error = failure;

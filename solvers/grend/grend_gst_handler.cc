@@ -12,24 +12,28 @@ namespace GREND {
 
 namespace {
 
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The word of `text` in [begin, end) as a value: one final '.' dropped.
+std::string_view valueAt(const std::string& text, std::size_t begin, std::size_t end) {
+  std::string_view value(text.data() + begin, end - begin);
+  if (value.back() == '.') value.remove_suffix(1);
+  return value;
+}
+
 // The later stretch continues the earlier one.
 bool continues(const GstRecord& a, const GstRecord& b) {
   if (a.units != b.units || a.xAxis != b.xAxis || a.yAxis != b.yAxis) return false;
-  if (a.columns.size() != b.columns.size() || a.columns.empty()) return false;
-  for (std::size_t k = 0; k < a.columns.size(); ++k) {
-    if (a.columns[k].name != b.columns[k].name) return false;
-  }
-  const ValueList& x0 = a.columns[0].values;
-  const ValueList& x1 = b.columns[0].values;
-  if (x0.empty() || x1.empty()) return false;
-  return leadingDouble(x0.back()) < leadingDouble(x1[0]);
+  if (a.names.empty() || a.names != b.names) return false;
+  if (a.columnSize(0) == 0 || b.columnSize(0) == 0) return false;
+  return leadingDouble(a.lastValue(0)) < leadingDouble(b.firstX);
 }
 
 // Index of the last column named `name`; -1 when none.
 long columnNamed(const GstRecord& record, const char* name) {
   long found = -1;
-  for (std::size_t k = 0; k < record.columns.size(); ++k) {
-    if (record.columns[k].name == name) found = static_cast<long>(k);
+  for (std::size_t k = 0; k < record.names.size(); ++k) {
+    if (record.names[k] == name) found = static_cast<long>(k);
   }
   return found;
 }
@@ -55,14 +59,17 @@ class GstFilter {
     }
   }
 
-  // Row r of `part`; a row that a filter column does not reach is dropped.
-  bool keeps(const GstRecord& part, std::size_t r) const {
+  bool active() const { return filter_.active(); }
+  long first() const { return first_; }
+  long second() const { return second_; }
+
+  // A row from the values of its filter columns (null where the row does not
+  // reach the column): a row that a filter column does not reach is dropped.
+  bool keeps(const std::string_view* a, const std::string_view* b) const {
     if (!filter_.active()) return true;
-    const ValueList& a = part.columns[static_cast<std::size_t>(first_)].values;
-    if (r >= a.size()) return false;
-    if (!filter_.readsSubStep()) return filter_.passes(a[r]);
-    const ValueList& b = part.columns[static_cast<std::size_t>(second_)].values;
-    return r < b.size() && filter_.passes(a[r], b[r]);
+    if (a == nullptr) return false;
+    if (!filter_.readsSubStep()) return filter_.passes(*a);
+    return b != nullptr && filter_.passes(*a, *b);
   }
 
  private:
@@ -71,10 +78,43 @@ class GstFilter {
   long second_ = -1;
 };
 
-std::size_t rowCount(const GstRecord& record) {
-  std::size_t rows = 0;
-  for (const MonitorColumn& column : record.columns) rows = std::max(rows, column.values.size());
-  return rows;
+// Finds the words of the record's text once: row offsets, the first value,
+// the last value of each column and the rows that `filter` keeps.
+void dealRows(GstRecord* record, const GstFilter& filter) {
+  const std::string& text = record->text;
+  const std::size_t n = record->names.size();
+  record->lastAt.assign(2 * n, 0);
+  std::string_view a, b;
+  bool haveA = false, haveB = false;
+  std::size_t i = 0;
+  std::size_t at = 0;
+  const std::size_t size = text.size();
+  for (;;) {
+    while (at < size && isWhite(text[at])) ++at;
+    if (at == size) break;
+    std::size_t end = at;
+    while (end < size && !isWhite(text[end])) ++end;
+    const std::size_t column = i % n;
+    if (column == 0) record->rows.push_back(static_cast<uint32_t>(at));
+    const std::string_view value = valueAt(text, at, end);
+    if (i == 0) record->firstX = std::string(value);
+    record->lastAt[2 * column] = static_cast<uint32_t>(at);
+    record->lastAt[2 * column + 1] = static_cast<uint32_t>(value.size());
+    if (filter.active()) {
+      if (static_cast<long>(column) == filter.first()) a = value, haveA = true;
+      if (static_cast<long>(column) == filter.second()) b = value, haveB = true;
+      if (column + 1 == n) {
+        record->kept.push_back(filter.keeps(haveA ? &a : nullptr, haveB ? &b : nullptr));
+        haveA = haveB = false;
+      }
+    }
+    ++i;
+    at = end;
+  }
+  record->words = i;
+  if (filter.active() && i % n != 0) {
+    record->kept.push_back(filter.keeps(haveA ? &a : nullptr, haveB ? &b : nullptr));
+  }
 }
 
 }  // namespace
@@ -134,35 +174,52 @@ void CXmlToJsonGstHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
 void CXmlToJsonGstHandler::buildRecord() {
   GstRecord record;
   record.units = units;
-  const std::vector<std::string> names = denseNames(columnNames);
-  if (!names.empty()) record.xAxis = names[0];
-  for (std::size_t k = 1; k < names.size(); ++k) record.yAxis.push_back(names[k]);
-  record.columns = dealValues(names, colDataText, true);
+  record.names = denseNames(columnNames);
+  if (!record.names.empty()) record.xAxis = record.names[0];
+  for (std::size_t k = 1; k < record.names.size(); ++k) record.yAxis.push_back(record.names[k]);
+  if (!record.names.empty()) {
+    record.text.swap(colDataText);
+    dealRows(&record, GstFilter(filterArgs, record));
+  }
   // A stretch without COLDATA text of its own has no values.
   colDataText.clear();
   records.push_back(std::move(record));
 }
 
-void CXmlToJsonGstHandler::endDocument() {
+void CXmlToJsonGstHandler::endDocument() { ended_ = true; }
+
+bool CXmlToJsonGstHandler::appendTo(std::string* out) {
+  if (!ended_) return false;
+  // One reservation for the whole object: "\t\t\t," and "\n" around each
+  // value, a little more for values written as strings.
+  std::size_t bytes = json.size() + 64;
+  for (const GstRecord& record : records) {
+    bytes += record.text.size() + 7 * record.words + 256;
+    for (const std::string& name : record.names) bytes += 3 * name.size() + 64;
+  }
+  out->reserve(out->size() + bytes);
+  *out += json;
   bool merge = !records.empty();
   for (std::size_t i = 0; merge && i + 1 < records.size(); ++i) {
     merge = continues(records[i], records[i + 1]);
   }
   if (merge) {
-    // Continuing stretches are written as one, without copying their values.
-    std::vector<const GstRecord*> parts;
-    for (const GstRecord& record : records) parts.push_back(&record);
-    appendPersistedData(&json, -1, parts);
+    // Continuing stretches are written as one.
+    std::vector<GstRecord*> parts;
+    for (GstRecord& record : records) parts.push_back(&record);
+    appendPersistedData(out, -1, parts);
   } else {
     for (std::size_t i = 0; i < records.size(); ++i) {
-      appendPersistedData(&json, static_cast<int>(i), {&records[i]});
+      appendPersistedData(out, static_cast<int>(i), {&records[i]});
     }
   }
-  json += "}";
+  *out += "}";
+  records.clear();
+  return true;
 }
 
 void CXmlToJsonGstHandler::appendPersistedData(std::string* json, int number,
-                                               const std::vector<const GstRecord*>& parts) const {
+                                               const std::vector<GstRecord*>& parts) {
   const GstRecord& record = *parts.front();
   std::string& out = *json;
   if (number < 0) {
@@ -172,25 +229,17 @@ void CXmlToJsonGstHandler::appendPersistedData(std::string* json, int number,
     std::snprintf(head, sizeof head, "\t,\"persistedData_%04d\":\n\t{\n", number);
     out += head;
   }
-  std::size_t bytes = 0;
-  for (const GstRecord* part : parts) {
-    for (const MonitorColumn& column : part->columns) {
-      bytes += column.values.bytes() + column.values.size() * 6;
-    }
-  }
-  out.reserve(out.size() + bytes + 256);
   out += "\t\t\"units\":";
   appendQuotedText(&out, record.units);
   out += "\n";
-  for (std::size_t k = 0; k < record.columns.size(); ++k) {
+  for (std::size_t k = 0; k < record.names.size(); ++k) {
     // The last value of the column over every part.
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-      const ValueList& values = (*part)->columns[k].values;
-      if (values.empty()) continue;
+      if ((*part)->columnSize(k) == 0) continue;
       out += "\t\t,";
-      appendQuotedText(&out, currentKey(record.columns[k].name));
+      appendQuotedText(&out, currentKey(record.names[k]));
       out += ":";
-      appendBareValue(&out, values.back());
+      appendBareValue(&out, (*part)->lastValue(k));
       out += "\n";
       break;
     }
@@ -204,24 +253,25 @@ void CXmlToJsonGstHandler::appendPersistedData(std::string* json, int number,
     out += "\n";
   }
   out += "\t\t]\n";
-  const GstFilter filter(filterArgs, record);
-  std::vector<std::vector<bool>> kept;
-  for (const GstRecord* part : parts) {
-    kept.emplace_back(rowCount(*part));
-    for (std::size_t r = 0; r < kept.back().size(); ++r) kept.back()[r] = filter.keeps(*part, r);
-  }
-  for (std::size_t k = 0; k < record.columns.size(); ++k) {
+  // Column by column: each row's cursor moves on by one word per column.
+  for (std::size_t k = 0; k < record.names.size(); ++k) {
     out += "\t\t,";
-    appendQuotedText(&out, record.columns[k].name);
+    appendQuotedText(&out, record.names[k]);
     out += ":\n\t\t[\n";
     bool first = true;
-    for (std::size_t p = 0; p < parts.size(); ++p) {
-      const ValueList& values = parts[p]->columns[k].values;
-      for (std::size_t r = 0; r < values.size(); ++r) {
-        if (!kept[p][r]) continue;
+    for (GstRecord* part : parts) {
+      const std::string& text = part->text;
+      const std::size_t rows = part->columnSize(k);
+      for (std::size_t r = 0; r < rows; ++r) {
+        std::size_t at = part->rows[r];
+        while (at < text.size() && isWhite(text[at])) ++at;
+        std::size_t end = at;
+        while (end < text.size() && !isWhite(text[end])) ++end;
+        part->rows[r] = static_cast<uint32_t>(end);
+        if (!part->kept.empty() && !part->kept[r]) continue;
         out += first ? "\t\t\t" : "\t\t\t,";
         first = false;
-        appendBareValue(&out, values[r]);
+        appendBareValue(&out, valueAt(text, at, end));
         out += "\n";
       }
     }

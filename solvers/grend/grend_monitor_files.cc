@@ -161,25 +161,21 @@ bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open, std::
   }
   // A short read parses the bytes that were read.
   std::string error;
-  if (appendXmlMonitorJson(kind, json, fileName, text, filterArgs, &error)) return true;
+  if (appendXmlMonitorJson(kind, json, fileName, std::move(text), filterArgs, &error)) return true;
   std::cerr << "parse exception: " << error << std::endl;
   return false;
 }
 
 bool appendXmlMonitorJson(XmlMonitorKind kind, std::string* json, const std::string& fileName,
-                          const std::string& text, const std::vector<std::string>& filterArgs,
+                          std::string text, const std::vector<std::string>& filterArgs,
                           std::string* error) {
   const std::string baseName = monitorBaseName(fileName);
   auto run = [&](GrendXmlHandler&& handler) {
     if (!solvarium::parseXmlDocument(text, handler, "MyXML", error)) return false;
-    if (handler.json.empty() || handler.json.back() != '}') {
+    std::string().swap(text);  // the answer is written without the document
+    if (!handler.appendTo(json)) {
       if (error != nullptr) *error = "the document did not end";
       return false;
-    }
-    if (json->empty()) {
-      json->swap(handler.json);
-    } else {
-      *json += handler.json;
     }
     return true;
   };

@@ -43,9 +43,10 @@ bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open, std::
 
 // The XML part alone, over a document's text: appends the handler's object
 // and answers true, or answers false and sets `error` when the document is
-// refused or does not parse.
+// refused or does not parse. The text is freed once parsed, before the
+// object is written.
 bool appendXmlMonitorJson(XmlMonitorKind kind, std::string* json, const std::string& fileName,
-                          const std::string& text, const std::vector<std::string>& filterArgs,
+                          std::string text, const std::vector<std::string>& filterArgs,
                           std::string* error);
 
 }  // namespace GREND

@@ -31,13 +31,23 @@ void GrendXmlHandler::writeHead(const char* extension, const char* description) 
   json += "\"\n";
 }
 
+bool GrendXmlHandler::appendTo(std::string* out) {
+  if (json.empty() || json.back() != '}') return false;
+  if (out->empty()) {
+    out->swap(json);
+  } else {
+    *out += json;
+  }
+  return true;
+}
+
 std::string GrendXmlHandler::takeText() {
   const std::size_t begin = text_.find_first_not_of(kWhiteSpace);
   std::string rest;
-  if (begin == 0) {
+  if (begin != std::string::npos) {
+    // Moved out, not copied: an element's text may be most of the document.
+    text_.erase(0, begin);
     rest.swap(text_);
-  } else if (begin != std::string::npos) {
-    rest = text_.substr(begin);
   }
   text_.clear();
   return rest;

@@ -52,6 +52,11 @@ class GrendXmlHandler : public ACEXML_DefaultHandler {
 
   std::string json;  // the document, complete after endDocument
 
+  // After a parse that succeeded: appends the object to `out` (moving it when
+  // `out` is empty) and answers true, or answers false when the document did
+  // not end.
+  virtual bool appendTo(std::string* out);
+
  protected:
   // json = the object's head: "name", "file" (base name + `extension`),
   // "description".

@@ -121,6 +121,31 @@ TEST(GrendXmlHandlersTest, SolutionTrackingFileMergesAndFilters) {
             top + gstData("persistedData_0000", {0, 1}, 0, 1) + second + "}");
 }
 
+// Text split by a comment and CDATA, a CR LF, a final '.', and a last row
+// without its "Cum Iter": the filter drops that row; the object is written
+// after what the answer already holds.
+TEST(GrendXmlHandlersTest, SolutionTrackingPartialRowAppendsToTheAnswer) {
+  const std::string gst =
+      "<SOLUTION><LOADSTEPDATA><HEADER><COLUMN ID=\"1\">Time</COLUMN><COLUMN ID=\"2\">Cum "
+      "Iter</COLUMN></HEADER><COLDATA>\n0.1 1 <!-- c -->0.2 <![CDATA[2]]>\r\n0.3.\n</COLDATA>"
+      "</LOADSTEPDATA></SOLUTION>";
+  std::string json = "[\n";
+  std::string error;
+  ASSERT_TRUE(GREND::appendXmlMonitorJson(XmlMonitorKind::kGst, &json, "t.gst", gst,
+                                          {"start_cum_iter", "2"}, &error))
+      << error;
+  EXPECT_EQ(json, "[\n" + head("t", ".gst", "Graphical Solution Tracking data") +
+                      "\t,\"persistedData\":\n\t{\n\t\t\"units\":\"\"\n\t\t,\"currentTime\":0.3\n"
+                      "\t\t,\"currentCumIter\":2\n\t\t,\"xAxis\":\"Time\"\n\t\t,\"yAxis\":\n"
+                      "\t\t[\n\t\t\t\"Cum Iter\"\n\t\t]\n\t\t,\"Time\":\n\t\t[\n\t\t\t0.2\n\t\t]\n"
+                      "\t\t,\"Cum Iter\":\n\t\t[\n\t\t\t2\n\t\t]\n\t}\n}");
+  // Unfiltered: every value, the partial row's included.
+  EXPECT_NE(convert(XmlMonitorKind::kGst, "t.gst", gst).find(
+                "\t\t,\"Time\":\n\t\t[\n\t\t\t0.1\n\t\t\t,0.2\n\t\t\t,0.3\n\t\t]\n"
+                "\t\t,\"Cum Iter\":\n\t\t[\n\t\t\t1\n\t\t\t,2\n\t\t]\n"),
+            std::string::npos);
+}
+
 TEST(GrendXmlHandlersTest, HistoryFile) {
   const std::string nlh =
       "<?xml version=\"1.0\"?>\n<SOLUTION><HEADER><UNITS>s</UNITS>"

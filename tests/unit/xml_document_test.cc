@@ -2,6 +2,8 @@
 // the parser's error text.
 #include "common/xml_document.h"
 
+#include "common/xml_char_stream.h"
+
 #include <ACEXML/common/Attributes.h>
 #include <ACEXML/common/DefaultHandler.h>
 #include <gtest/gtest.h>
@@ -152,6 +154,47 @@ TEST(XmlDocumentTest, RefusesDoctypeEntitiesAndNulWithoutParsing) {
     EXPECT_TRUE(handler.elements.empty());
     EXPECT_TRUE(handler.resolved.empty());
   }
+}
+
+TEST(XmlDocumentTest, RefusalNamesTheDeclarationFoundInAnyCase) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"<a><!<!EnTiTy x \"y\"></a>", "entity declaration"},
+      {"<a><!ENTITY x \"y\"><!DocType a></a>", "document type declaration"},
+      {"<a>&lt;!doctype</a>", ""}};
+  for (const auto& entry : cases) {
+    RecordingHandler handler;
+    std::string error;
+    EXPECT_EQ(solvarium::parseXmlDocument(entry.first, handler, "MyXML", &error),
+              entry.second.empty())
+        << entry.first;
+    EXPECT_NE(error.find(entry.second), std::string::npos) << error;
+  }
+}
+
+// The gate's stream reads the declaration, then the caller's text in place.
+TEST(XmlDocumentTest, CharStreamJoinsDeclarationAndText) {
+  const std::string text = "<a>\xC3\xA9</a>";
+  solvarium::XmlCharStream stream("<?x?>", text.data(), text.size(), "id");
+  ASSERT_TRUE(stream.ok());
+  EXPECT_STREQ(stream.getEncoding(), "UTF-8");
+  EXPECT_STREQ(stream.getSystemId(), "id");
+  EXPECT_EQ(stream.available(), 14);
+  char got[32] = {};
+  EXPECT_EQ(stream.read(got, 7), 7);
+  EXPECT_STREQ(got, "<?x?><a");
+  EXPECT_EQ(stream.peek(), '>');
+  ACEXML_Char ch = 0;
+  EXPECT_EQ(stream.get(ch), 0);
+  EXPECT_EQ(stream.peek(), static_cast<int>(static_cast<char>('\xC3')));
+  std::string rest;
+  while (stream.get(ch) == 0) rest += ch;
+  EXPECT_EQ(rest, "\xC3\xA9</a>");
+  EXPECT_EQ(stream.peek(), -1);
+  stream.rewind();
+  EXPECT_EQ(stream.get(ch), 0);
+  EXPECT_EQ(ch, '<');
+  solvarium::XmlCharStream bare("", text.data(), text.size(), "id");
+  EXPECT_EQ(bare.peek(), '<');
 }
 
 TEST(XmlDocumentTest, NestingLimit) {
