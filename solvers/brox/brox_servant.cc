@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
@@ -81,13 +82,9 @@ CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orbArgument)
     throw std::string("Error setting up Brox monitoring!");
   }
   try {
-    scripting = new solvarium::CInstantScripting(solvarium::kKindBrox, this);
-    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindBrox, this);
-    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindBrox, this);
+    solvarium::createGenericServants(solvarium::kKindBrox, this, &scripting, &solverUnit,
+                                     &fileSystem);
   } catch (...) {
-    delete fileSystem;
-    delete solverUnit;
-    delete scripting;
     delete monitors;
     throw;
   }
@@ -95,12 +92,7 @@ CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orbArgument)
 }
 
 CBROXSolvarium::~CBROXSolvarium() {
-  delete scripting;
-  scripting = nullptr;
-  delete solverUnit;
-  solverUnit = nullptr;
-  delete fileSystem;
-  fileSystem = nullptr;
+  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
   delete monitors;
   monitors = nullptr;
 }

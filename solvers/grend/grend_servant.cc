@@ -5,6 +5,7 @@
 
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
@@ -22,27 +23,14 @@ CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orbArgument)
   AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
   CORBA::String_var text = orb->object_to_string(self.in());
   ior = text.in();
-  try {
-    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindGrend, this);
-    scripting = new solvarium::CInstantScripting(solvarium::kKindGrend, this);
-    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindGrend, this);
-  } catch (...) {
-    delete fileSystem;
-    delete scripting;
-    delete solverUnit;
-    throw;
-  }
+  solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting, &solverUnit,
+                                   &fileSystem);
   scripting->setStateFlag("aas-off", true);
   for (const std::string& name : grendCommandNames()) supportedCommands.insert(name);
 }
 
 CGrendSolvarium::~CGrendSolvarium() {
-  delete fileSystem;
-  fileSystem = nullptr;
-  delete scripting;
-  scripting = nullptr;
-  delete solverUnit;
-  solverUnit = nullptr;
+  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
 }
 
 PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }

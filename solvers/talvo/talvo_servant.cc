@@ -2,6 +2,7 @@
 
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
@@ -35,22 +36,12 @@ CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplica
   AAS_CORBA::Talvo::ITalvoExceptionHolder_var self = _this();
   CORBA::String_var iorText = orb_->object_to_string(self.in());
   ior_ = iorText.in();
-  try {
-    scripting_ = new solvarium::CInstantScripting(solvarium::kKindTalvo, this);
-    solverUnit_ = new solvarium::CCoSolverUnit(solvarium::kKindTalvo, this);
-    fileSystem_ = new solvarium::CCoFileSystem(solvarium::kKindTalvo, this);
-  } catch (...) {
-    delete fileSystem_;
-    delete solverUnit_;
-    delete scripting_;
-    throw;
-  }
+  solvarium::createGenericServants(solvarium::kKindTalvo, this, &scripting_, &solverUnit_,
+                                   &fileSystem_);
 }
 
 CTalvoSolvarium::~CTalvoSolvarium() {
-  delete scripting_;
-  delete solverUnit_;
-  delete fileSystem_;
+  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
 }
 
 PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::servantPoa(); }

@@ -2,6 +2,7 @@
 
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "solvers/udf/python_bridge.h"
 
@@ -14,16 +15,8 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orbIn, const CAasUdfXmlHandler& desc
       scripting(nullptr),
       solverUnit(nullptr),
       fileSystem(nullptr) {
-  try {
-    scripting = new solvarium::CInstantScripting(solvarium::kKindUdf, this);
-    solverUnit = new solvarium::CCoSolverUnit(solvarium::kKindUdf, this);
-    fileSystem = new solvarium::CCoFileSystem(solvarium::kKindUdf, this);
-  } catch (...) {
-    delete fileSystem;
-    delete solverUnit;
-    delete scripting;
-    throw;
-  }
+  solvarium::createGenericServants(solvarium::kKindUdf, this, &scripting, &solverUnit,
+                                   &fileSystem);
   commandMacros = description.commandMacros;
   for (const auto& entry : commandMacros) supportedCommands.insert(entry.first);
   supportedCommands.insert("aaS.suggest");
@@ -42,12 +35,7 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orbIn, const CAasUdfXmlHandler& desc
 }
 
 UdfSolverUnit::~UdfSolverUnit() {
-  delete scripting;
-  scripting = nullptr;
-  delete solverUnit;
-  solverUnit = nullptr;
-  delete fileSystem;
-  fileSystem = nullptr;
+  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
 }
 
 }  // namespace AAS_UDF
