@@ -169,7 +169,8 @@ void BroxStatusReader::scanDirectory(const std::string& path, int depth) {
 void BroxStatusReader::resolveConflicts() {
   for (cursor = candidates.begin(); cursor != candidates.end(); ++cursor) {
     if (!cursor->second) continue;
-    const std::string path = cursor->first;
+    // Map nodes stay put while the checks add candidates or move the cursor.
+    const std::string& path = cursor->first;
     const std::string extension = extensionOf(path);
     if (extension == "dir") {
       checkRunDirectory(*this, path, withoutExtension(path) + ".res");
@@ -195,7 +196,7 @@ void BroxStatusReader::readStatus() {
     runReader.addObserver(&observer);
     runReader.processNewLines();
     // Candidates come in key order: each result goes to the end of the map.
-    results.emplace_hint(results.end(), candidate.first, observer.record());
+    results.emplace_hint(results.end(), candidate.first, observer.takeRecord());
   }
 }
 

@@ -3,6 +3,8 @@
 #ifndef SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 #define SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 
+#include <utility>
+
 #include "quennet/brox_status.h"
 #include "quennet/xoq/gui_information_observer.h"
 
@@ -23,6 +25,8 @@ class CBroxStorageObserver : public xoq::GuiInformationObserver {
 
   // The state collected so far.
   const StatusRecord& record() const { return record_; }
+  // Hands the collected state over; the observer's record is left empty.
+  StatusRecord takeRecord() { return std::move(record_); }
 
  private:
   StatusRecord record_;

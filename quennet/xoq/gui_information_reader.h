@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xoq {
@@ -38,7 +39,7 @@ class GuiInformationReader {
   static constexpr char kInformationFileName[] = "gui-err.txt";
 
  private:
-  void processLine(const std::string& line);
+  void processLine(std::string_view line);
 
   std::string informationFile_;
   std::string sourceName_;
