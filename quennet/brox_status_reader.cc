@@ -187,14 +187,16 @@ void BroxStatusReader::resolveConflicts() {
 
 void BroxStatusReader::readStatus() {
   results.clear();
+  // One reader and observer go from run to run.
+  BROX::CBroxStorageObserver observer;
+  xoq::GuiInformationReader runReader(false, std::string(), std::string());
+  runReader.addObserver(&observer);
   for (const CandidateMap::value_type& candidate : candidates) {
     if (!candidate.second) continue;
     const std::string_view extension = extensionOf(candidate.first);
     const bool isDirectory = extension != "res" && extension != "mres";
 
-    xoq::GuiInformationReader runReader(isDirectory, candidate.first, candidate.first);
-    BROX::CBroxStorageObserver observer;
-    runReader.addObserver(&observer);
+    runReader.reopen(isDirectory, candidate.first, candidate.first);
     runReader.processNewLines();
     // Candidates come in key order: each result goes to the end of the map.
     results.emplace_hint(results.end(), candidate.first, observer.takeRecord());

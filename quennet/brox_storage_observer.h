@@ -25,8 +25,12 @@ class CBroxStorageObserver : public xoq::GuiInformationObserver {
 
   // The state collected so far.
   const StatusRecord& record() const { return record_; }
-  // Hands the collected state over; the observer's record is left empty.
-  StatusRecord takeRecord() { return std::move(record_); }
+  // Hands the collected state over and starts a new, empty record.
+  StatusRecord takeRecord() {
+    StatusRecord taken = std::move(record_);
+    record_ = StatusRecord();
+    return taken;
+  }
 
  private:
   StatusRecord record_;

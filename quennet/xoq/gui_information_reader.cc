@@ -84,9 +84,18 @@ bool parseInt32(const std::string& text, int32_t* value) {
 }  // namespace
 
 GuiInformationReader::GuiInformationReader(bool isDirectory, const std::string& runPath,
-                                           const std::string& sourceName)
-    : informationFile_(isDirectory ? runPath + "/" + kInformationFileName : runPath),
-      sourceName_(sourceName) {}
+                                           const std::string& sourceName) {
+  reopen(isDirectory, runPath, sourceName);
+}
+
+void GuiInformationReader::reopen(bool isDirectory, const std::string& runPath,
+                                  const std::string& sourceName) {
+  // assign() keeps the strings' storage when a reader goes from run to run.
+  informationFile_.assign(runPath);
+  if (isDirectory) informationFile_.append("/").append(kInformationFileName);
+  sourceName_.assign(sourceName);
+  offset_ = 0;
+}
 
 void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
   if (observer != nullptr) observers_.push_back(observer);

@@ -23,6 +23,10 @@ class GuiInformationReader {
 
   void addObserver(GuiInformationObserver* observer);
 
+  // Points the reader at another run (arguments as for the constructor),
+  // from the start of its information file; the observers stay.
+  void reopen(bool isDirectory, const std::string& runPath, const std::string& sourceName);
+
   // Reads the complete lines added to the information file since the last
   // call and notifies the observers. An unterminated last line is left for
   // the next call. Returns true when at least one line was read; a file that
