@@ -170,7 +170,8 @@ void GuiInformationReader::processLine(std::string_view line) {
     std::string_view number, name;
     splitFirstWord(rest, &number, &name);
     int32_t value = 0;
-    if (!parseInt32(std::string(number), &value)) return;  // malformed: skipped like any unknown line
+    // A malformed number is skipped like any unknown line.
+    if (!parseInt32(std::string(number), &value)) return;
     ConfigurationDescription configuration;
     configuration.name.assign(name);
     for (GuiInformationObserver* observer : observers_) {
