@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/process.h"
 #include "quennet/brox_storage_observer.h"
@@ -30,10 +31,10 @@ bool statusReadable(const std::string& path) {
   return ACE_OS::stat(path.c_str(), &status) == 0;
 }
 
-// Text after the last "." of `path`; empty when there is none.
-std::string extensionOf(const std::string& path) {
+// Text after the last "." of `path` (a view into it); empty when there is none.
+std::string_view extensionOf(const std::string& path) {
   const std::size_t dot = path.rfind('.');
-  return dot != std::string::npos ? path.substr(dot + 1) : std::string();
+  return dot != std::string::npos ? std::string_view(path).substr(dot + 1) : std::string_view();
 }
 
 std::string withoutExtension(const std::string& path) {
@@ -159,7 +160,7 @@ void BroxStatusReader::scanDirectory(const std::string& path, int depth) {
     } else if (name == xoq::GuiInformationReader::kInformationFileName) {
       if (depth == 0) candidates[path] = true;
     } else if (depth == 1) {
-      const std::string extension = extensionOf(name);
+      const std::string_view extension = extensionOf(name);
       if (extension == "res" || extension == "mres") candidates[entryPath] = true;
     }
   }
@@ -169,8 +170,9 @@ void BroxStatusReader::scanDirectory(const std::string& path, int depth) {
 void BroxStatusReader::resolveConflicts() {
   for (cursor = candidates.begin(); cursor != candidates.end(); ++cursor) {
     if (!cursor->second) continue;
-    const std::string path = cursor->first;
-    const std::string extension = extensionOf(path);
+    // Map nodes stay put while the checks add candidates or move the cursor.
+    const std::string& path = cursor->first;
+    const std::string_view extension = extensionOf(path);
     if (extension == "dir") {
       checkRunDirectory(*this, path, withoutExtension(path) + ".res");
     } else if (extension == "res") {
@@ -185,17 +187,19 @@ void BroxStatusReader::resolveConflicts() {
 
 void BroxStatusReader::readStatus() {
   results.clear();
+  // One reader and observer go from run to run.
+  BROX::CBroxStorageObserver observer;
+  xoq::GuiInformationReader runReader(false, std::string(), std::string());
+  runReader.addObserver(&observer);
   for (const CandidateMap::value_type& candidate : candidates) {
     if (!candidate.second) continue;
-    const std::string extension = extensionOf(candidate.first);
+    const std::string_view extension = extensionOf(candidate.first);
     const bool isDirectory = extension != "res" && extension != "mres";
 
-    xoq::GuiInformationReader runReader(isDirectory, candidate.first, candidate.first);
-    BROX::CBroxStorageObserver observer;
-    runReader.addObserver(&observer);
+    runReader.reopen(isDirectory, candidate.first, candidate.first);
     runReader.processNewLines();
     // Candidates come in key order: each result goes to the end of the map.
-    results.emplace_hint(results.end(), candidate.first, observer.record());
+    results.emplace_hint(results.end(), candidate.first, observer.takeRecord());
   }
 }
 

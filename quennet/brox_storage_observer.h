@@ -3,6 +3,8 @@
 #ifndef SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 #define SOLVARIUM_QUENNET_BROX_STORAGE_OBSERVER_H_
 
+#include <utility>
+
 #include "quennet/brox_status.h"
 #include "quennet/xoq/gui_information_observer.h"
 
@@ -23,6 +25,12 @@ class CBroxStorageObserver : public xoq::GuiInformationObserver {
 
   // The state collected so far.
   const StatusRecord& record() const { return record_; }
+  // Hands the collected state over and starts a new, empty record.
+  StatusRecord takeRecord() {
+    StatusRecord taken = std::move(record_);
+    record_ = StatusRecord();
+    return taken;
+  }
 
  private:
   StatusRecord record_;

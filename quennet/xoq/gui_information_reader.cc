@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
@@ -32,25 +33,24 @@ class FdCloser {
 
 // Splits "keyword rest" at the first blank. False when `line` does not start
 // with `keyword` followed by a blank or the end of the line.
-bool takeKeyword(const std::string& line, const char* keyword, std::string* rest) {
-  const std::string word(keyword);
-  if (line.compare(0, word.size(), word) != 0) return false;
-  if (line.size() == word.size()) {
-    rest->clear();
+bool takeKeyword(std::string_view line, std::string_view keyword, std::string_view* rest) {
+  if (line.compare(0, keyword.size(), keyword) != 0) return false;
+  if (line.size() == keyword.size()) {
+    *rest = std::string_view();
     return true;
   }
-  const char next = line[word.size()];
+  const char next = line[keyword.size()];
   if (next != ' ' && next != '\t') return false;
-  *rest = line.substr(word.size() + 1);
+  *rest = line.substr(keyword.size() + 1);
   return true;
 }
 
 // Splits `text` into its first blank-separated word and the rest.
-void splitFirstWord(const std::string& text, std::string* word, std::string* rest) {
+void splitFirstWord(std::string_view text, std::string_view* word, std::string_view* rest) {
   const std::size_t blank = text.find_first_of(" \t");
-  if (blank == std::string::npos) {
+  if (blank == std::string_view::npos) {
     *word = text;
-    rest->clear();
+    *rest = std::string_view();
   } else {
     *word = text.substr(0, blank);
     *rest = text.substr(blank + 1);
@@ -84,9 +84,18 @@ bool parseInt32(const std::string& text, int32_t* value) {
 }  // namespace
 
 GuiInformationReader::GuiInformationReader(bool isDirectory, const std::string& runPath,
-                                           const std::string& sourceName)
-    : informationFile_(isDirectory ? runPath + "/" + kInformationFileName : runPath),
-      sourceName_(sourceName) {}
+                                           const std::string& sourceName) {
+  reopen(isDirectory, runPath, sourceName);
+}
+
+void GuiInformationReader::reopen(bool isDirectory, const std::string& runPath,
+                                  const std::string& sourceName) {
+  // assign() keeps the strings' storage when a reader goes from run to run.
+  informationFile_.assign(runPath);
+  if (isDirectory) informationFile_.append("/").append(kInformationFileName);
+  sourceName_.assign(sourceName);
+  offset_ = 0;
+}
 
 void GuiInformationReader::addObserver(GuiInformationObserver* observer) {
   if (observer != nullptr) observers_.push_back(observer);
@@ -113,6 +122,16 @@ bool GuiInformationReader::processNewLines() {
       // The bytes up to the next line end join the line (as far as it is kept).
       const void* found = std::memchr(chunk + i, '\n', got - i);
       const std::size_t stop = found ? static_cast<const char*>(found) - chunk : got;
+      if (found != nullptr && lineBytes == 0 && stop - i <= kMaxLineLength) {
+        // A whole line inside the chunk is delivered where it lies.
+        offset_ += stop - i + 1;
+        readAny = true;
+        std::string_view complete(chunk + i, stop - i);
+        if (!complete.empty() && complete.back() == '\r') complete.remove_suffix(1);
+        i = stop;
+        processLine(complete);
+        continue;
+      }
       if (line.size() < kMaxLineLength) {
         line.append(chunk + i, std::min(stop - i, kMaxLineLength - line.size()));
       }
@@ -138,33 +157,41 @@ bool GuiInformationReader::processNewLines() {
   return readAny;
 }
 
-void GuiInformationReader::processLine(const std::string& line) {
-  std::string rest;
+void GuiInformationReader::processLine(std::string_view line) {
+  std::string_view rest;
   if (takeKeyword(line, "run", &rest)) {
+    std::string_view flag, name;
+    splitFirstWord(rest, &flag, &name);
     RunDescription run;
-    splitFirstWord(rest, &run.multiConfig, &run.name);
+    run.multiConfig.assign(flag);
+    run.name.assign(name);
     for (GuiInformationObserver* observer : observers_) observer->runDescribed(*this, run);
   } else if (takeKeyword(line, "configuration", &rest)) {
-    std::string number;
-    ConfigurationDescription configuration;
-    splitFirstWord(rest, &number, &configuration.name);
+    std::string_view number, name;
+    splitFirstWord(rest, &number, &name);
     int32_t value = 0;
-    if (!parseInt32(number, &value)) return;  // malformed: skipped like any unknown line
+    // A malformed number is skipped like any unknown line.
+    if (!parseInt32(std::string(number), &value)) return;
+    ConfigurationDescription configuration;
+    configuration.name.assign(name);
     for (GuiInformationObserver* observer : observers_) {
       observer->configurationFound(*this, value, configuration);
     }
   } else if (takeKeyword(line, "progress", &rest)) {
-    std::string quantity, value;
+    std::string_view quantity, value;
     splitFirstWord(rest, &quantity, &value);
+    const std::string quantityText(quantity), valueText(value);
     for (GuiInformationObserver* observer : observers_) {
-      observer->progressReported(*this, quantity, value);
+      observer->progressReported(*this, quantityText, valueText);
     }
   } else if (takeKeyword(line, "end", &rest)) {
-    for (GuiInformationObserver* observer : observers_) observer->runEnded(*this, rest);
+    const std::string reason(rest);
+    for (GuiInformationObserver* observer : observers_) observer->runEnded(*this, reason);
   } else if (takeKeyword(line, "message", &rest)) {
-    for (GuiInformationObserver* observer : observers_) observer->messageReported(*this, rest);
+    const std::string text(rest);
+    for (GuiInformationObserver* observer : observers_) observer->messageReported(*this, text);
   } else if (takeKeyword(line, "error", &rest)) {
-    throw Error(sourceName_ + ": " + rest);
+    throw Error(sourceName_ + ": " + std::string(rest));
   }
   // Anything else (comments, blank lines, unknown keywords) is skipped.
 }

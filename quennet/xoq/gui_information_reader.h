@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xoq {
@@ -21,6 +22,10 @@ class GuiInformationReader {
   GuiInformationReader(bool isDirectory, const std::string& runPath, const std::string& sourceName);
 
   void addObserver(GuiInformationObserver* observer);
+
+  // Points the reader at another run (arguments as for the constructor),
+  // from the start of its information file; the observers stay.
+  void reopen(bool isDirectory, const std::string& runPath, const std::string& sourceName);
 
   // Reads the complete lines added to the information file since the last
   // call and notifies the observers. An unterminated last line is left for
@@ -38,7 +43,7 @@ class GuiInformationReader {
   static constexpr char kInformationFileName[] = "gui-err.txt";
 
  private:
-  void processLine(const std::string& line);
+  void processLine(std::string_view line);
 
   std::string informationFile_;
   std::string sourceName_;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "common/json_text.h"
@@ -72,15 +73,93 @@ bool bindQuennet() {
   return true;
 }
 
-// Appends `text` as a quoted JSON string.
-void appendJsonQuoted(const char* value, std::size_t size, std::string* text) {
-  const std::size_t start = text->size();
-  text->resize(start + solvarium::jsonQuotedSize(std::string_view(value, size)));
-  solvarium::writeJsonQuoted(&(*text)[start], std::string_view(value, size));
-}
-
 std::string tabsOf(int indent) {
   return std::string(static_cast<std::size_t>(indent > 0 ? indent : 0), '\t');
+}
+
+// Sinks of the status JSON writer: one counts the bytes, the other writes
+// them into a buffer of that size, so that the answer is built in one place.
+class CountingSink {
+ public:
+  void put(std::string_view bytes) { size_ += bytes.size(); }
+  void quoted(std::string_view value) { size_ += solvarium::jsonQuotedSize(value); }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_ = 0;
+};
+
+class WritingSink {
+ public:
+  explicit WritingSink(char* out) : out_(out) {}
+  void put(std::string_view bytes) {
+    std::memcpy(out_, bytes.data(), bytes.size());
+    out_ += bytes.size();
+  }
+  void quoted(std::string_view value) { out_ = solvarium::writeJsonQuoted(out_, value); }
+  char* end() const { return out_; }
+
+ private:
+  char* out_;
+};
+
+// One run's object; `tabs` is its indentation.
+template <typename Sink>
+void putStatusEntry(const StatusRecord& record, std::string_view tabs, Sink* sink) {
+  sink->put(tabs);
+  sink->put("{\n");
+  sink->put(tabs);
+  sink->put("\t\"Name\":");
+  sink->quoted(record.name);
+  sink->put("\n");
+  sink->put(tabs);
+  sink->put(record.completed ? "\t,\"Completed\":true\n" : "\t,\"Completed\":false\n");
+  if (record.completed) {
+    sink->put(tabs);
+    sink->put("\t,\"ExitReason\":");
+    sink->quoted(record.exitReason);
+    sink->put("\n");
+  }
+  if (record.multiConfig) {
+    sink->put(tabs);
+    sink->put("\t,\"MultiConfig\":[");
+    bool first = true;
+    for (const auto& configuration : record.configurations) {
+      if (!first) sink->put(",");
+      first = false;
+      sink->quoted(configuration.first);
+    }
+    sink->put("]\n");
+  }
+  sink->put(tabs);
+  sink->put("}\n");
+}
+
+template <typename Sink>
+void putStatusList(const BroxStatusReader::ResultMap& results, int indent, Sink* sink) {
+  const std::string tabs = tabsOf(indent);
+  const std::string entryTabs = tabsOf(indent + 1);
+  sink->put(tabs);
+  sink->put("{\n");
+  bool first = true;
+  for (const auto& run : results) {
+    if (!first) {
+      sink->put(tabs);
+      sink->put("\t,\n");
+    }
+    first = false;
+    std::string_view key = run.first;
+    if (key.compare(0, 2, "./") == 0) key.remove_prefix(2);
+    sink->put(tabs);
+    sink->put("\t");
+    sink->quoted(key);
+    sink->put(":\n");
+    sink->put(tabs);
+    putStatusEntry(run.second, entryTabs, sink);
+    sink->put("\n");
+  }
+  sink->put(tabs);
+  sink->put("}\n");
 }
 
 }  // namespace
@@ -158,48 +237,33 @@ void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command)
   raiseIfStatusFailed(*handle, command);
 }
 
+std::size_t statusListJsonSize(const BroxStatusReader::ResultMap& results, int indent) {
+  CountingSink counter;
+  putStatusList(results, indent, &counter);
+  return counter.size();
+}
+
+char* writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent, char* out) {
+  WritingSink writer(out);
+  putStatusList(results, indent, &writer);
+  return writer.end();
+}
+
 void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
                          std::string* text) {
-  const std::string tabs = tabsOf(indent);
-  text->reserve(text->size() + results.size() * (96 + 4 * tabs.size()));
-  text->append(tabs).append("{\n");
-  bool first = true;
-  for (const auto& run : results) {
-    if (!first) text->append(tabs).append("\t,\n");
-    first = false;
-    const std::string& key = run.first;
-    const std::size_t skip = key.compare(0, 2, "./") == 0 ? 2 : 0;
-    text->append(tabs).append("\t");
-    appendJsonQuoted(key.data() + skip, key.size() - skip, text);
-    text->append(":\n").append(tabs);
-    writeStatusEntryJson(run.second, indent + 1, text);
-    text->append("\n");
-  }
-  text->append(tabs).append("}\n");
+  const std::size_t start = text->size();
+  text->resize(start + statusListJsonSize(results, indent));
+  writeStatusListJson(results, indent, &(*text)[start]);
 }
 
 void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text) {
+  CountingSink counter;
   const std::string tabs = tabsOf(indent);
-  text->append(tabs).append("{\n").append(tabs).append("\t\"Name\":");
-  appendJsonQuoted(record.name.data(), record.name.size(), text);
-  text->append("\n").append(tabs).append(record.completed ? "\t,\"Completed\":true\n"
-                                                           : "\t,\"Completed\":false\n");
-  if (record.completed) {
-    text->append(tabs).append("\t,\"ExitReason\":");
-    appendJsonQuoted(record.exitReason.data(), record.exitReason.size(), text);
-    text->append("\n");
-  }
-  if (record.multiConfig) {
-    text->append(tabs).append("\t,\"MultiConfig\":[");
-    bool first = true;
-    for (const auto& configuration : record.configurations) {
-      if (!first) text->append(",");
-      first = false;
-      appendJsonQuoted(configuration.first.data(), configuration.first.size(), text);
-    }
-    text->append("]\n");
-  }
-  text->append(tabs).append("}\n");
+  putStatusEntry(record, tabs, &counter);
+  const std::size_t start = text->size();
+  text->resize(start + counter.size());
+  WritingSink writer(&(*text)[start]);
+  putStatusEntry(record, tabs, &writer);
 }
 
 void TEST_resetQuennetBinding() {

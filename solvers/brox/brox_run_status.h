@@ -8,6 +8,7 @@
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -61,6 +62,11 @@ std::string quennetLibraryPath();
 // tabs. Labels drop a leading "./"; every string value is JSON-escaped.
 void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
                          std::string* text);
+
+// The same text written at `out`, which has room for statusListJsonSize
+// bytes (no terminating zero is written); returns the end of the text.
+std::size_t statusListJsonSize(const BroxStatusReader::ResultMap& results, int indent);
+char* writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent, char* out);
 
 // Appends the JSON object of one run, indented by `indent` tabs.
 void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 #include "platform/process.h"
 #include "service/co_file_system.h"
@@ -139,9 +140,12 @@ char* CBROXSolvarium::getSolverStateText() {
 char* CBROXSolvarium::getStorageStatusJson() {
   BroxStatusHandle handle;
   loadBroxStatusOrRaise(&handle, "aaS.get_storage_status");
-  std::string text;
-  writeStatusListJson(handle.reader->results, 0, &text);
-  return CORBA::string_dup(text.c_str());
+  // Written once, straight into the answer's string.
+  const std::size_t size = statusListJsonSize(handle.reader->results, 0);
+  if (size >= 0xFFFFFFFFu) throw std::length_error("Run status answer too large");
+  CORBA::String_var answer = CORBA::string_alloc(static_cast<CORBA::ULong>(size));
+  *writeStatusListJson(handle.reader->results, 0, answer.inout()) = '\0';
+  return answer._retn();
 }
 
 CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb.in(); }

@@ -64,6 +64,25 @@ TEST(BroxRunStatusJsonTest, SeveralRunsMultiConfigAndIndent) {
   EXPECT_EQ(text, "{\n}\n");
 }
 
+// The answer's buffer gets exactly the bytes of the string form.
+TEST(BroxRunStatusJsonTest, SizedWriterMatchesTheStringForm) {
+  BroxStatusReader::ResultMap results;
+  results["./a\tb.dir"].name = "a";
+  StatusRecord& multi = results["./m.mres"];
+  multi.multiConfig = true;
+  multi.configurations["x\"y"] = 1;
+  multi.completed = true;
+  multi.exitReason = "\x02";
+  std::string text = "kept:";
+  BROX::writeStatusListJson(results, 2, &text);
+  const std::size_t size = BROX::statusListJsonSize(results, 2);
+  ASSERT_EQ(text.size(), size + 5);
+  std::string buffer(size + 1, '#');
+  EXPECT_EQ(&buffer[size], BROX::writeStatusListJson(results, 2, &buffer[0]));
+  EXPECT_EQ('#', buffer[size]);
+  EXPECT_EQ(text.substr(5), buffer.substr(0, size));
+}
+
 TEST(BroxRunStatusJsonTest, EveryStringValueIsEscaped) {
   BroxStatusReader::ResultMap results;
   StatusRecord& record = results["./x\"y\\z"];

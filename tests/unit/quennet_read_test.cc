@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,44 @@ TEST_F(QuennetReadTest, ReaderReadsOnlyCompleteNewLines) {
   EXPECT_FALSE(reader.processNewLines());  // nothing new
   EXPECT_EQ((std::vector<std::string>{"run [False] [a]", "message [half written]", "end [Stopped]"}),
             observer.events);
+}
+
+// One reader and observer going from run to run, as the read stage uses them:
+// each file is read from its start, a line across read chunks is whole, and
+// each run's record starts empty.
+TEST_F(QuennetReadTest, ReopenedReaderReadsTheNextRunFromItsStart) {
+  const std::string longName(9000, 'n');  // longer than one read chunk
+  writeText(dir_.file("first.res"), "run True first\r\nconfiguration 3 c\nend Converged\n");
+  ASSERT_EQ(0, ::mkdir(dir_.file("second.dir").c_str(), 0755));
+  writeText(dir_.file("second.dir/gui-err.txt"),
+            "progress iteration 5\nrun False " + longName + "\n");
+
+  BROX::CBroxStorageObserver storage;
+  RecordingObserver events;
+  xoq::GuiInformationReader reader(false, dir_.file("first.res"), "first.res");
+  reader.addObserver(&storage);
+  reader.addObserver(&events);
+  EXPECT_TRUE(reader.processNewLines());
+  const StatusRecord first = storage.takeRecord();
+  EXPECT_EQ("first", first.name);
+  EXPECT_TRUE(first.multiConfig);
+  EXPECT_EQ("Converged", first.exitReason);
+  EXPECT_EQ((std::map<std::string, int32_t>{{"c", 3}}), first.configurations);
+
+  reader.reopen(true, dir_.file("second.dir"), "second.dir");
+  EXPECT_EQ(dir_.file("second.dir/gui-err.txt"), reader.informationFile());
+  EXPECT_TRUE(reader.processNewLines());
+  EXPECT_FALSE(reader.processNewLines());
+  const StatusRecord second = storage.takeRecord();
+  EXPECT_EQ(longName, second.name);
+  EXPECT_FALSE(second.multiConfig);
+  EXPECT_FALSE(second.completed);
+  EXPECT_TRUE(second.exitReason.empty());
+  EXPECT_TRUE(second.configurations.empty());
+  EXPECT_EQ((std::vector<std::string>{"run [True] [first]", "configuration 3 [c]",
+                                      "end [Converged]", "progress [iteration] [5]",
+                                      "run [False] [" + longName + "]"}),
+            events.events);
 }
 
 TEST_F(QuennetReadTest, ReaderSkipsOverlongLinesAndUnreadableFiles) {
