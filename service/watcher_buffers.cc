@@ -42,4 +42,13 @@ void markShutdownBegun() { shutdownMark.store(true); }
 
 bool shutdownBegun() { return shutdownMark.load(); }
 
+void requestServiceShutdown(CORBA::ORB_ptr orb) {
+  markShutdownBegun();
+  try {
+    orb->shutdown(false);
+  } catch (...) {
+    // an ORB already shutting down: nothing more to do
+  }
+}
+
 }  // namespace solvarium

@@ -6,6 +6,8 @@
 #ifndef SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
 #define SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
 
+#include <omniORB4/CORBA.h>
+
 #include <mutex>
 #include <string>
 
@@ -34,6 +36,10 @@ SharedText& grendPidBuffer();
 // before stopping the ORB. Never reset.
 void markShutdownBegun();
 bool shutdownBegun();
+
+// A kind servant's `shutdown`: marks that shutdown has begun and asks `orb`
+// to end its event loop without waiting for it. Never throws.
+void requestServiceShutdown(CORBA::ORB_ptr orb);
 
 }  // namespace solvarium
 

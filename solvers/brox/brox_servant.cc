@@ -110,11 +110,7 @@ void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::markShutdownBegun();
-  try {
-    orb->shutdown(false);
-  } catch (...) {
-  }
+  solvarium::requestServiceShutdown(orb.in());
   return true;
 }
 

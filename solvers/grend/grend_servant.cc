@@ -37,11 +37,7 @@ PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::serv
 
 CORBA::Boolean CGrendSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::markShutdownBegun();
-  try {
-    orb->shutdown(false);
-  } catch (...) {
-  }
+  solvarium::requestServiceShutdown(orb.in());
   return true;
 }
 

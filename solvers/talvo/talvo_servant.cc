@@ -146,11 +146,7 @@ void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yesNo) {
 
 CORBA::Boolean CTalvoSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::markShutdownBegun();
-  try {
-    orb_->shutdown(false);
-  } catch (...) {
-  }
+  solvarium::requestServiceShutdown(orb_.in());
   return true;
 }
 
