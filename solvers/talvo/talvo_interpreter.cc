@@ -348,11 +348,8 @@ const Command kCommands[] = {
 
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
                                   const StateFlags& flags) {
-  std::vector<std::string> tokens;
-  solvarium::TokenizeError tokenError;
-  if (!solvarium::tokenizeCommand(command, &tokens, &tokenError)) {
-    raiseTalvoError(command, tokenError.message);
-  }
+  // Blanks alone separate tokens: a double quote is text like any other.
+  const std::vector<std::string> tokens = solvarium::splitAtBlanks(command);
   if (tokens.empty()) raiseTalvoError("", "Empty instant aaS command");
   const std::string& name = tokens[0];
   if (name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0) {

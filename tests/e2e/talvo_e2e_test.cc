@@ -246,6 +246,22 @@ TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
   EXPECT_FALSE(fileExists(workFile("instant_aas.error")));
 }
 
+TEST_F(TalvoE2eTest, QuotesAreText) {
+  startTalvo();
+  auto errorInfo = [&](const std::string& command, const std::string& info) {
+    return isException(talvo().tryExecute(command), "EScriptGenericError",
+                       {{"command", command}, {"errorInfo", info}});
+  };
+  // Commands are split at blanks only: a double quote is part of its token.
+  EXPECT_EQ(answer("aaS.get_nr_active_errors \""), "0");
+  EXPECT_TRUE(errorInfo("aaS.foo a\"b", "Unknown instant aaS command"));
+  EXPECT_TRUE(errorInfo("aaS.set_auto_save_period_json_monitors \"5 6\"", "Invalid command[6\"]"));
+  const std::vector<std::string> before = listDirectory(workDir());
+  EXPECT_TRUE(errorInfo("aaS.save_monitors_with_persisted_data \"my file.json\"",
+                        "Invalid command[file.json\"]"));
+  EXPECT_EQ(listDirectory(workDir()), before);
+}
+
 TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
   startTalvo();
   writeFile(workFile("rf.out"), "n\nt\n(\"Iteration\" \"v\")\n1 1\n2 2\n");
