@@ -190,9 +190,11 @@ std::string setAutoSavePeriod(const Call& call) {
 }
 
 // The text strictly between the first "[" and the last "]" of a list
-// answer; false for an empty list or an answer without brackets.
+// answer; false for an empty list (blanks and brackets alone) or an answer
+// without brackets.
 bool listContent(const std::string& answer, std::string* inner) {
-  if (answer.find_first_not_of(" \t\n[]") == std::string::npos) return false;
+  static const std::string kEmptyListChars = std::string(kBlanks) + "[]";
+  if (answer.find_first_not_of(kEmptyListChars) == std::string::npos) return false;
   const std::size_t open = answer.find('[');
   const std::size_t close = answer.rfind(']');
   if (open == std::string::npos || close == std::string::npos || close <= open) return false;

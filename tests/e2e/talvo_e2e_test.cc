@@ -246,7 +246,7 @@ TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
   EXPECT_FALSE(fileExists(workFile("instant_aas.error")));
 }
 
-TEST_F(TalvoE2eTest, QuotesAreText) {
+TEST_F(TalvoE2eTest, QuotesAreTextAndEmptyListsSaveValidJson) {
   startTalvo();
   auto errorInfo = [&](const std::string& command, const std::string& info) {
     return isException(talvo().tryExecute(command), "EScriptGenericError",
@@ -260,6 +260,13 @@ TEST_F(TalvoE2eTest, QuotesAreText) {
   EXPECT_TRUE(errorInfo("aaS.save_monitors_with_persisted_data \"my file.json\"",
                         "Invalid command[file.json\"]"));
   EXPECT_EQ(listDirectory(workDir()), before);
+
+  // Settings lists that end in CR LF are empty lists in "monitor.json" too.
+  send({"broadcast::visited:monitor-set-changed:()\r\n",
+        "broadcast::visited:report-defn-changed:()\r\n"});
+  EXPECT_EQ(answer("aaS.save_monitors_with_persisted_data ,"), "JSON monitors saved in 'monitor.json'.\n");
+  const std::string saved = readFile(workFile("monitor.json"));
+  EXPECT_TRUE(isValidJson(saved)) << saved;
 }
 
 TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
