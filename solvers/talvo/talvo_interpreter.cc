@@ -190,9 +190,11 @@ std::string setAutoSavePeriod(const Call& call) {
 }
 
 // The text strictly between the first "[" and the last "]" of a list
-// answer; false for an empty list or an answer without brackets.
+// answer; false for an empty list (blanks and brackets alone) or an answer
+// without brackets.
 bool listContent(const std::string& answer, std::string* inner) {
-  if (answer.find_first_not_of(" \t\n[]") == std::string::npos) return false;
+  static const std::string kEmptyListChars = std::string(kBlanks) + "[]";
+  if (answer.find_first_not_of(kEmptyListChars) == std::string::npos) return false;
   const std::size_t open = answer.find('[');
   const std::size_t close = answer.rfind(']');
   if (open == std::string::npos || close == std::string::npos || close <= open) return false;
@@ -348,11 +350,8 @@ const Command kCommands[] = {
 
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
                                   const StateFlags& flags) {
-  std::vector<std::string> tokens;
-  solvarium::TokenizeError tokenError;
-  if (!solvarium::tokenizeCommand(command, &tokens, &tokenError)) {
-    raiseTalvoError(command, tokenError.message);
-  }
+  // Blanks alone separate tokens: a double quote is text like any other.
+  const std::vector<std::string> tokens = solvarium::splitAtBlanks(command);
   if (tokens.empty()) raiseTalvoError("", "Empty instant aaS command");
   const std::string& name = tokens[0];
   if (name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0) {

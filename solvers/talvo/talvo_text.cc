@@ -1,6 +1,5 @@
 #include "solvers/talvo/talvo_text.h"
 
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +15,13 @@ const char kBlanks[] = " \t\n\r";
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The number of decimal digits from `pos` on.
+std::size_t digitsAt(const std::string& text, std::size_t pos) {
+  std::size_t end = pos;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return end - pos;
+}
 
 // Makes the number in `text` (between blanks) valid JSON: drops a '+' sign
 // and leading zeros, padding with blanks on the left to keep the width.
@@ -68,11 +74,25 @@ int32_t decimalValue(const std::string& text) {
 }
 
 double floatingValue(const std::string& text) {
-  errno = 0;
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  const double value = std::strtod(begin, &end);
-  return end == begin ? 0.0 : value;
+  std::size_t i = 0;
+  while (i < text.size() && isBlank(text[i])) ++i;
+  const std::size_t begin = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t digits = digitsAt(text, i);
+  i += digits;
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t fraction = digitsAt(text, i + 1);
+    if (digits + fraction > 0) i += 1 + fraction;
+    digits += fraction;
+  }
+  if (digits == 0) return 0.0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t exponent = i + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    const std::size_t exponentDigits = digitsAt(text, exponent);
+    if (exponentDigits > 0) i = exponent + exponentDigits;
+  }
+  return std::strtod(text.substr(begin, i - begin).c_str(), nullptr);
 }
 
 std::string jsonBoolean(const std::string& value) {

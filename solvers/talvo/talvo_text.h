@@ -18,7 +18,9 @@ std::vector<std::string> splitAt(const std::string& text, const char* separators
 // Leading blanks and a sign, then digits up to the first other character;
 // 0 without digits; saturated to the 32-bit range.
 int32_t decimalValue(const std::string& text);
-// The same for a decimal floating-point number (0.0 without one).
+// The same for a decimal floating-point number (digits, an optional
+// fraction and exponent): "0x10" gives 0, "inf" and "nan" 0.0; an overflow
+// gives an infinity.
 double floatingValue(const std::string& text);
 
 // "#t" -> true, "#f" -> false, anything else as a JSON string.

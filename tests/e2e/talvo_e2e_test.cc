@@ -246,6 +246,29 @@ TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
   EXPECT_FALSE(fileExists(workFile("instant_aas.error")));
 }
 
+TEST_F(TalvoE2eTest, QuotesAreTextAndEmptyListsSaveValidJson) {
+  startTalvo();
+  auto errorInfo = [&](const std::string& command, const std::string& info) {
+    return isException(talvo().tryExecute(command), "EScriptGenericError",
+                       {{"command", command}, {"errorInfo", info}});
+  };
+  // Commands are split at blanks only: a double quote is part of its token.
+  EXPECT_EQ(answer("aaS.get_nr_active_errors \""), "0");
+  EXPECT_TRUE(errorInfo("aaS.foo a\"b", "Unknown instant aaS command"));
+  EXPECT_TRUE(errorInfo("aaS.set_auto_save_period_json_monitors \"5 6\"", "Invalid command[6\"]"));
+  const std::vector<std::string> before = listDirectory(workDir());
+  EXPECT_TRUE(errorInfo("aaS.save_monitors_with_persisted_data \"my file.json\"",
+                        "Invalid command[file.json\"]"));
+  EXPECT_EQ(listDirectory(workDir()), before);
+
+  // Settings lists that end in CR LF are empty lists in "monitor.json" too.
+  send({"broadcast::visited:monitor-set-changed:()\r\n",
+        "broadcast::visited:report-defn-changed:()\r\n"});
+  EXPECT_EQ(answer("aaS.save_monitors_with_persisted_data ,"), "JSON monitors saved in 'monitor.json'.\n");
+  const std::string saved = readFile(workFile("monitor.json"));
+  EXPECT_TRUE(isValidJson(saved)) << saved;
+}
+
 TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
   startTalvo();
   writeFile(workFile("rf.out"), "n\nt\n(\"Iteration\" \"v\")\n1 1\n2 2\n");

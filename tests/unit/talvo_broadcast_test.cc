@@ -89,6 +89,10 @@ TEST(TalvoBroadcastTest, ParametersVariablesAndIterations) {
   EXPECT_EQ(run.state.residualHistory.at("a"), (std::vector<double>{1, 2, 7}));
   EXPECT_EQ(run.state.residualHistory.at("b"), (std::vector<double>{6}));
 
+  // Residual values are decimal text only, read up to the first other character.
+  run.send({"broadcast::visited:monitors:<Residual c 0x10 inf nan 1.5e1x -.5e 1e+ /Residual>"});
+  EXPECT_EQ(run.state.residualHistory.at("c"), (std::vector<double>{0, 0, 0, 15, -0.5, 1}));
+
   run.send({"broadcast::visited:iteration-set:99999999999"});
   EXPECT_EQ(run.state.currentIteration, 2147483647);
   run.send({"broadcast::visited:iteration-set:0"});
