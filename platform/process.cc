@@ -21,11 +21,10 @@ namespace solvarium {
 namespace platform {
 
 bool parsePid(const std::string& text, long* pid) {
-  if (text.empty()) return false;
   errno = 0;
   char* end = nullptr;
-  long value = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str()) return false;
   if (value <= 0 || value > INT_MAX) return false;
   *pid = value;
   return true;

@@ -9,9 +9,10 @@
 namespace solvarium {
 namespace platform {
 
-// Parses a process id: all of `text` must be a decimal number in 1..INT_MAX
-// (leading blanks allowed, as strtol does). Returns false otherwise, leaving
-// `*pid` unchanged.
+// Reads a process id from decimal text the way strtol does: leading blanks,
+// an optional sign, digits; whatever follows the digits is ignored ("42\n",
+// "42x" and " +42" all give 42). Returns false, leaving `*pid` unchanged,
+// when no digits lead, the value does not fit 32 bits, or it is 0 or less.
 bool parsePid(const std::string& text, long* pid);
 
 // True while process `pid` exists and is not a zombie. A pid <= 0 is never

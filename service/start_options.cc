@@ -80,14 +80,15 @@ std::string instantTwinName(const std::string& name) {
 
 namespace {
 
-// The value after the last `option` in argv[1..], or `fallback`.
-std::string optionValue(int argc, const char* const* argv, const char* option,
-                        const char* fallback) {
+// The value after the last `option` among argv[first..argc-2], or `fallback`.
+// With `skipValues`, the value after an option is never read as an option.
+std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
+                        const char* option, const char* fallback) {
   std::string value = fallback;
-  for (int i = 1; argv != nullptr && i + 1 < argc; ++i) {
+  for (int i = first; argv != nullptr && i + 1 < argc; ++i) {
     if (argv[i] != nullptr && std::strcmp(argv[i], option) == 0 && argv[i + 1] != nullptr) {
       value = argv[i + 1];
-      ++i;
+      if (skipValues) ++i;
     }
   }
   return value;
@@ -96,11 +97,11 @@ std::string optionValue(int argc, const char* const* argv, const char* option,
 }  // namespace
 
 std::string udfKeyFileName(int argc, const char* const* argv) {
-  return optionValue(argc, argv, "-aas-key-file", "aaSUdf_Id.txt");
+  return optionValue(argc, argv, 1, true, "-aas-key-file", "aaSUdf_Id.txt");
 }
 
 std::string udfConfigFileName(int argc, const char* const* argv) {
-  return optionValue(argc, argv, "-aas-config-file", "aas_udf_instant.xml");
+  return optionValue(argc, argv, 0, false, "-aas-config-file", "aas_udf_instant.xml");
 }
 
 }  // namespace solvarium

@@ -49,8 +49,10 @@ std::string instantTwinName(const std::string& name);
 // arguments 1..argc-2, else "aaSUdf_Id.txt".
 std::string udfKeyFileName(int argc, const char* const* argv);
 
-// The UDF description path: the value after "-aas-config-file" (last one
-// wins), else "aas_udf_instant.xml".
+// The UDF description path: the value after the last "-aas-config-file"
+// among the arguments 0..argc-2, else "aas_udf_instant.xml". A value is
+// looked at as an option too: "-aas-config-file -aas-config-file x.xml"
+// gives "x.xml".
 std::string udfConfigFileName(int argc, const char* const* argv);
 
 }  // namespace solvarium

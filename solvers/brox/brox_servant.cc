@@ -1,7 +1,5 @@
 #include "solvers/brox/brox_servant.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -24,16 +22,6 @@ namespace BROX {
 
 namespace {
 
-// The leading decimal number of `text`; 0 when there is none or it is out
-// of range.
-int32_t leadingPid(const char* text) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text || errno == ERANGE || value > INT_MAX || value < INT_MIN) return 0;
-  return static_cast<int32_t>(value);
-}
-
 // Guards solverPidCache and solverWatch: the solver is probed before the
 // servants' serialising lock is taken, by several request threads at once.
 std::mutex solverWatchMutex;
@@ -53,8 +41,9 @@ SolverProbe probeSolver() {
     const std::lock_guard<std::mutex> lock(solverWatchMutex);
     if (solverPidCache == -1) {
       const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
-      solverPidCache = text != nullptr ? leadingPid(text) : 0;
-      if (solverPidCache == -1) solverPidCache = 0;  // -1 would mean "not read yet"
+      long pid = 0;  // stays 0 (no solver to check) unless a process id leads the text
+      if (text != nullptr) solvarium::platform::parsePid(text, &pid);
+      solverPidCache = static_cast<int32_t>(pid);
       if (solverPidCache > 0) {
         solverWatch = std::make_shared<solvarium::platform::ProcessWatch>(solverPidCache);
       }

@@ -338,5 +338,18 @@ TEST_F(TalvoE2eTest, WatcherShutsDownWhenTheSolverHasGone) {
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
 }
 
+TEST_F(TalvoE2eTest, WatcherReadsTheLeadingProcessIdOfItsVariable) {
+  ServiceProcess::Options options = talvoOptions();
+  options.env["KORLEN_PELLIX_PID"] = solver().pidText() + " ";
+  startTalvo(options);
+  EXPECT_EQ(answer("aaS.set_auto_save_period_json_monitors 1"), "Auto-Save period set to 1 minutes.");
+  // The first watcher cycle (60 s) ticks, which saves, and finds the solver alive.
+  EXPECT_TRUE(waitUntil([&] { return fileExists(workFile("monitor.json")); }, seconds(90)));
+  std::this_thread::sleep_for(seconds(5));
+  EXPECT_TRUE(service().running()) << service().stdoutText();
+  EXPECT_TRUE(holder()->shutdown());
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+}
+
 }  // namespace
 }  // namespace solvarium_test

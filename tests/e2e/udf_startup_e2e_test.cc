@@ -84,7 +84,7 @@ TEST_F(UdfStartupTest, DescriptionFaultsEndWithCode1) {
   EXPECT_EQ(readFile(pidFile("3p_aas_error_")), svc.stdoutText());
 
   // Process ids that are no process's: the watcher's line and exit code 1.
-  for (const std::string pid : {"0", "-4", "99999999999", "12abc", ""}) {
+  for (const std::string pid : {"0", "-4", "99999999999", "x12", ""}) {
     SCOPED_TRACE(pid);
     clearWorkDir();
     writeDescription(solverInfo({{"solverPid", "<solverPid>" + pid + "</solverPid>"}}), "");
@@ -172,7 +172,11 @@ TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
 }
 
 TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
-  writeDescription(solverInfo(), " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
+  // The pid file is written as by "echo $$ >solver.pid": it ends in a line feed.
+  writeFile(workFile("solver.pid"), solver().pidText() + "\n");
+  writeDescription(
+      solverInfo({{"solverPid", "<solverPid format=\"filename\">solver.pid</solverPid>"}}),
+      " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
   writeMain("def a(args):\n    return 'a'\n");
   ServiceProcess& svc = startUdf(udfOptions());
   EXPECT_EQ(udf().execute("aaS.a"), "a");

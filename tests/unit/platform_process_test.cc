@@ -1,5 +1,6 @@
-// Following a process with ProcessWatch: alive while it runs, gone from the
-// moment it ends (a zombie included), and never alive again.
+// Process ids read from text, and following a process with ProcessWatch:
+// alive while it runs, gone from the moment it ends (a zombie included), and
+// never alive again.
 #include "platform/process.h"
 
 #include <signal.h>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -69,6 +71,25 @@ TEST(ProcessWatchTest, SeveralThreadsCheckAtOnce) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(sawGone.load(), 4);
   ::waitpid(child, nullptr, 0);
+}
+
+// Process ids as the environment, a pid file or a pretty-printed element
+// give them: the leading decimal number counts, whatever follows.
+TEST(ParsePidTest, LeadingDecimalNumberThatFitsAndIsPositive) {
+  const std::vector<std::pair<const char*, long>> valid = {
+      {"42", 42},   {" 42", 42},  {"42\n", 42},     {"\n  42\n ", 42},
+      {"42x", 42},  {"42 7", 42}, {"+7", 7},         {"2147483647", 2147483647}};
+  for (const auto& [text, expected] : valid) {
+    long pid = -1;
+    EXPECT_TRUE(solvarium::platform::parsePid(text, &pid)) << text;
+    EXPECT_EQ(pid, expected) << text;
+  }
+  for (const char* invalid : {"", " ", "abc", "x42", "-3", "0", "0x10", "-0", "+ 7",
+                              "2147483648", "4294967338", "99999999999999999999"}) {
+    long pid = -1;
+    EXPECT_FALSE(solvarium::platform::parsePid(invalid, &pid)) << invalid;
+    EXPECT_EQ(pid, -1) << invalid;
+  }
 }
 
 }  // namespace

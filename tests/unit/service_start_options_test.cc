@@ -108,6 +108,14 @@ TEST(KeyFileNames, UdfKeyFileOption) {
   EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "d.xml");
   args = {"x"};
   EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "aas_udf_instant.xml");
+  // The description option's value is scanned as an option too (argv[0]
+  // included); the key-file option's is not.
+  args = {"x", "-aas-config-file", "-aas-config-file", "x.xml", "-aas-config-file"};
+  EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "x.xml");
+  args = {"-aas-config-file", "a.xml"};
+  EXPECT_EQ(udfConfigFileName(static_cast<int>(args.size()), args.data()), "a.xml");
+  args = {"x", "-aas-key-file", "-aas-key-file", "k.txt"};
+  EXPECT_EQ(udfKeyFileName(static_cast<int>(args.size()), args.data()), "-aas-key-file");
 }
 
 }  // namespace

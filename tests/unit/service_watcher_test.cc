@@ -80,7 +80,7 @@ TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
   EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(), ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(errorFile(), "Error retrieving BROX pid.\nKORLEN_BROXSOLVE_PID is not set.\n");
 
-  for (const char* bad : {"0", "-3", "abc", "12abc", "99999999999", ""}) {
+  for (const char* bad : {"0", "-3", "abc", "x12", "99999999999", ""}) {
     setenv("KORLEN_BROXSOLVE_PID", bad, 1);
     EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(),
                 ::testing::ExitedWithCode(1), "")
