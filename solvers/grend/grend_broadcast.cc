@@ -36,15 +36,11 @@ std::vector<std::string> pieces(const std::string& payload) {
   return result;
 }
 
-// A process id as the solver announces it: 1 to 10 digits, a value above 0
-// that is a process id.
+// A process id as the solver announces it: a leading decimal number above 0
+// that fits 32 bits; what follows it is ignored, as the watcher reads it.
 bool isProcessIdText(const std::string& text) {
-  if (text.empty() || text.size() > 10) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
   long pid = 0;
-  return solvarium::platform::parsePid(text, &pid) && pid > 0;
+  return solvarium::platform::parsePid(text, &pid);
 }
 
 // The folder that monitor files must lie in: GREND_DASH_DIR_FOLDER, else the

@@ -179,13 +179,15 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   broadcast("broadcast::interrupted");
   EXPECT_EQ(run("aaS.get_status"), "");
 
-  // The process id: only 1 to 10 digits with a value above 0.
-  for (const char* bad : {"abc", "0", "-5", "12345678901", "9999999999", "12a", ""}) {
+  // The process id: a leading decimal number above 0 that fits 32 bits.
+  for (const char* bad : {"abc", "0", "-5", "12345678901", "9999999999", "x12", ""}) {
     broadcast(std::string("broadcast::visited:grend-pid:") + bad);
     EXPECT_TRUE(solvarium::grendPidBuffer().empty()) << bad;
   }
   broadcast("broadcast::visited:grend-pid:4242\n");
   EXPECT_EQ(solvarium::grendPidBuffer().get(), "4242");
+  broadcast("broadcast::visited:grend-pid:4343 (solver)");
+  EXPECT_EQ(solvarium::grendPidBuffer().get(), "4343 (solver)");
 
   EXPECT_EQ(readText("grend_broadcasts.txt"),
             "<<broadcast::overall-progress:  42 %\t>>\n"
@@ -200,8 +202,9 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
             "<<broadcast::ended:solve>>\n<<broadcast::interrupted>>\n"
             "<<broadcast::visited:grend-pid:abc>>\n<<broadcast::visited:grend-pid:0>>\n"
             "<<broadcast::visited:grend-pid:-5>>\n<<broadcast::visited:grend-pid:12345678901>>\n"
-            "<<broadcast::visited:grend-pid:9999999999>>\n<<broadcast::visited:grend-pid:12a>>\n"
-            "<<broadcast::visited:grend-pid:>>\n<<broadcast::visited:grend-pid:4242\n>>\n");
+            "<<broadcast::visited:grend-pid:9999999999>>\n<<broadcast::visited:grend-pid:x12>>\n"
+            "<<broadcast::visited:grend-pid:>>\n<<broadcast::visited:grend-pid:4242\n>>\n"
+            "<<broadcast::visited:grend-pid:4343 (solver)>>\n");
 }
 
 TEST_F(GrendServantTest, MonitorFileStateMachine) {
