@@ -111,7 +111,7 @@ void listActiveMonitorFiles(const MonitorFileTable& active, const std::string& e
 }
 
 std::string monitorBaseName(const std::string& fileName) {
-  return fileName.size() > 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+  return fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
 }
 
 bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const char* fileName,
