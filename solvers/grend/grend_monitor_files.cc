@@ -1,6 +1,5 @@
 #include "solvers/grend/grend_monitor_files.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
