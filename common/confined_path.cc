@@ -1,10 +1,12 @@
 #include "common/confined_path.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace solvarium {
@@ -98,6 +100,29 @@ bool isReplaceableFile(const std::string& target) {
     return false;
   }
   return ::access(directoryPart(target).c_str(), W_OK) == 0;
+}
+
+int openConfinedRegularFile(const std::string& baseDir, const std::string& name) {
+  std::string target;
+  switch (resolveInside(baseDir, name, &target)) {
+    case PathResolution::kOutside: errno = EACCES; return -1;
+    case PathResolution::kMissing: errno = ENOENT; return -1;
+    case PathResolution::kOk: break;
+  }
+  const int fd =
+      ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat info;
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  }
+  if (error == 0) return fd;
+  ::close(fd);
+  errno = error;
+  return -1;
 }
 
 }  // namespace solvarium

@@ -28,6 +28,15 @@ PathResolution resolveInWorkingDirectory(const std::string& name, std::string* t
 // device or folder), and its folder is writable.
 bool isReplaceableFile(const std::string& target);
 
+// Opens `name` (as resolveInside() takes it) for reading when it resolves
+// inside `baseDir` and is a regular file. The resolved target is opened
+// without following a final link and without blocking on a FIFO, so a file
+// swapped for a link or a FIFO after the check is refused as well. Answers a
+// close-on-exec descriptor the caller closes, or -1 with errno set: EACCES
+// outside `baseDir`, ENOENT missing, EISDIR a folder, EINVAL another kind of
+// file, or the error of the open.
+int openConfinedRegularFile(const std::string& baseDir, const std::string& name);
+
 }  // namespace solvarium
 
 #endif  // SOLVARIUM_COMMON_CONFINED_PATH_H_

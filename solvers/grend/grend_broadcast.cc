@@ -2,7 +2,6 @@
 // turned into the servant's state, each traced to "grend_broadcasts.txt".
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,21 +40,6 @@ std::vector<std::string> pieces(const std::string& payload) {
 bool isProcessIdText(const std::string& text) {
   long pid = 0;
   return solvarium::platform::parsePid(text, &pid);
-}
-
-// The folder that monitor files must lie in: GREND_DASH_DIR_FOLDER, else the
-// working directory; "" when it cannot be resolved.
-std::string monitorFolder() {
-  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
-  std::string path = folder != nullptr && *folder != '\0' ? folder : ".";
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return std::string();
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
 }
 
 // P exists: its status can be read (nothing is opened, so a FIFO cannot

@@ -2,6 +2,7 @@
 // listing and save, the minute tick and the auto-save period.
 #include "solvers/grend/grend_interpreter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -70,6 +71,21 @@ bool readMonitor(const CGrendSolvarium& unit, const MonitorKind& kind, std::stri
                              : word == "cnd" ? XmlMonitorKind::kCnd
                                              : XmlMonitorKind::kNlh;
   return readXmlMonitorFile(xml, unit.openMonitorFiles, json, fileName.c_str(), filter);
+}
+
+// Why the save may not write `fileName` (null when it may), and the file it
+// then replaces.
+const char* saveRefusal(const std::string& fileName, std::string* target) {
+  switch (solvarium::resolveInWorkingDirectory(fileName, target)) {
+    case solvarium::PathResolution::kOutside:
+      return "The file must lie inside the working directory";
+    case solvarium::PathResolution::kMissing: return std::strerror(ENOENT);
+    case solvarium::PathResolution::kOk: break;
+  }
+  if (!solvarium::isReplaceableFile(*target)) {
+    return "Only a writable regular file in a writable folder is replaced";
+  }
+  return nullptr;
 }
 
 std::string decimal(long long value) {
@@ -179,9 +195,8 @@ std::string CGrendSolvarium::saveMonitors(const std::string& command,
   if (words.size() > 2) throw grendError(kInvalid, "", command);
   const std::string fileName = words.size() == 2 ? words[1] : "monitor.json";
   std::string target;
-  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk) {
-    throw grendError("Error writing file '" + fileName + "'", command,
-                     "The file must lie inside the working directory");
+  if (const char* refused = saveRefusal(fileName, &target)) {
+    throw grendError("Error writing file '" + fileName + "'", command, refused);
   }
   std::string document = "{\n";
   bool first = true;

@@ -162,7 +162,7 @@ class RowFilter {
     } else if (args.size() == 2 &&
                (args[0] == "start_total_iter" || args[0] == "start_total_time_lfact")) {
       first_ = column(args[0] == "start_total_iter" ? "TOTL ITER" : "TOTAL TIME/LFACT");
-      if (first_ >= 0) filter_ = StartFilter::atLeast(leadingDouble(args[1]));
+      if (first_ >= 0) filter_ = StartFilter::notBelow(leadingDouble(args[1]));
     }
   }
 
@@ -209,11 +209,11 @@ void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::
     names = firstHeaderNames(lines[h], &positions);
     firstData = h + 1;
     auto column0 = [&](std::size_t line) {
-      return leadingDouble(slice(lines[line], positions[0], positions[1]));
+      return leadingDoubleOrNan(slice(lines[line], positions[0], positions[1]));
     };
     if (!names.empty() && h + 1 < lines.size()) {
       double v = column0(h + 1);
-      while (v == 0.0) {
+      while (v == 0.0) {  // a NaN is data
         ++h;
         if (h >= lines.size() - 1) {
           firstData = lines.size();

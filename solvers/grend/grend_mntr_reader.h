@@ -16,9 +16,10 @@ namespace GREND {
 // has rows, one "current..." member per column with the last row's value.
 //
 // Filters ("start_load_step_sub_step" L S, "start_total_iter" I,
-// "start_total_time_lfact" T) need their columns; any other list keeps every
-// row. Texts are JSON-escaped, values written as bare JSON values. A file too
-// short for a title, a header or data gives the members that can be read.
+// "start_total_time_lfact" T) need their columns; a row whose value reads as
+// "nan" stays; any other list keeps every row. A "nan" in column 0 ends the
+// header. Texts are JSON-escaped, values written as bare JSON values. A file
+// too short for a title, a header or data gives the members that can be read.
 // The text must be shorter than 4 GiB.
 void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::string text,
                            const std::vector<std::string>& filterArgs);

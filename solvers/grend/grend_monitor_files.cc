@@ -1,16 +1,18 @@
 #include "solvers/grend/grend_monitor_files.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <new>
 #include <utility>
 
+#include "common/confined_path.h"
 #include "common/xml_document.h"
 #include "solvers/grend/grend_cnd_handler.h"
 #include "solvers/grend/grend_gst_handler.h"
@@ -37,16 +39,42 @@ std::string messageObject(const char* key, const char* before, const std::string
 
 enum class LoadResult { kOk, kCannotOpen, kTooLarge, kShortRead };
 
-// Reads the whole regular file `path` into `text`. A directory, FIFO or
-// device is not opened for reading (kCannotOpen, errno set); a file over
-// kMaxMonitorFileBytes or one that memory cannot hold is kTooLarge; a read
-// that ends early is kShortRead with the bytes read kept.
+std::string realPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+// Opens the monitor file `path` (a relative name from the working
+// directory) when it resolves to a regular file inside the monitor folder;
+// -1 with errno set.
+int openMonitorFile(const std::string& path) {
+  const std::string folder = monitorFolder();
+  std::string name = path;
+  if (name.empty() || name[0] != '/') {
+    const std::string cwd = realPath(".");
+    name = cwd.empty() ? std::string() : cwd + (cwd == "/" ? "" : "/") + path;
+  }
+  if (folder.empty() || name.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  return solvarium::openConfinedRegularFile(folder, name);
+}
+
+// Reads the whole monitor file `path` into `text`. A name that does not
+// resolve to a regular file inside the monitor folder (a link leading out
+// of it, a directory, FIFO or device) is not opened (kCannotOpen, errno
+// set); a file over kMaxMonitorFileBytes or one that memory cannot hold is
+// kTooLarge; a read that ends early is kShortRead with the bytes read kept.
 LoadResult loadMonitorFile(const std::string& path, std::string* text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = openMonitorFile(path);
   if (fd < 0) return LoadResult::kCannotOpen;
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
     ::close(fd);
     errno = error;
     return LoadResult::kCannotOpen;
@@ -111,7 +139,14 @@ void listActiveMonitorFiles(const MonitorFileTable& active, const std::string& e
 }
 
 std::string monitorBaseName(const std::string& fileName) {
-  return fileName.size() > 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+  return fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+}
+
+std::string monitorFolder() {
+  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
+  std::string path = folder != nullptr && *folder != '\0' ? folder : ".";
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return realPath(path);
 }
 
 bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const char* fileName,

@@ -1,7 +1,8 @@
 // Reading one Grend monitor file for the listings: the checks that every
-// kind of monitor file shares (null name, in use by the solver, opening,
-// size, reading) and the XML readers behind the shared XML gate. Every
-// outcome is JSON text appended to the caller's answer.
+// kind of monitor file shares (null name, in use by the solver, opening a
+// regular file inside the monitor folder, size, reading) and the XML readers
+// behind the shared XML gate. Every outcome is JSON text appended to the
+// caller's answer.
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_MONITOR_FILES_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_MONITOR_FILES_H_
 
@@ -29,6 +30,11 @@ void listActiveMonitorFiles(const MonitorFileTable& active, const std::string& e
 // The file's name without its last four characters (the whole name when it
 // is shorter).
 std::string monitorBaseName(const std::string& fileName);
+
+// The real path of the folder that monitor files must lie in:
+// GREND_DASH_DIR_FOLDER, else the working directory; "" when it cannot be
+// resolved.
+std::string monitorFolder();
 
 // Reads a ".mntr" file and appends its object (or its error object).
 // `fileName` may be null. True when a JSON object was appended.

@@ -1,7 +1,8 @@
 // The start filters of the monitor listings: a row passes when its value is
-// at least a start value, or when its load step is above a start step or
-// equal to it with a sub-step at least a start sub-step. Values are read as
-// numbers the readers' way (leadingDouble, leadingInteger).
+// at least a start value (or, for the ".mntr" reader, is not below it, so a
+// NaN passes), or when its load step is above a start step or equal to it
+// with a sub-step at least a start sub-step. Values are read as numbers the
+// readers' way (leadingDouble, leadingDoubleOrNan, leadingInteger).
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_START_FILTER_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_START_FILTER_H_
 
@@ -22,6 +23,13 @@ class StartFilter {
     filter.start_ = start;
     return filter;
   }
+  // Like atLeast(), but values read with leadingDoubleOrNan() and a row
+  // dropped only when its value is below `start`: a NaN row stays.
+  static StartFilter notBelow(double start) {
+    StartFilter filter = atLeast(start);
+    filter.mode_ = kNotBelow;
+    return filter;
+  }
   static StartFilter fromLoadStep(int32_t step, int32_t subStep) {
     StartFilter filter;
     filter.mode_ = kLoadStep;
@@ -36,6 +44,7 @@ class StartFilter {
   // `value`: the row's value (or load step); `subStep`: its sub-step.
   bool passes(std::string_view value, std::string_view subStep = std::string_view()) const {
     if (mode_ == kAtLeast) return start_ <= leadingDouble(value);
+    if (mode_ == kNotBelow) return !(leadingDoubleOrNan(value) < start_);
     if (mode_ == kLoadStep) {
       const int32_t step = leadingInteger(value);
       return step > step_ || (step == step_ && leadingInteger(subStep) >= subStep_);
@@ -44,7 +53,7 @@ class StartFilter {
   }
 
  private:
-  enum Mode { kNone, kLoadStep, kAtLeast };
+  enum Mode { kNone, kLoadStep, kAtLeast, kNotBelow };
   Mode mode_ = kNone;
   double start_ = 0.0;
   int32_t step_ = 0;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "common/json_text.h"
 
@@ -100,6 +101,17 @@ double leadingDouble(std::string_view text) {
     literal = large.c_str();
   }
   return std::strtod(literal, nullptr);
+}
+
+double leadingDoubleOrNan(std::string_view text) {
+  std::string_view rest = text.substr(skipBlanks(text));
+  if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) rest.remove_prefix(1);
+  if (rest.size() >= 3 && std::tolower(static_cast<unsigned char>(rest[0])) == 'n' &&
+      std::tolower(static_cast<unsigned char>(rest[1])) == 'a' &&
+      std::tolower(static_cast<unsigned char>(rest[2])) == 'n') {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return leadingDouble(text);
 }
 
 std::string currentKey(std::string_view name) {

@@ -33,6 +33,10 @@ int32_t leadingInteger(std::string_view text);
 // hexadecimal, "inf" or "nan".
 double leadingDouble(std::string_view text);
 
+// leadingDouble(), except that "nan" in any case, after the blanks and an
+// optional sign, reads as NaN.
+double leadingDoubleOrNan(std::string_view text);
+
 // "current" + the camel form of `name`: ' ', '-', '/' and '.' are dropped and
 // make the next kept character upper case; the first kept character is upper
 // case; every other ASCII letter lower case. "LOAD STEP" -> "currentLoadStep".

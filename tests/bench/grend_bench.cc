@@ -133,6 +133,8 @@ int main() {
   const long full = text != nullptr ? std::strtol(text, nullptr, 10) : 100;
   solvarium::platform::TempDir dir;
   if (!dir.ok() || full < 4 || full > 4000) return 1;
+  // Monitor files are read only inside the monitor folder.
+  ::setenv("GREND_DASH_DIR_FOLDER", dir.path().c_str(), 1);
   const GREND::MonitorFileTable none;
   for (const long mb : {full / 4, full}) {
     const std::size_t bytes = static_cast<std::size_t>(mb) * 1024 * 1024;

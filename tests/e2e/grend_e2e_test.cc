@@ -1,7 +1,8 @@
 // The Grend kind over IIOP: start-up files and keys, the commands of a fresh
 // service, the solver side's broadcasts and monitor-file messages, the
 // monitor listings and "monitor.json" byte for byte, hostile monitor files,
-// and the saves by tick, "solver-shutdown", shutdown and the watcher.
+// links and save targets, and the saves by tick, "solver-shutdown", shutdown
+// and the watcher.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,6 +229,48 @@ TEST_F(GrendServiceTest, BroadcastsMonitorListingsAndHostileFiles) {
   const std::string trace = readFile(workFile("grend_broadcasts.txt"));
   EXPECT_EQ(trace.find("<<broadcast::overall-progress: 40 %\t>>\n<<broadcast::started:solve>>\n"),
             0u) << trace;
+}
+
+TEST_F(GrendServiceTest, MonitorLinksAndSaveTargetsAreRefused) {
+  ServiceProcess::Options options = grendOptions();
+  if (::geteuid() == 0) {
+    // Root writes any file: the service runs without that capability.
+    options.program = "/usr/bin/setpriv";
+    options.argv.insert(options.argv.begin(),
+                        {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+  }
+  startGrend(options);
+
+  // A monitor file swapped for a link that leads out of the monitor folder.
+  activate("t.gst", kGst);
+  writeFile(workFile("secret.gst"), kGst);
+  ASSERT_EQ(::unlink(dashFile("t.gst").c_str()), 0);
+  ASSERT_EQ(::symlink(workFile("secret.gst").c_str(), dashFile("t.gst").c_str()), 0);
+  EXPECT_EQ(json("aaS.list_monitors_with_persisted_data gst"),
+            "[\n{\n\t\"Error\": \"Opening file '" + dashFile("t.gst") + "'\"\n}\n]");
+  EXPECT_EQ(grendClient().execute("aaS.save_monitors_with_persisted_data"), "Done!");
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
+  EXPECT_EQ(readFile(workFile("monitor.json")).find("Force"), std::string::npos);
+
+  // A FIFO, a read-only file and a missing folder are not saved to.
+  ASSERT_EQ(::mkfifo(workFile("pipe.json").c_str(), 0644), 0);
+  writeFile(workFile("kept.json"), "kept");
+  ASSERT_EQ(::chmod(workFile("kept.json").c_str(), 0444), 0);
+  const std::string save = "aaS.save_monitors_with_persisted_data ";
+  for (const char* name : {"pipe.json", "kept.json"}) {
+    EXPECT_TRUE(isException(
+        grendClient().tryExecute(save + name), "EUnknown",
+        {{"description", std::string("Error writing file '") + name + "'"},
+         {"moreInfo", "Only a writable regular file in a writable folder is replaced"}}))
+        << name;
+  }
+  struct stat info;
+  ASSERT_EQ(::lstat(workFile("pipe.json").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(readFile(workFile("kept.json")), "kept");
+  EXPECT_TRUE(isException(grendClient().tryExecute(save + "no/such/m.json"), "EUnknown",
+                          {{"description", "Error writing file 'no/such/m.json'"},
+                           {"moreInfo", "No such file or directory"}}));
 }
 
 TEST_F(GrendServiceTest, TickSolverShutdownAndTheWatcherSave) {

@@ -34,8 +34,9 @@ class GrendE2eTest : public ServiceTest {
   }
 
   // Starts the service and waits for both key files.
-  void startGrend() {
-    ServiceProcess& svc = start(grendOptions());
+  void startGrend() { startGrend(grendOptions()); }
+  void startGrend(const ServiceProcess::Options& options) {
+    ServiceProcess& svc = start(options);
     ASSERT_TRUE(svc.waitForKeyFiles({"aaS_GrendSolvarium.txt", "instant_aaS_GrendId.txt"}))
         << svc.stdoutText();
   }

@@ -81,6 +81,17 @@ TEST(GrendMntrReaderTest, TwoLineHeaderValuesAndFilters) {
   EXPECT_EQ(read(kMonitor, {"start_time", "1"}), expected({0, 1, 2}));
 }
 
+TEST(GrendMntrReaderTest, NanIsDataAndStaysThroughAFilter) {
+  // "-NaN" in column 0 ends the header; a "nan" row is not below any start.
+  EXPECT_EQ(read("T\nX    TOTL\nY    ITER\n-NaN    1\n2      nan\n3      4\n",
+                 {"start_total_iter", "2"}),
+            "{\n\t\"name\":\"T\"\n\t,\"file\":\"dash/job.mntr\"\n"
+            "\t,\"description\":\"Solution Monitor\"\n\t,\"additionalInfo\":\"Not recorded\"\n"
+            "\t,\"columnHeaders\":\n\t[\n\t\t\"X Y\"\n\t\t,\"TOTL ITER\"\n\t]\n" +
+                column("X Y", "currentXY", {"2", "3"}, "3") +
+                column("TOTL ITER", "currentTotlIter", {"\"nan\"", "4"}, "4") + "}\n");
+}
+
 TEST(GrendMntrReaderTest, NoBannerNoRowsAndContinuedSegments) {
   // No banner: line 1 is the header; the "2" segment widens "A"; the next
   // line reads as zero, so it is a header line whose second word moves the

@@ -59,6 +59,9 @@ TEST(GrendXmlHandlersTest, ContactFile) {
     EXPECT_EQ(convert(XmlMonitorKind::kCnd, "c.cnd", xml), head("c", ".cnd", "Contact ND data") + "}")
         << xml;
   }
+  // A name of four characters has the empty base name.
+  EXPECT_EQ(convert(XmlMonitorKind::kCnd, ".cnd", changed),
+            head("", ".cnd", "Contact ND data") + "}");
 }
 
 std::string gstStretch(const std::string& data, const std::string& units = "N") {
