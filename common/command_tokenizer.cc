@@ -59,18 +59,20 @@ bool tokenizeCommand(const std::string& text, std::vector<std::string>* tokens,
   return true;
 }
 
-std::vector<std::string> splitAtBlanks(const std::string& text) {
-  std::vector<std::string> tokens;
-  std::string current;
-  for (char c : text) {
-    if (!isBlank(c)) {
-      current += c;
-    } else if (!current.empty()) {
-      tokens.push_back(current);
-      current.clear();
-    }
+std::vector<std::string_view> splitAtBlanks(std::string_view text) {
+  // Counted first, so that the list is allocated once at its size.
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!isBlank(text[i]) && (i == 0 || isBlank(text[i - 1]))) ++count;
   }
-  if (!current.empty()) tokens.push_back(current);
+  std::vector<std::string_view> tokens;
+  tokens.reserve(count);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !isBlank(text[i])) continue;
+    if (i > start) tokens.push_back(text.substr(start, i - start));
+    start = i + 1;
+  }
   return tokens;
 }
 

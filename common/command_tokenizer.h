@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace solvarium {
@@ -32,8 +33,9 @@ bool tokenizeCommand(const std::string& text, std::vector<std::string>* tokens,
                      TokenizeError* error);
 
 // Splits `text` at blanks (space, TAB, LF, CR) without any quoting: every
-// run of other characters is one token, quotes included.
-std::vector<std::string> splitAtBlanks(const std::string& text);
+// run of other characters is one token, quotes included. The tokens point
+// into `text`, which must outlive them.
+std::vector<std::string_view> splitAtBlanks(std::string_view text);
 
 // A token index as the 16-bit `position` of an invalid-argument exception:
 // values above 32767 are clamped to 32767, never wrapped.

@@ -55,7 +55,10 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyRun_StringFlags", &api->runStringFlags, missing) &&
          bind(library, "PyObject_GetAttrString", &api->objectGetAttrString, missing) &&
          bind(library, "PyObject_HasAttrString", &api->objectHasAttrString, missing) &&
+         bind(library, "PyDict_SetItemString", &api->dictSetItemString, missing) &&
          bind(library, "PyDict_DelItemString", &api->dictDelItemString, missing) &&
+         bind(library, "PyList_New", &api->listNew, missing) &&
+         bind(library, "PyList_SetItem", &api->listSetItem, missing) &&
          bind(library, "PyErr_Occurred", &api->errOccurred, missing) &&
          bind(library, "PyErr_Clear", &api->errClear, missing) &&
          bind(library, "PyErr_Fetch", &api->errFetch, missing) &&
@@ -63,6 +66,7 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyErr_Display", &api->errDisplay, missing) &&
          bind(library, "PyErr_ExceptionMatches", &api->errExceptionMatches, missing) &&
          bind(library, "PyUnicode_AsUTF8", &api->unicodeAsUtf8, missing) &&
+         bind(library, "PyUnicode_DecodeUTF8", &api->unicodeDecodeUtf8, missing) &&
          bind(library, "Py_DecRef", &api->decRef, missing) &&
          bind(library, "Py_Finalize", &api->finalize, missing) &&
          bind(library, "PyExc_SystemExit", &api->excSystemExit, missing);

@@ -28,7 +28,10 @@ struct PythonApi {
   decltype(&::PyRun_StringFlags) runStringFlags = nullptr;
   decltype(&::PyObject_GetAttrString) objectGetAttrString = nullptr;
   decltype(&::PyObject_HasAttrString) objectHasAttrString = nullptr;
+  decltype(&::PyDict_SetItemString) dictSetItemString = nullptr;
   decltype(&::PyDict_DelItemString) dictDelItemString = nullptr;
+  decltype(&::PyList_New) listNew = nullptr;
+  decltype(&::PyList_SetItem) listSetItem = nullptr;
   decltype(&::PyErr_Occurred) errOccurred = nullptr;
   decltype(&::PyErr_Clear) errClear = nullptr;
   decltype(&::PyErr_Fetch) errFetch = nullptr;
@@ -36,6 +39,7 @@ struct PythonApi {
   decltype(&::PyErr_Display) errDisplay = nullptr;
   decltype(&::PyErr_ExceptionMatches) errExceptionMatches = nullptr;
   decltype(&::PyUnicode_AsUTF8) unicodeAsUtf8 = nullptr;
+  decltype(&::PyUnicode_DecodeUTF8) unicodeDecodeUtf8 = nullptr;
   decltype(&::Py_DecRef) decRef = nullptr;
   decltype(&::Py_Finalize) finalize = nullptr;  // must exist; never called
   PyObject** excSystemExit = nullptr;           // the data symbol PyExc_SystemExit

@@ -20,6 +20,8 @@ namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
 const char kInitialize[] = "initialize Python environment";
 const char kRetrieve[] = "retrieve stdout and stderr from Python";
+// The main module's name for a macro's argument list during its call.
+const char kArgumentsName[] = "_aas_3p_arguments";
 
 // A class whose instance `object` replaces sys.`stream` and gathers the
 // text written to it in its attribute "value".
@@ -140,6 +142,26 @@ bool attributeText(PyObject* object, const char* name, std::string* text) {
   }
   api.decRef(value);
   return utf8 != nullptr;
+}
+
+// A new list of the arguments as str; null with the Python error pending
+// when it cannot be made. Needs the lock.
+PyObject* argumentList(const MacroArguments& arguments) {
+  const PythonApi& api = bridge().api;
+  PyObject* list = api.listNew(arguments.end - arguments.begin);
+  if (list == nullptr) return nullptr;
+  Py_ssize_t index = 0;
+  for (const std::string_view* argument = arguments.begin; argument != arguments.end;
+       ++argument, ++index) {
+    PyObject* item =
+        api.unicodeDecodeUtf8(argument->data(), static_cast<Py_ssize_t>(argument->size()), nullptr);
+    // The list takes the item over, even when it refuses it.
+    if (item == nullptr || api.listSetItem(list, index, item) != 0) {
+      api.decRef(list);
+      return nullptr;
+    }
+  }
+  return list;
 }
 
 // Reads and empties both captures; the first failure's message, "" when
@@ -345,14 +367,27 @@ bool retrievePythonOutput(std::string* out, std::string* err) {
   return true;
 }
 
-MacroRun runPythonMacro(const std::string& text, bool wantResult) {
+MacroRun runPythonMacro(const std::string& macro, const MacroArguments* arguments,
+                        bool wantResult) {
   MacroRun run;
   const PythonApi& api = bridge().api;
   Gil gil;
   api.errClear();
   PyObject* globals = api.moduleGetDict(bridge().mainModule);
   if (api.dictDelItemString(globals, "aas_3p_result") != 0) api.errClear();
-  run.succeeded = runSource(text, true);
+  std::string text = (wantResult ? "aas_3p_result=" : "") + macro + "(";
+  if (arguments != nullptr) {
+    PyObject* list = argumentList(*arguments);
+    const bool bound = list != nullptr && api.dictSetItemString(globals, kArgumentsName, list) == 0;
+    api.decRef(list);  // once bound, the main module keeps it
+    if (!bound) {
+      printPendingError();
+      return run;
+    }
+    text += kArgumentsName;
+  }
+  run.succeeded = runSource(text + ")", true);
+  if (arguments != nullptr && api.dictDelItemString(globals, kArgumentsName) != 0) api.errClear();
   if (!wantResult || api.objectHasAttrString(bridge().mainModule, "aas_3p_result") != 1) {
     return run;
   }

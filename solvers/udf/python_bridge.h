@@ -13,6 +13,7 @@
 #define SOLVARIUM_SOLVERS_UDF_PYTHON_BRIDGE_H_
 
 #include <string>
+#include <string_view>
 
 namespace AAS_UDF {
 
@@ -41,10 +42,19 @@ struct MacroRun {
   std::string resultValueText;  // a non-text result's "value" attribute as text, else ""
 };
 
-// Runs `text` in the main module after removing "aas_3p_result" from it; an
-// exception's traceback goes to the error capture. With `wantResult` reads
-// "aas_3p_result" back. The interpreter must be ready.
-MacroRun runPythonMacro(const std::string& text, bool wantResult);
+// The strings a macro receives as one Python list, in order; each must be
+// valid UTF-8. They are read during the call only.
+struct MacroArguments {
+  const std::string_view* begin = nullptr;
+  const std::string_view* end = nullptr;
+};
+
+// Calls `macro` in the main module after removing "aas_3p_result" from it:
+// "macro()", or with `arguments` "macro(list)" where the list of str is bound
+// to a name of the bridge's own for the call only. An exception's traceback
+// goes to the error capture. With `wantResult` the value is assigned to
+// "aas_3p_result" and read back. The interpreter must be ready.
+MacroRun runPythonMacro(const std::string& macro, const MacroArguments* arguments, bool wantResult);
 
 }  // namespace AAS_UDF
 

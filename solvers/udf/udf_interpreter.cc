@@ -40,7 +40,8 @@ BE::EKorlenInvalidArgument invalidArgument(const std::string& command, const cha
 
 // Raises the invalid-argument error for the first token holding a special
 // character (a full stop counts in the arguments only).
-void checkSpecialCharacters(const std::string& command, const std::vector<std::string>& tokens) {
+void checkSpecialCharacters(const std::string& command,
+                            const std::vector<std::string_view>& tokens) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     for (char c : tokens[i]) {
       if ((c != '\0' && std::strchr(kSpecialCharacters, c) != nullptr) || (i > 0 && c == '.')) {
@@ -50,7 +51,7 @@ void checkSpecialCharacters(const std::string& command, const std::vector<std::s
   }
 }
 
-bool isValidUtf8(const std::string& text) {
+bool isValidUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -84,17 +85,22 @@ bool isValidUtf8(const std::string& text) {
   return true;
 }
 
-// The macro's argument list: "[" then each argument in double quotes,
-// separated by ",", then "]". Refuses what could leave the quotes.
-std::string argumentList(const std::string& command, const std::vector<std::string>& tokens) {
+// Refuses an argument that is not UTF-8 text; the macro gets each as str.
+void checkArguments(const std::string& command, const std::vector<std::string_view>& tokens) {
+  for (std::size_t i = 1; i < tokens.size(); ++i) {
+    if (!isValidUtf8(tokens[i])) throw invalidArgument(command, "Invalid UTF-8 text", i);
+  }
+}
+
+// The argument list as the error texts show it: "[" then each argument in
+// double quotes, separated by ",", then "]".
+std::string argumentListText(const std::vector<std::string_view>& tokens) {
   std::string list = "[";
   for (std::size_t i = 1; i < tokens.size(); ++i) {
-    if (tokens[i].find_first_of("\"\\\r\n") != std::string::npos) {
-      throw invalidArgument(command, "Invalid special character", i);
-    }
-    if (!isValidUtf8(tokens[i])) throw invalidArgument(command, "Invalid UTF-8 text", i);
     if (i > 1) list += ",";
-    list += "\"" + tokens[i] + "\"";
+    list += '"';
+    list += tokens[i];
+    list += '"';
   }
   return list + "]";
 }
@@ -121,7 +127,7 @@ char* UdfSolverUnit::executeCommandToString(const char* commandText) {
   if (tokens.empty()) throw unknownError("Empty aaS UDF command");
   checkSpecialCharacters(command, tokens);
 
-  const std::string& name = tokens[0];
+  const std::string name(tokens[0]);
   std::string answer;
   if (name == kTick) {
     if (++minuteCounter == autoSavePeriod) minuteCounter = 0;
@@ -143,18 +149,21 @@ std::string UdfSolverUnit::getenvCommand(const std::string& command, const Token
   if (tokens.size() < 2) {
     throw GE::EReadUnquotedString(2, "Please provide name of environment variable", "", "", "");
   }
-  if (tokens.size() > 2) throw scriptError(command, "Invalid command[" + tokens[2] + "]", "");
-  const char* value = std::getenv(tokens[1].c_str());
+  if (tokens.size() > 2) {
+    throw scriptError(command, "Invalid command[" + std::string(tokens[2]) + "]", "");
+  }
+  const std::string variable(tokens[1]);
+  const char* value = std::getenv(variable.c_str());
   if (value == nullptr || *value == '\0') {
     throw GE::EUnknown(value == nullptr ? 1 : 2, "Environment variable does not exist!",
                        "AAS_UDF Instant aaS", "ICoAasUdfUnit",
-                       "executeCommandToString('aaS.get_env')", tokens[1].c_str());
+                       "executeCommandToString('aaS.get_env')", variable.c_str());
   }
   return value;
 }
 
 std::string UdfSolverUnit::implementsCommand(const std::string& command, const Tokens& tokens) {
-  const std::string asked = tokens[0].substr(std::strlen(kImplements));
+  const std::string asked(tokens[0].substr(std::strlen(kImplements)));
   if (asked.empty()) {
     throw scriptError(command,
                       "Please provide the name of aaS command you are checking for existence, "
@@ -185,44 +194,49 @@ std::string UdfSolverUnit::suggestCommand(const std::string& command, const Toke
 
 bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
                              std::string* answer) {
-  const std::string& name = tokens[0];
+  const std::string name(tokens[0]);
   const std::string& macro = commandMacros[name];
   const std::string& output = commandOutputs[name];
-  const std::string arguments = commandInputs[name] == "argv" ? argumentList(command, tokens) : "";
+  const bool withArguments = commandInputs[name] == "argv";
+  if (withArguments) checkArguments(command, tokens);
   initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
 
-  const bool wantResult = output == "output";
-  const std::string call = macro + "(" + arguments + ")";
-  const MacroRun run = runPythonMacro((wantResult ? "aas_3p_result=" : "") + call, wantResult);
+  const MacroArguments arguments{tokens.data() + 1, tokens.data() + tokens.size()};
+  const MacroRun run =
+      runPythonMacro(macro, withArguments ? &arguments : nullptr, output == "output");
   std::string out;
   std::string err;
   retrievePythonOutput(&out, &err);
-  const std::string failed = "ERROR!\n" + call + " failed!\n";
+  // The call as the error texts show it, made only for them.
+  const auto call = [&] {
+    return macro + "(" + (withArguments ? argumentListText(tokens) : "") + ")";
+  };
+  const auto failed = [&] { return "ERROR!\n" + call() + " failed!\n" + printedOutput(out, err); };
 
   if (output == "output") {
-    if (!run.hasResult) throw scriptError(command, failed + printedOutput(out, err), "");
+    if (!run.hasResult) throw scriptError(command, failed(), "");
     if (!run.resultIsText) {
       throw scriptError(command,
-                        "ERROR!\n" + call + " returned a non-string result\n" +
+                        "ERROR!\n" + call() + " returned a non-string result\n" +
                             "\nResult Type is <" + run.resultTypeName + ">\n",
                         run.resultValueText);
     }
     if (!run.resultReadable) {
-      throw scriptError(command, "ERROR!\n" + call + " returned a result that is not UTF-8 text\n",
-                        "");
+      throw scriptError(command,
+                        "ERROR!\n" + call() + " returned a result that is not UTF-8 text\n", "");
     }
     if (!err.empty()) {
       throw scriptError(command, "ERROR:\n\n" + err,
                         run.resultText + "\n\nADDITIONAL OUTPUT:\n\n" + out);
     }
-    if (!run.succeeded) throw scriptError(command, failed + printedOutput(out, err), "");
+    if (!run.succeeded) throw scriptError(command, failed(), "");
     if (!out.empty()) throw scriptError(command, "WARNING:\n\n" + out, run.resultText);
     *answer = run.resultText;
     return true;
   }
   if (output == "stdout") {
     if (!err.empty()) throw scriptError(command, err, out);
-    if (!run.succeeded) throw scriptError(command, failed + printedOutput(out, err), out);
+    if (!run.succeeded) throw scriptError(command, failed(), out);
     *answer = out;
     return true;
   }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "service/solver_kind_owner.h"
@@ -65,7 +66,7 @@ class UdfSolverUnit : public solvarium::SolverKindOwner {
   CommandTable commandOutputs;
 
  private:
-  using Tokens = std::vector<std::string>;
+  using Tokens = std::vector<std::string_view>;  // into the command's text
   std::string getenvCommand(const std::string& command, const Tokens& tokens);
   std::string implementsCommand(const std::string& command, const Tokens& tokens);
   std::string suggestCommand(const std::string& command, const Tokens& tokens);

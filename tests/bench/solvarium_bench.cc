@@ -9,7 +9,9 @@
 //     the same CSV in this process, with the service's peak memory (VmHWM);
 //   - "aaS.get_storage_status" at 1k, 10k and 40k entries against the same
 //     file work done directly;
-//   - start-up time to the key files, and file uploads and downloads.
+//   - start-up time to the key files, and file uploads and downloads;
+//   - an 8 MB command of 4 M one-letter arguments sent to each kind: its
+//     time and the service's peak memory above idle.
 // Each case starts its own service in a sandbox (tests/support/harness.h;
 // under /dev/shm when it exists) and prints its lines; a table of all rows
 // with their goals follows at the end. Not registered with ctest.
@@ -35,7 +37,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/bench/bench_floors.h"
+#include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/harness.h"
+#include "tests/support/talvo_e2e_fixture.h"
+#include "tests/support/udf_e2e_fixture.h"
 
 namespace solvarium_test {
 namespace {
@@ -419,6 +424,74 @@ TEST_F(SolvariumBench, FileTransfer) {
            "", "", true);
     ::unlink(workFile(name).c_str());
   }
+}
+
+// An 8 MB command of 4 M one-letter arguments behind `name`, sent three
+// times through `execute` to the service `pid` after a small warm-up: the
+// median time and the peak resident memory above idle, against 100 bytes per
+// argument plus 4x the command. `answer` is the expected answer; "" expects
+// an error.
+void largeCommandRow(const std::string& kind, pid_t pid, const std::string& name,
+                     const std::string& answer,
+                     const std::function<Outcome(const std::string&)>& execute) {
+  const std::size_t arguments = 4000000;
+  std::string command = name;
+  command.reserve(name.size() + 2 * arguments);
+  for (std::size_t i = 0; i < arguments; ++i) command += " a";
+  execute(name + " a");
+  const std::size_t idle = solvarium_bench::peakResidentBytes(pid);
+  std::vector<double> seconds;
+  for (int round = 0; round < 3; ++round) {
+    Outcome outcome;
+    seconds.push_back(timed([&] { outcome = execute(command); }));
+    if (answer.empty()) {
+      ASSERT_FALSE(outcome.ok) << kind << " answered " << outcome.answer.substr(0, 200);
+    } else {
+      ASSERT_EQ(outcome.answer, answer) << kind << ": " << outcome;
+    }
+  }
+  const double peak = static_cast<double>(solvarium_bench::peakResidentBytes(pid) - idle);
+  const double bound = 100.0 * arguments + 4.0 * static_cast<double>(command.size());
+  printLine("large command  %-5s %.1f MB, %zu arguments  %.2f s  peak +%.0f MB above idle "
+            "(%.0f B/argument; bound %.0f MB)  (median of 3 rounds)",
+            kind.c_str(), static_cast<double>(command.size()) / 1e6, arguments, median(seconds),
+            peak / 1e6, peak / static_cast<double>(arguments), bound / 1e6);
+  addRow(kind + ", 8 MB command of 4 M arguments",
+         format("+%.0f MB, ", peak / 1e6) + format("%.2f s", median(seconds)),
+         format("bound %.0f MB", bound / 1e6), format("%.2fx", peak / bound),
+         "<= 100 B/argument + 4x command", peak <= bound);
+}
+
+TEST_F(SolvariumBench, LargeCommandBrox) {
+  ASSERT_NO_FATAL_FAILURE(startService());
+  largeCommandRow("Brox", service().pid(), "aaS.bench_unknown", "",
+                  [&](const std::string& c) { return client().tryExecute(c); });
+}
+
+class TalvoLargeCommand : public TalvoE2eTest {};
+
+TEST_F(TalvoLargeCommand, Memory) {
+  ASSERT_NO_FATAL_FAILURE(startTalvo());
+  largeCommandRow("Talvo", service().pid(), "aaS.bench_unknown", "",
+                  [&](const std::string& c) { return talvo().tryExecute(c); });
+}
+
+class GrendLargeCommand : public GrendE2eTest {};
+
+TEST_F(GrendLargeCommand, Memory) {
+  ASSERT_NO_FATAL_FAILURE(startGrend());
+  largeCommandRow("Grend", service().pid(), "aaS.bench_unknown", "",
+                  [&](const std::string& c) { return grendClient().tryExecute(c); });
+}
+
+class UdfLargeCommand : public UdfE2eTest {};
+
+TEST_F(UdfLargeCommand, Memory) {
+  writeDescription(solverInfo(), " <aasCommand command=\"aaS.count\">count</aasCommand>\n");
+  writeMain("def count(args):\n    return str(len(args))\n");
+  ServiceProcess& svc = startUdf(udfOptions());
+  largeCommandRow("UDF", svc.pid(), "aaS.count", "4000000",
+                  [&](const std::string& c) { return udf().tryExecute(c); });
 }
 
 std::string cpuModel() {

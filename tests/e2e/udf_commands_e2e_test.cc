@@ -259,5 +259,31 @@ TEST_F(UdfCommandsTest, ServesConfiguredMacrosAndGenericCommands) {
   EXPECT_EQ(svc.waitForExit(seconds(10)), std::optional<int>(128 + SIGINT));
 }
 
+// A command with many arguments reaches the macro as one list of str, in
+// order and unchanged, and leaves no name of its own in the main module.
+TEST_F(UdfCommandsTest, HandsManyArgumentsAsOneList) {
+  writeDescription(solverInfo(), R"( <aasCommand command="aaS.many">many</aasCommand>
+ <aasCommand command="aaS.leftover" input="none">leftover</aasCommand>
+)");
+  writeMain(R"(def many(args):
+    return type(args).__name__ + " " + str(len(args)) + " " + "|".join(args)
+def leftover():
+    return " ".join(sorted(set(globals()) - known))
+known = set(globals()) | {"known", "aas_3p_result"}
+)");
+  startUdf(udfOptions());
+  std::string command = "aaS.many";
+  std::string expected = "list 200000 ";
+  for (int i = 0; i < 200000; ++i) {
+    const std::string argument = i == 100000 ? "Zo\xC3\xAB" : "w" + std::to_string(i);
+    command += (i % 2 == 0 ? " " : "\t") + argument;
+    expected += (i == 0 ? "" : "|") + argument;
+  }
+  const Outcome many = udf().tryExecute(command);
+  ASSERT_TRUE(many.ok) << many;
+  EXPECT_TRUE(many.answer == expected) << many.answer.substr(0, 200);
+  EXPECT_EQ(udf().execute("aaS.leftover"), "");
+}
+
 }  // namespace
 }  // namespace solvarium_test

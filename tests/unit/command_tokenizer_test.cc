@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -64,6 +65,19 @@ TEST(CommandTokenizerTest, MisplacedQuotesReportMessageAndTokenPosition) {
   e = failure("aaS.x \"a\\\"");
   EXPECT_EQ(e.message, "Missing double quote in argument");
   EXPECT_EQ(e.position, 1u);
+}
+
+TEST(CommandTokenizerTest, SplitAtBlanksPointsIntoTheTextWithoutQuoting) {
+  const std::string text = "\t a\"b\r\n\"c d\" e ";
+  const std::vector<std::string_view> tokens = solvarium::splitAtBlanks(text);
+  EXPECT_EQ(tokens, (std::vector<std::string_view>{"a\"b", "\"c", "d\"", "e"}));
+  EXPECT_EQ(tokens.capacity(), tokens.size());
+  for (std::string_view token : tokens) {
+    EXPECT_TRUE(token.data() >= text.data() &&
+                token.data() + token.size() <= text.data() + text.size());
+  }
+  EXPECT_TRUE(solvarium::splitAtBlanks(" \t\r\n").empty());
+  EXPECT_EQ(solvarium::splitAtBlanks("x").size(), 1u);
 }
 
 TEST(CommandTokenizerTest, PositionIsClampedNotWrapped) {
