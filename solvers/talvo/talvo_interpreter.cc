@@ -351,7 +351,8 @@ const Command kCommands[] = {
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
                                   const StateFlags& flags) {
   // Blanks alone separate tokens: a double quote is text like any other.
-  const std::vector<std::string> tokens = solvarium::splitAtBlanks(command);
+  const std::vector<std::string_view> words = solvarium::splitAtBlanks(command);
+  const std::vector<std::string> tokens(words.begin(), words.end());
   if (tokens.empty()) raiseTalvoError("", "Empty instant aaS command");
   const std::string& name = tokens[0];
   if (name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0) {
