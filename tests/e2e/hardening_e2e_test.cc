@@ -1,5 +1,5 @@
-// Hostile and slow clients, confinement of client-named files, and data that
-// must not be lost, end to end over IIOP.
+// Hostile and slow clients, confinement of client-named and trace files, and
+// data that must not be lost, end to end over IIOP.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/raw_giop.h"
 
 namespace solvarium_test {
@@ -262,6 +263,32 @@ TEST_F(BroxHardeningTest, UnreadableSubFolderIsSkipped) {
                            {"errorInfo", "Error accesing BROX main directory"}}))
       << denied;
   ::chmod(workFile("locked").c_str(), 0755);
+}
+
+class GrendHardeningTest : public GrendE2eTest {};
+
+TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  ASSERT_EQ(::mkfifo(workFile("grend_broadcasts.txt").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), workFile("instant_aas_error.txt").c_str()), 0);
+  startGrend();
+
+  // Each message is traced, and a refused one written to the error file.
+  EXPECT_TRUE(broadcast("overall-progress: 40 %").ok);
+  EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
+  EXPECT_EQ(grendClient().execute("aaS.get_overall_progress"), "40 %");
+  EXPECT_EQ(readFile(outside), "keep me");
+  struct stat st;
+  ASSERT_EQ(::lstat(workFile("instant_aas_error.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat(workFile("grend_broadcasts.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  const std::string err = service().stderrText();
+  for (const char* name : {"grend_broadcasts.txt", "instant_aas_error.txt"}) {
+    EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
+              std::string::npos) << err;
+  }
 }
 
 }  // namespace
