@@ -1,5 +1,5 @@
-// Hostile and slow clients, confinement of client-named and trace files, and
-// data that must not be lost, end to end over IIOP.
+// Hostile and slow clients, confinement of client-named and trace files, text
+// that is not UTF-8, and data that must not be lost, end to end over IIOP.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -263,6 +263,24 @@ TEST_F(BroxHardeningTest, UnreadableSubFolderIsSkipped) {
                            {"errorInfo", "Error accesing BROX main directory"}}))
       << denied;
   ::chmod(workFile("locked").c_str(), 0755);
+}
+
+TEST_F(BroxHardeningTest, TextThatIsNotUtf8ReachesJsonAsLatin1) {
+  // A lone byte 0xE9 is not UTF-8: it becomes the Latin-1 character U+00E9
+  // (C3 A9 in UTF-8). Valid UTF-8 (C3 AA) stays as it is.
+  fakes().setDefaultOutput("data", "\"Caf\xe9\",\"T\xc3\xaate\"\n1,caf\xe9\n");
+  startService();
+  const std::string listed = json("aaS.list_monitors_with_persisted_data session-name run_001");
+  for (const char* text : {"\"xAxis\":\t\"Caf\xc3\xa9\"", "\"T\xc3\xaate\"", "\"caf\xc3\xa9\""}) {
+    EXPECT_NE(listed.find(text), std::string::npos) << text << "\n" << listed;
+  }
+  client().execute("aaS.amend_report_plots_will session-name run_001 plot-list \"Temps\"");
+  EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data monitor.json"),
+            "JSON monitors saved in 'monitor.json'.\n");
+  const std::string saved = readFile(workFile("monitor.json"));
+  std::string error;
+  EXPECT_TRUE(isValidJson(saved, &error)) << error;
+  EXPECT_NE(saved.find("\"Caf\xc3\xa9\""), std::string::npos) << saved;
 }
 
 class GrendHardeningTest : public GrendE2eTest {};
