@@ -1,6 +1,7 @@
 // Hostile and slow clients, confinement of client-named and trace files, text
 // that is not UTF-8, and data that must not be lost, end to end over IIOP.
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -307,6 +308,32 @@ TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
     EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
               std::string::npos) << err;
   }
+}
+
+TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_GT(dead, 0);
+  ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  const std::string stale = ".solvarium-tmp-" + std::to_string(dead) + "-a1B2c3";
+  const std::string link = ".solvarium-tmp-" + std::to_string(dead) + "-link00";
+  const std::vector<std::string> kept = {
+      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3", link};
+  for (const std::string& dir : {workDir(), dash()}) {
+    writeFile(dir + "/" + stale, "partial");
+    writeFile(dir + "/" + kept[0], "in flight");
+    writeFile(dir + "/" + kept[1], "another name");
+    ASSERT_EQ(::symlink(outside.c_str(), (dir + "/" + link).c_str()), 0);
+  }
+  startGrend();
+
+  for (const std::string& dir : {workDir(), dash()}) {
+    EXPECT_FALSE(fileExists(dir + "/" + stale)) << dir;
+    for (const std::string& name : kept) EXPECT_TRUE(fileExists(dir + "/" + name)) << dir << name;
+  }
+  EXPECT_EQ(readFile(outside), "keep me");
 }
 
 }  // namespace
