@@ -10,9 +10,15 @@
 namespace solvarium {
 
 // Escapes `text` for use inside a JSON string literal (without the quotes):
-// '"', '\\' and every control character below 0x20. Other bytes, UTF-8
-// included, pass unchanged, so ordinary names come out byte for byte.
+// '"', '\\' and every control character below 0x20. Valid UTF-8 passes
+// unchanged, so ordinary names come out byte for byte; each byte that is not
+// part of a valid UTF-8 sequence is taken as the Latin-1 character of that
+// value and written in UTF-8 ("Caf\xE9" becomes "Caf\xC3\xA9"), so the result
+// is always valid UTF-8.
 std::string jsonEscape(std::string_view text);
+
+// jsonEscape(text) appended to `*out`.
+void appendJsonEscaped(std::string* out, std::string_view text);
 
 // `"` + jsonEscape(text) + `"`.
 std::string jsonQuote(std::string_view text);

@@ -1,15 +1,34 @@
 #include "common/safe_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/process.h"
+
 namespace solvarium {
 namespace {
+
+// Temporary files are named kTemporaryPrefix + writer's pid + "-XXXXXX".
+const char kTemporaryPrefix[] = ".solvarium-tmp-";
+const std::size_t kUniqueChars = 6;
+
+// The writer's process id of a temporary file's name; false for any other name.
+bool temporaryFileWriter(const std::string& name, long* pid) {
+  const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+  if (name.compare(0, prefix, kTemporaryPrefix) != 0) return false;
+  const std::size_t dash = name.find('-', prefix);
+  if (dash == std::string::npos || name.size() != dash + 1 + kUniqueChars) return false;
+  const std::string digits = name.substr(prefix, dash - prefix);
+  return digits.find_first_not_of("0123456789") == std::string::npos &&
+         platform::parsePid(digits, pid);
+}
 
 void setError(std::string* error, const std::string& what, const std::string& path, int err) {
   if (error) *error = what + " '" + path + "': " + std::strerror(err);
@@ -26,7 +45,9 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
   std::string dir = ".";
   std::string::size_type slash = path.rfind('/');
   if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
-  std::string tmpl = dir + "/.solvarium-tmp-XXXXXX";
+  std::string tmpl = dir + "/" + kTemporaryPrefix +
+                     std::to_string(platform::currentProcessId()) + "-" +
+                     std::string(kUniqueChars, 'X');
   int fd = mkostemp(&tmpl[0], O_CLOEXEC);
   if (fd < 0) {
     setError(error, "Cannot create temporary file for", path, errno);
@@ -108,6 +129,26 @@ bool readWholeFile(const std::string& path, std::string* data, std::string* erro
   data->resize(used);
   ::close(fd);
   return true;
+}
+
+void removeStaleTemporaryFiles(const std::string& dir) {
+  DIR* listing = ::opendir(dir.c_str());
+  if (listing == nullptr) return;
+  const long self = platform::currentProcessId();
+  while (const struct dirent* entry = ::readdir(listing)) {
+    long pid = 0;
+    if (!temporaryFileWriter(entry->d_name, &pid)) continue;
+    // This process has none in flight yet: one with its id is an earlier
+    // process's that had the same id.
+    if (pid != self && platform::isProcessAlive(pid)) continue;
+    // The entry itself is looked at and removed, never what a link leads to.
+    struct stat st;
+    if (::fstatat(::dirfd(listing), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+      ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    }
+  }
+  ::closedir(listing);
 }
 
 }  // namespace solvarium

@@ -7,15 +7,21 @@
 
 namespace solvarium {
 
-// Writes `data` to a fresh temporary file in the directory of `path`, checks
-// every write, flush and close, then renames it over `path`. On failure the
-// previous file stays whole, the temporary file is removed, `error` (when not
-// null) receives a text naming the path and the system error, and the result
-// is false.
+// Writes `data` to a fresh temporary file in the directory of `path` (named
+// ".solvarium-tmp-<this process's id>-XXXXXX"), checks every write, flush and
+// close, then renames it over `path`. On failure the previous file stays
+// whole, the temporary file is removed, `error` (when not null) receives a
+// text naming the path and the system error, and the result is false.
 // An existing file's permissions are kept; a new file gets 0666 less umask.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error);
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error);
+
+// Removes from `dir` the temporary files of writeFileAtomically that
+// interrupted writers left: those named with the id of a process that has
+// gone, or with this process's id. Call it before this process writes into
+// `dir`. Only regular files are removed; links are never followed.
+void removeStaleTemporaryFiles(const std::string& dir);
 
 // Reads the whole regular file `path` into `data`. False (with `error`) when
 // it cannot be opened, is not a regular file or a read fails.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/safe_file.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
   const char* const* args = argv;
   const int kind = solvarium::solverKindFromArguments(argc, args);
   if (kind < 1 || kind > 4) return 0;
+  // Before anything is written here: what interrupted saves left behind.
+  solvarium::removeStaleTemporaryFiles(".");
 
   const solvarium::UdfDescription* udf = nullptr;
   if (kind == 4) udf = solvarium::loadUdfConfiguration(argc, args);

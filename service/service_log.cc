@@ -1,5 +1,10 @@
 #include "service/service_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,11 +12,37 @@
 
 namespace solvarium {
 
+namespace {
+
+void reportNotRegular(const std::string& fileName) {
+  std::fprintf(stderr, "Not writing '%s': not a regular file\n", fileName.c_str());
+}
+
+}  // namespace
+
 bool appendText(const std::string& fileName, const std::string& text) {
-  std::FILE* file = std::fopen(fileName.c_str(), "ae");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  return (std::fclose(file) == 0) && written;
+  // No link is followed and a FIFO never blocks.
+  const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+  const int fd = ::open(fileName.c_str(), flags, 0666);
+  struct stat st;
+  if (fd < 0) {
+    // A link, a FIFO without a reader or a folder of that name.
+    if (::lstat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) reportNotRegular(fileName);
+    return false;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reportNotRegular(fileName);
+    ::close(fd);
+    return false;
+  }
+  bool written = true;
+  for (std::size_t done = 0; written && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<std::size_t>(n);
+  }
+  return ::close(fd) == 0 && written;
 }
 
 void printText(const std::string& text) {

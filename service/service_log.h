@@ -7,8 +7,9 @@
 namespace solvarium {
 
 // Appends `text` to `fileName` in the working directory (created when
-// absent; opened and closed for this one text). False when it cannot be
-// written; nothing is reported then.
+// absent; opened and closed for this one text). Only a regular file is
+// written: a symbolic link, FIFO or other kind of file of that name is left
+// alone, with one line on stderr. False when nothing could be written.
 bool appendText(const std::string& fileName, const std::string& text);
 
 // Writes `text` to standard output as is and flushes it.

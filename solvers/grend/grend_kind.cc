@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/safe_file.h"
 #include "service/solver_kind.h"
 #include "solvers/grend/grend_servant.h"
 
@@ -12,7 +13,11 @@ namespace {
 // Owns the Grend servant; the key is its ICoGrendUnit reference.
 class GrendKind : public solvarium::SolverKind {
  public:
-  explicit GrendKind(CORBA::ORB_ptr orb) : servant_(new CGrendSolvarium(orb)) {}
+  // The monitor folder receives a copy of the key file: what interrupted
+  // writes left there goes first.
+  explicit GrendKind(CORBA::ORB_ptr orb) : servant_(new CGrendSolvarium(orb)) {
+    solvarium::removeStaleTemporaryFiles(CGrendSolvarium::dashFolderPath("."));
+  }
   ~GrendKind() override { delete servant_; }
 
   solvarium::SolverKindOwner* owner() override { return servant_; }

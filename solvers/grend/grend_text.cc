@@ -130,14 +130,7 @@ std::string currentKey(std::string_view name) {
 }
 
 void appendEscaped(std::string* out, std::string_view text) {
-  // Most names need no escaping: copy them whole.
-  for (char c : text) {
-    if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) {
-      *out += solvarium::jsonEscape(text);
-      return;
-    }
-  }
-  out->append(text.data(), text.size());
+  solvarium::appendJsonEscaped(out, text);
 }
 
 void appendQuotedText(std::string* out, std::string_view text) {

@@ -122,12 +122,16 @@ void SettingsWalk::close(const std::string& text) {
 }
 
 void SettingsWalk::copyStructural(char c) {
-  if (inString_) {
-    out_ += solvarium::jsonEscape(std::string(1, c));
-  } else if (isJsonSpace(c)) {
-    pending_ += c;
-  }
+  if (isJsonSpace(c)) pending_ += c;
   // anything else outside a string has no place in the JSON and is dropped
+}
+
+void SettingsWalk::copyStringText() {
+  std::size_t end = text_.find_first_of("()", pos_);
+  if (end == std::string::npos) end = text_.size();
+  // Escaped as one piece, so that a multi-byte character stays whole.
+  solvarium::appendJsonEscaped(&out_, std::string_view(text_).substr(pos_, end - pos_));
+  pos_ = end;
 }
 
 void SettingsWalk::openParenthesis(const std::function<PropertyResult(SettingsWalk&)>& handler) {
@@ -197,6 +201,8 @@ std::string SettingsWalk::run(const std::function<PropertyResult(SettingsWalk&)>
       openParenthesis(handler);
     } else if (c == ')') {
       closeParenthesis();
+    } else if (inString_) {
+      copyStringText();
     } else {
       copyStructural(c);
       ++pos_;

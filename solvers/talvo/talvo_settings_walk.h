@@ -65,6 +65,8 @@ class SettingsWalk {
   void dropPendingComma();
   void close(const std::string& text);
   void copyStructural(char c);
+  // Copies the text up to the next parenthesis into the open string.
+  void copyStringText();
   void openParenthesis(const std::function<PropertyResult(SettingsWalk&)>& handler);
   void closeParenthesis();
 

@@ -6,6 +6,7 @@
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/command_tokenizer.h"
+#include "common/utf8_text.h"
 #include "solvers/udf/python_bridge.h"
 #include "solvers/udf/udf_unit.h"
 
@@ -51,44 +52,10 @@ void checkSpecialCharacters(const std::string& command,
   }
 }
 
-bool isValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned long point = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-      point = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      point = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      point = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      point = (point << 6) | (next & 0x3F);
-    }
-    const unsigned long smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (point < smallest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
 // Refuses an argument that is not UTF-8 text; the macro gets each as str.
 void checkArguments(const std::string& command, const std::vector<std::string_view>& tokens) {
   for (std::size_t i = 1; i < tokens.size(); ++i) {
-    if (!isValidUtf8(tokens[i])) throw invalidArgument(command, "Invalid UTF-8 text", i);
+    if (!solvarium::isValidUtf8(tokens[i])) throw invalidArgument(command, "Invalid UTF-8 text", i);
   }
 }
 

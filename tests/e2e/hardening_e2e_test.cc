@@ -1,6 +1,7 @@
-// Hostile and slow clients, confinement of client-named files, and data that
-// must not be lost, end to end over IIOP.
+// Hostile and slow clients, confinement of client-named and trace files, text
+// that is not UTF-8, and data that must not be lost, end to end over IIOP.
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/raw_giop.h"
 
 namespace solvarium_test {
@@ -262,6 +264,76 @@ TEST_F(BroxHardeningTest, UnreadableSubFolderIsSkipped) {
                            {"errorInfo", "Error accesing BROX main directory"}}))
       << denied;
   ::chmod(workFile("locked").c_str(), 0755);
+}
+
+TEST_F(BroxHardeningTest, TextThatIsNotUtf8ReachesJsonAsLatin1) {
+  // A lone byte 0xE9 is not UTF-8: it becomes the Latin-1 character U+00E9
+  // (C3 A9 in UTF-8). Valid UTF-8 (C3 AA) stays as it is.
+  fakes().setDefaultOutput("data", "\"Caf\xe9\",\"T\xc3\xaate\"\n1,caf\xe9\n");
+  startService();
+  const std::string listed = json("aaS.list_monitors_with_persisted_data session-name run_001");
+  for (const char* text : {"\"xAxis\":\t\"Caf\xc3\xa9\"", "\"T\xc3\xaate\"", "\"caf\xc3\xa9\""}) {
+    EXPECT_NE(listed.find(text), std::string::npos) << text << "\n" << listed;
+  }
+  client().execute("aaS.amend_report_plots_will session-name run_001 plot-list \"Temps\"");
+  EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data monitor.json"),
+            "JSON monitors saved in 'monitor.json'.\n");
+  const std::string saved = readFile(workFile("monitor.json"));
+  std::string error;
+  EXPECT_TRUE(isValidJson(saved, &error)) << error;
+  EXPECT_NE(saved.find("\"Caf\xc3\xa9\""), std::string::npos) << saved;
+}
+
+class GrendHardeningTest : public GrendE2eTest {};
+
+TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  ASSERT_EQ(::mkfifo(workFile("grend_broadcasts.txt").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), workFile("instant_aas_error.txt").c_str()), 0);
+  startGrend();
+
+  // Each message is traced, and a refused one written to the error file.
+  EXPECT_TRUE(broadcast("overall-progress: 40 %").ok);
+  EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
+  EXPECT_EQ(grendClient().execute("aaS.get_overall_progress"), "40 %");
+  EXPECT_EQ(readFile(outside), "keep me");
+  struct stat st;
+  ASSERT_EQ(::lstat(workFile("instant_aas_error.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat(workFile("grend_broadcasts.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  const std::string err = service().stderrText();
+  for (const char* name : {"grend_broadcasts.txt", "instant_aas_error.txt"}) {
+    EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
+              std::string::npos) << err;
+  }
+}
+
+TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_GT(dead, 0);
+  ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+  const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
+  writeFile(outside, "keep me");
+  const std::string stale = ".solvarium-tmp-" + std::to_string(dead) + "-a1B2c3";
+  const std::string link = ".solvarium-tmp-" + std::to_string(dead) + "-link00";
+  const std::vector<std::string> kept = {
+      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3", link};
+  for (const std::string& dir : {workDir(), dash()}) {
+    writeFile(dir + "/" + stale, "partial");
+    writeFile(dir + "/" + kept[0], "in flight");
+    writeFile(dir + "/" + kept[1], "another name");
+    ASSERT_EQ(::symlink(outside.c_str(), (dir + "/" + link).c_str()), 0);
+  }
+  startGrend();
+
+  for (const std::string& dir : {workDir(), dash()}) {
+    EXPECT_FALSE(fileExists(dir + "/" + stale)) << dir;
+    for (const std::string& name : kept) EXPECT_TRUE(fileExists(dir + "/" + name)) << dir << name;
+  }
+  EXPECT_EQ(readFile(outside), "keep me");
 }
 
 }  // namespace

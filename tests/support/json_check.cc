@@ -63,6 +63,7 @@ class Checker {
       const unsigned char c = static_cast<unsigned char>(t_[at_++]);
       if (c == '"') return true;
       if (c < 0x20) return fail("control character in string");
+      if (c >= 0x80 && !utf8Character(c)) return fail("invalid UTF-8 in string");
       if (c == '\\') {
         const char e = peek();
         ++at_;
@@ -76,6 +77,20 @@ class Checker {
       }
     }
     return fail("unterminated string");
+  }
+  // The rest of a multi-byte character whose first byte `lead` has just been
+  // read: decoded, then refused when overlong, a surrogate or above U+10FFFF.
+  bool utf8Character(unsigned char lead) {
+    int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (more < 0 || lead > 0xF7) return false;
+    unsigned long point = lead & (0x3F >> more);
+    for (int i = 0; i < more; ++i, ++at_) {
+      const unsigned char next = static_cast<unsigned char>(peek());
+      if ((next & 0xC0) != 0x80) return false;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const unsigned long smallest[] = {0, 0x80, 0x800, 0x10000};
+    return point >= smallest[more] && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
   }
   bool value(int depth) {
     if (depth > 512) return fail("nesting too deep");

@@ -8,7 +8,8 @@
 namespace solvarium_test {
 
 // True when `text` is exactly one JSON value, surrounded by whitespace at
-// most. Otherwise false, with `error` (when not null) naming the offset.
+// most, its strings valid UTF-8. Otherwise false, with `error` (when not
+// null) naming the offset.
 bool isValidJson(const std::string& text, std::string* error = nullptr);
 
 }  // namespace solvarium_test

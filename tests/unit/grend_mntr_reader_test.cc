@@ -117,6 +117,7 @@ TEST(GrendMntrReaderTest, ShortOddAndHostileFilesGiveValidObjects) {
       "T\n\"quote\\ \x01name\" X\n1 2\n3 4\n",
       "T\nA B\n1 nan\n2 inf\n3 0x1F\n4 1e\n5 -\n",
       "T\nA B C\n  1\n    2 3\n",
+      "Caf\xe9\nA\xe9 B\n1 caf\xe9\n",
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);

@@ -86,6 +86,10 @@ TEST(TalvoJsonTest, ReportDefinitionsSortTheirProperties) {
   EXPECT_EQ(definitions(state),
             "\n[\n\t{\n\t\t\"old-props\":\" \\n\\t\\t\\t(a \\\"b\\\"\\t\\t\\t)\\t\\t\", "
             "\n\t\t\"surface-ids\":\" 1\\t\\t\"\t}]");
+  // Multi-byte characters in such a string stay whole.
+  state.reportDefinitionSettings = "(((label caf\xc3\xa9 (\xe2\x82\xac))))";
+  EXPECT_EQ(definitions(state),
+            "\n[\n\t{\n\t\t\"label\":\" caf\xc3\xa9 \\n\\t\\t\\t(\xe2\x82\xac\\t\\t\\t)\\t\\t\"\t}]");
 }
 
 TEST(TalvoJsonTest, ReportFilesWithoutPersistedData) {
@@ -244,6 +248,7 @@ TEST(TalvoJsonTest, HostileSettingsTextsGiveValidJson) {
       "(((old-props (x)) (old-props y)) ((old-props z)) ())",
       "(\v(\f(a\v.\fb)))",
       std::string("(((n\0ame . v)))", 14),
+      "(((name . caf\xe9) (title . \xff\xfe(\xe9)) (t\xe9\x80 \xc3\xa9)))",
   };
   TALVO::TalvoState state;
   state.currentIteration = 1;
