@@ -1,7 +1,7 @@
 // Fuzz target: the UDF solver description reader with value resolution.
 // Properties: reading ends (no crash, no hang), placeholder expansion gives
-// exactly the expected text and fails exactly when it needs more than
-// kMaxSubstitutions substitutions, and reading the same text twice gives the
+// exactly the expected text and fails exactly when it needs more than 64
+// substitutions, and reading the same text twice gives the
 // same record or the same fault.
 #include <cstddef>
 #include <cstdint>
@@ -17,12 +17,15 @@ using solvarium_fuzz::check;
 
 namespace {
 
+// Substitutions one value may take; stated here, not taken from the reader.
+const int kSubstitutionLimit = 64;
+
 // The whole environment the inputs see: plain, empty, nested, self-referring
 // and growing variables, and one that takes half the substitution bound.
 const std::map<std::string, std::string>& variables() {
   static const std::map<std::string, std::string> values = [] {
     std::string half;  // 32 substitutions in all
-    for (int i = 1; i < AAS_UDF::kMaxSubstitutions / 2; ++i) half += "{$UDF_FUZZ_A}";
+    for (int i = 1; i < kSubstitutionLimit / 2; ++i) half += "{$UDF_FUZZ_A}";
     return std::map<std::string, std::string>{
         {"UDF_FUZZ_A", "alpha"},
         {"UDF_FUZZ_EMPTY", ""},
@@ -55,7 +58,7 @@ bool expectedExpansion(const std::string& text, std::string* value) {
       *value += rest;
       return true;
     }
-    if (substitutions == AAS_UDF::kMaxSubstitutions) return false;
+    if (substitutions == kSubstitutionLimit) return false;
     *value += rest.substr(0, open);
     rest = variable->second + rest.substr(close + 1);
   }
