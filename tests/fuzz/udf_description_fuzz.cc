@@ -1,8 +1,8 @@
 // Fuzz target: the UDF solver description reader with value resolution.
 // Properties: reading ends (no crash, no hang), placeholder expansion gives
 // exactly the expected text and fails exactly when it needs more than 64
-// substitutions, and reading the same text twice gives the
-// same record or the same fault.
+// substitutions, and reading the same text twice gives the same record or the
+// same fault.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
