@@ -3,6 +3,9 @@
 # and runs each for SECONDS (default 60), all at once, seeded from
 # tests/fuzz/corpus/<target>/ and with the dictionary tests/fuzz/<target>.dict
 # when present. Usage: run-fuzz.sh [SECONDS] [TARGET...]
+# What a target finds goes to ${FUZZ_CORPUS_DIR}/<target>/ when that folder
+# lies outside the checkout and can be written, so that later runs build on
+# it; otherwise to a temporary folder. The seeds are only read.
 # Fails when any target finds a crash, a time-out or a property failure.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -25,16 +28,31 @@ trap 'rm -rf "$WORK"' EXIT
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
+CORPORA="$WORK"
+if [ -n "${FUZZ_CORPUS_DIR:-}" ]; then
+  kept="$(mkdir -p "$FUZZ_CORPUS_DIR" 2>/dev/null && cd "$FUZZ_CORPUS_DIR" && pwd -P)" || kept=""
+  case "$kept/" in
+    /|"$(pwd -P)"/*) ;;  # not made, or inside the checkout
+    *) if [ -w "$kept" ]; then CORPORA="$kept"; fi ;;
+  esac
+  if [ "$CORPORA" = "$WORK" ]; then
+    echo "fuzz corpus: $FUZZ_CORPUS_DIR cannot be used, a temporary one instead"
+  else
+    echo "fuzz corpus: $CORPORA"
+  fi
+fi
+
 pids=()
 for target in "${targets[@]}"; do
-  corpus="$WORK/$target"
-  mkdir -p "$corpus"
-  [ -d "tests/fuzz/corpus/$target" ] && cp -r "tests/fuzz/corpus/$target/." "$corpus/"
+  # libFuzzer adds what it finds to the first corpus folder only.
+  corpora=("$CORPORA/$target")
+  mkdir -p "${corpora[0]}"
+  [ -d "tests/fuzz/corpus/$target" ] && corpora+=("$PWD/tests/fuzz/corpus/$target")
   dict=()
   [ -f "tests/fuzz/$target.dict" ] && dict=(-dict="$PWD/tests/fuzz/$target.dict")
   (cd "$WORK" && exec "$BUILD/tests/fuzz/$target" "${dict[@]}" -max_total_time="$SECONDS_EACH" \
       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-      -artifact_prefix="$WORK/$target-" "$corpus" >"$WORK/$target.log" 2>&1) &
+      -artifact_prefix="$WORK/$target-" "${corpora[@]}" >"$WORK/$target.log" 2>&1) &
   pids+=($!)
 done
 
@@ -45,6 +63,7 @@ for i in "${!targets[@]}"; do
   else
     failed=$((failed + 1))
     echo "fuzz ${targets[$i]}: FAILED"
+    grep -a -m1 '^PROPERTY FAILED' "$WORK/${targets[$i]}.log" || true
     tail -40 "$WORK/${targets[$i]}.log"
     mkdir -p fuzz-artifacts && cp "$WORK/${targets[$i]}"-* fuzz-artifacts/ 2>/dev/null || true
   fi

@@ -1,8 +1,11 @@
 // Run-information reader. Input: one byte giving where the file is cut, then
-// the file. Properties: reading the file in two steps (the first part, then
+// the file, in which a byte 0x01 doubles the line written so far (so that
+// short inputs reach lines across the reader's chunks and over its line
+// limit). Properties: reading the file in two steps (the first part, then
 // the rest appended, as a solver writes it) gives exactly the notifications
-// and errors of reading it whole; no notification holds a line end; the run
-// record follows the notifications; a read with nothing new reads nothing.
+// and errors of reading it whole; the messages are those of the file's lines;
+// no notification holds a line end; the run record follows the notifications;
+// a read with nothing new reads nothing.
 #include <unistd.h>
 
 #include <cstddef>
@@ -49,6 +52,8 @@ class LoggingObserver : public xoq::GuiInformationObserver {
   std::vector<std::string> log;
 };
 
+// The temporary file, removed at exit (the clean-up is registered once the
+// path exists, so it runs before the path is destroyed).
 const std::string& filePath() {
   static const std::string path = [] {
     std::string templ =
@@ -56,10 +61,45 @@ const std::string& filePath() {
         "/solvarium-run-information-XXXXXX";
     const int fd = ::mkstemp(&templ[0]);
     if (fd >= 0) ::close(fd);
-    std::atexit([] { ::unlink(filePath().c_str()); });
     return templ;
   }();
+  static const int cleanUp = std::atexit([] { ::unlink(path.c_str()); });
+  (void)cleanUp;
   return path;
+}
+
+const uint8_t kDoubleLine = 0x01;
+const std::size_t kMaxFileSize = 256 * 1024;
+
+std::string fileText(const uint8_t* data, std::size_t size) {
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] != kDoubleLine) {
+      text += static_cast<char>(data[i]);
+      continue;
+    }
+    const std::size_t lineStart = text.rfind('\n') + 1;  // 0 when there is none
+    if (2 * text.size() - lineStart <= kMaxFileSize) text += text.substr(lineStart);
+  }
+  return text;
+}
+
+// The message notifications of the file's complete lines: a line of more
+// than kMaxLineLength bytes is skipped, one CR before a line end dropped.
+std::vector<std::string> expectedMessages(const std::string& text) {
+  std::vector<std::string> messages;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (end - start > xoq::GuiInformationReader::kMaxLineLength) continue;
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "message") messages.push_back("message ");
+    const std::size_t blank = line.find_first_of(" \t");
+    if (blank == 7 && line.compare(0, 7, "message") == 0) {
+      messages.push_back("message " + line.substr(8));
+    }
+  }
+  return messages;
 }
 
 void writeFile(const std::string& text, const char* mode) {
@@ -88,7 +128,7 @@ bool readAll(xoq::GuiInformationReader& reader, LoggingObserver& log) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string text = fileText(data + 1, size - 1);
   const std::size_t cut = text.empty() ? 0 : data[0] * text.size() / 255;
 
   writeFile(text, "wb");
@@ -100,6 +140,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const bool readWhole = readAll(whole, wholeLog);
   check(readWhole == (text.find('\n') != std::string::npos), "read result differs from the lines");
   check(!readAll(whole, wholeLog), "second read found new lines");
+  std::vector<std::string> messages;
+  for (const std::string& line : wholeLog.log) {
+    if (line.rfind("message ", 0) == 0) messages.push_back(line);
+  }
+  check(messages == expectedMessages(text), "messages differ from the lines", text);
 
   writeFile(text.substr(0, cut), "wb");
   xoq::GuiInformationReader steps(false, filePath(), "run");

@@ -2,11 +2,10 @@
 // data or a valid JSON object. The first bytes choose the run's position.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "solvers/talvo/talvo_report_file_reader.h"
-#include "tests/support/json_check.h"
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
@@ -18,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   position.timeStep = (data[2] & 0x20) ? "4" : "x";
   const std::string content(reinterpret_cast<const char*>(data + 3), size - 3);
   const std::string persisted = TALVO::parseReportFile(content, position);
-  if (!persisted.empty() && !solvarium_test::isValidJson(persisted)) std::abort();
+  if (!persisted.empty()) solvarium_fuzz::checkJson(persisted, "persisted data");
   return 0;
 }

@@ -2,12 +2,11 @@
 // text gives a valid JSON document.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "solvers/talvo/talvo_report_definitions.h"
 #include "solvers/talvo/talvo_report_lists.h"
-#include "tests/support/json_check.h"
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TALVO::TalvoState state;
@@ -21,8 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TALVO::writeReportPlotJson(state, &outputs[0]);
   TALVO::writeReportFileJson(state, &outputs[1], false, 0, 0);
   TALVO::writeReportDefinitionJson(state, &outputs[2]);
-  for (const std::string& output : outputs) {
-    if (!solvarium_test::isValidJson(output)) std::abort();
-  }
+  for (const std::string& output : outputs) solvarium_fuzz::checkJson(output, "settings listing");
   return 0;
 }

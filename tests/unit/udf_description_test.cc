@@ -45,6 +45,14 @@ TEST_F(UdfValueTest, PlaceholdersExpandLeftToRightAndStopAtTheFirstThatIsNone) {
   EXPECT_EQ(resolve(" {$UDF_T_A} ", "explicit"), " {$UDF_T_A} ");
   EXPECT_EQ(resolve("UDF_T_EMPTY", "environment_variable"), "");
   EXPECT_EQ(resolve("UDF_T_B", "environment_variable"), "{$UDF_T_A}!");
+  // 64 substitutions resolve, a 65th is a fault.
+  std::string placeholders, values;
+  for (int i = 0; i < 64; ++i) {
+    placeholders += "{$UDF_T_A}";
+    values += "alpha";
+  }
+  EXPECT_EQ(resolve(placeholders), values);
+  EXPECT_EQ(resolve(placeholders + "{$UDF_T_A}").rfind("FAULT: ", 0), 0u);
   // A value that refers to itself ends after the bound instead of overflowing.
   EXPECT_EQ(resolve("{$UDF_T_LOOP}"),
             "FAULT: Error! Placeholders in {$UDF_T_LOOP} do not resolve within 64 substitutions\n");
