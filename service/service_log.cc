@@ -10,6 +10,18 @@
 
 #include "platform/process.h"
 
+// AddressSanitizer builds check for leaks here: _Exit skips the check at exit.
+#if defined(__SANITIZE_ADDRESS__)
+#define SOLVARIUM_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SOLVARIUM_LEAK_CHECK 1
+#endif
+#endif
+#ifdef SOLVARIUM_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace solvarium {
 
 namespace {
@@ -57,6 +69,9 @@ std::string instantErrorFileName() {
 void endProcess(int code) {
   std::fflush(stdout);
   std::fflush(stderr);
+#ifdef SOLVARIUM_LEAK_CHECK
+  __lsan_do_leak_check();
+#endif
   std::_Exit(code);
 }
 

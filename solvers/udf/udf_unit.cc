@@ -30,8 +30,13 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orbIn, const CAasUdfXmlHandler& desc
   solverDescription = description.solverDescription;
   solverName = description.solverName;
   solverPid = description.solverPid;
-  // A failure here ends the start-up; the servants stay active until then.
-  initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
+  // A failure here ends the start-up; the servants are not activated yet.
+  try {
+    initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
+  } catch (...) {
+    solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
+    throw;
+  }
 }
 
 UdfSolverUnit::~UdfSolverUnit() {

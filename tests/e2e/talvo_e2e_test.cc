@@ -40,7 +40,6 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   EXPECT_EQ(answer("aaS.get_current_iteration"), "0");
   EXPECT_EQ(answer("aaS_internal.get_talvo_exception_holder_ior"), keyText());
   EXPECT_EQ(str(h->getCoSolverUnitIor()), keyText(kUnitFile));
-  EXPECT_EQ(str(h->getCoSolverUnitIor()), str(h->getCoSolverUnitIor()));
   EXPECT_EQ(str(talvo().solverUnit()->getSolverId()), "korlen-talvo");
   EXPECT_FALSE(h->_is_a("IDL:AAS_CORBA/BROXInstant/Solvers/ICoBROXUnit:1.0"));
 

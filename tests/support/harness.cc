@@ -112,6 +112,16 @@ int waitBounded(pid_t pid, milliseconds timeout, bool* timedOut) {
   }
 }
 
+// Options of the sanitizer runtimes in a child: the test process's own, else
+// defaults that read the suppression files of the tree.
+void addSanitizerOptions(Environment& env) {
+  const std::string suppressions = std::string(SOLVARIUM_SOURCE_DIR) + "/tests/sanitizers/";
+  env["ASAN_OPTIONS"] = envOr("ASAN_OPTIONS", "detect_leaks=1");
+  env["LSAN_OPTIONS"] = envOr("LSAN_OPTIONS", "suppressions=" + suppressions + "lsan.supp");
+  env["UBSAN_OPTIONS"] = envOr("UBSAN_OPTIONS", "print_stacktrace=1");
+  env["TSAN_OPTIONS"] = envOr("TSAN_OPTIONS", "suppressions=" + suppressions + "tsan.supp");
+}
+
 bool isCompleteIor(const std::string& text) {
   if (text.size() < 12 || text.compare(0, 4, "IOR:") != 0) return false;
   std::string hex = text.substr(4);
@@ -271,6 +281,16 @@ void StandInSolver::kill() {
 
 // ---- runProgram --------------------------------------------------------------
 
+std::string sanitizerReport(const std::string& stderrText) {
+  static const char* const kMarkers[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                                         "runtime error:", "WARNING: ThreadSanitizer"};
+  size_t first = std::string::npos;
+  for (const char* marker : kMarkers) first = std::min(first, stderrText.find(marker));
+  if (first == std::string::npos) return std::string();
+  const size_t lineStart = stderrText.rfind('\n', first);
+  return stderrText.substr(lineStart == std::string::npos ? 0 : lineStart + 1);
+}
+
 ProcessResult runProgram(const std::vector<std::string>& argv, const Environment& env,
                          const std::string& cwd, milliseconds timeout) {
   TempDir out("solvarium-run");
@@ -356,7 +376,16 @@ CORBA::ORB_ptr testOrb() {
                           "-ORBclientCallTimeOutPeriod", "60000",
                           nullptr};
     int argc = 9;
-    return CORBA::ORB_init(argc, const_cast<char**>(args), "omniORB4");
+    CORBA::ORB_ptr made = CORBA::ORB_init(argc, const_cast<char**>(args), "omniORB4");
+    // A generated _nil() reads its pointer before taking the lock that guards
+    // making it: each is made here once, before any test thread can call it.
+    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit::_nil();
+    KORLEN_AAS_v1_0_0::Solvers::ICoScripting::_nil();
+    KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem::_nil();
+    AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit::_nil();
+    AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit::_nil();
+    AAS_CORBA::Talvo::ITalvoExceptionHolder::_nil();
+    return made;
   }();
   return orb.in();
 }
@@ -650,16 +679,25 @@ ServiceTest::ServiceTest() {
 }
 
 ServiceTest::~ServiceTest() {
+  endService();
+  solver_.reset();
+  sessionManager_.reset();
+  root_.reset();
+}
+
+void ServiceTest::endService() {
   client_.reset();
-  if (service_) service_->kill();
-  if (::testing::Test::HasFailure() && service_) {
+  if (!service_) return;
+  service_->kill();
+  const std::string report = sanitizerReport(service_->stderrText());
+  if (!report.empty())  // its whole stderr follows
+    ADD_FAILURE() << "the service printed a sanitizer report: "
+                  << report.substr(0, report.find('\n'));
+  if (::testing::Test::HasFailure()) {
     std::fprintf(stderr, "---- service stdout ----\n%s\n---- service stderr ----\n%s\n",
                  service_->stdoutText().c_str(), service_->stderrText().c_str());
   }
   service_.reset();
-  solver_.reset();
-  sessionManager_.reset();
-  root_.reset();
 }
 
 Environment ServiceTest::broxEnvironment() const {
@@ -674,9 +712,7 @@ Environment ServiceTest::broxEnvironment() const {
   env["AAS_PORTS"] = "0";
   env["KORLEN_BROXSOLVE_PID"] = solver_->pidText();
   env["KORLEN_SESSION_MANAGER_SOCKET"] = sessionManager_->address();
-  // Sanitizer builds: no leak report at exit (the ORB is never destroyed).
-  env["ASAN_OPTIONS"] = envOr("ASAN_OPTIONS", "detect_leaks=0");
-  env["UBSAN_OPTIONS"] = envOr("UBSAN_OPTIONS", "print_stacktrace=1");
+  addSanitizerOptions(env);
   return env;
 }
 
@@ -691,8 +727,7 @@ ServiceProcess::Options ServiceTest::broxOptions(const std::vector<std::string>&
 }
 
 ServiceProcess& ServiceTest::start(ServiceProcess::Options options) {
-  client_.reset();
-  service_.reset();
+  endService();
   if (options.workDir.empty()) options.workDir = work_;
   if (options.logDir.empty()) options.logDir = logs_;
   service_ = std::make_unique<ServiceProcess>(std::move(options));
@@ -734,8 +769,11 @@ ProcessResult ServiceTest::runClient(const std::vector<std::string>& args, milli
   argv.insert(argv.end(), args.begin(), args.end());
   Environment env;
   env["PATH"] = "/usr/bin:/bin";
-  env["ASAN_OPTIONS"] = envOr("ASAN_OPTIONS", "detect_leaks=0");
-  return runProgram(argv, env, work_, timeout);
+  addSanitizerOptions(env);
+  ProcessResult result = runProgram(argv, env, work_, timeout);
+  const std::string report = sanitizerReport(result.err);
+  if (!report.empty()) ADD_FAILURE() << "solvarium-client printed a sanitizer report:\n" << report;
+  return result;
 }
 
 }  // namespace solvarium_test

@@ -15,6 +15,8 @@
 // Every test gets its own sandbox (work/, bin/ first on PATH, broxbin/ as
 // BROXBINDIR with linux-amd64/libQuennet.so, logs/ for stdout and stderr).
 // Set SOLVARIUM_KEEP_TEST_DIRS=1 to keep the sandbox of a failed test.
+// A sanitizer report in the stderr of the service (read once it has ended or
+// been killed) or of the client tool fails the test.
 //
 // Thread rule: one fixture per test thread; the ORB is shared by the whole
 // test process and is made once (see testOrb()).
@@ -126,6 +128,11 @@ struct ProcessResult {
   std::string out;          // stdout
   std::string err;          // stderr
 };
+
+// The report that a sanitizer (AddressSanitizer, LeakSanitizer,
+// UndefinedBehaviorSanitizer, ThreadSanitizer) printed into a child's stderr,
+// from its first line on; "" when there is none.
+std::string sanitizerReport(const std::string& stderrText);
 
 // Runs a program with an argument vector (argv[0] included), an explicit
 // environment and a working directory; no shell. Bounded by `timeout`.
@@ -254,10 +261,12 @@ class ServiceTest : public ::testing::Test {
 
   // Environment of a Brox run: PATH (bin/ first), BROXBINDIR, AAS_HOST=127.0.0.1,
   // AAS_PORTS=0, KORLEN_BROXSOLVE_PID, KORLEN_SESSION_MANAGER_SOCKET, HOME, TMP,
-  // LANG=C, sanitizer options. Edit before start().
+  // LANG=C, sanitizer options (the test process's own, else defaults with the
+  // tree's suppression files). Edit before start().
   Environment broxEnvironment() const;
   ServiceProcess::Options broxOptions(const std::vector<std::string>& extraArgs = {}) const;
-  // Starts a service (does not wait). Replaces any earlier one of this test.
+  // Starts a service (does not wait). Replaces any earlier one of this test,
+  // which is ended first (see endService()).
   ServiceProcess& start(ServiceProcess::Options options);
   // Starts "-solver brox" with broxOptions() and waits for both key files;
   // fails the test (ADD_FAILURE with stdout) when they do not appear.
@@ -271,11 +280,17 @@ class ServiceTest : public ::testing::Test {
   void clearWorkDir();
   // Writes an executable shell script into binDir().
   void writeProgram(const std::string& name, const std::string& body);
-  // Runs the solvarium-client tool in the working directory.
+  // Runs the solvarium-client tool in the working directory; a sanitizer
+  // report in its stderr fails the test.
   ProcessResult runClient(const std::vector<std::string>& args,
                           milliseconds timeout = milliseconds(60000));
 
  private:
+  // Kills the service when still running, then fails the test when its stderr
+  // holds a sanitizer report (one printed at shutdown or exit included) and
+  // prints its output when the test has failed.
+  void endService();
+
   std::unique_ptr<TempDir> root_;
   std::string work_, bin_, broxBin_, logs_;
   std::unique_ptr<FakeSessionManager> sessionManager_;

@@ -135,7 +135,7 @@ TEST_F(GrendServantTest, CommandsOfAFreshServant) {
   EXPECT_FALSE(std::ifstream("a").good());
   EXPECT_EQ(run("aaS.save_monitors_with_persisted_data"), "Done!");
   EXPECT_EQ(readText("monitor.json"), kEmptySave);
-  EXPECT_TRUE(solvarium_test::isValidJson(kEmptySave));
+  EXPECT_TRUE(solvarium_test::isValidJson(readText("monitor.json")));
   // A save target outside the working directory, or one that cannot be
   // written, is an error, never "Done!".
   EXPECT_EQ(commandFailure("aaS.save_monitors_with_persisted_data ../out.json")["description"],

@@ -14,17 +14,13 @@
 
 #include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
+#include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
+using solvarium_test::writeText;
 using Clock = std::chrono::steady_clock;
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << path;
-}
 
 void makeRunDir(const std::string& path) {
   ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path;

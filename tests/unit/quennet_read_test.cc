@@ -1,7 +1,7 @@
 // Read stage: the run-information reader and the storage observer.
 #include <sys/stat.h>
 
-#include <fstream>
+#include <ios>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,17 +14,12 @@
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
 #include "quennet/xoq/gui_information_reader.h"
+#include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
-
-void writeText(const std::string& path, const std::string& text,
-               std::ios::openmode mode = std::ios::trunc) {
-  std::ofstream out(path, std::ios::binary | std::ios::out | mode);
-  out << text;
-  ASSERT_TRUE(out.good()) << path;
-}
+using solvarium_test::writeText;
 
 // Records every notification as one line of text.
 class RecordingObserver : public xoq::GuiInformationObserver {

@@ -2,23 +2,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
+#include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << path;
-}
+using solvarium_test::writeText;
 
 void makeDir(const std::string& path) { ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path; }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,16 +12,12 @@
 #include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
 #include "quennet/status_api.h"
+#include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << path;
-}
+using solvarium_test::writeText;
 
 bool exists(const std::string& path) {
   struct stat status;
