@@ -13,15 +13,6 @@ namespace solvarium {
 
 namespace {
 
-// Real path of `path`, or "" (errno set) when it cannot be resolved.
-std::string realPathOf(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return std::string();
-  std::string result(resolved);
-  ::free(resolved);
-  return result;
-}
-
 bool isUnder(const std::string& baseDir, const std::string& path) {
   if (path == baseDir) return true;
   if (baseDir == "/") return !path.empty() && path[0] == '/';
@@ -61,6 +52,14 @@ std::string lexicallyNormal(const std::string& path) {
 }
 
 }  // namespace
+
+std::string realPathOf(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  std::string result(resolved);
+  ::free(resolved);
+  return result;
+}
 
 PathResolution resolveInside(const std::string& baseDir, const std::string& name,
                              std::string* target) {

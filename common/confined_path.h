@@ -8,6 +8,10 @@
 
 namespace solvarium {
 
+// Real path of `path` (links and ".." resolved), or "" (errno set) when it
+// cannot be resolved.
+std::string realPathOf(const std::string& path);
+
 enum class PathResolution { kOk, kOutside, kMissing };
 
 // Where `name` really lives under `baseDir` (an absolute, resolved directory).

@@ -39,14 +39,6 @@ std::string messageObject(const char* key, const char* before, const std::string
 
 enum class LoadResult { kOk, kCannotOpen, kTooLarge, kShortRead };
 
-std::string realPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return std::string();
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
-}
-
 // Opens the monitor file `path` (a relative name from the working
 // directory) when it resolves to a regular file inside the monitor folder;
 // -1 with errno set.
@@ -54,7 +46,7 @@ int openMonitorFile(const std::string& path) {
   const std::string folder = monitorFolder();
   std::string name = path;
   if (name.empty() || name[0] != '/') {
-    const std::string cwd = realPath(".");
+    const std::string cwd = solvarium::realPathOf(".");
     name = cwd.empty() ? std::string() : cwd + (cwd == "/" ? "" : "/") + path;
   }
   if (folder.empty() || name.empty()) {
@@ -146,7 +138,7 @@ std::string monitorFolder() {
   const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
   std::string path = folder != nullptr && *folder != '\0' ? folder : ".";
   std::replace(path.begin(), path.end(), '\\', '/');
-  return realPath(path);
+  return solvarium::realPathOf(path);
 }
 
 bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const char* fileName,
