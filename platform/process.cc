@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -89,6 +90,14 @@ bool ProcessWatch::alive() {
 }
 
 long currentProcessId() { return static_cast<long>(::getpid()); }
+
+bool raiseOpenFileLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  if (limit.rlim_cur == limit.rlim_max) return true;
+  limit.rlim_cur = limit.rlim_max;
+  return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
 
 void sleepMilliseconds(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

@@ -42,6 +42,10 @@ class ProcessWatch {
 // getpid().
 long currentProcessId();
 
+// Raises the soft limit of open descriptors (RLIMIT_NOFILE) to the hard
+// limit. False when it cannot be read or set.
+bool raiseOpenFileLimit();
+
 // Sleeps the calling thread.
 void sleepMilliseconds(long ms);
 
