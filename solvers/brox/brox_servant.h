@@ -61,7 +61,7 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // Answer of "aaS.get_storage_status": the run status as JSON.
   char* getStorageStatusJson();
   // SolverKindOwner, for the generic servants. ownerIorText() is the IOR
-  // text of this servant's own ICoBROXUnit reference (activates it).
+  // text of this servant's own ICoBROXUnit reference (once activated).
   CORBA::ORB_ptr ownerOrb() override;
   char* interpretCommand(const char* command) override;
   std::string ownerIorText() override;

@@ -2,6 +2,7 @@
 // stray GIOP fragments, guessable object keys, readable key files, a reused
 // solver pid, client values taken as program options.
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,7 +37,13 @@ void sendOnFreshConnections(const IiopAddress& to, const std::string& bytes, int
   for (std::thread& worker : workers) worker.join();
 }
 
-class NetworkHardeningTest : public BroxE2eTest {};
+class NetworkHardeningTest : public BroxE2eTest {
+ protected:
+  static std::string objectKey(CORBA::Object_ptr reference) {
+    CORBA::String_var ior = testOrb()->object_to_string(reference);
+    return iorAddress(ior.in()).objectKey;
+  }
+};
 
 TEST_F(NetworkHardeningTest, StrayFragmentsLeaveTheServiceServing) {
   startService();
@@ -64,6 +71,38 @@ TEST_F(NetworkHardeningTest, StrayFragmentsLeaveTheServiceServing) {
     ASSERT_TRUE(service().running()) << "ended by: " << sequence.first;
   }
   EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+}
+
+TEST_F(NetworkHardeningTest, ObjectKeysAreRandomAndDescriptorsRaised) {
+  // Started with a soft descriptor limit of 1,024: the service raises its own.
+  rlimit limit;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit saved = limit;
+  limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  startService();
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit served;
+  ASSERT_EQ(::prlimit(service().pid(), RLIMIT_NOFILE, nullptr, &served), 0);
+  EXPECT_EQ(served.rlim_cur, served.rlim_max);
+
+  // Every object's key ends in its own random id: no counter, no shared part.
+  const std::vector<std::string> keys = {
+      objectKey(client().solverUnit().in()), objectKey(client().scripting().in()),
+      objectKey(client().fileSystem().in()), objectKey(client().broxUnit().in())};
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var instant =
+      client().solverUnit()->getInstantSolverUnit();
+  EXPECT_EQ(objectKey(instant.in()), keys[0]);
+  for (std::size_t a = 0; a < keys.size(); ++a) {
+    ASSERT_GE(keys[a].size(), 16u);
+    for (std::size_t b = a + 1; b < keys.size(); ++b) {
+      int differing = 0;
+      for (std::size_t i = 1; i <= 16; ++i) {
+        differing += keys[a][keys[a].size() - i] != keys[b][keys[b].size() - i];
+      }
+      EXPECT_GE(differing, 12) << "objects " << a << " and " << b;
+    }
+  }
 }
 
 }  // namespace
