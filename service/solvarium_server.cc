@@ -204,7 +204,8 @@ void CSolvariumServer::copyKeyForChecker() {
 
 void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::string& text) {
   std::string error;
-  if (!writeFileAtomically(fileName, text, &error)) {
+  // A key is the only credential a client needs: readable by the owner alone.
+  if (!writeFileAtomically(fileName, text, &error, FileMode::kOwnerOnly)) {
     printText("Warning: cannot write key file <" + fileName + ">: " + error + "\n");
   }
 }

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/raw_giop.h"
 
 namespace solvarium_test {
@@ -36,6 +38,21 @@ void sendOnFreshConnections(const IiopAddress& to, const std::string& bytes, int
   }
   for (std::thread& worker : workers) worker.join();
 }
+
+mode_t permissionsOf(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Sets the umask of the test process (and so of the service it starts).
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
 
 class NetworkHardeningTest : public BroxE2eTest {
  protected:
@@ -103,6 +120,35 @@ TEST_F(NetworkHardeningTest, ObjectKeysAreRandomAndDescriptorsRaised) {
       EXPECT_GE(differing, 12) << "objects " << a << " and " << b;
     }
   }
+}
+
+TEST_F(NetworkHardeningTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
+  writeFile(workFile("aaS_BROXSolvarium.txt"), "old", 0644);
+  {
+    ScopedUmask open(0);
+    startService();
+  }
+  EXPECT_EQ(permissionsOf(workFile("aaS_BROXSolvarium.txt")), 0600u);
+  EXPECT_EQ(permissionsOf(workFile("instant_aaS_BROXSolvarium.txt")), 0600u);
+  // Other files keep the usual rule.
+  client().execute("aaS.save_report_plots_with_persisted_data monitor.json");
+  EXPECT_EQ(permissionsOf(workFile("monitor.json")), 0666u);
+}
+
+class GrendKeyFileTest : public GrendE2eTest {};
+
+TEST_F(GrendKeyFileTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
+  writeFile(dashFile("aaS_GrendSolvarium.txt"), "old", 0644);
+  {
+    ScopedUmask open(0);
+    startGrend();
+  }
+  for (const std::string& path : {workFile("aaS_GrendSolvarium.txt"),
+                                  dashFile("aaS_GrendSolvarium.txt"),
+                                  workFile("instant_aaS_GrendId.txt")}) {
+    EXPECT_EQ(permissionsOf(path), 0600u) << path;
+  }
+  EXPECT_EQ(readFile(dashFile("aaS_GrendSolvarium.txt")), readFile(workFile("aaS_GrendSolvarium.txt")));
 }
 
 }  // namespace
