@@ -32,6 +32,7 @@ class ProcessWatch {
   ProcessWatch& operator=(const ProcessWatch&) = delete;
 
   bool alive();
+  long pid() const { return pid_; }
 
  private:
   const long pid_;

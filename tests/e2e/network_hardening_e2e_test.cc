@@ -1,11 +1,16 @@
 // What anyone who reaches the port, or another local user, could do before:
 // stray GIOP fragments, guessable object keys, readable key files, a reused
 // solver pid, client values taken as program options.
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <string>
 #include <thread>
@@ -38,6 +43,48 @@ void sendOnFreshConnections(const IiopAddress& to, const std::string& bytes, int
   }
   for (std::thread& worker : workers) worker.join();
 }
+
+// A child of the test process that sleeps under process id `pid` until it is
+// killed; -1 when none could be made within ten seconds. As root the kernel's
+// last pid is set to `pid` - 1 before each fork; otherwise forks go on until
+// the id comes round.
+class ProcessWithPid {
+ public:
+  explicit ProcessWithPid(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + seconds(10);
+    while (pid_ != pid && std::chrono::steady_clock::now() < deadline) {
+      end();
+      const int fd = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        const std::string last = std::to_string(pid - 1);
+        if (::write(fd, last.data(), last.size()) < 0) {
+          // not allowed: the ids come round by themselves
+        }
+        ::close(fd);
+      }
+      pid_ = ::fork();
+      if (pid_ == 0) {
+        ::pause();
+        ::_exit(0);
+      }
+    }
+    if (pid_ != pid) end();
+  }
+  ~ProcessWithPid() { end(); }
+  ProcessWithPid(const ProcessWithPid&) = delete;
+  ProcessWithPid& operator=(const ProcessWithPid&) = delete;
+  pid_t pid() const { return pid_; }
+
+ private:
+  void end() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
+  pid_t pid_ = -1;
+};
 
 mode_t permissionsOf(const std::string& path) {
   struct stat info;
@@ -133,6 +180,20 @@ TEST_F(NetworkHardeningTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
   // Other files keep the usual rule.
   client().execute("aaS.save_report_plots_with_persisted_data monitor.json");
   EXPECT_EQ(permissionsOf(workFile("monitor.json")), 0666u);
+}
+
+TEST_F(NetworkHardeningTest, SolverPidTakenByAnotherProcessStillEndsTheService) {
+  startService();
+  ASSERT_TRUE(sessionManager().waitForBytes(1, seconds(5)));
+  const pid_t solverPid = solver().pid();
+  solver().kill();
+  const auto gone = std::chrono::steady_clock::now();
+  ProcessWithPid impostor(solverPid);
+  if (impostor.pid() != solverPid) GTEST_SKIP() << "no process could take pid " << solverPid;
+  EXPECT_EQ(client().execute("aaS.get_status"), "solver-shutdown\n");
+  EXPECT_EQ(service().waitForExit(seconds(75)), std::optional<int>(0)) << service().stdoutText();
+  EXPECT_LE(std::chrono::duration_cast<seconds>(std::chrono::steady_clock::now() - gone).count(),
+            65);
 }
 
 class GrendKeyFileTest : public GrendE2eTest {};
