@@ -146,5 +146,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   return result;
 }
 
+std::string pathArgument(const std::string& path) {
+  return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+
 }  // namespace platform
 }  // namespace solvarium

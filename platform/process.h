@@ -61,6 +61,10 @@ struct ProgramResult {
 // given argument vector, no shell, stdin from /dev/null, and waits for it.
 ProgramResult runProgram(const std::vector<std::string>& argv);
 
+// A path as a program argument: "./" + path when it begins with "-", so that
+// the program never reads it as one of its options; else the path itself.
+std::string pathArgument(const std::string& path);
+
 }  // namespace platform
 }  // namespace solvarium
 

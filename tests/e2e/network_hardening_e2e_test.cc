@@ -196,6 +196,33 @@ TEST_F(NetworkHardeningTest, SolverPidTakenByAnotherProcessStillEndsTheService) 
             65);
 }
 
+TEST_F(NetworkHardeningTest, ClientValuesNeverReachAProgramAsOptions) {
+  makeDir("-x.dir");
+  makeDir("-x");
+  startService();
+  fakes().setDefaultOutput("data", "\"It\",\"R\"\n1,0.5\n");
+  // Paths go with "./" before them.
+  json("aaS.list_monitors_with_persisted_data session-name -x");
+  EXPECT_EQ(client().execute("aaS.terminate_solver -x").substr(0, 23), "broxstop -directory -x\n");
+  // Other values are refused.
+  for (const std::string value : {"-x", "\"-x\""}) {
+    const std::string command = "aaS.list_monitors_with_persisted_data variable-list " + value;
+    EXPECT_TRUE(isException(client().tryExecute(command), "EInvalidArgument",
+                            {{"description", "Invalid value for argument:\nvariable-list"},
+                             {"operation", command},
+                             {"position", "2"}}));
+  }
+  const auto monitorCalls = fakes().calls("broxmondata");
+  const auto stopCalls = fakes().calls("broxstop");
+  ASSERT_EQ(monitorCalls.size(), 1u);
+  ASSERT_EQ(stopCalls.size(), 1u);
+  EXPECT_EQ(FakePrograms::argumentAfter(monitorCalls[0], "-dir"), "./-x.dir");
+  EXPECT_EQ(FakePrograms::argumentAfter(stopCalls[0], "-directory"), "./-x");
+  for (const auto& call : {monitorCalls[0], stopCalls[0]}) {
+    for (const std::string& argument : call) EXPECT_NE(argument.compare(0, 2, "-x"), 0);
+  }
+}
+
 class GrendKeyFileTest : public GrendE2eTest {};
 
 TEST_F(GrendKeyFileTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
