@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <chrono>
-
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,9 +56,8 @@ class ProcessWithPid {
       const int fd = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
       if (fd >= 0) {
         const std::string last = std::to_string(pid - 1);
-        if (::write(fd, last.data(), last.size()) < 0) {
-          // not allowed: the ids come round by themselves
-        }
+        const ssize_t written = ::write(fd, last.data(), last.size());  // root only
+        static_cast<void>(written);
         ::close(fd);
       }
       pid_ = ::fork();
@@ -205,8 +203,9 @@ TEST_F(NetworkHardeningTest, ClientValuesNeverReachAProgramAsOptions) {
   json("aaS.list_monitors_with_persisted_data session-name -x");
   EXPECT_EQ(client().execute("aaS.terminate_solver -x").substr(0, 23), "broxstop -directory -x\n");
   // Other values are refused.
-  for (const std::string value : {"-x", "\"-x\""}) {
-    const std::string command = "aaS.list_monitors_with_persisted_data variable-list " + value;
+  for (const char* value : {"-x", "\"-x\""}) {
+    const std::string command =
+        std::string("aaS.list_monitors_with_persisted_data variable-list ") + value;
     EXPECT_TRUE(isException(client().tryExecute(command), "EInvalidArgument",
                             {{"description", "Invalid value for argument:\nvariable-list"},
                              {"operation", command},
@@ -236,7 +235,8 @@ TEST_F(GrendKeyFileTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
                                   workFile("instant_aaS_GrendId.txt")}) {
     EXPECT_EQ(permissionsOf(path), 0600u) << path;
   }
-  EXPECT_EQ(readFile(dashFile("aaS_GrendSolvarium.txt")), readFile(workFile("aaS_GrendSolvarium.txt")));
+  EXPECT_EQ(readFile(dashFile("aaS_GrendSolvarium.txt")),
+            readFile(workFile("aaS_GrendSolvarium.txt")));
 }
 
 }  // namespace
