@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -43,14 +44,16 @@ void sendOnFreshConnections(const IiopAddress& to, const std::string& bytes, int
   for (std::thread& worker : workers) worker.join();
 }
 
-// A child of the test process that sleeps under process id `pid` until it is
+// A "sleep" child of the test process under process id `pid`, until it is
 // killed; -1 when none could be made within ten seconds. As root the kernel's
-// last pid is set to `pid` - 1 before each fork; otherwise forks go on until
-// the id comes round.
+// last pid is set to `pid` - 1 before each start; otherwise starts go on
+// until the id comes round.
 class ProcessWithPid {
  public:
   explicit ProcessWithPid(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + seconds(10);
+    char* const argv[] = {const_cast<char*>("sleep"), const_cast<char*>("3600"), nullptr};
+    char* const noEnvironment[] = {nullptr};
     while (pid_ != pid && std::chrono::steady_clock::now() < deadline) {
       end();
       const int fd = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
@@ -60,11 +63,7 @@ class ProcessWithPid {
         static_cast<void>(written);
         ::close(fd);
       }
-      pid_ = ::fork();
-      if (pid_ == 0) {
-        ::pause();
-        ::_exit(0);
-      }
+      if (::posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, noEnvironment) != 0) pid_ = -1;
     }
     if (pid_ != pid) end();
   }
