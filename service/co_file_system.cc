@@ -103,7 +103,8 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   const std::string target = resolveTarget(op, fileName, kCannotRead);
   // Opened by the confinement rule once more: no link, FIFO or folder that
   // took the name's place since is read.
-  const int fd = openConfinedRegularFile(realPathOf("."), target);
+  const std::string base = realPathOf(".");
+  const int fd = base.empty() ? -1 : openConfinedRegularFile(base, target);
   if (fd < 0) throw fileError(op, fileName, kCannotRead);
   struct stat info;
   if (::fstat(fd, &info) != 0) {

@@ -21,7 +21,6 @@
 #include <string>
 
 #include "platform/process.h"
-
 #include "service/udf_description.h"
 
 namespace solvarium {
