@@ -51,6 +51,17 @@ std::string lexicallyNormal(const std::string& path) {
   return normal.empty() ? std::string("/") : normal;
 }
 
+// Where the open descriptor `fd` really lies, from /proc; "" when unknown.
+std::string openedPath(int fd) {
+  char path[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t size = ::readlink(link.c_str(), path, sizeof path);
+  if (size <= 0 || static_cast<std::size_t>(size) >= sizeof path || path[0] != '/') {
+    return std::string();
+  }
+  return std::string(path, static_cast<std::size_t>(size));
+}
+
 }  // namespace
 
 std::string realPathOf(const std::string& path) {
@@ -113,7 +124,10 @@ int openConfinedRegularFile(const std::string& baseDir, const std::string& name)
   if (fd < 0) return -1;
   struct stat info;
   int error = 0;
-  if (::fstat(fd, &info) != 0) {
+  const std::string opened = openedPath(fd);
+  if (!opened.empty() && !isUnder(baseDir, opened)) {
+    error = EACCES;  // a folder on the way was swapped for a link after the check
+  } else if (::fstat(fd, &info) != 0) {
     error = errno;
   } else if (!S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;

@@ -34,11 +34,12 @@ bool isReplaceableFile(const std::string& target);
 
 // Opens `name` (as resolveInside() takes it) for reading when it resolves
 // inside `baseDir` and is a regular file. The resolved target is opened
-// without following a final link and without blocking on a FIFO, so a file
-// swapped for a link or a FIFO after the check is refused as well. Answers a
-// close-on-exec descriptor the caller closes, or -1 with errno set: EACCES
-// outside `baseDir`, ENOENT missing, EISDIR a folder, EINVAL another kind of
-// file, or the error of the open.
+// without following a final link and without blocking on a FIFO, and where
+// the opened file lies is checked again (from /proc), so a file or folder
+// swapped for a link, or a file for a FIFO, after the check is refused as
+// well. Answers a close-on-exec descriptor the caller closes, or -1 with
+// errno set: EACCES outside `baseDir`, ENOENT missing, EISDIR a folder,
+// EINVAL another kind of file, or the error of the open.
 int openConfinedRegularFile(const std::string& baseDir, const std::string& name);
 
 }  // namespace solvarium

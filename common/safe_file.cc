@@ -36,12 +36,13 @@ void setError(std::string* error, const std::string& what, const std::string& pa
 
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error) {
-  return writeFileAtomically(path, data.data(), data.size(), error);
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error,
+                         FileMode mode) {
+  return writeFileAtomically(path, data.data(), data.size(), error, mode);
 }
 
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
-                         std::string* error) {
+                         std::string* error, FileMode mode) {
   std::string dir = ".";
   std::string::size_type slash = path.rfind('/');
   if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
@@ -68,12 +69,16 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
     p += n;
     left -= static_cast<size_t>(n);
   }
-  // Keep the permissions a plain fopen() would give (mkstemp uses 0600).
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  struct stat old;
-  mode_t mode = (::stat(path.c_str(), &old) == 0) ? (old.st_mode & 07777) : (0666 & ~mask);
-  if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+  // Set before the rename, so the file is never seen with other permissions.
+  mode_t permissions = 0600;
+  if (mode == FileMode::kAsBefore) {
+    // The permissions a plain fopen() would give (mkstemp uses 0600).
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat old;
+    permissions = (::stat(path.c_str(), &old) == 0) ? (old.st_mode & 07777) : (0666 & ~mask);
+  }
+  if (::fchmod(fd, permissions) != 0 || ::fsync(fd) != 0) {
     int err = errno;
     ::close(fd);
     ::unlink(tmpl.c_str());

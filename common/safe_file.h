@@ -7,15 +7,22 @@
 
 namespace solvarium {
 
+// Permissions of a file that writeFileAtomically writes.
+enum class FileMode {
+  kAsBefore,   // an existing file's permissions; a new file gets 0666 less umask
+  kOwnerOnly,  // 0600, whatever the umask and the earlier file (secrets: key files)
+};
+
 // Writes `data` to a fresh temporary file in the directory of `path` (named
-// ".solvarium-tmp-<this process's id>-XXXXXX"), checks every write, flush and
-// close, then renames it over `path`. On failure the previous file stays
-// whole, the temporary file is removed, `error` (when not null) receives a
-// text naming the path and the system error, and the result is false.
-// An existing file's permissions are kept; a new file gets 0666 less umask.
+// ".solvarium-tmp-<this process's id>-XXXXXX"), gives it its permissions
+// (`mode`), checks every write, flush and close, then renames it over `path`.
+// On failure the previous file stays whole, the temporary file is removed,
+// `error` (when not null) receives a text naming the path and the system
+// error, and the result is false.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
-                         std::string* error);
-bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error);
+                         std::string* error, FileMode mode = FileMode::kAsBefore);
+bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error,
+                         FileMode mode = FileMode::kAsBefore);
 
 // Removes from `dir` the temporary files of writeFileAtomically that
 // interrupted writers left: those named with the id of a process that has

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -90,6 +91,14 @@ bool ProcessWatch::alive() {
 
 long currentProcessId() { return static_cast<long>(::getpid()); }
 
+bool raiseOpenFileLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+  if (limit.rlim_cur == limit.rlim_max) return true;
+  limit.rlim_cur = limit.rlim_max;
+  return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
 void sleepMilliseconds(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 ProgramResult runProgram(const std::vector<std::string>& argv) {
@@ -135,6 +144,10 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
     result.error = std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
   }
   return result;
+}
+
+std::string pathArgument(const std::string& path) {
+  return !path.empty() && path[0] == '-' ? "./" + path : path;
 }
 
 }  // namespace platform

@@ -32,6 +32,7 @@ class ProcessWatch {
   ProcessWatch& operator=(const ProcessWatch&) = delete;
 
   bool alive();
+  long pid() const { return pid_; }
 
  private:
   const long pid_;
@@ -41,6 +42,10 @@ class ProcessWatch {
 
 // getpid().
 long currentProcessId();
+
+// Raises the soft limit of open descriptors (RLIMIT_NOFILE) to the hard
+// limit. False when it cannot be read or set.
+bool raiseOpenFileLimit();
 
 // Sleeps the calling thread.
 void sleepMilliseconds(long ms);
@@ -55,6 +60,10 @@ struct ProgramResult {
 // Starts `argv[0]` (searched on PATH when it has no '/') with exactly the
 // given argument vector, no shell, stdin from /dev/null, and waits for it.
 ProgramResult runProgram(const std::vector<std::string>& argv);
+
+// A path as a program argument: "./" + path when it begins with "-", so that
+// the program never reads it as one of its options; else the path itself.
+std::string pathArgument(const std::string& path);
 
 }  // namespace platform
 }  // namespace solvarium

@@ -101,11 +101,13 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   const SerialCall serial;
   const char* op = "downloadFile";
   const std::string target = resolveTarget(op, fileName, kCannotRead);
-  // Non-blocking, so a FIFO cannot stall the service before fstat refuses it.
-  const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  // Opened by the confinement rule once more: no link, FIFO or folder that
+  // took the name's place since is read.
+  const std::string base = realPathOf(".");
+  const int fd = base.empty() ? -1 : openConfinedRegularFile(base, target);
   if (fd < 0) throw fileError(op, fileName, kCannotRead);
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
     ::close(fd);
     throw fileError(op, fileName, kCannotRead);
   }

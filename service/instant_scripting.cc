@@ -72,13 +72,6 @@ CInstantScripting::CInstantScripting(int kind, SolverKindOwner* owner)
   kind_ = kind;
   owner_ = owner;
   scriptingLanguageId_ = languageIdForKind(kind);
-  if (kind == kKindUdf) {
-    KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var self = _this();
-    CORBA::String_var text = owner->ownerOrb()->object_to_string(self.in());
-    ownerIor_ = text.in();
-  } else {
-    ownerIor_ = owner->ownerIorText();
-  }
 }
 
 CInstantScripting::~CInstantScripting() = default;
@@ -172,13 +165,26 @@ char* CInstantScripting::runInternalCommand(const char* command) {
       std::strcmp(command, "aaS_internal.get_grend_exception_holder_ior") == 0 ||
       std::strcmp(command, "aaS_internal.get_talvo_exception_holder_ior") == 0) {
     if (!known) throw unsupportedCommand(command);
-    return CORBA::string_dup(ownerIor_.c_str());
+    return CORBA::string_dup(ownerIor().c_str());
   }
   if (std::strcmp(command, kTick) == 0) {
     if (!known) throw unsupportedCommand(command);
     return callInterpreter(command);
   }
   throw unsupportedCommand(command);
+}
+
+const std::string& CInstantScripting::ownerIor() {
+  if (ownerIor_.empty() && owner_ != nullptr) {
+    if (kind_ == kKindUdf) {
+      KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var self = _this();
+      CORBA::String_var text = owner_->ownerOrb()->object_to_string(self.in());
+      ownerIor_ = text.in();
+    } else {
+      ownerIor_ = owner_->ownerIorText();
+    }
+  }
+  return ownerIor_;
 }
 
 char* CInstantScripting::callInterpreter(const char* command) {

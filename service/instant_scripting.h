@@ -25,9 +25,7 @@ using StateFlagMap = std::map<std::string, bool>;
 class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
  public:
   // `kind` is 1..4; `owner` is the kind servant or UDF unit creating this
-  // servant (not owned). For kinds 1..3 the owner's ownerIorText() is read
-  // here; for kind 4 this servant's own ICoScripting IOR is made with the
-  // owner's ORB (needs the servant POA to exist).
+  // servant (not owned).
   CInstantScripting(int kind, SolverKindOwner* owner);
   ~CInstantScripting() override;
   CInstantScripting(const CInstantScripting&) = delete;
@@ -59,7 +57,11 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   const StateFlagMap& stateFlags() const { return stateFlags_; }
 
   int kind() const { return kind_; }
-  const std::string& ownerIor() const { return ownerIor_; }
+  // The IOR answered by the "aaS_internal.get_..._exception_holder_ior"
+  // commands, made on first use (the servants are activated by then): for
+  // kinds 1..3 the owner's ownerIorText(), for kind 4 this servant's own
+  // ICoScripting reference.
+  const std::string& ownerIor();
 
  private:
   // The owner's interpreter with the kind-module exceptions translated.
@@ -67,7 +69,7 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
 
   int kind_;
   SolverKindOwner* owner_;   // not owned
-  std::string ownerIor_;
+  std::string ownerIor_;  // "" until ownerIor() is first called
   std::string scriptingLanguageId_;
   StateFlagMap stateFlags_;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/safe_file.h"
+#include "platform/process.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
@@ -20,6 +21,10 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   ACE::init();
   solvarium::registerSolverKinds();
+
+  // At the soft limit the ORB's listener fails every accept and spins: move
+  // that point as far away as the hard limit allows, before the ORB starts.
+  solvarium::platform::raiseOpenFileLimit();
 
   const char* const* args = argv;
   const int kind = solvarium::solverKindFromArguments(argc, args);

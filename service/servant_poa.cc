@@ -1,6 +1,11 @@
 #include "service/servant_poa.h"
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <string>
+
+#include "platform/random_bytes.h"
 
 namespace solvarium {
 namespace {
@@ -19,6 +24,20 @@ PortableServer::POA_ptr servantPoa() {
   std::lock_guard<std::mutex> lock(poaMutex);
   if (CORBA::is_nil(heldPoa.in())) throw CORBA::BAD_INV_ORDER();
   return PortableServer::POA::_duplicate(heldPoa.in());
+}
+
+void activateServant(PortableServer::ServantBase* servant) {
+  PortableServer::ObjectId id(kObjectIdBytes);
+  id.length(kObjectIdBytes);
+  if (!platform::randomBytes(id.get_buffer(), kObjectIdBytes)) {
+    throw std::string("Error: cannot read random bytes for an object id: ") + std::strerror(errno);
+  }
+  try {
+    PortableServer::POA_var poa = servantPoa();
+    poa->activate_object_with_id(id, servant);
+  } catch (const CORBA::Exception& e) {
+    throw std::string("Error: cannot activate a servant: ") + e._name();
+  }
 }
 
 std::recursive_mutex& servantCallMutex() {

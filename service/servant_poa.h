@@ -4,11 +4,15 @@
 // holds up nobody; every IDL operation of every servant then opens with a
 // SerialCall, so client requests and the watcher's calls are carried out one
 // at a time. Each servant class overrides _default_POA() to return servantPoa().
+// The POA assigns no ids itself: every servant is activated once, through
+// activateServant(), under an id of random bytes, so that no reference can be
+// guessed from another or from the time the service started.
 #ifndef SOLVARIUM_SERVICE_SERVANT_POA_H_
 #define SOLVARIUM_SERVICE_SERVANT_POA_H_
 
 #include <omniORB4/CORBA.h>
 
+#include <cstddef>
 #include <mutex>
 
 namespace solvarium {
@@ -19,6 +23,15 @@ void setServantPoa(PortableServer::POA_ptr poa);
 // A new reference to the servant POA (the caller releases it, as
 // _default_POA() requires). Throws CORBA::BAD_INV_ORDER before setServantPoa.
 PortableServer::POA_ptr servantPoa();
+
+// Length of the object ids that activateServant() makes.
+constexpr std::size_t kObjectIdBytes = 16;
+
+// Activates `servant` in the servant POA under kObjectIdBytes fresh bytes of
+// the kernel's random source; its _this() then answers that reference.
+// Throws a std::string naming the failure (no random bytes, no POA, the
+// POA's refusal): the service cannot start without it.
+void activateServant(PortableServer::ServantBase* servant);
 
 // Drops the held reference (after the event loop has ended).
 void clearServantPoa();

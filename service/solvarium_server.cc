@@ -131,10 +131,12 @@ void CSolvariumServer::startOrb(int argc, const char* const* argv) {
     // request's arguments in the connection's own thread; the servants'
     // SerialCall then runs one request at a time (a single-thread POA would
     // hold its lock while a stalled client's arguments are still awaited).
+    // Ids are the servants' own (random, see activateServant()): the POA's
+    // would hold its creation time, the process id and a counter.
     CORBA::PolicyList policies;
     policies.length(2);
     policies[0] = rootPoa_->create_thread_policy(PortableServer::ORB_CTRL_MODEL);
-    policies[1] = rootPoa_->create_implicit_activation_policy(PortableServer::IMPLICIT_ACTIVATION);
+    policies[1] = rootPoa_->create_id_assignment_policy(PortableServer::USER_ID);
     PortableServer::POA_var servants =
         rootPoa_->create_POA("SolvariumServants", manager.in(), policies);
     for (CORBA::ULong i = 0; i < policies.length(); ++i) policies[i]->destroy();
@@ -202,7 +204,8 @@ void CSolvariumServer::copyKeyForChecker() {
 
 void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::string& text) {
   std::string error;
-  if (!writeFileAtomically(fileName, text, &error)) {
+  // A key is the only credential a client needs: readable by the owner alone.
+  if (!writeFileAtomically(fileName, text, &error, FileMode::kOwnerOnly)) {
     printText("Warning: cannot write key file <" + fileName + ">: " + error + "\n");
   }
 }

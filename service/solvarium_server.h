@@ -37,7 +37,7 @@ class CSolvariumServer {
   void handShakeSessionManager();
   void copyKeyForChecker();
   void writeKeyFiles(int argc, const char* const* argv);
-  // Writes one key file; prints a warning line when it fails.
+  // Writes one key file with mode 0600; prints a warning line when it fails.
   void writeKeyFile(const std::string& fileName, const std::string& text);
   // The final save; failures are reported in "instant_aas.error".
   void shutdown();

@@ -26,6 +26,12 @@ class SolverKind {
   // The kind servant (or UDF unit) that owns the generic servants.
   virtual SolverKindOwner* owner() = 0;
 
+  // The kind's own servant (ICoBROXUnit, ITalvoExceptionHolder,
+  // ICoGrendUnit), activated by the solver object with the generic
+  // servants; null for the UDF kind, which has none. Until then neither it
+  // nor the generic servants may call _this().
+  virtual PortableServer::ServantBase* kindServant() = 0;
+
   // IOR text of the reference published as the key: the kind's own servant
   // (ICoBROXUnit, ITalvoExceptionHolder, ICoGrendUnit) or, for the UDF
   // kind, its generic solver unit.

@@ -45,9 +45,9 @@ class SolverKindOwner {
 
   // IOR text of the owner's own published reference (ICoBROXUnit,
   // ITalvoExceptionHolder, ICoGrendUnit), answered by the internal
-  // "..._exception_holder_ior" commands. Called once, from the
-  // CInstantScripting constructor, so the owner must be able to make it by
-  // then. The UDF unit is never asked (its scripting servant's own IOR is used).
+  // "..._exception_holder_ior" commands. Called once, by the scripting
+  // servant on the first such command, after every servant is activated.
+  // The UDF unit is never asked (its scripting servant's own IOR is used).
   virtual std::string ownerIorText() = 0;
 
   // The owner's generic servants; non-null once the owner is constructed.

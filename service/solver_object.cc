@@ -1,7 +1,9 @@
 #include "service/solver_object.h"
 
+#include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
+#include "service/servant_poa.h"
 
 namespace solvarium {
 
@@ -18,8 +20,13 @@ SolverObject::SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* u
   if (!missing.empty()) throw missing;
   kind_ = createSolverKind(kind, orb_.in(), udf);
   if (kind_) {
-    solverUnit_ = kind_->owner()->solverUnitServant()->_this();
-    scripting_ = kind_->owner()->scriptingServant()->_this();
+    SolverKindOwner* owner = kind_->owner();
+    if (kind_->kindServant() != nullptr) activateServant(kind_->kindServant());
+    activateServant(owner->scriptingServant());
+    activateServant(owner->solverUnitServant());
+    activateServant(owner->fileSystemServant());
+    solverUnit_ = owner->solverUnitServant()->_this();
+    scripting_ = owner->scriptingServant()->_this();
   }
 }
 

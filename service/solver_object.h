@@ -17,9 +17,10 @@ namespace solvarium {
 class SolverObject {
  public:
   // Creates the kind's servant (which creates its generic servants) and
-  // activates the solver unit and scripting servants. Throws a std::string
-  // for a kind whose servant is not part of this build, and passes on what
-  // the kind's factory throws. `udf` is used for kind 4 only.
+  // activates every servant of the kind, each once (see activateServant()).
+  // Throws a std::string for a kind whose servant is not part of this build
+  // or a servant that cannot be activated, and passes on what the kind's
+  // factory throws. `udf` is used for kind 4 only.
   SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf);
   // Deletes the kind's servant (after the event loop has ended).
   ~SolverObject();

@@ -6,6 +6,7 @@
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "platform/process.h"
 #include "service/service_log.h"
+#include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 
 namespace solvarium {
@@ -108,7 +109,12 @@ void CSolverProcessChecker::checkProcessId() {
       appendText("aas_udf_instant_aas_error.txt", text);
       endProcess(1);
     }
+  } else if (kind_ == 2) {
+    const char* value = std::getenv("KORLEN_PELLIX_PID");
+    if (value == nullptr) return;  // no watching
+    platform::parsePid(value, &pid_);  // stays -1 (never alive) unless a process id leads
   }
+  if (kind_ == 1 || kind_ == 2 || kind_ == 4) solver_ = holdSolverProcess(pid_);
 }
 
 int CSolverProcessChecker::svc() {
@@ -122,6 +128,8 @@ int CSolverProcessChecker::svc() {
 }
 
 bool CSolverProcessChecker::isProcessAlive(long pid) { return platform::isProcessAlive(pid); }
+
+bool CSolverProcessChecker::solverAlive() const { return solver_ && solver_->alive(); }
 
 int CSolverProcessChecker::watchBroxSolver() {
   using AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit;
@@ -138,7 +146,7 @@ int CSolverProcessChecker::watchBroxSolver() {
       platform::sleepMilliseconds(59 * kSecond);
       sendTick(unit);
     }
-    if (!isProcessAlive(pid_)) {
+    if (!solverAlive()) {
       solverGone(connected, unit);
       return 0;
     }
@@ -147,10 +155,7 @@ int CSolverProcessChecker::watchBroxSolver() {
 
 int CSolverProcessChecker::watchTalvoSolver() {
   using AAS_CORBA::Talvo::ITalvoExceptionHolder;
-  const char* value = std::getenv("KORLEN_PELLIX_PID");
-  if (value == nullptr) return 0;
-  long pid = -1;  // stays -1 (never alive) when the value is not a process id
-  platform::parsePid(value, &pid);
+  if (!solver_) return 0;  // KORLEN_PELLIX_PID unset
   ITalvoExceptionHolder::_var_type unit;
   bool connected = false;
   for (;;) {
@@ -167,7 +172,7 @@ int CSolverProcessChecker::watchTalvoSolver() {
         // a failed tick is dropped
       }
     }
-    if (!isProcessAlive(pid)) {
+    if (!solverAlive()) {
       solverGone(connected, unit);
       return 0;
     }
@@ -182,16 +187,18 @@ int CSolverProcessChecker::watchGrendSolver() {
   int pidSightings = 0;
   int keySightings = 0;
   bool pidKnown = false;
-  long pid = -1;  // stays -1 (never alive) when the buffer is not a process id
   for (;;) {
     platform::sleepMilliseconds(5 * kSecond);
     if (shutdownBegun()) return 0;
     step = (step + 1) % 1200;
     if (!pidKnown && !grendPidBuffer().empty() && ++pidSightings >= 2) {
+      // The hold taken on the hand-over (a pid that does not parse: never alive).
+      long pid = -1;
       platform::parsePid(grendPidBuffer().get(), &pid);
+      solver_ = holdSolverProcess(pid);
       pidKnown = true;
     }
-    if ((pidKnown && !isProcessAlive(pid)) || (!pidKnown && step == 0)) {
+    if ((pidKnown && !solverAlive()) || (!pidKnown && step == 0)) {
       solverGone(connected, unit);
       return 0;
     }
@@ -232,7 +239,7 @@ int CSolverProcessChecker::watchUdfSolver() {
         }
       }
     }
-    if (!isProcessAlive(pid_)) {
+    if (!solverAlive()) {
       solverGoneUnconnected();
       return 0;
     }

@@ -1,7 +1,8 @@
 // CSolverProcessChecker: the service's second thread. It follows the solver
-// process of the chosen kind, sends "aaS_internal.tic_one_minute" into the
-// kind's interpreter once a minute, and shuts the service down (or, for the
-// UDF kind, ends the process) when the solver has gone.
+// process of the chosen kind through the hold on it (solver_process_hold.h),
+// sends "aaS_internal.tic_one_minute" into the kind's interpreter once a
+// minute, and shuts the service down (or, for the UDF kind, ends the process)
+// when the solver has gone.
 //
 // It learns the key only through solverUnitKeyBuffer() and calls the
 // servants only through object references made from it; the servants'
@@ -16,8 +17,10 @@
 
 #include <ace/Task.h>
 
+#include <memory>
 #include <string>
 
+#include "platform/process.h"
 #include "service/udf_description.h"
 
 namespace solvarium {
@@ -31,7 +34,8 @@ class CSolverProcessChecker : public ACE_Task_Base {
   // Checks the process id that the Brox and UDF variants follow, before the
   // thread starts. Missing or invalid (not a number in 1..INT_MAX): appends
   // the error lines to the kind's error file (nothing is printed) and ends
-  // the process with exit code 1.
+  // the process with exit code 1. Takes the hold on the solver process of
+  // Brox, UDF and (when KORLEN_PELLIX_PID is set) Talvo.
   void checkProcessId();
 
   // Thread body: the variant of the kind; returns 1 at once for other kinds.
@@ -45,10 +49,13 @@ class CSolverProcessChecker : public ACE_Task_Base {
   int watchTalvoSolver();
   int watchGrendSolver();
   int watchUdfSolver();
+  // The held solver process is alive; false before a hold is taken.
+  bool solverAlive() const;
 
   int kind_;
-  long pid_ = -1;          // Brox and UDF: the checked process id
+  long pid_ = -1;          // Brox, Talvo and UDF: the checked process id
   std::string pidText_;    // the text it came from
+  std::shared_ptr<platform::ProcessWatch> solver_;  // the hold; Grend: from the hand-over
 };
 
 }  // namespace solvarium

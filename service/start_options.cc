@@ -69,7 +69,23 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           // up meanwhile: arguments are read outside the servant POA's
           // serialisation (see solvarium_server.cc).
           "-ORBserverCallTimeOutPeriod",
-          "120000"};
+          "120000",
+          // One server thread per connection. Do not remove: omniORB 4.2.5
+          // (giopImpl12.cc, inputQueueMessage) matches a stray GIOP Fragment or
+          // CancelRequest to a request already being served and lets a second
+          // thread of the same connection take it while the first frees it; a
+          // Request plus a Fragment with its id, sent by anyone who reaches the
+          // port, then crashes the process (use after free). Requests are
+          // carried out one at a time anyway.
+          "-ORBmaxServerThreadPerConnection",
+          "1",
+          // Above 256 connections the ORB serves them from a thread pool
+          // instead of one thread each (back to one thread each below 200), so
+          // a flood of idle connections costs no thousands of threads.
+          "-ORBthreadPerConnectionUpperLimit",
+          "256",
+          "-ORBthreadPerConnectionLowerLimit",
+          "200"};
 }
 
 std::string instantTwinName(const std::string& name) {

@@ -37,7 +37,9 @@ ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* por
 
 // The ORB's argument vector: the server name as program name, then the
 // endpoint and the service's fixed ORB options (message size, UTF-8, client
-// connect time-out). The program's own arguments are never passed on.
+// connect and server call time-outs, one server thread per connection, the
+// thread-per-connection limits). The program's own arguments are never
+// passed on, and these override any ORB environment variable.
 std::vector<std::string> orbArguments(const std::string& serverName,
                                       const ListenEndpoint& endpoint);
 

@@ -20,6 +20,7 @@ class BroxKind : public solvarium::SolverKind {
   ~BroxKind() override { delete servant_; }
 
   solvarium::SolverKindOwner* owner() override { return servant_; }
+  PortableServer::ServantBase* kindServant() override { return servant_; }
 
   std::string publishedIor() override {
     AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var unit = servant_->_this();

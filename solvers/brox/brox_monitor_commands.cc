@@ -56,6 +56,10 @@ PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string
       args.hasSession = true;
       args.sessionName = removeEnclosingQuotes(value);
     } else {
+      // A value that the program could read as one of its options is refused.
+      if (removeEnclosingQuotes(value).compare(0, 1, "-") == 0) {
+        raiseMonitorArgumentError("Invalid value for argument:\n" + keyword, commandText, i);
+      }
       args.options.push_back("-varlist");
       args.options.push_back(removeEnclosingQuotes(value));
       args.optionsText += " -varlist " + value + " ";

@@ -26,7 +26,8 @@ struct PersistedDataArguments {
 // Checks "start-time-step", "end-time-step" (all digits, at least 1),
 // "session-name" and "variable-list" (one enclosing pair of double quotes
 // removed from their values) from token 1 on. Raises EKorlenInvalidArgument
-// for a missing value, an invalid time step or an unknown argument.
+// for a missing value, an invalid time step, a variable list that begins
+// with "-" (a program option) or an unknown argument.
 PersistedDataArguments parsePersistedDataArguments(const std::vector<std::string>& tokens,
                                                    const std::string& commandText);
 

@@ -90,7 +90,7 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   if (runForm == ".dir" || runForm == ".res") {
     const std::string flag = runForm == ".dir" ? "-dir" : "-res";
     argv.push_back(flag);
-    argv.push_back(runPath);
+    argv.push_back(solvarium::platform::pathArgument(runPath));
     commandLine += " " + flag + " " + quote + runPath + quote + " ";
   }
   for (const std::string& option : options) argv.push_back(option);
@@ -125,7 +125,8 @@ void BroxMonitors::terminateSolver(std::string& result, const Tokens& tokens,
   const std::string commandLine = stopProgram + " -directory " + tokens[1];
   result += commandLine + "\n";
   const solvarium::platform::ProgramResult run =
-      solvarium::platform::runProgram({stopProgram, "-directory", directory});
+      solvarium::platform::runProgram(
+          {stopProgram, "-directory", solvarium::platform::pathArgument(directory)});
   if (!run.started) raiseScriptError(commandLine, diagnosticText("Cannot execute program"));
   if (run.exitCode != 0) {
     const std::string how =

@@ -45,7 +45,8 @@ class BroxMonitors {
                          const std::string& commandText);
 
   // "aaS.terminate_solver <run directory>": runs the stop program for the
-  // run and appends the command line and the confirmation to `result`.
+  // run (a directory that begins with "-" passed as "./" + directory) and
+  // appends the command line and the confirmation to `result`.
   void terminateSolver(std::string& result, const Tokens& tokens,
                        const std::string& commandText);
 
@@ -58,7 +59,9 @@ class BroxMonitors {
   // program's output (possibly empty).
   //   modeOption: the mode text, e.g. " -plotinfo " or " " (split at blanks
   //               into argument words; may yield none).
-  //   runPath:    the run's path, passed as one argument.
+  //   runPath:    the run's path, passed as one argument ("./" put before
+  //               a path that begins with "-"; the command text shows it
+  //               as given).
   //   runForm:    ".dir" passes "-dir <path>", ".res" "-res <path>", any
   //               other form passes no path.
   //   options:    further argument words after the path, each passed as

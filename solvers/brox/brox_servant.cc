@@ -12,6 +12,7 @@
 #include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
+#include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/brox/brox_broadcast.h"
 #include "solvers/brox/brox_interpreter.h"
@@ -27,7 +28,8 @@ namespace {
 std::mutex solverWatchMutex;
 // Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
 int32_t solverPidCache = -1;
-// The solver process, followed from the first check on (pid > 0 only).
+// The hold on the solver process (pid > 0 only), shared with the watcher,
+// which took it at start-up.
 std::shared_ptr<solvarium::platform::ProcessWatch> solverWatch;
 
 // The solver process's state: no solver to check, gone, alive.
@@ -44,9 +46,7 @@ SolverProbe probeSolver() {
       long pid = 0;  // stays 0 (no solver to check) unless a process id leads the text
       if (text != nullptr) solvarium::platform::parsePid(text, &pid);
       solverPidCache = static_cast<int32_t>(pid);
-      if (solverPidCache > 0) {
-        solverWatch = std::make_shared<solvarium::platform::ProcessWatch>(solverPidCache);
-      }
+      if (solverPidCache > 0) solverWatch = solvarium::holdSolverProcess(solverPidCache);
     }
     watch = solverWatch;
   }

@@ -50,8 +50,9 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
 
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
   // from the process named by KORLEN_BROXSOLVE_PID (read once per process;
-  // unset, empty, non-numeric or <= 0 disables the check). Takes the probe
-  // that beforeCommand() made in this thread, else probes itself.
+  // unset, empty, non-numeric or <= 0 disables the check), through the hold
+  // on it that the watcher took at start-up (solver_process_hold.h). Takes
+  // the probe that beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
   // SolverKindOwner: probes the solver process outside the serialising lock
   // for the command this thread runs next.
@@ -61,7 +62,7 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // Answer of "aaS.get_storage_status": the run status as JSON.
   char* getStorageStatusJson();
   // SolverKindOwner, for the generic servants. ownerIorText() is the IOR
-  // text of this servant's own ICoBROXUnit reference (activates it).
+  // text of this servant's own ICoBROXUnit reference (once activated).
   CORBA::ORB_ptr ownerOrb() override;
   char* interpretCommand(const char* command) override;
   std::string ownerIorText() override;

@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "service/instant_scripting.h"
 #include "service/service_log.h"
+#include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/grend/grend_interpreter.h"
 #include "solvers/grend/grend_servant.h"
@@ -33,13 +34,6 @@ std::vector<std::string> pieces(const std::string& payload) {
   std::vector<std::string> result;
   for (std::string_view piece : splitWords(payload, ":")) result.emplace_back(piece);
   return result;
-}
-
-// A process id as the solver announces it: a leading decimal number above 0
-// that fits 32 bits; what follows it is ignored, as the watcher reads it.
-bool isProcessIdText(const std::string& text) {
-  long pid = 0;
-  return solvarium::platform::parsePid(text, &pid);
 }
 
 // P exists: its status can be read (nothing is opened, so a FIFO cannot
@@ -95,8 +89,14 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
   } else if (startsWith(trimmed, "broadcast::set:command_line_job_name:", &payload)) {
     commandLineJobName = payload;
   } else if (startsWith(trimmed, "broadcast::visited:grend-pid:", &payload)) {
-    // Anything but a process id is only traced.
-    if (isProcessIdText(payload)) solvarium::grendPidBuffer().set(payload);
+    // A process id as the solver announces it: a leading decimal number above
+    // 0 that fits 32 bits (what follows is ignored); anything else is only
+    // traced. The process is held from here on, before the watcher learns of it.
+    long pid = 0;
+    if (solvarium::platform::parsePid(payload, &pid)) {
+      solvarium::holdSolverProcess(pid);
+      solvarium::grendPidBuffer().set(payload);
+    }
   } else if (startsWith(trimmed, "broadcast::monitor-file-activate:", &payload)) {
     monitorFileMessage("activate", payload);
   } else if (startsWith(trimmed, "broadcast::monitor-file-deactivate:", &payload)) {

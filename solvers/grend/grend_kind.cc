@@ -21,6 +21,7 @@ class GrendKind : public solvarium::SolverKind {
   ~GrendKind() override { delete servant_; }
 
   solvarium::SolverKindOwner* owner() override { return servant_; }
+  PortableServer::ServantBase* kindServant() override { return servant_; }
 
   std::string publishedIor() override { return servant_->getIor(); }
 

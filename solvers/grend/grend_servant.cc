@@ -20,9 +20,6 @@ CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orbArgument)
       fileSystem(nullptr),
       minuteCounter(0),
       autoSavePeriod(60) {
-  AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
-  CORBA::String_var text = orb->object_to_string(self.in());
-  ior = text.in();
   solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting, &solverUnit,
                                    &fileSystem);
   scripting->setStateFlag("aas-off", true);
@@ -61,7 +58,13 @@ char* CGrendSolvarium::interpretCommand(const char* command) {
   return executeCommandToString(command);
 }
 
-std::string CGrendSolvarium::ownerIorText() { return ior; }
+std::string CGrendSolvarium::getIor() {
+  AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
+  CORBA::String_var text = orb->object_to_string(self.in());
+  return text.in();
+}
+
+std::string CGrendSolvarium::ownerIorText() { return getIor(); }
 
 solvarium::CInstantScripting* CGrendSolvarium::scriptingServant() { return scripting; }
 solvarium::CCoFileSystem* CGrendSolvarium::fileSystemServant() { return fileSystem; }

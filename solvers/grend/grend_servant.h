@@ -25,8 +25,8 @@ namespace GREND {
 class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit,
                         public solvarium::SolverKindOwner {
  public:
-  // Activates itself, stores its IOR text, creates the generic servants and
-  // turns "aas-off" on.
+  // Creates the generic servants and turns "aas-off" on. The solver object
+  // activates them and this servant afterwards.
   explicit CGrendSolvarium(CORBA::ORB_ptr orb);
   ~CGrendSolvarium() override;
   CGrendSolvarium(const CGrendSolvarium&) = delete;
@@ -44,8 +44,8 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // The stored IOR text of this servant's ICoGrendUnit reference.
-  const char* getIor() const { return ior.c_str(); }
+  // The IOR text of this servant's ICoGrendUnit reference (once activated).
+  std::string getIor();
 
   // GREND_DASH_DIR_FOLDER (backslashes as slashes) + "/" + fileName, or
   // fileName alone when the variable is unset or empty.
@@ -66,7 +66,6 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   std::string commandLineInputFile;
   std::string commandLineJobName;
   std::string rpcPort;
-  std::string ior;
   std::set<std::string> supportedCommands;
   CORBA::ORB_var orb;
   solvarium::CInstantScripting* scripting;  // owned

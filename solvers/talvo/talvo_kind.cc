@@ -18,6 +18,7 @@ class TalvoKind : public solvarium::SolverKind {
   TalvoKind& operator=(const TalvoKind&) = delete;
 
   solvarium::SolverKindOwner* owner() override { return servant_; }
+  PortableServer::ServantBase* kindServant() override { return servant_; }
   std::string publishedIor() override { return servant_->getIor(); }
 
   // Tried once; what it throws goes to the caller.

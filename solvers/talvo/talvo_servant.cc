@@ -33,9 +33,6 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 }  // namespace
 
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
-  AAS_CORBA::Talvo::ITalvoExceptionHolder_var self = _this();
-  CORBA::String_var iorText = orb_->object_to_string(self.in());
-  ior_ = iorText.in();
   solvarium::createGenericServants(solvarium::kKindTalvo, this, &scripting_, &solverUnit_,
                                    &fileSystem_);
 }
@@ -163,7 +160,13 @@ char* CTalvoSolvarium::interpretCommand(const char* command) {
   return doInstantCommandToString(command);
 }
 
-std::string CTalvoSolvarium::ownerIorText() { return ior_; }
+std::string CTalvoSolvarium::getIor() {
+  AAS_CORBA::Talvo::ITalvoExceptionHolder_var self = _this();
+  CORBA::String_var text = orb_->object_to_string(self.in());
+  return text.in();
+}
+
+std::string CTalvoSolvarium::ownerIorText() { return getIor(); }
 solvarium::CInstantScripting* CTalvoSolvarium::scriptingServant() { return scripting_; }
 solvarium::CCoFileSystem* CTalvoSolvarium::fileSystemServant() { return fileSystem_; }
 solvarium::CCoSolverUnit* CTalvoSolvarium::solverUnitServant() { return solverUnit_; }

@@ -20,8 +20,8 @@ namespace TALVO {
 class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
                         public solvarium::SolverKindOwner {
  public:
-  // Activates itself, keeps its own IOR text, then creates the generic
-  // servants (which need the servant POA to exist).
+  // Creates the generic servants. The solver object activates them and
+  // this servant afterwards.
   explicit CTalvoSolvarium(CORBA::ORB_ptr orb);
   ~CTalvoSolvarium() override;
   CTalvoSolvarium(const CTalvoSolvarium&) = delete;
@@ -55,8 +55,9 @@ class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // The IOR text of this servant's ITalvoExceptionHolder reference.
-  const std::string& getIor() const { return ior_; }
+  // The IOR text of this servant's ITalvoExceptionHolder reference (once
+  // activated).
+  std::string getIor();
 
   // SolverKindOwner, for the generic servants.
   CORBA::ORB_ptr ownerOrb() override;
@@ -71,7 +72,6 @@ class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
 
  private:
   CORBA::ORB_var orb_;
-  std::string ior_;
   TalvoState state_;
   solvarium::CInstantScripting* scripting_ = nullptr;  // owned
   solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned

@@ -19,6 +19,7 @@ class UdfKind : public solvarium::SolverKind {
   ~UdfKind() override { delete unit_; }
 
   solvarium::SolverKindOwner* owner() override { return unit_; }
+  PortableServer::ServantBase* kindServant() override { return nullptr; }
 
   std::string publishedIor() override {
     KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = unit_->solverUnit->_this();

@@ -38,16 +38,41 @@ void CdrWriter::octets(const std::string& s) {
   bytes_ += s;
 }
 
-std::string giopRequest(uint32_t requestId, const std::string& objectKey,
-                        const std::string& operation, const std::string& arguments,
-                        bool moreFragments) {
+namespace {
+
+enum MessageType : uint8_t { kRequest = 0, kCancelRequest = 2, kLocateRequest = 3, kFragment = 7 };
+
+// A GIOP 1.`minor` header, little-endian, with its size left to finish().
+CdrWriter messageStart(uint8_t minor, MessageType type, bool moreFragments = false) {
   CdrWriter w;
   w.bytes() = "GIOP";
   w.octet(1);
-  w.octet(2);
+  w.octet(minor);
   w.octet(moreFragments ? 0x03 : 0x01);  // little-endian, fragment flag
-  w.octet(0);                            // Request
-  w.ulong(0);                            // message size, set below
+  w.octet(type);
+  w.ulong(0);
+  return w;
+}
+
+std::string finish(CdrWriter& w) {
+  std::string& bytes = w.bytes();
+  const uint32_t size = static_cast<uint32_t>(bytes.size() - 12);
+  for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<char>(size >> (8 * i));
+  return bytes;
+}
+
+std::string idMessage(MessageType type, uint32_t requestId) {
+  CdrWriter w = messageStart(2, type);
+  w.ulong(requestId);
+  return finish(w);
+}
+
+}  // namespace
+
+std::string giopRequest(uint32_t requestId, const std::string& objectKey,
+                        const std::string& operation, const std::string& arguments,
+                        bool moreFragments) {
+  CdrWriter w = messageStart(2, kRequest, moreFragments);
   w.ulong(requestId);
   w.octet(3);  // response expected
   w.octet(0);
@@ -61,11 +86,32 @@ std::string giopRequest(uint32_t requestId, const std::string& objectKey,
     w.align(8);
     w.bytes() += arguments;
   }
-  std::string& bytes = w.bytes();
-  const uint32_t size = static_cast<uint32_t>(bytes.size() - 12);
-  for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<char>(size >> (8 * i));
-  return bytes;
+  return finish(w);
 }
+
+std::string giopRequest1x(uint8_t minor, uint32_t requestId, const std::string& objectKey,
+                          const std::string& operation) {
+  CdrWriter w = messageStart(minor, kRequest);
+  w.ulong(0);  // no service contexts
+  w.ulong(requestId);
+  w.octet(1);  // response expected
+  if (minor == 1) w.bytes().append(3, '\0');  // reserved
+  w.octets(objectKey);
+  w.string(operation);
+  w.octets("");  // requesting principal
+  return finish(w);
+}
+
+std::string giopLocateRequest(uint32_t requestId, const std::string& objectKey) {
+  CdrWriter w = messageStart(2, kLocateRequest);
+  w.ulong(requestId);
+  w.ushort(0);  // KeyAddr
+  w.octets(objectKey);
+  return finish(w);
+}
+
+std::string giopFragment(uint32_t requestId) { return idMessage(kFragment, requestId); }
+std::string giopCancelRequest(uint32_t requestId) { return idMessage(kCancelRequest, requestId); }
 
 int connectTo(const std::string& host, int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -1,6 +1,6 @@
-// A raw IIOP client for hostile-client tests: builds GIOP 1.2 Request
-// messages by hand (little-endian, no service contexts) and sends them over a
-// plain TCP socket, whole, throttled or cut short.
+// A raw IIOP client for hostile-client tests: builds GIOP messages by hand
+// (little-endian, no service contexts) and sends them over a plain TCP
+// socket, whole, throttled or cut short.
 #ifndef SOLVARIUM_TESTS_SUPPORT_RAW_GIOP_H_
 #define SOLVARIUM_TESTS_SUPPORT_RAW_GIOP_H_
 
@@ -31,6 +31,15 @@ class CdrWriter {
 std::string giopRequest(uint32_t requestId, const std::string& objectKey,
                         const std::string& operation, const std::string& arguments,
                         bool moreFragments);
+
+// A Request of GIOP 1.0 or 1.1 (`minor` 0 or 1) without arguments.
+std::string giopRequest1x(uint8_t minor, uint32_t requestId, const std::string& objectKey,
+                          const std::string& operation);
+// A GIOP 1.2 LocateRequest for `objectKey`.
+std::string giopLocateRequest(uint32_t requestId, const std::string& objectKey);
+// GIOP 1.2 messages whose body is the request id alone.
+std::string giopFragment(uint32_t requestId);
+std::string giopCancelRequest(uint32_t requestId);
 
 // A connected TCP socket to host:port, or -1.
 int connectTo(const std::string& host, int port);

@@ -41,6 +41,8 @@ class GrendServantTest : public ::testing::Test {
     solvarium::grendPidBuffer().clear();
     // Activated servants stay in the POA for the rest of the process.
     servant_ = new GREND::CGrendSolvarium(brox_test::servantOrb());
+    PortableServer::POA_var poa = solvarium::servantPoa();
+    PortableServer::ObjectId_var id = poa->activate_object(servant_);
   }
   void TearDown() override {
     ::unsetenv("GREND_DASH_DIR_FOLDER");

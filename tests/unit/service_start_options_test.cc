@@ -83,7 +83,10 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
       "-ORBgiopMaxMsgSize",     "4294967295",         "-ORBnativeCharCodeSet",
       "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000",
-      "-ORBserverCallTimeOutPeriod", "120000"};
+      "-ORBserverCallTimeOutPeriod", "120000",
+      "-ORBmaxServerThreadPerConnection", "1",
+      "-ORBthreadPerConnectionUpperLimit", "256",
+      "-ORBthreadPerConnectionLowerLimit", "200"};
   EXPECT_EQ(args, expected);
   EXPECT_EQ(orbArguments("S", {"127.0.0.1", "4711"})[2], "giop:tcp:127.0.0.1:4711");
 }

@@ -1,0 +1,174 @@
+// Hostile connection patterns against a running Solvarium (Brox, 127.0.0.1),
+// measured for the README; not a test, nothing is timed against a goal:
+//   - an idle-connection flood: the service is started with a soft descriptor
+//     limit of 1,024 and gets 1,500 idle TCP connections; then its CPU over
+//     5 s, its threads and memory, and how long a new client waits for the
+//     answer of getSolverId on a fresh connection;
+//   - a client that sends 60 downloads of an 8 MiB file on one connection and
+//     reads no reply: the service's memory.
+// SOLVARIUM_BENCH_SERVICE names another Solvarium binary to measure (an
+// earlier build, say).
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/harness.h"
+#include "tests/support/raw_giop.h"
+
+namespace solvarium_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU time, threads and memory of a process, from /proc.
+struct ProcessStats {
+  double cpuSeconds = 0;
+  long threads = 0;
+  double residentMb = 0;
+  double peakMb = 0;
+};
+
+ProcessStats statsOf(pid_t pid) {
+  ProcessStats stats;
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::string::size_type close = stat.rfind(')');
+  if (close != std::string::npos) {
+    // After the name: state is field 3, utime and stime fields 14 and 15.
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : stat.substr(close + 2)) {
+      if (c == ' ') {
+        fields.push_back(field);
+        field.clear();
+      } else {
+        field += c;
+      }
+    }
+    if (fields.size() > 12) {
+      stats.cpuSeconds = (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) /
+                         static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+  }
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    long value = 0;
+    if (std::sscanf(line.c_str(), "Threads: %ld", &value) == 1) stats.threads = value;
+    if (std::sscanf(line.c_str(), "VmRSS: %ld kB", &value) == 1) stats.residentMb = value / 1024.0;
+    if (std::sscanf(line.c_str(), "VmHWM: %ld kB", &value) == 1) stats.peakMb = value / 1024.0;
+  }
+  return stats;
+}
+
+std::string answerText(double seconds) {
+  if (seconds < 0) return "no answer within 10 s";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", seconds * 1e3);
+  return text;
+}
+
+class FloodBench : public ServiceTest {
+ protected:
+  // Starts "-solver brox" with the soft descriptor limit `softLimit` and
+  // waits for its key files; the address of its solver unit.
+  IiopAddress startService(rlim_t softLimit) {
+    ServiceProcess::Options options = broxOptions();
+    if (const char* other = std::getenv("SOLVARIUM_BENCH_SERVICE")) {
+      options.program = other;
+      options.argv[0] = other;
+    }
+    rlimit saved;
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = std::min(softLimit, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    ServiceProcess& svc = start(options);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"}))
+        << svc.stdoutText();
+    return iorAddress(readFile(workFile("instant_aaS_BROXSolvarium.txt")));
+  }
+
+  // Seconds until getSolverId on a fresh connection is answered; -1 when no
+  // answer came within 10 s.
+  static double freshAnswerSeconds(const IiopAddress& unit) {
+    const Clock::time_point start = Clock::now();
+    const int fd = connectTo(unit.host, unit.port);
+    if (fd < 0) return -1;
+    const bool sent = sendThrottled(fd, giopRequest(1, unit.objectKey, "getSolverId", "", false), 0);
+    const int status = sent ? readReplyStatus(fd, 10000) : -1;
+    ::close(fd);
+    return status == 0 ? secondsSince(start) : -1;
+  }
+};
+
+TEST_F(FloodBench, IdleConnectionFlood) {
+  const IiopAddress unit = startService(1024);
+  const pid_t pid = service().pid();
+  std::printf("idle service: %ld threads, %.0f MB, a fresh client: %s\n", statsOf(pid).threads,
+              statsOf(pid).residentMb, answerText(freshAnswerSeconds(unit)).c_str());
+
+  const int connections = 1500;
+  std::vector<int> idle;
+  for (int i = 0; i < connections; ++i) {
+    const int fd = connectTo(unit.host, unit.port);
+    if (fd >= 0) idle.push_back(fd);
+  }
+  std::this_thread::sleep_for(seconds(2));
+  const ProcessStats before = statsOf(pid);
+  std::this_thread::sleep_for(seconds(5));
+  const ProcessStats after = statsOf(pid);
+  std::vector<double> answers;
+  for (int i = 0; i < 5; ++i) answers.push_back(freshAnswerSeconds(unit));
+  // Failures (-1) sort first: the median is an answer only when most came.
+  std::sort(answers.begin(), answers.end());
+  std::printf("%zu idle connections, soft limit 1,024 at start: service CPU %.0f %% over 5 s, "
+              "%ld threads, %.0f MB; a fresh client (median of 5): %s\n",
+              idle.size(), (after.cpuSeconds - before.cpuSeconds) / 5.0 * 100.0, after.threads,
+              after.residentMb, answerText(answers[2]).c_str());
+  for (int fd : idle) ::close(fd);
+  EXPECT_TRUE(service().running());
+}
+
+TEST_F(FloodBench, PipelinedDownloadsNotRead) {
+  startService(1024);
+  const pid_t pid = service().pid();
+  writeFile(workFile("eight.bin"), std::string(8 << 20, 'x'));
+  ServiceClient files(workDir());
+  CORBA::String_var ior = testOrb()->object_to_string(files.fileSystem().in());
+  const IiopAddress fileSystem = iorAddress(ior.in());
+  const ProcessStats idle = statsOf(pid);
+
+  CdrWriter name;
+  name.string("eight.bin");
+  std::string requests;
+  for (uint32_t id = 1; id <= 60; ++id) {
+    requests += giopRequest(id, fileSystem.objectKey, "downloadFile", name.bytes(), false);
+  }
+  const int fd = connectTo(fileSystem.host, fileSystem.port);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(sendThrottled(fd, requests, 0));
+  std::this_thread::sleep_for(seconds(5));
+  const ProcessStats loaded = statsOf(pid);
+  std::printf("60 pipelined 8 MiB downloads, no reply read: service %.0f MB resident "
+              "(peak %.0f MB; idle %.0f MB), %ld threads\n",
+              loaded.residentMb, loaded.peakMb, idle.residentMb, loaded.threads);
+  ::close(fd);
+  EXPECT_TRUE(service().running());
+}
+
+}  // namespace
+}  // namespace solvarium_test

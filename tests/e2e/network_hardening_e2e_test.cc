@@ -1,0 +1,242 @@
+// What anyone who reaches the port, or another local user, could do before:
+// stray GIOP fragments, guessable object keys, readable key files, a reused
+// solver pid, client values taken as program options.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/grend_e2e_fixture.h"
+#include "tests/support/raw_giop.h"
+
+namespace solvarium_test {
+namespace {
+
+// Sends `bytes` on `connections` fresh connections, four at a time, reading
+// whatever comes back for a moment before each is closed.
+void sendOnFreshConnections(const IiopAddress& to, const std::string& bytes, int connections) {
+  std::vector<std::thread> workers;
+  for (int w = 0; w < 4; ++w) {
+    workers.emplace_back([&, w] {
+      for (int i = w; i < connections; i += 4) {
+        const int fd = connectTo(to.host, to.port);
+        if (fd < 0) return;
+        sendThrottled(fd, bytes, 0);
+        char sink[4096];
+        pollfd ready{fd, POLLIN, 0};
+        while (::poll(&ready, 1, 50) > 0 && ::recv(fd, sink, sizeof sink, 0) > 0) {
+        }
+        ::close(fd);
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+}
+
+// A "sleep" child of the test process under process id `pid`, until it is
+// killed; -1 when none could be made within ten seconds. As root the kernel's
+// last pid is set to `pid` - 1 before each start; otherwise starts go on
+// until the id comes round.
+class ProcessWithPid {
+ public:
+  explicit ProcessWithPid(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + seconds(10);
+    char* const argv[] = {const_cast<char*>("sleep"), const_cast<char*>("3600"), nullptr};
+    char* const noEnvironment[] = {nullptr};
+    while (pid_ != pid && std::chrono::steady_clock::now() < deadline) {
+      end();
+      const int fd = ::open("/proc/sys/kernel/ns_last_pid", O_WRONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        const std::string last = std::to_string(pid - 1);
+        const ssize_t written = ::write(fd, last.data(), last.size());  // root only
+        static_cast<void>(written);
+        ::close(fd);
+      }
+      if (::posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, noEnvironment) != 0) pid_ = -1;
+    }
+    if (pid_ != pid) end();
+  }
+  ~ProcessWithPid() { end(); }
+  ProcessWithPid(const ProcessWithPid&) = delete;
+  ProcessWithPid& operator=(const ProcessWithPid&) = delete;
+  pid_t pid() const { return pid_; }
+
+ private:
+  void end() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
+  pid_t pid_ = -1;
+};
+
+mode_t permissionsOf(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Sets the umask of the test process (and so of the service it starts).
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+class NetworkHardeningTest : public BroxE2eTest {
+ protected:
+  static std::string objectKey(CORBA::Object_ptr reference) {
+    CORBA::String_var ior = testOrb()->object_to_string(reference);
+    return iorAddress(ior.in()).objectKey;
+  }
+};
+
+TEST_F(NetworkHardeningTest, StrayFragmentsLeaveTheServiceServing) {
+  startService();
+  CORBA::String_var ior = testOrb()->object_to_string(client().scripting().in());
+  const IiopAddress to = iorAddress(ior.in());
+  ASSERT_GT(to.port, 0);
+  const std::string bogus = "no such object";
+  std::string pairs;
+  for (uint32_t id = 1; id <= 20; ++id) {
+    pairs += giopRequest(id, bogus, "getSolverId", "", false) + giopFragment(id);
+  }
+  const std::vector<std::pair<const char*, std::string>> sequences = {
+      {"1.2 Request, Fragment", giopRequest(5, bogus, "getSolverId", "", false) + giopFragment(5)},
+      {"1.2 Request on a real key, Fragment",
+       giopRequest(5, to.objectKey, "getAcessType", "", false) + giopFragment(5)},
+      {"1.0 Request, 1.2 Fragment", giopRequest1x(0, 5, bogus, "getSolverId") + giopFragment(5)},
+      {"1.1 Request, 1.2 Fragment", giopRequest1x(1, 5, bogus, "getSolverId") + giopFragment(5)},
+      {"LocateRequest, Fragment", giopLocateRequest(5, bogus) + giopFragment(5)},
+      {"Request, CancelRequest, Fragment",
+       giopRequest(5, to.objectKey, "getAcessType", "", false) + giopCancelRequest(5) +
+           giopFragment(5)},
+      {"twenty Request+Fragment pairs", pairs}};
+  for (const auto& sequence : sequences) {
+    sendOnFreshConnections(to, sequence.second, 200);
+    ASSERT_TRUE(service().running()) << "ended by: " << sequence.first;
+  }
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+}
+
+TEST_F(NetworkHardeningTest, ObjectKeysAreRandomAndDescriptorsRaised) {
+  // Started with a soft descriptor limit of 1,024: the service raises its own.
+  rlimit limit;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit saved = limit;
+  limit.rlim_cur = std::min<rlim_t>(1024, limit.rlim_max);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  startService();
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit served;
+  ASSERT_EQ(::prlimit(service().pid(), RLIMIT_NOFILE, nullptr, &served), 0);
+  EXPECT_EQ(served.rlim_cur, served.rlim_max);
+
+  // Every object's key ends in its own random id: no counter, no shared part.
+  const std::vector<std::string> keys = {
+      objectKey(client().solverUnit().in()), objectKey(client().scripting().in()),
+      objectKey(client().fileSystem().in()), objectKey(client().broxUnit().in())};
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var instant =
+      client().solverUnit()->getInstantSolverUnit();
+  EXPECT_EQ(objectKey(instant.in()), keys[0]);
+  for (std::size_t a = 0; a < keys.size(); ++a) {
+    ASSERT_GE(keys[a].size(), 16u);
+    for (std::size_t b = a + 1; b < keys.size(); ++b) {
+      int differing = 0;
+      for (std::size_t i = 1; i <= 16; ++i) {
+        differing += keys[a][keys[a].size() - i] != keys[b][keys[b].size() - i];
+      }
+      EXPECT_GE(differing, 12) << "objects " << a << " and " << b;
+    }
+  }
+}
+
+TEST_F(NetworkHardeningTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
+  writeFile(workFile("aaS_BROXSolvarium.txt"), "old", 0644);
+  {
+    ScopedUmask open(0);
+    startService();
+  }
+  EXPECT_EQ(permissionsOf(workFile("aaS_BROXSolvarium.txt")), 0600u);
+  EXPECT_EQ(permissionsOf(workFile("instant_aaS_BROXSolvarium.txt")), 0600u);
+  // Other files keep the usual rule.
+  client().execute("aaS.save_report_plots_with_persisted_data monitor.json");
+  EXPECT_EQ(permissionsOf(workFile("monitor.json")), 0666u);
+}
+
+TEST_F(NetworkHardeningTest, SolverPidTakenByAnotherProcessStillEndsTheService) {
+  startService();
+  ASSERT_TRUE(sessionManager().waitForBytes(1, seconds(5)));
+  const pid_t solverPid = solver().pid();
+  solver().kill();
+  const auto gone = std::chrono::steady_clock::now();
+  ProcessWithPid impostor(solverPid);
+  if (impostor.pid() != solverPid) GTEST_SKIP() << "no process could take pid " << solverPid;
+  EXPECT_EQ(client().execute("aaS.get_status"), "solver-shutdown\n");
+  EXPECT_EQ(service().waitForExit(seconds(75)), std::optional<int>(0)) << service().stdoutText();
+  EXPECT_LE(std::chrono::duration_cast<seconds>(std::chrono::steady_clock::now() - gone).count(),
+            65);
+}
+
+TEST_F(NetworkHardeningTest, ClientValuesNeverReachAProgramAsOptions) {
+  makeDir("-x.dir");
+  makeDir("-x");
+  startService();
+  fakes().setDefaultOutput("data", "\"It\",\"R\"\n1,0.5\n");
+  // Paths go with "./" before them.
+  json("aaS.list_monitors_with_persisted_data session-name -x");
+  EXPECT_EQ(client().execute("aaS.terminate_solver -x").substr(0, 23), "broxstop -directory -x\n");
+  // Other values are refused.
+  for (const char* value : {"-x", "\"-x\""}) {
+    const std::string command =
+        std::string("aaS.list_monitors_with_persisted_data variable-list ") + value;
+    EXPECT_TRUE(isException(client().tryExecute(command), "EInvalidArgument",
+                            {{"description", "Invalid value for argument:\nvariable-list"},
+                             {"operation", command},
+                             {"position", "2"}}));
+  }
+  const auto monitorCalls = fakes().calls("broxmondata");
+  const auto stopCalls = fakes().calls("broxstop");
+  ASSERT_EQ(monitorCalls.size(), 1u);
+  ASSERT_EQ(stopCalls.size(), 1u);
+  EXPECT_EQ(FakePrograms::argumentAfter(monitorCalls[0], "-dir"), "./-x.dir");
+  EXPECT_EQ(FakePrograms::argumentAfter(stopCalls[0], "-directory"), "./-x");
+  for (const auto& call : {monitorCalls[0], stopCalls[0]}) {
+    for (const std::string& argument : call) EXPECT_NE(argument.compare(0, 2, "-x"), 0);
+  }
+}
+
+class GrendKeyFileTest : public GrendE2eTest {};
+
+TEST_F(GrendKeyFileTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
+  writeFile(dashFile("aaS_GrendSolvarium.txt"), "old", 0644);
+  {
+    ScopedUmask open(0);
+    startGrend();
+  }
+  for (const std::string& path : {workFile("aaS_GrendSolvarium.txt"),
+                                  dashFile("aaS_GrendSolvarium.txt"),
+                                  workFile("instant_aaS_GrendId.txt")}) {
+    EXPECT_EQ(permissionsOf(path), 0600u) << path;
+  }
+  EXPECT_EQ(readFile(dashFile("aaS_GrendSolvarium.txt")),
+            readFile(workFile("aaS_GrendSolvarium.txt")));
+}
+
+}  // namespace
+}  // namespace solvarium_test
