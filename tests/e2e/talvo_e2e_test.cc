@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "tests/support/joined_threads.h"
 #include "tests/support/talvo_e2e_fixture.h"
 
 namespace solvarium_test {
@@ -308,11 +309,11 @@ TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
       }
     }
   };
-  std::thread a(solverSide), b(client);
+  JoinedThreads threads([&] { stop = true; });
+  threads.start(solverSide);
+  threads.start(client);
   std::this_thread::sleep_for(seconds(30));
-  stop = true;
-  a.join();
-  b.join();
+  threads.join();
   EXPECT_EQ(malformed.load(), 0);
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(answers.load(), 100);

@@ -106,6 +106,8 @@ class FakeSessionManager {
 // ---- stand-in solver ----------------------------------------------------
 // A child process that sleeps until killed; its pid goes into
 // KORLEN_BROXSOLVE_PID. kill() ends and reaps it (it is then gone, not a zombie).
+// Like every process the harness starts, it is killed when the thread that
+// started it ends.
 class StandInSolver {
  public:
   StandInSolver();
@@ -140,7 +142,8 @@ ProcessResult runProgram(const std::vector<std::string>& argv, const Environment
                          const std::string& cwd, milliseconds timeout = milliseconds(60000));
 
 // A running Solvarium. Output goes to files; the process is killed and reaped
-// by the destructor when still running.
+// by the destructor when still running, and by the kernel when the thread
+// that started it ends (the test binary aborting included).
 class ServiceProcess {
  public:
   struct Options {
