@@ -327,10 +327,12 @@ std::string sanitizerReport(const std::string& stderrText) {
 }
 
 ProcessResult runProgram(const std::vector<std::string>& argv, const Environment& env,
-                         const std::string& cwd, milliseconds timeout) {
+                         const std::string& cwd, milliseconds timeout,
+                         const std::string& stdoutPath) {
   TempDir out("solvarium-run");
   ProcessResult result;
-  pid_t pid = spawn(argv.at(0), argv, env, cwd, out / "out", out / "err");
+  pid_t pid = spawn(argv.at(0), argv, env, cwd, stdoutPath.empty() ? out / "out" : stdoutPath,
+                    out / "err");
   result.exitCode = waitBounded(pid, timeout, &result.timedOut);
   result.out = readFile(out / "out");
   result.err = readFile(out / "err");
@@ -799,13 +801,14 @@ void ServiceTest::writeProgram(const std::string& name, const std::string& body)
   writeFile(bin_ + "/" + name, "#!/bin/sh\n" + body, 0755);
 }
 
-ProcessResult ServiceTest::runClient(const std::vector<std::string>& args, milliseconds timeout) {
+ProcessResult ServiceTest::runClient(const std::vector<std::string>& args, milliseconds timeout,
+                                     const std::string& stdoutPath) {
   std::vector<std::string> argv = {SOLVARIUM_CLIENT_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   Environment env;
   env["PATH"] = "/usr/bin:/bin";
   addSanitizerOptions(env);
-  ProcessResult result = runProgram(argv, env, work_, timeout);
+  ProcessResult result = runProgram(argv, env, work_, timeout, stdoutPath);
   const std::string report = sanitizerReport(result.err);
   if (!report.empty()) ADD_FAILURE() << "solvarium-client printed a sanitizer report:\n" << report;
   return result;
