@@ -9,6 +9,7 @@
 
 #include "tests/support/fake_programs.h"
 #include "tests/support/harness.h"
+#include "tests/support/joined_threads.h"
 
 namespace solvarium_test {
 namespace {
@@ -216,7 +217,8 @@ TEST_F(BroxCommandsTest, ConcurrentClientsAndBroadcastsGetWellFormedAnswers) {
   std::atomic<bool> stop{false};
   std::atomic<int> broadcasts{0};
   const auto deadline = std::chrono::steady_clock::now() + seconds(20);
-  std::thread solverSide([&] {
+  JoinedThreads solverSide([&] { stop = true; });
+  solverSide.start([&] {
     ServiceClient side(workDir());
     for (int i = 0; i < 2000 && !stop && std::chrono::steady_clock::now() < deadline; ++i) {
       side.broadcast((i % 2 ? "ended:s" : "started:s") + std::to_string(i % 7));
@@ -247,7 +249,6 @@ TEST_F(BroxCommandsTest, ConcurrentClientsAndBroadcastsGetWellFormedAnswers) {
     }));
   }
   for (auto& c : clients) EXPECT_EQ(c.get(), "");
-  stop = true;
   solverSide.join();
   EXPECT_GT(broadcasts.load(), 0);
   EXPECT_TRUE(service().running());

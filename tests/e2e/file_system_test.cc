@@ -1,5 +1,6 @@
-// Whole-file upload and download through ICoFileSystem, and the refusals
-// that keep every name inside the working directory.
+// Whole-file upload and download through ICoFileSystem: permissions kept on
+// replace, the transfer limit, and the refusals that keep every name inside
+// the working directory.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +9,21 @@
 
 #include "tests/support/harness.h"
 
+#ifndef __has_feature
+#define __has_feature(feature) 0
+#endif
+
 namespace solvarium_test {
 namespace {
+
+// Sanitizer runtimes reserve far more address space than any limit that
+// makes a large allocation fail, and end the process when one fails.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
 
 using KORLEN_AAS_v1_0_0::Types::CoOctetBuffer;
 using KORLEN_AAS_v1_0_0::Types::CoOctetBuffer_var;
@@ -91,6 +105,15 @@ TEST_F(FileSystemTest, FilesRoundTripByteIdentical) {
   ASSERT_TRUE(upload("big.bin", "short").ok);
   EXPECT_EQ(readFile(workFile("big.bin")), "short");
   EXPECT_EQ(download("big.bin").answer, "short");
+
+  // A replaced file keeps its permissions: a private file, a script.
+  for (mode_t mode : {0600, 0755}) {
+    writeFile(workFile("kept.sh"), "old", mode);
+    ASSERT_TRUE(upload("kept.sh", "new").ok);
+    struct stat st;
+    ASSERT_EQ(stat(workFile("kept.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
 }
 
 TEST_F(FileSystemTest, MissingEmptyAndUnopenableNames) {
@@ -124,6 +147,10 @@ TEST_F(FileSystemTest, MissingEmptyAndUnopenableNames) {
 }
 
 TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
+  // A sibling whose name begins with the working directory's name is outside.
+  const std::string sibling = workDir() + "2";
+  ASSERT_EQ(mkdir(sibling.c_str(), 0755), 0);
+  writeFile(sibling + "/secret.txt", "outside");
   ASSERT_EQ(symlink(outside_.c_str(), workFile("escape").c_str()), 0);
   ASSERT_EQ(symlink((outside_ + "/secret.txt").c_str(), workFile("secret-link").c_str()), 0);
   ASSERT_EQ(mkdir(workFile("sub").c_str(), 0755), 0);
@@ -132,7 +159,8 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
   const std::string refused = "File name is outside the working directory!";
   const std::vector<std::string> names = {
       outside_ + "/secret.txt", "../outside/secret.txt", "sub/../../outside/secret.txt", "..",
-      workFile("sub/../../outside/secret.txt"), "escape/secret.txt", "secret-link"};
+      workFile("sub/../../outside/secret.txt"), "escape/secret.txt", "secret-link",
+      sibling + "/secret.txt", "../" + sibling.substr(sibling.rfind('/') + 1) + "/secret.txt"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(isException(download(name), "EUnknown",
@@ -146,6 +174,8 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
   // Nothing was written outside, nothing inside was touched.
   EXPECT_EQ(listDirectory(outside_), std::vector<std::string>{"secret.txt"});
   EXPECT_EQ(readFile(outside_ + "/secret.txt"), "outside");
+  EXPECT_EQ(listDirectory(sibling), std::vector<std::string>{"secret.txt"});
+  EXPECT_EQ(readFile(sibling + "/secret.txt"), "outside");
   EXPECT_EQ(readFile(workFile("inside.txt")), "inside");
   EXPECT_EQ(listDirectory(workDir()),
             (std::vector<std::string>{"aaS_BROXSolvarium.txt", "escape", "inside.txt",
@@ -161,6 +191,39 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
   EXPECT_TRUE(upload(workFile("sub/abs.txt"), "abs").ok);
   EXPECT_EQ(readFile(workFile("sub/up.txt")), "up");
   EXPECT_EQ(readFile(workFile("sub/abs.txt")), "abs");
+}
+
+// Sparse files around the transfer limit (the ORB's message limit less
+// 1 MiB): one byte over it is refused for its size, before anything is
+// allocated; one at it is not. Outside the sanitizers the service runs in
+// 2 GiB of address space, so the file at the limit fails to be allocated
+// instead of being read and sent.
+TEST_F(FileSystemTest, TransferLimitIsCheckedBeforeTheFileIsRead) {
+  const uint64_t limit = 4294967295ULL - 1024 * 1024;
+  if (!kSanitizedBuild) {
+    service().kill();
+    clearWorkDir();
+    ServiceProcess::Options limited = broxOptions();
+    limited.program = "/usr/bin/prlimit";
+    limited.argv.insert(limited.argv.begin(), {"prlimit", "--as=2147483648", "--"});
+    ASSERT_TRUE(start(limited).waitForKeyFiles(
+        {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"}));
+    fs_ = client().fileSystem();
+  }
+  for (const auto& file :
+       {std::make_pair("over.bin", limit + 1), std::make_pair("at.bin", limit)}) {
+    writeFile(workFile(file.first), "");
+    ASSERT_EQ(truncate(workFile(file.first).c_str(), static_cast<off_t>(file.second)), 0);
+  }
+  EXPECT_TRUE(isException(download("over.bin"), "EUnknown",
+                          error("File is too large to transfer!",
+                                "CCoFileSystem::downloadFile(over.bin)")));
+  if (!kSanitizedBuild) {
+    EXPECT_TRUE(isException(download("at.bin"), "EUnknown",
+                            error("Cannot allocate memory to read file!",
+                                  "CCoFileSystem::downloadFile(at.bin)")));
+  }
+  EXPECT_TRUE(service().running());
 }
 
 }  // namespace

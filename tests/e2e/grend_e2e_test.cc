@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <string>
 
 #include "tests/support/grend_e2e_fixture.h"
@@ -29,6 +31,13 @@ const char kNlh[] =
     "<SOLUTION><HEADER><COLUMN ID=\"1\">Time</COLUMN>"
     "<COLUMN ID=\"2\" CONTACT_PAIR=\"3\" ITEM=\"P\" COMP=\"X\">P3</COLUMN></HEADER>"
     "<COLDATA>0.1 1 0.2 2</COLDATA></SOLUTION>";
+
+// Peak resident memory of a process (VmHWM) in KiB; LONG_MAX when unknown.
+long peakMemoryKiB(pid_t pid) {
+  const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+  const std::size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? LONG_MAX : std::strtol(status.c_str() + at + 6, nullptr, 10);
+}
 
 class GrendServiceTest : public GrendE2eTest {
  protected:
@@ -216,15 +225,27 @@ TEST_F(GrendServiceTest, BroadcastsMonitorListingsAndHostileFiles) {
   ASSERT_EQ(::mkdir(dashFile("dir.cnd").c_str(), 0755), 0);
   EXPECT_TRUE(broadcast("monitor-file-activate:dir.cnd").ok);
   activate("short.mntr", "T\nA B\n1 2 3\n\"4\\ 5");
+  // Loosely written numbers keep their sign; a file over the size limit (a
+  // sparse 2 GiB + 1) answers its error object without being read.
+  activate("loose.mntr", "Loose\n A  B\n -.5E+01 -01.5\n");
+  activate("huge.mntr", "");
+  ASSERT_EQ(::truncate(dashFile("huge.mntr").c_str(), (off_t(2) << 30) + 1), 0);
   EXPECT_EQ(json("aaS.list_monitors_with_persisted_data cnd"),
             "[\n" + cnd() + ",{\n\t\"Error\": \"Opening file '" + dashFile("dir.cnd") +
                 "'\"\n}\n]");
   const std::string all = json("aaS.list_monitors_with_persisted_data mntr");
-  EXPECT_NE(all.find("\"Error\": \"Opening file '" + dashFile("pipe.mntr") + "'\""),
-            std::string::npos) << all;
+  const std::string loose = "\t,\"A\":\n\t[\n\t\t-0.5E+01\n\t]\n\t,\"currentA\":-0.5E+01\n"
+                            "\t,\"B\":\n\t[\n\t\t-1.5\n\t]\n\t,\"currentB\":-1.5\n}";
+  for (const std::string& found :
+       {"\"Error\": \"Opening file '" + dashFile("pipe.mntr") + "'\"", loose,
+        "\"Error\": \"Insufficient memory to process file '" + dashFile("huge.mntr") + "'\""}) {
+    EXPECT_NE(all.find(found), std::string::npos) << found << "\n" << all;
+  }
   EXPECT_EQ(grendClient().execute("aaS.save_monitors_with_persisted_data"), "Done!");
   EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
   EXPECT_TRUE(isValidJson(readFile(workFile("monitor.json"))));
+  EXPECT_NE(readFile(workFile("monitor.json")).find(loose), std::string::npos);
+  EXPECT_LT(peakMemoryKiB(service().pid()), 1024 * 1024);
 
   const std::string trace = readFile(workFile("grend_broadcasts.txt"));
   EXPECT_EQ(trace.find("<<broadcast::overall-progress: 40 %\t>>\n<<broadcast::started:solve>>\n"),
@@ -241,11 +262,17 @@ TEST_F(GrendServiceTest, MonitorLinksAndSaveTargetsAreRefused) {
   }
   startGrend(options);
 
-  // A monitor file swapped for a link that leads out of the monitor folder.
+  // A sibling of the monitor folder whose name begins with the folder's name
+  // is outside it: named there, or reached through a monitor file swapped
+  // for a link.
+  const std::string secret = dash() + "2/secret.gst";
+  ASSERT_EQ(::mkdir((dash() + "2").c_str(), 0755), 0);
+  writeFile(secret, kGst);
+  EXPECT_TRUE(
+      isException(broadcast("monitor-file-activate:../dash2/secret.gst"), "CORBA::UNKNOWN"));
   activate("t.gst", kGst);
-  writeFile(workFile("secret.gst"), kGst);
   ASSERT_EQ(::unlink(dashFile("t.gst").c_str()), 0);
-  ASSERT_EQ(::symlink(workFile("secret.gst").c_str(), dashFile("t.gst").c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), dashFile("t.gst").c_str()), 0);
   EXPECT_EQ(json("aaS.list_monitors_with_persisted_data gst"),
             "[\n{\n\t\"Error\": \"Opening file '" + dashFile("t.gst") + "'\"\n}\n]");
   EXPECT_EQ(grendClient().execute("aaS.save_monitors_with_persisted_data"), "Done!");
@@ -296,6 +323,23 @@ TEST_F(GrendServiceTest, TickSolverShutdownAndTheWatcherSave) {
   EXPECT_LT(std::chrono::steady_clock::now() - gone, seconds(20));
   EXPECT_TRUE(fileExists(workFile("monitor.json")));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+}
+
+// The watcher connects within seconds of the start and ticks a minute
+// after it began; with a period of one minute that tick saves.
+TEST_F(GrendServiceTest, TheWatcherTicksOnceAMinute) {
+  const auto started = std::chrono::steady_clock::now();
+  startGrend();
+  activate("job.mntr", kMntr);
+  EXPECT_EQ(grendClient().execute("aaS.set_auto_save_period_json_monitors 1"),
+            "Auto-Save set at 1 minutes");
+  std::this_thread::sleep_until(started + seconds(45));
+  EXPECT_FALSE(fileExists(workFile("monitor.json")));
+  EXPECT_TRUE(waitUntil([&] { return fileExists(workFile("monitor.json")); },
+                        std::chrono::duration_cast<milliseconds>(started + seconds(75) -
+                                                                 std::chrono::steady_clock::now()),
+                        milliseconds(200)));
+  EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
 }
 
 }  // namespace

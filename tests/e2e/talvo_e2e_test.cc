@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "tests/support/joined_threads.h"
 #include "tests/support/talvo_e2e_fixture.h"
 
 namespace solvarium_test {
@@ -190,6 +191,22 @@ TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
             files + ",\n\t\t\"persistedData\":\n" + persisted + "\n \t\t\n\t\t\t}]");
   EXPECT_EQ(json("aaS.list_report_plots"),
             "\n[\n\t{\n\t\t\"name\":\"plot-0\" ,\n\t\t\"plotWindow\":2\t}]");
+
+  // Report files named outside the working directory, in a sibling folder
+  // whose name begins with its name included, add no data.
+  const std::string root = workDir().substr(0, workDir().rfind('/'));
+  for (const std::string& folder : {root + "/outside", workDir() + "2"}) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    writeFile(folder + "/rf.out", readFile(workFile("rf0.out")));
+  }
+  send({"broadcast::visited:monitor-set-changed:(((name . in) (file-name . rf0.out)) "
+        "((name . o) (file-name . ../outside/rf.out)) ((name . s) (file-name . ../work2/rf.out)) "
+        "((name . a) (file-name . " + workDir() + "2/rf.out)))"});
+  const std::string outside = json("aaS.list_report_files_with_persisted_data start-iteration 0");
+  EXPECT_NE(outside.find("\"fileName\":\"" + workDir() + "2/rf.out\""), std::string::npos)
+      << outside;
+  EXPECT_EQ(outside.find("persistedData"), outside.rfind("persistedData")) << outside;
+  EXPECT_NE(outside.find(persisted), std::string::npos) << outside;
   EXPECT_EQ(json("aaS.list_report_definitions"),
             "\n[\n\t{\n\t\t\"monitorType\":\"R17ReportDefinition\",\n\t\t\"name\":\"rd0\" ,\n\t\t"
             "\"reportDefinition\":\n\t\t{\n\t\t\t\"averageOver\":1\n\t\t\t,\"field\":\"pressure\"\n"
@@ -308,11 +325,11 @@ TEST_F(TalvoE2eTest, TwoClientsForThirtySeconds) {
       }
     }
   };
-  std::thread a(solverSide), b(client);
+  JoinedThreads threads([&] { stop = true; });
+  threads.start(solverSide);
+  threads.start(client);
   std::this_thread::sleep_for(seconds(30));
-  stop = true;
-  a.join();
-  b.join();
+  threads.join();
   EXPECT_EQ(malformed.load(), 0);
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(answers.load(), 100);

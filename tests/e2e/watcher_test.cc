@@ -78,6 +78,10 @@ TEST_F(ShutdownTest, CommandLineClientCallsEveryKindOfObject) {
   ProcessResult id = runClient({"instant_aaS_BROXSolvarium.txt", "solver-unit", "getSolverId"});
   EXPECT_EQ(id.exitCode, 0) << id.err;
   EXPECT_EQ(id.out, "korlen-brox\n");
+  // An answer that cannot be written is a failure.
+  ProcessResult full = runClient({"instant_aaS_BROXSolvarium.txt", "solver-unit", "getSolverId"},
+                                 seconds(60), "/dev/full");
+  EXPECT_NE(full.exitCode, 0) << full.err;
 
   ProcessResult bad = runClient({"instant_aaS_BROXSolvarium.txt", "script", "aaS.getenv", "A", "B"});
   EXPECT_NE(bad.exitCode, 0);

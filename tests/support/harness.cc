@@ -5,8 +5,9 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -59,32 +60,66 @@ std::vector<std::string> envStrings(const Environment& env) {
   return out;
 }
 
-// Spawns argv with env in cwd; stdout and stderr go to the given files.
+// Spawns argv with env in cwd; stdout and stderr go to the given files. The
+// child gets SIGKILL when the thread that started it ends (PR_SET_PDEATHSIG),
+// so that nothing outlives a test binary that aborts: start long-lived
+// processes from the test's main thread. Only async-signal-safe calls run
+// between fork and exec; a failed exec reports its errno through a pipe.
 pid_t spawn(const std::string& program, std::vector<std::string> argv, const Environment& env,
             const std::string& cwd, const std::string& outPath, const std::string& errPath) {
   std::vector<std::string> envText = envStrings(env);
   std::vector<char*> cargv = cStrings(argv);
   std::vector<char*> cenv = cStrings(envText);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // The child starts with default signal dispositions and an empty mask.
-  sigset_t all, none;
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t parent = getpid();
+  // No signal handler runs in the child before its dispositions are reset.
+  sigset_t all, old;
   sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, cargv.data(), cenv.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
+  pthread_sigmask(SIG_SETMASK, &all, &old);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    auto fail = [&] {
+      const int error = errno;
+      (void)!write(report[1], &error, sizeof error);
+      _exit(127);
+    };
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) fail();
+    if (getppid() != parent) _exit(127);  // the parent has already gone
+    const std::pair<int, const char*> files[] = {{0, "/dev/null"}, {1, outPath.c_str()},
+                                                 {2, errPath.c_str()}};
+    for (const auto& file : files) {
+      const int flags = file.first == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
+      const int fd = open(file.second, flags, 0644);
+      if (fd < 0 || dup2(fd, file.first) < 0) fail();
+      if (fd != file.first) close(fd);
+    }
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) fail();
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve(program.c_str(), cargv.data(), cenv.data());
+    fail();
+  }
+  const int forkError = errno;
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  close(report[1]);
+  if (pid < 0) {
+    close(report[0]);
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(forkError));
+  }
+  int error = 0;
+  ssize_t got;
+  while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (got > 0) {
+    waitpid(pid, nullptr, 0);
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
+  }
   return pid;
 }
 
@@ -292,10 +327,12 @@ std::string sanitizerReport(const std::string& stderrText) {
 }
 
 ProcessResult runProgram(const std::vector<std::string>& argv, const Environment& env,
-                         const std::string& cwd, milliseconds timeout) {
+                         const std::string& cwd, milliseconds timeout,
+                         const std::string& stdoutPath) {
   TempDir out("solvarium-run");
   ProcessResult result;
-  pid_t pid = spawn(argv.at(0), argv, env, cwd, out / "out", out / "err");
+  pid_t pid = spawn(argv.at(0), argv, env, cwd, stdoutPath.empty() ? out / "out" : stdoutPath,
+                    out / "err");
   result.exitCode = waitBounded(pid, timeout, &result.timedOut);
   result.out = readFile(out / "out");
   result.err = readFile(out / "err");
@@ -764,13 +801,14 @@ void ServiceTest::writeProgram(const std::string& name, const std::string& body)
   writeFile(bin_ + "/" + name, "#!/bin/sh\n" + body, 0755);
 }
 
-ProcessResult ServiceTest::runClient(const std::vector<std::string>& args, milliseconds timeout) {
+ProcessResult ServiceTest::runClient(const std::vector<std::string>& args, milliseconds timeout,
+                                     const std::string& stdoutPath) {
   std::vector<std::string> argv = {SOLVARIUM_CLIENT_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   Environment env;
   env["PATH"] = "/usr/bin:/bin";
   addSanitizerOptions(env);
-  ProcessResult result = runProgram(argv, env, work_, timeout);
+  ProcessResult result = runProgram(argv, env, work_, timeout, stdoutPath);
   const std::string report = sanitizerReport(result.err);
   if (!report.empty()) ADD_FAILURE() << "solvarium-client printed a sanitizer report:\n" << report;
   return result;

@@ -106,6 +106,8 @@ class FakeSessionManager {
 // ---- stand-in solver ----------------------------------------------------
 // A child process that sleeps until killed; its pid goes into
 // KORLEN_BROXSOLVE_PID. kill() ends and reaps it (it is then gone, not a zombie).
+// Like every process the harness starts, it is killed when the thread that
+// started it ends.
 class StandInSolver {
  public:
   StandInSolver();
@@ -136,11 +138,14 @@ std::string sanitizerReport(const std::string& stderrText);
 
 // Runs a program with an argument vector (argv[0] included), an explicit
 // environment and a working directory; no shell. Bounded by `timeout`.
+// Standard output goes to `stdoutPath` when given (`out` stays empty).
 ProcessResult runProgram(const std::vector<std::string>& argv, const Environment& env,
-                         const std::string& cwd, milliseconds timeout = milliseconds(60000));
+                         const std::string& cwd, milliseconds timeout = milliseconds(60000),
+                         const std::string& stdoutPath = "");
 
 // A running Solvarium. Output goes to files; the process is killed and reaped
-// by the destructor when still running.
+// by the destructor when still running, and by the kernel when the thread
+// that started it ends (the test binary aborting included).
 class ServiceProcess {
  public:
   struct Options {
@@ -283,7 +288,8 @@ class ServiceTest : public ::testing::Test {
   // Runs the solvarium-client tool in the working directory; a sanitizer
   // report in its stderr fails the test.
   ProcessResult runClient(const std::vector<std::string>& args,
-                          milliseconds timeout = milliseconds(60000));
+                          milliseconds timeout = milliseconds(60000),
+                          const std::string& stdoutPath = "");
 
  private:
   // Kills the service when still running, then fails the test when its stderr

@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/joined_threads.h"
 
 namespace {
 
@@ -59,16 +60,16 @@ TEST(ProcessWatchTest, SeveralThreadsCheckAtOnce) {
   ASSERT_GT(child, 0);
   ProcessWatch watch(child);
   std::atomic<int> sawGone{0};
-  std::vector<std::thread> threads;
+  solvarium_test::JoinedThreads threads;
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
+    threads.start([&] {
       for (int i = 0; i < 2000 && watch.alive(); ++i) ::usleep(500);
       if (!watch.alive()) ++sawGone;
     });
   }
   ::usleep(20000);
   ::kill(child, SIGKILL);
-  for (std::thread& thread : threads) thread.join();
+  threads.join();
   EXPECT_EQ(sawGone.load(), 4);
   ::waitpid(child, nullptr, 0);
 }

@@ -4,12 +4,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "common/safe_file.h"
 #include "platform/temp_dir.h"
 #include "service/solver_process_checker.h"
 #include "service/watcher_buffers.h"
+#include "tests/support/joined_threads.h"
 
 namespace solvarium {
 namespace {
@@ -20,14 +20,14 @@ TEST(SharedTextTest, ReaderSeesNothingOrTheWholeText) {
   const std::string longKey(10000, 'k');  // longer than any fixed buffer
   std::atomic<bool> done{false};
   std::atomic<int> torn{0};
-  std::thread reader([&] {
+  solvarium_test::JoinedThreads reader([&] { done.store(true); });
+  reader.start([&] {
     while (!done.load()) {
       const std::string seen = text.get();
       if (!seen.empty() && seen != longKey && seen != "short") ++torn;
     }
   });
   for (int i = 0; i < 2000; ++i) text.set(i % 2 ? longKey : "short");
-  done.store(true);
   reader.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_EQ(text.get(), longKey);  // the last text set
