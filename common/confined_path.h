@@ -12,6 +12,9 @@ namespace solvarium {
 // cannot be resolved.
 std::string realPathOf(const std::string& path);
 
+// Real path of the process's current working directory, or "".
+std::string workingDirectory();
+
 enum class PathResolution { kOk, kOutside, kMissing };
 
 // Where `name` really lives under `baseDir` (an absolute, resolved directory).
@@ -29,17 +32,10 @@ PathResolution resolveInWorkingDirectory(const std::string& name, std::string* t
 
 // Whether a resolved `target` may be replaced by a new file renamed over it:
 // it does not exist yet or is a regular file we may write (never a FIFO,
-// device or folder), and its folder is writable.
-bool isReplaceableFile(const std::string& target);
-
-// Opens `name` (as resolveInside() takes it) for reading when it resolves
-// inside `baseDir` and is a regular file. The resolved target is opened
-// without following a final link and without blocking on a FIFO, so a file
-// swapped for a link or a FIFO after the check is refused as well. Answers a
-// close-on-exec descriptor the caller closes, or -1 with errno set: EACCES
-// outside `baseDir`, ENOENT missing, EISDIR a folder, EINVAL another kind of
-// file, or the error of the open.
-int openConfinedRegularFile(const std::string& baseDir, const std::string& name);
+// device or folder), and its folder is writable. When it may not, `error`
+// (when not null) receives why: EISDIR or EINVAL for a folder or another kind
+// of file, else the error of the access check.
+bool isReplaceableFile(const std::string& target, int* error = nullptr);
 
 }  // namespace solvarium
 

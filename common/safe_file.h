@@ -11,7 +11,8 @@ namespace solvarium {
 // ".solvarium-tmp-<this process's id>-XXXXXX"), checks every write, flush and
 // close, then renames it over `path`. On failure the previous file stays
 // whole, the temporary file is removed, `error` (when not null) receives a
-// text naming the path and the system error, and the result is false.
+// text naming the path and the system error, errno holds that error, and the
+// result is false.
 // An existing file's permissions are kept; a new file gets 0666 less umask.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error);
