@@ -107,6 +107,7 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {
+    std::fprintf(stderr, "%s: %s\n", monitorDataProgram.c_str(), readError.c_str());
     raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
   }
   return output;  // tempDir removes the file and its directory
