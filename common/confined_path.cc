@@ -1,6 +1,5 @@
 #include "common/confined_path.h"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -97,45 +96,31 @@ PathResolution resolveInside(const std::string& baseDir, const std::string& name
   return PathResolution::kOk;
 }
 
+std::string workingDirectory() { return realPathOf("."); }
+
 PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target) {
-  const std::string base = realPathOf(".");
+  const std::string base = workingDirectory();
   if (base.empty()) return PathResolution::kMissing;
   return resolveInside(base, name, target);
 }
 
-bool isReplaceableFile(const std::string& target) {
+bool isReplaceableFile(const std::string& target, int* error) {
   struct stat info;
-  if (::stat(target.c_str(), &info) == 0 &&
-      (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
-    return false;
+  const bool exists = ::stat(target.c_str(), &info) == 0;
+  int why = 0;
+  if (exists && !S_ISREG(info.st_mode)) {
+    why = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  } else if ((exists && ::access(target.c_str(), W_OK) != 0) ||
+             ::access(directoryPart(target).c_str(), W_OK) != 0) {
+    why = errno;
   }
-  return ::access(directoryPart(target).c_str(), W_OK) == 0;
+  if (why != 0 && error != nullptr) *error = why;
+  return why == 0;
 }
 
-int openConfinedRegularFile(const std::string& baseDir, const std::string& name) {
-  std::string target;
-  switch (resolveInside(baseDir, name, &target)) {
-    case PathResolution::kOutside: errno = EACCES; return -1;
-    case PathResolution::kMissing: errno = ENOENT; return -1;
-    case PathResolution::kOk: break;
-  }
-  const int fd =
-      ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return -1;
-  struct stat info;
-  int error = 0;
+bool openedInside(const std::string& baseDir, int fd) {
   const std::string opened = openedPath(fd);
-  if (!opened.empty() && !isUnder(baseDir, opened)) {
-    error = EACCES;  // a folder on the way was swapped for a link after the check
-  } else if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (!S_ISREG(info.st_mode)) {
-    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-  }
-  if (error == 0) return fd;
-  ::close(fd);
-  errno = error;
-  return -1;
+  return opened.empty() || isUnder(baseDir, opened);
 }
 
 }  // namespace solvarium

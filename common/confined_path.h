@@ -12,6 +12,9 @@ namespace solvarium {
 // cannot be resolved.
 std::string realPathOf(const std::string& path);
 
+// Real path of the process's current working directory, or "".
+std::string workingDirectory();
+
 enum class PathResolution { kOk, kOutside, kMissing };
 
 // Where `name` really lives under `baseDir` (an absolute, resolved directory).
@@ -29,18 +32,15 @@ PathResolution resolveInWorkingDirectory(const std::string& name, std::string* t
 
 // Whether a resolved `target` may be replaced by a new file renamed over it:
 // it does not exist yet or is a regular file we may write (never a FIFO,
-// device or folder), and its folder is writable.
-bool isReplaceableFile(const std::string& target);
+// device or folder), and its folder is writable. When it may not, `error`
+// (when not null) receives why: EISDIR or EINVAL for a folder or another kind
+// of file, else the error of the access check.
+bool isReplaceableFile(const std::string& target, int* error = nullptr);
 
-// Opens `name` (as resolveInside() takes it) for reading when it resolves
-// inside `baseDir` and is a regular file. The resolved target is opened
-// without following a final link and without blocking on a FIFO, and where
-// the opened file lies is checked again (from /proc), so a file or folder
-// swapped for a link, or a file for a FIFO, after the check is refused as
-// well. Answers a close-on-exec descriptor the caller closes, or -1 with
-// errno set: EACCES outside `baseDir`, ENOENT missing, EISDIR a folder,
-// EINVAL another kind of file, or the error of the open.
-int openConfinedRegularFile(const std::string& baseDir, const std::string& name);
+// False when the file open at `fd` demonstrably lies outside `baseDir` (its
+// real location, read from /proc, was put there after a check, e.g. a folder
+// on the way swapped for a link); true when it lies inside or is unknown.
+bool openedInside(const std::string& baseDir, int fd);
 
 }  // namespace solvarium
 

@@ -30,8 +30,10 @@ bool temporaryFileWriter(const std::string& name, long* pid) {
          platform::parsePid(digits, pid);
 }
 
+// Also leaves `err` in errno for the caller.
 void setError(std::string* error, const std::string& what, const std::string& path, int err) {
   if (error) *error = what + " '" + path + "': " + std::strerror(err);
+  errno = err;
 }
 
 }  // namespace

@@ -1,18 +1,13 @@
 #include "service/co_file_system.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <new>
-#include <vector>
 
+#include "common/confined_file.h"
 #include "common/confined_path.h"
-#include "common/safe_file.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -64,18 +59,20 @@ bool readAll(int fd, unsigned char* data, std::uint64_t size) {
 
 namespace {
 
-// The resolved target of operation `op` on `fileName`; throws the operation's
-// error for a NULL, empty, outside or unresolvable name (`cannotOpen` text).
-std::string resolveTarget(const char* op, const char* fileName, const char* cannotOpen) {
+// Throws the operation's error for a NULL or empty name.
+void checkName(const char* op, const char* fileName) {
   if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
   if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
-  std::string target;
-  switch (resolveInWorkingDirectory(fileName, &target)) {
-    case PathResolution::kOutside: throw fileError(op, fileName, kOutside);
-    case PathResolution::kMissing: throw fileError(op, fileName, cannotOpen);
-    case PathResolution::kOk: break;
-  }
-  return target;
+}
+
+// Throws the operation's error for a refused or failed file access: a name
+// outside the working directory has its own text, any other refusal
+// `otherwise`. The cause goes to stderr.
+void checkAccess(const char* op, const char* fileName, const FileStatus& status,
+                 const char* otherwise) {
+  if (status.ok()) return;
+  std::fprintf(stderr, "%s\n", status.message.c_str());
+  throw fileError(op, fileName, status.code == FileStatus::kOutside ? kOutside : otherwise);
 }
 
 }  // namespace
@@ -89,29 +86,22 @@ PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
 void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& content) {
   const SerialCall serial;
   const char* op = "uploadFile";
-  const std::string target = resolveTarget(op, fileName, kCannotWrite);
-  // The rename below must not replace a file that may not be opened for writing.
-  if (!isReplaceableFile(target)) throw fileError(op, fileName, kCannotWrite);
-  if (!writeFileAtomically(target, content.get_buffer(), content.length(), nullptr)) {
-    throw fileError(op, fileName, "File write operation failed!");
-  }
+  checkName(op, fileName);
+  const FileStatus status =
+      writeConfinedFile(workingDirectory(), fileName, content.get_buffer(), content.length());
+  checkAccess(op, fileName, status,
+              status.code == FileStatus::kWriteFailed ? "File write operation failed!"
+                                                      : kCannotWrite);
 }
 
 GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   const SerialCall serial;
   const char* op = "downloadFile";
-  const std::string target = resolveTarget(op, fileName, kCannotRead);
-  // Opened by the confinement rule once more: no link, FIFO or folder that
-  // took the name's place since is read.
-  const std::string base = realPathOf(".");
-  const int fd = base.empty() ? -1 : openConfinedRegularFile(base, target);
-  if (fd < 0) throw fileError(op, fileName, kCannotRead);
-  struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    ::close(fd);
-    throw fileError(op, fileName, kCannotRead);
-  }
-  const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  checkName(op, fileName);
+  int fd = -1;
+  std::uint64_t size = 0;
+  checkAccess(op, fileName, openConfinedFile(workingDirectory(), fileName, &fd, &size),
+              kCannotRead);
   if (size > file_access::kMaxTransferBytes) {
     ::close(fd);
     throw fileError(op, fileName, "File is too large to transfer!");

@@ -6,8 +6,9 @@
 // broadcast handlers and the Brox liveness check.
 //
 // Ownership: created with `new` by its owner (kind servant or UDF unit) and
-// deleted by it; never frees the owner. Threads: used one request at a time
-// (single-thread child POA); the map takes no lock.
+// deleted by it; never frees the owner. Threads: requests reach it through
+// the ORB-controlled servant POA and every operation runs under SerialCall,
+// one at a time; the map takes no lock.
 #ifndef SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 #define SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 

@@ -11,6 +11,7 @@
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/safe_file.h"
+#include "common/startup_error.h"
 #include "idl/exception_members.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
@@ -75,7 +76,9 @@ CSolvariumServer::CSolvariumServer(int argc, const char* const* argv, int kind,
   try {
     createSolverObject(udf);
     publishKeys(argc, argv);
-  } catch (const std::string& text) {
+  } catch (const StartupError& e) {
+    failStart(std::string(e.what()) + "\n");
+  } catch (const std::string& text) {  // SolverObject and the UDF kind's factory throw text
     failStart(text + "\n");
   } catch (const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
     failStart("\nError executing <" + orNull(e.command, "NULL") + ">\n" + "\nError info:\n " +

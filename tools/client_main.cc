@@ -1,12 +1,14 @@
 // solvarium-client: calls one operation of the service's interfaces.
 //
 //   solvarium-client [-n] [-ORBname value]... KEYFILE VERB [OP] [ARGS...]
+//   solvarium-client --help | -h
 //
 // Output: the answer on stdout (strings raw plus "\n", booleans true/false,
 // sequences one item per line, references as IOR text, octets to files).
 // An exception: one JSON line on stdout (see exception_printer.h).
 // Exit codes: 0 success, 1 user exception, 2 system exception, usage error,
 // unreadable key file, wrong kind of key, local file error (message on stderr).
+// --help prints the usage, each verb with its description, on stdout; exit 0.
 #include <omniORB4/CORBA.h>
 
 #include <csignal>
@@ -30,8 +32,9 @@ std::string operationSyntax(const Operation& op) {
   return text;
 }
 
-void usage(const std::vector<Verb>& verbs) {
-  std::fprintf(stderr,
+// The usage on `out`; `described` adds each verb's description under it.
+void usage(std::FILE* out, const std::vector<Verb>& verbs, bool described) {
+  std::fprintf(out,
                "usage: %s [-n] [-ORBoption value]... KEYFILE VERB [OPERATION] [ARGS...]\n"
                "  KEYFILE: a file holding an IOR (or the IOR text itself)\n"
                "  -n: print string results without the added newline\n"
@@ -43,14 +46,16 @@ void usage(const std::vector<Verb>& verbs) {
       if (i > 0) line += " | ";
       line += operationSyntax(verb.operations[i]);
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", line.c_str());
+    if (described) std::fprintf(out, "      %s\n", verb.what.c_str());
   }
-  std::fprintf(stderr,
+  std::fprintf(out,
                "output: the answer on stdout; an exception as one JSON line on stdout\n"
                "exit: 0 success, 1 user exception, 2 system exception or client error\n");
 }
 
 struct Invocation {
+  bool help = false;  // --help or -h among the leading options
   bool appendNewline = true;
   std::vector<std::string> orbOptions;
   std::string key;
@@ -61,7 +66,10 @@ bool parseCommandLine(int argc, char** argv, Invocation* inv) {
   int i = 1;
   for (; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-n") {
+    if (arg == "--help" || arg == "-h") {
+      inv->help = true;
+      return true;
+    } else if (arg == "-n") {
       inv->appendNewline = false;
     } else if (arg.rfind("-ORB", 0) == 0 && i + 1 < argc) {
       inv->orbOptions.push_back(arg);
@@ -121,8 +129,13 @@ int run(int argc, char** argv) {
   Invocation inv;
   OperationArgs args;
   const Operation* op = nullptr;
-  if (!parseCommandLine(argc, argv, &inv) || (op = resolve(verbs, inv.words, &args)) == nullptr) {
-    usage(verbs);
+  const bool parsed = parseCommandLine(argc, argv, &inv);
+  if (parsed && inv.help) {
+    usage(stdout, verbs, true);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+  }
+  if (!parsed || (op = resolve(verbs, inv.words, &args)) == nullptr) {
+    usage(stderr, verbs, false);
     return kExitFailure;
   }
 

@@ -1,14 +1,13 @@
 // The report-plot will commands of the Brox interpreter: replaying the will
 // for its metadata and saving the report plots with persisted data.
+#include <cstdio>
+
 #include "AAS_CORBA.hh"
+#include "common/confined_file.h"
 #include "common/confined_path.h"
-#include "common/safe_file.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
-#include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
-#include "solvers/brox/brox_servant.h"
-#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
 
@@ -31,24 +30,26 @@ void appendItem(const std::string& inner, int* count, std::string* output) {
 // those would otherwise rewrite the will the client set.
 class WillKeeper {
  public:
-  explicit WillKeeper(CBROXSolvarium* servant)
-      : servant_(servant),
-        will_(servant->will),
-        plotList_(servant->monitors->willPlotList),
-        variableList_(servant->monitors->willVariableList),
-        sessionName_(servant->monitors->willSessionName) {}
+  WillKeeper(Will* will, BroxMonitors* monitors)
+      : will_(will),
+        monitors_(monitors),
+        kept_(*will),
+        plotList_(monitors->willPlotList),
+        variableList_(monitors->willVariableList),
+        sessionName_(monitors->willSessionName) {}
   ~WillKeeper() {
-    servant_->will.swap(will_);
-    servant_->monitors->willPlotList.swap(plotList_);
-    servant_->monitors->willVariableList.swap(variableList_);
-    servant_->monitors->willSessionName.swap(sessionName_);
+    will_->swap(kept_);
+    monitors_->willPlotList.swap(plotList_);
+    monitors_->willVariableList.swap(variableList_);
+    monitors_->willSessionName.swap(sessionName_);
   }
   WillKeeper(const WillKeeper&) = delete;
   WillKeeper& operator=(const WillKeeper&) = delete;
 
  private:
-  CBROXSolvarium* servant_;
-  Will will_;
+  Will* will_;
+  BroxMonitors* monitors_;
+  Will kept_;
   std::string plotList_, variableList_, sessionName_;
 };
 
@@ -65,19 +66,20 @@ std::string innerArrayText(const std::string& answer) {
   return inner;
 }
 
-std::string CBROXSolvarium::composedInnerText(const std::string& command) {
-  CORBA::String_var answer = runCommand(command.c_str());
+std::string BroxInterpreter::composedInnerText(const std::string& command) {
+  CORBA::String_var answer = run(command.c_str());
   return innerArrayText(answer.in());
 }
 
-std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& command,
-                                                        const std::vector<std::string>& tokens) {
-  if (tokens.size() > 1) raiseScriptError(command, "Invalid option[" + tokens[1] + "]");
-  const WillKeeper keeper(this);
+std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
+  if (call.tokens.size() > 1) {
+    raiseScriptError(call.command, "Invalid option[" + call.tokens[1] + "]");
+  }
+  const WillKeeper keeper(&will_, &monitors_);
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
-  if (!will.empty()) {
-    const auto& entry = *will.begin();
+  if (!will_.empty()) {
+    const auto& entry = *will_.begin();
     std::string suffix;
     if (!entry.first.empty()) suffix = " session-name " + entry.first;
     for (const std::string& word : entry.second) suffix += " " + word;
@@ -92,33 +94,33 @@ std::string CBROXSolvarium::retrieveWillMetadataCommand(const std::string& comma
   return "[\n" + a + "\n,\n" + b + "\n]\n";
 }
 
-std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
-                                                   const std::vector<std::string>& tokens) {
+std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
+  const std::string& command = call.command;
+  const Tokens& tokens = call.tokens;
   if (tokens.size() == 1) {
     raiseQuestion("JSON persisted monitors filename", "monitor.json");
   }
   if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
   const std::string fileName =
       tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
-  // Only files that resolve inside the working directory (links followed),
-  // in a folder we may write; an existing file must be a regular file we
-  // may write. A link named as the file stays; the file it leads to is
-  // replaced.
-  std::string target;
-  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk ||
-      !solvarium::isReplaceableFile(target)) {
+  // Only a file inside the working directory that may be replaced; checked
+  // before the replayed commands run.
+  const std::string base = solvarium::workingDirectory();
+  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
+  if (!target.ok()) {
+    std::fprintf(stderr, "Brox report-plot save: %s\n", target.message.c_str());
     raiseScriptError(command, "Cannot open output file name.");
   }
 
-  const WillKeeper keeper(this);
+  const WillKeeper keeper(&will_, &monitors_);
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
   std::vector<std::string> sessions;
-  if (!will.empty()) {
+  if (!will_.empty()) {
     // Copies: the replayed commands rewrite the will until the keeper
     // puts it back.
-    const std::string sessionName = will.begin()->first;
-    const std::vector<std::string> words = will.begin()->second;
+    const std::string sessionName = will_.begin()->first;
+    const std::vector<std::string> words = will_.begin()->second;
     if (!sessionName.empty()) {
       std::string run = sessionName[0] == '.' ? sessionName : "./" + sessionName;
       const std::size_t slash = run.rfind('/');
@@ -158,7 +160,9 @@ std::string CBROXSolvarium::saveReportPlotsCommand(const std::string& command,
   output += "]\n";
 
   // The previous file stays whole unless the new one is completely written.
-  if (!solvarium::writeFileAtomically(target, output, nullptr)) {
+  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, output);
+  if (!written.ok()) {
+    std::fprintf(stderr, "Brox report-plot save: %s\n", written.message.c_str());
     raiseScriptError(command, "Cannot write output file ");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 #include "AAS_CORBA.hh"
 #include "common/safe_file.h"
+#include "common/startup_error.h"
 #include "platform/platform_names.h"
 #include "platform/process.h"
 #include "platform/temp_dir.h"
@@ -36,19 +38,20 @@ std::vector<std::string> modeWords(const std::string& modeOption) {
 
 }  // namespace
 
-BroxMonitors::BroxMonitors(CBROXSolvarium* owningServant)
-    : owner(owningServant), implicitWillAmends(true) {
+BroxMonitors::BroxMonitors(const Will& reportPlotWill)
+    : will(reportPlotWill), implicitWillAmends(true) {
+  using solvarium::StartupError;
   struct stat status;
   if (::stat(".", &status) != 0) {
-    throw std::string("Brox Solver Manager working directory does not exist");
+    throw StartupError("Brox Solver Manager working directory does not exist");
   }
   if (!S_ISDIR(status.st_mode)) {
-    throw std::string("Brox Solver Manager working directory is not a folder");
+    throw StartupError("Brox Solver Manager working directory is not a folder");
   }
   const char* binDirValue = std::getenv("BROXBINDIR");
-  if (binDirValue == nullptr) throw std::string("BROXBINDIR environment variable is not set");
+  if (binDirValue == nullptr) throw StartupError("BROXBINDIR environment variable is not set");
   binDir = binDirValue;
-  if (binDir.empty()) throw std::string("BROXBINDIR environment variable is empty");
+  if (binDir.empty()) throw StartupError("BROXBINDIR environment variable is empty");
   monitorDataProgram = solvarium::platform::kMonitorDataProgram;
   controlProgram = solvarium::platform::kControlProgram;
   stopProgram = solvarium::platform::kStopProgram;
@@ -104,6 +107,7 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {
+    std::fprintf(stderr, "%s: %s\n", monitorDataProgram.c_str(), readError.c_str());
     raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
   }
   return output;  // tempDir removes the file and its directory
@@ -156,6 +160,8 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
                       "aaS.terminate_solver " + runPath);
       result += "Done!\n";
     } catch (...) {
+      std::fprintf(stderr, "Could not terminate %s: %s\n", runPath.c_str(),
+                   currentFailureText().c_str());
       if (!errors.empty()) errors += "\n";  // one line per run
       errors += "Could not terminate " + runPath;
       result += "\n";

@@ -2,9 +2,9 @@
 // monitor-data program and the stop program), holds the report-plot will and
 // answers the listing and termination commands built on them.
 //
-// One object per process, created and deleted by BROX::CBROXSolvarium, which
-// it does not own. Every operation runs in the ORB's request thread and blocks
-// it while an outside program runs; nothing here takes a lock. Programs are
+// Owned by the Brox interpreter, whose will it reads (a reference, never
+// owned). Every operation runs in the ORB's request thread and blocks it
+// while an outside program runs; nothing here takes a lock. Programs are
 // started with an argument vector, never through a shell.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_MONITORS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_MONITORS_H_
@@ -15,10 +15,9 @@
 #include <vector>
 
 #include "quennet/brox_status.h"
+#include "solvers/brox/brox_storage_commands.h"
 
 namespace BROX {
-
-class CBROXSolvarium;
 
 class BroxMonitors {
  public:
@@ -27,8 +26,9 @@ class BroxMonitors {
   typedef std::vector<std::string> Tokens;
 
   // Checks that "." is a readable folder and that BROXBINDIR is set and not
-  // empty; throws the failure as a std::string (the message alone).
-  explicit BroxMonitors(CBROXSolvarium* owner);
+  // empty; throws the failure as a solvarium::StartupError. `will` is the
+  // report-plot will that "aaS.retrieve_will" answers; it must outlive this.
+  explicit BroxMonitors(const Will& will);
   ~BroxMonitors();
   BroxMonitors(const BroxMonitors&) = delete;
   BroxMonitors& operator=(const BroxMonitors&) = delete;
@@ -144,7 +144,7 @@ class BroxMonitors {
   void listOutFiles(std::string& result, const Tokens& tokens,
                     const std::string& commandText);
 
-  // "aaS.retrieve_will": appends the owner's will as JSON.
+  // "aaS.retrieve_will": appends the will as JSON.
   void retrieveWill(std::string& result, const Tokens& tokens,
                     const std::string& commandText);
 
@@ -160,9 +160,9 @@ class BroxMonitors {
 
   // --- end of storage, file, will and monitor commands ---
 
-  // Fields, in declaration order. The servant's interpreter reads and
-  // switches implicitWillAmends and files the will fields after a listing.
-  CBROXSolvarium* owner;           // not owned
+  // Fields, in declaration order. The interpreter reads and switches
+  // implicitWillAmends and files the will fields after a listing.
+  const Will& will;                // not owned
   std::string binDir;              // BROXBINDIR as read at construction
   std::string monitorDataProgram;  // bare program names, found on PATH
   std::string controlProgram;      // kept; nothing runs it

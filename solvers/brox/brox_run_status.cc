@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -193,6 +194,7 @@ void loadBroxStatus(BroxStatusHandle* handle) {
   try {
     result = getBroxStatusFn(".", &handle->reader, &buffer, kMessageBufferLength);
   } catch (...) {
+    std::fprintf(stderr, "get_BroxStatus failed: %s\n", currentFailureText().c_str());
     result = 1;
     std::strncpy(storage.data(), "Unknown exception caught:\n", kMessageBufferLength - 1);
   }
@@ -218,6 +220,7 @@ void releaseBroxStatus(BroxStatusHandle* handle) {
   try {
     releaseBroxStatusFn(&handle->reader, &buffer, kMessageBufferLength);
   } catch (...) {
+    std::fprintf(stderr, "release_BroxStatus failed: %s\n", currentFailureText().c_str());
   }
   handle->reader = nullptr;
 }

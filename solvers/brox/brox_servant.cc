@@ -4,8 +4,9 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <stdexcept>
+#include <utility>
 
+#include "common/startup_error.h"
 #include "platform/process.h"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
@@ -15,9 +16,6 @@
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/brox/brox_broadcast.h"
-#include "solvers/brox/brox_interpreter.h"
-#include "solvers/brox/brox_monitors.h"
-#include "solvers/brox/brox_run_status.h"
 
 namespace BROX {
 
@@ -56,35 +54,23 @@ SolverProbe probeSolver() {
 
 }  // namespace
 
-CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orbArgument)
-    : orb(CORBA::ORB::_duplicate(orbArgument)),
-      tickMinutes(0),
-      autoSavePeriodMinutes(1),
-      scripting(nullptr),
-      solverUnit(nullptr),
-      fileSystem(nullptr),
-      monitors(nullptr) {
+CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
   // The monitoring object's checks come first, so that a failure leaves no
   // generic servant (nor this servant) activated.
+  BroxInterpreter::Hooks hooks;
+  hooks.beforeCommand = [this] { checkSolverAlive(); };
+  hooks.stateFlagsText = [this] { return scripting_->stateFlagsText(); };
   try {
-    monitors = new BroxMonitors(this);
+    interpreter_.reset(new BroxInterpreter(std::move(hooks)));
   } catch (const std::bad_alloc&) {
-    throw std::string("Error setting up Brox monitoring!");
+    throw solvarium::StartupError("Error setting up Brox monitoring!");
   }
-  try {
-    solvarium::createGenericServants(solvarium::kKindBrox, this, &scripting, &solverUnit,
-                                     &fileSystem);
-  } catch (...) {
-    delete monitors;
-    throw;
-  }
-  for (const std::string& name : broxCommandNames()) supportedCommands.insert(name);
+  solvarium::createGenericServants(solvarium::kKindBrox, this, &scripting_, &solverUnit_,
+                                   &fileSystem_);
 }
 
 CBROXSolvarium::~CBROXSolvarium() {
-  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
-  delete monitors;
-  monitors = nullptr;
+  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
 }
 
 PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
@@ -97,9 +83,46 @@ void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
   }
 }
 
+namespace {
+
+namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
+
+// moreInfo of a carried exception: the command, then any further text.
+std::string carriedInfo(const char* command, const char* more) {
+  std::string text = std::string("Command:\n") + (command != nullptr ? command : "");
+  if (more != nullptr && *more != '\0') text += std::string("\n") + more;
+  return text;
+}
+
+Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char* command,
+                           const char* more) {
+  return Ex::EKorlenUnknown(code, description, "BROX Instant aaS", "ICoBROXUnit",
+                            "executeCommandToString", carriedInfo(command, more).c_str());
+}
+
+}  // namespace
+
+char* CBROXSolvarium::executeCommandToString(const char* command) {
+  beforeCommand();
+  const solvarium::SerialCall serial;
+  try {
+    return runCommand(command);
+  } catch (const Ex::EKorlenUnknown&) {
+    throw;
+  } catch (const Ex::EKorlenInvalidArgument&) {
+    throw;
+  } catch (const Ex::EInstantScriptError& e) {
+    throw carried(e.errorType, e.errorInfo, command, e.commandOutput);
+  } catch (const Ex::EInstantReadUnquotedString& e) {
+    throw carried(e.questionType, e.questionPrompt, command, e.defaultAnswer);
+  } catch (const CORBA::UserException& e) {
+    throw carried(1, e._name(), command, "");
+  }
+}
+
 CORBA::Boolean CBROXSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb.in());
+  solvarium::requestServiceShutdown(orb_.in());
   return true;
 }
 
@@ -118,22 +141,7 @@ void CBROXSolvarium::checkSolverAlive() {
   }
 }
 
-char* CBROXSolvarium::getSolverStateText() {
-  return CORBA::string_dup(scripting->stateFlagsText().c_str());
-}
-
-char* CBROXSolvarium::getStorageStatusJson() {
-  BroxStatusHandle handle;
-  loadBroxStatusOrRaise(&handle, "aaS.get_storage_status");
-  // Written once, straight into the answer's string.
-  const std::size_t size = statusListJsonSize(handle.reader->results, 0);
-  if (size >= 0xFFFFFFFFu) throw std::length_error("Run status answer too large");
-  CORBA::String_var answer = CORBA::string_alloc(static_cast<CORBA::ULong>(size));
-  *writeStatusListJson(handle.reader->results, 0, answer.inout()) = '\0';
-  return answer._retn();
-}
-
-CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb.in(); }
+CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb_.in(); }
 
 char* CBROXSolvarium::interpretCommand(const char* command) {
   return runCommand(command);
@@ -141,13 +149,13 @@ char* CBROXSolvarium::interpretCommand(const char* command) {
 
 std::string CBROXSolvarium::ownerIorText() {
   AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var reference = _this();
-  CORBA::String_var ior = orb->object_to_string(reference.in());
+  CORBA::String_var ior = orb_->object_to_string(reference.in());
   return ior.in();
 }
 
-solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return scripting; }
-solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem; }
-solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit; }
+solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return scripting_; }
+solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem_; }
+solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit_; }
 
 void CBROXSolvarium::TEST_resetSolverPidCache() {
   const std::lock_guard<std::mutex> lock(solverWatchMutex);
@@ -157,7 +165,7 @@ void CBROXSolvarium::TEST_resetSolverPidCache() {
 }
 
 void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
-  scripting->setStateFlag(name, on);
+  scripting_->setStateFlag(name, on);
 }
 
 }  // namespace BROX

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <exception>
+
 #include <ace/OS_NS_dirent.h>
 
 #include "AAS_CORBA.hh"
@@ -11,7 +13,6 @@
 #include "common/json_text.h"
 #include "solvers/brox/brox_monitor_csv.h"
 #include "solvers/brox/brox_monitors.h"
-#include "solvers/brox/brox_servant.h"
 
 namespace BROX {
 
@@ -32,6 +33,26 @@ void raiseMonitorArgumentError(const std::string& description, const std::string
 
 void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
+}
+
+std::string currentFailureText() {
+  try {
+    throw;
+  } catch (const Exc::EInstantScriptError& e) {
+    return std::string(e.errorInfo.in());
+  } catch (const Exc::EInstantReadUnquotedString& e) {
+    return std::string(e.questionPrompt.in());
+  } catch (const Exc::EKorlenUnknown& e) {
+    return std::string(e.description.in());
+  } catch (const Exc::EKorlenInvalidArgument& e) {
+    return std::string(e.description.in());
+  } catch (const CORBA::Exception& e) {
+    return e._name();
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown failure";
+  }
 }
 
 void writeWillJson(const Will& will, std::string& result) {
@@ -226,7 +247,7 @@ void BroxMonitors::retrieveWill(std::string& result, const Tokens& tokens,
                                 const std::string& commandText) {
   if (tokens.size() > 1)
     raiseScriptError(commandText, "command [" + tokens[0] + "] does not have parameters");
-  writeWillJson(owner != nullptr ? owner->will : Will(), result);
+  writeWillJson(will, result);
 }
 
 void BroxMonitors::parseReportPlotArguments(std::string& result, const Tokens& tokens,

@@ -3,8 +3,7 @@
 // The will commands themselves ("aaS.set"/"aaS.get implicit_will_amends",
 // the will update, "aaS.retrieve_will_metadata",
 // "aaS.save_report_plots_with_persisted_data", the auto-save period) are
-// part of the servant's interpreter. Called only from the ORB's request
-// thread.
+// part of BroxInterpreter. Called only from the ORB's request thread.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_WILL_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_WILL_H_
 

@@ -72,22 +72,22 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
 
   std::string payload;
   if (startsWith(message, "broadcast::overall-progress:", &payload)) {
-    overallProgress = std::string(trimChars(payload, kBlanks));
+    state_.overallProgress = std::string(trimChars(payload, kBlanks));
   } else if (startsWith(message, "broadcast::current-step-description:", &payload)) {
-    currentStepDescription = std::string(trimChars(payload, kBlanks));
+    state_.currentStepDescription = std::string(trimChars(payload, kBlanks));
   } else if (startsWith(message, "broadcast::current-step-progress:", &payload)) {
-    currentStepProgress = std::string(trimChars(payload, kBlanks));
+    state_.currentStepProgress = std::string(trimChars(payload, kBlanks));
   } else if (startsWith(message, "broadcast::current-load-step:", &payload)) {
-    currentLoadStep = std::string(trimChars(payload, kBlanks));
+    state_.currentLoadStep = std::string(trimChars(payload, kBlanks));
   } else if (startsWith(message, "broadcast::visited:collaborativecosolverunitior-set:",
                         &payload)) {
-    collaborativeSolverUnitIor = payload;
+    state_.collaborativeSolverUnitIor = payload;
   } else if (startsWith(trimmed, "broadcast::set:kor-rpc-port:", &payload)) {
-    rpcPort = payload;
+    state_.rpcPort = payload;
   } else if (startsWith(trimmed, "broadcast::set:command_line_input_file:", &payload)) {
-    commandLineInputFile = payload;
+    state_.commandLineInputFile = payload;
   } else if (startsWith(trimmed, "broadcast::set:command_line_job_name:", &payload)) {
-    commandLineJobName = payload;
+    state_.commandLineJobName = payload;
   } else if (startsWith(trimmed, "broadcast::visited:grend-pid:", &payload)) {
     // A process id as the solver announces it: a leading decimal number above
     // 0 that fits 32 bits (what follows is ignored); anything else is only
@@ -102,7 +102,7 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
   } else if (startsWith(trimmed, "broadcast::monitor-file-deactivate:", &payload)) {
     monitorFileMessage("deactivate", payload);
   } else if (trimmed == "broadcast::monitor-file-deactivate-all") {
-    activeMonitorFiles.clear();
+    state_.activeMonitorFiles.clear();
   } else if (startsWith(trimmed, "broadcast::monitor-file-open:", &payload)) {
     monitorFileMessage("open", payload);
   } else if (startsWith(trimmed, "broadcast::monitor-file-closed:", &payload)) {
@@ -111,15 +111,15 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
              startsWith(trimmed, "broadcast::resoluted:", &payload)) {
     // accepted; no further effect
   } else if (trimmed == "broadcast::clear-errors") {
-    errorMessages.clear();
+    state_.errorMessages.clear();
   } else if (startsWith(trimmed, "broadcast::error:", &payload)) {
-    errorMessages.push_back(payload);
+    state_.errorMessages.push_back(payload);
   } else if (startsWith(trimmed, "broadcast::started:", &payload)) {
     started(payload);
   } else if (startsWith(trimmed, "broadcast::ended:", &payload)) {
     ended(payload);
   } else if (trimmed == "broadcast::interrupted") {
-    scripting->clearStateFlags();
+    scripting_->clearStateFlags();
   }
 }
 
@@ -130,46 +130,46 @@ void CGrendSolvarium::monitorFileMessage(const std::string& event, const std::st
     if (!monitorFileExists(path, payload)) {
       reject("Invalid activate file broadcast. " + file + " does not exist.", path);
     }
-    if (isOn(activeMonitorFiles, path)) {
+    if (isOn(state_.activeMonitorFiles, path)) {
       reject("Invalid activate file broadcast. " + file + " is broadcast as already activated",
              path);
     }
-    activeMonitorFiles[path] = true;
+    state_.activeMonitorFiles[path] = true;
   } else if (event == "deactivate") {
-    if (!isOn(activeMonitorFiles, path)) {
+    if (!isOn(state_.activeMonitorFiles, path)) {
       reject("Invalid deactivate file broadcast. " + file + " is broadcast as not activated",
              path);
     }
-    activeMonitorFiles[path] = false;
+    state_.activeMonitorFiles[path] = false;
   } else if (event == "open") {
-    if (!present(activeMonitorFiles, path)) {
+    if (!present(state_.activeMonitorFiles, path)) {
       reject("Invalid open file broadcast. " + file + " is not activated", path);
     }
-    if (isOn(openMonitorFiles, path)) {
+    if (isOn(state_.openMonitorFiles, path)) {
       reject("Invalid open file broadcast. " + file + " is broadcast as already open", path);
     }
-    openMonitorFiles[path] = true;
+    state_.openMonitorFiles[path] = true;
   } else {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) {
       reject("Invalid closed file broadcast. " + file + " does not exist.", path);
     }
-    if (!present(activeMonitorFiles, path)) {
+    if (!present(state_.activeMonitorFiles, path)) {
       reject("Invalid close file broadcast. " + file + " is not activated", path);
     }
-    if (!isOn(openMonitorFiles, path)) {
+    if (!isOn(state_.openMonitorFiles, path)) {
       reject("Invalid closed file broadcast. Open file broadcast for '" + path +
                  "' has not been executed",
              path);
     }
-    openMonitorFiles[path] = false;
+    state_.openMonitorFiles[path] = false;
   }
 }
 
 void CGrendSolvarium::started(const std::string& payload) {
   const std::vector<std::string> parts = pieces(payload);
-  if (parts.size() >= 3 && parts[2] == "journaling" && scripting->hasStateFlag("prejournaling")) {
-    scripting->setStateFlag("prejournaling", false);
+  if (parts.size() >= 3 && parts[2] == "journaling" && scripting_->hasStateFlag("prejournaling")) {
+    scripting_->setStateFlag("prejournaling", false);
   }
   if (payload == "solver-shutdown") {
     // A failed save is logged; the flag is still set.
@@ -181,23 +181,23 @@ void CGrendSolvarium::started(const std::string& payload) {
                                             std::string(e.moreInfo.in()) + "\n");
     }
   }
-  scripting->setStateFlag(payload, true);
+  scripting_->setStateFlag(payload, true);
 }
 
 void CGrendSolvarium::ended(const std::string& payload) {
   const std::vector<std::string> parts = pieces(payload);
   if (!parts.empty()) {
-    if (parts[0] == "journaling" && scripting->hasStateFlag("prejournaling")) {
-      scripting->setStateFlag("prejournaling", false);
+    if (parts[0] == "journaling" && scripting_->hasStateFlag("prejournaling")) {
+      scripting_->setStateFlag("prejournaling", false);
     }
     if (parts[0] == "solve") {
-      overallProgress.clear();
-      currentStepDescription.clear();
-      currentStepProgress.clear();
-      currentLoadStep.clear();
+      state_.overallProgress.clear();
+      state_.currentStepDescription.clear();
+      state_.currentStepProgress.clear();
+      state_.currentLoadStep.clear();
     }
   }
-  scripting->setStateFlag(payload, false);
+  scripting_->setStateFlag(payload, false);
 }
 
 }  // namespace GREND

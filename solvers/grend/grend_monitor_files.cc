@@ -1,17 +1,13 @@
 #include "solvers/grend/grend_monitor_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <new>
 #include <utility>
 
+#include "common/confined_file.h"
 #include "common/confined_path.h"
 #include "common/xml_document.h"
 #include "solvers/grend/grend_cnd_handler.h"
@@ -37,64 +33,19 @@ std::string messageObject(const char* key, const char* before, const std::string
   return object;
 }
 
-enum class LoadResult { kOk, kCannotOpen, kTooLarge, kShortRead };
-
-// Opens the monitor file `path` (a relative name from the working
-// directory) when it resolves to a regular file inside the monitor folder;
-// -1 with errno set.
-int openMonitorFile(const std::string& path) {
-  const std::string folder = monitorFolder();
+// Reads the whole monitor file `path` (a relative name from the working
+// directory) when it resolves to a regular file inside the monitor folder.
+// A file over kMaxMonitorFileBytes or one that memory cannot hold is
+// kTooLarge; a read that ends early is kReadFailed with the bytes read kept.
+solvarium::FileStatus loadMonitorFile(const std::string& path, std::string* text) {
   std::string name = path;
   if (name.empty() || name[0] != '/') {
-    const std::string cwd = solvarium::realPathOf(".");
+    const std::string cwd = solvarium::workingDirectory();
     name = cwd.empty() ? std::string() : cwd + (cwd == "/" ? "" : "/") + path;
   }
-  if (folder.empty() || name.empty()) {
-    errno = ENOENT;
-    return -1;
-  }
-  return solvarium::openConfinedRegularFile(folder, name);
-}
-
-// Reads the whole monitor file `path` into `text`. A name that does not
-// resolve to a regular file inside the monitor folder (a link leading out
-// of it, a directory, FIFO or device) is not opened (kCannotOpen, errno
-// set); a file over kMaxMonitorFileBytes or one that memory cannot hold is
-// kTooLarge; a read that ends early is kShortRead with the bytes read kept.
-LoadResult loadMonitorFile(const std::string& path, std::string* text) {
-  const int fd = openMonitorFile(path);
-  if (fd < 0) return LoadResult::kCannotOpen;
-  struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return LoadResult::kCannotOpen;
-  }
-  const uint64_t size = static_cast<uint64_t>(info.st_size);
-  if (size > kMaxMonitorFileBytes) {
-    ::close(fd);
-    return LoadResult::kTooLarge;
-  }
-  try {
-    text->resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
-    ::close(fd);
-    return LoadResult::kTooLarge;
-  }
-  std::size_t done = 0;
-  while (done < text->size()) {
-    const ssize_t got = ::read(fd, &(*text)[done], text->size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  if (done < text->size()) {
-    text->resize(done);
-    return LoadResult::kShortRead;
-  }
-  return LoadResult::kOk;
+  // No monitor folder, or no working directory to name the file from: missing.
+  const std::string folder = name.empty() ? std::string() : monitorFolder();
+  return solvarium::readConfinedFile(folder, name, text, kMaxMonitorFileBytes);
 }
 
 bool inUse(const MonitorFileTable& open, const std::string& fileName) {
@@ -145,18 +96,15 @@ bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const 
                          const std::vector<std::string>& filterArgs) {
   if (appendCommonFailure(open, json, fileName)) return true;
   std::string text;
-  switch (loadMonitorFile(fileName, &text)) {
-    case LoadResult::kCannotOpen:
-      *json += messageObject("Error", "Opening file '", fileName, "'");
-      return true;
-    case LoadResult::kTooLarge:
-      *json += messageObject("Error", "Insufficient memory to process file '", fileName, "'");
-      return true;
-    case LoadResult::kShortRead:
-      *json += messageObject("Error", "Error reading file '", fileName, "'");
-      return true;
-    case LoadResult::kOk:
-      break;
+  const solvarium::FileStatus loaded = loadMonitorFile(fileName, &text);
+  if (!loaded.ok()) {
+    const char* before = loaded.code == solvarium::FileStatus::kTooLarge
+                             ? "Insufficient memory to process file '"
+                         : loaded.code == solvarium::FileStatus::kReadFailed
+                             ? "Error reading file '"
+                             : "Opening file '";
+    *json += messageObject("Error", before, fileName, "'");
+    return true;
   }
   if (text.empty()) {
     *json += messageObject("Error", "Empty file '", fileName, "'");
@@ -170,20 +118,19 @@ bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open, std::
                         const char* fileName, const std::vector<std::string>& filterArgs) {
   if (appendCommonFailure(open, json, fileName)) return true;
   std::string text;
-  const LoadResult loaded = loadMonitorFile(fileName, &text);
-  if (loaded == LoadResult::kCannotOpen) {
-    std::string after = "'";
-    if (kind == XmlMonitorKind::kNlh) {
-      const int error = errno;
-      char number[32];
-      std::snprintf(number, sizeof number, "Error %3d: ", error);
-      after += std::string(", ") + number + std::strerror(error);
-    }
-    *json += messageObject("Error", "Opening file '", fileName, after);
+  const solvarium::FileStatus loaded = loadMonitorFile(fileName, &text);
+  if (loaded.code == solvarium::FileStatus::kTooLarge) {
+    *json += messageObject("Error", "Insufficient memory to process file '", fileName, "'");
     return true;
   }
-  if (loaded == LoadResult::kTooLarge) {
-    *json += messageObject("Error", "Insufficient memory to process file '", fileName, "'");
+  if (!loaded.ok() && loaded.code != solvarium::FileStatus::kReadFailed) {
+    std::string after = "'";
+    if (kind == XmlMonitorKind::kNlh) {
+      char number[32];
+      std::snprintf(number, sizeof number, "Error %3d: ", loaded.error);
+      after += std::string(", ") + number + std::strerror(loaded.error);
+    }
+    *json += messageObject("Error", "Opening file '", fileName, after);
     return true;
   }
   // A short read parses the bytes that were read.

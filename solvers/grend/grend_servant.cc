@@ -9,39 +9,37 @@
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
-#include "solvers/grend/grend_interpreter.h"
 
 namespace GREND {
 
-CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orbArgument)
-    : orb(CORBA::ORB::_duplicate(orbArgument)),
-      scripting(nullptr),
-      solverUnit(nullptr),
-      fileSystem(nullptr),
-      minuteCounter(0),
-      autoSavePeriod(60) {
-  solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting, &solverUnit,
-                                   &fileSystem);
-  scripting->setStateFlag("aas-off", true);
-  for (const std::string& name : grendCommandNames()) supportedCommands.insert(name);
+CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
+  solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting_, &solverUnit_,
+                                   &fileSystem_);
+  scripting_->setStateFlag("aas-off", true);
 }
 
 CGrendSolvarium::~CGrendSolvarium() {
-  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
+  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
 }
 
 PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
+char* CGrendSolvarium::executeCommandToString(const char* command) {
+  const solvarium::SerialCall serial;
+  return CORBA::string_dup(
+      interpretGrendCommand(command != nullptr ? command : "", &state_, *scripting_).c_str());
+}
+
 CORBA::Boolean CGrendSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb.in());
+  solvarium::requestServiceShutdown(orb_.in());
   return true;
 }
 
 char* CGrendSolvarium::getCoSolverUnitIor() {
   const solvarium::SerialCall serial;
-  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = solverUnit->_this();
-  return orb->object_to_string(unit.in());
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = solverUnit_->_this();
+  return orb_->object_to_string(unit.in());
 }
 
 std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) {
@@ -52,7 +50,7 @@ std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) {
   return path + "/" + fileName;
 }
 
-CORBA::ORB_ptr CGrendSolvarium::ownerOrb() { return orb.in(); }
+CORBA::ORB_ptr CGrendSolvarium::ownerOrb() { return orb_.in(); }
 
 char* CGrendSolvarium::interpretCommand(const char* command) {
   return executeCommandToString(command);
@@ -60,15 +58,15 @@ char* CGrendSolvarium::interpretCommand(const char* command) {
 
 std::string CGrendSolvarium::getIor() {
   AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
-  CORBA::String_var text = orb->object_to_string(self.in());
+  CORBA::String_var text = orb_->object_to_string(self.in());
   return text.in();
 }
 
 std::string CGrendSolvarium::ownerIorText() { return getIor(); }
 
-solvarium::CInstantScripting* CGrendSolvarium::scriptingServant() { return scripting; }
-solvarium::CCoFileSystem* CGrendSolvarium::fileSystemServant() { return fileSystem; }
-solvarium::CCoSolverUnit* CGrendSolvarium::solverUnitServant() { return solverUnit; }
-std::string CGrendSolvarium::collaborativeIorText() { return collaborativeSolverUnitIor; }
+solvarium::CInstantScripting* CGrendSolvarium::scriptingServant() { return scripting_; }
+solvarium::CCoFileSystem* CGrendSolvarium::fileSystemServant() { return fileSystem_; }
+solvarium::CCoSolverUnit* CGrendSolvarium::solverUnitServant() { return solverUnit_; }
+std::string CGrendSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 
 }  // namespace GREND

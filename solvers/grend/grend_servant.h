@@ -1,24 +1,21 @@
 // GREND::CGrendSolvarium: servant of ICoGrendUnit and root object of the
-// Grend kind. It owns the kind's three generic servants, keeps what the
-// solver side announces through "broadcast::" messages (progress texts,
-// errors, announced values, the monitor-file tables) and runs the "aaS."
-// command interpreter with the auto-save clock of "monitor.json".
+// Grend kind. It owns the kind's three generic servants and the kind's state
+// (GrendState: what the solver side announces through "broadcast::" messages,
+// the monitor-file tables, the auto-save clock of "monitor.json"), runs the
+// broadcast dispatcher and hands commands to the interpreter over the state.
 //
-// One per process, created by the solver object with the ORB. Every call runs
-// in the servant POA's single thread; the servant takes no lock. The only
+// One per process, created by the solver object with the ORB. Requests reach
+// it through the ORB-controlled servant POA, and every operation runs under
+// SerialCall, one at a time; the servant takes no lock of its own. The only
 // datum shared with the watcher thread is the process-id buffer.
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 
-#include <cstdint>
-#include <list>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "AAS_CORBA.hh"
 #include "service/solver_kind_owner.h"
-#include "solvers/grend/grend_monitor_files.h"
+#include "solvers/grend/grend_interpreter.h"
 
 namespace GREND {
 
@@ -60,34 +57,16 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   solvarium::CCoSolverUnit* solverUnitServant() override;
   std::string collaborativeIorText() override;
 
-  std::list<std::string> errorMessages;
-  MonitorFileTable activeMonitorFiles;
-  MonitorFileTable openMonitorFiles;
-  std::string commandLineInputFile;
-  std::string commandLineJobName;
-  std::string rpcPort;
-  std::set<std::string> supportedCommands;
-  CORBA::ORB_var orb;
-  solvarium::CInstantScripting* scripting;  // owned
-  solvarium::CCoSolverUnit* solverUnit;     // owned
-  solvarium::CCoFileSystem* fileSystem;     // owned
-  std::string overallProgress;
-  std::string currentStepDescription;
-  std::string currentStepProgress;
-  std::string currentLoadStep;
-  std::string collaborativeSolverUnitIor;
-  int32_t minuteCounter;
-  int32_t autoSavePeriod;
-
  private:
-  std::string interpret(const std::string& command, const std::vector<std::string>& words);
-  std::string listMonitors(const std::vector<std::string>& words);
-  std::string saveMonitors(const std::string& command, const std::vector<std::string>& words);
-  std::string tick();
-  std::string setAutoSavePeriod(const std::vector<std::string>& words);
   void monitorFileMessage(const std::string& event, const std::string& payload);
   void started(const std::string& payload);
   void ended(const std::string& payload);
+
+  CORBA::ORB_var orb_;
+  GrendState state_;
+  solvarium::CInstantScripting* scripting_ = nullptr;  // owned
+  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
+  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
 };
 
 }  // namespace GREND

@@ -19,6 +19,11 @@ namespace TALVO {
                                        const std::string& defaultAnswer,
                                        const std::string& message);
 
+// The cause of the exception being handled, for a log line: the error text
+// of a Talvo error, the name of another CORBA exception, what() of a standard
+// one. Call only inside a catch block.
+std::string currentFailureText();
+
 }  // namespace TALVO
 
 #endif  // SOLVARIUM_SOLVERS_TALVO_TALVO_ERRORS_H_

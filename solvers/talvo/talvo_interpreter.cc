@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <vector>
 
+#include "common/command_table.h"
 #include "common/command_tokenizer.h"
+#include "common/confined_file.h"
 #include "common/confined_path.h"
-#include "common/safe_file.h"
 #include "service/service_log.h"
 #include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_monitors.h"
@@ -22,7 +24,6 @@ const char kAutoSaveErrorFile[] = "talvo_instant_aas.error";
 
 namespace {
 
-const std::string kImplementsPrefix = "aaS.implements.";
 const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data";
 const char kInvalid[] = "Invalid instant aaS command.\n<";
 
@@ -34,6 +35,8 @@ struct Call {
 };
 
 using Handler = std::string (*)(const Call&);
+
+const std::set<std::string>& listedNames();
 
 [[noreturn]] void fail(const Call& call, const std::string& info) {
   raiseTalvoError(call.command, info);
@@ -208,9 +211,10 @@ std::string saveMonitors(const Call& call) {
   }
   if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
   const std::string fileName = call.tokens[1] == "," ? std::string("monitor.json") : call.tokens[1];
-  std::string target;
-  if (solvarium::resolveInWorkingDirectory(fileName, &target) != solvarium::PathResolution::kOk ||
-      !solvarium::isReplaceableFile(target)) {
+  const std::string base = solvarium::workingDirectory();
+  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
+  if (!target.ok()) {
+    std::fprintf(stderr, "Talvo monitor save: %s\n", target.message.c_str());
     fail(call, "Cannot open output file name.");
   }
 
@@ -226,7 +230,9 @@ std::string saveMonitors(const Call& call) {
     contributed = true;
   }
   document += "\n]";
-  if (!solvarium::writeFileAtomically(target, document, nullptr)) {
+  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, document);
+  if (!written.ok()) {
+    std::fprintf(stderr, "Talvo monitor save: %s\n", written.message.c_str());
     fail(call, "Cannot write output file name.");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
@@ -274,9 +280,14 @@ std::string listReportPlots(const Call& call) {
 
 std::string suggest(const Call& call) {
   if (call.tokens.size() > 1) fail(call, "Error: 'aaS_suggest' commands do not have parameters.\n");
-  std::string text;
-  for (const std::string& name : call.state->supportedCommands) text += name + "\n";
-  return text;
+  return solvarium::suggestText(listedNames());
+}
+
+std::string implements(const Call& call) {
+  if (call.tokens.size() > 1) {
+    fail(call, "Error: 'aaS.implements.' commands do not have parameters.\n");
+  }
+  return solvarium::implementsAnswer(listedNames(), call.tokens[0]);
 }
 
 // Counts the minute; saves the monitors once the period has been reached.
@@ -287,6 +298,8 @@ std::string minuteTick(const Call& call) {
   try {
     interpretTalvoCommand(std::string(kSaveCommand) + " ,", state, call.flags);
   } catch (...) {
+    std::fprintf(stderr, "Talvo auto-save of monitor.json failed: %s\n",
+                 currentFailureText().c_str());
     solvarium::appendText(kAutoSaveErrorFile,
                           "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
                           "monitor.json'\n\n");
@@ -307,13 +320,11 @@ std::string deprecatedPlotSets(const Call& call) {
              "instead.\n");
 }
 
-struct Command {
-  const char* name;
-  Handler handler;
-};
+using solvarium::RowKind;
 
 // In the order tested; the first match decides.
-const Command kCommands[] = {
+const solvarium::CommandRow<Handler> kCommands[] = {
+    {solvarium::kImplementsPrefix, implements, RowKind::kPrefix},
     {"aaS.get_status", getStatus},
     {"aaS.set_monitor_double_format", setDoubleFormat},
     {"aaS.set_monitor_integer_format", setIntegerFormat},
@@ -327,7 +338,7 @@ const Command kCommands[] = {
     {"aaS.get_nr_output_parameters", getNrOutputParameters},
     {"aaS.get_list_input_parameters", getListInputParameters},
     {"aaS.get_list_output_parameters", getListOutputParameters},
-    {"aaS_internal.tic_one_minute", minuteTick},
+    {"aaS_internal.tic_one_minute", minuteTick, RowKind::kUnlisted},
     {"aaS.get_release", getRelease},
     {"aaS.get_paused_index", getPausedIndex},
     {"aaS.get_dimensionality", getDimensionality},
@@ -341,10 +352,16 @@ const Command kCommands[] = {
     {"aaS.list_report_files_with_persisted_data", listReportFilesWithData},
     {"aaS.list_report_plots", listReportPlots},
     {"aaS.suggest", suggest},
-    {"aaS.list_monitor_sets", deprecatedMonitorSets},
-    {"aaS.list_monitor_sets_with_persisted_data", deprecatedMonitorSetsWithData},
-    {"aaS.list_plot_sets", deprecatedPlotSets},
+    {"aaS.list_monitor_sets", deprecatedMonitorSets, RowKind::kUnlisted},
+    {"aaS.list_monitor_sets_with_persisted_data", deprecatedMonitorSetsWithData,
+     RowKind::kUnlisted},
+    {"aaS.list_plot_sets", deprecatedPlotSets, RowKind::kUnlisted},
 };
+
+const std::set<std::string>& listedNames() {
+  static const std::set<std::string> names = solvarium::listedCommands(kCommands);
+  return names;
+}
 
 }  // namespace
 
@@ -354,19 +371,8 @@ std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
   const std::vector<std::string_view> words = solvarium::splitAtBlanks(command);
   const std::vector<std::string> tokens(words.begin(), words.end());
   if (tokens.empty()) raiseTalvoError("", "Empty instant aaS command");
-  const std::string& name = tokens[0];
-  if (name.compare(0, kImplementsPrefix.size(), kImplementsPrefix) == 0) {
-    if (tokens.size() > 1) {
-      raiseTalvoError(command, "Error: 'aaS.implements.' commands do not have parameters.\n");
-    }
-    return state->supportedCommands.count("aaS." + name.substr(kImplementsPrefix.size())) != 0
-               ? "True"
-               : "False";
-  }
-  const Call call{command, tokens, state, flags};
-  for (const Command& entry : kCommands) {
-    if (name == entry.name) return entry.handler(call);
-  }
+  const auto* row = solvarium::findCommand(kCommands, tokens[0]);
+  if (row != nullptr) return row->handler(Call{command, tokens, state, flags});
   raiseTalvoError(command, "Unknown instant aaS command");
 }
 

@@ -1,14 +1,16 @@
 #include "solvers/talvo/talvo_report_file_reader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "common/confined_file.h"
 #include "common/confined_path.h"
 #include "common/json_text.h"
-#include "common/safe_file.h"
 #include "solvers/talvo/talvo_text.h"
 
 namespace TALVO {
@@ -158,22 +160,35 @@ std::string parseReportFile(const std::string& content, const ReportFilePosition
   return persisted;
 }
 
+namespace {
+
+// A report file that memory cannot hold reads as no file; the cause is logged.
+std::string noData(const std::string& name, const std::exception& e) {
+  std::fprintf(stderr, "Talvo report file '%s': %s\n", name.c_str(), e.what());
+  return std::string();
+}
+
+}  // namespace
+
 std::string readReportFile(const std::string& name, const ReportFilePosition& position) {
-  std::string path;
-  if (solvarium::resolveInWorkingDirectory(name, &path) !=
-      solvarium::PathResolution::kOk) {
+  std::string content;
+  const solvarium::FileStatus read =
+      solvarium::readConfinedFile(solvarium::workingDirectory(), name, &content);
+  // A file that shrank while it was read is taken as read.
+  const bool shrank = read.code == solvarium::FileStatus::kReadFailed && read.error == 0;
+  if (!read.ok() && !shrank) {
+    if (read.error != ENOENT) {
+      std::fprintf(stderr, "Talvo report file: %s\n", read.message.c_str());
+    }
     return std::string();
   }
+  if (content.empty()) return std::string();
   try {
-    std::string content;
-    if (!solvarium::readWholeFile(path, &content, nullptr) || content.empty()) {
-      return std::string();
-    }
     return parseReportFile(content, position);
-  } catch (const std::bad_alloc&) {
-    return std::string();
-  } catch (const std::length_error&) {
-    return std::string();
+  } catch (const std::bad_alloc& e) {
+    return noData(name, e);
+  } catch (const std::length_error& e) {
+    return noData(name, e);
   }
 }
 

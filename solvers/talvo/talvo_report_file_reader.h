@@ -32,8 +32,9 @@ ReportFilePosition reportFilePosition(const TalvoState& state, int32_t startIter
 // quoted column names. Always valid JSON when not empty.
 std::string parseReportFile(const std::string& content, const ReportFilePosition& position);
 
-// Reads the report file `name` (inside the working directory) and answers parseReportFile of it; "" when it cannot be read, is empty
-// or does not fit in memory.
+// Reads the report file `name` (inside the working directory) and answers
+// parseReportFile of it; "" when it cannot be read, is empty or does not fit
+// in memory. The cause of any failure but a missing file goes to stderr.
 std::string readReportFile(const std::string& name, const ReportFilePosition& position);
 
 }  // namespace TALVO

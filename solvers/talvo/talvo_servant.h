@@ -5,7 +5,8 @@
 // each operation forwards to the functions over it.
 //
 // One per process, created by the solver object with the ORB; owns its three
-// generic servants. Every call runs in the servant POA's single thread.
+// generic servants. Requests reach it through the ORB-controlled servant POA,
+// and every operation runs under SerialCall, one at a time.
 #ifndef SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 #define SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 

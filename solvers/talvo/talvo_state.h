@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,8 +34,6 @@ struct MonitorFilter {
 };
 
 struct TalvoState {
-  TalvoState();
-
   // Empties the error list and the whole pending question.
   void resetExceptions();
   // Stores the menu; a menu holding "exit " while no error is held clears
@@ -83,9 +80,6 @@ struct TalvoState {
   std::string release;
   std::string dimensionality;
   std::string precision;
-
-  // The supported "aaS." command names, in byte order; never changed.
-  std::set<std::string> supportedCommands;
 };
 
 }  // namespace TALVO

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "KORLEN_AAS_v1_0_0.hh"
@@ -292,6 +293,7 @@ void runMainFile(const std::string& mainFile) {
   std::string script;
   std::string error;
   if (!solvarium::readWholeFile(mainFile, &script, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     fail("Cannot read python script\n\n\n" + mainFile + "\n", "Error reading required Python code",
          "Cannot read python script\n", mainFile);
   }

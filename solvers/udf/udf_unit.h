@@ -5,7 +5,8 @@
 // Its commands run the Python macros that the description configures.
 //
 // Created once by the UDF kind with the description; deletes its servants
-// in its destructor. Commands arrive one at a time (single-thread POA).
+// in its destructor. Commands arrive one at a time: the generic servants
+// that call it run each operation under SerialCall.
 #ifndef SOLVARIUM_SOLVERS_UDF_UDF_UNIT_H_
 #define SOLVARIUM_SOLVERS_UDF_UDF_UNIT_H_
 

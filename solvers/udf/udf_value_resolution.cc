@@ -1,5 +1,6 @@
 #include "solvers/udf/udf_value_resolution.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "common/safe_file.h"
@@ -60,6 +61,7 @@ bool resolveStoredValue(const std::string& text, const std::string& storage, std
     std::string content;
     std::string error;
     if (!solvarium::readWholeFile(text, &content, &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
       return fail(fault, "Error! Could not open " + text + "\n", false);
     }
     const std::string::size_type zero = content.find('\0');

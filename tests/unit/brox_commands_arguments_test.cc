@@ -142,7 +142,7 @@ TEST(BroxWillJsonTest, OneSessionWithEscapedAttributes) {
 // The report-plot argument parser of a monitoring object.
 class BroxReportPlotArgumentsTest : public ::testing::Test {
  protected:
-  BroxReportPlotArgumentsTest() : binDir_("BROXBINDIR", "/opt/brox"), monitors_(nullptr) {}
+  BroxReportPlotArgumentsTest() : binDir_("BROXBINDIR", "/opt/brox"), monitors_(will_) {}
 
   std::string parse(const Tokens& tokens) {
     std::string result = "old";
@@ -153,6 +153,7 @@ class BroxReportPlotArgumentsTest : public ::testing::Test {
   }
 
   solvarium_test::ScopedEnv binDir_;
+  BROX::Will will_;  // empty
   BROX::BroxMonitors monitors_;
 };
 

@@ -39,7 +39,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
         tmp_("TMP", root_.file("tmp")),
         fakes_(root_.file("bin")),
         path_(fakes_.binDir()),
-        monitors_(nullptr) {
+        monitors_(will_) {
     makeDir(root_.file("tmp"));
     fakes_.install("broxmondata");
     BROX::TEST_resetQuennetBinding();
@@ -79,6 +79,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
   solvarium_test::ScopedEnv tmp_;
   solvarium_test::FakePrograms fakes_;
   solvarium_test::ScopedPathPrepend path_;
+  BROX::Will will_;  // empty
   BROX::BroxMonitors monitors_;
 };
 

@@ -150,7 +150,7 @@ TEST_F(BroxMonitorSaveTest, SaveWritesTheArrayAndKeepsThePreviousFileOnFailure) 
 TEST_F(BroxMonitorSaveTest, MinuteTickSavesAfterThePeriod) {
   ::unlink("monitor.json");
   answer("aaS.set_auto_save_period_json_monitors 2");
-  servant_->tickMinutes = 0;
+  servant_->interpreter().TEST_setTickMinutes(0);
   answer("aaS_internal.tic_one_minute");
   EXPECT_FALSE(brox_test::exists("monitor.json"));
   answer("aaS_internal.tic_one_minute");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/command_table.h"
 #include "solvers/brox/brox_broadcast.h"
 
 namespace {
@@ -48,10 +49,9 @@ TEST(BroxInterpreterTest, RunListsExpandConfigurationsAndFilterBySession) {
 }
 
 TEST(BroxInterpreterTest, SuggestListsTheSetInByteOrder) {
-  std::set<std::string> commands(BROX::broxCommandNames().begin(),
-                                 BROX::broxCommandNames().end());
+  const std::set<std::string>& commands = BROX::BroxInterpreter::commandNames();
   ASSERT_EQ(commands.size(), 32u);
-  const std::string text = BROX::suggestText(commands);
+  const std::string text = solvarium::suggestText(commands);
   EXPECT_EQ(text.rfind("aaS.amend_report_plots_will\naaS.get\naaS.get_status\n"
                        "aaS.get_storage_status\naaS.getenv\n", 0),
             0u);

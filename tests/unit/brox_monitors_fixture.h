@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AAS_CORBA.hh"
+#include "common/startup_error.h"
 #include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
@@ -58,6 +59,7 @@ class BroxMonitorsTest : public ::testing::Test {
   }
 
   FakePrograms& fakes() { return *fakes_; }
+  const BROX::Will& will() const { return will_; }
   const std::string& work() const { return work_; }
   const std::string& tmp() const { return tmp_; }
 
@@ -76,6 +78,7 @@ class BroxMonitorsTest : public ::testing::Test {
 
  private:
   solvarium::platform::TempDir root_;
+  BROX::Will will_;  // empty: the monitoring object's report-plot will
   std::string work_, tmp_, oldCwd_;
   std::unique_ptr<FakePrograms> fakes_;
   std::unique_ptr<ScopedPathPrepend> path_;

@@ -17,22 +17,22 @@ TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
   {
     ScopedEnv unset("BROXBINDIR", "", true);
     try {
-      BroxMonitors monitors(nullptr);
+      BroxMonitors monitors(will());
       ADD_FAILURE() << "constructed without BROXBINDIR";
-    } catch (const std::string& message) {
-      EXPECT_EQ(message, "BROXBINDIR environment variable is not set");
+    } catch (const solvarium::StartupError& e) {
+      EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is not set");
     }
   }
   {
     ScopedEnv empty("BROXBINDIR", "");
     try {
-      BroxMonitors monitors(nullptr);
+      BroxMonitors monitors(will());
       ADD_FAILURE() << "constructed with an empty BROXBINDIR";
-    } catch (const std::string& message) {
-      EXPECT_EQ(message, "BROXBINDIR environment variable is empty");
+    } catch (const solvarium::StartupError& e) {
+      EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is empty");
     }
   }
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   EXPECT_EQ(monitors.monitorDataProgram, "broxmondata");
   EXPECT_EQ(monitors.stopProgram, "broxstop");
   EXPECT_EQ(monitors.controlProgram, "broxcontrol");
@@ -42,7 +42,7 @@ TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
 }
 
 TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   fakes().setOutput("plotinfo", "./my run.dir", "<Plots/>");
   fakes().setOutput("data", "./x;touch injected.res", "\"Time\"\n1\n");
 
@@ -72,7 +72,7 @@ TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
 }
 
 TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   for (bool installed : {true, false}) {
     if (!installed) ::unlink((fakes().binDir() + "/broxmondata").c_str());
     try {
@@ -97,7 +97,7 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   std::string out;
   try {
     monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
@@ -128,7 +128,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   makeDir("my run.dir");
   std::string out;
   monitors.terminateSolver(out, {"aaS.terminate_solver", "\"my run.dir\""},
@@ -167,7 +167,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   makeDir("a.dir");
   makeDir("c.dir");
   makeDir("d.dir");
@@ -195,7 +195,7 @@ TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
-  BroxMonitors monitors(nullptr);
+  BroxMonitors monitors(will());
   std::string out;
   try {
     monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");

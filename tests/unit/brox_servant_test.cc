@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/startup_error.h"
 #include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "solvers/brox/brox_monitors.h"
@@ -164,7 +165,7 @@ TEST_F(BroxServantTest, SuggestAndImplements) {
 }
 
 TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
-  servant_->scripting->clearStateFlags();
+  servant_->scriptingServant()->clearStateFlags();
   servant_->addGenericExceptionMessage("broadcast::started:prejournaling");
   servant_->addGenericExceptionMessage("broadcast::started:journaling");
   servant_->addGenericExceptionMessage("broadcast::ended:never-started");
@@ -174,7 +175,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   servant_->addGenericExceptionMessage(nullptr);
   EXPECT_EQ(answer(servant_, " \r\naaS.get_status\t"), "journaling\n");
   EXPECT_EQ(answer(servant_, "aaS.get_status extra words"), "journaling\n");
-  EXPECT_TRUE(servant_->scripting->hasStateFlag("never-started"));
+  EXPECT_TRUE(servant_->scriptingServant()->hasStateFlag("never-started"));
 
   servant_->addGenericExceptionMessage("broadcast::started:");
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "\njournaling\n");
@@ -184,7 +185,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
-  servant_->scripting->clearStateFlags();
+  servant_->scriptingServant()->clearStateFlags();
   ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(child).c_str(), 1);
   BROX::CBROXSolvarium::TEST_resetSolverPidCache();
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
@@ -196,7 +197,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
 
   for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
-    servant_->scripting->clearStateFlags();
+    servant_->scriptingServant()->clearStateFlags();
     ::setenv("KORLEN_BROXSOLVE_PID", disabled, 1);
     BROX::CBROXSolvarium::TEST_resetSolverPidCache();
     EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
@@ -226,7 +227,7 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
   } catch (const Ex::EInstantReadUnquotedString& e) {
     EXPECT_STREQ(e.questionPrompt.in(), "Auto-Save period in minutes");
     EXPECT_EQ(std::string(e.defaultAnswer.in()),
-              std::to_string(servant_->autoSavePeriodMinutes));
+              std::to_string(servant_->interpreter().autoSavePeriodMinutes()));
   }
   for (const char* bad : {"0", "-2", "3x", "three"}) {
     EXPECT_SCRIPT_ERROR(std::string("aaS.set_auto_save_period_json_monitors ") + bad,
@@ -235,18 +236,18 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
   EXPECT_SCRIPT_ERROR("aaS.set_auto_save_period_json_monitors 1 2", "Invalid command[2]");
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
             "Auto-Save period set to 3 minutes.");
-  servant_->tickMinutes = 0;
+  servant_->interpreter().TEST_setTickMinutes(0);
   std::string counts;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(answer(servant_, "aaS_internal.tic_one_minute"), "");
-    counts += std::to_string(servant_->tickMinutes);
+    counts += std::to_string(servant_->interpreter().tickMinutes());
   }
   EXPECT_EQ(counts, "1201");
   // Lowering the period below the count resets it at the next tick.
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 1"),
             "Auto-Save period set to 1 minutes.");
   answer(servant_, "aaS_internal.tic_one_minute");
-  EXPECT_EQ(servant_->tickMinutes, 0);
+  EXPECT_EQ(servant_->interpreter().tickMinutes(), 0);
 }
 
 TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {
@@ -286,15 +287,15 @@ TEST(BroxServantConstructionTest, MissingBinDirFailsBeforeAnythingIsActivated) {
   try {
     BROX::CBROXSolvarium servant(brox_test::servantOrb());
     ADD_FAILURE() << "constructed without BROXBINDIR";
-  } catch (const std::string& text) {
-    EXPECT_EQ(text, "BROXBINDIR environment variable is not set");
+  } catch (const solvarium::StartupError& e) {
+    EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is not set");
   }
   ::setenv("BROXBINDIR", "", 1);
   try {
     BROX::CBROXSolvarium servant(brox_test::servantOrb());
     ADD_FAILURE() << "constructed with an empty BROXBINDIR";
-  } catch (const std::string& text) {
-    EXPECT_EQ(text, "BROXBINDIR environment variable is empty");
+  } catch (const solvarium::StartupError& e) {
+    EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is empty");
   }
   if (old != nullptr) {
     ::setenv("BROXBINDIR", saved.c_str(), 1);

@@ -80,7 +80,7 @@ class GrendServantTest : public ::testing::Test {
     return {{"code", "1"},          {"description", description}, {"scope", ""},
             {"interfaceName", ""},  {"operation", operation},     {"moreInfo", moreInfo}};
   }
-  std::string status() { return servant_->scripting->stateFlagsText(); }
+  std::string status() { return servant_->scriptingServant()->stateFlagsText(); }
 
   solvarium::platform::TempDir work_;
   std::string oldCwd_;
