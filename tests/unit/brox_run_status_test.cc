@@ -9,8 +9,11 @@
 
 #include "AAS_CORBA.hh"
 #include "platform/temp_dir.h"
+#include "tests/support/expect_throw.h"
 
 namespace {
+
+using solvarium_test::expectThrow;
 
 TEST(BroxRunStatusJsonTest, OneCompletedRunAtIndentZero) {
   BroxStatusReader::ResultMap results;
@@ -148,14 +151,12 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   EXPECT_EQ(again.result, 1);
   EXPECT_EQ(BROX::QuennetErrorText, text);
 
-  try {
-    BROX::raiseIfStatusFailed(again, "aaS.get_storage_status");
-    FAIL() << "no exception";
-  } catch (const AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError& e) {
-    EXPECT_EQ(e.errorType, 1);
-    EXPECT_STREQ(e.command.in(), "aaS.get_storage_status");
-    EXPECT_EQ(std::string(e.errorInfo.in()), text);
-    EXPECT_STREQ(e.commandOutput.in(), "");
+  if (const auto e = expectThrow<AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError>(
+          [&] { BROX::raiseIfStatusFailed(again, "aaS.get_storage_status"); })) {
+    EXPECT_EQ(e->errorType, 1);
+    EXPECT_STREQ(e->command.in(), "aaS.get_storage_status");
+    EXPECT_EQ(std::string(e->errorInfo.in()), text);
+    EXPECT_STREQ(e->commandOutput.in(), "");
   }
 }
 
