@@ -14,6 +14,7 @@
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/brox/brox_will.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/brox_servant_fixture.h"
@@ -21,6 +22,7 @@
 namespace {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+using solvarium_test::expectThrow;
 
 TEST(BroxMinuteTickTest, SavesWhenThePeriodIsReached) {
   std::vector<std::string> commands;
@@ -92,12 +94,8 @@ class BroxMonitorSaveTest : public ::testing::Test {
     return text.in();
   }
   std::string saveError(const std::string& command) {
-    try {
-      answer(command);
-    } catch (const Exc::EInstantScriptError& e) {
-      return e.errorInfo.in();
-    }
-    return "no error";
+    const auto e = expectThrow<Exc::EInstantScriptError>([&] { answer(command); }, command);
+    return e ? e->errorInfo.in() : "no error";
   }
   static std::string read(const std::string& path) {
     std::string data, error;

@@ -17,10 +17,12 @@
 #include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "service/watcher_buffers.h"
+#include "tests/support/expect_throw.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
+using solvarium_test::expectThrow;
 using Unknown = AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown;
 using Members = std::map<std::string, std::string>;
 
@@ -53,18 +55,15 @@ class GrendServantTest : public ::testing::Test {
     CORBA::String_var text = servant_->executeCommandToString(command.c_str());
     return text.in();
   }
-  // The members of the EKorlenUnknown that `call` raises ("none" when it
-  // raises nothing).
+  // The members of the EKorlenUnknown that `call` raises ("none" and a
+  // failure when it raises nothing).
   template <typename Call>
   Members failure(Call call) {
-    try {
-      call();
-    } catch (const Unknown& e) {
-      return {{"code", std::to_string(e.code)}, {"description", e.description.in()},
-              {"scope", e.scope.in()},          {"interfaceName", e.interfaceName.in()},
-              {"operation", e.operation.in()},  {"moreInfo", e.moreInfo.in()}};
-    }
-    return {{"none", ""}};
+    const auto e = expectThrow<Unknown>(call);
+    if (!e) return {{"none", ""}};
+    return {{"code", std::to_string(e->code)}, {"description", e->description.in()},
+            {"scope", e->scope.in()},          {"interfaceName", e->interfaceName.in()},
+            {"operation", e->operation.in()},  {"moreInfo", e->moreInfo.in()}};
   }
   Members commandFailure(const std::string& command) {
     return failure([&] { run(command); });

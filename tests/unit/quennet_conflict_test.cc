@@ -14,11 +14,13 @@
 
 #include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
+using solvarium_test::expectThrow;
 using solvarium_test::writeText;
 using Clock = std::chrono::steady_clock;
 
@@ -78,13 +80,11 @@ TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond
 
   BroxStatusReader reader(dir_.path().c_str());
   const Clock::time_point start = Clock::now();
-  try {
-    reader.process();
-    FAIL() << "no conflict reported";
-  } catch (const std::runtime_error& error) {
+  if (const auto error =
+          expectThrow<std::runtime_error>([&] { reader.process(); }, "no conflict reported")) {
     EXPECT_EQ("\n\nAmbiguous state:\n\t" + dir_.file("b.dir") + "\n\t" + dir_.file("b.res") +
                   "\nConflict not cleared after one second\n",
-              std::string(error.what()));
+              std::string(error->what()));
   }
   const double waited = secondsSince(start);
   EXPECT_GE(waited, 0.9);
@@ -99,11 +99,9 @@ TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguou
   writeText(dir_.file("sweep.mres"), "");
 
   BroxStatusReader reader(dir_.path().c_str());
-  try {
-    reader.process();
-    FAIL() << "no conflict reported";
-  } catch (const std::runtime_error& error) {
-    const std::string text = error.what();
+  if (const auto error =
+          expectThrow<std::runtime_error>([&] { reader.process(); }, "no conflict reported")) {
+    const std::string text = error->what();
     EXPECT_NE(std::string::npos,
               text.find("\t" + dir_.file("sweep") + "\n\t" + dir_.file("sweep.mres") + "\n"))
         << text;

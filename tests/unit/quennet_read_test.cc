@@ -14,11 +14,13 @@
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
 #include "quennet/xoq/gui_information_reader.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/text_file.h"
 
 namespace {
 
 using solvarium::platform::TempDir;
+using solvarium_test::expectThrow;
 using solvarium_test::writeText;
 
 // Records every notification as one line of text.
@@ -166,11 +168,8 @@ TEST_F(QuennetReadTest, ErrorLineThrowsAfterDeliveringEarlierLines) {
   xoq::GuiInformationReader reader(false, dir_.file("bad.res"), "./bad.res");
   RecordingObserver observer;
   reader.addObserver(&observer);
-  try {
-    reader.processNewLines();
-    FAIL() << "no error thrown";
-  } catch (const xoq::Error& error) {
-    EXPECT_EQ("./bad.res: Licence checkout failed", error.message());
+  if (const auto error = expectThrow<xoq::Error>([&] { reader.processNewLines(); })) {
+    EXPECT_EQ("./bad.res: Licence checkout failed", error->message());
   }
   EXPECT_EQ(std::vector<std::string>{"run [False] [bad]"}, observer.events);
 }
