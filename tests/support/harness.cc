@@ -34,19 +34,6 @@ std::string envOr(const char* name, const std::string& fallback) {
   return (v && *v) ? std::string(v) : fallback;
 }
 
-void removeTree(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    // Make sure the tree can be walked even when a test removed permissions.
-    chmod(path.c_str(), 0700);
-    for (const std::string& name : listDirectory(path)) removeTree(path + "/" + name);
-    rmdir(path.c_str());
-  } else {
-    unlink(path.c_str());
-  }
-}
-
 std::vector<char*> cStrings(std::vector<std::string>& texts) {
   std::vector<char*> out;
   for (std::string& t : texts) out.push_back(&t[0]);
@@ -169,42 +156,6 @@ bool isCompleteIor(const std::string& text) {
 
 }  // namespace
 
-// ---- file helpers ----------------------------------------------------------
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string();
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-void writeFile(const std::string& path, const std::string& content, mode_t mode) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("cannot write " + path);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  chmod(path.c_str(), mode);
-}
-
-std::vector<std::string> listDirectory(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return names;
-  while (struct dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 bool waitUntil(const std::function<bool()>& cond, milliseconds timeout, milliseconds step) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {
@@ -212,30 +163,6 @@ bool waitUntil(const std::function<bool()>& cond, milliseconds timeout, millisec
     std::this_thread::sleep_for(step);
   }
   return cond();
-}
-
-// ---- TempDir -----------------------------------------------------------------
-
-TempDir::TempDir(const std::string& prefix) {
-  std::string base = envOr("TMPDIR", "/tmp");
-  std::string tmpl = base + "/" + prefix + "-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed under " + base);
-  // Resolve symlinks so tests can compare with the service's real paths.
-  char* real = realpath(buf.data(), nullptr);
-  path_ = real ? real : buf.data();
-  std::free(real);
-}
-
-TempDir::~TempDir() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  bool failed = info && ::testing::Test::HasFailure();
-  if (failed && std::getenv("SOLVARIUM_KEEP_TEST_DIRS")) {
-    std::fprintf(stderr, "keeping test directory %s\n", path_.c_str());
-    return;
-  }
-  removeTree(path_);
 }
 
 // ---- FakeSessionManager ------------------------------------------------------
@@ -330,12 +257,13 @@ ProcessResult runProgram(const std::vector<std::string>& argv, const Environment
                          const std::string& cwd, milliseconds timeout,
                          const std::string& stdoutPath) {
   TempDir out("solvarium-run");
+  if (!out.ok()) throw std::runtime_error(out.error());
   ProcessResult result;
-  pid_t pid = spawn(argv.at(0), argv, env, cwd, stdoutPath.empty() ? out / "out" : stdoutPath,
-                    out / "err");
+  pid_t pid = spawn(argv.at(0), argv, env, cwd,
+                    stdoutPath.empty() ? out.file("out") : stdoutPath, out.file("err"));
   result.exitCode = waitBounded(pid, timeout, &result.timedOut);
-  result.out = readFile(out / "out");
-  result.err = readFile(out / "err");
+  result.out = readFile(out.file("out"));
+  result.err = readFile(out.file("err"));
   return result;
 }
 
@@ -702,10 +630,11 @@ void ServiceClient::broadcast(const std::string& eventAndPayload) {
 
 ServiceTest::ServiceTest() {
   root_ = std::make_unique<TempDir>("solvarium-e2e");
-  work_ = *root_ / "work";
-  bin_ = *root_ / "bin";
-  broxBin_ = *root_ / "broxbin";
-  logs_ = *root_ / "logs";
+  if (!root_->ok()) throw std::runtime_error(root_->error());
+  work_ = root_->file("work");
+  bin_ = root_->file("bin");
+  broxBin_ = root_->file("broxbin");
+  logs_ = root_->file("logs");
   for (const std::string& d : {work_, bin_, broxBin_, broxBin_ + "/linux-amd64", logs_})
     mkdir(d.c_str(), 0755);
   std::string lib = QUENNET_LIBRARY;
@@ -741,8 +670,8 @@ Environment ServiceTest::broxEnvironment() const {
   Environment env;
   env["PATH"] = bin_ + ":/usr/local/bin:/usr/bin:/bin";
   env["HOME"] = work_;
-  env["TMP"] = *root_ / "logs";
-  env["TMPDIR"] = *root_ / "logs";
+  env["TMP"] = logs_;
+  env["TMPDIR"] = logs_;
   env["LANG"] = "C";
   env["BROXBINDIR"] = broxBin_;
   env["AAS_HOST"] = "127.0.0.1";

@@ -40,6 +40,8 @@
 
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium_test {
 
@@ -49,30 +51,9 @@ using std::chrono::seconds;
 // Environment of a child process: name -> value. Only what is listed is passed.
 using Environment = std::map<std::string, std::string>;
 
-// ---- small file helpers -------------------------------------------------
-std::string readFile(const std::string& path);  // whole file; "" when absent
-bool fileExists(const std::string& path);         // lstat succeeds
-void writeFile(const std::string& path, const std::string& content, mode_t mode = 0644);
-std::vector<std::string> listDirectory(const std::string& dir);  // sorted, no "." ".."
 // Polls cond every `step` until it holds or `timeout` passes; returns cond().
 bool waitUntil(const std::function<bool()>& cond, milliseconds timeout,
                milliseconds step = milliseconds(20));
-
-// ---- temporary directory ------------------------------------------------
-// A fresh directory under $TMPDIR (or /tmp). Removed by the destructor unless
-// the current test failed and SOLVARIUM_KEEP_TEST_DIRS is set.
-class TempDir {
- public:
-  explicit TempDir(const std::string& prefix = "solvarium-test");
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // ---- fake session manager ----------------------------------------------
 // Listens on 127.0.0.1:<ephemeral>, accepts one connection and records every

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
@@ -75,7 +75,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
   // Entries left in the temporary directory.
   std::size_t tmpEntries() { return brox_test::entriesOf(root_.file("tmp")).size(); }
 
-  solvarium::platform::TempDir root_;
+  solvarium_test::TempDir root_;
   brox_test::ScopedCwd cwd_;
   solvarium_test::ScopedEnv binDir_;
   solvarium_test::ScopedEnv tmp_;

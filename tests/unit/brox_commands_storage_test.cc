@@ -6,10 +6,10 @@
 #include <sstream>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
@@ -70,7 +70,7 @@ class BroxStorageListingTest : public ::testing::Test {
     ASSERT_EQ(::symlink("missing-target", "broken.dir"), 0);
   }
 
-  solvarium::platform::TempDir work_;
+  solvarium_test::TempDir work_;
   brox_test::ScopedCwd cwd_;
   solvarium_test::ScopedEnv binDir_;
   BROX::Will will_;  // empty

@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "platform/temp_dir.h"
+#include "tests/support/files.h"
 #include "tests/support/json_check.h"
+#include "tests/support/temp_dir.h"
 
 namespace brox_test {
 
@@ -46,9 +47,7 @@ class ScopedCwd {
 
 inline void makeDir(const std::string& path) { ::mkdir(path.c_str(), 0755); }
 
-inline void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using solvarium_test::writeFile;
 
 // Names in folder `dir` (without "." and ".."), sorted.
 inline std::vector<std::string> entriesOf(const std::string& dir) {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -126,7 +126,7 @@ class BroxRunStatusLoadTest : public ::testing::Test {
     std::ofstream(BROX::quennetLibraryPath(), std::ios::binary) << content;
   }
 
-  solvarium::platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   bool hadBinDir_ = false;
   std::string oldBinDir_;
 };

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "common/startup_error.h"
-#include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
@@ -34,8 +34,8 @@ class BroxServantTest : public ::testing::Test {
  protected:
   // One servant for the whole suite: once activated it stays in the POA.
   static void SetUpTestSuite() {
-    workDir_ = new solvarium::platform::TempDir();
-    binDir_ = new solvarium::platform::TempDir();
+    workDir_ = new solvarium_test::TempDir();
+    binDir_ = new solvarium_test::TempDir();
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
@@ -61,14 +61,14 @@ class BroxServantTest : public ::testing::Test {
   }
 
   static BROX::CBROXSolvarium* servant_;
-  static solvarium::platform::TempDir* workDir_;
-  static solvarium::platform::TempDir* binDir_;
+  static solvarium_test::TempDir* workDir_;
+  static solvarium_test::TempDir* binDir_;
   static std::string oldCwd_;
 };
 
 BROX::CBROXSolvarium* BroxServantTest::servant_ = nullptr;
-solvarium::platform::TempDir* BroxServantTest::workDir_ = nullptr;
-solvarium::platform::TempDir* BroxServantTest::binDir_ = nullptr;
+solvarium_test::TempDir* BroxServantTest::workDir_ = nullptr;
+solvarium_test::TempDir* BroxServantTest::binDir_ = nullptr;
 std::string BroxServantTest::oldCwd_;
 
 // The script error shape: errorType 1, the whole command, `info`, no output.

@@ -14,10 +14,10 @@
 #include <sstream>
 #include <string>
 
-#include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "service/watcher_buffers.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
@@ -81,7 +81,7 @@ class GrendServantTest : public ::testing::Test {
   }
   std::string status() { return servant_->scriptingServant()->stateFlagsText(); }
 
-  solvarium::platform::TempDir work_;
+  solvarium_test::TempDir work_;
   std::string oldCwd_;
   GREND::CGrendSolvarium* servant_ = nullptr;
 };

@@ -12,21 +12,21 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
 #include "tests/support/expect_throw.h"
-#include "tests/support/text_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
+using solvarium_test::TempDir;
 using solvarium_test::expectThrow;
-using solvarium_test::writeText;
+using solvarium_test::writeFile;
 using Clock = std::chrono::steady_clock;
 
 void makeRunDir(const std::string& path) {
   ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path;
-  writeText(path + "/gui-err.txt", "run False " + path + "\n");
+  writeFile(path + "/gui-err.txt", "run False " + path + "\n");
 }
 
 bool exists(const std::string& path) {
@@ -50,8 +50,8 @@ class QuennetConflictTest : public ::testing::Test {
 TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
   makeRunDir(dir_.file("a.dir"));
   makeRunDir(dir_.file("sweep"));
-  writeText(dir_.file("done.res"), "");
-  writeText(dir_.file("other.mres"), "");
+  writeFile(dir_.file("done.res"), "");
+  writeFile(dir_.file("other.mres"), "");
 
   const Clock::time_point start = Clock::now();
   {
@@ -76,7 +76,7 @@ TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
 TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond) {
   makeRunDir(dir_.file("b.dir"));
   makeRunDir(dir_.file("a.dir"));  // locked before the conflict is met
-  writeText(dir_.file("b.res"), "");
+  writeFile(dir_.file("b.res"), "");
 
   BroxStatusReader reader(dir_.path().c_str());
   const Clock::time_point start = Clock::now();
@@ -96,7 +96,7 @@ TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond
 
 TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguous) {
   makeRunDir(dir_.file("sweep"));
-  writeText(dir_.file("sweep.mres"), "");
+  writeFile(dir_.file("sweep.mres"), "");
 
   BroxStatusReader reader(dir_.path().c_str());
   if (const auto error =
@@ -116,7 +116,7 @@ TEST_F(QuennetConflictTest, RunDirectoryGoneAfterScanIsReadFromItsResult) {
   ASSERT_EQ(1u, reader.candidates.size());
 
   // The solver finishes the run: the result appears, the run directory goes.
-  writeText(dir_.file("moved.res"), "run False moved\nend Converged\n");
+  writeFile(dir_.file("moved.res"), "run False moved\nend Converged\n");
   ASSERT_EQ(0, ::unlink(dir_.file("moved.dir/gui-err.txt").c_str()));
   ASSERT_EQ(0, ::rmdir(dir_.file("moved.dir").c_str()));
 
@@ -158,13 +158,13 @@ TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
   makeRunDir(dir_.file("linked.dir"));
   makeRunDir(dir_.file("fifo.dir"));
   makeRunDir(dir_.file("stale.dir"));
-  writeText(dir_.file("precious.txt"), "keep me");
+  writeFile(dir_.file("precious.txt"), "keep me");
   {
     BroxStatusReader names(dir_.path().c_str());
     ASSERT_EQ(0, ::symlink(dir_.file("precious.txt").c_str(),
                            lockIn(names, dir_.file("linked.dir")).c_str()));
     ASSERT_EQ(0, ::mkfifo(lockIn(names, dir_.file("fifo.dir")).c_str(), 0644));
-    writeText(lockIn(names, dir_.file("stale.dir")), "old");
+    writeFile(lockIn(names, dir_.file("stale.dir")), "old");
   }
 
   const Clock::time_point start = Clock::now();

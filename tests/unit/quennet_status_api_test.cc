@@ -9,15 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
 #include "quennet/status_api.h"
-#include "tests/support/text_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
-using solvarium_test::writeText;
+using solvarium_test::TempDir;
+using solvarium_test::writeFile;
 
 bool exists(const std::string& path) {
   struct stat status;
@@ -72,7 +72,7 @@ class QuennetStatusApiTest : public ::testing::Test {
 
 TEST_F(QuennetStatusApiTest, GetAndReleaseHandOverAndDestroyTheSnapshot) {
   ASSERT_EQ(0, ::mkdir(dir_.file("run.dir").c_str(), 0755));
-  writeText(dir_.file("run.dir/gui-err.txt"), "run False Run\n");
+  writeFile(dir_.file("run.dir/gui-err.txt"), "run False Run\n");
 
   BroxStatusReader* status = nullptr;
   ASSERT_EQ(0, quennet::getBroxStatus(dir_.path().c_str(), &status, &buffer_, 256));
@@ -100,9 +100,9 @@ TEST_F(QuennetStatusApiTest, UnreadableDirectoryGivesEmptySnapshot) {
 
 TEST_F(QuennetStatusApiTest, ReadErrorBecomesTheMessageAndLeavesNothingBehind) {
   ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
-  writeText(dir_.file("a.dir/gui-err.txt"), "run False a\n");
+  writeFile(dir_.file("a.dir/gui-err.txt"), "run False a\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("b.dir").c_str(), 0755));
-  writeText(dir_.file("b.dir/gui-err.txt"), "error Licence checkout failed\n");
+  writeFile(dir_.file("b.dir/gui-err.txt"), "error Licence checkout failed\n");
 
   BroxStatusReader* const untouched = reinterpret_cast<BroxStatusReader*>(0x1);
   BroxStatusReader* status = untouched;
@@ -118,7 +118,7 @@ TEST_F(QuennetStatusApiTest, ReadErrorBecomesTheMessageAndLeavesNothingBehind) {
 
 TEST_F(QuennetStatusApiTest, LongErrorIsCutToTheBuffer) {
   const std::string reason(300, 'e');
-  writeText(dir_.file("x.res"), "error " + reason + "\n");
+  writeFile(dir_.file("x.res"), "error " + reason + "\n");
   BroxStatusReader* status = nullptr;
   EXPECT_EQ(-1, quennet::getBroxStatus(dir_.path().c_str(), &status, &buffer_, 256));
   EXPECT_EQ(nullptr, status);
@@ -131,8 +131,8 @@ TEST_F(QuennetStatusApiTest, LongErrorIsCutToTheBuffer) {
 
 TEST_F(QuennetStatusApiTest, AmbiguousStateIsReportedAsAStandardException) {
   ASSERT_EQ(0, ::mkdir(dir_.file("c.dir").c_str(), 0755));
-  writeText(dir_.file("c.dir/gui-err.txt"), "run False c\n");
-  writeText(dir_.file("c.res"), "run False c\nend Converged\n");
+  writeFile(dir_.file("c.dir/gui-err.txt"), "run False c\n");
+  writeFile(dir_.file("c.res"), "run False c\nend Converged\n");
   BroxStatusReader* status = nullptr;
   char big[1024];
   char* bigBuffer = big;
@@ -172,7 +172,7 @@ TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
 
   TempDir dir;
   ASSERT_TRUE(dir.ok());
-  writeText(dir.file("s.res"), "run False Saved\nend Converged\n");
+  writeFile(dir.file("s.res"), "run False Saved\nend Converged\n");
   char message[256] = "";
   char* buffer = message;
   BroxStatusReader* status = nullptr;
@@ -189,7 +189,7 @@ TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
   ASSERT_NE(nullptr, ::getcwd(previous, sizeof previous));
   ASSERT_EQ(0, ::chdir(dir.path().c_str()));
   const int32_t clean = zemvo(nullptr);
-  writeText(dir.file("bad.res"), "error broken\n");
+  writeFile(dir.file("bad.res"), "error broken\n");
   const int32_t failing = zemvo(nullptr);
   ASSERT_EQ(0, ::chdir(previous));
   EXPECT_EQ(0, clean);

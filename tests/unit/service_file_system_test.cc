@@ -14,8 +14,8 @@
 #include <string>
 
 #include "common/safe_file.h"
-#include "platform/temp_dir.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium {
 namespace {
@@ -69,7 +69,7 @@ class FileSystemTest : public ::testing::Test {
     return text(content.in());
   }
 
-  platform::TempDir root_;
+  solvarium_test::TempDir root_;
   std::string work_, outside_;
   char old_[4096];
   std::unique_ptr<CCoFileSystem> fs_;
@@ -186,7 +186,7 @@ TEST_F(FileSystemTest, SolverFileOperationsAreNotOffered) {
 }
 
 TEST(InsideDirectoryTest, LexicalAndResolvedChecks) {
-  platform::TempDir dir;
+  solvarium_test::TempDir dir;
   ASSERT_TRUE(dir.ok());
   char* real = realpath(dir.path().c_str(), nullptr);
   const std::string base = real;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/talvo_test_util.h"
 
@@ -125,7 +125,7 @@ TEST(TalvoBroadcastTest, ZoneAndSurfaceListsPairWhatTheyCan) {
 }
 
 TEST(TalvoBroadcastTest, TraceFilesAreAppendedExactly) {
-  solvarium::platform::TempDir dir;
+  solvarium_test::TempDir dir;
   brox_test::ScopedCwd cwd(dir.path());
   ASSERT_TRUE(cwd.ok());
   TalvoRun run;

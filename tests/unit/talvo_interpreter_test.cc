@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/json_check.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/talvo_test_util.h"
 
@@ -60,7 +60,7 @@ class TalvoInterpreterTest : public ::testing::Test {
     return ::stat(dir_.file(name).c_str(), &info) == 0;
   }
 
-  solvarium::platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   brox_test::ScopedCwd cwd_;
   talvo_test::TalvoRun talvo_;
 };
