@@ -6,7 +6,7 @@
 #include <exception>
 #include <sstream>
 
-#include "tests/support/harness.h"
+#include "tests/support/outcome.h"
 
 namespace solvarium_test {
 
