@@ -17,6 +17,7 @@
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
@@ -41,9 +42,8 @@ class BroxServantTest : public ::testing::Test {
     ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
 #ifdef QUENNET_LIBRARY
     ::mkdir(binDir_->file("linux-amd64").c_str(), 0755);
-    std::ifstream in(QUENNET_LIBRARY, std::ios::binary);
-    std::ofstream(binDir_->file("linux-amd64/libQuennet.so"), std::ios::binary)
-        << in.rdbuf();
+    solvarium_test::writeFile(binDir_->file("linux-amd64/libQuennet.so"),
+                              solvarium_test::readFile(QUENNET_LIBRARY));
 #endif
     ::setenv("BROXBINDIR", binDir_->path().c_str(), 1);
     ::unsetenv("KORLEN_BROXSOLVE_PID");

@@ -11,27 +11,21 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "service/instant_scripting.h"
 #include "service/watcher_buffers.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
 using solvarium_test::expectThrow;
+using solvarium_test::readFile;
 using Unknown = AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown;
 using Members = std::map<std::string, std::string>;
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class GrendServantTest : public ::testing::Test {
  protected:
@@ -134,7 +128,7 @@ TEST_F(GrendServantTest, CommandsOfAFreshServant) {
             error("Invalid command", "", "aaS.save_monitors_with_persisted_data a b"));
   EXPECT_FALSE(std::ifstream("a").good());
   EXPECT_EQ(run("aaS.save_monitors_with_persisted_data"), "Done!");
-  EXPECT_EQ(readText("monitor.json"), kEmptySave);
+  EXPECT_EQ(readFile("monitor.json"), kEmptySave);
   // A save target outside the working directory, or one that cannot be
   // written, is an error, never "Done!".
   EXPECT_EQ(commandFailure("aaS.save_monitors_with_persisted_data ../out.json")["description"],
@@ -188,7 +182,7 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   broadcast("broadcast::visited:grend-pid:4343 (solver)");
   EXPECT_EQ(solvarium::grendPidBuffer().get(), "4343 (solver)");
 
-  EXPECT_EQ(readText("grend_broadcasts.txt"),
+  EXPECT_EQ(readFile("grend_broadcasts.txt"),
             "<<broadcast::overall-progress:  42 %\t>>\n"
             "<<broadcast::current-step-description: solving\n>>\n"
             "<<broadcast::current-step-progress:\t \t>>\n"
@@ -252,7 +246,7 @@ TEST_F(GrendServantTest, MonitorFileStateMachine) {
   ASSERT_EQ(::unlink(p.c_str()), 0);
   EXPECT_EQ(broadcastFailure("broadcast::monitor-file-closed:m.mntr")["description"],
             "Invalid closed file broadcast. " + file + " does not exist.");
-  const std::string errors = readText("instant_aas_error.txt");
+  const std::string errors = readFile("instant_aas_error.txt");
   EXPECT_EQ(errors.find("\nInvalid activate file broadcast. File '" + work_.path() +
                         "/dash/none.mntr' does not exist.\n"),
             0u);
@@ -283,7 +277,7 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
 
   ::unlink("monitor.json");
   broadcast("broadcast::started:solver-shutdown");
-  EXPECT_EQ(readText("monitor.json"), kEmptySave);
+  EXPECT_EQ(readFile("monitor.json"), kEmptySave);
   EXPECT_EQ(status(), "aas-off\nsolver-shutdown\n");
   // A save that fails is logged; the flag is still set.
   broadcast("broadcast::ended:solver-shutdown");
@@ -291,7 +285,7 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
   ASSERT_EQ(::mkdir("monitor.json", 0755), 0);
   broadcast("broadcast::started:solver-shutdown");
   EXPECT_EQ(status(), "aas-off\nsolver-shutdown\n");
-  EXPECT_NE(readText("instant_aas_error.txt").find("\nError writing file 'monitor.json'\n"),
+  EXPECT_NE(readFile("instant_aas_error.txt").find("\nError writing file 'monitor.json'\n"),
             std::string::npos);
 }
 

@@ -19,6 +19,7 @@
 
 namespace {
 
+using solvarium_test::fileExists;
 using solvarium_test::TempDir;
 using solvarium_test::expectThrow;
 using solvarium_test::writeFile;
@@ -27,11 +28,6 @@ using Clock = std::chrono::steady_clock;
 void makeRunDir(const std::string& path) {
   ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path;
   writeFile(path + "/gui-err.txt", "run False " + path + "\n");
-}
-
-bool exists(const std::string& path) {
-  struct stat status;
-  return ::stat(path.c_str(), &status) == 0;
 }
 
 double secondsSince(Clock::time_point start) {
@@ -64,13 +60,13 @@ TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
     EXPECT_EQ((std::set<std::string>{lockIn(reader, dir_.file("a.dir")),
                                      lockIn(reader, dir_.file("sweep"))}),
               reader.lockFiles);
-    EXPECT_TRUE(exists(lockIn(reader, dir_.file("a.dir"))));
-    EXPECT_TRUE(exists(lockIn(reader, dir_.file("sweep"))));
+    EXPECT_TRUE(fileExists(lockIn(reader, dir_.file("a.dir"))));
+    EXPECT_TRUE(fileExists(lockIn(reader, dir_.file("sweep"))));
   }
   // Destroying the status object takes the locks away.
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("a.dir"))));
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("sweep"))));
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("a.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("sweep"))));
 }
 
 TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond) {
@@ -90,8 +86,8 @@ TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond
   EXPECT_GE(waited, 0.9);
   EXPECT_LT(waited, 3.0);
   EXPECT_TRUE(reader.lockFiles.empty());
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("a.dir"))));
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("b.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("a.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("b.dir"))));
 }
 
 TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguous) {
@@ -106,7 +102,7 @@ TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguou
               text.find("\t" + dir_.file("sweep") + "\n\t" + dir_.file("sweep.mres") + "\n"))
         << text;
   }
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("sweep"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("sweep"))));
 }
 
 TEST_F(QuennetConflictTest, RunDirectoryGoneAfterScanIsReadFromItsResult) {
@@ -187,7 +183,7 @@ TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
   EXPECT_TRUE(S_ISLNK(status.st_mode));
   ASSERT_EQ(0, ::lstat(lockIn(probe, dir_.file("fifo.dir")).c_str(), &status));
   EXPECT_TRUE(S_ISFIFO(status.st_mode));
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("stale.dir"))));  // replaced, then released
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("stale.dir"))));  // replaced, then released
 }
 
 }  // namespace

@@ -16,13 +16,9 @@
 
 namespace {
 
+using solvarium_test::fileExists;
 using solvarium_test::TempDir;
 using solvarium_test::writeFile;
-
-bool exists(const std::string& path) {
-  struct stat status;
-  return ::stat(path.c_str(), &status) == 0;
-}
 
 TEST(QuennetMessageTest, BufferRuleCutsAndTerminates) {
   char storage[8];
@@ -80,11 +76,11 @@ TEST_F(QuennetStatusApiTest, GetAndReleaseHandOverAndDestroyTheSnapshot) {
   EXPECT_EQ('z', message_[0]);  // untouched on success
   EXPECT_EQ("Run", status->results.at(dir_.file("run.dir")).name);
   const std::string lock = dir_.file("run.dir/") + status->lockFileName;
-  EXPECT_TRUE(exists(lock));  // held while the snapshot lives
+  EXPECT_TRUE(fileExists(lock));  // held while the snapshot lives
 
   EXPECT_EQ(0, quennet::releaseBroxStatus(&status, &buffer_, 256));
   EXPECT_EQ(nullptr, status);
-  EXPECT_FALSE(exists(lock));
+  EXPECT_FALSE(fileExists(lock));
   EXPECT_EQ(0, quennet::releaseBroxStatus(&status, &buffer_, 256));  // null: nothing to do
   EXPECT_EQ('z', message_[0]);
 }
@@ -112,8 +108,8 @@ TEST_F(QuennetStatusApiTest, ReadErrorBecomesTheMessageAndLeavesNothingBehind) {
             std::string(message_));
 
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(dir_.file("a.dir/") + probe.lockFileName));
-  EXPECT_FALSE(exists(dir_.file("b.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("a.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("b.dir/") + probe.lockFileName));
 }
 
 TEST_F(QuennetStatusApiTest, LongErrorIsCutToTheBuffer) {
@@ -142,7 +138,7 @@ TEST_F(QuennetStatusApiTest, AmbiguousStateIsReportedAsAStandardException) {
                 dir_.file("c.res") + "\nConflict not cleared after one second\n\n",
             std::string(big));
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(dir_.file("c.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("c.dir/") + probe.lockFileName));
 }
 
 TEST_F(QuennetStatusApiTest, NullStatusAddressIsRefused) {
@@ -157,7 +153,7 @@ TEST_F(QuennetStatusApiTest, NullStatusAddressIsRefused) {
 
 // The built library: exactly the three entry points, callable by name.
 TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
-  if (!exists(QUENNET_LIBRARY)) GTEST_SKIP() << QUENNET_LIBRARY << " not built";
+  if (!fileExists(QUENNET_LIBRARY)) GTEST_SKIP() << QUENNET_LIBRARY << " not built";
   void* library = ::dlopen(QUENNET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(nullptr, library) << ::dlerror();
   auto get = reinterpret_cast<GetBroxStatusFn>(::dlsym(library, QUENNET_GET_STATUS_SYMBOL));

@@ -6,11 +6,9 @@
 
 #include <csignal>
 
-#include <fstream>
-#include <sstream>
-
 #include "AAS_CORBA.hh"
 #include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
 #include "tests/support/json_check.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
@@ -49,16 +47,8 @@ class TalvoInterpreterTest : public ::testing::Test {
     EXPECT_STREQ(e->questionMessage.in(), "");
     return std::string(e->questionPrompt.in()) + "|" + e->defaultAnswer.in();
   }
-  std::string file(const std::string& name) {
-    std::ifstream in(dir_.file(name), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-  bool exists(const std::string& name) {
-    struct stat info;
-    return ::stat(dir_.file(name).c_str(), &info) == 0;
-  }
+  std::string file(const std::string& name) { return solvarium_test::readFile(dir_.file(name)); }
+  bool exists(const std::string& name) { return solvarium_test::fileExists(dir_.file(name)); }
 
   solvarium_test::TempDir dir_;
   brox_test::ScopedCwd cwd_;
