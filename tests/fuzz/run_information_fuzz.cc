@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -20,8 +19,11 @@
 #include "quennet/xoq/gui_information_observer.h"
 #include "quennet/xoq/gui_information_reader.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/files.h"
 
 using solvarium_fuzz::check;
+using solvarium_test::appendFile;
+using solvarium_test::writeFile;
 
 namespace {
 
@@ -102,13 +104,6 @@ std::vector<std::string> expectedMessages(const std::string& text) {
   return messages;
 }
 
-void writeFile(const std::string& text, const char* mode) {
-  std::FILE* file = std::fopen(filePath().c_str(), mode);
-  check(file != nullptr, "cannot write the run-information file", filePath());
-  check(std::fwrite(text.data(), 1, text.size(), file) == text.size(), "short write");
-  std::fclose(file);
-}
-
 // Reads everything new, noting errors in the log; false when nothing was read.
 bool readAll(xoq::GuiInformationReader& reader, LoggingObserver& log) {
   bool any = false;
@@ -131,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string text = fileText(data + 1, size - 1);
   const std::size_t cut = text.empty() ? 0 : data[0] * text.size() / 255;
 
-  writeFile(text, "wb");
+  writeFile(filePath(), text);
   xoq::GuiInformationReader whole(false, filePath(), "run");
   LoggingObserver wholeLog;
   BROX::CBroxStorageObserver record;
@@ -146,12 +141,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   check(messages == expectedMessages(text), "messages differ from the lines", text);
 
-  writeFile(text.substr(0, cut), "wb");
+  writeFile(filePath(), text.substr(0, cut));
   xoq::GuiInformationReader steps(false, filePath(), "run");
   LoggingObserver stepLog;
   steps.addObserver(&stepLog);
   readAll(steps, stepLog);
-  writeFile(text.substr(cut), "ab");
+  appendFile(filePath(), text.substr(cut));
   readAll(steps, stepLog);
   std::string wholeText, stepText;
   for (const std::string& line : wholeLog.log) wholeText += line + "\n";

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "tests/support/files.h"
+
 namespace solvarium_test {
 namespace {
 
@@ -19,14 +21,6 @@ void makeDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
     throw std::runtime_error("cannot create " + path);
   }
-}
-
-void writeText(const std::string& path, const std::string& content, mode_t mode = 0644) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-  out.close();
-  if (!out) throw std::runtime_error("cannot write " + path);
-  ::chmod(path.c_str(), mode);
 }
 
 // The script of one fake; `state` is the directory of its outputs and codes.
@@ -86,24 +80,24 @@ std::string FakePrograms::key(const std::string& runPath) const {
 }
 
 void FakePrograms::install(const std::string& name) {
-  writeText(binDir_ + "/" + name, script(name, binDir_), 0755);
+  writeFile(binDir_ + "/" + name, script(name, binDir_), 0755);
 }
 
 void FakePrograms::setOutput(const std::string& mode, const std::string& runPath,
                              const std::string& content) {
-  writeText(binDir_ + "/.fake/responses/" + mode + "@" + key(runPath), content);
+  writeFile(binDir_ + "/.fake/responses/" + mode + "@" + key(runPath), content);
 }
 
 void FakePrograms::setDefaultOutput(const std::string& mode, const std::string& content) {
-  writeText(binDir_ + "/.fake/responses/" + mode + "@@default", content);
+  writeFile(binDir_ + "/.fake/responses/" + mode + "@@default", content);
 }
 
 void FakePrograms::setExitCode(const std::string& name, int code) {
-  writeText(binDir_ + "/.fake/" + name + ".exit", std::to_string(code) + "\n");
+  writeFile(binDir_ + "/.fake/" + name + ".exit", std::to_string(code) + "\n");
 }
 
 void FakePrograms::setExitCode(const std::string& name, const std::string& runPath, int code) {
-  writeText(binDir_ + "/.fake/" + name + ".exit@" + key(runPath), std::to_string(code) + "\n");
+  writeFile(binDir_ + "/.fake/" + name + ".exit@" + key(runPath), std::to_string(code) + "\n");
 }
 
 std::vector<std::vector<std::string>> FakePrograms::calls(const std::string& name) const {

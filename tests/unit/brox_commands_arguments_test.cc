@@ -6,12 +6,14 @@
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_storage_commands.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+using solvarium_test::expectThrow;
 using Tokens = std::vector<std::string>;
 
 const std::string kPersisted = "aaS.list_monitors_with_persisted_data";
@@ -20,13 +22,9 @@ const std::string kPersisted = "aaS.list_monitors_with_persisted_data";
 Exc::EKorlenInvalidArgument argumentError(const Tokens& tokens) {
   std::string text;
   for (const auto& t : tokens) text += (text.empty() ? "" : " ") + t;
-  try {
-    BROX::parsePersistedDataArguments(tokens, text);
-  } catch (const Exc::EKorlenInvalidArgument& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error for: " << text;
-  return Exc::EKorlenInvalidArgument(0, "", "", "", "", "", 0);
+  return expectThrow<Exc::EKorlenInvalidArgument>(
+             [&] { BROX::parsePersistedDataArguments(tokens, text); }, text)
+      .value_or(Exc::EKorlenInvalidArgument(0, "", "", "", "", "", 0));
 }
 
 TEST(BroxPersistedArgumentsTest, OptionsBecomeSeparateProgramArguments) {
@@ -177,12 +175,13 @@ TEST_F(BroxReportPlotArgumentsTest, AmendWritesMessagesAndFields) {
 
 TEST_F(BroxReportPlotArgumentsTest, InvalidTokensLeaveTheWillFields) {
   parse({"aaS.amend_report_plots_will", "plot-list", "p"});
-  try {
-    parse({"aaS.amend_report_plots_will", "session-name", "s", "plot-list"});
-    FAIL() << "keyword without value accepted";
-  } catch (const Exc::EKorlenInvalidArgument& e) {
-    EXPECT_STREQ(e.description.in(), "Invalid token:\nplot-list");
-    EXPECT_EQ(e.position, 4);
+  if (const auto e = expectThrow<Exc::EKorlenInvalidArgument>(
+          [&] {
+            parse({"aaS.amend_report_plots_will", "session-name", "s", "plot-list"});
+          },
+          "keyword without value accepted")) {
+    EXPECT_STREQ(e->description.in(), "Invalid token:\nplot-list");
+    EXPECT_EQ(e->position, 4);
   }
   EXPECT_EQ(monitors_.willPlotList, "p");
   EXPECT_EQ(monitors_.willSessionName, "");

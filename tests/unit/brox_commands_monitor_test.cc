@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 using Tokens = std::vector<std::string>;
 using brox_test::makeDir;
 using brox_test::writeFile;
+using solvarium_test::expectThrow;
 
 // BROXBINDIR of the test run-status library (<dir>/linux-amd64/libQuennet.so).
 std::string fakeQuennetBinDir() {
@@ -73,7 +75,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
   // Entries left in the temporary directory.
   std::size_t tmpEntries() { return brox_test::entriesOf(root_.file("tmp")).size(); }
 
-  solvarium::platform::TempDir root_;
+  solvarium_test::TempDir root_;
   brox_test::ScopedCwd cwd_;
   solvarium_test::ScopedEnv binDir_;
   solvarium_test::ScopedEnv tmp_;
@@ -184,11 +186,9 @@ TEST_F(BroxMonitorCommandTest, EmptyOutputsAreLeftOutAndMissingOutputsFail) {
   EXPECT_NE(answer.find("b.dir"), std::string::npos);
 
   // No output registered for "showvars": the fake writes no file.
-  try {
-    command({"aaS.list_monitors"});
-    ADD_FAILURE() << "missing output accepted";
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_EQ(std::string(e.errorInfo.in()).rfind("Cannot retrieve program output", 0), 0u);
+  if (const auto e = expectThrow<Exc::EInstantScriptError>([&] { command({"aaS.list_monitors"}); },
+                                                           "missing output accepted")) {
+    EXPECT_EQ(std::string(e->errorInfo.in()).rfind("Cannot retrieve program output", 0), 0u);
   }
   EXPECT_EQ(tmpEntries(), 0u);
   // The command text of the error spells the command line with its blanks.
@@ -197,11 +197,10 @@ TEST_F(BroxMonitorCommandTest, EmptyOutputsAreLeftOutAndMissingOutputsFail) {
         Tokens{"aaS.list_monitors_with_persisted_data", "session-name", "a", "variable-list",
                "\"x;y\""}}) {
     const bool last = tokens.size() == 1;
-    try {
-      command(tokens);  // no output registered for "lastvaluesonly" nor for "a.dir"
-      ADD_FAILURE() << "missing output accepted";
-    } catch (const Exc::EInstantScriptError& e) {
-      const std::string line = e.command.in();
+    // No output registered for "lastvaluesonly" nor for "a.dir".
+    if (const auto e = expectThrow<Exc::EInstantScriptError>([&] { command(tokens); },
+                                                             "missing output accepted")) {
+      const std::string line = e->command.in();
       EXPECT_EQ(line.rfind(last ? "broxmondata  -lastvaluesonly  -out " : "broxmondata  -out ", 0),
                 0u)
           << line;
@@ -211,13 +210,11 @@ TEST_F(BroxMonitorCommandTest, EmptyOutputsAreLeftOutAndMissingOutputsFail) {
   }
 
   fakes_.setOutput("data", "./b.dir", "\"t\",\"a\"\n1,2,3\n");
-  try {
-    command({"aaS.list_monitors_with_persisted_data"});
-    ADD_FAILURE() << "ragged output accepted";
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(),
+  if (const auto e = expectThrow<Exc::EInstantScriptError>(
+          [&] { command({"aaS.list_monitors_with_persisted_data"}); }, "ragged output accepted")) {
+    EXPECT_STREQ(e->errorInfo.in(),
                  "Unexpected format for monitor information (more values than variables)");
-    EXPECT_STREQ(e.command.in(), "aaS.list_monitors_with_persisted_data");
+    EXPECT_STREQ(e->command.in(), "aaS.list_monitors_with_persisted_data");
   }
 }
 
@@ -226,35 +223,26 @@ TEST_F(BroxMonitorCommandTest, NoSourcesAndCommandErrors) {
   EXPECT_EQ(command({"aaS.list_monitors_with_persisted_data"}), "[\n]\n");
   EXPECT_EQ(command({"aaS.list_saved_monitors_with_persisted_data"}), "[\n]\n");
 
-  try {
-    command({"aaS.list_monitors_with_persisted_data", "session-name", "run_009"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "Folder does not exist:\nrun_009.dir");
-  }
-  try {
-    command({"aaS.list_saved_monitors_with_persisted_data", "session-name", "run_009"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "File does not exist:\nrun_009.res");
-  }
-  try {
-    command({"aaS.list_monitors_last_values", "x"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(),
-                 "command [aaS.list_monitors_last_values x] does not have parameters");
-  }
+  // The errorInfo of the script error `tokens` raise.
+  auto errorInfo = [&](const Tokens& tokens) {
+    const auto e = expectThrow<Exc::EInstantScriptError>([&] { command(tokens); });
+    return e ? std::string(e->errorInfo.in()) : std::string("<no error>");
+  };
+  EXPECT_EQ(errorInfo({"aaS.list_monitors_with_persisted_data", "session-name", "run_009"}),
+            "Folder does not exist:\nrun_009.dir");
+  EXPECT_EQ(errorInfo({"aaS.list_saved_monitors_with_persisted_data", "session-name", "run_009"}),
+            "File does not exist:\nrun_009.res");
+  EXPECT_EQ(errorInfo({"aaS.list_monitors_last_values", "x"}),
+            "command [aaS.list_monitors_last_values x] does not have parameters");
   EXPECT_TRUE(fakes_.calls("broxmondata").empty());
 
   // A failing run-status query comes first.
   writeFile("fake_quennet_fail.txt", "status unavailable");
-  try {
-    command({"aaS.list_monitors", "x"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "status unavailable");
-    EXPECT_STREQ(e.command.in(), "aaS.list_monitors x");
+  if (const auto e = expectThrow<Exc::EInstantScriptError>([&] {
+        command({"aaS.list_monitors", "x"});
+      })) {
+    EXPECT_STREQ(e->errorInfo.in(), "status unavailable");
+    EXPECT_STREQ(e->command.in(), "aaS.list_monitors x");
   }
 }
 

@@ -6,9 +6,10 @@
 #include <sstream>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 using Tokens = std::vector<std::string>;
 using brox_test::makeDir;
 using brox_test::writeFile;
+using solvarium_test::expectThrow;
 
 // Lines of a listing, sorted (the directory order is the platform's).
 std::vector<std::string> sortedLines(const std::string& text) {
@@ -68,7 +70,7 @@ class BroxStorageListingTest : public ::testing::Test {
     ASSERT_EQ(::symlink("missing-target", "broken.dir"), 0);
   }
 
-  solvarium::platform::TempDir work_;
+  solvarium_test::TempDir work_;
   brox_test::ScopedCwd cwd_;
   solvarium_test::ScopedEnv binDir_;
   BROX::Will will_;  // empty
@@ -128,39 +130,37 @@ TEST_F(BroxStorageListingTest, InvalidArgumentsAreScriptErrors) {
        "command [aaS.list_brox_directories mdef-session s t] is invalid"},
   };
   for (const auto& c : cases) {
-    try {
-      run(c.first[0] == "aaS.list_brox_res_files" ? &BROX::BroxMonitors::listResFiles
-                                                  : &BROX::BroxMonitors::listDirectories,
-          c.first);
-      ADD_FAILURE() << c.second;
-    } catch (const Exc::EInstantScriptError& e) {
-      EXPECT_EQ(e.errorType, 1);
-      EXPECT_STREQ(e.errorInfo.in(), c.second.c_str());
+    const auto e = expectThrow<Exc::EInstantScriptError>(
+        [&] {
+          run(c.first[0] == "aaS.list_brox_res_files" ? &BROX::BroxMonitors::listResFiles
+                                                      : &BROX::BroxMonitors::listDirectories,
+              c.first);
+        },
+        c.second);
+    if (e) {
+      EXPECT_EQ(e->errorType, 1);
+      EXPECT_STREQ(e->errorInfo.in(), c.second.c_str());
     }
   }
-  try {
-    run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files", "x"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "command [aaS.list_brox_out_files x] does not have parameters");
-    EXPECT_STREQ(e.command.in(), "aaS.list_brox_out_files x");
+  if (const auto e = expectThrow<Exc::EInstantScriptError>([&] {
+        run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files", "x"});
+      })) {
+    EXPECT_STREQ(e->errorInfo.in(), "command [aaS.list_brox_out_files x] does not have parameters");
+    EXPECT_STREQ(e->command.in(), "aaS.list_brox_out_files x");
   }
-  try {
-    run(&BROX::BroxMonitors::retrieveWill, {"aaS.retrieve_will", "x"});
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "command [aaS.retrieve_will] does not have parameters");
+  if (const auto e = expectThrow<Exc::EInstantScriptError>([&] {
+        run(&BROX::BroxMonitors::retrieveWill, {"aaS.retrieve_will", "x"});
+      })) {
+    EXPECT_STREQ(e->errorInfo.in(), "command [aaS.retrieve_will] does not have parameters");
   }
 }
 
 TEST_F(BroxStorageListingTest, MissingFolderIsAnAccessError) {
   std::string result;
-  try {
-    monitors_.list_folders(result, "./no-such-folder", ".dir", 1);
-    ADD_FAILURE();
-  } catch (const Exc::EInstantScriptError& e) {
-    EXPECT_STREQ(e.command.in(), "list_folders");
-    EXPECT_STREQ(e.errorInfo.in(), "Error accesing BROX main directory");
+  if (const auto e = expectThrow<Exc::EInstantScriptError>(
+          [&] { monitors_.list_folders(result, "./no-such-folder", ".dir", 1); })) {
+    EXPECT_STREQ(e->command.in(), "list_folders");
+    EXPECT_STREQ(e->errorInfo.in(), "Error accesing BROX main directory");
   }
   EXPECT_THROW(monitors_.list_files(result, "./no-such-folder", ".res", 1),
                Exc::EInstantScriptError);

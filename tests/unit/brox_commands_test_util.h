@@ -3,11 +3,9 @@
 #ifndef SOLVARIUM_TESTS_UNIT_BROX_COMMANDS_TEST_UTIL_H_
 #define SOLVARIUM_TESTS_UNIT_BROX_COMMANDS_TEST_UTIL_H_
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -15,8 +13,9 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "platform/temp_dir.h"
+#include "tests/support/files.h"
 #include "tests/support/json_check.h"
+#include "tests/support/temp_dir.h"
 
 namespace brox_test {
 
@@ -46,28 +45,13 @@ class ScopedCwd {
 
 inline void makeDir(const std::string& path) { ::mkdir(path.c_str(), 0755); }
 
-inline void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using solvarium_test::writeFile;
 
 // Names in folder `dir` (without "." and ".."), sorted.
 inline std::vector<std::string> entriesOf(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* entry = ::readdir(d)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+  return solvarium_test::listDirectory(dir);
 }
-
-inline bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
+inline bool exists(const std::string& path) { return solvarium_test::fileExists(path); }
 
 }  // namespace brox_test
 

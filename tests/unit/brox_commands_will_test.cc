@@ -10,17 +10,19 @@
 
 #include "AAS_CORBA.hh"
 #include "common/safe_file.h"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/brox/brox_will.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
+using solvarium_test::expectThrow;
 
 TEST(BroxMinuteTickTest, SavesWhenThePeriodIsReached) {
   std::vector<std::string> commands;
@@ -65,7 +67,7 @@ TEST(BroxMinuteTickTest, AFailingSaveIsReportedNotRaised) {
 class BroxMonitorSaveTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    workDir_ = new solvarium::platform::TempDir();
+    workDir_ = new solvarium_test::TempDir();
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
@@ -92,12 +94,8 @@ class BroxMonitorSaveTest : public ::testing::Test {
     return text.in();
   }
   std::string saveError(const std::string& command) {
-    try {
-      answer(command);
-    } catch (const Exc::EInstantScriptError& e) {
-      return e.errorInfo.in();
-    }
-    return "no error";
+    const auto e = expectThrow<Exc::EInstantScriptError>([&] { answer(command); }, command);
+    return e ? e->errorInfo.in() : "no error";
   }
   static std::string read(const std::string& path) {
     std::string data, error;
@@ -106,12 +104,12 @@ class BroxMonitorSaveTest : public ::testing::Test {
   }
 
   static BROX::CBROXSolvarium* servant_;
-  static solvarium::platform::TempDir* workDir_;
+  static solvarium_test::TempDir* workDir_;
   static std::string oldCwd_;
 };
 
 BROX::CBROXSolvarium* BroxMonitorSaveTest::servant_ = nullptr;
-solvarium::platform::TempDir* BroxMonitorSaveTest::workDir_ = nullptr;
+solvarium_test::TempDir* BroxMonitorSaveTest::workDir_ = nullptr;
 std::string BroxMonitorSaveTest::oldCwd_;
 
 TEST_F(BroxMonitorSaveTest, SaveWritesTheArrayAndKeepsThePreviousFileOnFailure) {

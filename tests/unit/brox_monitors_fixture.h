@@ -15,11 +15,11 @@
 
 #include "AAS_CORBA.hh"
 #include "common/startup_error.h"
-#include "platform/temp_dir.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
 #include "tests/support/fake_programs.h"
 #include "tests/support/harness.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium_test {
 
@@ -77,7 +77,7 @@ class BroxMonitorsTest : public ::testing::Test {
   std::vector<std::string> tmpEntries() const { return listDirectory(tmp_); }
 
  private:
-  solvarium::platform::TempDir root_;
+  solvarium_test::TempDir root_;
   BROX::Will will_;  // empty: the monitoring object's report-plot will
   std::string work_, tmp_, oldCwd_;
   std::unique_ptr<FakePrograms> fakes_;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect_throw.h"
 #include "tests/support/json_check.h"
 #include "tests/unit/brox_monitors_fixture.h"
 
@@ -41,24 +42,19 @@ class BroxListingsTest : public BroxMonitorsTest {
     EXPECT_TRUE(isValidJson(answer, &error)) << error << "\n" << answer;
     return answer;
   }
-  // The errorInfo of the script error a listing raises ("" when none).
+  // The errorInfo of the script error a listing raises ("" and a failure when none).
   std::string plotsError(const Tokens& tokens) {
     std::string answer;
-    try {
-      monitors().listReportPlots(answer, tokens, join(tokens));
-    } catch (const BroxExc::EInstantScriptError& e) {
-      return text(e.errorInfo);
-    }
-    return "";
+    return errorInfo([&] { monitors().listReportPlots(answer, tokens, join(tokens)); });
   }
   std::string variablesError(const Tokens& tokens) {
     std::string answer;
-    try {
-      monitors().listVariableNames(answer, tokens, join(tokens));
-    } catch (const BroxExc::EInstantScriptError& e) {
-      return text(e.errorInfo);
-    }
-    return "";
+    return errorInfo([&] { monitors().listVariableNames(answer, tokens, join(tokens)); });
+  }
+  template <typename Call>
+  static std::string errorInfo(Call call) {
+    const auto e = expectThrow<BroxExc::EInstantScriptError>(call);
+    return e ? text(e->errorInfo) : std::string();
   }
   static std::string join(const Tokens& tokens) {
     std::string command;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expect_throw.h"
 #include "tests/unit/brox_monitors_fixture.h"
 
 namespace solvarium_test {
@@ -16,20 +17,16 @@ std::string text(const CORBA::String_member& member) { return static_cast<const 
 TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
   {
     ScopedEnv unset("BROXBINDIR", "", true);
-    try {
-      BroxMonitors monitors(will());
-      ADD_FAILURE() << "constructed without BROXBINDIR";
-    } catch (const solvarium::StartupError& e) {
-      EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is not set");
+    if (const auto e = expectThrow<solvarium::StartupError>([&] { BroxMonitors monitors(will()); },
+                                                            "constructed without BROXBINDIR")) {
+      EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is not set");
     }
   }
   {
     ScopedEnv empty("BROXBINDIR", "");
-    try {
-      BroxMonitors monitors(will());
-      ADD_FAILURE() << "constructed with an empty BROXBINDIR";
-    } catch (const solvarium::StartupError& e) {
-      EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is empty");
+    if (const auto e = expectThrow<solvarium::StartupError>(
+            [&] { BroxMonitors monitors(will()); }, "constructed with an empty BROXBINDIR")) {
+      EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
     }
   }
   BroxMonitors monitors(will());
@@ -75,14 +72,13 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
   BroxMonitors monitors(will());
   for (bool installed : {true, false}) {
     if (!installed) ::unlink((fakes().binDir() + "/broxmondata").c_str());
-    try {
-      monitors.runMonitorData(" -plotinfo ", "./run 1.dir", ".dir");
-      ADD_FAILURE() << "no error without an output file";
-    } catch (const BroxExc::EInstantScriptError& e) {
-      EXPECT_EQ(e.errorType, 1);
-      EXPECT_EQ(text(e.command).rfind("broxmondata -plotinfo  -out ", 0), 0u) << text(e.command);
-      EXPECT_NE(text(e.command).find(" -dir \"./run 1.dir\" "), std::string::npos);
-      const std::string info = text(e.errorInfo);
+    if (const auto e = expectThrow<BroxExc::EInstantScriptError>(
+            [&] { monitors.runMonitorData(" -plotinfo ", "./run 1.dir", ".dir"); },
+            "no error without an output file")) {
+      EXPECT_EQ(e->errorType, 1);
+      EXPECT_EQ(text(e->command).rfind("broxmondata -plotinfo  -out ", 0), 0u) << text(e->command);
+      EXPECT_NE(text(e->command).find(" -dir \"./run 1.dir\" "), std::string::npos);
+      const std::string info = text(e->errorInfo);
       EXPECT_EQ(info.rfind("Cannot retrieve program output\nPATH:\n" + fakes().binDir(), 0), 0u)
           << info;
       EXPECT_NE(info.find("\nBROXBINDIR:\n"), std::string::npos);
@@ -90,7 +86,7 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
       const std::string cwdLine = "\nCurrent Working Directory:\n" + work() + "\n";
       ASSERT_GE(info.size(), cwdLine.size());
       EXPECT_EQ(info.substr(info.size() - cwdLine.size()), cwdLine) << info;
-      EXPECT_EQ(text(e.commandOutput), "");
+      EXPECT_EQ(text(e->commandOutput), "");
     }
     EXPECT_TRUE(tmpEntries().empty());
   }
@@ -99,29 +95,27 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
 TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
   BroxMonitors monitors(will());
   std::string out;
-  try {
-    monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantReadUnquotedString& q) {
-    EXPECT_EQ(q.questionType, 2);
-    EXPECT_EQ(text(q.questionPrompt), "Please provide the name of Brox directory");
-    EXPECT_EQ(text(q.questionMessage), "");
+  if (const auto q = expectThrow<BroxExc::EInstantReadUnquotedString>([&] {
+        monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
+      })) {
+    EXPECT_EQ(q->questionType, 2);
+    EXPECT_EQ(text(q->questionPrompt), "Please provide the name of Brox directory");
+    EXPECT_EQ(text(q->questionMessage), "");
   }
-  try {
-    monitors.terminateSolver(out, {"aaS.terminate_solver", "a", "b"}, "aaS.terminate_solver a b");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantScriptError& e) {
-    EXPECT_EQ(text(e.errorInfo),
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>([&] {
+        monitors.terminateSolver(out, {"aaS.terminate_solver", "a", "b"},
+                                 "aaS.terminate_solver a b");
+      })) {
+    EXPECT_EQ(text(e->errorInfo),
               "command [aaS.terminate_solver a b] does has only one parameter, the Brox solver "
               "directory.");
   }
-  try {
-    monitors.terminateSolver(out, {"aaS.terminate_solver", "missing.dir"},
-                             "aaS.terminate_solver missing.dir");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantReadUnquotedString& q) {
-    EXPECT_EQ(text(q.questionPrompt), "Brox directory provided does not exist");
-    EXPECT_EQ(text(q.questionMessage), "missing.dir");
+  if (const auto q = expectThrow<BroxExc::EInstantReadUnquotedString>([&] {
+        monitors.terminateSolver(out, {"aaS.terminate_solver", "missing.dir"},
+                                 "aaS.terminate_solver missing.dir");
+      })) {
+    EXPECT_EQ(text(q->questionPrompt), "Brox directory provided does not exist");
+    EXPECT_EQ(text(q->questionMessage), "missing.dir");
   }
   EXPECT_EQ(out, "");
   EXPECT_TRUE(fakes().calls("broxstop").empty());
@@ -142,13 +136,13 @@ TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
   // A failing stop program is not reported as issued.
   fakes().setExitCode("broxstop", 3);
   out.clear();
-  try {
+  auto terminate = [&] {
     monitors.terminateSolver(out, {"aaS.terminate_solver", "my run.dir"},
                              "aaS.terminate_solver my run.dir");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantScriptError& e) {
-    EXPECT_EQ(text(e.command), "broxstop -directory my run.dir");
-    EXPECT_NE(text(e.errorInfo).find("exit code 3"), std::string::npos) << text(e.errorInfo);
+  };
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>(terminate)) {
+    EXPECT_EQ(text(e->command), "broxstop -directory my run.dir");
+    EXPECT_NE(text(e->errorInfo).find("exit code 3"), std::string::npos) << text(e->errorInfo);
   }
   EXPECT_EQ(out.find("Terminate solver command issued"), std::string::npos);
 
@@ -156,12 +150,8 @@ TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
   ::unlink((fakes().binDir() + "/broxstop").c_str());
   {
     ScopedEnv path("PATH", fakes().binDir());
-    try {
-      monitors.terminateSolver(out, {"aaS.terminate_solver", "my run.dir"},
-                               "aaS.terminate_solver my run.dir");
-      ADD_FAILURE();
-    } catch (const BroxExc::EInstantScriptError& e) {
-      EXPECT_EQ(text(e.errorInfo), BroxMonitors::diagnosticText("Cannot execute program"));
+    if (const auto e = expectThrow<BroxExc::EInstantScriptError>(terminate)) {
+      EXPECT_EQ(text(e->errorInfo), BroxMonitors::diagnosticText("Cannot execute program"));
     }
   }
 }
@@ -175,20 +165,19 @@ TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
   setRuns({"./a.dir\ta\t0\t0\t\t", "./b.res\tb\t0\t0\t\t", "./c.dir\tc\t0\t1\tdone\t",
            "./d.dir\td\t0\t0\t\t"});
   std::string out;
-  try {
-    monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate");
-    ADD_FAILURE() << "no error for the run that could not be terminated";
-  } catch (const BroxExc::EInstantScriptError& e) {
-    EXPECT_EQ(text(e.command), "aaS.terminate");
-    EXPECT_EQ(text(e.errorInfo), "Could not terminate ./b.res");
-    EXPECT_EQ(text(e.errorInfo).find("./d.dir"), std::string::npos);
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>(
+          [&] { monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate"); },
+          "no error for the run that could not be terminated")) {
+    EXPECT_EQ(text(e->command), "aaS.terminate");
+    EXPECT_EQ(text(e->errorInfo), "Could not terminate ./b.res");
+    EXPECT_EQ(text(e->errorInfo).find("./d.dir"), std::string::npos);
     const std::string issued =
         "Terminate solver command issued. The command will be executed at the end of current "
         "iteration\n";
-    EXPECT_EQ(text(e.commandOutput), "Terminating ./a.dir ...\nbroxstop -directory ./a.dir\n" +
-                                         issued + "Done!\n" + "Terminating ./b.res ...\n\n" +
-                                         "Terminating ./d.dir ...\nbroxstop -directory ./d.dir\n" +
-                                         issued + "Done!\n");
+    EXPECT_EQ(text(e->commandOutput), "Terminating ./a.dir ...\nbroxstop -directory ./a.dir\n" +
+                                          issued + "Done!\n" + "Terminating ./b.res ...\n\n" +
+                                          "Terminating ./d.dir ...\nbroxstop -directory ./d.dir\n" +
+                                          issued + "Done!\n");
   }
   EXPECT_EQ(fakes().calls("broxstop"),
             (std::vector<Call>{{"-directory", "./a.dir"}, {"-directory", "./d.dir"}}));
@@ -197,11 +186,10 @@ TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
 TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
   BroxMonitors monitors(will());
   std::string out;
-  try {
-    monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantScriptError& e) {
-    EXPECT_EQ(text(e.errorInfo), "command [aaS.terminate x] has no parameters.");
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>([&] {
+        monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");
+      })) {
+    EXPECT_EQ(text(e->errorInfo), "command [aaS.terminate x] has no parameters.");
   }
 
   setRuns({"./done.dir\tdone\t0\t1\tok\t"});
@@ -209,11 +197,9 @@ TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
   EXPECT_EQ(out, "");
 
   writeFile(work() + "/fake_quennet_fail.txt", "status unavailable");
-  try {
-    monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate");
-    ADD_FAILURE();
-  } catch (const BroxExc::EInstantScriptError& e) {
-    EXPECT_EQ(text(e.errorInfo), "status unavailable");
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>(
+          [&] { monitors.terminateAllSolvers(out, {"aaS.terminate"}, "aaS.terminate"); })) {
+    EXPECT_EQ(text(e->errorInfo), "status unavailable");
   }
   EXPECT_TRUE(fakes().calls("broxstop").empty());
 }

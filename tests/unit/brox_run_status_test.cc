@@ -8,9 +8,12 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
+
+using solvarium_test::expectThrow;
 
 TEST(BroxRunStatusJsonTest, OneCompletedRunAtIndentZero) {
   BroxStatusReader::ResultMap results;
@@ -123,7 +126,7 @@ class BroxRunStatusLoadTest : public ::testing::Test {
     std::ofstream(BROX::quennetLibraryPath(), std::ios::binary) << content;
   }
 
-  solvarium::platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   bool hadBinDir_ = false;
   std::string oldBinDir_;
 };
@@ -148,14 +151,12 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   EXPECT_EQ(again.result, 1);
   EXPECT_EQ(BROX::QuennetErrorText, text);
 
-  try {
-    BROX::raiseIfStatusFailed(again, "aaS.get_storage_status");
-    FAIL() << "no exception";
-  } catch (const AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError& e) {
-    EXPECT_EQ(e.errorType, 1);
-    EXPECT_STREQ(e.command.in(), "aaS.get_storage_status");
-    EXPECT_EQ(std::string(e.errorInfo.in()), text);
-    EXPECT_STREQ(e.commandOutput.in(), "");
+  if (const auto e = expectThrow<AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError>(
+          [&] { BROX::raiseIfStatusFailed(again, "aaS.get_storage_status"); })) {
+    EXPECT_EQ(e->errorType, 1);
+    EXPECT_STREQ(e->command.in(), "aaS.get_storage_status");
+    EXPECT_EQ(std::string(e->errorInfo.in()), text);
+    EXPECT_STREQ(e->commandOutput.in(), "");
   }
 }
 

@@ -13,15 +13,18 @@
 #include <string>
 
 #include "common/startup_error.h"
-#include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_run_status.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
 namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
+using solvarium_test::expectThrow;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
   CORBA::String_var text = servant->runCommand(command.c_str());
@@ -32,16 +35,15 @@ class BroxServantTest : public ::testing::Test {
  protected:
   // One servant for the whole suite: once activated it stays in the POA.
   static void SetUpTestSuite() {
-    workDir_ = new solvarium::platform::TempDir();
-    binDir_ = new solvarium::platform::TempDir();
+    workDir_ = new solvarium_test::TempDir();
+    binDir_ = new solvarium_test::TempDir();
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(workDir_->path().c_str()), 0);
 #ifdef QUENNET_LIBRARY
     ::mkdir(binDir_->file("linux-amd64").c_str(), 0755);
-    std::ifstream in(QUENNET_LIBRARY, std::ios::binary);
-    std::ofstream(binDir_->file("linux-amd64/libQuennet.so"), std::ios::binary)
-        << in.rdbuf();
+    solvarium_test::writeFile(binDir_->file("linux-amd64/libQuennet.so"),
+                              solvarium_test::readFile(QUENNET_LIBRARY));
 #endif
     ::setenv("BROXBINDIR", binDir_->path().c_str(), 1);
     ::unsetenv("KORLEN_BROXSOLVE_PID");
@@ -59,27 +61,24 @@ class BroxServantTest : public ::testing::Test {
   }
 
   static BROX::CBROXSolvarium* servant_;
-  static solvarium::platform::TempDir* workDir_;
-  static solvarium::platform::TempDir* binDir_;
+  static solvarium_test::TempDir* workDir_;
+  static solvarium_test::TempDir* binDir_;
   static std::string oldCwd_;
 };
 
 BROX::CBROXSolvarium* BroxServantTest::servant_ = nullptr;
-solvarium::platform::TempDir* BroxServantTest::workDir_ = nullptr;
-solvarium::platform::TempDir* BroxServantTest::binDir_ = nullptr;
+solvarium_test::TempDir* BroxServantTest::workDir_ = nullptr;
+solvarium_test::TempDir* BroxServantTest::binDir_ = nullptr;
 std::string BroxServantTest::oldCwd_;
 
 // The script error shape: errorType 1, the whole command, `info`, no output.
 void expectScriptError(BROX::CBROXSolvarium* servant, const std::string& text,
                        const std::string& info) {
-  try {
-    answer(servant, text);
-    ADD_FAILURE() << "no exception for " << text;
-  } catch (const Ex::EInstantScriptError& e) {
-    EXPECT_EQ(e.errorType, 1);
-    EXPECT_EQ(std::string(e.command.in()), text);
-    EXPECT_EQ(std::string(e.errorInfo.in()), info);
-    EXPECT_STREQ(e.commandOutput.in(), "");
+  if (const auto e = expectThrow<Ex::EInstantScriptError>([&] { answer(servant, text); }, text)) {
+    EXPECT_EQ(e->errorType, 1);
+    EXPECT_EQ(std::string(e->command.in()), text);
+    EXPECT_EQ(std::string(e->errorInfo.in()), info);
+    EXPECT_STREQ(e->commandOutput.in(), "");
   }
 }
 
@@ -87,27 +86,21 @@ void expectScriptError(BROX::CBROXSolvarium* servant, const std::string& text,
 
 TEST_F(BroxServantTest, EmptyAndMalformedCommands) {
   for (const char* text : {"", " \t\r\n "}) {
-    try {
-      answer(servant_, text);
-      ADD_FAILURE() << "no exception";
-    } catch (const Ex::EKorlenUnknown& e) {
-      EXPECT_EQ(e.code, 1);
-      EXPECT_STREQ(e.description.in(), "Empty instant aaS command");
-      EXPECT_STREQ(e.scope.in(), "");
+    if (const auto e = expectThrow<Ex::EKorlenUnknown>([&] { answer(servant_, text); })) {
+      EXPECT_EQ(e->code, 1);
+      EXPECT_STREQ(e->description.in(), "Empty instant aaS command");
+      EXPECT_STREQ(e->scope.in(), "");
     }
   }
   const std::string bad = "aaS.getenv a \"b";
-  try {
-    answer(servant_, bad);
-    ADD_FAILURE() << "no exception";
-  } catch (const Ex::EKorlenInvalidArgument& e) {
-    EXPECT_EQ(e.code, 1);
-    EXPECT_STREQ(e.description.in(), "Missing double quote in argument");
-    EXPECT_STREQ(e.scope.in(), "Instant BROX aaS");
-    EXPECT_STREQ(e.interfaceName.in(), "ICoScriptingUnit");
-    EXPECT_STREQ(e.operation.in(), "executeCommandToString");
-    EXPECT_EQ(std::string(e.moreInfo.in()), "Command:\n" + bad);
-    EXPECT_EQ(e.position, 2);
+  if (const auto e = expectThrow<Ex::EKorlenInvalidArgument>([&] { answer(servant_, bad); })) {
+    EXPECT_EQ(e->code, 1);
+    EXPECT_STREQ(e->description.in(), "Missing double quote in argument");
+    EXPECT_STREQ(e->scope.in(), "Instant BROX aaS");
+    EXPECT_STREQ(e->interfaceName.in(), "ICoScriptingUnit");
+    EXPECT_STREQ(e->operation.in(), "executeCommandToString");
+    EXPECT_EQ(std::string(e->moreInfo.in()), "Command:\n" + bad);
+    EXPECT_EQ(e->position, 2);
   }
   EXPECT_SCRIPT_ERROR("aaS.no_such_command", "Unknown instant aaS command");
   EXPECT_SCRIPT_ERROR("aaS_internal.tic", "Unknown instant aaS command");
@@ -117,13 +110,11 @@ TEST_F(BroxServantTest, GetenvAnswersQuestionsAndErrors) {
   ::setenv("BROX_TEST_VALUE", "v a l", 1);
   ::setenv("BROX_TEST_EMPTY", "", 1);
   EXPECT_EQ(answer(servant_, "aaS.getenv BROX_TEST_VALUE"), "v a l");
-  try {
-    answer(servant_, "aaS.getenv");
-    ADD_FAILURE() << "no question";
-  } catch (const Ex::EInstantReadUnquotedString& e) {
-    EXPECT_EQ(e.questionType, 2);
-    EXPECT_STREQ(e.questionPrompt.in(), "Please provide name of environment variable");
-    EXPECT_STREQ(e.defaultAnswer.in(), "");
+  if (const auto e =
+          expectThrow<Ex::EInstantReadUnquotedString>([&] { answer(servant_, "aaS.getenv"); })) {
+    EXPECT_EQ(e->questionType, 2);
+    EXPECT_STREQ(e->questionPrompt.in(), "Please provide name of environment variable");
+    EXPECT_STREQ(e->defaultAnswer.in(), "");
   }
   EXPECT_SCRIPT_ERROR("aaS.getenv a b", "Invalid command[b]");
   const struct {
@@ -134,16 +125,14 @@ TEST_F(BroxServantTest, GetenvAnswersQuestionsAndErrors) {
                {"aaS.getenv BROX_TEST_EMPTY", 2, "BROX_TEST_EMPTY"},
                {"aaS.getenv \"BROX_TEST_VALUE\"", 1, "\"BROX_TEST_VALUE\""}};
   for (const auto& c : cases) {
-    try {
-      answer(servant_, c.command);
-      ADD_FAILURE() << "no exception for " << c.command;
-    } catch (const Ex::EKorlenUnknown& e) {
-      EXPECT_EQ(e.code, c.code);
-      EXPECT_STREQ(e.description.in(), "Environment variable does not exist!");
-      EXPECT_STREQ(e.scope.in(), "BROX Instant aaS");
-      EXPECT_STREQ(e.interfaceName.in(), "ICoBROXUnit");
-      EXPECT_STREQ(e.operation.in(), "executeCommandToString('aaS.get_env')");
-      EXPECT_STREQ(e.moreInfo.in(), c.name);
+    if (const auto e =
+            expectThrow<Ex::EKorlenUnknown>([&] { answer(servant_, c.command); }, c.command)) {
+      EXPECT_EQ(e->code, c.code);
+      EXPECT_STREQ(e->description.in(), "Environment variable does not exist!");
+      EXPECT_STREQ(e->scope.in(), "BROX Instant aaS");
+      EXPECT_STREQ(e->interfaceName.in(), "ICoBROXUnit");
+      EXPECT_STREQ(e->operation.in(), "executeCommandToString('aaS.get_env')");
+      EXPECT_STREQ(e->moreInfo.in(), c.name);
     }
   }
 }
@@ -221,12 +210,10 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
                       "Invalid command[aaS.set implicit_will_amends maybe]");
   EXPECT_SCRIPT_ERROR("aaS.get", "Invalid command[aaS.get]");
 
-  try {
-    answer(servant_, "aaS.set_auto_save_period_json_monitors");
-    ADD_FAILURE() << "no question";
-  } catch (const Ex::EInstantReadUnquotedString& e) {
-    EXPECT_STREQ(e.questionPrompt.in(), "Auto-Save period in minutes");
-    EXPECT_EQ(std::string(e.defaultAnswer.in()),
+  if (const auto e = expectThrow<Ex::EInstantReadUnquotedString>(
+          [&] { answer(servant_, "aaS.set_auto_save_period_json_monitors"); })) {
+    EXPECT_STREQ(e->questionPrompt.in(), "Auto-Save period in minutes");
+    EXPECT_EQ(std::string(e->defaultAnswer.in()),
               std::to_string(servant_->interpreter().autoSavePeriodMinutes()));
   }
   for (const char* bad : {"0", "-2", "3x", "three"}) {
@@ -251,12 +238,10 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
 }
 
 TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {
-  try {
-    answer(servant_, "aaS.save_report_plots_with_persisted_data");
-    ADD_FAILURE() << "no question";
-  } catch (const Ex::EInstantReadUnquotedString& e) {
-    EXPECT_STREQ(e.questionPrompt.in(), "JSON persisted monitors filename");
-    EXPECT_STREQ(e.defaultAnswer.in(), "monitor.json");
+  if (const auto e = expectThrow<Ex::EInstantReadUnquotedString>(
+          [&] { answer(servant_, "aaS.save_report_plots_with_persisted_data"); })) {
+    EXPECT_STREQ(e->questionPrompt.in(), "JSON persisted monitors filename");
+    EXPECT_STREQ(e->defaultAnswer.in(), "monitor.json");
   }
   EXPECT_SCRIPT_ERROR("aaS.save_report_plots_with_persisted_data a b", "Invalid command[b]");
   EXPECT_SCRIPT_ERROR("aaS.save_report_plots_with_persisted_data ../escape.json",
@@ -284,18 +269,13 @@ TEST(BroxServantConstructionTest, MissingBinDirFailsBeforeAnythingIsActivated) {
   const char* old = std::getenv("BROXBINDIR");
   const std::string saved = old != nullptr ? old : "";
   ::unsetenv("BROXBINDIR");
-  try {
-    BROX::CBROXSolvarium servant(brox_test::servantOrb());
-    ADD_FAILURE() << "constructed without BROXBINDIR";
-  } catch (const solvarium::StartupError& e) {
-    EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is not set");
+  auto construct = [] { BROX::CBROXSolvarium servant(brox_test::servantOrb()); };
+  if (const auto e = expectThrow<solvarium::StartupError>(construct, "without BROXBINDIR")) {
+    EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is not set");
   }
   ::setenv("BROXBINDIR", "", 1);
-  try {
-    BROX::CBROXSolvarium servant(brox_test::servantOrb());
-    ADD_FAILURE() << "constructed with an empty BROXBINDIR";
-  } catch (const solvarium::StartupError& e) {
-    EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is empty");
+  if (const auto e = expectThrow<solvarium::StartupError>(construct, "with an empty BROXBINDIR")) {
+    EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
   }
   if (old != nullptr) {
     ::setenv("BROXBINDIR", saved.c_str(), 1);

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "common/confined_path.h"
-#include "platform/temp_dir.h"
-#include "tests/support/text_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium {
 namespace {
@@ -23,8 +23,8 @@ class ConfinedFileTest : public ::testing::Test {
     base_ = realPathOf(dir_.path()) + "/base";
     ASSERT_EQ(::mkdir(base_.c_str(), 0755), 0);
     outside_ = realPathOf(dir_.path()) + "/outside.txt";
-    solvarium_test::writeText(outside_, "outside");
-    solvarium_test::writeText(base_ + "/a.txt", "hello");
+    solvarium_test::writeFile(outside_, "outside");
+    solvarium_test::writeFile(base_ + "/a.txt", "hello");
   }
   std::string file(const std::string& name) const { return base_ + "/" + name; }
   std::string contents(const std::string& name) const {
@@ -33,7 +33,7 @@ class ConfinedFileTest : public ::testing::Test {
     return data;
   }
 
-  platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   std::string base_, outside_;
 };
 

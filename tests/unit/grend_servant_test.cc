@@ -11,25 +11,21 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
-#include "platform/temp_dir.h"
 #include "service/instant_scripting.h"
 #include "service/watcher_buffers.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
+using solvarium_test::expectThrow;
+using solvarium_test::readFile;
 using Unknown = AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown;
 using Members = std::map<std::string, std::string>;
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class GrendServantTest : public ::testing::Test {
  protected:
@@ -53,18 +49,15 @@ class GrendServantTest : public ::testing::Test {
     CORBA::String_var text = servant_->executeCommandToString(command.c_str());
     return text.in();
   }
-  // The members of the EKorlenUnknown that `call` raises ("none" when it
-  // raises nothing).
+  // The members of the EKorlenUnknown that `call` raises ("none" and a
+  // failure when it raises nothing).
   template <typename Call>
   Members failure(Call call) {
-    try {
-      call();
-    } catch (const Unknown& e) {
-      return {{"code", std::to_string(e.code)}, {"description", e.description.in()},
-              {"scope", e.scope.in()},          {"interfaceName", e.interfaceName.in()},
-              {"operation", e.operation.in()},  {"moreInfo", e.moreInfo.in()}};
-    }
-    return {{"none", ""}};
+    const auto e = expectThrow<Unknown>(call);
+    if (!e) return {{"none", ""}};
+    return {{"code", std::to_string(e->code)}, {"description", e->description.in()},
+            {"scope", e->scope.in()},          {"interfaceName", e->interfaceName.in()},
+            {"operation", e->operation.in()},  {"moreInfo", e->moreInfo.in()}};
   }
   Members commandFailure(const std::string& command) {
     return failure([&] { run(command); });
@@ -82,7 +75,7 @@ class GrendServantTest : public ::testing::Test {
   }
   std::string status() { return servant_->scriptingServant()->stateFlagsText(); }
 
-  solvarium::platform::TempDir work_;
+  solvarium_test::TempDir work_;
   std::string oldCwd_;
   GREND::CGrendSolvarium* servant_ = nullptr;
 };
@@ -135,7 +128,7 @@ TEST_F(GrendServantTest, CommandsOfAFreshServant) {
             error("Invalid command", "", "aaS.save_monitors_with_persisted_data a b"));
   EXPECT_FALSE(std::ifstream("a").good());
   EXPECT_EQ(run("aaS.save_monitors_with_persisted_data"), "Done!");
-  EXPECT_EQ(readText("monitor.json"), kEmptySave);
+  EXPECT_EQ(readFile("monitor.json"), kEmptySave);
   // A save target outside the working directory, or one that cannot be
   // written, is an error, never "Done!".
   EXPECT_EQ(commandFailure("aaS.save_monitors_with_persisted_data ../out.json")["description"],
@@ -189,7 +182,7 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   broadcast("broadcast::visited:grend-pid:4343 (solver)");
   EXPECT_EQ(solvarium::grendPidBuffer().get(), "4343 (solver)");
 
-  EXPECT_EQ(readText("grend_broadcasts.txt"),
+  EXPECT_EQ(readFile("grend_broadcasts.txt"),
             "<<broadcast::overall-progress:  42 %\t>>\n"
             "<<broadcast::current-step-description: solving\n>>\n"
             "<<broadcast::current-step-progress:\t \t>>\n"
@@ -253,7 +246,7 @@ TEST_F(GrendServantTest, MonitorFileStateMachine) {
   ASSERT_EQ(::unlink(p.c_str()), 0);
   EXPECT_EQ(broadcastFailure("broadcast::monitor-file-closed:m.mntr")["description"],
             "Invalid closed file broadcast. " + file + " does not exist.");
-  const std::string errors = readText("instant_aas_error.txt");
+  const std::string errors = readFile("instant_aas_error.txt");
   EXPECT_EQ(errors.find("\nInvalid activate file broadcast. File '" + work_.path() +
                         "/dash/none.mntr' does not exist.\n"),
             0u);
@@ -284,7 +277,7 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
 
   ::unlink("monitor.json");
   broadcast("broadcast::started:solver-shutdown");
-  EXPECT_EQ(readText("monitor.json"), kEmptySave);
+  EXPECT_EQ(readFile("monitor.json"), kEmptySave);
   EXPECT_EQ(status(), "aas-off\nsolver-shutdown\n");
   // A save that fails is logged; the flag is still set.
   broadcast("broadcast::ended:solver-shutdown");
@@ -292,7 +285,7 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
   ASSERT_EQ(::mkdir("monitor.json", 0755), 0);
   broadcast("broadcast::started:solver-shutdown");
   EXPECT_EQ(status(), "aas-off\nsolver-shutdown\n");
-  EXPECT_NE(readText("instant_aas_error.txt").find("\nError writing file 'monitor.json'\n"),
+  EXPECT_NE(readFile("instant_aas_error.txt").find("\nError writing file 'monitor.json'\n"),
             std::string::npos);
 }
 

@@ -12,24 +12,22 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
-#include "tests/support/text_file.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
-using solvarium_test::writeText;
+using solvarium_test::fileExists;
+using solvarium_test::TempDir;
+using solvarium_test::expectThrow;
+using solvarium_test::writeFile;
 using Clock = std::chrono::steady_clock;
 
 void makeRunDir(const std::string& path) {
   ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path;
-  writeText(path + "/gui-err.txt", "run False " + path + "\n");
-}
-
-bool exists(const std::string& path) {
-  struct stat status;
-  return ::stat(path.c_str(), &status) == 0;
+  writeFile(path + "/gui-err.txt", "run False " + path + "\n");
 }
 
 double secondsSince(Clock::time_point start) {
@@ -48,8 +46,8 @@ class QuennetConflictTest : public ::testing::Test {
 TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
   makeRunDir(dir_.file("a.dir"));
   makeRunDir(dir_.file("sweep"));
-  writeText(dir_.file("done.res"), "");
-  writeText(dir_.file("other.mres"), "");
+  writeFile(dir_.file("done.res"), "");
+  writeFile(dir_.file("other.mres"), "");
 
   const Clock::time_point start = Clock::now();
   {
@@ -62,53 +60,49 @@ TEST_F(QuennetConflictTest, WithoutConflictsLocksRunDirectoriesWithoutPause) {
     EXPECT_EQ((std::set<std::string>{lockIn(reader, dir_.file("a.dir")),
                                      lockIn(reader, dir_.file("sweep"))}),
               reader.lockFiles);
-    EXPECT_TRUE(exists(lockIn(reader, dir_.file("a.dir"))));
-    EXPECT_TRUE(exists(lockIn(reader, dir_.file("sweep"))));
+    EXPECT_TRUE(fileExists(lockIn(reader, dir_.file("a.dir"))));
+    EXPECT_TRUE(fileExists(lockIn(reader, dir_.file("sweep"))));
   }
   // Destroying the status object takes the locks away.
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("a.dir"))));
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("sweep"))));
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("a.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("sweep"))));
 }
 
 TEST_F(QuennetConflictTest, RunDirectoryBesideItsResultIsAmbiguousAfterOneSecond) {
   makeRunDir(dir_.file("b.dir"));
   makeRunDir(dir_.file("a.dir"));  // locked before the conflict is met
-  writeText(dir_.file("b.res"), "");
+  writeFile(dir_.file("b.res"), "");
 
   BroxStatusReader reader(dir_.path().c_str());
   const Clock::time_point start = Clock::now();
-  try {
-    reader.process();
-    FAIL() << "no conflict reported";
-  } catch (const std::runtime_error& error) {
+  if (const auto error =
+          expectThrow<std::runtime_error>([&] { reader.process(); }, "no conflict reported")) {
     EXPECT_EQ("\n\nAmbiguous state:\n\t" + dir_.file("b.dir") + "\n\t" + dir_.file("b.res") +
                   "\nConflict not cleared after one second\n",
-              std::string(error.what()));
+              std::string(error->what()));
   }
   const double waited = secondsSince(start);
   EXPECT_GE(waited, 0.9);
   EXPECT_LT(waited, 3.0);
   EXPECT_TRUE(reader.lockFiles.empty());
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("a.dir"))));
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("b.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("a.dir"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("b.dir"))));
 }
 
 TEST_F(QuennetConflictTest, MultiConfigurationDirectoryBesideItsResultIsAmbiguous) {
   makeRunDir(dir_.file("sweep"));
-  writeText(dir_.file("sweep.mres"), "");
+  writeFile(dir_.file("sweep.mres"), "");
 
   BroxStatusReader reader(dir_.path().c_str());
-  try {
-    reader.process();
-    FAIL() << "no conflict reported";
-  } catch (const std::runtime_error& error) {
-    const std::string text = error.what();
+  if (const auto error =
+          expectThrow<std::runtime_error>([&] { reader.process(); }, "no conflict reported")) {
+    const std::string text = error->what();
     EXPECT_NE(std::string::npos,
               text.find("\t" + dir_.file("sweep") + "\n\t" + dir_.file("sweep.mres") + "\n"))
         << text;
   }
-  EXPECT_FALSE(exists(lockIn(reader, dir_.file("sweep"))));
+  EXPECT_FALSE(fileExists(lockIn(reader, dir_.file("sweep"))));
 }
 
 TEST_F(QuennetConflictTest, RunDirectoryGoneAfterScanIsReadFromItsResult) {
@@ -118,7 +112,7 @@ TEST_F(QuennetConflictTest, RunDirectoryGoneAfterScanIsReadFromItsResult) {
   ASSERT_EQ(1u, reader.candidates.size());
 
   // The solver finishes the run: the result appears, the run directory goes.
-  writeText(dir_.file("moved.res"), "run False moved\nend Converged\n");
+  writeFile(dir_.file("moved.res"), "run False moved\nend Converged\n");
   ASSERT_EQ(0, ::unlink(dir_.file("moved.dir/gui-err.txt").c_str()));
   ASSERT_EQ(0, ::rmdir(dir_.file("moved.dir").c_str()));
 
@@ -160,13 +154,13 @@ TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
   makeRunDir(dir_.file("linked.dir"));
   makeRunDir(dir_.file("fifo.dir"));
   makeRunDir(dir_.file("stale.dir"));
-  writeText(dir_.file("precious.txt"), "keep me");
+  writeFile(dir_.file("precious.txt"), "keep me");
   {
     BroxStatusReader names(dir_.path().c_str());
     ASSERT_EQ(0, ::symlink(dir_.file("precious.txt").c_str(),
                            lockIn(names, dir_.file("linked.dir")).c_str()));
     ASSERT_EQ(0, ::mkfifo(lockIn(names, dir_.file("fifo.dir")).c_str(), 0644));
-    writeText(lockIn(names, dir_.file("stale.dir")), "old");
+    writeFile(lockIn(names, dir_.file("stale.dir")), "old");
   }
 
   const Clock::time_point start = Clock::now();
@@ -189,7 +183,7 @@ TEST_F(QuennetConflictTest, LockFilesNeverFollowLinksNorOpenFifos) {
   EXPECT_TRUE(S_ISLNK(status.st_mode));
   ASSERT_EQ(0, ::lstat(lockIn(probe, dir_.file("fifo.dir")).c_str(), &status));
   EXPECT_TRUE(S_ISFIFO(status.st_mode));
-  EXPECT_FALSE(exists(lockIn(probe, dir_.file("stale.dir"))));  // replaced, then released
+  EXPECT_FALSE(fileExists(lockIn(probe, dir_.file("stale.dir"))));  // replaced, then released
 }
 
 }  // namespace

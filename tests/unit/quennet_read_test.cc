@@ -1,25 +1,27 @@
 // Read stage: the run-information reader and the storage observer.
 #include <sys/stat.h>
 
-#include <ios>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
 #include "quennet/brox_storage_observer.h"
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
 #include "quennet/xoq/gui_information_reader.h"
-#include "tests/support/text_file.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
-using solvarium_test::writeText;
+using solvarium_test::TempDir;
+using solvarium_test::appendFile;
+using solvarium_test::expectThrow;
+using solvarium_test::writeFile;
 
 // Records every notification as one line of text.
 class RecordingObserver : public xoq::GuiInformationObserver {
@@ -51,7 +53,7 @@ class QuennetReadTest : public ::testing::Test {
 };
 
 TEST_F(QuennetReadTest, ReaderDeliversStatementsInFileOrderAndSkipsTheRest) {
-  writeText(dir_.file("r.res"),
+  writeFile(dir_.file("r.res"),
             "# saved run\n"
             "run True Wing sweep 2\r\n"
             "configuration 0 cruise\n"
@@ -84,7 +86,7 @@ TEST_F(QuennetReadTest, ReaderDeliversStatementsInFileOrderAndSkipsTheRest) {
 TEST_F(QuennetReadTest, ReaderReadsOnlyCompleteNewLines) {
   ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
   const std::string info = dir_.file("a.dir/gui-err.txt");
-  writeText(info, "run False a\nmessage half");
+  writeFile(info, "run False a\nmessage half");
   xoq::GuiInformationReader reader(true, dir_.file("a.dir"), "a.dir");
   EXPECT_EQ(info, reader.informationFile());
   RecordingObserver observer;
@@ -92,7 +94,7 @@ TEST_F(QuennetReadTest, ReaderReadsOnlyCompleteNewLines) {
   EXPECT_TRUE(reader.processNewLines());
   EXPECT_EQ(std::vector<std::string>{"run [False] [a]"}, observer.events);
 
-  writeText(info, " written\nend Stopped\n", std::ios::app);
+  appendFile(info, " written\nend Stopped\n");
   EXPECT_TRUE(reader.processNewLines());
   EXPECT_FALSE(reader.processNewLines());  // nothing new
   EXPECT_EQ((std::vector<std::string>{"run [False] [a]", "message [half written]", "end [Stopped]"}),
@@ -104,9 +106,9 @@ TEST_F(QuennetReadTest, ReaderReadsOnlyCompleteNewLines) {
 // each run's record starts empty.
 TEST_F(QuennetReadTest, ReopenedReaderReadsTheNextRunFromItsStart) {
   const std::string longName(9000, 'n');  // longer than one read chunk
-  writeText(dir_.file("first.res"), "run True first\r\nconfiguration 3 c\nend Converged\n");
+  writeFile(dir_.file("first.res"), "run True first\r\nconfiguration 3 c\nend Converged\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("second.dir").c_str(), 0755));
-  writeText(dir_.file("second.dir/gui-err.txt"),
+  writeFile(dir_.file("second.dir/gui-err.txt"),
             "progress iteration 5\nrun False " + longName + "\n");
 
   BROX::CBroxStorageObserver storage;
@@ -138,7 +140,7 @@ TEST_F(QuennetReadTest, ReopenedReaderReadsTheNextRunFromItsStart) {
 }
 
 TEST_F(QuennetReadTest, ReaderSkipsOverlongLinesAndUnreadableFiles) {
-  writeText(dir_.file("long.res"),
+  writeFile(dir_.file("long.res"),
             "message " + std::string(xoq::GuiInformationReader::kMaxLineLength + 10, 'x') +
                 "\nend Done\n");
   xoq::GuiInformationReader reader(false, dir_.file("long.res"), "long.res");
@@ -162,15 +164,12 @@ TEST_F(QuennetReadTest, ReaderSkipsOverlongLinesAndUnreadableFiles) {
 }
 
 TEST_F(QuennetReadTest, ErrorLineThrowsAfterDeliveringEarlierLines) {
-  writeText(dir_.file("bad.res"), "run False bad\nerror Licence checkout failed\nend Never\n");
+  writeFile(dir_.file("bad.res"), "run False bad\nerror Licence checkout failed\nend Never\n");
   xoq::GuiInformationReader reader(false, dir_.file("bad.res"), "./bad.res");
   RecordingObserver observer;
   reader.addObserver(&observer);
-  try {
-    reader.processNewLines();
-    FAIL() << "no error thrown";
-  } catch (const xoq::Error& error) {
-    EXPECT_EQ("./bad.res: Licence checkout failed", error.message());
+  if (const auto error = expectThrow<xoq::Error>([&] { reader.processNewLines(); })) {
+    EXPECT_EQ("./bad.res: Licence checkout failed", error->message());
   }
   EXPECT_EQ(std::vector<std::string>{"run [False] [bad]"}, observer.events);
 }
@@ -205,13 +204,13 @@ TEST(QuennetObserverTest, CollectsTheRunIntoItsRecord) {
 }
 
 TEST_F(QuennetReadTest, ProcessReadsEveryKindOfRun) {
-  writeText(dir_.file("saved.res"), "run False Saved run\nend Converged\n");
-  writeText(dir_.file("study.mres"),
+  writeFile(dir_.file("saved.res"), "run False Saved run\nend Converged\n");
+  writeFile(dir_.file("study.mres"),
             "run True Study\nconfiguration 0 low\nconfiguration 1 high\nend Finished\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("live.dir").c_str(), 0755));
-  writeText(dir_.file("live.dir/gui-err.txt"), "run False Live run\nprogress iteration 12\n");
+  writeFile(dir_.file("live.dir/gui-err.txt"), "run False Live run\nprogress iteration 12\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("batch").c_str(), 0755));
-  writeText(dir_.file("batch/gui-err.txt"), "run True Batch\nconfiguration 0 only\n");
+  writeFile(dir_.file("batch/gui-err.txt"), "run True Batch\nconfiguration 0 only\n");
 
   BroxStatusReader reader(dir_.path().c_str());
   reader.process();
@@ -238,9 +237,9 @@ TEST_F(QuennetReadTest, ProcessReadsEveryKindOfRun) {
 
 TEST_F(QuennetReadTest, ReadErrorRemovesTheLockFiles) {
   ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
-  writeText(dir_.file("a.dir/gui-err.txt"), "run False a\n");
+  writeFile(dir_.file("a.dir/gui-err.txt"), "run False a\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("b.dir").c_str(), 0755));
-  writeText(dir_.file("b.dir/gui-err.txt"), "error Disk quota exceeded\n");
+  writeFile(dir_.file("b.dir/gui-err.txt"), "error Disk quota exceeded\n");
 
   BroxStatusReader reader(dir_.path().c_str());
   EXPECT_THROW(reader.process(), xoq::Error);

@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
-#include "tests/support/text_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
-using solvarium_test::writeText;
+using solvarium_test::TempDir;
+using solvarium_test::writeFile;
 
 void makeDir(const std::string& path) { ASSERT_EQ(0, ::mkdir(path.c_str(), 0755)) << path; }
 
@@ -26,20 +26,20 @@ BroxStatusReader::CandidateMap scan(const std::string& directory) {
 TEST(QuennetScanTest, FindsTopLevelResultsAndRunDirectoriesOnly) {
   TempDir dir;
   ASSERT_TRUE(dir.ok()) << dir.error();
-  writeText(dir.file("single.res"), "");
-  writeText(dir.file("multi.mres"), "");
-  writeText(dir.file("notes.txt"), "");
-  writeText(dir.file("noextension"), "");
-  writeText(dir.file("gui-err.txt"), "");  // top level: not a run directory
+  writeFile(dir.file("single.res"), "");
+  writeFile(dir.file("multi.mres"), "");
+  writeFile(dir.file("notes.txt"), "");
+  writeFile(dir.file("noextension"), "");
+  writeFile(dir.file("gui-err.txt"), "");  // top level: not a run directory
   makeDir(dir.file("running.dir"));
-  writeText(dir.file("running.dir/gui-err.txt"), "");
+  writeFile(dir.file("running.dir/gui-err.txt"), "");
   makeDir(dir.file("sweep"));
-  writeText(dir.file("sweep/gui-err.txt"), "");
+  writeFile(dir.file("sweep/gui-err.txt"), "");
   makeDir(dir.file("empty.dir"));  // no run information: not a run
   makeDir(dir.file("archive"));
-  writeText(dir.file("archive/old.res"), "");  // below the top level: never a candidate
+  writeFile(dir.file("archive/old.res"), "");  // below the top level: never a candidate
   makeDir(dir.file("archive/deep.dir"));
-  writeText(dir.file("archive/deep.dir/gui-err.txt"), "");
+  writeFile(dir.file("archive/deep.dir/gui-err.txt"), "");
 
   const BroxStatusReader::CandidateMap expected = {
       {dir.file("multi.mres"), true},
@@ -55,7 +55,7 @@ TEST(QuennetScanTest, MissingOrEmptyDirectoryGivesNothing) {
   ASSERT_TRUE(dir.ok()) << dir.error();
   EXPECT_TRUE(scan(dir.path()).empty());
   EXPECT_TRUE(scan(dir.file("absent")).empty());
-  writeText(dir.file("plain"), "");
+  writeFile(dir.file("plain"), "");
   EXPECT_TRUE(scan(dir.file("plain")).empty());  // a file, not a directory
 }
 
@@ -78,9 +78,9 @@ TEST(QuennetScanTest, DanglingLinkIsSkipped) {
 TEST(QuennetScanTest, DefaultDirectoryIsCurrentAndKeysStartWithDotSlash) {
   TempDir dir;
   ASSERT_TRUE(dir.ok()) << dir.error();
-  writeText(dir.file("a.res"), "");
+  writeFile(dir.file("a.res"), "");
   makeDir(dir.file("b.dir"));
-  writeText(dir.file("b.dir/gui-err.txt"), "");
+  writeFile(dir.file("b.dir/gui-err.txt"), "");
 
   char previous[4096];
   ASSERT_NE(nullptr, ::getcwd(previous, sizeof previous));

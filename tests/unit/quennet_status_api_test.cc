@@ -9,20 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/temp_dir.h"
 #include "quennet/brox_status.h"
 #include "quennet/status_api.h"
-#include "tests/support/text_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using solvarium::platform::TempDir;
-using solvarium_test::writeText;
-
-bool exists(const std::string& path) {
-  struct stat status;
-  return ::stat(path.c_str(), &status) == 0;
-}
+using solvarium_test::fileExists;
+using solvarium_test::TempDir;
+using solvarium_test::writeFile;
 
 TEST(QuennetMessageTest, BufferRuleCutsAndTerminates) {
   char storage[8];
@@ -72,7 +68,7 @@ class QuennetStatusApiTest : public ::testing::Test {
 
 TEST_F(QuennetStatusApiTest, GetAndReleaseHandOverAndDestroyTheSnapshot) {
   ASSERT_EQ(0, ::mkdir(dir_.file("run.dir").c_str(), 0755));
-  writeText(dir_.file("run.dir/gui-err.txt"), "run False Run\n");
+  writeFile(dir_.file("run.dir/gui-err.txt"), "run False Run\n");
 
   BroxStatusReader* status = nullptr;
   ASSERT_EQ(0, quennet::getBroxStatus(dir_.path().c_str(), &status, &buffer_, 256));
@@ -80,11 +76,11 @@ TEST_F(QuennetStatusApiTest, GetAndReleaseHandOverAndDestroyTheSnapshot) {
   EXPECT_EQ('z', message_[0]);  // untouched on success
   EXPECT_EQ("Run", status->results.at(dir_.file("run.dir")).name);
   const std::string lock = dir_.file("run.dir/") + status->lockFileName;
-  EXPECT_TRUE(exists(lock));  // held while the snapshot lives
+  EXPECT_TRUE(fileExists(lock));  // held while the snapshot lives
 
   EXPECT_EQ(0, quennet::releaseBroxStatus(&status, &buffer_, 256));
   EXPECT_EQ(nullptr, status);
-  EXPECT_FALSE(exists(lock));
+  EXPECT_FALSE(fileExists(lock));
   EXPECT_EQ(0, quennet::releaseBroxStatus(&status, &buffer_, 256));  // null: nothing to do
   EXPECT_EQ('z', message_[0]);
 }
@@ -100,9 +96,9 @@ TEST_F(QuennetStatusApiTest, UnreadableDirectoryGivesEmptySnapshot) {
 
 TEST_F(QuennetStatusApiTest, ReadErrorBecomesTheMessageAndLeavesNothingBehind) {
   ASSERT_EQ(0, ::mkdir(dir_.file("a.dir").c_str(), 0755));
-  writeText(dir_.file("a.dir/gui-err.txt"), "run False a\n");
+  writeFile(dir_.file("a.dir/gui-err.txt"), "run False a\n");
   ASSERT_EQ(0, ::mkdir(dir_.file("b.dir").c_str(), 0755));
-  writeText(dir_.file("b.dir/gui-err.txt"), "error Licence checkout failed\n");
+  writeFile(dir_.file("b.dir/gui-err.txt"), "error Licence checkout failed\n");
 
   BroxStatusReader* const untouched = reinterpret_cast<BroxStatusReader*>(0x1);
   BroxStatusReader* status = untouched;
@@ -112,13 +108,13 @@ TEST_F(QuennetStatusApiTest, ReadErrorBecomesTheMessageAndLeavesNothingBehind) {
             std::string(message_));
 
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(dir_.file("a.dir/") + probe.lockFileName));
-  EXPECT_FALSE(exists(dir_.file("b.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("a.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("b.dir/") + probe.lockFileName));
 }
 
 TEST_F(QuennetStatusApiTest, LongErrorIsCutToTheBuffer) {
   const std::string reason(300, 'e');
-  writeText(dir_.file("x.res"), "error " + reason + "\n");
+  writeFile(dir_.file("x.res"), "error " + reason + "\n");
   BroxStatusReader* status = nullptr;
   EXPECT_EQ(-1, quennet::getBroxStatus(dir_.path().c_str(), &status, &buffer_, 256));
   EXPECT_EQ(nullptr, status);
@@ -131,8 +127,8 @@ TEST_F(QuennetStatusApiTest, LongErrorIsCutToTheBuffer) {
 
 TEST_F(QuennetStatusApiTest, AmbiguousStateIsReportedAsAStandardException) {
   ASSERT_EQ(0, ::mkdir(dir_.file("c.dir").c_str(), 0755));
-  writeText(dir_.file("c.dir/gui-err.txt"), "run False c\n");
-  writeText(dir_.file("c.res"), "run False c\nend Converged\n");
+  writeFile(dir_.file("c.dir/gui-err.txt"), "run False c\n");
+  writeFile(dir_.file("c.res"), "run False c\nend Converged\n");
   BroxStatusReader* status = nullptr;
   char big[1024];
   char* bigBuffer = big;
@@ -142,7 +138,7 @@ TEST_F(QuennetStatusApiTest, AmbiguousStateIsReportedAsAStandardException) {
                 dir_.file("c.res") + "\nConflict not cleared after one second\n\n",
             std::string(big));
   BroxStatusReader probe(dir_.path().c_str());
-  EXPECT_FALSE(exists(dir_.file("c.dir/") + probe.lockFileName));
+  EXPECT_FALSE(fileExists(dir_.file("c.dir/") + probe.lockFileName));
 }
 
 TEST_F(QuennetStatusApiTest, NullStatusAddressIsRefused) {
@@ -157,7 +153,7 @@ TEST_F(QuennetStatusApiTest, NullStatusAddressIsRefused) {
 
 // The built library: exactly the three entry points, callable by name.
 TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
-  if (!exists(QUENNET_LIBRARY)) GTEST_SKIP() << QUENNET_LIBRARY << " not built";
+  if (!fileExists(QUENNET_LIBRARY)) GTEST_SKIP() << QUENNET_LIBRARY << " not built";
   void* library = ::dlopen(QUENNET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(nullptr, library) << ::dlerror();
   auto get = reinterpret_cast<GetBroxStatusFn>(::dlsym(library, QUENNET_GET_STATUS_SYMBOL));
@@ -172,7 +168,7 @@ TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
 
   TempDir dir;
   ASSERT_TRUE(dir.ok());
-  writeText(dir.file("s.res"), "run False Saved\nend Converged\n");
+  writeFile(dir.file("s.res"), "run False Saved\nend Converged\n");
   char message[256] = "";
   char* buffer = message;
   BroxStatusReader* status = nullptr;
@@ -189,7 +185,7 @@ TEST(QuennetLibraryTest, ExportsOnlyItsEntryPoints) {
   ASSERT_NE(nullptr, ::getcwd(previous, sizeof previous));
   ASSERT_EQ(0, ::chdir(dir.path().c_str()));
   const int32_t clean = zemvo(nullptr);
-  writeText(dir.file("bad.res"), "error broken\n");
+  writeFile(dir.file("bad.res"), "error broken\n");
   const int32_t failing = zemvo(nullptr);
   ASSERT_EQ(0, ::chdir(previous));
   EXPECT_EQ(0, clean);

@@ -14,10 +14,13 @@
 #include <string>
 
 #include "common/safe_file.h"
-#include "platform/temp_dir.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium {
 namespace {
+
+using solvarium_test::expectThrow;
 
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 namespace GT = KORLEN_AAS_v1_0_0::Types;
@@ -49,27 +52,24 @@ class FileSystemTest : public ::testing::Test {
   }
   void TearDown() override { ASSERT_EQ(chdir(old_), 0); }
 
-  // The description of the EUnknown that `op` raises, or "" when none.
+  // The description of the EUnknown that `op` raises ("" and a failure when none).
   template <typename Op>
   std::string failure(Op op, std::string* operation = nullptr) {
-    try {
-      op();
-    } catch (const GE::EUnknown& e) {
-      EXPECT_EQ(e.code, 1);
-      EXPECT_STREQ(e.scope, "GREND Instant");
-      EXPECT_STREQ(e.interfaceName, "ICoFileSystem");
-      EXPECT_STREQ(e.moreInfo, "");
-      if (operation != nullptr) *operation = e.operation.in();
-      return e.description.in();
-    }
-    return "";
+    const auto e = expectThrow<GE::EUnknown>(op);
+    if (!e) return "";
+    EXPECT_EQ(e->code, 1);
+    EXPECT_STREQ(e->scope, "GREND Instant");
+    EXPECT_STREQ(e->interfaceName, "ICoFileSystem");
+    EXPECT_STREQ(e->moreInfo, "");
+    if (operation != nullptr) *operation = e->operation.in();
+    return e->description.in();
   }
   std::string download(const char* name) {
     GT::CoOctetBuffer_var content = fs_->downloadFile(name);
     return text(content.in());
   }
 
-  platform::TempDir root_;
+  solvarium_test::TempDir root_;
   std::string work_, outside_;
   char old_[4096];
   std::unique_ptr<CCoFileSystem> fs_;
@@ -176,19 +176,17 @@ TEST_F(FileSystemTest, FailedUploadKeepsTheOldFileWhole) {
 }
 
 TEST_F(FileSystemTest, SolverFileOperationsAreNotOffered) {
-  try {
-    GT::CoStrings_var files = fs_->getSolverFiles();
-    FAIL();
-  } catch (const GE::ENotSupported& e) {
-    EXPECT_STREQ(e.command, "ICoScripting::getSolverFiles");
-    EXPECT_STREQ(e.errorInfo, "Method is not supported in current GREND version");
+  if (const auto e = expectThrow<GE::ENotSupported>(
+          [&] { GT::CoStrings_var files = fs_->getSolverFiles(); })) {
+    EXPECT_STREQ(e->command, "ICoScripting::getSolverFiles");
+    EXPECT_STREQ(e->errorInfo, "Method is not supported in current GREND version");
   }
   EXPECT_THROW(fs_->addSolverFile("x"), GE::ENotSupported);
   EXPECT_THROW(fs_->removeSolverFile("x"), GE::ENotSupported);
 }
 
 TEST(InsideDirectoryTest, LexicalAndResolvedChecks) {
-  platform::TempDir dir;
+  solvarium_test::TempDir dir;
   ASSERT_TRUE(dir.ok());
   char* real = realpath(dir.path().c_str(), nullptr);
   const std::string base = real;

@@ -9,6 +9,7 @@
 #include "AAS_CORBA.hh"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "tests/support/expect_throw.h"
 
 namespace solvarium {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 namespace BE = AAS_CORBA::BROXInstant::Exceptions;
 namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
+using solvarium_test::expectThrow;
 
 // A kind owner without an ORB: its interpreter records the commands and runs
 // whatever the test puts into `behaviour`.
@@ -63,14 +65,11 @@ TEST(InstantScriptingTest, InternalCommands) {
     }
     for (const char* bad : {"aaS_internal.", "aaS_internal.tic_one_minute ",
                             "aaS_internal.get_brox_exception_holder_ior x", "aaS_internal.nope"}) {
-      try {
-        run(scripting, bad);
-        ADD_FAILURE() << bad;
-      } catch (const GE::EScriptGenericError& e) {
-        EXPECT_EQ(e.errorType, 1);
-        EXPECT_STREQ(e.command, bad);
-        EXPECT_STREQ(e.errorInfo, "Unsupported instant aaS command");
-        EXPECT_STREQ(e.commandOutput, "");
+      if (const auto e = expectThrow<GE::EScriptGenericError>([&] { run(scripting, bad); }, bad)) {
+        EXPECT_EQ(e->errorType, 1);
+        EXPECT_STREQ(e->command, bad);
+        EXPECT_STREQ(e->errorInfo, "Unsupported instant aaS command");
+        EXPECT_STREQ(e->commandOutput, "");
       }
     }
     EXPECT_TRUE(owner.commands.empty());
@@ -82,119 +81,73 @@ TEST(InstantScriptingTest, InternalCommands) {
 TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
   FakeOwner owner;
   CInstantScripting scripting(kKindBrox, &owner);
-  auto expectThrown = [&](std::function<void()> raise, std::function<void()> check) {
-    owner.behaviour = raise;
-    try {
-      run(scripting, "aaS.x");
-      ADD_FAILURE() << "nothing raised";
-    } catch (...) {
-      check();
-    }
-  };
-  auto rethrowCheck = [](auto verify) {
-    return [verify] {
-      try {
-        throw;
-      } catch (const CORBA::UserException& e) {
-        verify(e);
-      }
-    };
-  };
-
-  expectThrown([] { throw BE::EInstantYesNoQuestion(7, "p?", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EYesNoQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->questionType, 7);
-                 EXPECT_STREQ(e->questionPromptWithDefaultAnswer, "p?");
-                 EXPECT_STREQ(e->defaultAnswer, "d");
-                 EXPECT_STREQ(e->questionHelp, "h");
-                 EXPECT_STREQ(e->questionMessage, "m");
-               }));
-  expectThrown([] { throw BE::EInstantReadUnquotedString(2, "p", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EReadUnquotedString::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->questionPrompt, "p");
-               }));
-  expectThrown([] { throw BE::EInstantReadQGenericQuestion(3, "p", "raw", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EReadQGenericQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->rawDefaultAnswer, "raw");
-               }));
-  expectThrown([] { throw BE::EInstantMenuGetQuestion(4, "p", "h", "menu"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EMenuGetQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->questionMenu, "menu");
-               }));
-  expectThrown([] { throw BE::EInstantScriptError(5, "cmd", "info", "out"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EScriptGenericError::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->errorType, 5);
-                 EXPECT_STREQ(e->command, "cmd");
-                 EXPECT_STREQ(e->errorInfo, "info");
-                 EXPECT_STREQ(e->commandOutput, "out");
-               }));
-  expectThrown([] { throw BE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 3); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EInvalidArgument::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->position, 3);
-                 EXPECT_STREQ(e->description, "d");
-                 EXPECT_STREQ(e->scope, "s");
-                 EXPECT_STREQ(e->interfaceName, "i");
-                 EXPECT_STREQ(e->operation, "o");
-                 EXPECT_STREQ(e->moreInfo, "m");
-               }));
-  expectThrown([] { throw BE::EKorlenUnknown(9, "d", "s", "i", "o", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EUnknown::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->code, 9);
-               }));
-  expectThrown([] { throw RE::EKorlenUnknown(1, "grend", "s", "i", "o", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EUnknown::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->description, "grend");
-               }));
-  expectThrown([] { throw RE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 32767); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EInvalidArgument::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->position, 32767);
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantTalvoGenericError(1, "c", "talvo", "o"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EScriptGenericError::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->errorInfo, "talvo");
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantYesNoQuestion(1, "p", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 EXPECT_NE(GE::EYesNoQuestion::_downcast(&u), nullptr);
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantMenuGetQuestion(1, "p", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 EXPECT_NE(GE::EMenuGetQuestion::_downcast(&u), nullptr);
-               }));
+  auto call = [&] { run(scripting, "aaS.x"); };
+  owner.behaviour = [] { throw BE::EInstantYesNoQuestion(7, "p?", "d", "h", "m"); };
+  if (const auto e = expectThrow<GE::EYesNoQuestion>(call)) {
+    EXPECT_EQ(e->questionType, 7);
+    EXPECT_STREQ(e->questionPromptWithDefaultAnswer, "p?");
+    EXPECT_STREQ(e->defaultAnswer, "d");
+    EXPECT_STREQ(e->questionHelp, "h");
+    EXPECT_STREQ(e->questionMessage, "m");
+  }
+  owner.behaviour = [] { throw BE::EInstantReadUnquotedString(2, "p", "d", "h", "m"); };
+  if (const auto e = expectThrow<GE::EReadUnquotedString>(call)) {
+    EXPECT_STREQ(e->questionPrompt, "p");
+  }
+  owner.behaviour = [] { throw BE::EInstantReadQGenericQuestion(3, "p", "raw", "h", "m"); };
+  if (const auto e = expectThrow<GE::EReadQGenericQuestion>(call)) {
+    EXPECT_STREQ(e->rawDefaultAnswer, "raw");
+  }
+  owner.behaviour = [] { throw BE::EInstantMenuGetQuestion(4, "p", "h", "menu"); };
+  if (const auto e = expectThrow<GE::EMenuGetQuestion>(call)) {
+    EXPECT_STREQ(e->questionMenu, "menu");
+  }
+  owner.behaviour = [] { throw BE::EInstantScriptError(5, "cmd", "info", "out"); };
+  if (const auto e = expectThrow<GE::EScriptGenericError>(call)) {
+    EXPECT_EQ(e->errorType, 5);
+    EXPECT_STREQ(e->command, "cmd");
+    EXPECT_STREQ(e->errorInfo, "info");
+    EXPECT_STREQ(e->commandOutput, "out");
+  }
+  owner.behaviour = [] { throw BE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 3); };
+  if (const auto e = expectThrow<GE::EInvalidArgument>(call)) {
+    EXPECT_EQ(e->position, 3);
+    EXPECT_STREQ(e->description, "d");
+    EXPECT_STREQ(e->scope, "s");
+    EXPECT_STREQ(e->interfaceName, "i");
+    EXPECT_STREQ(e->operation, "o");
+    EXPECT_STREQ(e->moreInfo, "m");
+  }
+  owner.behaviour = [] { throw BE::EKorlenUnknown(9, "d", "s", "i", "o", "m"); };
+  if (const auto e = expectThrow<GE::EUnknown>(call)) {
+    EXPECT_EQ(e->code, 9);
+  }
+  owner.behaviour = [] { throw RE::EKorlenUnknown(1, "grend", "s", "i", "o", "m"); };
+  if (const auto e = expectThrow<GE::EUnknown>(call)) {
+    EXPECT_STREQ(e->description, "grend");
+  }
+  owner.behaviour = [] { throw RE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 32767); };
+  if (const auto e = expectThrow<GE::EInvalidArgument>(call)) {
+    EXPECT_EQ(e->position, 32767);
+  }
+  owner.behaviour = [] { throw AAS_CORBA::EInstantTalvoGenericError(1, "c", "talvo", "o"); };
+  if (const auto e = expectThrow<GE::EScriptGenericError>(call)) {
+    EXPECT_STREQ(e->errorInfo, "talvo");
+  }
+  owner.behaviour = [] { throw AAS_CORBA::EInstantYesNoQuestion(1, "p", "d", "h", "m"); };
+  expectThrow<GE::EYesNoQuestion>(call);
+  owner.behaviour = [] { throw AAS_CORBA::EInstantMenuGetQuestion(1, "p", "h", "m"); };
+  expectThrow<GE::EMenuGetQuestion>(call);
   // Generic exceptions pass unchanged; a C++ failure becomes a script error.
-  expectThrown([] { throw GE::EUnknown(4, "generic", "s", "i", "o", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EUnknown::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->code, 4);
-               }));
-  expectThrown([] { throw std::runtime_error("broken"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EScriptGenericError::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->errorInfo, "broken");
-                 EXPECT_STREQ(e->command, "aaS.x");
-               }));
+  owner.behaviour = [] { throw GE::EUnknown(4, "generic", "s", "i", "o", "m"); };
+  if (const auto e = expectThrow<GE::EUnknown>(call)) {
+    EXPECT_EQ(e->code, 4);
+  }
+  owner.behaviour = [] { throw std::runtime_error("broken"); };
+  if (const auto e = expectThrow<GE::EScriptGenericError>(call)) {
+    EXPECT_STREQ(e->errorInfo, "broken");
+    EXPECT_STREQ(e->command, "aaS.x");
+  }
 }
 
 TEST(InstantScriptingTest, StateFlags) {
@@ -247,21 +200,19 @@ TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
   CCoSolverUnit brox(kKindBrox, &owner);
   CORBA::String_var id = brox.getSolverId();
   EXPECT_STREQ(id, "korlen-brox");
-  try {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = brox.getCollaborativeSolverUnit();
-    ADD_FAILURE();
-  } catch (const GE::EUnknown& e) {
-    EXPECT_STREQ(e.description, "Collaborative aaS not available");
-    EXPECT_STREQ(e.scope, " Instant aaS");
+  if (const auto e = expectThrow<GE::EUnknown>([&] {
+        KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = brox.getCollaborativeSolverUnit();
+      })) {
+    EXPECT_STREQ(e->description, "Collaborative aaS not available");
+    EXPECT_STREQ(e->scope, " Instant aaS");
   }
   CCoSolverUnit talvo(kKindTalvo, &owner);
-  try {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo.getCollaborativeSolverUnit();
-    ADD_FAILURE();
-  } catch (const GE::EUnknown& e) {
-    EXPECT_STREQ(e.description, "Collaborative IOR not available");
-    EXPECT_STREQ(e.scope, "Talvo Instant aaS");
-    EXPECT_STREQ(e.operation, "getCollaborativeSolverUnit");
+  if (const auto e = expectThrow<GE::EUnknown>([&] {
+        KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo.getCollaborativeSolverUnit();
+      })) {
+    EXPECT_STREQ(e->description, "Collaborative IOR not available");
+    EXPECT_STREQ(e->scope, "Talvo Instant aaS");
+    EXPECT_STREQ(e->operation, "getCollaborativeSolverUnit");
   }
   CCoSolverUnit none(kKindNone, &owner);
   CORBA::String_var unknown = none.getSolverId();

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "common/safe_file.h"
-#include "platform/temp_dir.h"
 #include "service/solver_process_checker.h"
 #include "service/watcher_buffers.h"
 #include "tests/support/joined_threads.h"
+#include "tests/support/temp_dir.h"
 
 namespace solvarium {
 namespace {
@@ -69,7 +69,7 @@ class BroxPidCheckTest : public ::testing::Test {
     readWholeFile(dir_.file("brox_instant_aas_error.txt"), &text, &error);
     return text;
   }
-  platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   char old_[4096];
 };
 

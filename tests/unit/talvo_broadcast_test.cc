@@ -2,23 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "platform/temp_dir.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/talvo_test_util.h"
 
 namespace {
 
+using solvarium_test::readFile;
 using talvo_test::TalvoRun;
-
-std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 TEST(TalvoBroadcastTest, FlagsErrorsAndListenerState) {
   TalvoRun run;
@@ -125,14 +117,14 @@ TEST(TalvoBroadcastTest, ZoneAndSurfaceListsPairWhatTheyCan) {
 }
 
 TEST(TalvoBroadcastTest, TraceFilesAreAppendedExactly) {
-  solvarium::platform::TempDir dir;
+  solvarium_test::TempDir dir;
   brox_test::ScopedCwd cwd(dir.path());
   ASSERT_TRUE(cwd.ok());
   TalvoRun run;
   run.send({"broadcast::echo:one %s\n", "broadcast::echo:two", "broadcast::visited:debug:x %d",
             "broadcast::visited:debug:"});
-  EXPECT_EQ(fileText("instant_transcript.txt"), "one %s\ntwo");
-  EXPECT_EQ(fileText("broadcast.visited.debug.txt"),
+  EXPECT_EQ(readFile("instant_transcript.txt"), "one %s\ntwo");
+  EXPECT_EQ(readFile("broadcast.visited.debug.txt"),
             "\nMessage:\nbroadcast::visited:debug:x %d\nEndMessage\n"
             "\nMessage:\nbroadcast::visited:debug:\nEndMessage\n");
   EXPECT_TRUE(run.state.errorMessages.empty());

@@ -6,16 +6,17 @@
 
 #include <csignal>
 
-#include <fstream>
-#include <sstream>
-
 #include "AAS_CORBA.hh"
-#include "platform/temp_dir.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
 #include "tests/support/json_check.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/talvo_test_util.h"
 
 namespace {
+
+using solvarium_test::expectThrow;
 
 class TalvoInterpreterTest : public ::testing::Test {
  protected:
@@ -28,53 +29,36 @@ class TalvoInterpreterTest : public ::testing::Test {
 
   // errorInfo of the error `command` raises ("" and a failure otherwise).
   std::string error(const std::string& command) {
-    try {
-      run(command);
-    } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-      EXPECT_EQ(e.errorType, 1);
-      EXPECT_STREQ(e.commandOutput.in(), "");
-      EXPECT_STREQ(e.command.in(), command.c_str());
-      return e.errorInfo.in();
-    }
-    ADD_FAILURE() << "no error for " << command;
-    return "";
+    const auto e =
+        expectThrow<AAS_CORBA::EInstantTalvoGenericError>([&] { run(command); }, command);
+    if (!e) return "";
+    EXPECT_EQ(e->errorType, 1);
+    EXPECT_STREQ(e->commandOutput.in(), "");
+    EXPECT_STREQ(e->command.in(), command.c_str());
+    return e->errorInfo.in();
   }
   // "prompt|default" of the unquoted-string question `command` raises.
   std::string question(const std::string& command) {
-    try {
-      run(command);
-    } catch (const AAS_CORBA::EInstantReadUnquotedString& e) {
-      EXPECT_EQ(e.questionType, 2);
-      EXPECT_STREQ(e.questionHelp.in(), "");
-      EXPECT_STREQ(e.questionMessage.in(), "");
-      return std::string(e.questionPrompt.in()) + "|" + e.defaultAnswer.in();
-    }
-    ADD_FAILURE() << "no question for " << command;
-    return "";
+    const auto e =
+        expectThrow<AAS_CORBA::EInstantReadUnquotedString>([&] { run(command); }, command);
+    if (!e) return "";
+    EXPECT_EQ(e->questionType, 2);
+    EXPECT_STREQ(e->questionHelp.in(), "");
+    EXPECT_STREQ(e->questionMessage.in(), "");
+    return std::string(e->questionPrompt.in()) + "|" + e->defaultAnswer.in();
   }
-  std::string file(const std::string& name) {
-    std::ifstream in(dir_.file(name), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-  bool exists(const std::string& name) {
-    struct stat info;
-    return ::stat(dir_.file(name).c_str(), &info) == 0;
-  }
+  std::string file(const std::string& name) { return solvarium_test::readFile(dir_.file(name)); }
+  bool exists(const std::string& name) { return solvarium_test::fileExists(dir_.file(name)); }
 
-  solvarium::platform::TempDir dir_;
+  solvarium_test::TempDir dir_;
   brox_test::ScopedCwd cwd_;
   talvo_test::TalvoRun talvo_;
 };
 
 TEST_F(TalvoInterpreterTest, TokensCapabilitiesAndPlainAnswers) {
-  try {
-    run(" \t ");
-    ADD_FAILURE();
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    EXPECT_STREQ(e.command.in(), "");
-    EXPECT_STREQ(e.errorInfo.in(), "Empty instant aaS command");
+  if (const auto e = expectThrow<AAS_CORBA::EInstantTalvoGenericError>([&] { run(" \t "); })) {
+    EXPECT_STREQ(e->command.in(), "");
+    EXPECT_STREQ(e->errorInfo.in(), "Empty instant aaS command");
   }
   EXPECT_EQ(run("aaS.implements.get_status"), "True");
   EXPECT_EQ(run("aaS.implements.suggest"), "True");
@@ -240,23 +224,19 @@ TEST_F(TalvoInterpreterTest, ListingOptions) {
   EXPECT_TRUE(talvo_.state.monitorFilter.iterationFilter);
   EXPECT_EQ(talvo_.state.monitorFilter.startIteration, 10);
 
-  try {
-    run("aaS.list_monitors_with_persisted_data start-iteration");
-    ADD_FAILURE();
-  } catch (const AAS_CORBA::EInstantReadQGenericQuestion& e) {
-    EXPECT_EQ(e.questionType, 3);
-    EXPECT_STREQ(e.questionPromptWithDefaultAnswer.in(), "Start Iteration [0]");
-    EXPECT_STREQ(e.rawDefaultAnswer.in(), "0");
-    EXPECT_STREQ(e.questionHelp.in(), "");
-    EXPECT_STREQ(e.questionMessage.in(), "Starting iteration not provided.");
+  if (const auto e = expectThrow<AAS_CORBA::EInstantReadQGenericQuestion>(
+          [&] { run("aaS.list_monitors_with_persisted_data start-iteration"); })) {
+    EXPECT_EQ(e->questionType, 3);
+    EXPECT_STREQ(e->questionPromptWithDefaultAnswer.in(), "Start Iteration [0]");
+    EXPECT_STREQ(e->rawDefaultAnswer.in(), "0");
+    EXPECT_STREQ(e->questionHelp.in(), "");
+    EXPECT_STREQ(e->questionMessage.in(), "Starting iteration not provided.");
   }
-  for (const char* bad : {"1.5", "5x", "-1"}) {
-    try {
-      run(std::string("aaS.list_monitors_with_persisted_data start-iteration ") + bad);
-      ADD_FAILURE() << bad;
-    } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-      EXPECT_STREQ(e.command.in(), "Retrieving iteration filtered instant monitor data");
-      EXPECT_STREQ(e.errorInfo.in(), "Please provide a positive number for start-iteration.");
+  for (const std::string bad : {"1.5", "5x", "-1"}) {
+    if (const auto e = expectThrow<AAS_CORBA::EInstantTalvoGenericError>(
+            [&] { run("aaS.list_monitors_with_persisted_data start-iteration " + bad); }, bad)) {
+      EXPECT_STREQ(e->command.in(), "Retrieving iteration filtered instant monitor data");
+      EXPECT_STREQ(e->errorInfo.in(), "Please provide a positive number for start-iteration.");
     }
   }
   EXPECT_EQ(run("aaS.list_monitors_with_persisted_data start-flow-time 0.0 start-iteration 0"),
@@ -277,11 +257,9 @@ TEST_F(TalvoInterpreterTest, ListingOptions) {
   // b's history is shorter than the start position: an empty array.
   const std::string both = run("aaS.list_monitors_with_persisted_data start-iteration 100");
   EXPECT_NE(both.find("\t\t\t,\"b\":\n\t\t\t[\n\t\t\t]\n"), std::string::npos) << both;
-  try {
-    run("aaS.list_monitors residuals c");
-    ADD_FAILURE();
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    EXPECT_STREQ(e.errorInfo.in(), "Invalid residual monitor[c]");
+  if (const auto e = expectThrow<AAS_CORBA::EInstantTalvoGenericError>(
+          [&] { run("aaS.list_monitors residuals c"); })) {
+    EXPECT_STREQ(e->errorInfo.in(), "Invalid residual monitor[c]");
   }
 }
 

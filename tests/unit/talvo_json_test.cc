@@ -11,6 +11,7 @@
 #include "solvers/talvo/talvo_report_file_reader.h"
 #include "solvers/talvo/talvo_report_lists.h"
 #include "solvers/talvo/talvo_text.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/json_check.h"
 #include "tests/unit/talvo_test_util.h"
 
@@ -211,12 +212,11 @@ TEST(TalvoJsonTest, ResidualMonitor) {
   TALVO::writeResidualMonitorJson(run.state, &out, run.state.residualNames, "x-velocity", true);
   EXPECT_NE(out.find("\"Iteration\":\n\t\t\t[\n\t\t\t]\n\t\t\t,\"x-velocity\":\n\t\t\t[\n\t\t\t]\n"),
             std::string::npos);
-  try {
-    TALVO::writeResidualMonitorJson(run.state, &out, run.state.residualNames, "nope", false);
-    ADD_FAILURE() << "no error";
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    EXPECT_STREQ(e.command.in(), "Display Residual Monitor Info");
-    EXPECT_STREQ(e.errorInfo.in(), "Invalid residual monitor[nope]");
+  if (const auto e = solvarium_test::expectThrow<AAS_CORBA::EInstantTalvoGenericError>([&] {
+        TALVO::writeResidualMonitorJson(run.state, &out, run.state.residualNames, "nope", false);
+      })) {
+    EXPECT_STREQ(e->command.in(), "Display Residual Monitor Info");
+    EXPECT_STREQ(e->errorInfo.in(), "Invalid residual monitor[nope]");
   }
   out.clear();
   TALVO::writeResidualMonitorJson(run.state, &out, {}, "", true);

@@ -2,13 +2,13 @@
 // expansion, and which elements fill the record.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "common/safe_file.h"
 #include "solvers/udf/udf_description_reader.h"
 #include "solvers/udf/udf_value_resolution.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -59,13 +59,11 @@ TEST_F(UdfValueTest, PlaceholdersExpandLeftToRightAndStopAtTheFirstThatIsNone) {
 }
 
 TEST_F(UdfValueTest, FileStorageReadsRegularFilesUpToTheirFirstZeroByte) {
-  char dir[] = "/tmp/udf-value-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string file = std::string(dir) + "/value.txt";
+  solvarium_test::TempDir dir("udf-value");
+  ASSERT_TRUE(dir.ok()) << dir.error();
+  const std::string file = dir.file("value.txt");
   ASSERT_TRUE(solvarium::writeFileAtomically(file, std::string("line\n\0tail", 10), nullptr));
   EXPECT_EQ(resolve(file, "filename"), "line\n");
-  unlink(file.c_str());
-  rmdir(dir);
 }
 
 TEST(UdfDescriptionReaderTest, FillsTheRecordFromTheCountingElements) {
