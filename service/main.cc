@@ -8,6 +8,7 @@
 
 #include "common/safe_file.h"
 #include "platform/process.h"
+#include "service/environment.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
@@ -27,13 +28,15 @@ int main(int argc, char** argv) {
   solvarium::platform::raiseOpenFileLimit();
 
   const char* const* args = argv;
+  // The environment as it is now, read once and handed down.
+  const solvarium::Environment environment = solvarium::Environment::current();
   const int kind = solvarium::solverKindFromArguments(argc, args);
   if (kind < 1 || kind > 4) return 0;
   // Before anything is written here: what interrupted saves left behind.
   solvarium::removeStaleTemporaryFiles(".");
 
   const solvarium::UdfDescription* udf = nullptr;
-  if (kind == 4) udf = solvarium::loadUdfConfiguration(argc, args);
+  if (kind == 4) udf = solvarium::loadUdfConfiguration(argc, args, environment);
 
   const std::string missing = solvarium::SolverObject::unavailableKindMessage(kind);
   if (!missing.empty()) {
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
 
   // The watcher's thread is never joined, so the object lives until the
   // process ends.
-  auto* checker = new solvarium::CSolverProcessChecker(kind, udf);
+  auto* checker = new solvarium::CSolverProcessChecker(kind, udf, environment);
   checker->checkProcessId();
   if (checker->activate(THR_NEW_LWP | THR_DETACHED, 1) != 0) {
     solvarium::printText("Error: cannot start the solver process watcher\n");
@@ -51,7 +54,7 @@ int main(int argc, char** argv) {
   }
 
   {
-    solvarium::CSolvariumServer server(argc, args, kind, udf);
+    solvarium::CSolvariumServer server(argc, args, kind, udf, environment);
   }
   // Ends without static destructors: the watcher thread may still sleep.
   solvarium::endProcess(0);

@@ -65,8 +65,8 @@ std::string systemExceptionText(const CORBA::SystemException& e) {
 }  // namespace
 
 CSolvariumServer::CSolvariumServer(int argc, const char* const* argv, int kind,
-                                   const UdfDescription* udf)
-    : kind_(kind) {
+                                   const UdfDescription* udf, const Environment& environment)
+    : kind_(kind), environment_(environment) {
   serverName_ = serverNameForKind(kind);
   if (serverName_.empty()) return;
   startOrb(argc, argv);
@@ -103,7 +103,7 @@ CSolvariumServer::~CSolvariumServer() {
 
 void CSolvariumServer::startOrb(int argc, const char* const* argv) {
   const ListenEndpoint endpoint =
-      listenEndpoint(argc, argv, std::getenv("AAS_PORTS"), std::getenv("AAS_HOST"));
+      listenEndpoint(argc, argv, environment_.get("AAS_PORTS"), environment_.get("AAS_HOST"));
   std::vector<std::string> arguments = orbArguments(serverName_, endpoint);
   std::vector<char*> orbArgv;
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
@@ -155,7 +155,8 @@ void CSolvariumServer::startOrb(int argc, const char* const* argv) {
 
 void CSolvariumServer::createSolverObject(const UdfDescription* udf) {
   if (kind_ < 1 || kind_ > 4) return;
-  solverObject_.reset(new SolverObject(orb_.in(), kind_, kind_ == 4 ? udf : nullptr));
+  solverObject_.reset(
+      new SolverObject(orb_.in(), kind_, kind_ == 4 ? udf : nullptr, environment_));
   key_ = solverObject_->publishedIor();
 }
 
@@ -173,7 +174,7 @@ void CSolvariumServer::printKey() {
 
 void CSolvariumServer::handShakeSessionManager() {
   if (key_.empty()) return;
-  const char* address = std::getenv("KORLEN_SESSION_MANAGER_SOCKET");
+  const char* address = environment_.get("KORLEN_SESSION_MANAGER_SOCKET");
   if (address == nullptr) {
     const std::string line = "No registered " + serverName_ + " exception clients!\n";
     printText(line);
@@ -215,11 +216,9 @@ void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::stri
 
 void CSolvariumServer::writeKeyFiles(int argc, const char* const* argv) {
   if (key_.empty()) return;
-  const char* value = nullptr;
   switch (kind_) {
     case 1: {
-      value = std::getenv("BROX_AAS_KEY_FILE");
-      const std::string name = value != nullptr ? value : "aaS_BROXSolvarium.txt";
+      const std::string name = environment_.valueOr("BROX_AAS_KEY_FILE", "aaS_BROXSolvarium.txt");
       writeKeyFile(name, key_);
       writeKeyFile(instantTwinName(name), solverObject_->solverUnitIor());
       break;
@@ -228,19 +227,19 @@ void CSolvariumServer::writeKeyFiles(int argc, const char* const* argv) {
       const std::string unitIor = solverObject_->solverUnitIor();
       writeKeyFile("aaS_TalvoSolvarium.txt", key_);
       printText("\nInstant ICoSolverUnit Talvo key: \n" + unitIor + "\n");
-      value = std::getenv("TALVO_AAS_KEY_FILE");
-      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_TalvoId.txt"), unitIor);
+      writeKeyFile(instantTwinName(environment_.valueOr("TALVO_AAS_KEY_FILE", "aaS_TalvoId.txt")),
+                   unitIor);
       break;
     }
     case 3: {
       const std::string unitIor = solverObject_->solverUnitIor();
       writeKeyFile("aaS_GrendSolvarium.txt", key_);
-      const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
+      const char* folder = environment_.get("GREND_DASH_DIR_FOLDER");
       if (folder != nullptr && *folder != '\0') {
         writeKeyFile(std::string(folder) + "/aaS_GrendSolvarium.txt", key_);
       }
-      value = std::getenv("GREND_AAS_KEY_FILE");
-      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_GrendId.txt"), unitIor);
+      writeKeyFile(instantTwinName(environment_.valueOr("GREND_AAS_KEY_FILE", "aaS_GrendId.txt")),
+                   unitIor);
       break;
     }
     case 4:

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "service/environment.h"
 #include "service/solver_object.h"
 #include "service/udf_description.h"
 
@@ -20,8 +21,10 @@ namespace solvarium {
 class CSolvariumServer {
  public:
   // Runs the service and returns after shutdown; returns at once for a kind
-  // outside 1..4.
-  CSolvariumServer(int argc, const char* const* argv, int kind, const UdfDescription* udf);
+  // outside 1..4. `environment` is the one read at start-up; it must outlive
+  // the server.
+  CSolvariumServer(int argc, const char* const* argv, int kind, const UdfDescription* udf,
+                   const Environment& environment);
   // Deletes the solver object and its servants; the ORB is not destroyed.
   ~CSolvariumServer();
   CSolvariumServer(const CSolvariumServer&) = delete;
@@ -45,6 +48,7 @@ class CSolvariumServer {
   CORBA::ORB_var orb_;
   PortableServer::POA_var rootPoa_;
   int kind_;
+  const Environment& environment_;
   std::string serverName_;
   std::string key_;
   std::unique_ptr<SolverObject> solverObject_;

@@ -21,10 +21,11 @@ void registerSolverKind(int kind, SolverKindFactory factory) {
 bool isSolverKindRegistered(int kind) { return factories().count(kind) != 0; }
 
 std::unique_ptr<SolverKind> createSolverKind(int kind, CORBA::ORB_ptr orb,
-                                             const UdfDescription* udf) {
+                                             const UdfDescription* udf,
+                                             const Environment& environment) {
   auto found = factories().find(kind);
   if (found == factories().end()) return nullptr;
-  return found->second(orb, udf);
+  return found->second(orb, udf, environment);
 }
 
 }  // namespace solvarium

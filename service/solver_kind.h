@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "service/environment.h"
 #include "service/solver_kind_owner.h"
 #include "service/udf_description.h"
 
@@ -44,10 +45,11 @@ class SolverKind {
 };
 
 // Creates the kind's servant with the service's ORB; `udf` is the solver
-// description for the UDF kind, null for the others. Throws a std::string
-// (or the kind's own exceptions) when the servant cannot be created.
-using SolverKindFactory =
-    std::function<std::unique_ptr<SolverKind>(CORBA::ORB_ptr orb, const UdfDescription* udf)>;
+// description for the UDF kind, null for the others; `environment` the one
+// read at start-up. Throws a std::string (or the kind's own exceptions) when
+// the servant cannot be created.
+using SolverKindFactory = std::function<std::unique_ptr<SolverKind>(
+    CORBA::ORB_ptr orb, const UdfDescription* udf, const Environment& environment)>;
 
 // Registers (or replaces) the factory of `kind` (1..4).
 void registerSolverKind(int kind, SolverKindFactory factory);
@@ -57,7 +59,8 @@ bool isSolverKindRegistered(int kind);
 
 // Creates the kind through its factory; null when none is registered.
 std::unique_ptr<SolverKind> createSolverKind(int kind, CORBA::ORB_ptr orb,
-                                             const UdfDescription* udf);
+                                             const UdfDescription* udf,
+                                             const Environment& environment);
 
 // Registers every kind built into the program. Defined beside the kinds
 // (solvers/solver_kinds.cc), called once by the program entry.

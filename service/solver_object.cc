@@ -14,11 +14,12 @@ std::string SolverObject::unavailableKindMessage(int kind) {
          " solver kind is not available in this build of Solvarium";
 }
 
-SolverObject::SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf)
+SolverObject::SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf,
+                           const Environment& environment)
     : orb_(CORBA::ORB::_duplicate(orb)) {
   const std::string missing = unavailableKindMessage(kind);
   if (!missing.empty()) throw missing;
-  kind_ = createSolverKind(kind, orb_.in(), udf);
+  kind_ = createSolverKind(kind, orb_.in(), udf, environment);
   if (kind_) {
     SolverKindOwner* owner = kind_->owner();
     if (kind_->kindServant() != nullptr) activateServant(kind_->kindServant());

@@ -20,8 +20,10 @@ class SolverObject {
   // activates every servant of the kind, each once (see activateServant()).
   // Throws a std::string for a kind whose servant is not part of this build
   // or a servant that cannot be activated, and passes on what the kind's
-  // factory throws. `udf` is used for kind 4 only.
-  SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf);
+  // factory throws. `udf` is used for kind 4 only; `environment` goes to the
+  // factory.
+  SolverObject(CORBA::ORB_ptr orb, int kind, const UdfDescription* udf,
+               const Environment& environment);
   // Deletes the kind's servant (after the event loop has ended).
   ~SolverObject();
   SolverObject(const SolverObject&) = delete;

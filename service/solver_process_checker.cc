@@ -1,7 +1,5 @@
 #include "service/solver_process_checker.h"
 
-#include <cstdlib>
-
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "platform/process.h"
@@ -77,21 +75,28 @@ void sendTick(Reference& unit) {
 
 }  // namespace
 
-CSolverProcessChecker::CSolverProcessChecker(int kind, const UdfDescription* udf)
+CSolverProcessChecker::CSolverProcessChecker(int kind, const UdfDescription* udf,
+                                             const Environment& environment)
     : ACE_Task_Base(nullptr), kind_(kind) {
-  if (kind == 4 && udf != nullptr) pidText_ = udf->solverPid;
+  if (kind == 1) pidSource_ = "KORLEN_BROXSOLVE_PID";
+  if (kind == 2) pidSource_ = "KORLEN_PELLIX_PID";
+  const char* value = pidSource_ != nullptr ? environment.get(pidSource_) : nullptr;
+  if (value != nullptr) pidText_ = value;
+  pidSet_ = value != nullptr;
+  if (kind == 4 && udf != nullptr) {
+    pidText_ = udf->solverPid;
+    pidSet_ = true;
+  }
 }
 
 CSolverProcessChecker::~CSolverProcessChecker() = default;
 
 void CSolverProcessChecker::checkProcessId() {
   if (kind_ == 1) {
-    const char* value = std::getenv("KORLEN_BROXSOLVE_PID");
     std::string reason;
-    if (value == nullptr) {
+    if (!pidSet_) {
       reason = "KORLEN_BROXSOLVE_PID is not set.\n";
     } else {
-      pidText_ = value;
       if (!platform::parsePid(pidText_, &pid_)) {
         reason = "KORLEN_BROXSOLVE_PID (" + pidText_ + ") is not a valid process id.\n";
       }
@@ -110,9 +115,8 @@ void CSolverProcessChecker::checkProcessId() {
       endProcess(1);
     }
   } else if (kind_ == 2) {
-    const char* value = std::getenv("KORLEN_PELLIX_PID");
-    if (value == nullptr) return;  // no watching
-    platform::parsePid(value, &pid_);  // stays -1 (never alive) unless a process id leads
+    if (!pidSet_) return;  // no watching
+    platform::parsePid(pidText_, &pid_);  // stays -1 (never alive) unless a process id leads
   }
   if (kind_ == 1 || kind_ == 2 || kind_ == 4) solver_ = holdSolverProcess(pid_);
 }

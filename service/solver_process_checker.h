@@ -21,14 +21,16 @@
 #include <string>
 
 #include "platform/process.h"
+#include "service/environment.h"
 #include "service/udf_description.h"
 
 namespace solvarium {
 
 class CSolverProcessChecker : public ACE_Task_Base {
  public:
-  // `udf` is read for kind 4 only (its "solverPid" text).
-  CSolverProcessChecker(int kind, const UdfDescription* udf);
+  // `udf` is read for kind 4 only (its "solverPid" text); `environment` is
+  // the one read at start-up, looked at in the constructor only.
+  CSolverProcessChecker(int kind, const UdfDescription* udf, const Environment& environment);
   ~CSolverProcessChecker() override;
 
   // Checks the process id that the Brox and UDF variants follow, before the
@@ -54,6 +56,8 @@ class CSolverProcessChecker : public ACE_Task_Base {
 
   int kind_;
   long pid_ = -1;          // Brox, Talvo and UDF: the checked process id
+  const char* pidSource_ = nullptr;  // Brox, Talvo: the variable the pid comes from
+  bool pidSet_ = false;    // that variable is set (UDF: always)
   std::string pidText_;    // the text it came from
   std::shared_ptr<platform::ProcessWatch> solver_;  // the hold; Grend: from the hand-over
 };

@@ -22,7 +22,8 @@ std::string udfErrorFileName() {
   return "3p_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";
 }
 
-const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv) {
+const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv,
+                                           const Environment& environment) {
   const std::string path = udfConfigFileName(argc, argv);
   std::string text;
   std::string error;
@@ -32,7 +33,7 @@ const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv) {
     appendText(udfErrorFileName(), line);
     endProcess(1);
   }
-  if (registeredReader() != nullptr) return registeredReader()(path, text);
+  if (registeredReader() != nullptr) return registeredReader()(path, text, environment);
   static UdfDescription description;
   description.path = path;
   description.text = text;

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "service/environment.h"
+
 namespace solvarium {
 
 // The record handed to the watcher and to the UDF kind's factory. The UDF
@@ -23,7 +25,8 @@ struct UdfDescription {
 // lives until the process ends. On a description fault it reports the fault
 // and ends the process with exit code 1; it never returns null.
 using UdfDescriptionReader = const UdfDescription* (*)(const std::string& path,
-                                                       const std::string& text);
+                                                       const std::string& text,
+                                                       const Environment& environment);
 
 // Registers the reader of the UDF kind (once, before loadUdfConfiguration).
 void registerUdfDescriptionReader(UdfDescriptionReader reader);
@@ -37,7 +40,8 @@ std::string udfErrorFileName();
 // udfErrorFileName() and ends the process with exit code 1. The text then
 // goes to the registered reader (without one, only path and text are set).
 // The record lives until the process ends.
-const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv);
+const UdfDescription* loadUdfConfiguration(int argc, const char* const* argv,
+                                           const Environment& environment);
 
 }  // namespace solvarium
 

@@ -15,8 +15,8 @@ const int kSaveTries = 10;
 // Owns the Brox servant; the key is its ICoBROXUnit reference.
 class BroxKind : public solvarium::SolverKind {
  public:
-  explicit BroxKind(CORBA::ORB_ptr orb)
-      : orb_(CORBA::ORB::_duplicate(orb)), servant_(new CBROXSolvarium(orb)) {}
+  BroxKind(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+      : orb_(CORBA::ORB::_duplicate(orb)), servant_(new CBROXSolvarium(orb, environment)) {}
   ~BroxKind() override { delete servant_; }
 
   solvarium::SolverKindOwner* owner() override { return servant_; }
@@ -52,8 +52,9 @@ class BroxKind : public solvarium::SolverKind {
 
 void registerBroxKind() {
   solvarium::registerSolverKind(
-      solvarium::kKindBrox, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
-        return std::unique_ptr<solvarium::SolverKind>(new BroxKind(orb));
+      solvarium::kKindBrox, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*,
+                               const solvarium::Environment& environment) {
+        return std::unique_ptr<solvarium::SolverKind>(new BroxKind(orb, environment));
       });
 }
 

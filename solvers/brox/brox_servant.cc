@@ -1,8 +1,6 @@
 #include "solvers/brox/brox_servant.h"
 
-#include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -21,47 +19,32 @@ namespace BROX {
 
 namespace {
 
-// Guards solverPidCache and solverWatch: the solver is probed before the
-// servants' serialising lock is taken, by several request threads at once.
-std::mutex solverWatchMutex;
-// Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
-int32_t solverPidCache = -1;
-// The hold on the solver process (pid > 0 only), shared with the watcher,
-// which took it at start-up.
-std::shared_ptr<solvarium::platform::ProcessWatch> solverWatch;
-
 // The solver process's state: no solver to check, gone, alive.
 enum class SolverProbe { kNone, kGone, kAlive, kNotProbed };
 // A probe made by beforeCommand() for the next command of this thread.
 thread_local SolverProbe probedForNextCommand = SolverProbe::kNotProbed;
 
-SolverProbe probeSolver() {
-  std::shared_ptr<solvarium::platform::ProcessWatch> watch;
-  {
-    const std::lock_guard<std::mutex> lock(solverWatchMutex);
-    if (solverPidCache == -1) {
-      const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
-      long pid = 0;  // stays 0 (no solver to check) unless a process id leads the text
-      if (text != nullptr) solvarium::platform::parsePid(text, &pid);
-      solverPidCache = static_cast<int32_t>(pid);
-      if (solverPidCache > 0) solverWatch = solvarium::holdSolverProcess(solverPidCache);
-    }
-    watch = solverWatch;
-  }
-  if (!watch) return SolverProbe::kNone;
-  return watch->alive() ? SolverProbe::kAlive : SolverProbe::kGone;
+// The hold on the solver process named by `pidText` (null: unset); null when
+// no process id leads the text, or it is not above 0: no solver to check.
+std::shared_ptr<solvarium::platform::ProcessWatch> solverHold(const char* pidText) {
+  long pid = 0;
+  if (pidText != nullptr) solvarium::platform::parsePid(pidText, &pid);
+  if (pid <= 0) return nullptr;
+  return solvarium::holdSolverProcess(pid);
 }
 
 }  // namespace
 
-CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
+CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+    : orb_(CORBA::ORB::_duplicate(orb)),
+      solver_(solverHold(environment.get("KORLEN_BROXSOLVE_PID"))) {
   // The monitoring object's checks come first, so that a failure leaves no
   // generic servant (nor this servant) activated.
   BroxInterpreter::Hooks hooks;
   hooks.beforeCommand = [this] { checkSolverAlive(); };
   hooks.stateFlagsText = [this] { return scripting_->stateFlagsText(); };
   try {
-    interpreter_.reset(new BroxInterpreter(std::move(hooks)));
+    interpreter_.reset(new BroxInterpreter(std::move(hooks), environment.get("BROXBINDIR")));
   } catch (const std::bad_alloc&) {
     throw solvarium::StartupError("Error setting up Brox monitoring!");
   }
@@ -126,12 +109,21 @@ CORBA::Boolean CBROXSolvarium::shutdown() {
   return true;
 }
 
-void CBROXSolvarium::beforeCommand() { probedForNextCommand = probeSolver(); }
+namespace {
+
+SolverProbe probeSolver(const std::shared_ptr<solvarium::platform::ProcessWatch>& solver) {
+  if (!solver) return SolverProbe::kNone;
+  return solver->alive() ? SolverProbe::kAlive : SolverProbe::kGone;
+}
+
+}  // namespace
+
+void CBROXSolvarium::beforeCommand() { probedForNextCommand = probeSolver(solver_); }
 
 void CBROXSolvarium::checkSolverAlive() {
   SolverProbe probe = probedForNextCommand;
   probedForNextCommand = SolverProbe::kNotProbed;
-  if (probe == SolverProbe::kNotProbed) probe = probeSolver();
+  if (probe == SolverProbe::kNotProbed) probe = probeSolver(solver_);
   if (probe == SolverProbe::kNone) return;
   if (probe == SolverProbe::kAlive) {
     setStateFlag("solver-alive", true);
@@ -157,10 +149,8 @@ solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return script
 solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem_; }
 solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit_; }
 
-void CBROXSolvarium::TEST_resetSolverPidCache() {
-  const std::lock_guard<std::mutex> lock(solverWatchMutex);
-  solverPidCache = -1;
-  solverWatch.reset();
+void CBROXSolvarium::TEST_followSolver(const char* pidText) {
+  solver_ = solverHold(pidText);
   probedForNextCommand = SolverProbe::kNotProbed;
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
+#include "platform/process.h"
+#include "service/environment.h"
 #include "service/solver_kind_owner.h"
 #include "solvers/brox/brox_interpreter.h"
 
@@ -22,11 +24,12 @@ namespace BROX {
 class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
                        public solvarium::SolverKindOwner {
  public:
-  // Creates the interpreter and the three generic servants. Throws the
-  // solvarium::StartupError of the monitoring object's checks (BROXBINDIR
-  // missing or empty, working directory unusable), or "Error setting up
-  // Brox monitoring!" when it cannot be allocated.
-  explicit CBROXSolvarium(CORBA::ORB_ptr orb);
+  // Creates the interpreter and the three generic servants, with BROXBINDIR
+  // and KORLEN_BROXSOLVE_PID of `environment` (the one read at start-up).
+  // Throws the solvarium::StartupError of the monitoring object's checks
+  // (BROXBINDIR missing or empty, working directory unusable), or "Error
+  // setting up Brox monitoring!" when it cannot be allocated.
+  CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CBROXSolvarium() override;
   CBROXSolvarium(const CBROXSolvarium&) = delete;
   CBROXSolvarium& operator=(const CBROXSolvarium&) = delete;
@@ -47,10 +50,10 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   CORBA::Boolean shutdown() override;
 
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
-  // from the process named by KORLEN_BROXSOLVE_PID (read once per process;
-  // unset, empty, non-numeric or <= 0 disables the check), through the hold
-  // on it that the watcher took at start-up (solver_process_hold.h). Takes
-  // the probe that beforeCommand() made in this thread, else probes itself.
+  // from the process named by KORLEN_BROXSOLVE_PID (unset, empty,
+  // non-numeric or <= 0 disables the check), through the hold on it that the
+  // watcher took at start-up (solver_process_hold.h). Takes the probe that
+  // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
   // SolverKindOwner: probes the solver process outside the serialising lock
   // for the command this thread runs next.
@@ -66,13 +69,17 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
 
   BroxInterpreter& interpreter() { return *interpreter_; }
 
-  // Test hook: makes the next command read KORLEN_BROXSOLVE_PID again.
-  static void TEST_resetSolverPidCache();
+  // Test hook: follows the process that `pidText` names (null: unset), as
+  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
+  void TEST_followSolver(const char* pidText);
 
  private:
   void setStateFlag(const std::string& name, bool on);
 
   CORBA::ORB_var orb_;
+  // The hold on the solver process; null: no solver to check. Read by request
+  // threads outside the serialising lock, never changed once made.
+  std::shared_ptr<solvarium::platform::ProcessWatch> solver_;
   std::unique_ptr<BroxInterpreter> interpreter_;
   solvarium::CInstantScripting* scripting_ = nullptr;  // owned; holds the state-flag map
   solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned

@@ -38,10 +38,11 @@ std::vector<std::string> pieces(const std::string& payload) {
 
 // P exists: its status can be read (nothing is opened, so a FIFO cannot
 // block), and the solver's name for it lies inside the monitor folder.
-bool monitorFileExists(const std::string& path, const std::string& payload) {
+bool monitorFileExists(const std::string& path, const std::string& payload,
+                       const std::string& dashFolder) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) return false;
-  const std::string folder = monitorFolder();
+  const std::string folder = monitorFolder(dashFolder);
   std::string target;
   return !folder.empty() &&
          solvarium::resolveInside(folder, payload, &target) == solvarium::PathResolution::kOk;
@@ -127,7 +128,7 @@ void CGrendSolvarium::monitorFileMessage(const std::string& event, const std::st
   const std::string path = dashFolderPath(payload);
   const std::string file = "File '" + path + "'";
   if (event == "activate") {
-    if (!monitorFileExists(path, payload)) {
+    if (!monitorFileExists(path, payload, state_.dashFolder)) {
       reject("Invalid activate file broadcast. " + file + " does not exist.", path);
     }
     if (isOn(state_.activeMonitorFiles, path)) {

@@ -15,8 +15,9 @@ class GrendKind : public solvarium::SolverKind {
  public:
   // The monitor folder receives a copy of the key file: what interrupted
   // writes left there goes first.
-  explicit GrendKind(CORBA::ORB_ptr orb) : servant_(new CGrendSolvarium(orb)) {
-    solvarium::removeStaleTemporaryFiles(CGrendSolvarium::dashFolderPath("."));
+  GrendKind(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+      : servant_(new CGrendSolvarium(orb, environment)) {
+    solvarium::removeStaleTemporaryFiles(servant_->dashFolderPath("."));
   }
   ~GrendKind() override { delete servant_; }
 
@@ -38,8 +39,9 @@ class GrendKind : public solvarium::SolverKind {
 
 void registerGrendKind() {
   solvarium::registerSolverKind(
-      solvarium::kKindGrend, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
-        return std::unique_ptr<solvarium::SolverKind>(new GrendKind(orb));
+      solvarium::kKindGrend, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*,
+                                const solvarium::Environment& environment) {
+        return std::unique_ptr<solvarium::SolverKind>(new GrendKind(orb, environment));
       });
 }
 

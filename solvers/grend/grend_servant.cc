@@ -1,7 +1,6 @@
 #include "solvers/grend/grend_servant.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
@@ -12,7 +11,9 @@
 
 namespace GREND {
 
-CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
+CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+    : orb_(CORBA::ORB::_duplicate(orb)) {
+  state_.dashFolder = environment.valueOr("GREND_DASH_DIR_FOLDER", "");
   solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting_, &solverUnit_,
                                    &fileSystem_);
   scripting_->setStateFlag("aas-off", true);
@@ -42,10 +43,9 @@ char* CGrendSolvarium::getCoSolverUnitIor() {
   return orb_->object_to_string(unit.in());
 }
 
-std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) {
-  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
-  if (folder == nullptr || *folder == '\0') return fileName;
-  std::string path = folder;
+std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) const {
+  if (state_.dashFolder.empty()) return fileName;
+  std::string path = state_.dashFolder;
   std::replace(path.begin(), path.end(), '\\', '/');
   return path + "/" + fileName;
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
+#include "service/environment.h"
 #include "service/solver_kind_owner.h"
 #include "solvers/grend/grend_interpreter.h"
 
@@ -22,9 +23,10 @@ namespace GREND {
 class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit,
                         public solvarium::SolverKindOwner {
  public:
-  // Creates the generic servants and turns "aas-off" on. The solver object
-  // activates them and this servant afterwards.
-  explicit CGrendSolvarium(CORBA::ORB_ptr orb);
+  // Creates the generic servants and turns "aas-off" on; the monitor folder
+  // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).
+  // The solver object activates the servants and this one afterwards.
+  CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CGrendSolvarium() override;
   CGrendSolvarium(const CGrendSolvarium&) = delete;
   CGrendSolvarium& operator=(const CGrendSolvarium&) = delete;
@@ -46,7 +48,7 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
 
   // GREND_DASH_DIR_FOLDER (backslashes as slashes) + "/" + fileName, or
   // fileName alone when the variable is unset or empty.
-  static std::string dashFolderPath(const std::string& fileName);
+  std::string dashFolderPath(const std::string& fileName) const;
 
   // SolverKindOwner.
   CORBA::ORB_ptr ownerOrb() override;

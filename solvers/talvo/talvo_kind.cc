@@ -35,7 +35,8 @@ class TalvoKind : public solvarium::SolverKind {
 
 void registerTalvoKind() {
   solvarium::registerSolverKind(
-      solvarium::kKindTalvo, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
+      solvarium::kKindTalvo, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*,
+                                const solvarium::Environment&) {
         return std::unique_ptr<solvarium::SolverKind>(new TalvoKind(orb));
       });
 }

@@ -29,7 +29,9 @@ std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name);
 // solverName, accessType and solverPid are the base record's fields.
 class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDescription {
  public:
-  CAasUdfXmlHandler();
+  // Placeholders and "environment_variable" values are read from
+  // `environment`, which must outlive the parse.
+  explicit CAasUdfXmlHandler(const solvarium::Environment& environment);
   ~CAasUdfXmlHandler() override;
 
   void characters(const ACEXML_Char* ch, size_t start, size_t length) override;
@@ -63,6 +65,7 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDes
   void beginCommand(ACEXML_Attributes* atts);
   void endCommand();
 
+  const solvarium::Environment& environment_;
   bool collectingText_ = false;
   std::string text_;
   bool inAasSolver_ = false;

@@ -48,8 +48,9 @@ bool readUdfDescription(const std::string& text, CAasUdfXmlHandler* handler,
 }
 
 const solvarium::UdfDescription* loadUdfDescription(const std::string& path,
-                                                    const std::string& text) {
-  auto* handler = new CAasUdfXmlHandler;  // the record; lives until the process ends
+                                                    const std::string& text,
+                                                    const solvarium::Environment& environment) {
+  auto* handler = new CAasUdfXmlHandler(environment);  // the record; lives until the process ends
   handler->path = path;
   handler->text = text;
   UdfDescriptionFault fault;

@@ -24,7 +24,8 @@ bool readUdfDescription(const std::string& text, CAasUdfXmlHandler* handler,
 // the process ends with exit code 1. Warnings are appended to the error
 // file. The record is never freed.
 const solvarium::UdfDescription* loadUdfDescription(const std::string& path,
-                                                    const std::string& text);
+                                                    const std::string& text,
+                                                    const solvarium::Environment& environment);
 
 }  // namespace AAS_UDF
 

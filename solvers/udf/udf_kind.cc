@@ -42,7 +42,8 @@ class UdfKind : public solvarium::SolverKind {
 void registerUdfKind() {
   solvarium::registerUdfDescriptionReader(&loadUdfDescription);
   solvarium::registerSolverKind(
-      solvarium::kKindUdf, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription* udf) {
+      solvarium::kKindUdf, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription* udf,
+                              const solvarium::Environment&) {
         const auto* description = dynamic_cast<const CAasUdfXmlHandler*>(udf);
         if (description == nullptr) throw std::string("Error: the UDF solver description is missing");
         return std::unique_ptr<solvarium::SolverKind>(new UdfKind(orb, *description));

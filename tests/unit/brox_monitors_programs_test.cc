@@ -15,24 +15,22 @@ std::string text(const CORBA::String_member& member) { return static_cast<const 
 
 TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
   {
-    ScopedEnv unset("BROXBINDIR", "", true);
     try {
-      BroxMonitors monitors(will());
+      BroxMonitors monitors(will(), nullptr);
       ADD_FAILURE() << "constructed without BROXBINDIR";
     } catch (const solvarium::StartupError& e) {
       EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is not set");
     }
   }
   {
-    ScopedEnv empty("BROXBINDIR", "");
     try {
-      BroxMonitors monitors(will());
+      BroxMonitors monitors(will(), "");
       ADD_FAILURE() << "constructed with an empty BROXBINDIR";
     } catch (const solvarium::StartupError& e) {
       EXPECT_STREQ(e.what(), "BROXBINDIR environment variable is empty");
     }
   }
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   EXPECT_EQ(monitors.monitorDataProgram, "broxmondata");
   EXPECT_EQ(monitors.stopProgram, "broxstop");
   EXPECT_EQ(monitors.controlProgram, "broxcontrol");
@@ -42,7 +40,7 @@ TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
 }
 
 TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   fakes().setOutput("plotinfo", "./my run.dir", "<Plots/>");
   fakes().setOutput("data", "./x;touch injected.res", "\"Time\"\n1\n");
 
@@ -72,7 +70,7 @@ TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
 }
 
 TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   for (bool installed : {true, false}) {
     if (!installed) ::unlink((fakes().binDir() + "/broxmondata").c_str());
     try {
@@ -97,7 +95,7 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   std::string out;
   try {
     monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
@@ -128,7 +126,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   makeDir("my run.dir");
   std::string out;
   monitors.terminateSolver(out, {"aaS.terminate_solver", "\"my run.dir\""},
@@ -167,7 +165,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   makeDir("a.dir");
   makeDir("c.dir");
   makeDir("d.dir");
@@ -195,7 +193,7 @@ TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   std::string out;
   try {
     monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");

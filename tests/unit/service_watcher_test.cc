@@ -60,9 +60,10 @@ class BroxPidCheckTest : public ::testing::Test {
     ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
     ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   }
-  void TearDown() override {
-    ASSERT_EQ(chdir(old_), 0);
-    unsetenv("KORLEN_BROXSOLVE_PID");
+  void TearDown() override { ASSERT_EQ(chdir(old_), 0); }
+  // The environment read at start-up, with KORLEN_BROXSOLVE_PID set to `pid`.
+  static Environment brox(const std::string& pid) {
+    return Environment({{"KORLEN_BROXSOLVE_PID", pid}});
   }
   std::string errorFile() {
     std::string text, error;
@@ -75,13 +76,12 @@ class BroxPidCheckTest : public ::testing::Test {
 
 TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
-  unsetenv("KORLEN_BROXSOLVE_PID");
-  EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(CSolverProcessChecker(1, nullptr, Environment()).checkProcessId(),
+              ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(errorFile(), "Error retrieving BROX pid.\nKORLEN_BROXSOLVE_PID is not set.\n");
 
   for (const char* bad : {"0", "-3", "abc", "x12", "99999999999", ""}) {
-    setenv("KORLEN_BROXSOLVE_PID", bad, 1);
-    EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(),
+    EXPECT_EXIT(CSolverProcessChecker(1, nullptr, brox(bad)).checkProcessId(),
                 ::testing::ExitedWithCode(1), "")
         << bad;
   }
@@ -91,8 +91,7 @@ TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
 }
 
 TEST_F(BroxPidCheckTest, ValidPidPasses) {
-  setenv("KORLEN_BROXSOLVE_PID", std::to_string(getpid()).c_str(), 1);
-  CSolverProcessChecker(1, nullptr).checkProcessId();
+  CSolverProcessChecker(1, nullptr, brox(std::to_string(getpid()))).checkProcessId();
   EXPECT_EQ(errorFile(), "");
 }
 
@@ -100,14 +99,14 @@ TEST_F(BroxPidCheckTest, UdfPidFromTheDescription) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
   UdfDescription description;
   description.solverPid = "x1";
-  EXPECT_EXIT(CSolverProcessChecker(4, &description).checkProcessId(),
+  EXPECT_EXIT(CSolverProcessChecker(4, &description, Environment()).checkProcessId(),
               ::testing::ExitedWithCode(1), "");
   std::string text, error;
   readWholeFile(dir_.file("aas_udf_instant_aas_error.txt"), &text, &error);
   EXPECT_EQ(text,
             "the pid provided through the configuration file environment variable is invalid (x1)\n");
   description.solverPid = std::to_string(getpid());
-  CSolverProcessChecker(4, &description).checkProcessId();
+  CSolverProcessChecker(4, &description, Environment()).checkProcessId();
 }
 
 }  // namespace
