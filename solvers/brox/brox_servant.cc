@@ -1,19 +1,21 @@
 #include "solvers/brox/brox_servant.h"
 
+#include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "common/startup_error.h"
 #include "platform/process.h"
-#include "service/co_file_system.h"
-#include "service/co_solver_unit.h"
-#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
+#include "service/service_log.h"
 #include "solvers/brox/brox_broadcast.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/generic_twins.h"
 
 namespace BROX {
 
@@ -36,25 +38,20 @@ std::shared_ptr<solvarium::platform::ProcessWatch> solverHold(const char* pidTex
 }  // namespace
 
 CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : orb_(CORBA::ORB::_duplicate(orb)),
+    : SolverKind(orb, broxKind().texts),
       solver_(solverHold(environment.get("KORLEN_BROXSOLVE_PID"))) {
-  // The monitoring object's checks come first, so that a failure leaves no
-  // generic servant (nor this servant) activated.
+  // A failure leaves no servant activated: that happens after construction.
   BroxInterpreter::Hooks hooks;
   hooks.beforeCommand = [this] { checkSolverAlive(); };
-  hooks.stateFlagsText = [this] { return scripting_->stateFlagsText(); };
+  hooks.stateFlagsText = [this] { return scriptingServant()->stateFlagsText(); };
   try {
     interpreter_.reset(new BroxInterpreter(std::move(hooks), environment.get("BROXBINDIR")));
   } catch (const std::bad_alloc&) {
     throw solvarium::StartupError("Error setting up Brox monitoring!");
   }
-  solvarium::createGenericServants(solvarium::kKindBrox, this, &scripting_, &solverUnit_,
-                                   &fileSystem_);
 }
 
-CBROXSolvarium::~CBROXSolvarium() {
-  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
-}
+CBROXSolvarium::~CBROXSolvarium() = default;
 
 PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
@@ -105,7 +102,7 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb_.in());
+  solvarium::requestServiceShutdown(ownerOrb());
   return true;
 }
 
@@ -133,21 +130,31 @@ void CBROXSolvarium::checkSolverAlive() {
   }
 }
 
-CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb_.in(); }
-
 char* CBROXSolvarium::interpretCommand(const char* command) {
-  return runCommand(command);
+  return solvarium::twin::fromBroxInstant([&] { return runCommand(command); });
 }
 
-std::string CBROXSolvarium::ownerIorText() {
-  AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var reference = _this();
-  CORBA::String_var ior = orb_->object_to_string(reference.in());
-  return ior.in();
+void CBROXSolvarium::finalSave() {
+  const int kTries = 10;
+  std::string cause;
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    try {
+      CORBA::String_var answer =
+          runCommand("aaS.save_report_plots_with_persisted_data monitor.json");
+      return;
+    } catch (const Ex::EInstantScriptError& e) {
+      cause = e.errorInfo.in();  // the next try follows at once
+    } catch (const CORBA::Exception& e) {
+      cause = e._name();
+    } catch (const std::exception& e) {
+      cause = e.what();
+    }
+  }
+  std::fprintf(stderr, "Saving monitor.json failed %d times, the last: %s\n", kTries,
+               cause.c_str());
+  solvarium::appendText("aas_instant_error.txt",
+                        "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
 }
-
-solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return scripting_; }
-solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem_; }
-solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit_; }
 
 void CBROXSolvarium::TEST_followSolver(const char* pidText) {
   solver_ = solverHold(pidText);
@@ -155,7 +162,7 @@ void CBROXSolvarium::TEST_followSolver(const char* pidText) {
 }
 
 void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
-  scripting_->setStateFlag(name, on);
+  scriptingServant()->setStateFlag(name, on);
 }
 
 }  // namespace BROX

@@ -1,9 +1,10 @@
 // BROX::CBROXSolvarium: servant of ICoBROXUnit and root object of the Brox
-// kind. It owns the kind's three generic servants and the command
-// interpreter (BroxInterpreter), keeps the solver's broadcast state (in the
-// scripting servant's state-flag map) and follows the solver process.
+// kind (a solvarium::SolverKind, which owns the three generic servants). It
+// owns the command interpreter (BroxInterpreter), keeps the solver's
+// broadcast state (in the scripting servant's state-flag map) and follows
+// the solver process.
 //
-// One per process, created by the solver object with the ORB. Requests reach
+// One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
 // SerialCall, one at a time; the servant takes no lock of its own, except
 // for the solver probe that runs before SerialCall is taken.
@@ -16,15 +17,15 @@
 #include "AAS_CORBA.hh"
 #include "platform/process.h"
 #include "service/environment.h"
-#include "service/solver_kind_owner.h"
+#include "service/solver_kind.h"
 #include "solvers/brox/brox_interpreter.h"
 
 namespace BROX {
 
 class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
-                       public solvarium::SolverKindOwner {
+                       public solvarium::SolverKind {
  public:
-  // Creates the interpreter and the three generic servants, with BROXBINDIR
+  // Creates the three generic servants and the interpreter, with BROXBINDIR
   // and KORLEN_BROXSOLVE_PID of `environment` (the one read at start-up).
   // Throws the solvarium::StartupError of the monitoring object's checks
   // (BROXBINDIR missing or empty, working directory unusable), or "Error
@@ -55,17 +56,16 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // watcher took at start-up (solver_process_hold.h). Takes the probe that
   // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
-  // SolverKindOwner: probes the solver process outside the serialising lock
-  // for the command this thread runs next.
+  // SolverKind: probes the solver process outside the serialising lock for
+  // the command this thread runs next.
   void beforeCommand() override;
-  // SolverKindOwner, for the generic servants. ownerIorText() is the IOR
-  // text of this servant's own ICoBROXUnit reference (once activated).
-  CORBA::ORB_ptr ownerOrb() override;
+  // SolverKind: runCommand() with the BROXInstant exceptions raised as their
+  // generic twins.
   char* interpretCommand(const char* command) override;
-  std::string ownerIorText() override;
-  solvarium::CInstantScripting* scriptingServant() override;
-  solvarium::CCoFileSystem* fileSystemServant() override;
-  solvarium::CCoSolverUnit* solverUnitServant() override;
+  PortableServer::ServantBase* kindServant() override { return this; }
+  // SolverKind: "monitor.json" through up to ten tries, one right after the
+  // other; when all fail, a line in "aas_instant_error.txt".
+  void finalSave() override;
 
   BroxInterpreter& interpreter() { return *interpreter_; }
 
@@ -76,14 +76,10 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
  private:
   void setStateFlag(const std::string& name, bool on);
 
-  CORBA::ORB_var orb_;
   // The hold on the solver process; null: no solver to check. Read by request
-  // threads outside the serialising lock, never changed once made.
+  // threads outside the serialising lock; changed only by the test hook.
   std::shared_ptr<solvarium::platform::ProcessWatch> solver_;
   std::unique_ptr<BroxInterpreter> interpreter_;
-  solvarium::CInstantScripting* scripting_ = nullptr;  // owned; holds the state-flag map
-  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
-  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
 };
 
 }  // namespace BROX

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "service/udf_description.h"
+#include "service/solver_kind.h"
 #include "solvers/udf/udf_value_resolution.h"
 
 namespace AAS_UDF {
@@ -26,8 +26,8 @@ using CommandTable = std::map<std::string, std::string>;
 // there is none.
 std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name);
 
-// solverName, accessType and solverPid are the base record's fields.
-class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDescription {
+// Read before the ORB starts, the record is the UDF kind's KindSettings.
+class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSettings {
  public:
   // Placeholders and "environment_variable" values are read from
   // `environment`, which must outlive the parse.
@@ -42,6 +42,9 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDes
                   const ACEXML_Char* qName) override;
 
   // Published values.
+  std::string solverName;   // getSolverId
+  std::string accessType;   // getAcessType
+  std::string solverPid;    // the process the watcher follows, text as given
   std::string solverDescription;
   std::string pythonHome;
   std::string pythonDllFile;

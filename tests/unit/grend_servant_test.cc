@@ -37,7 +37,7 @@ class GrendServantTest : public ::testing::Test {
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(work_.path().c_str()), 0);
-    solvarium::grendPidBuffer().clear();
+    solvarium::solverPidBuffer().clear();
     makeServant(solvarium::Environment());
   }
   void TearDown() override { EXPECT_EQ(::chdir(oldCwd_.c_str()), 0); }
@@ -183,12 +183,12 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   // The process id: a leading decimal number above 0 that fits 32 bits.
   for (const char* bad : {"abc", "0", "-5", "12345678901", "9999999999", "x12", ""}) {
     broadcast(std::string("broadcast::visited:grend-pid:") + bad);
-    EXPECT_TRUE(solvarium::grendPidBuffer().empty()) << bad;
+    EXPECT_TRUE(solvarium::solverPidBuffer().empty()) << bad;
   }
   broadcast("broadcast::visited:grend-pid:4242\n");
-  EXPECT_EQ(solvarium::grendPidBuffer().get(), "4242");
+  EXPECT_EQ(solvarium::solverPidBuffer().get(), "4242");
   broadcast("broadcast::visited:grend-pid:4343 (solver)");
-  EXPECT_EQ(solvarium::grendPidBuffer().get(), "4343 (solver)");
+  EXPECT_EQ(solvarium::solverPidBuffer().get(), "4343 (solver)");
 
   EXPECT_EQ(readText("grend_broadcasts.txt"),
             "<<broadcast::overall-progress:  42 %\t>>\n"

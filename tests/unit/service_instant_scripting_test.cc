@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "AAS_CORBA.hh"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/grend/grend_kind.h"
+#include "solvers/talvo/talvo_kind.h"
 
 namespace solvarium {
 namespace {
 
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
-namespace BE = AAS_CORBA::BROXInstant::Exceptions;
-namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
 
 // A kind owner without an ORB: its interpreter records the commands and runs
 // whatever the test puts into `behaviour`.
@@ -45,7 +45,7 @@ std::string run(CInstantScripting& scripting, const char* command) {
 
 TEST(InstantScriptingTest, CommandsReachTheInterpreterUnchanged) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   EXPECT_EQ(run(scripting, " aaS.get_status \n"), "answer: aaS.get_status \n");
   EXPECT_EQ(run(scripting, "aaS_internal"), "answer:aaS_internal");  // no full stop: not internal
   EXPECT_EQ(run(scripting, "aaS_internal.tic_one_minute"), "answer:aaS_internal.tic_one_minute");
@@ -53,9 +53,10 @@ TEST(InstantScriptingTest, CommandsReachTheInterpreterUnchanged) {
 }
 
 TEST(InstantScriptingTest, InternalCommands) {
-  for (int kind : {kKindBrox, kKindTalvo, kKindGrend}) {
+  for (const SolverKindRecord* kind :
+       {&BROX::broxKind(), &TALVO::talvoKind(), &GREND::grendKind()}) {
     FakeOwner owner;
-    CInstantScripting scripting(kind, &owner);
+    CInstantScripting scripting(kind->texts, &owner);
     for (const char* name : {"aaS_internal.get_brox_exception_holder_ior",
                              "aaS_internal.get_grend_exception_holder_ior",
                              "aaS_internal.get_talvo_exception_holder_ior"}) {
@@ -77,11 +78,12 @@ TEST(InstantScriptingTest, InternalCommands) {
   }
 }
 
-// Every kind-module exception leaves executeToString as its generic twin,
-// all members copied.
-TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
+// Generic exceptions leave executeToString unchanged (the kinds translate
+// their own, see kind_exceptions_test.cc); a C++ failure becomes a script
+// error.
+TEST(InstantScriptingTest, GenericExceptionsPassAndCppFailuresBecomeScriptErrors) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   auto expectThrown = [&](std::function<void()> raise, std::function<void()> check) {
     owner.behaviour = raise;
     try {
@@ -101,87 +103,6 @@ TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
     };
   };
 
-  expectThrown([] { throw BE::EInstantYesNoQuestion(7, "p?", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EYesNoQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->questionType, 7);
-                 EXPECT_STREQ(e->questionPromptWithDefaultAnswer, "p?");
-                 EXPECT_STREQ(e->defaultAnswer, "d");
-                 EXPECT_STREQ(e->questionHelp, "h");
-                 EXPECT_STREQ(e->questionMessage, "m");
-               }));
-  expectThrown([] { throw BE::EInstantReadUnquotedString(2, "p", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EReadUnquotedString::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->questionPrompt, "p");
-               }));
-  expectThrown([] { throw BE::EInstantReadQGenericQuestion(3, "p", "raw", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EReadQGenericQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->rawDefaultAnswer, "raw");
-               }));
-  expectThrown([] { throw BE::EInstantMenuGetQuestion(4, "p", "h", "menu"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EMenuGetQuestion::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->questionMenu, "menu");
-               }));
-  expectThrown([] { throw BE::EInstantScriptError(5, "cmd", "info", "out"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EScriptGenericError::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->errorType, 5);
-                 EXPECT_STREQ(e->command, "cmd");
-                 EXPECT_STREQ(e->errorInfo, "info");
-                 EXPECT_STREQ(e->commandOutput, "out");
-               }));
-  expectThrown([] { throw BE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 3); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EInvalidArgument::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->position, 3);
-                 EXPECT_STREQ(e->description, "d");
-                 EXPECT_STREQ(e->scope, "s");
-                 EXPECT_STREQ(e->interfaceName, "i");
-                 EXPECT_STREQ(e->operation, "o");
-                 EXPECT_STREQ(e->moreInfo, "m");
-               }));
-  expectThrown([] { throw BE::EKorlenUnknown(9, "d", "s", "i", "o", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EUnknown::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->code, 9);
-               }));
-  expectThrown([] { throw RE::EKorlenUnknown(1, "grend", "s", "i", "o", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EUnknown::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->description, "grend");
-               }));
-  expectThrown([] { throw RE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 32767); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EInvalidArgument::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_EQ(e->position, 32767);
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantTalvoGenericError(1, "c", "talvo", "o"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 auto* e = GE::EScriptGenericError::_downcast(&u);
-                 ASSERT_NE(e, nullptr);
-                 EXPECT_STREQ(e->errorInfo, "talvo");
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantYesNoQuestion(1, "p", "d", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 EXPECT_NE(GE::EYesNoQuestion::_downcast(&u), nullptr);
-               }));
-  expectThrown([] { throw AAS_CORBA::EInstantMenuGetQuestion(1, "p", "h", "m"); },
-               rethrowCheck([](const CORBA::UserException& u) {
-                 EXPECT_NE(GE::EMenuGetQuestion::_downcast(&u), nullptr);
-               }));
-  // Generic exceptions pass unchanged; a C++ failure becomes a script error.
   expectThrown([] { throw GE::EUnknown(4, "generic", "s", "i", "o", "m"); },
                rethrowCheck([](const CORBA::UserException& u) {
                  auto* e = GE::EUnknown::_downcast(&u);
@@ -199,7 +120,7 @@ TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
 
 TEST(InstantScriptingTest, StateFlags) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   EXPECT_EQ(scripting.stateFlagsText(), "");
   KORLEN_AAS_v1_0_0::Types::CoStrings_var none = scripting.getStatus();
   EXPECT_EQ(none->length(), 0u);
@@ -225,7 +146,7 @@ TEST(InstantScriptingTest, StateFlags) {
 
 TEST(InstantScriptingTest, FixedAnswersPerKind) {
   FakeOwner owner;
-  CInstantScripting grend(kKindGrend, &owner);
+  CInstantScripting grend(GREND::grendKind().texts, &owner);
   CORBA::String_var id = grend.getScriptingLanguageId();
   EXPECT_STREQ(id, "grend_instant_aas");
   CORBA::String_var access = grend.getAcessType();
@@ -233,18 +154,11 @@ TEST(InstantScriptingTest, FixedAnswersPerKind) {
   EXPECT_THROW(grend.execute("x"), GE::ENotSupported);
   EXPECT_THROW(CORBA::String_var(grend.executeDelayed("x")), GE::ENotSupported);
   EXPECT_THROW(CORBA::String_var(grend.retrieveDelayedOutput("x")), GE::ENotSupported);
-
-  CInstantScripting none(kKindNone, &owner);
-  CORBA::String_var unknown = none.getAcessType();
-  EXPECT_STREQ(unknown, "unknown");
-  EXPECT_THROW(CORBA::String_var(none.getScriptingLanguageId()), GE::ENotSupported);
-  EXPECT_THROW(run(none, "aaS.get_status"), GE::EScriptGenericError);
-  EXPECT_THROW(run(none, "aaS_internal.get_brox_exception_holder_ior"), GE::EScriptGenericError);
 }
 
 TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
   FakeOwner owner;
-  CCoSolverUnit brox(kKindBrox, &owner);
+  CCoSolverUnit brox(BROX::broxKind().texts, &owner);
   CORBA::String_var id = brox.getSolverId();
   EXPECT_STREQ(id, "korlen-brox");
   try {
@@ -254,7 +168,7 @@ TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
     EXPECT_STREQ(e.description, "Collaborative aaS not available");
     EXPECT_STREQ(e.scope, " Instant aaS");
   }
-  CCoSolverUnit talvo(kKindTalvo, &owner);
+  CCoSolverUnit talvo(TALVO::talvoKind().texts, &owner);
   try {
     KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo.getCollaborativeSolverUnit();
     ADD_FAILURE();
@@ -263,11 +177,6 @@ TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
     EXPECT_STREQ(e.scope, "Talvo Instant aaS");
     EXPECT_STREQ(e.operation, "getCollaborativeSolverUnit");
   }
-  CCoSolverUnit none(kKindNone, &owner);
-  CORBA::String_var unknown = none.getSolverId();
-  EXPECT_STREQ(unknown, "unknown");
-  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var nilScripting = none.getCommandScripting();
-  EXPECT_TRUE(CORBA::is_nil(nilScripting.in()));
 }
 
 }  // namespace
