@@ -34,21 +34,19 @@ int runService(int argc, char** argv) {
   std::unique_ptr<KindSettings> settings;
   if (record->readSettings) settings = record->readSettings(context);
 
-  // The watcher's thread is never joined, so the object lives until the
-  // process ends.
-  auto* checker = new CSolverProcessChecker(record->watch);
-  checker->checkProcessId(context, settings.get());
-  if (!checker->start()) {
+  CSolverProcessChecker watcher(record->watch);
+  watcher.checkProcessId(context, settings.get());
+  if (!watcher.start()) {
     printText("Error: cannot start the solver process watcher\n");
     endProcess(1);
   }
 
-  {
-    CSolvariumServer server(*record, context);
-    server.run(settings.get());
-  }
-  // Ends without static destructors: the watcher thread may still sleep.
-  endProcess(0);
+  CSolvariumServer server(*record, context);
+  server.run(settings.get());
+  // The watcher goes before the ORB that it calls through: the server, made
+  // after it, is destroyed first and destroys the ORB.
+  watcher.stop();
+  return 0;
 }
 
 }  // namespace solvarium

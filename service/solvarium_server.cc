@@ -57,7 +57,11 @@ CSolvariumServer::~CSolvariumServer() {
   kind_.reset();
   clearServantPoa();
   rootPoa_ = PortableServer::POA::_nil();
-  orb_ = CORBA::ORB::_nil();
+  try {
+    orb_->destroy();
+  } catch (const CORBA::Exception& e) {
+    std::fprintf(stderr, "Destroying the ORB failed: %s\n", e._name());
+  }
 }
 
 void CSolvariumServer::run(const KindSettings* settings) {

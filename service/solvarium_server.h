@@ -21,7 +21,8 @@ class CSolvariumServer {
  public:
   // Starts the ORB for `record` with `context`; both must outlive the server.
   CSolvariumServer(const SolverKindRecord& record, const StartContext& context);
-  // Deletes the kind's root object and its servants.
+  // Deletes the kind's root object and its servants, then destroys the ORB:
+  // no other thread may use it any more (the watcher is stopped first).
   ~CSolvariumServer();
   CSolvariumServer(const CSolvariumServer&) = delete;
   CSolvariumServer& operator=(const CSolvariumServer&) = delete;

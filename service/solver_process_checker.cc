@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "service/instant_scripting.h"
@@ -54,7 +55,7 @@ std::unique_ptr<SolverLink> scriptingLink(CORBA::Object_ptr key) {
 
 }  // namespace
 
-CSolverProcessChecker::CSolverProcessChecker(const WatchRule& rule) : rule_(rule) {}
+CSolverProcessChecker::CSolverProcessChecker(WatchRule rule) : rule_(std::move(rule)) {}
 
 CSolverProcessChecker::~CSolverProcessChecker() { stop(); }
 

@@ -28,8 +28,8 @@ namespace solvarium {
 
 class CSolverProcessChecker {
  public:
-  // Follows the solver by `rule`, which must outlive the watcher.
-  explicit CSolverProcessChecker(const WatchRule& rule);
+  // Follows the solver by `rule` (copied).
+  explicit CSolverProcessChecker(WatchRule rule);
   ~CSolverProcessChecker();
   CSolverProcessChecker(const CSolverProcessChecker&) = delete;
   CSolverProcessChecker& operator=(const CSolverProcessChecker&) = delete;
@@ -62,7 +62,7 @@ class CSolverProcessChecker {
   // The held solver process is alive; false before a hold is taken.
   bool solverAlive() const;
 
-  const WatchRule& rule_;
+  const WatchRule rule_;
   bool watched_ = false;
   std::shared_ptr<platform::ProcessWatch> solver_;  // the hold (watcher thread once started)
   std::unique_ptr<SolverLink> link_;                // watcher thread only
