@@ -1,7 +1,6 @@
 #include "solvers/brox/brox_servant.h"
 
 #include <cstdio>
-#include <exception>
 #include <memory>
 #include <new>
 #include <utility>
@@ -10,11 +9,12 @@
 #include "platform/process.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
+#include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
-#include "service/service_log.h"
 #include "solvers/brox/brox_broadcast.h"
 #include "solvers/brox/brox_kind.h"
+#include "solvers/brox/brox_storage_commands.h"
 #include "solvers/generic_twins.h"
 
 namespace BROX {
@@ -142,12 +142,8 @@ void CBROXSolvarium::finalSave() {
       CORBA::String_var answer =
           runCommand("aaS.save_report_plots_with_persisted_data monitor.json");
       return;
-    } catch (const Ex::EInstantScriptError& e) {
-      cause = e.errorInfo.in();  // the next try follows at once
-    } catch (const CORBA::Exception& e) {
-      cause = e._name();
-    } catch (const std::exception& e) {
-      cause = e.what();
+    } catch (...) {
+      cause = currentFailureText();  // the next try follows at once
     }
   }
   std::fprintf(stderr, "Saving monitor.json failed %d times, the last: %s\n", kTries,
