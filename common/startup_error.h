@@ -1,6 +1,7 @@
-// StartupError: a failure that ends the service's start-up, thrown by a
-// kind while it is being made. The service prints what() as it is (plus a
-// line feed), appends it to the start-up error file and ends with code 1.
+// StartupError: a failure that ends the service's start-up, thrown while a
+// kind's root object is made or its servants are activated. The service
+// prints what() as it is (plus a line feed), appends it to the start-up error
+// file and ends with code 1.
 #ifndef SOLVARIUM_COMMON_STARTUP_ERROR_H_
 #define SOLVARIUM_COMMON_STARTUP_ERROR_H_
 

@@ -17,7 +17,6 @@ namespace GT = KORLEN_AAS_v1_0_0::Types;
 
 namespace {
 
-const char kGrendNotSupported[] = "Method is not supported in current GREND version";
 const char kOutside[] = "File name is outside the working directory!";
 const char kCannotWrite[] = "Cannot open file for writing!";
 const char kCannotRead[] = "Cannot open file for reading!";
@@ -32,11 +31,6 @@ std::string operationText(const char* operation, const char* fileName) {
     text += fileName;
   }
   return text + ")";
-}
-
-GE::EUnknown fileError(const char* operation, const char* fileName, const char* description) {
-  return GE::EUnknown(1, description, "GREND Instant", "ICoFileSystem",
-                      operationText(operation, fileName).c_str(), "");
 }
 
 bool readAll(int fd, unsigned char* data, std::uint64_t size) {
@@ -56,32 +50,29 @@ bool readAll(int fd, unsigned char* data, std::uint64_t size) {
 
 }  // namespace
 
-
-namespace {
-
-// Throws the operation's error for a NULL or empty name.
-void checkName(const char* op, const char* fileName) {
-  if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
-  if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
-}
-
-// Throws the operation's error for a refused or failed file access: a name
-// outside the working directory has its own text, any other refusal
-// `otherwise`. The cause goes to stderr.
-void checkAccess(const char* op, const char* fileName, const FileStatus& status,
-                 const char* otherwise) {
-  if (status.ok()) return;
-  std::fprintf(stderr, "%s\n", status.message.c_str());
-  throw fileError(op, fileName, status.code == FileStatus::kOutside ? kOutside : otherwise);
-}
-
-}  // namespace
-
-CCoFileSystem::CCoFileSystem(int kind, SolverKindOwner*) : kind_(kind) {}
+CCoFileSystem::CCoFileSystem(const KindTexts& texts, SolverKindOwner*) : texts_(texts) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 
 PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
+
+GE::EUnknown CCoFileSystem::fileError(const char* operation, const char* fileName,
+                                      const char* description) const {
+  return GE::EUnknown(1, description, texts_.fileSystemScope.c_str(), "ICoFileSystem",
+                      operationText(operation, fileName).c_str(), "");
+}
+
+void CCoFileSystem::checkName(const char* op, const char* fileName) const {
+  if (fileName == nullptr) throw fileError(op, fileName, "File name is NULL!");
+  if (*fileName == '\0') throw fileError(op, fileName, "File name is empty!");
+}
+
+void CCoFileSystem::checkAccess(const char* op, const char* fileName, const FileStatus& status,
+                                const char* otherwise) const {
+  if (status.ok()) return;
+  std::fprintf(stderr, "%s\n", status.message.c_str());
+  throw fileError(op, fileName, status.code == FileStatus::kOutside ? kOutside : otherwise);
+}
 
 void CCoFileSystem::uploadFile(const char* fileName, const GT::CoOctetBuffer& content) {
   const SerialCall serial;
@@ -131,17 +122,20 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
 
 GT::CoStrings* CCoFileSystem::getSolverFiles() {
   const SerialCall serial;
-  throw GE::ENotSupported(1, "ICoScripting::getSolverFiles", kGrendNotSupported);
+  throw GE::ENotSupported(1, "ICoScripting::getSolverFiles",
+                          texts_.solverFilesNotSupported.c_str());
 }
 
 void CCoFileSystem::addSolverFile(const char*) {
   const SerialCall serial;
-  throw GE::ENotSupported(1, "ICoScripting::addSolverFile", kGrendNotSupported);
+  throw GE::ENotSupported(1, "ICoScripting::addSolverFile",
+                          texts_.solverFilesNotSupported.c_str());
 }
 
 void CCoFileSystem::removeSolverFile(const char*) {
   const SerialCall serial;
-  throw GE::ENotSupported(1, "ICoScripting::removeSolverFile", kGrendNotSupported);
+  throw GE::ENotSupported(1, "ICoScripting::removeSolverFile",
+                          texts_.solverFilesNotSupported.c_str());
 }
 
 }  // namespace solvarium

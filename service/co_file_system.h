@@ -4,8 +4,9 @@
 // directory; only regular files are read or replaced; an upload replaces the
 // target atomically. The solver-file operations are not offered.
 //
-// Ownership: created with `new` by its owner (kind servant or UDF unit) and
-// deleted by it. Threads: one request at a time (child POA).
+// Ownership: created by its owner (the kind's root object, see SolverKind)
+// and deleted by it. Threads: every operation runs under SerialCall, one at
+// a time.
 #ifndef SOLVARIUM_SERVICE_CO_FILE_SYSTEM_H_
 #define SOLVARIUM_SERVICE_CO_FILE_SYSTEM_H_
 
@@ -13,15 +14,16 @@
 #include <string>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/confined_file.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
 class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
  public:
-  // `kind` is 1..4; `owner` creates this servant and is not owned. Neither is
-  // used by the file operations, and `owner` is not kept.
-  CCoFileSystem(int kind, SolverKindOwner* owner);
+  // Its errors carry the scope and texts of `texts`, which must outlive this
+  // servant; `owner` creates it and is not used.
+  CCoFileSystem(const KindTexts& texts, SolverKindOwner* owner);
   ~CCoFileSystem() override;
   CCoFileSystem(const CCoFileSystem&) = delete;
   CCoFileSystem& operator=(const CCoFileSystem&) = delete;
@@ -35,10 +37,20 @@ class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
   void addSolverFile(const char* fileName) override;
   void removeSolverFile(const char* fileName) override;
 
-  int kind() const { return kind_; }
 
  private:
-  int kind_;
+  // The error of `operation` on `fileName` with `description`.
+  KORLEN_AAS_v1_0_0::Exceptions::EUnknown fileError(const char* operation, const char* fileName,
+                                                    const char* description) const;
+  // Throws the operation's error for a NULL or empty name.
+  void checkName(const char* operation, const char* fileName) const;
+  // Throws the operation's error for a refused or failed file access: a
+  // name outside the working directory has its own text, any other refusal
+  // `otherwise`. The cause goes to stderr.
+  void checkAccess(const char* operation, const char* fileName, const FileStatus& status,
+                   const char* otherwise) const;
+
+  const KindTexts& texts_;
 };
 
 namespace file_access {

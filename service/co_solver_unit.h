@@ -3,8 +3,9 @@
 // the owner's scripting and file-system objects; four operations are not
 // offered and raise ENotSupported.
 //
-// Ownership: created with `new` by its owner (kind servant or UDF unit), which
-// outlives it and deletes it. Threads: one request at a time (child POA).
+// Ownership: created by its owner (the kind's root object, see SolverKind),
+// which outlives it and deletes it. Threads: every operation runs under
+// SerialCall, one at a time.
 #ifndef SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 #define SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 
@@ -15,9 +16,9 @@ namespace solvarium {
 
 class CCoSolverUnit : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit {
  public:
-  // `kind` is 1..4; `owner` creates this servant and is not owned. Keeps a
-  // duplicate of the owner's ORB.
-  CCoSolverUnit(int kind, SolverKindOwner* owner);
+  // Answers with `texts` (which must outlive this servant); `owner` creates
+  // this servant and is not owned.
+  CCoSolverUnit(const KindTexts& texts, SolverKindOwner* owner);
   ~CCoSolverUnit() override;
   CCoSolverUnit(const CCoSolverUnit&) = delete;
   CCoSolverUnit& operator=(const CCoSolverUnit&) = delete;
@@ -36,12 +37,10 @@ class CCoSolverUnit : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit {
   KORLEN_AAS_v1_0_0::Solvers::ICoCollaborativeControls_ptr getCollaborativeControls() override;
   KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem_ptr getFileSystem() override;
 
-  int kind() const { return kind_; }
 
  private:
-  int kind_;
+  const KindTexts& texts_;
   SolverKindOwner* owner_;  // not owned
-  CORBA::ORB_var orb_;
 };
 
 }  // namespace solvarium

@@ -1,12 +1,11 @@
 // CInstantScripting: servant of KORLEN_AAS_v1_0_0::Solvers::ICoScripting, the
 // generic entry for "aaS." command texts. It answers the "aaS_internal."
-// commands itself, passes every other command to its owner's interpreter
-// and translates the kind modules' exceptions into their generic twins. It
-// also keeps the solver unit's state-flag map, written by the kinds'
-// broadcast handlers and the Brox liveness check.
+// commands itself and passes every other command to its owner's
+// interpreter. It also keeps the solver unit's state-flag map, written by
+// the kinds' broadcast handlers and liveness checks.
 //
-// Ownership: created with `new` by its owner (kind servant or UDF unit) and
-// deleted by it; never frees the owner. Threads: requests reach it through
+// Ownership: created by its owner (the kind's root object, see SolverKind)
+// and deleted by it; never frees the owner. Threads: requests reach it through
 // the ORB-controlled servant POA and every operation runs under SerialCall,
 // one at a time; the map takes no lock.
 #ifndef SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
@@ -23,11 +22,14 @@ namespace solvarium {
 // State name -> on/off, in byte-wise name order. A name set off stays present.
 using StateFlagMap = std::map<std::string, bool>;
 
+// The minute tick that the watcher sends into the kind's interpreter.
+inline constexpr char kTickCommand[] = "aaS_internal.tic_one_minute";
+
 class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
  public:
-  // `kind` is 1..4; `owner` is the kind servant or UDF unit creating this
-  // servant (not owned).
-  CInstantScripting(int kind, SolverKindOwner* owner);
+  // Answers with `texts` (which must outlive this servant); `owner` creates
+  // this servant and is not owned.
+  CInstantScripting(const KindTexts& texts, SolverKindOwner* owner);
   ~CInstantScripting() override;
   CInstantScripting(const CInstantScripting&) = delete;
   CInstantScripting& operator=(const CInstantScripting&) = delete;
@@ -57,21 +59,17 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   std::string stateFlagsText() const;
   const StateFlagMap& stateFlags() const { return stateFlags_; }
 
-  int kind() const { return kind_; }
-  // The IOR answered by the "aaS_internal.get_..._exception_holder_ior"
-  // commands, made on first use (the servants are activated by then): for
-  // kinds 1..3 the owner's ownerIorText(), for kind 4 this servant's own
-  // ICoScripting reference.
+  // The IOR answered by the texts' ownerIorCommands: the owner's
+  // ownerIorText(), made on first use (the servants are activated by then).
   const std::string& ownerIor();
 
  private:
-  // The owner's interpreter with the kind-module exceptions translated.
+  // The owner's interpreter; a C++ failure is raised as a script error.
   char* callInterpreter(const char* command);
 
-  int kind_;
+  const KindTexts& texts_;
   SolverKindOwner* owner_;   // not owned
   std::string ownerIor_;  // "" until ownerIor() is first called
-  std::string scriptingLanguageId_;
   StateFlagMap stateFlags_;
 };
 

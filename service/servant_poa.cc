@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/startup_error.h"
 #include "platform/random_bytes.h"
 
 namespace solvarium {
@@ -30,13 +31,14 @@ void activateServant(PortableServer::ServantBase* servant) {
   PortableServer::ObjectId id(kObjectIdBytes);
   id.length(kObjectIdBytes);
   if (!platform::randomBytes(id.get_buffer(), kObjectIdBytes)) {
-    throw std::string("Error: cannot read random bytes for an object id: ") + std::strerror(errno);
+    throw StartupError(std::string("Error: cannot read random bytes for an object id: ") +
+                       std::strerror(errno));
   }
   try {
     PortableServer::POA_var poa = servantPoa();
     poa->activate_object_with_id(id, servant);
   } catch (const CORBA::Exception& e) {
-    throw std::string("Error: cannot activate a servant: ") + e._name();
+    throw StartupError(std::string("Error: cannot activate a servant: ") + e._name());
   }
 }
 

@@ -29,7 +29,7 @@ constexpr std::size_t kObjectIdBytes = 16;
 
 // Activates `servant` in the servant POA under kObjectIdBytes fresh bytes of
 // the kernel's random source; its _this() then answers that reference.
-// Throws a std::string naming the failure (no random bytes, no POA, the
+// Throws a StartupError naming the failure (no random bytes, no POA, the
 // POA's refusal): the service cannot start without it.
 void activateServant(PortableServer::ServantBase* servant);
 

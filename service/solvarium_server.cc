@@ -5,14 +5,15 @@
 #include <ace/Time_Value.h>
 #include <fcntl.h>
 
-#include <cstdlib>
+#include <cstdio>
+#include <exception>
 #include <vector>
 
-#include "AAS_CORBA.hh"
-#include "KORLEN_AAS_v1_0_0.hh"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
-#include "idl/exception_members.h"
+#include "service/co_file_system.h"
+#include "service/co_solver_unit.h"
+#include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/start_options.h"
@@ -20,39 +21,21 @@
 
 namespace solvarium {
 
-namespace BE = AAS_CORBA::BROXInstant::Exceptions;
-
 namespace {
 
 const char kShuttingDown[] = "Shutting down...\n";
-
-std::string orNull(const char* text, const char* absent) {
-  return text != nullptr ? std::string(text) : std::string(absent);
-}
-
-std::string field(const char* name, const char* value) {
-  return std::string(name) + ": <" + orNull(value, "") + ">\n";
-}
-
-std::string field(const char* name, long value) {
-  return std::string(name) + ": <" + std::to_string(value) + ">\n";
-}
-
-// The report of a failed final save: a header naming the exception, then
-// every member as "name: <value>".
-template <class E>
-std::string memberReport(const char* what, const E& e) {
-  std::string text = std::string("\n\n") + what + " caught executing solver will\n\n";
-  exception_members::visitMembers(
-      e, [&text](const char* name, auto value) { text += field(name, value); });
-  return text;
-}
 
 // Prints `text`, appends it to the start-up error file and ends with 1.
 [[noreturn]] void failStart(const std::string& text) {
   printText(text);
   appendText(instantErrorFileName(), text);
   endProcess(1);
+}
+
+// A failure that has no text of its own: the cause goes to stderr.
+[[noreturn]] void failStartWithCause(const char* cause) {
+  std::fprintf(stderr, "Start-up failed: %s\n", cause);
+  failStart("Unknown error starting aaS solver\n");
 }
 
 std::string systemExceptionText(const CORBA::SystemException& e) {
@@ -64,47 +47,48 @@ std::string systemExceptionText(const CORBA::SystemException& e) {
 
 }  // namespace
 
-CSolvariumServer::CSolvariumServer(int argc, const char* const* argv, int kind,
-                                   const UdfDescription* udf)
-    : kind_(kind) {
-  serverName_ = serverNameForKind(kind);
-  if (serverName_.empty()) return;
-  startOrb(argc, argv);
+CSolvariumServer::CSolvariumServer(const SolverKindRecord& record, const StartContext& context)
+    : record_(record), context_(context) {
+  startOrb();
+  printText(record_.serverName + " starting...\n");
+}
 
-  printText(serverName_ + " starting...\n");
-
+CSolvariumServer::~CSolvariumServer() {
+  kind_.reset();
+  clearServantPoa();
+  rootPoa_ = PortableServer::POA::_nil();
   try {
-    createSolverObject(udf);
-    publishKeys(argc, argv);
+    orb_->destroy();
+  } catch (const CORBA::Exception& e) {
+    std::fprintf(stderr, "Destroying the ORB failed: %s\n", e._name());
+  }
+}
+
+void CSolvariumServer::run(const KindSettings* settings) {
+  try {
+    createKind(settings);
+    publishKeys();
   } catch (const StartupError& e) {
     failStart(std::string(e.what()) + "\n");
-  } catch (const std::string& text) {  // SolverObject and the UDF kind's factory throw text
-    failStart(text + "\n");
-  } catch (const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
-    failStart("\nError executing <" + orNull(e.command, "NULL") + ">\n" + "\nError info:\n " +
-              orNull(e.errorInfo, "<NULL>") + "\n" + "\nCommand output:\n " +
-              orNull(e.commandOutput, "<NULL>") + "\n");
+  } catch (const CORBA::Exception& e) {
+    failStartWithCause(e._name());
+  } catch (const std::exception& e) {
+    failStartWithCause(e.what());
   } catch (...) {
-    failStart("Unknown error starting aaS solver\n");
+    failStartWithCause("an exception of no known type");
   }
 
   orb_->run();
   markShutdownBegun();
-  shutdown();
+  kind_->finalSave();
   printText(kShuttingDown);
 }
 
-CSolvariumServer::~CSolvariumServer() {
-  solverObject_.reset();
-  clearServantPoa();
-  rootPoa_ = PortableServer::POA::_nil();
-  orb_ = CORBA::ORB::_nil();
-}
-
-void CSolvariumServer::startOrb(int argc, const char* const* argv) {
-  const ListenEndpoint endpoint =
-      listenEndpoint(argc, argv, std::getenv("AAS_PORTS"), std::getenv("AAS_HOST"));
-  std::vector<std::string> arguments = orbArguments(serverName_, endpoint);
+void CSolvariumServer::startOrb() {
+  const Environment& environment = context_.environment;
+  const ListenEndpoint endpoint = listenEndpoint(
+      context_.argc, context_.argv, environment.get("AAS_PORTS"), environment.get("AAS_HOST"));
+  std::vector<std::string> arguments = orbArguments(record_.serverName, endpoint);
   std::vector<char*> orbArgv;
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
   orbArgv.push_back(nullptr);
@@ -153,31 +137,37 @@ void CSolvariumServer::startOrb(int argc, const char* const* argv) {
   }
 }
 
-void CSolvariumServer::createSolverObject(const UdfDescription* udf) {
-  if (kind_ < 1 || kind_ > 4) return;
-  solverObject_.reset(new SolverObject(orb_.in(), kind_, kind_ == 4 ? udf : nullptr));
-  key_ = solverObject_->publishedIor();
+void CSolvariumServer::createKind(const KindSettings* settings) {
+  kind_ = record_.create(orb_.in(), context_, settings);
+  if (kind_->kindServant() != nullptr) activateServant(kind_->kindServant());
+  activateServant(kind_->scriptingServant());
+  activateServant(kind_->solverUnitServant());
+  activateServant(kind_->fileSystemServant());
+  key_ = kind_->publishedIor();
 }
 
-void CSolvariumServer::publishKeys(int argc, const char* const* argv) {
-  printKey();
-  handShakeSessionManager();
-  copyKeyForChecker();
-  writeKeyFiles(argc, argv);
-}
-
-void CSolvariumServer::printKey() {
+void CSolvariumServer::publishKeys() {
   if (key_.empty()) return;
-  printText("\nSolvarium key: \n" + key_ + "\n");
+  printIor("Solvarium key", key_);
+  handShakeSessionManager();
+  solverUnitKeyBuffer().set(key_);
+  for (const KeyFile& file : record_.keyFiles(context_)) {
+    const std::string ior = file.solverUnit ? kind_->solverUnitIor() : key_;
+    if (!file.printedAs.empty()) printIor(file.printedAs, ior);
+    writeKeyFile(file.name, ior);
+  }
+}
+
+void CSolvariumServer::printIor(const std::string& label, const std::string& ior) {
+  printText("\n" + label + ": \n" + ior + "\n");
 }
 
 void CSolvariumServer::handShakeSessionManager() {
-  if (key_.empty()) return;
-  const char* address = std::getenv("KORLEN_SESSION_MANAGER_SOCKET");
+  const char* address = context_.environment.get("KORLEN_SESSION_MANAGER_SOCKET");
   if (address == nullptr) {
-    const std::string line = "No registered " + serverName_ + " exception clients!\n";
+    const std::string line = "No registered " + record_.serverName + " exception clients!\n";
     printText(line);
-    if (requiresSessionManager(kind_)) {
+    if (record_.needsSessionManager) {
       appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
       printText(kShuttingDown);
       endProcess(1);
@@ -200,81 +190,12 @@ void CSolvariumServer::handShakeSessionManager() {
   }
 }
 
-void CSolvariumServer::copyKeyForChecker() {
-  if (key_.empty()) return;
-  solverUnitKeyBuffer().set(key_);
-}
-
 void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::string& text) {
   std::string error;
   // A key is the only credential a client needs: readable by the owner alone.
   if (!writeFileAtomically(fileName, text, &error, FileMode::kOwnerOnly)) {
     printText("Warning: cannot write key file <" + fileName + ">: " + error + "\n");
   }
-}
-
-void CSolvariumServer::writeKeyFiles(int argc, const char* const* argv) {
-  if (key_.empty()) return;
-  const char* value = nullptr;
-  switch (kind_) {
-    case 1: {
-      value = std::getenv("BROX_AAS_KEY_FILE");
-      const std::string name = value != nullptr ? value : "aaS_BROXSolvarium.txt";
-      writeKeyFile(name, key_);
-      writeKeyFile(instantTwinName(name), solverObject_->solverUnitIor());
-      break;
-    }
-    case 2: {
-      const std::string unitIor = solverObject_->solverUnitIor();
-      writeKeyFile("aaS_TalvoSolvarium.txt", key_);
-      printText("\nInstant ICoSolverUnit Talvo key: \n" + unitIor + "\n");
-      value = std::getenv("TALVO_AAS_KEY_FILE");
-      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_TalvoId.txt"), unitIor);
-      break;
-    }
-    case 3: {
-      const std::string unitIor = solverObject_->solverUnitIor();
-      writeKeyFile("aaS_GrendSolvarium.txt", key_);
-      const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
-      if (folder != nullptr && *folder != '\0') {
-        writeKeyFile(std::string(folder) + "/aaS_GrendSolvarium.txt", key_);
-      }
-      value = std::getenv("GREND_AAS_KEY_FILE");
-      writeKeyFile(instantTwinName(value != nullptr ? value : "aaS_GrendId.txt"), unitIor);
-      break;
-    }
-    case 4:
-      writeKeyFile(udfKeyFileName(argc, argv), key_);
-      break;
-    default:
-      break;
-  }
-}
-
-void CSolvariumServer::shutdown() {
-  if (!solverObject_) return;
-  std::string report;
-  try {
-    CORBA::String_var answer = solverObject_->saveMonitorsJson();
-    return;
-  } catch (const BE::EInstantYesNoQuestion& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantYesNoQuestion", e);
-  } catch (const BE::EInstantReadUnquotedString& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantReadUnquotedString", e);
-  } catch (const BE::EInstantReadQGenericQuestion& e) {
-    report = memberReport("AS_CORBA::BROXInstant::Exceptions::EInstantReadQGenericQuestion", e);
-  } catch (const BE::EInstantMenuGetQuestion& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantMenuGetQuestion", e);
-  } catch (const BE::EInstantScriptError& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError", e);
-  } catch (const BE::EKorlenInvalidArgument& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenInvalidArgument", e);
-  } catch (const BE::EKorlenUnknown& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown", e);
-  } catch (...) {
-    report = "\n\nUnknown error executing solver will\n\n";
-  }
-  appendText("instant_aas.error", report);
 }
 
 }  // namespace solvarium

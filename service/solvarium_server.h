@@ -1,8 +1,9 @@
-// CSolvariumServer: the application object. Its constructor runs the whole
-// service on the main thread: ORB and servant POA, the solver object of the
-// kind, key publication and session-manager hand-shake, the ORB's event loop
-// until a `shutdown` operation stops it, and the final monitor save. Start-up
-// failures end the process with exit code 1.
+// CSolvariumServer: the application object, on the main thread. Made, it has
+// started the ORB and the servant POA for the chosen kind; run() makes the
+// kind's root object, publishes the key (printed, handed to the session
+// manager and the watcher, written to the kind's key files), runs the ORB's
+// event loop until a `shutdown` operation stops it and has the kind make
+// its final save. Start-up failures end the process with exit code 1.
 #ifndef SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 #define SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 
@@ -12,42 +13,41 @@
 #include <memory>
 #include <string>
 
-#include "service/solver_object.h"
-#include "service/udf_description.h"
+#include "service/solver_kind.h"
 
 namespace solvarium {
 
 class CSolvariumServer {
  public:
-  // Runs the service and returns after shutdown; returns at once for a kind
-  // outside 1..4.
-  CSolvariumServer(int argc, const char* const* argv, int kind, const UdfDescription* udf);
-  // Deletes the solver object and its servants; the ORB is not destroyed.
+  // Starts the ORB for `record` with `context`; both must outlive the server.
+  CSolvariumServer(const SolverKindRecord& record, const StartContext& context);
+  // Deletes the kind's root object and its servants, then destroys the ORB:
+  // no other thread may use it any more (the watcher is stopped first).
   ~CSolvariumServer();
   CSolvariumServer(const CSolvariumServer&) = delete;
   CSolvariumServer& operator=(const CSolvariumServer&) = delete;
 
+  // Serves until shutdown; `settings` is what the record read before.
+  void run(const KindSettings* settings);
+
  private:
   // ORB, root POA, servant POA. A failure is printed and ends the process
   // with exit code 1.
-  void startOrb(int argc, const char* const* argv);
-  void createSolverObject(const UdfDescription* udf);
-  void publishKeys(int argc, const char* const* argv);
-  void printKey();
+  void startOrb();
+  // The root object, its servants activated, and the key.
+  void createKind(const KindSettings* settings);
+  void publishKeys();
+  void printIor(const std::string& label, const std::string& ior);
   void handShakeSessionManager();
-  void copyKeyForChecker();
-  void writeKeyFiles(int argc, const char* const* argv);
   // Writes one key file with mode 0600; prints a warning line when it fails.
   void writeKeyFile(const std::string& fileName, const std::string& text);
-  // The final save; failures are reported in "instant_aas.error".
-  void shutdown();
 
+  const SolverKindRecord& record_;
+  const StartContext& context_;
   CORBA::ORB_var orb_;
   PortableServer::POA_var rootPoa_;
-  int kind_;
-  std::string serverName_;
   std::string key_;
-  std::unique_ptr<SolverObject> solverObject_;
+  std::unique_ptr<SolverKind> kind_;
   ACE_SOCK_Stream sessionManager_;  // left open until the process ends
 };
 

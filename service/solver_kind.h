@@ -1,10 +1,13 @@
-// SolverKind: what the solver object needs of one solver kind (Brox, Talvo,
-// Grend, UDF). Each kind registers a factory for its kind number; the solver
-// object creates the kind through it, so the core names no kind's code.
+// The seam between the service core and a solver kind. The core names no
+// kind: each kind describes itself in one SolverKindRecord that it registers
+// (solvers/solver_kinds.cc lists them), and the record's factory makes the
+// kind's root object, a SolverKind. The core reaches a kind through these
+// two only.
 //
-// Ownership: the object a factory returns owns the kind's servant (and through
-// it the three generic servants) and deletes it in its destructor. Main thread
-// only; registration happens once, before the ORB starts.
+// Ownership and threads: records are registered on the main thread before
+// the service starts and live until the process ends (the registry keeps
+// their addresses). The root object owns the three generic servants and is
+// deleted by the server after the event loop has ended.
 #ifndef SOLVARIUM_SERVICE_SOLVER_KIND_H_
 #define SOLVARIUM_SERVICE_SOLVER_KIND_H_
 
@@ -13,55 +16,163 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "service/environment.h"
 #include "service/solver_kind_owner.h"
-#include "service/udf_description.h"
 
 namespace solvarium {
 
-class SolverKind {
- public:
-  virtual ~SolverKind() = default;
-
-  // The kind servant (or UDF unit) that owns the generic servants.
-  virtual SolverKindOwner* owner() = 0;
-
-  // The kind's own servant (ICoBROXUnit, ITalvoExceptionHolder,
-  // ICoGrendUnit), activated by the solver object with the generic
-  // servants; null for the UDF kind, which has none. Until then neither it
-  // nor the generic servants may call _this().
-  virtual PortableServer::ServantBase* kindServant() = 0;
-
-  // IOR text of the reference published as the key: the kind's own servant
-  // (ICoBROXUnit, ITalvoExceptionHolder, ICoGrendUnit) or, for the UDF
-  // kind, its generic solver unit.
-  virtual std::string publishedIor() = 0;
-
-  // The final save to "monitor.json" through the kind's own interpreter,
-  // called once after the event loop has ended. Answers a fresh string the
-  // caller frees; what it throws is reported by the server object.
-  virtual char* saveMonitorsJson() = 0;
+// What the entry hands to the core and to a record's functions.
+struct StartContext {
+  int argc = 0;
+  const char* const* argv = nullptr;  // the program's arguments
+  Environment environment;            // as it was at start-up
 };
 
-// Creates the kind's servant with the service's ORB; `udf` is the solver
-// description for the UDF kind, null for the others. Throws a std::string
-// (or the kind's own exceptions) when the servant cannot be created.
-using SolverKindFactory =
-    std::function<std::unique_ptr<SolverKind>(CORBA::ORB_ptr orb, const UdfDescription* udf)>;
+// What a kind reads before the ORB starts (a solver description, say);
+// handed to the record's later functions.
+class KindSettings {
+ public:
+  virtual ~KindSettings() = default;
+};
 
-// Registers (or replaces) the factory of `kind` (1..4).
-void registerSolverKind(int kind, SolverKindFactory factory);
+// The kind's root object: owns the generic servants (made with the record's
+// texts) and the kind's own servant when there is one, runs the kind's
+// interpreter and makes the final save. Kinds derive from it; requests reach
+// it through the servants, under SerialCall.
+class SolverKind : public SolverKindOwner {
+ public:
+  ~SolverKind() override;
+  SolverKind(const SolverKind&) = delete;
+  SolverKind& operator=(const SolverKind&) = delete;
 
-// True when a factory is registered for `kind`.
-bool isSolverKindRegistered(int kind);
+  // The kind's own servant (its object of the kind's IDL module), activated
+  // with the generic servants; null when the kind has none. Until then
+  // neither it nor the generic servants may call _this().
+  virtual PortableServer::ServantBase* kindServant() { return nullptr; }
 
-// Creates the kind through its factory; null when none is registered.
-std::unique_ptr<SolverKind> createSolverKind(int kind, CORBA::ORB_ptr orb,
-                                             const UdfDescription* udf);
+  // The final save to "monitor.json" through the kind's own interpreter,
+  // once after the event loop has ended. Never throws: the kind reports a
+  // failure itself.
+  virtual void finalSave() = 0;
 
-// Registers every kind built into the program. Defined beside the kinds
-// (solvers/solver_kinds.cc), called once by the program entry.
-void registerSolverKinds();
+  // IOR text of the published key: the kind's own servant, else the generic
+  // solver unit.
+  std::string publishedIor();
+  // IOR text of the generic solver unit.
+  std::string solverUnitIor();
+
+  // SolverKindOwner. ownerIorText() is the IOR text of the kind's own
+  // servant, else of the scripting servant.
+  CORBA::ORB_ptr ownerOrb() final;
+  std::string ownerIorText() final;
+  CInstantScripting* scriptingServant() final;
+  CCoFileSystem* fileSystemServant() final;
+  CCoSolverUnit* solverUnitServant() final;
+
+ protected:
+  // Creates the generic servants, which answer with `texts` (a copy is kept).
+  SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts);
+
+ private:
+  std::string iorText(CORBA::Object_ptr reference);
+
+  CORBA::ORB_var orb_;
+  const KindTexts texts_;
+  std::unique_ptr<CInstantScripting> scripting_;
+  std::unique_ptr<CCoSolverUnit> solverUnit_;
+  std::unique_ptr<CCoFileSystem> fileSystem_;
+};
+
+// One key file the service writes once the servants are active.
+struct KeyFile {
+  KeyFile(std::string fileName, bool ofSolverUnit = false, std::string printed = std::string())
+      : name(std::move(fileName)), solverUnit(ofSolverUnit), printedAs(std::move(printed)) {}
+  std::string name;
+  bool solverUnit;        // the generic solver unit's reference; else the published key
+  std::string printedAs;  // not empty: printed as "\n<printedAs>: \n<IOR>\n" first
+};
+
+// The solver's process id as a kind reads it at start-up.
+struct StartPid {
+  bool watched = true;  // false: nothing is watched, no tick is sent
+  long pid = -1;        // -1: never alive
+  std::string refusal;  // not empty: the text for the refusal file; the process ends with 1
+};
+
+// What the watcher calls on the running service, through a reference made
+// from the published key (a local object).
+class SolverLink {
+ public:
+  virtual ~SolverLink() = default;
+  // Runs `command` through the kind's interpreter; what the call raises
+  // passes on.
+  virtual void execute(const char* command) = 0;
+  // Asks the service to shut down; throws when the call fails.
+  virtual void shutdown() = 0;
+};
+
+// How the watcher follows the solver of a kind; the timings are in
+// milliseconds.
+struct WatchRule {
+  enum class PidSource {
+    kNone,        // no watcher
+    kAtStart,     // pidAtStart, checked before the service starts
+    kHandedOver,  // the kind hands it over later through solverPidBuffer()
+  };
+  PidSource source = PidSource::kNone;
+  std::function<StartPid(const StartContext&, const KindSettings*)> pidAtStart;
+  std::string refusalFile;  // receives StartPid::refusal
+
+  long stepMs = 0;  // the wait that opens every round
+  // kAtStart: once connected, every round waits this much more, then ticks.
+  long tickDelayMs = 0;
+  // kHandedOver: rounds count modulo cycleSteps; a tick every tickEverySteps
+  // rounds; a pid or key is taken once seen in `sightings` rounds; without a
+  // pid, the solver counts as gone when the count comes round to 0.
+  int cycleSteps = 1;
+  int tickEverySteps = 1;
+  int sightings = 1;
+
+  // When the solver has gone: shutdown() through the link, else (or when
+  // not connected) the process ends with code 0.
+  bool shutdownThroughKind = true;
+  // The link from the key's object; null when it is not of the kind's type.
+  // Unset: the generic solver unit's scripting object (no shutdown).
+  std::function<std::unique_ptr<SolverLink>(CORBA::Object_ptr key)> connect;
+};
+
+// Everything the core needs of a kind.
+struct SolverKindRecord {
+  // The values of the first "-solver" option that choose the kind; without
+  // one that chooses a kind, a program name (argv[0]) containing
+  // programMarker does, in registration order.
+  std::vector<std::string> solverOptions;
+  std::string programMarker;
+  std::string serverName;  // the ORB's program name and the start-up line's
+  bool needsSessionManager = false;  // KORLEN_SESSION_MANAGER_SOCKET unset: exit code 1
+  KindTexts texts;
+  std::function<std::vector<KeyFile>(const StartContext&)> keyFiles;
+  WatchRule watch;
+  // Optional: reads what the kind needs before the ORB starts; a fault ends
+  // the process with exit code 1.
+  std::function<std::unique_ptr<KindSettings>(const StartContext&)> readSettings;
+  // Makes the root object with the service's ORB; throws StartupError when
+  // it cannot.
+  std::function<std::unique_ptr<SolverKind>(CORBA::ORB_ptr orb, const StartContext& context,
+                                            const KindSettings* settings)>
+      create;
+};
+
+// Registers `record` (kept by address) after those registered before; a
+// record registered again stays where it was.
+void registerSolverKind(const SolverKindRecord& record);
+
+// The record that the arguments choose (see SolverKindRecord); null for
+// none.
+const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv);
 
 }  // namespace solvarium
 

@@ -1,14 +1,15 @@
 // What the generic servants (CInstantScripting, CCoSolverUnit, CCoFileSystem)
-// need of the object that owns them: the servant of a solver kind (Brox,
-// Talvo, Grend) or the UDF unit. The owner creates its three generic servants
-// with its kind and `this`, keeps them for its whole life and deletes them in
-// its destructor; the generic servants never free their owner.
+// answer for a kind (KindTexts) and what they need of the object that owns
+// them (SolverKindOwner): the kind's root object, see SolverKind. The owner
+// creates its three generic servants, keeps them for its whole life and
+// deletes them; the generic servants never free their owner.
 #ifndef SOLVARIUM_SERVICE_SOLVER_KIND_OWNER_H_
 #define SOLVARIUM_SERVICE_SOLVER_KIND_OWNER_H_
 
 #include <omniORB4/CORBA.h>
 
 #include <string>
+#include <vector>
 
 namespace solvarium {
 
@@ -16,13 +17,26 @@ class CInstantScripting;
 class CCoFileSystem;
 class CCoSolverUnit;
 
-// Solver kinds, chosen once at start-up.
-enum SolverKindValue : int {
-  kKindNone = 0,
-  kKindBrox = 1,
-  kKindTalvo = 2,
-  kKindGrend = 3,
-  kKindUdf = 4,
+// The answers of the generic servants that differ from kind to kind.
+struct KindTexts {
+  std::string solverId;             // getSolverId
+  std::string accessType;           // getAcessType of the solver unit and the scripting object
+  std::string scriptingLanguageId;  // getScriptingLanguageId
+  // "aaS_internal." commands answered with the owner's ownerIorText().
+  std::vector<std::string> ownerIorCommands;
+  // getCollaborativeSolverUnit: the unit the solver side announced
+  // (collaborativeIorText()), else always "Collaborative aaS not available";
+  // its errors carry collaborativeScope.
+  bool collaborativeFromSolver = false;
+  std::string collaborativeScope;
+  // Not empty: getCollaborativeSolverUnit and getInstantSolverUnit raise
+  // ENotSupported with this text instead.
+  std::string unitNotSupported;
+  std::string fileSystemScope;          // scope of the file-system errors
+  std::string solverFilesNotSupported;  // ENotSupported text of the solver-file operations
+  // getStatus answers the words of the kind's "aaS.get_status" answer
+  // instead of the state flags that broadcasts set.
+  bool statusFromCommand = false;
 };
 
 class SolverKindOwner {
@@ -34,7 +48,8 @@ class SolverKindOwner {
 
   // The kind's command interpreter, called directly in the process (not
   // through the ORB). Answers a fresh CORBA string that the caller frees;
-  // raises the kind module's exceptions (CInstantScripting translates them).
+  // raises only generic (KORLEN_AAS_v1_0_0) and system exceptions: the kind
+  // translates its own module's exceptions into their generic twins.
   virtual char* interpretCommand(const char* command) = 0;
 
   // Called before a client's command takes the servants' serialising lock,
@@ -43,11 +58,9 @@ class SolverKindOwner {
   // solver process, so that the lock is held only for the command itself.
   virtual void beforeCommand() {}
 
-  // IOR text of the owner's own published reference (ICoBROXUnit,
-  // ITalvoExceptionHolder, ICoGrendUnit), answered by the internal
-  // "..._exception_holder_ior" commands. Called once, by the scripting
-  // servant on the first such command, after every servant is activated.
-  // The UDF unit is never asked (its scripting servant's own IOR is used).
+  // IOR text answered by the internal "..._exception_holder_ior" commands.
+  // Called once, by the scripting servant on the first such command, after
+  // every servant is activated.
   virtual std::string ownerIorText() = 0;
 
   // The owner's generic servants; non-null once the owner is constructed.
@@ -55,13 +68,9 @@ class SolverKindOwner {
   virtual CCoFileSystem* fileSystemServant() = 0;
   virtual CCoSolverUnit* solverUnitServant() = 0;
 
-  // Talvo, Grend: the collaborative solver unit's IOR text, empty until the
-  // solver side has announced one.
+  // The collaborative solver unit's IOR text that the solver side
+  // announced; empty until then (KindTexts::collaborativeFromSolver).
   virtual std::string collaborativeIorText() { return std::string(); }
-
-  // UDF only: the description's "solverName" and "accessType" values.
-  virtual std::string udfSolverName() { return std::string(); }
-  virtual std::string udfAccessType() { return std::string(); }
 };
 
 }  // namespace solvarium

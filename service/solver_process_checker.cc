@@ -1,10 +1,13 @@
 #include "service/solver_process_checker.h"
 
-#include <cstdlib>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <utility>
 
-#include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
-#include "platform/process.h"
+#include "service/instant_scripting.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
@@ -13,8 +16,7 @@ namespace solvarium {
 
 namespace {
 
-const char kTick[] = "aaS_internal.tic_one_minute";
-const long kSecond = 1000;
+using PidSource = WatchRule::PidSource;
 
 // The ORB of the process (a second ORB_init answers the service's own ORB);
 // it is never destroyed here.
@@ -23,226 +25,165 @@ CORBA::ORB_ptr watcherOrb() {
   return CORBA::ORB_init(argc, nullptr, "omniORB4");
 }
 
-// Narrows the key in the buffer to `Interface`; nil when that fails.
-template <typename Interface>
-typename Interface::_ptr_type connectTo() {
-  try {
-    CORBA::ORB_var orb = watcherOrb();
-    const std::string key = solverUnitKeyBuffer().get();
-    CORBA::Object_var object = orb->string_to_object(key.c_str());
-    return Interface::_narrow(object.in());
-  } catch (const CORBA::Exception&) {
-    return Interface::_nil();
-  }
+void reportFailure(const char* what, const CORBA::Exception& e) {
+  std::fprintf(stderr, "Solver watcher: %s failed: %s\n", what, e._name());
 }
 
-// Asks the kind servant to stop the service. Returns when that is done or
-// someone else has begun the shutdown; otherwise ends the process (code 0).
-template <typename Reference>
-void requestShutdown(Reference& unit) {
-  if (shutdownBegun()) return;
-  try {
-    unit->shutdown();
-    return;
-  } catch (...) {
+// A kind without an object of its own: the generic solver unit's scripting
+// object. It cannot shut the service down.
+class ScriptingLink : public SolverLink {
+ public:
+  explicit ScriptingLink(KORLEN_AAS_v1_0_0::Solvers::ICoScripting_ptr scripting)
+      : scripting_(scripting) {}
+  void execute(const char* command) override {
+    CORBA::String_var answer = scripting_->executeToString(command);
   }
-  platform::sleepMilliseconds(2 * kSecond);
-  if (!shutdownBegun()) endProcess(0);
-}
+  void shutdown() override { throw CORBA::NO_IMPLEMENT(); }
 
-// The solver has gone before the watcher could connect.
-void solverGoneUnconnected() {
-  if (!shutdownBegun()) endProcess(0);
-}
+ private:
+  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var scripting_;
+};
 
-// The solver has gone: with a connection, shutdown through the kind servant.
-template <typename Reference>
-void solverGone(bool connected, Reference& unit) {
-  if (connected) {
-    requestShutdown(unit);
-  } else {
-    solverGoneUnconnected();
-  }
-}
-
-template <typename Reference>
-void sendTick(Reference& unit) {
-  if (shutdownBegun()) return;
-  try {
-    CORBA::String_var answer = unit->executeCommandToString(kTick);
-  } catch (...) {
-    // a failed tick is dropped
-  }
+std::unique_ptr<SolverLink> scriptingLink(CORBA::Object_ptr key) {
+  using KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit;
+  ICoSolverUnit::_var_type unit = ICoSolverUnit::_narrow(key);
+  if (CORBA::is_nil(unit.in())) return nullptr;
+  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_ptr scripting = unit->getCommandScripting();
+  if (CORBA::is_nil(scripting)) return nullptr;
+  return std::unique_ptr<SolverLink>(new ScriptingLink(scripting));
 }
 
 }  // namespace
 
-CSolverProcessChecker::CSolverProcessChecker(int kind, const UdfDescription* udf)
-    : ACE_Task_Base(nullptr), kind_(kind) {
-  if (kind == 4 && udf != nullptr) pidText_ = udf->solverPid;
+CSolverProcessChecker::CSolverProcessChecker(WatchRule rule) : rule_(std::move(rule)) {}
+
+CSolverProcessChecker::~CSolverProcessChecker() { stop(); }
+
+void CSolverProcessChecker::checkProcessId(const StartContext& context,
+                                           const KindSettings* settings) {
+  if (rule_.source == PidSource::kHandedOver) watched_ = true;
+  if (rule_.source != PidSource::kAtStart) return;
+  const StartPid pid = rule_.pidAtStart(context, settings);
+  if (!pid.refusal.empty()) {
+    appendText(rule_.refusalFile, pid.refusal);
+    endProcess(1);
+  }
+  if (!pid.watched) return;
+  watched_ = true;
+  solver_ = holdSolverProcess(pid.pid);
 }
 
-CSolverProcessChecker::~CSolverProcessChecker() = default;
-
-void CSolverProcessChecker::checkProcessId() {
-  if (kind_ == 1) {
-    const char* value = std::getenv("KORLEN_BROXSOLVE_PID");
-    std::string reason;
-    if (value == nullptr) {
-      reason = "KORLEN_BROXSOLVE_PID is not set.\n";
-    } else {
-      pidText_ = value;
-      if (!platform::parsePid(pidText_, &pid_)) {
-        reason = "KORLEN_BROXSOLVE_PID (" + pidText_ + ") is not a valid process id.\n";
+bool CSolverProcessChecker::start() {
+  if (!watched_) return true;
+  try {
+    thread_ = std::thread([this] {
+      if (rule_.source == PidSource::kHandedOver) {
+        watchHandedOverPid();
+      } else {
+        watchPidAtStart();
       }
-    }
-    if (!reason.empty()) {
-      const std::string text = "Error retrieving BROX pid.\n" + reason;
-      appendText("brox_instant_aas_error.txt", text);
-      endProcess(1);
-    }
-  } else if (kind_ == 4) {
-    if (!platform::parsePid(pidText_, &pid_)) {
-      const std::string text =
-          "the pid provided through the configuration file environment variable is invalid (" +
-          pidText_ + ")\n";
-      appendText("aas_udf_instant_aas_error.txt", text);
-      endProcess(1);
-    }
-  } else if (kind_ == 2) {
-    const char* value = std::getenv("KORLEN_PELLIX_PID");
-    if (value == nullptr) return;  // no watching
-    platform::parsePid(value, &pid_);  // stays -1 (never alive) unless a process id leads
+    });
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "Solver watcher: %s\n", e.what());
+    return false;
   }
-  if (kind_ == 1 || kind_ == 2 || kind_ == 4) solver_ = holdSolverProcess(pid_);
+  return true;
 }
 
-int CSolverProcessChecker::svc() {
-  switch (kind_) {
-    case 1: return watchBroxSolver();
-    case 2: return watchTalvoSolver();
-    case 3: return watchGrendSolver();
-    case 4: return watchUdfSolver();
-    default: return 1;
+void CSolverProcessChecker::stop() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
   }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
 }
 
 bool CSolverProcessChecker::isProcessAlive(long pid) { return platform::isProcessAlive(pid); }
 
 bool CSolverProcessChecker::solverAlive() const { return solver_ && solver_->alive(); }
 
-int CSolverProcessChecker::watchBroxSolver() {
-  using AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit;
-  ICoBROXUnit::_var_type unit;
-  bool connected = false;
-  for (;;) {
-    platform::sleepMilliseconds(kSecond);
-    if (shutdownBegun()) return 0;
-    if (!connected && !solverUnitKeyBuffer().empty()) {
-      unit = connectTo<ICoBROXUnit>();
-      connected = !CORBA::is_nil(unit.in());
+bool CSolverProcessChecker::wait(long ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+void CSolverProcessChecker::connect() {
+  try {
+    CORBA::ORB_var orb = watcherOrb();
+    CORBA::Object_var key = orb->string_to_object(solverUnitKeyBuffer().get().c_str());
+    link_ = rule_.connect ? rule_.connect(key.in()) : scriptingLink(key.in());
+  } catch (const CORBA::Exception&) {
+    link_.reset();  // not connected yet: tried again next round
+  }
+}
+
+void CSolverProcessChecker::tick() {
+  if (shutdownBegun()) return;
+  try {
+    link_->execute(kTickCommand);
+  } catch (const CORBA::Exception& e) {
+    reportFailure("the minute tick", e);  // dropped; the next one follows
+  }
+}
+
+void CSolverProcessChecker::solverGone() {
+  if (shutdownBegun()) return;
+  if (link_ && rule_.shutdownThroughKind) {
+    try {
+      link_->shutdown();
+      return;
+    } catch (const CORBA::Exception& e) {
+      reportFailure("shutdown", e);
     }
-    if (connected) {
-      platform::sleepMilliseconds(59 * kSecond);
-      sendTick(unit);
+    if (!wait(2000)) return;
+  }
+  if (!shutdownBegun()) endProcess(0);
+}
+
+// A pid known at start-up: a round of rule_.stepMs; once connected,
+// tickDelayMs more and a tick; then the solver's check.
+void CSolverProcessChecker::watchPidAtStart() {
+  for (;;) {
+    if (!wait(rule_.stepMs) || shutdownBegun()) return;
+    if (!link_ && !solverUnitKeyBuffer().empty()) connect();
+    if (link_) {
+      if (rule_.tickDelayMs > 0 && !wait(rule_.tickDelayMs)) return;
+      tick();
     }
     if (!solverAlive()) {
-      solverGone(connected, unit);
-      return 0;
+      solverGone();
+      return;
     }
   }
 }
 
-int CSolverProcessChecker::watchTalvoSolver() {
-  using AAS_CORBA::Talvo::ITalvoExceptionHolder;
-  if (!solver_) return 0;  // KORLEN_PELLIX_PID unset
-  ITalvoExceptionHolder::_var_type unit;
-  bool connected = false;
-  for (;;) {
-    platform::sleepMilliseconds(60 * kSecond);
-    if (shutdownBegun()) return 0;
-    if (!connected && !solverUnitKeyBuffer().empty()) {
-      unit = connectTo<ITalvoExceptionHolder>();
-      connected = !CORBA::is_nil(unit.in());
-    }
-    if (connected && !shutdownBegun()) {
-      try {
-        CORBA::String_var answer = unit->doInstantCommandToString(kTick);
-      } catch (...) {
-        // a failed tick is dropped
-      }
-    }
-    if (!solverAlive()) {
-      solverGone(connected, unit);
-      return 0;
-    }
-  }
-}
-
-int CSolverProcessChecker::watchGrendSolver() {
-  using AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit;
-  ICoGrendUnit::_var_type unit;
-  bool connected = false;
+// A pid handed over: rounds of rule_.stepMs, counted modulo cycleSteps; the
+// pid and the key are each taken once seen in `sightings` rounds, and the
+// solver is checked before the tick.
+void CSolverProcessChecker::watchHandedOverPid() {
   int step = 0;
   int pidSightings = 0;
   int keySightings = 0;
   bool pidKnown = false;
   for (;;) {
-    platform::sleepMilliseconds(5 * kSecond);
-    if (shutdownBegun()) return 0;
-    step = (step + 1) % 1200;
-    if (!pidKnown && !grendPidBuffer().empty() && ++pidSightings >= 2) {
+    if (!wait(rule_.stepMs) || shutdownBegun()) return;
+    step = (step + 1) % rule_.cycleSteps;
+    if (!pidKnown && !solverPidBuffer().empty() && ++pidSightings >= rule_.sightings) {
       // The hold taken on the hand-over (a pid that does not parse: never alive).
       long pid = -1;
-      platform::parsePid(grendPidBuffer().get(), &pid);
+      platform::parsePid(solverPidBuffer().get(), &pid);
       solver_ = holdSolverProcess(pid);
       pidKnown = true;
     }
     if ((pidKnown && !solverAlive()) || (!pidKnown && step == 0)) {
-      solverGone(connected, unit);
-      return 0;
+      solverGone();
+      return;
     }
-    if (!connected && !solverUnitKeyBuffer().empty() && ++keySightings >= 2) {
-      unit = connectTo<ICoGrendUnit>();
-      connected = !CORBA::is_nil(unit.in());
+    if (!link_ && !solverUnitKeyBuffer().empty() && ++keySightings >= rule_.sightings) {
+      connect();
     }
-    if (connected && step % 12 == 0) sendTick(unit);
-  }
-}
-
-int CSolverProcessChecker::watchUdfSolver() {
-  using KORLEN_AAS_v1_0_0::Solvers::ICoScripting;
-  using KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit;
-  ICoScripting::_var_type scripting;
-  bool connected = false;
-  for (;;) {
-    platform::sleepMilliseconds(kSecond);
-    if (shutdownBegun()) return 0;
-    if (!connected && !solverUnitKeyBuffer().empty()) {
-      ICoSolverUnit::_var_type unit = connectTo<ICoSolverUnit>();
-      if (!CORBA::is_nil(unit.in())) {
-        try {
-          scripting = unit->getCommandScripting();
-          connected = !CORBA::is_nil(scripting.in());
-        } catch (const CORBA::Exception&) {
-          connected = false;
-        }
-      }
-    }
-    if (connected) {
-      platform::sleepMilliseconds(59 * kSecond);
-      if (!shutdownBegun()) {
-        try {
-          CORBA::String_var answer = scripting->executeToString(kTick);
-        } catch (...) {
-          // a failed tick is dropped
-        }
-      }
-    }
-    if (!solverAlive()) {
-      solverGoneUnconnected();
-      return 0;
-    }
+    if (link_ && step % rule_.tickEverySteps == 0) tick();
   }
 }
 

@@ -1,8 +1,8 @@
-// CSolverProcessChecker: the service's second thread. It follows the solver
-// process of the chosen kind through the hold on it (solver_process_hold.h),
-// sends "aaS_internal.tic_one_minute" into the kind's interpreter once a
-// minute, and shuts the service down (or, for the UDF kind, ends the process)
-// when the solver has gone.
+// CSolverProcessChecker: the service's watcher thread. It follows the
+// solver process of the chosen kind through the hold on it
+// (solver_process_hold.h), by the kind's WatchRule: it sends the minute tick
+// into the kind's interpreter, and shuts the service down (or ends the
+// process) when the solver has gone.
 //
 // It learns the key only through solverUnitKeyBuffer() and calls the
 // servants only through object references made from it; the servants'
@@ -10,52 +10,67 @@
 // shutdown has begun (shutdownBegun()) it neither ticks, nor calls shutdown,
 // nor ends the process.
 //
-// Lifetime: created by the entry and never destroyed while the process runs,
-// because its thread is never joined.
+// Lifetime: made by the entry; stop() (also run by the destructor) wakes
+// the thread out of any wait and joins it. The entry stops it after the
+// event loop has ended and before the ORB is destroyed.
 #ifndef SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
 #define SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
 
-#include <ace/Task.h>
-
+#include <condition_variable>
 #include <memory>
-#include <string>
+#include <mutex>
+#include <thread>
 
 #include "platform/process.h"
-#include "service/udf_description.h"
+#include "service/solver_kind.h"
 
 namespace solvarium {
 
-class CSolverProcessChecker : public ACE_Task_Base {
+class CSolverProcessChecker {
  public:
-  // `udf` is read for kind 4 only (its "solverPid" text).
-  CSolverProcessChecker(int kind, const UdfDescription* udf);
-  ~CSolverProcessChecker() override;
+  // Follows the solver by `rule` (copied).
+  explicit CSolverProcessChecker(WatchRule rule);
+  ~CSolverProcessChecker();
+  CSolverProcessChecker(const CSolverProcessChecker&) = delete;
+  CSolverProcessChecker& operator=(const CSolverProcessChecker&) = delete;
 
-  // Checks the process id that the Brox and UDF variants follow, before the
-  // thread starts. Missing or invalid (not a number in 1..INT_MAX): appends
-  // the error lines to the kind's error file (nothing is printed) and ends
-  // the process with exit code 1. Takes the hold on the solver process of
-  // Brox, UDF and (when KORLEN_PELLIX_PID is set) Talvo.
-  void checkProcessId();
+  // Before the thread starts: reads the process id of a kAtStart rule. A
+  // refusal is appended to the rule's refusal file (nothing is printed) and
+  // ends the process with exit code 1; otherwise the hold is taken.
+  void checkProcessId(const StartContext& context, const KindSettings* settings);
 
-  // Thread body: the variant of the kind; returns 1 at once for other kinds.
-  int svc() override;
+  // Starts the thread when the rule watches anything; false when it cannot
+  // be started.
+  bool start();
+
+  // Wakes the thread out of its wait and joins it; it then neither ticks nor
+  // ends the process. Returns at once when no thread runs.
+  void stop();
 
   // True while process `pid` exists and has not ended (zombies count as gone).
   static bool isProcessAlive(long pid);
 
  private:
-  int watchBroxSolver();
-  int watchTalvoSolver();
-  int watchGrendSolver();
-  int watchUdfSolver();
+  void watchPidAtStart();
+  void watchHandedOverPid();
+  // Waits `ms`; false when stop() was called.
+  bool wait(long ms);
+  void connect();
+  void tick();
+  // The solver has gone: shutdown through the link, else the process ends.
+  void solverGone();
   // The held solver process is alive; false before a hold is taken.
   bool solverAlive() const;
 
-  int kind_;
-  long pid_ = -1;          // Brox, Talvo and UDF: the checked process id
-  std::string pidText_;    // the text it came from
-  std::shared_ptr<platform::ProcessWatch> solver_;  // the hold; Grend: from the hand-over
+  const WatchRule rule_;
+  bool watched_ = false;
+  std::shared_ptr<platform::ProcessWatch> solver_;  // the hold (watcher thread once started)
+  std::unique_ptr<SolverLink> link_;                // watcher thread only
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;  // guarded by mutex_
+  std::thread thread_;
 };
 
 }  // namespace solvarium

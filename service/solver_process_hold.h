@@ -1,8 +1,8 @@
 // The hold on the solver process: one platform::ProcessWatch shared by the
 // watcher thread and the kind servant that answers "solver-alive". It is
-// taken once, when the solver's process id becomes known (at start-up for
-// Brox, Talvo and UDF; on the "grend-pid" hand-over for Grend), so that a
-// process that later takes over the id is never taken for the solver.
+// taken once, when the solver's process id becomes known (at start-up, or
+// when the kind hands it over), so that a process that later takes over the
+// id is never taken for the solver.
 // Thread-safe.
 #ifndef SOLVARIUM_SERVICE_SOLVER_PROCESS_HOLD_H_
 #define SOLVARIUM_SERVICE_SOLVER_PROCESS_HOLD_H_

@@ -4,41 +4,6 @@
 
 namespace solvarium {
 
-int solverKindFromArguments(int argc, const char* const* argv) {
-  if (argv != nullptr) {
-    for (int i = 0; i < argc; ++i) {
-      if (argv[i] == nullptr || std::strcmp(argv[i], "-solver") != 0) continue;
-      if (i + 1 < argc && argv[i + 1] != nullptr) {
-        const char* value = argv[i + 1];
-        if (std::strcmp(value, "talvo") == 0) return 2;
-        if (std::strcmp(value, "grend") == 0) return 3;
-        if (std::strcmp(value, "brox") == 0) return 1;
-        if (std::strcmp(value, "3p_aas") == 0) return 4;
-      }
-      break;  // only the first "-solver" counts
-    }
-  }
-  if (argc < 1 || argv == nullptr || argv[0] == nullptr) return 0;
-  const std::string program = argv[0];
-  if (program.find("BROXSolvarium") != std::string::npos) return 1;
-  if (program.find("TalvoSolvarium") != std::string::npos) return 2;
-  if (program.find("GrendSolvarium") != std::string::npos) return 3;
-  if (program.find("Solvarium") != std::string::npos) return 4;
-  return 0;
-}
-
-std::string serverNameForKind(int kind) {
-  switch (kind) {
-    case 1: return "BROXSolvarium";
-    case 2: return "TalvoSolvarium";
-    case 3: return "GrendSolvarium";
-    case 4: return "Solvarium";
-    default: return "";
-  }
-}
-
-bool requiresSessionManager(int kind) { return kind == 2 || kind == 3; }
-
 ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* portsEnv,
                               const char* hostEnv) {
   ListenEndpoint endpoint{"", "0"};
@@ -94,10 +59,6 @@ std::string instantTwinName(const std::string& name) {
   return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
 }
 
-namespace {
-
-// The value after the last `option` among argv[first..argc-2], or `fallback`.
-// With `skipValues`, the value after an option is never read as an option.
 std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
                         const char* option, const char* fallback) {
   std::string value = fallback;
@@ -108,16 +69,6 @@ std::string optionValue(int argc, const char* const* argv, int first, bool skipV
     }
   }
   return value;
-}
-
-}  // namespace
-
-std::string udfKeyFileName(int argc, const char* const* argv) {
-  return optionValue(argc, argv, 1, true, "-aas-key-file", "aaSUdf_Id.txt");
-}
-
-std::string udfConfigFileName(int argc, const char* const* argv) {
-  return optionValue(argc, argv, 0, false, "-aas-config-file", "aas_udf_instant.xml");
 }
 
 }  // namespace solvarium

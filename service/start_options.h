@@ -1,7 +1,6 @@
-// Start-up choices made from the command line, the program's file name and
-// the environment: the solver kind, the server name, the listen endpoint and
-// the ORB's argument vector, and the names of the key files. Pure functions,
-// no side effects.
+// Start-up choices made from the command line and the environment: the
+// listen endpoint, the ORB's argument vector, and the "instant_" twin of a key
+// file's name. Pure functions, no side effects.
 #ifndef SOLVARIUM_SERVICE_START_OPTIONS_H_
 #define SOLVARIUM_SERVICE_START_OPTIONS_H_
 
@@ -9,19 +8,6 @@
 #include <vector>
 
 namespace solvarium {
-
-// The kind from the first "-solver" option ("talvo" 2, "grend" 3, "brox" 1,
-// "3p_aas" 4), else from the program name (argv[0] containing
-// "BROXSolvarium" 1, "TalvoSolvarium" 2, "GrendSolvarium" 3, "Solvarium" 4),
-// else 0. Only the first "-solver" is looked at.
-int solverKindFromArguments(int argc, const char* const* argv);
-
-// "BROXSolvarium", "TalvoSolvarium", "GrendSolvarium", "Solvarium"; "" for
-// any other kind.
-std::string serverNameForKind(int kind);
-
-// Talvo and Grend end the process when the session-manager variable is unset.
-bool requiresSessionManager(int kind);
 
 struct ListenEndpoint {
   std::string host;  // empty: all interfaces
@@ -47,15 +33,11 @@ std::vector<std::string> orbArguments(const std::string& serverName,
 // "/" or "\\").
 std::string instantTwinName(const std::string& name);
 
-// The UDF unit file: the value after the last "-aas-key-file" among the
-// arguments 1..argc-2, else "aaSUdf_Id.txt".
-std::string udfKeyFileName(int argc, const char* const* argv);
-
-// The UDF description path: the value after the last "-aas-config-file"
-// among the arguments 0..argc-2, else "aas_udf_instant.xml". A value is
-// looked at as an option too: "-aas-config-file -aas-config-file x.xml"
-// gives "x.xml".
-std::string udfConfigFileName(int argc, const char* const* argv);
+// The value after the last `option` among argv[first..argc-2], else
+// `fallback`. With `skipValues`, the value after an option is never looked
+// at as an option.
+std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
+                        const char* option, const char* fallback);
 
 }  // namespace solvarium
 

@@ -29,7 +29,7 @@ SharedText& solverUnitKeyBuffer() {
   return buffer;
 }
 
-SharedText& grendPidBuffer() {
+SharedText& solverPidBuffer() {
   static SharedText buffer;
   return buffer;
 }
@@ -46,8 +46,8 @@ void requestServiceShutdown(CORBA::ORB_ptr orb) {
   markShutdownBegun();
   try {
     orb->shutdown(false);
-  } catch (...) {
-    // an ORB already shutting down: nothing more to do
+  } catch (const CORBA::Exception&) {
+    // an ORB already shutting down (BAD_INV_ORDER): nothing more to do
   }
 }
 

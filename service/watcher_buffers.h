@@ -1,5 +1,6 @@
 // The texts that pass from the main thread to the solver process watcher:
-// the published key and the Grend solver's process id. Each holder keeps a
+// the published key and the solver's process id that a kind hands over
+// (WatchRule::PidSource::kHandedOver). Each holder keeps a
 // whole string behind a mutex, so a reader sees either nothing or the whole
 // text. Also the process-wide "shutdown has begun" mark, after which the
 // watcher neither ticks, nor calls shutdown, nor ends the process.
@@ -27,9 +28,9 @@ class SharedText {
 
 // The key (IOR text) the watcher connects to; written once by the server.
 SharedText& solverUnitKeyBuffer();
-// The Grend solver's process id as text; written by the Grend servant on
-// "broadcast::visited:grend-pid:".
-SharedText& grendPidBuffer();
+// The solver's process id as text, as a kind hands it over when its solver
+// side announces it.
+SharedText& solverPidBuffer();
 
 // Marks that the service is shutting down (a kind servant's `shutdown` call,
 // or the event loop has returned). Kind servants call it in `shutdown`

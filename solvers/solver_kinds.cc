@@ -1,4 +1,6 @@
 // The solver kinds built into Solvarium. A new kind adds its registration here.
+#include "solvers/solver_kinds.h"
+
 #include "service/solver_kind.h"
 #include "solvers/brox/brox_kind.h"
 #include "solvers/grend/grend_kind.h"
@@ -8,10 +10,10 @@
 namespace solvarium {
 
 void registerSolverKinds() {
-  BROX::registerBroxKind();
-  TALVO::registerTalvoKind();
-  GREND::registerGrendKind();
-  AAS_UDF::registerUdfKind();
+  registerSolverKind(BROX::broxKind());
+  registerSolverKind(TALVO::talvoKind());
+  registerSolverKind(GREND::grendKind());
+  registerSolverKind(AAS_UDF::udfKind());
 }
 
 }  // namespace solvarium

@@ -73,7 +73,8 @@ bool parseAutoSavePeriod(const std::string& text, int32_t* minutes) {
   return true;
 }
 
-BroxInterpreter::BroxInterpreter(Hooks hooks) : hooks_(std::move(hooks)), monitors_(will_) {}
+BroxInterpreter::BroxInterpreter(Hooks hooks, const char* binDir)
+    : hooks_(std::move(hooks)), monitors_(will_, binDir) {}
 
 struct BroxInterpreter::Command {
   const char* name;
@@ -100,7 +101,7 @@ std::string BroxInterpreter::runList(const Call& call) {
   const Tokens& tokens = call.tokens;
   const bool filtered = !kActiveOnly && tokens.size() == 3 && tokens[1] == "mdef-session";
   BroxStatusHandle handle;
-  loadBroxStatusOrRaise(&handle, call.command);
+  loadBroxStatusOrRaise(&handle, monitors_.binDir, call.command);
   const BroxStatusReader::ResultMap& results = handle.reader->results;
   if (kActiveOnly) return activeRunListText(results);
   return stripLeadingDotSlash(runListText(results, filtered ? &tokens[2] : nullptr));
@@ -187,7 +188,7 @@ char* BroxInterpreter::run(const char* command) {
 
 char* BroxInterpreter::storageStatus(const Call&) {
   BroxStatusHandle handle;
-  loadBroxStatusOrRaise(&handle, "aaS.get_storage_status");
+  loadBroxStatusOrRaise(&handle, monitors_.binDir, "aaS.get_storage_status");
   const std::size_t size = statusListJsonSize(handle.reader->results, 0);
   if (size >= 0xFFFFFFFFu) throw std::length_error("Run status answer too large");
   CORBA::String_var answer = CORBA::string_alloc(static_cast<CORBA::ULong>(size));

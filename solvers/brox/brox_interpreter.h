@@ -30,9 +30,10 @@ class BroxInterpreter {
     std::function<std::string()> stateFlagsText;  // the answer of "aaS.get_status"
   };
 
-  // Creates the monitoring object: throws its StartupError (working
-  // directory unusable, BROXBINDIR missing or empty).
-  explicit BroxInterpreter(Hooks hooks);
+  // Creates the monitoring object with `binDir` (BROXBINDIR, null when
+  // unset): throws its StartupError (working directory unusable, BROXBINDIR
+  // missing or empty).
+  BroxInterpreter(Hooks hooks, const char* binDir);
   BroxInterpreter(const BroxInterpreter&) = delete;
   BroxInterpreter& operator=(const BroxInterpreter&) = delete;
 

@@ -127,7 +127,7 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
       if (slash != std::string::npos) run = run.substr(0, slash);
       if (run.size() >= 2) {
         BroxStatusHandle handle;
-        loadBroxStatusOrRaise(&handle, command);
+        loadBroxStatusOrRaise(&handle, monitors_.binDir, command);
         const BroxStatusReader::ResultMap& results = handle.reader->results;
         auto found = results.find(run);
         if (found == results.end()) found = results.find(run + ".mres");

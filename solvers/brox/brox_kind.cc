@@ -1,60 +1,68 @@
 #include "solvers/brox/brox_kind.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "service/service_log.h"
-#include "service/solver_kind.h"
+#include "platform/process.h"
+#include "service/start_options.h"
 #include "solvers/brox/brox_servant.h"
+#include "solvers/instant_kind.h"
 
 namespace BROX {
 
 namespace {
 
-const int kSaveTries = 10;
+using solvarium::KeyFile;
+using solvarium::StartContext;
+using solvarium::WatchRule;
 
-// Owns the Brox servant; the key is its ICoBROXUnit reference.
-class BroxKind : public solvarium::SolverKind {
- public:
-  explicit BroxKind(CORBA::ORB_ptr orb)
-      : orb_(CORBA::ORB::_duplicate(orb)), servant_(new CBROXSolvarium(orb)) {}
-  ~BroxKind() override { delete servant_; }
-
-  solvarium::SolverKindOwner* owner() override { return servant_; }
-  PortableServer::ServantBase* kindServant() override { return servant_; }
-
-  std::string publishedIor() override {
-    AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var unit = servant_->_this();
-    CORBA::String_var text = orb_->object_to_string(unit.in());
-    return text.in();
+// KORLEN_BROXSOLVE_PID: required, a process id.
+solvarium::StartPid solverPid(const StartContext& context, const solvarium::KindSettings*) {
+  solvarium::StartPid pid;
+  const char* value = context.environment.get("KORLEN_BROXSOLVE_PID");
+  std::string reason;
+  if (value == nullptr) {
+    reason = "KORLEN_BROXSOLVE_PID is not set.\n";
+  } else if (!solvarium::platform::parsePid(value, &pid.pid)) {
+    reason = "KORLEN_BROXSOLVE_PID (" + std::string(value) + ") is not a valid process id.\n";
   }
+  if (!reason.empty()) pid.refusal = "Error retrieving BROX pid.\n" + reason;
+  return pid;
+}
 
-  // Up to ten tries, one right after the other; never throws.
-  char* saveMonitorsJson() override {
-    for (int attempt = 0; attempt < kSaveTries; ++attempt) {
-      try {
-        return servant_->runCommand(
-            "aaS.save_report_plots_with_persisted_data monitor.json");
-      } catch (...) {
-        // the next try follows at once
-      }
-    }
-    solvarium::appendText("aas_instant_error.txt",
-                          "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
-    return CORBA::string_dup("Invalid solver type");
-  }
-
- private:
-  CORBA::ORB_var orb_;
-  CBROXSolvarium* servant_;  // owned
-};
+solvarium::SolverKindRecord makeRecord() {
+  using AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit;
+  solvarium::SolverKindRecord record =
+      solvarium::instantKindRecord("brox", "BROXSolvarium", "korlen-brox", "brox_instant_aas");
+  record.texts.collaborativeScope = " Instant aaS";
+  record.keyFiles = [](const StartContext& context) {
+    const std::string name =
+        context.environment.valueOr("BROX_AAS_KEY_FILE", "aaS_BROXSolvarium.txt");
+    return std::vector<KeyFile>{{name}, {solvarium::instantTwinName(name), true}};
+  };
+  WatchRule& watch = record.watch;
+  watch.source = WatchRule::PidSource::kAtStart;
+  watch.pidAtStart = solverPid;
+  watch.refusalFile = "brox_instant_aas_error.txt";
+  watch.stepMs = 1000;
+  watch.tickDelayMs = 59 * 1000;
+  watch.connect = solvarium::kindObjectLink<ICoBROXUnit>(
+      [](ICoBROXUnit::_ptr_type unit, const char* command) {
+        return unit->executeCommandToString(command);
+      });
+  record.create = [](CORBA::ORB_ptr orb, const StartContext& context,
+                     const solvarium::KindSettings*) {
+    return std::unique_ptr<solvarium::SolverKind>(new CBROXSolvarium(orb, context.environment));
+  };
+  return record;
+}
 
 }  // namespace
 
-void registerBroxKind() {
-  solvarium::registerSolverKind(
-      solvarium::kKindBrox, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
-        return std::unique_ptr<solvarium::SolverKind>(new BroxKind(orb));
-      });
+const solvarium::SolverKindRecord& broxKind() {
+  static const solvarium::SolverKindRecord record = makeRecord();
+  return record;
 }
 
 }  // namespace BROX

@@ -1,11 +1,14 @@
-// Registration of the Brox kind with the solver object.
+// The Brox kind as the service core sees it (see service/solver_kind.h).
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_KIND_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_KIND_H_
 
+#include "service/solver_kind.h"
+
 namespace BROX {
 
-// Registers the Brox kind's factory (kind 1).
-void registerBroxKind();
+// "-solver brox" or a program name containing "BROXSolvarium": the key is the
+// ICoBROXUnit reference, the watcher follows KORLEN_BROXSOLVE_PID.
+const solvarium::SolverKindRecord& broxKind();
 
 }  // namespace BROX
 

@@ -38,7 +38,7 @@ std::vector<std::string> modeWords(const std::string& modeOption) {
 
 }  // namespace
 
-BroxMonitors::BroxMonitors(const Will& reportPlotWill)
+BroxMonitors::BroxMonitors(const Will& reportPlotWill, const char* binDirValue)
     : will(reportPlotWill), implicitWillAmends(true) {
   using solvarium::StartupError;
   struct stat status;
@@ -48,7 +48,6 @@ BroxMonitors::BroxMonitors(const Will& reportPlotWill)
   if (!S_ISDIR(status.st_mode)) {
     throw StartupError("Brox Solver Manager working directory is not a folder");
   }
-  const char* binDirValue = std::getenv("BROXBINDIR");
   if (binDirValue == nullptr) throw StartupError("BROXBINDIR environment variable is not set");
   binDir = binDirValue;
   if (binDir.empty()) throw StartupError("BROXBINDIR environment variable is empty");
@@ -148,7 +147,7 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
     raiseScriptError(commandText, "command [" + commandText + "] has no parameters.");
   }
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, commandText);
+  loadBroxStatusOrRaise(&status, binDir, commandText);
 
   std::string errors;
   for (const auto& entry : status.reader->results) {

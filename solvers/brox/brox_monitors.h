@@ -25,10 +25,11 @@ class BroxMonitors {
   // the arguments (a double-quoted argument keeps its quotes).
   typedef std::vector<std::string> Tokens;
 
-  // Checks that "." is a readable folder and that BROXBINDIR is set and not
-  // empty; throws the failure as a solvarium::StartupError. `will` is the
-  // report-plot will that "aaS.retrieve_will" answers; it must outlive this.
-  explicit BroxMonitors(const Will& will);
+  // Checks that "." is a readable folder and that `binDir` (BROXBINDIR as
+  // read at start-up, null when unset) is set and not empty; throws the
+  // failure as a solvarium::StartupError. `will` is the report-plot will that
+  // "aaS.retrieve_will" answers; it must outlive this.
+  BroxMonitors(const Will& will, const char* binDir);
   ~BroxMonitors();
   BroxMonitors(const BroxMonitors&) = delete;
   BroxMonitors& operator=(const BroxMonitors&) = delete;
@@ -80,7 +81,8 @@ class BroxMonitors {
                              const std::string& optionsText = std::string());
 
   // `lead` followed by PATH, LD_LIBRARY_PATH, BROXBINDIR and the current
-  // directory, the way the program-start errors report them.
+  // directory, the way the program-start errors report them: the live
+  // environment, the one a program started now sees.
   static std::string diagnosticText(const std::string& lead);
 
   // ---------------------------------------------------------------------
@@ -163,7 +165,7 @@ class BroxMonitors {
   // Fields, in declaration order. The interpreter reads and switches
   // implicitWillAmends and files the will fields after a listing.
   const Will& will;                // not owned
-  std::string binDir;              // BROXBINDIR as read at construction
+  std::string binDir;              // BROXBINDIR as read at start-up
   std::string monitorDataProgram;  // bare program names, found on PATH
   std::string controlProgram;      // kept; nothing runs it
   std::string stopProgram;

@@ -87,7 +87,7 @@ void persistedDataCommand(bool saved, const std::string& session, const std::str
 void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
                                    const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, commandText);
+  loadBroxStatusOrRaise(&status, binDir, commandText);
   const BroxStatusReader::ResultMap& results = status.reader->results;
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];

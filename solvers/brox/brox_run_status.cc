@@ -36,13 +36,13 @@ std::string diagnostics(int errorNumber, const std::string& errorMessage) {
 
 // Loads the library and binds both functions; false (with QuennetErrorText
 // set and the failure made final) when that is not possible.
-bool bindQuennet() {
+bool bindQuennet(const std::string& binDir) {
   const auto fail = [](const std::string& text) {
     QuennetErrorText = text;
     quennetLoadFailed = true;
     return false;
   };
-  const std::string path = quennetLibraryPath();
+  const std::string path = quennetLibraryPath(binDir);
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) {
     const int errorNumber = errno;
@@ -167,23 +167,21 @@ void putStatusList(const BroxStatusReader::ResultMap& results, int indent, Sink*
 
 BroxStatusHandle::~BroxStatusHandle() { releaseBroxStatus(this); }
 
-std::string quennetLibraryPath() {
-  const char* binDir = std::getenv("BROXBINDIR");
-  std::string path = binDir != nullptr ? binDir : "";
-  path += "/";
+std::string quennetLibraryPath(const std::string& binDir) {
+  std::string path = binDir + "/";
   path += solvarium::platform::kPlatformDir;
   path += "/";
   path += solvarium::platform::kQuennetLibrary;
   return path;
 }
 
-void loadBroxStatus(BroxStatusHandle* handle) {
+void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   handle->reader = nullptr;
   if (quennetLoadFailed) {
     handle->result = 1;
     return;
   }
-  if ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet()) {
+  if ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir)) {
     handle->result = 1;
     return;
   }
@@ -235,8 +233,9 @@ void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& comm
   if (handle.result != 0) raiseScriptError(command, statusFailureText(handle));
 }
 
-void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command) {
-  loadBroxStatus(handle);
+void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& binDir,
+                           const std::string& command) {
+  loadBroxStatus(handle, binDir);
   raiseIfStatusFailed(*handle, command);
 }
 

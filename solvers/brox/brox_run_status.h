@@ -1,7 +1,8 @@
 // The Brox run status of the working directory, read through libQuennet.so.
 //
-// The library is loaded lazily from $BROXBINDIR/<platform dir>/libQuennet.so
-// on the first query and bound once per process; a failure to load or bind
+// The library is loaded lazily from <BROXBINDIR>/<platform dir>/libQuennet.so
+// on the first query (BROXBINDIR as the service read it at start-up, handed
+// in by the caller) and bound once per process; a failure to load or bind
 // is final for the process. Every query makes a fresh status object owned by
 // the library; a BroxStatusHandle gives it back when it goes out of scope.
 // Not thread-safe: called only from the thread that runs the ORB's loop.
@@ -34,9 +35,10 @@ struct BroxStatusHandle {
 // successful query.
 extern std::string QuennetErrorText;
 
-// Queries the run status of "." into `handle`. Never throws; reports
-// through handle->result and QuennetErrorText.
-void loadBroxStatus(BroxStatusHandle* handle);
+// Queries the run status of "." into `handle`, binding the library under
+// `binDir` first when it is not bound yet. Never throws; reports through
+// handle->result and QuennetErrorText.
+void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir);
 
 // Gives the status object back to the library (result and message of the
 // release are ignored). Does nothing when handle->reader is null.
@@ -52,11 +54,12 @@ void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& comm
 
 // loadBroxStatus, then raiseIfStatusFailed for `command`: on return
 // handle->reader is not null.
-void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& command);
+void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& binDir,
+                           const std::string& command);
 
-// Path the library is loaded from: $BROXBINDIR + "/" + platform dir + "/" +
-// library file name (unset BROXBINDIR counts as empty).
-std::string quennetLibraryPath();
+// Path the library is loaded from: `binDir` + "/" + platform dir + "/" +
+// library file name.
+std::string quennetLibraryPath(const std::string& binDir);
 
 // Appends the JSON object of all runs, in key order, indented by `indent`
 // tabs. Labels drop a leading "./"; every string value is JSON-escaped.

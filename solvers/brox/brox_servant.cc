@@ -1,77 +1,57 @@
 #include "solvers/brox/brox_servant.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
 #include "common/startup_error.h"
 #include "platform/process.h"
-#include "service/co_file_system.h"
-#include "service/co_solver_unit.h"
-#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
+#include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/brox/brox_broadcast.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/generic_twins.h"
 
 namespace BROX {
 
 namespace {
-
-// Guards solverPidCache and solverWatch: the solver is probed before the
-// servants' serialising lock is taken, by several request threads at once.
-std::mutex solverWatchMutex;
-// Process id of the solver from KORLEN_BROXSOLVE_PID; -1 until read.
-int32_t solverPidCache = -1;
-// The hold on the solver process (pid > 0 only), shared with the watcher,
-// which took it at start-up.
-std::shared_ptr<solvarium::platform::ProcessWatch> solverWatch;
 
 // The solver process's state: no solver to check, gone, alive.
 enum class SolverProbe { kNone, kGone, kAlive, kNotProbed };
 // A probe made by beforeCommand() for the next command of this thread.
 thread_local SolverProbe probedForNextCommand = SolverProbe::kNotProbed;
 
-SolverProbe probeSolver() {
-  std::shared_ptr<solvarium::platform::ProcessWatch> watch;
-  {
-    const std::lock_guard<std::mutex> lock(solverWatchMutex);
-    if (solverPidCache == -1) {
-      const char* text = std::getenv("KORLEN_BROXSOLVE_PID");
-      long pid = 0;  // stays 0 (no solver to check) unless a process id leads the text
-      if (text != nullptr) solvarium::platform::parsePid(text, &pid);
-      solverPidCache = static_cast<int32_t>(pid);
-      if (solverPidCache > 0) solverWatch = solvarium::holdSolverProcess(solverPidCache);
-    }
-    watch = solverWatch;
-  }
-  if (!watch) return SolverProbe::kNone;
-  return watch->alive() ? SolverProbe::kAlive : SolverProbe::kGone;
+// The hold on the solver process named by `pidText` (null: unset); null when
+// no process id leads the text, or it is not above 0: no solver to check.
+std::shared_ptr<solvarium::platform::ProcessWatch> solverHold(const char* pidText) {
+  long pid = 0;
+  if (pidText != nullptr) solvarium::platform::parsePid(pidText, &pid);
+  if (pid <= 0) return nullptr;
+  return solvarium::holdSolverProcess(pid);
 }
 
 }  // namespace
 
-CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
-  // The monitoring object's checks come first, so that a failure leaves no
-  // generic servant (nor this servant) activated.
+CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+    : SolverKind(orb, broxKind().texts),
+      solver_(solverHold(environment.get("KORLEN_BROXSOLVE_PID"))) {
+  // A failure leaves no servant activated: that happens after construction.
   BroxInterpreter::Hooks hooks;
   hooks.beforeCommand = [this] { checkSolverAlive(); };
-  hooks.stateFlagsText = [this] { return scripting_->stateFlagsText(); };
+  hooks.stateFlagsText = [this] { return scriptingServant()->stateFlagsText(); };
   try {
-    interpreter_.reset(new BroxInterpreter(std::move(hooks)));
+    interpreter_.reset(new BroxInterpreter(std::move(hooks), environment.get("BROXBINDIR")));
   } catch (const std::bad_alloc&) {
     throw solvarium::StartupError("Error setting up Brox monitoring!");
   }
-  solvarium::createGenericServants(solvarium::kKindBrox, this, &scripting_, &solverUnit_,
-                                   &fileSystem_);
 }
 
-CBROXSolvarium::~CBROXSolvarium() {
-  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
-}
+CBROXSolvarium::~CBROXSolvarium() = default;
 
 PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
@@ -122,16 +102,25 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb_.in());
+  solvarium::requestServiceShutdown(ownerOrb());
   return true;
 }
 
-void CBROXSolvarium::beforeCommand() { probedForNextCommand = probeSolver(); }
+namespace {
+
+SolverProbe probeSolver(const std::shared_ptr<solvarium::platform::ProcessWatch>& solver) {
+  if (!solver) return SolverProbe::kNone;
+  return solver->alive() ? SolverProbe::kAlive : SolverProbe::kGone;
+}
+
+}  // namespace
+
+void CBROXSolvarium::beforeCommand() { probedForNextCommand = probeSolver(solver_); }
 
 void CBROXSolvarium::checkSolverAlive() {
   SolverProbe probe = probedForNextCommand;
   probedForNextCommand = SolverProbe::kNotProbed;
-  if (probe == SolverProbe::kNotProbed) probe = probeSolver();
+  if (probe == SolverProbe::kNotProbed) probe = probeSolver(solver_);
   if (probe == SolverProbe::kNone) return;
   if (probe == SolverProbe::kAlive) {
     setStateFlag("solver-alive", true);
@@ -141,31 +130,35 @@ void CBROXSolvarium::checkSolverAlive() {
   }
 }
 
-CORBA::ORB_ptr CBROXSolvarium::ownerOrb() { return orb_.in(); }
-
 char* CBROXSolvarium::interpretCommand(const char* command) {
-  return runCommand(command);
+  return solvarium::twin::fromBroxInstant([&] { return runCommand(command); });
 }
 
-std::string CBROXSolvarium::ownerIorText() {
-  AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit_var reference = _this();
-  CORBA::String_var ior = orb_->object_to_string(reference.in());
-  return ior.in();
+void CBROXSolvarium::finalSave() {
+  const int kTries = 10;
+  std::string cause;
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    try {
+      CORBA::String_var answer =
+          runCommand("aaS.save_report_plots_with_persisted_data monitor.json");
+      return;
+    } catch (...) {
+      cause = currentFailureText();  // the next try follows at once
+    }
+  }
+  std::fprintf(stderr, "Saving monitor.json failed %d times, the last: %s\n", kTries,
+               cause.c_str());
+  solvarium::appendText("aas_instant_error.txt",
+                        "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
 }
 
-solvarium::CInstantScripting* CBROXSolvarium::scriptingServant() { return scripting_; }
-solvarium::CCoFileSystem* CBROXSolvarium::fileSystemServant() { return fileSystem_; }
-solvarium::CCoSolverUnit* CBROXSolvarium::solverUnitServant() { return solverUnit_; }
-
-void CBROXSolvarium::TEST_resetSolverPidCache() {
-  const std::lock_guard<std::mutex> lock(solverWatchMutex);
-  solverPidCache = -1;
-  solverWatch.reset();
+void CBROXSolvarium::TEST_followSolver(const char* pidText) {
+  solver_ = solverHold(pidText);
   probedForNextCommand = SolverProbe::kNotProbed;
 }
 
 void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
-  scripting_->setStateFlag(name, on);
+  scriptingServant()->setStateFlag(name, on);
 }
 
 }  // namespace BROX

@@ -1,9 +1,10 @@
 // BROX::CBROXSolvarium: servant of ICoBROXUnit and root object of the Brox
-// kind. It owns the kind's three generic servants and the command
-// interpreter (BroxInterpreter), keeps the solver's broadcast state (in the
-// scripting servant's state-flag map) and follows the solver process.
+// kind (a solvarium::SolverKind, which owns the three generic servants). It
+// owns the command interpreter (BroxInterpreter), keeps the solver's
+// broadcast state (in the scripting servant's state-flag map) and follows
+// the solver process.
 //
-// One per process, created by the solver object with the ORB. Requests reach
+// One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
 // SerialCall, one at a time; the servant takes no lock of its own, except
 // for the solver probe that runs before SerialCall is taken.
@@ -14,19 +15,22 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "service/solver_kind_owner.h"
+#include "platform/process.h"
+#include "service/environment.h"
+#include "service/solver_kind.h"
 #include "solvers/brox/brox_interpreter.h"
 
 namespace BROX {
 
 class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
-                       public solvarium::SolverKindOwner {
+                       public solvarium::SolverKind {
  public:
-  // Creates the interpreter and the three generic servants. Throws the
-  // solvarium::StartupError of the monitoring object's checks (BROXBINDIR
-  // missing or empty, working directory unusable), or "Error setting up
-  // Brox monitoring!" when it cannot be allocated.
-  explicit CBROXSolvarium(CORBA::ORB_ptr orb);
+  // Creates the three generic servants and the interpreter, with BROXBINDIR
+  // and KORLEN_BROXSOLVE_PID of `environment` (the one read at start-up).
+  // Throws the solvarium::StartupError of the monitoring object's checks
+  // (BROXBINDIR missing or empty, working directory unusable), or "Error
+  // setting up Brox monitoring!" when it cannot be allocated.
+  CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CBROXSolvarium() override;
   CBROXSolvarium(const CBROXSolvarium&) = delete;
   CBROXSolvarium& operator=(const CBROXSolvarium&) = delete;
@@ -47,36 +51,35 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   CORBA::Boolean shutdown() override;
 
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
-  // from the process named by KORLEN_BROXSOLVE_PID (read once per process;
-  // unset, empty, non-numeric or <= 0 disables the check), through the hold
-  // on it that the watcher took at start-up (solver_process_hold.h). Takes
-  // the probe that beforeCommand() made in this thread, else probes itself.
+  // from the process named by KORLEN_BROXSOLVE_PID (unset, empty,
+  // non-numeric or <= 0 disables the check), through the hold on it that the
+  // watcher took at start-up (solver_process_hold.h). Takes the probe that
+  // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
-  // SolverKindOwner: probes the solver process outside the serialising lock
-  // for the command this thread runs next.
+  // SolverKind: probes the solver process outside the serialising lock for
+  // the command this thread runs next.
   void beforeCommand() override;
-  // SolverKindOwner, for the generic servants. ownerIorText() is the IOR
-  // text of this servant's own ICoBROXUnit reference (once activated).
-  CORBA::ORB_ptr ownerOrb() override;
+  // SolverKind: runCommand() with the BROXInstant exceptions raised as their
+  // generic twins.
   char* interpretCommand(const char* command) override;
-  std::string ownerIorText() override;
-  solvarium::CInstantScripting* scriptingServant() override;
-  solvarium::CCoFileSystem* fileSystemServant() override;
-  solvarium::CCoSolverUnit* solverUnitServant() override;
+  PortableServer::ServantBase* kindServant() override { return this; }
+  // SolverKind: "monitor.json" through up to ten tries, one right after the
+  // other; when all fail, a line in "aas_instant_error.txt".
+  void finalSave() override;
 
   BroxInterpreter& interpreter() { return *interpreter_; }
 
-  // Test hook: makes the next command read KORLEN_BROXSOLVE_PID again.
-  static void TEST_resetSolverPidCache();
+  // Test hook: follows the process that `pidText` names (null: unset), as
+  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
+  void TEST_followSolver(const char* pidText);
 
  private:
   void setStateFlag(const std::string& name, bool on);
 
-  CORBA::ORB_var orb_;
+  // The hold on the solver process; null: no solver to check. Read by request
+  // threads outside the serialising lock; changed only by the test hook.
+  std::shared_ptr<solvarium::platform::ProcessWatch> solver_;
   std::unique_ptr<BroxInterpreter> interpreter_;
-  solvarium::CInstantScripting* scripting_ = nullptr;  // owned; holds the state-flag map
-  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
-  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
 };
 
 }  // namespace BROX

@@ -27,7 +27,7 @@ bool runMatchesSession(const std::string& runPath, const std::string& sessionNam
 void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
                                      const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, commandText);
+  loadBroxStatusOrRaise(&status, binDir, commandText);
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];
   const bool active = command == "aaS.list_active_variable_names";

@@ -38,10 +38,11 @@ std::vector<std::string> pieces(const std::string& payload) {
 
 // P exists: its status can be read (nothing is opened, so a FIFO cannot
 // block), and the solver's name for it lies inside the monitor folder.
-bool monitorFileExists(const std::string& path, const std::string& payload) {
+bool monitorFileExists(const std::string& path, const std::string& payload,
+                       const std::string& dashFolder) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) return false;
-  const std::string folder = monitorFolder();
+  const std::string folder = monitorFolder(dashFolder);
   std::string target;
   return !folder.empty() &&
          solvarium::resolveInside(folder, payload, &target) == solvarium::PathResolution::kOk;
@@ -95,7 +96,7 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
     long pid = 0;
     if (solvarium::platform::parsePid(payload, &pid)) {
       solvarium::holdSolverProcess(pid);
-      solvarium::grendPidBuffer().set(payload);
+      solvarium::solverPidBuffer().set(payload);
     }
   } else if (startsWith(trimmed, "broadcast::monitor-file-activate:", &payload)) {
     monitorFileMessage("activate", payload);
@@ -119,7 +120,7 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
   } else if (startsWith(trimmed, "broadcast::ended:", &payload)) {
     ended(payload);
   } else if (trimmed == "broadcast::interrupted") {
-    scripting_->clearStateFlags();
+    scriptingServant()->clearStateFlags();
   }
 }
 
@@ -127,7 +128,7 @@ void CGrendSolvarium::monitorFileMessage(const std::string& event, const std::st
   const std::string path = dashFolderPath(payload);
   const std::string file = "File '" + path + "'";
   if (event == "activate") {
-    if (!monitorFileExists(path, payload)) {
+    if (!monitorFileExists(path, payload, state_.dashFolder)) {
       reject("Invalid activate file broadcast. " + file + " does not exist.", path);
     }
     if (isOn(state_.activeMonitorFiles, path)) {
@@ -168,8 +169,9 @@ void CGrendSolvarium::monitorFileMessage(const std::string& event, const std::st
 
 void CGrendSolvarium::started(const std::string& payload) {
   const std::vector<std::string> parts = pieces(payload);
-  if (parts.size() >= 3 && parts[2] == "journaling" && scripting_->hasStateFlag("prejournaling")) {
-    scripting_->setStateFlag("prejournaling", false);
+  if (parts.size() >= 3 && parts[2] == "journaling" &&
+      scriptingServant()->hasStateFlag("prejournaling")) {
+    scriptingServant()->setStateFlag("prejournaling", false);
   }
   if (payload == "solver-shutdown") {
     // A failed save is logged; the flag is still set.
@@ -181,14 +183,14 @@ void CGrendSolvarium::started(const std::string& payload) {
                                             std::string(e.moreInfo.in()) + "\n");
     }
   }
-  scripting_->setStateFlag(payload, true);
+  scriptingServant()->setStateFlag(payload, true);
 }
 
 void CGrendSolvarium::ended(const std::string& payload) {
   const std::vector<std::string> parts = pieces(payload);
   if (!parts.empty()) {
-    if (parts[0] == "journaling" && scripting_->hasStateFlag("prejournaling")) {
-      scripting_->setStateFlag("prejournaling", false);
+    if (parts[0] == "journaling" && scriptingServant()->hasStateFlag("prejournaling")) {
+      scriptingServant()->setStateFlag("prejournaling", false);
     }
     if (parts[0] == "solve") {
       state_.overallProgress.clear();
@@ -197,7 +199,7 @@ void CGrendSolvarium::ended(const std::string& payload) {
       state_.currentLoadStep.clear();
     }
   }
-  scripting_->setStateFlag(payload, false);
+  scriptingServant()->setStateFlag(payload, false);
 }
 
 }  // namespace GREND

@@ -60,12 +60,14 @@ bool readMonitor(const GrendState& state, const MonitorKind& kind, std::string* 
                  const std::string& fileName, const std::vector<std::string>& filter) {
   const std::string word = kind.word;
   if (word == "mntr") {
-    return readMntrMonitorFile(state.openMonitorFiles, json, fileName.c_str(), filter);
+    return readMntrMonitorFile(state.openMonitorFiles, state.dashFolder, json, fileName.c_str(),
+                               filter);
   }
   const XmlMonitorKind xml = word == "gst"   ? XmlMonitorKind::kGst
                              : word == "cnd" ? XmlMonitorKind::kCnd
                                              : XmlMonitorKind::kNlh;
-  return readXmlMonitorFile(xml, state.openMonitorFiles, json, fileName.c_str(), filter);
+  return readXmlMonitorFile(xml, state.openMonitorFiles, state.dashFolder, json,
+                            fileName.c_str(), filter);
 }
 
 // The listing; `words` is the command alone or with a known kind word.

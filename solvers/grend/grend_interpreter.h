@@ -32,6 +32,7 @@ struct GrendState {
   std::string currentStepProgress;
   std::string currentLoadStep;
   std::string collaborativeSolverUnitIor;
+  std::string dashFolder;  // GREND_DASH_DIR_FOLDER as read at start-up; "" when unset
   int32_t minuteCounter = 0;
   int32_t autoSavePeriod = 60;  // minutes
 };

@@ -1,46 +1,71 @@
 #include "solvers/grend/grend_kind.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/safe_file.h"
-#include "service/solver_kind.h"
+#include "service/start_options.h"
 #include "solvers/grend/grend_servant.h"
+#include "solvers/instant_kind.h"
 
 namespace GREND {
 
 namespace {
 
-// Owns the Grend servant; the key is its ICoGrendUnit reference.
-class GrendKind : public solvarium::SolverKind {
- public:
+using solvarium::KeyFile;
+using solvarium::StartContext;
+using solvarium::WatchRule;
+
+const char kKeyFile[] = "aaS_GrendSolvarium.txt";
+
+solvarium::SolverKindRecord makeRecord() {
+  using AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit;
+  solvarium::SolverKindRecord record =
+      solvarium::instantKindRecord("grend", "GrendSolvarium", "korlen-grend", "grend_instant_aas");
+  record.needsSessionManager = true;
+  record.texts.collaborativeFromSolver = true;
+  record.texts.collaborativeScope = "Grend Instant aaS";
+  // The key also goes to the monitor folder, for the solver side.
+  record.keyFiles = [](const StartContext& context) {
+    const solvarium::Environment& environment = context.environment;
+    std::vector<KeyFile> files{{kKeyFile}};
+    const char* folder = environment.get("GREND_DASH_DIR_FOLDER");
+    if (folder != nullptr && *folder != '\0') {
+      files.push_back({std::string(folder) + "/" + kKeyFile});
+    }
+    const std::string id = environment.valueOr("GREND_AAS_KEY_FILE", "aaS_GrendId.txt");
+    files.push_back({solvarium::instantTwinName(id), true});
+    return files;
+  };
+  // A round of 5 s; a tick every minute; gone when no pid has come in 100
+  // minutes.
+  WatchRule& watch = record.watch;
+  watch.source = WatchRule::PidSource::kHandedOver;
+  watch.stepMs = 5 * 1000;
+  watch.cycleSteps = 1200;
+  watch.tickEverySteps = 12;
+  watch.sightings = 2;
+  watch.connect = solvarium::kindObjectLink<ICoGrendUnit>(
+      [](ICoGrendUnit::_ptr_type unit, const char* command) {
+        return unit->executeCommandToString(command);
+      });
   // The monitor folder receives a copy of the key file: what interrupted
   // writes left there goes first.
-  explicit GrendKind(CORBA::ORB_ptr orb) : servant_(new CGrendSolvarium(orb)) {
-    solvarium::removeStaleTemporaryFiles(CGrendSolvarium::dashFolderPath("."));
-  }
-  ~GrendKind() override { delete servant_; }
-
-  solvarium::SolverKindOwner* owner() override { return servant_; }
-  PortableServer::ServantBase* kindServant() override { return servant_; }
-
-  std::string publishedIor() override { return servant_->getIor(); }
-
-  // Tried once; the exception goes to the caller.
-  char* saveMonitorsJson() override {
-    return servant_->executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
-  }
-
- private:
-  CGrendSolvarium* servant_;  // owned
-};
+  record.create = [](CORBA::ORB_ptr orb, const StartContext& context,
+                     const solvarium::KindSettings*) {
+    std::unique_ptr<CGrendSolvarium> servant(new CGrendSolvarium(orb, context.environment));
+    solvarium::removeStaleTemporaryFiles(servant->dashFolderPath("."));
+    return std::unique_ptr<solvarium::SolverKind>(servant.release());
+  };
+  return record;
+}
 
 }  // namespace
 
-void registerGrendKind() {
-  solvarium::registerSolverKind(
-      solvarium::kKindGrend, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
-        return std::unique_ptr<solvarium::SolverKind>(new GrendKind(orb));
-      });
+const solvarium::SolverKindRecord& grendKind() {
+  static const solvarium::SolverKindRecord record = makeRecord();
+  return record;
 }
 
 }  // namespace GREND

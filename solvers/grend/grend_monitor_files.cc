@@ -37,14 +37,15 @@ std::string messageObject(const char* key, const char* before, const std::string
 // directory) when it resolves to a regular file inside the monitor folder.
 // A file over kMaxMonitorFileBytes or one that memory cannot hold is
 // kTooLarge; a read that ends early is kReadFailed with the bytes read kept.
-solvarium::FileStatus loadMonitorFile(const std::string& path, std::string* text) {
+solvarium::FileStatus loadMonitorFile(const std::string& dashFolder, const std::string& path,
+                                      std::string* text) {
   std::string name = path;
   if (name.empty() || name[0] != '/') {
     const std::string cwd = solvarium::workingDirectory();
     name = cwd.empty() ? std::string() : cwd + (cwd == "/" ? "" : "/") + path;
   }
   // No monitor folder, or no working directory to name the file from: missing.
-  const std::string folder = name.empty() ? std::string() : monitorFolder();
+  const std::string folder = name.empty() ? std::string() : monitorFolder(dashFolder);
   return solvarium::readConfinedFile(folder, name, text, kMaxMonitorFileBytes);
 }
 
@@ -85,18 +86,18 @@ std::string monitorBaseName(const std::string& fileName) {
   return fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
 }
 
-std::string monitorFolder() {
-  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
-  std::string path = folder != nullptr && *folder != '\0' ? folder : ".";
+std::string monitorFolder(const std::string& dashFolder) {
+  std::string path = dashFolder.empty() ? "." : dashFolder;
   std::replace(path.begin(), path.end(), '\\', '/');
   return solvarium::realPathOf(path);
 }
 
-bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const char* fileName,
+bool readMntrMonitorFile(const MonitorFileTable& open, const std::string& dashFolder,
+                         std::string* json, const char* fileName,
                          const std::vector<std::string>& filterArgs) {
   if (appendCommonFailure(open, json, fileName)) return true;
   std::string text;
-  const solvarium::FileStatus loaded = loadMonitorFile(fileName, &text);
+  const solvarium::FileStatus loaded = loadMonitorFile(dashFolder, fileName, &text);
   if (!loaded.ok()) {
     const char* before = loaded.code == solvarium::FileStatus::kTooLarge
                              ? "Insufficient memory to process file '"
@@ -114,11 +115,12 @@ bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const 
   return true;
 }
 
-bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open, std::string* json,
-                        const char* fileName, const std::vector<std::string>& filterArgs) {
+bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open,
+                        const std::string& dashFolder, std::string* json, const char* fileName,
+                        const std::vector<std::string>& filterArgs) {
   if (appendCommonFailure(open, json, fileName)) return true;
   std::string text;
-  const solvarium::FileStatus loaded = loadMonitorFile(fileName, &text);
+  const solvarium::FileStatus loaded = loadMonitorFile(dashFolder, fileName, &text);
   if (loaded.code == solvarium::FileStatus::kTooLarge) {
     *json += messageObject("Error", "Insufficient memory to process file '", fileName, "'");
     return true;

@@ -31,21 +31,24 @@ void listActiveMonitorFiles(const MonitorFileTable& active, const std::string& e
 // is shorter).
 std::string monitorBaseName(const std::string& fileName);
 
-// The real path of the folder that monitor files must lie in:
-// GREND_DASH_DIR_FOLDER, else the working directory; "" when it cannot be
-// resolved.
-std::string monitorFolder();
+// The real path of the folder that monitor files must lie in: `dashFolder`
+// (GREND_DASH_DIR_FOLDER as read at start-up), else the working directory
+// when it is empty; "" when it cannot be resolved.
+std::string monitorFolder(const std::string& dashFolder);
 
-// Reads a ".mntr" file and appends its object (or its error object).
-// `fileName` may be null. True when a JSON object was appended.
-bool readMntrMonitorFile(const MonitorFileTable& open, std::string* json, const char* fileName,
+// Reads a ".mntr" file (which must lie in the monitor folder of
+// `dashFolder`) and appends its object (or its error object). `fileName` may
+// be null. True when a JSON object was appended.
+bool readMntrMonitorFile(const MonitorFileTable& open, const std::string& dashFolder,
+                         std::string* json, const char* fileName,
                          const std::vector<std::string>& filterArgs);
 
-// Reads a ".cnd", ".gst" or ".nlh" file and appends its object, its error
-// object, or nothing when the document does not parse (one line on standard
-// error then). True when a JSON object was appended.
-bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open, std::string* json,
-                        const char* fileName, const std::vector<std::string>& filterArgs);
+// Reads a ".cnd", ".gst" or ".nlh" file likewise and appends its object, its
+// error object, or nothing when the document does not parse (one line on
+// standard error then). True when a JSON object was appended.
+bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open,
+                        const std::string& dashFolder, std::string* json, const char* fileName,
+                        const std::vector<std::string>& filterArgs);
 
 // The XML part alone, over a document's text: appends the handler's object
 // and answers true, or answers false and sets `error` when the document is

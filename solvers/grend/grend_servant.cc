@@ -1,72 +1,60 @@
 #include "solvers/grend/grend_servant.h"
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "service/co_file_system.h"
-#include "service/co_solver_unit.h"
-#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
+#include "solvers/generic_twins.h"
+#include "solvers/grend/grend_kind.h"
+#include "solvers/instant_kind.h"
 
 namespace GREND {
 
-CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
-  solvarium::createGenericServants(solvarium::kKindGrend, this, &scripting_, &solverUnit_,
-                                   &fileSystem_);
-  scripting_->setStateFlag("aas-off", true);
+CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
+    : SolverKind(orb, grendKind().texts) {
+  state_.dashFolder = environment.valueOr("GREND_DASH_DIR_FOLDER", "");
+  scriptingServant()->setStateFlag("aas-off", true);
 }
 
-CGrendSolvarium::~CGrendSolvarium() {
-  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
-}
+CGrendSolvarium::~CGrendSolvarium() = default;
 
 PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 char* CGrendSolvarium::executeCommandToString(const char* command) {
   const solvarium::SerialCall serial;
-  return CORBA::string_dup(
-      interpretGrendCommand(command != nullptr ? command : "", &state_, *scripting_).c_str());
+  const std::string text = command != nullptr ? command : "";
+  return CORBA::string_dup(interpretGrendCommand(text, &state_, *scriptingServant()).c_str());
 }
 
 CORBA::Boolean CGrendSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb_.in());
+  solvarium::requestServiceShutdown(ownerOrb());
   return true;
 }
 
 char* CGrendSolvarium::getCoSolverUnitIor() {
   const solvarium::SerialCall serial;
-  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = solverUnit_->_this();
-  return orb_->object_to_string(unit.in());
+  return CORBA::string_dup(solverUnitIor().c_str());
 }
 
-std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) {
-  const char* folder = std::getenv("GREND_DASH_DIR_FOLDER");
-  if (folder == nullptr || *folder == '\0') return fileName;
-  std::string path = folder;
+std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) const {
+  if (state_.dashFolder.empty()) return fileName;
+  std::string path = state_.dashFolder;
   std::replace(path.begin(), path.end(), '\\', '/');
   return path + "/" + fileName;
 }
 
-CORBA::ORB_ptr CGrendSolvarium::ownerOrb() { return orb_.in(); }
-
 char* CGrendSolvarium::interpretCommand(const char* command) {
-  return executeCommandToString(command);
+  return solvarium::twin::fromGrendInstant([&] { return executeCommandToString(command); });
 }
 
-std::string CGrendSolvarium::getIor() {
-  AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit_var self = _this();
-  CORBA::String_var text = orb_->object_to_string(self.in());
-  return text.in();
+void CGrendSolvarium::finalSave() {
+  solvarium::saveWithReport([this] {
+    return executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
+  });
 }
 
-std::string CGrendSolvarium::ownerIorText() { return getIor(); }
-
-solvarium::CInstantScripting* CGrendSolvarium::scriptingServant() { return scripting_; }
-solvarium::CCoFileSystem* CGrendSolvarium::fileSystemServant() { return fileSystem_; }
-solvarium::CCoSolverUnit* CGrendSolvarium::solverUnitServant() { return solverUnit_; }
 std::string CGrendSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 
 }  // namespace GREND

@@ -1,30 +1,34 @@
 // GREND::CGrendSolvarium: servant of ICoGrendUnit and root object of the
-// Grend kind. It owns the kind's three generic servants and the kind's state
-// (GrendState: what the solver side announces through "broadcast::" messages,
-// the monitor-file tables, the auto-save clock of "monitor.json"), runs the
-// broadcast dispatcher and hands commands to the interpreter over the state.
+// Grend kind (a solvarium::SolverKind, which owns the three generic
+// servants). It owns the kind's state (GrendState: what the solver side
+// announces through "broadcast::" messages, the monitor-file tables, the
+// auto-save clock of "monitor.json"), runs the broadcast dispatcher and
+// hands commands to the interpreter over the state.
 //
-// One per process, created by the solver object with the ORB. Requests reach
+// One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
 // SerialCall, one at a time; the servant takes no lock of its own. The only
-// datum shared with the watcher thread is the process-id buffer.
+// datum shared with the watcher thread is the process-id buffer
+// (solverPidBuffer()).
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "service/solver_kind_owner.h"
+#include "service/environment.h"
+#include "service/solver_kind.h"
 #include "solvers/grend/grend_interpreter.h"
 
 namespace GREND {
 
 class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit,
-                        public solvarium::SolverKindOwner {
+                        public solvarium::SolverKind {
  public:
-  // Creates the generic servants and turns "aas-off" on. The solver object
-  // activates them and this servant afterwards.
-  explicit CGrendSolvarium(CORBA::ORB_ptr orb);
+  // Creates the generic servants and turns "aas-off" on; the monitor folder
+  // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).
+  // The solver object activates the servants and this one afterwards.
+  CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CGrendSolvarium() override;
   CGrendSolvarium(const CGrendSolvarium&) = delete;
   CGrendSolvarium& operator=(const CGrendSolvarium&) = delete;
@@ -41,20 +45,16 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // The IOR text of this servant's ICoGrendUnit reference (once activated).
-  std::string getIor();
-
   // GREND_DASH_DIR_FOLDER (backslashes as slashes) + "/" + fileName, or
   // fileName alone when the variable is unset or empty.
-  static std::string dashFolderPath(const std::string& fileName);
+  std::string dashFolderPath(const std::string& fileName) const;
 
-  // SolverKindOwner.
-  CORBA::ORB_ptr ownerOrb() override;
+  // SolverKind. The interpreter with the GRENDInstant exceptions raised as
+  // their generic twins; the final save tried once, a failure reported in
+  // "instant_aas.error".
   char* interpretCommand(const char* command) override;
-  std::string ownerIorText() override;
-  solvarium::CInstantScripting* scriptingServant() override;
-  solvarium::CCoFileSystem* fileSystemServant() override;
-  solvarium::CCoSolverUnit* solverUnitServant() override;
+  PortableServer::ServantBase* kindServant() override { return this; }
+  void finalSave() override;
   std::string collaborativeIorText() override;
 
  private:
@@ -62,11 +62,7 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   void started(const std::string& payload);
   void ended(const std::string& payload);
 
-  CORBA::ORB_var orb_;
   GrendState state_;
-  solvarium::CInstantScripting* scripting_ = nullptr;  // owned
-  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
-  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
 };
 
 }  // namespace GREND

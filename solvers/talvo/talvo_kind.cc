@@ -1,43 +1,64 @@
 #include "solvers/talvo/talvo_kind.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "service/solver_kind.h"
+#include "platform/process.h"
+#include "service/start_options.h"
+#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_servant.h"
 
 namespace TALVO {
 
 namespace {
 
-// Owns the Talvo servant; the key is its ITalvoExceptionHolder reference.
-class TalvoKind : public solvarium::SolverKind {
- public:
-  explicit TalvoKind(CORBA::ORB_ptr orb) : servant_(new CTalvoSolvarium(orb)) {}
-  ~TalvoKind() override { delete servant_; }
-  TalvoKind(const TalvoKind&) = delete;
-  TalvoKind& operator=(const TalvoKind&) = delete;
+using solvarium::KeyFile;
+using solvarium::StartContext;
+using solvarium::WatchRule;
 
-  solvarium::SolverKindOwner* owner() override { return servant_; }
-  PortableServer::ServantBase* kindServant() override { return servant_; }
-  std::string publishedIor() override { return servant_->getIor(); }
+// KORLEN_PELLIX_PID: unset, nothing is watched; a text that no process id
+// leads is a process that is never alive.
+solvarium::StartPid solverPid(const StartContext& context, const solvarium::KindSettings*) {
+  solvarium::StartPid pid;
+  const char* value = context.environment.get("KORLEN_PELLIX_PID");
+  pid.watched = value != nullptr;
+  if (value != nullptr) solvarium::platform::parsePid(value, &pid.pid);
+  return pid;
+}
 
-  // Tried once; what it throws goes to the caller.
-  char* saveMonitorsJson() override {
-    return servant_->doInstantCommandToString(
-        "aaS.save_monitors_with_persisted_data monitor.json");
-  }
-
- private:
-  CTalvoSolvarium* servant_;  // owned
-};
+solvarium::SolverKindRecord makeRecord() {
+  using AAS_CORBA::Talvo::ITalvoExceptionHolder;
+  solvarium::SolverKindRecord record =
+      solvarium::instantKindRecord("talvo", "TalvoSolvarium", "korlen-talvo", "talvo_instant_aas");
+  record.needsSessionManager = true;
+  record.texts.collaborativeFromSolver = true;
+  record.texts.collaborativeScope = "Talvo Instant aaS";
+  record.keyFiles = [](const StartContext& context) {
+    const std::string id = context.environment.valueOr("TALVO_AAS_KEY_FILE", "aaS_TalvoId.txt");
+    return std::vector<KeyFile>{
+        {"aaS_TalvoSolvarium.txt"},
+        {solvarium::instantTwinName(id), true, "Instant ICoSolverUnit Talvo key"}};
+  };
+  WatchRule& watch = record.watch;
+  watch.source = WatchRule::PidSource::kAtStart;
+  watch.pidAtStart = solverPid;
+  watch.stepMs = 60 * 1000;
+  watch.connect = solvarium::kindObjectLink<ITalvoExceptionHolder>(
+      [](ITalvoExceptionHolder::_ptr_type holder, const char* command) {
+        return holder->doInstantCommandToString(command);
+      });
+  record.create = [](CORBA::ORB_ptr orb, const StartContext&, const solvarium::KindSettings*) {
+    return std::unique_ptr<solvarium::SolverKind>(new CTalvoSolvarium(orb));
+  };
+  return record;
+}
 
 }  // namespace
 
-void registerTalvoKind() {
-  solvarium::registerSolverKind(
-      solvarium::kKindTalvo, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription*) {
-        return std::unique_ptr<solvarium::SolverKind>(new TalvoKind(orb));
-      });
+const solvarium::SolverKindRecord& talvoKind() {
+  static const solvarium::SolverKindRecord record = makeRecord();
+  return record;
 }
 
 }  // namespace TALVO

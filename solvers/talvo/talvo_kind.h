@@ -1,11 +1,15 @@
-// Registration of the Talvo kind with the solver object.
+// The Talvo kind as the service core sees it (see service/solver_kind.h).
 #ifndef SOLVARIUM_SOLVERS_TALVO_TALVO_KIND_H_
 #define SOLVARIUM_SOLVERS_TALVO_TALVO_KIND_H_
 
+#include "service/solver_kind.h"
+
 namespace TALVO {
 
-// Registers the Talvo kind's factory (kind 2).
-void registerTalvoKind();
+// "-solver talvo" or a program name containing "TalvoSolvarium": the key is
+// the ITalvoExceptionHolder reference; the session manager is required; the
+// watcher follows KORLEN_PELLIX_PID when it is set.
+const solvarium::SolverKindRecord& talvoKind();
 
 }  // namespace TALVO
 

@@ -1,13 +1,13 @@
 #include "solvers/talvo/talvo_servant.h"
 
-#include "service/co_file_system.h"
-#include "service/co_solver_unit.h"
-#include "service/generic_servants.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
+#include "solvers/generic_twins.h"
+#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_broadcast.h"
 #include "solvers/talvo/talvo_interpreter.h"
+#include "solvers/talvo/talvo_kind.h"
 
 namespace TALVO {
 
@@ -32,20 +32,15 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 
 }  // namespace
 
-CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb) : orb_(CORBA::ORB::_duplicate(orb)) {
-  solvarium::createGenericServants(solvarium::kKindTalvo, this, &scripting_, &solverUnit_,
-                                   &fileSystem_);
-}
+CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb) : SolverKind(orb, talvoKind().texts) {}
 
-CTalvoSolvarium::~CTalvoSolvarium() {
-  solvarium::deleteGenericServants(&scripting_, &solverUnit_, &fileSystem_);
-}
+CTalvoSolvarium::~CTalvoSolvarium() = default;
 
 PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  ScriptingFlags flags(scripting_);
+  ScriptingFlags flags(scriptingServant());
   dispatchTalvoMessage(text(message), &state_, &flags);
 }
 
@@ -99,7 +94,7 @@ CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() {
 }
 char* CTalvoSolvarium::getStatus() {
   const solvarium::SerialCall serial;
-  return copy(scripting_->stateFlagsText());
+  return copy(scriptingServant()->stateFlagsText());
 }
 char* CTalvoSolvarium::getVisited() {
   const solvarium::SerialCall serial;
@@ -108,7 +103,7 @@ char* CTalvoSolvarium::getVisited() {
 
 char* CTalvoSolvarium::doInstantCommandToString(const char* command) {
   const solvarium::SerialCall serial;
-  ScriptingFlags flags(scripting_);
+  ScriptingFlags flags(scriptingServant());
   return copy(interpretTalvoCommand(text(command), &state_, flags));
 }
 
@@ -143,33 +138,25 @@ void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yesNo) {
 
 CORBA::Boolean CTalvoSolvarium::shutdown() {
   const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(orb_.in());
+  solvarium::requestServiceShutdown(ownerOrb());
   return true;
 }
 
 char* CTalvoSolvarium::getCoSolverUnitIor() {
   const solvarium::SerialCall serial;
-  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = solverUnit_->_this();
-  CORBA::String_var ior = orb_->object_to_string(unit.in());
-  return ior._retn();
+  return copy(solverUnitIor());
 }
-
-CORBA::ORB_ptr CTalvoSolvarium::ownerOrb() { return orb_.in(); }
 
 char* CTalvoSolvarium::interpretCommand(const char* command) {
-  return doInstantCommandToString(command);
+  return solvarium::twin::fromTalvo([&] { return doInstantCommandToString(command); });
 }
 
-std::string CTalvoSolvarium::getIor() {
-  AAS_CORBA::Talvo::ITalvoExceptionHolder_var self = _this();
-  CORBA::String_var text = orb_->object_to_string(self.in());
-  return text.in();
+void CTalvoSolvarium::finalSave() {
+  solvarium::saveWithReport([this] {
+    return doInstantCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
+  });
 }
 
-std::string CTalvoSolvarium::ownerIorText() { return getIor(); }
-solvarium::CInstantScripting* CTalvoSolvarium::scriptingServant() { return scripting_; }
-solvarium::CCoFileSystem* CTalvoSolvarium::fileSystemServant() { return fileSystem_; }
-solvarium::CCoSolverUnit* CTalvoSolvarium::solverUnitServant() { return solverUnit_; }
 std::string CTalvoSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 
 }  // namespace TALVO

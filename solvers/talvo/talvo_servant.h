@@ -1,25 +1,26 @@
 // TALVO::CTalvoSolvarium: servant of AAS_CORBA::Talvo::ITalvoExceptionHolder
-// and root object of the Talvo kind. The solver side pushes its broadcasts
-// and its pending question into it; clients reach its command interpreter
-// through the generic scripting servant. The state lives in a TalvoState;
-// each operation forwards to the functions over it.
+// and root object of the Talvo kind (a solvarium::SolverKind, which owns the
+// three generic servants). The solver side pushes its broadcasts and its
+// pending question into it; clients reach its command interpreter through
+// the generic scripting servant. The state lives in a TalvoState; each
+// operation forwards to the functions over it.
 //
-// One per process, created by the solver object with the ORB; owns its three
-// generic servants. Requests reach it through the ORB-controlled servant POA,
-// and every operation runs under SerialCall, one at a time.
+// One per process, created by the kind's record with the ORB. Requests reach
+// it through the ORB-controlled servant POA, and every operation runs under
+// SerialCall, one at a time.
 #ifndef SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 #define SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "service/solver_kind_owner.h"
+#include "service/solver_kind.h"
 #include "solvers/talvo/talvo_state.h"
 
 namespace TALVO {
 
 class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
-                        public solvarium::SolverKindOwner {
+                        public solvarium::SolverKind {
  public:
   // Creates the generic servants. The solver object activates them and
   // this servant afterwards.
@@ -56,27 +57,16 @@ class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // The IOR text of this servant's ITalvoExceptionHolder reference (once
-  // activated).
-  std::string getIor();
-
-  // SolverKindOwner, for the generic servants.
-  CORBA::ORB_ptr ownerOrb() override;
+  // SolverKind. The interpreter with the Talvo exceptions raised as their
+  // generic twins; the final save tried once, a failure reported in
+  // "instant_aas.error".
   char* interpretCommand(const char* command) override;
-  std::string ownerIorText() override;
-  solvarium::CInstantScripting* scriptingServant() override;
-  solvarium::CCoFileSystem* fileSystemServant() override;
-  solvarium::CCoSolverUnit* solverUnitServant() override;
+  PortableServer::ServantBase* kindServant() override { return this; }
+  void finalSave() override;
   std::string collaborativeIorText() override;
 
-  TalvoState& state() { return state_; }
-
  private:
-  CORBA::ORB_var orb_;
   TalvoState state_;
-  solvarium::CInstantScripting* scripting_ = nullptr;  // owned
-  solvarium::CCoSolverUnit* solverUnit_ = nullptr;     // owned
-  solvarium::CCoFileSystem* fileSystem_ = nullptr;     // owned
 };
 
 }  // namespace TALVO

@@ -11,7 +11,7 @@
 #include "common/safe_file.h"
 #include "platform/dynamic_library.h"
 #include "service/service_log.h"
-#include "service/udf_description.h"
+#include "solvers/udf/udf_description_reader.h"
 
 namespace AAS_UDF {
 
@@ -75,7 +75,7 @@ Bridge& bridge() {
 
 [[noreturn]] void fail(const std::string& fileText, const std::string& command,
                        const std::string& errorInfo, const std::string& commandOutput) {
-  solvarium::appendText(solvarium::udfErrorFileName(), fileText);
+  solvarium::appendText(udfErrorFileName(), fileText);
   throw GE::EScriptGenericError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
 }
 

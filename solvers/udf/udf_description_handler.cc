@@ -41,7 +41,8 @@ std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
   return std::string();
 }
 
-CAasUdfXmlHandler::CAasUdfXmlHandler() : currentType_(kPythonMacro) {
+CAasUdfXmlHandler::CAasUdfXmlHandler(const solvarium::Environment& environment)
+    : environment_(environment), currentType_(kPythonMacro) {
   defaultInputs[kPythonMacro] = "argv";
   defaultOutputs[kPythonMacro] = "output";
 }
@@ -111,7 +112,7 @@ void CAasUdfXmlHandler::beginValue(ACEXML_Attributes* atts) {
 void CAasUdfXmlHandler::endValue(const std::string& element) {
   collectingText_ = false;
   std::string value;
-  if (!resolveStoredValue(text_, storage_, &value, &fault)) {
+  if (!resolveStoredValue(text_, storage_, environment_, &value, &fault)) {
     failed = true;
     return;
   }
@@ -163,7 +164,7 @@ void CAasUdfXmlHandler::beginCommand(ACEXML_Attributes* atts) {
 void CAasUdfXmlHandler::endCommand() {
   collectingText_ = false;
   std::string macro;
-  if (!resolveStoredValue(text_, std::string(), &macro, &fault)) {
+  if (!resolveStoredValue(text_, std::string(), environment_, &macro, &fault)) {
     failed = true;
     return;
   }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "service/udf_description.h"
+#include "service/solver_kind.h"
 #include "solvers/udf/udf_value_resolution.h"
 
 namespace AAS_UDF {
@@ -26,10 +26,12 @@ using CommandTable = std::map<std::string, std::string>;
 // there is none.
 std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name);
 
-// solverName, accessType and solverPid are the base record's fields.
-class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDescription {
+// Read before the ORB starts, the record is the UDF kind's KindSettings.
+class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSettings {
  public:
-  CAasUdfXmlHandler();
+  // Placeholders and "environment_variable" values are read from
+  // `environment`, which must outlive the parse.
+  explicit CAasUdfXmlHandler(const solvarium::Environment& environment);
   ~CAasUdfXmlHandler() override;
 
   void characters(const ACEXML_Char* ch, size_t start, size_t length) override;
@@ -40,6 +42,9 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDes
                   const ACEXML_Char* qName) override;
 
   // Published values.
+  std::string solverName;   // getSolverId
+  std::string accessType;   // getAcessType
+  std::string solverPid;    // the process the watcher follows, text as given
   std::string solverDescription;
   std::string pythonHome;
   std::string pythonDllFile;
@@ -63,6 +68,7 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::UdfDes
   void beginCommand(ACEXML_Attributes* atts);
   void endCommand();
 
+  const solvarium::Environment& environment_;
   bool collectingText_ = false;
   std::string text_;
   bool inAasSolver_ = false;

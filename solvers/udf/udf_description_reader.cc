@@ -1,7 +1,12 @@
 #include "solvers/udf/udf_description_reader.h"
 
+#include <cstdio>
+
+#include "common/safe_file.h"
 #include "common/xml_document.h"
+#include "platform/process.h"
 #include "service/service_log.h"
+#include "service/start_options.h"
 
 namespace AAS_UDF {
 
@@ -47,19 +52,38 @@ bool readUdfDescription(const std::string& text, CAasUdfXmlHandler* handler,
   return false;
 }
 
-const solvarium::UdfDescription* loadUdfDescription(const std::string& path,
-                                                    const std::string& text) {
-  auto* handler = new CAasUdfXmlHandler;  // the record; lives until the process ends
-  handler->path = path;
-  handler->text = text;
+std::string udfErrorFileName() {
+  return "3p_aas_error_" + std::to_string(solvarium::platform::currentProcessId()) + ".txt";
+}
+
+std::string udfKeyFileName(int argc, const char* const* argv) {
+  return solvarium::optionValue(argc, argv, 1, true, "-aas-key-file", "aaSUdf_Id.txt");
+}
+
+std::string udfConfigFileName(int argc, const char* const* argv) {
+  return solvarium::optionValue(argc, argv, 0, false, "-aas-config-file", "aas_udf_instant.xml");
+}
+
+std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartContext& context) {
+  const std::string path = udfConfigFileName(context.argc, context.argv);
+  std::string text;
+  std::string error;
+  if (!solvarium::readWholeFile(path, &text, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    const std::string line = "Error reading configuration file!<" + path + ">\n";
+    solvarium::printText(line);
+    solvarium::appendText(udfErrorFileName(), line);
+    solvarium::endProcess(1);
+  }
+  std::unique_ptr<CAasUdfXmlHandler> handler(new CAasUdfXmlHandler(context.environment));
   UdfDescriptionFault fault;
-  const bool read = readUdfDescription(text, handler, &fault);
+  const bool read = readUdfDescription(text, handler.get(), &fault);
   for (const std::string& warning : handler->warnings) {
-    solvarium::appendText(solvarium::udfErrorFileName(), warning);
+    solvarium::appendText(udfErrorFileName(), warning);
   }
   if (read) return handler;
   if (fault.printed) solvarium::printText(fault.message);
-  solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : solvarium::udfErrorFileName(),
+  solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);
   solvarium::endProcess(1);
 }

@@ -1,10 +1,11 @@
 // Reading the UDF solver description: the parse through the shared XML gate
-// (readUdfDescription, which never ends the process) and the reader that the
-// UDF kind registers with the service core (loadUdfDescription, which reports
-// a fault and ends the process with exit code 1).
+// (readUdfDescription, which never ends the process) and the start-up read
+// of the description file (loadUdfDescription, which reports a fault and
+// ends the process with exit code 1).
 #ifndef SOLVARIUM_SOLVERS_UDF_UDF_DESCRIPTION_READER_H_
 #define SOLVARIUM_SOLVERS_UDF_UDF_DESCRIPTION_READER_H_
 
+#include <memory>
 #include <string>
 
 #include "solvers/udf/udf_description_handler.h"
@@ -19,12 +20,26 @@ namespace AAS_UDF {
 bool readUdfDescription(const std::string& text, CAasUdfXmlHandler* handler,
                         UdfDescriptionFault* fault);
 
-// The registered reader: parses the description read from `path`. A fault
-// is printed (when the fault says so) and appended to its error file, and
-// the process ends with exit code 1. Warnings are appended to the error
-// file. The record is never freed.
-const solvarium::UdfDescription* loadUdfDescription(const std::string& path,
-                                                    const std::string& text);
+// "3p_aas_error_<pid>.txt" with this process's id: the UDF kind's error file.
+std::string udfErrorFileName();
+
+// The UDF unit's key file: the value after the last "-aas-key-file" among
+// the arguments 1..argc-2, else "aaSUdf_Id.txt".
+std::string udfKeyFileName(int argc, const char* const* argv);
+
+// The description's path: the value after the last "-aas-config-file" among
+// the arguments 0..argc-2, else "aas_udf_instant.xml". A value is looked at
+// as an option too: "-aas-config-file -aas-config-file x.xml" gives "x.xml".
+std::string udfConfigFileName(int argc, const char* const* argv);
+
+// The description named by "-aas-config-file" (default
+// "aas_udf_instant.xml"), read with the environment of `context`. When the
+// file cannot be read: prints "Error reading configuration file!<path>\n",
+// appends the same line to udfErrorFileName(), the cause goes to stderr, and
+// the process ends with exit code 1. A fault of the description is printed
+// (when the fault says so) and appended to its error file, and the process
+// ends likewise. Warnings are appended to the error file.
+std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartContext& context);
 
 }  // namespace AAS_UDF
 

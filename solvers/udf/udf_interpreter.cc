@@ -97,14 +97,14 @@ char* UdfSolverUnit::executeCommandToString(const char* commandText) {
   const std::string name(tokens[0]);
   std::string answer;
   if (name == kTick) {
-    if (++minuteCounter == autoSavePeriod) minuteCounter = 0;
+    if (++minuteCounter_ == autoSavePeriod_) minuteCounter_ = 0;
   } else if (name == "aaS.getenv") {
     answer = getenvCommand(command, tokens);
   } else if (name.compare(0, std::strlen(kImplements), kImplements) == 0) {
     answer = implementsCommand(command, tokens);
   } else {
-    const auto macro = commandMacros.find(name);
-    const bool configured = macro != commandMacros.end() && commandTypes[name] == "pythonMacro";
+    const auto macro = commandMacros_.find(name);
+    const bool configured = macro != commandMacros_.end() && commandTypes_[name] == "pythonMacro";
     if (!configured || !runMacro(command, tokens, &answer)) {
       answer = suggestCommand(command, tokens);
     }
@@ -138,12 +138,12 @@ std::string UdfSolverUnit::implementsCommand(const std::string& command, const T
                       "");
   }
   if (tokens.size() > 1) throw scriptError(command, "This command does not have parameters.", "");
-  if (commandMacros.count("aaS." + asked) == 0) return "False";
+  if (commandMacros_.count("aaS." + asked) == 0) return "False";
   static const char* const kTogether[] = {"pause", "continue", "get_paused_index"};
   for (const char* member : kTogether) {
     if (asked != member) continue;
     for (const char* other : kTogether) {
-      if (commandMacros.count(std::string("aaS.") + other) == 0) return "False";
+      if (commandMacros_.count(std::string("aaS.") + other) == 0) return "False";
     }
   }
   return "True";
@@ -155,18 +155,18 @@ std::string UdfSolverUnit::suggestCommand(const std::string& command, const Toke
     throw scriptError(command, "Default aaS.suggest does not support parameters.", "");
   }
   std::string answer;
-  for (const std::string& name : supportedCommands) answer += name + "\n";
+  for (const std::string& name : supportedCommands_) answer += name + "\n";
   return answer;
 }
 
 bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
                              std::string* answer) {
   const std::string name(tokens[0]);
-  const std::string& macro = commandMacros[name];
-  const std::string& output = commandOutputs[name];
-  const bool withArguments = commandInputs[name] == "argv";
+  const std::string& macro = commandMacros_[name];
+  const std::string& output = commandOutputs_[name];
+  const bool withArguments = commandInputs_[name] == "argv";
   if (withArguments) checkArguments(command, tokens);
-  initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
+  initializePythonEnvironment(pythonHome_, pythonDllFile_, pythonMainFile_);
 
   const MacroArguments arguments{tokens.data() + 1, tokens.data() + tokens.size()};
   const MacroRun run =

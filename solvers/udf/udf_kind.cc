@@ -1,9 +1,13 @@
 #include "solvers/udf/udf_kind.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "service/co_solver_unit.h"
-#include "service/solver_kind.h"
+#include "KORLEN_AAS_v1_0_0.hh"
+#include "common/startup_error.h"
+#include "platform/process.h"
+#include "solvers/instant_kind.h"
 #include "solvers/udf/udf_description_reader.h"
 #include "solvers/udf/udf_unit.h"
 
@@ -11,42 +15,76 @@ namespace AAS_UDF {
 
 namespace {
 
-// Owns the UDF unit; the key is its generic solver unit's reference.
-class UdfKind : public solvarium::SolverKind {
- public:
-  UdfKind(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& description)
-      : orb_(CORBA::ORB::_duplicate(orb)), unit_(new UdfSolverUnit(orb, description)) {}
-  ~UdfKind() override { delete unit_; }
+using solvarium::KindSettings;
+using solvarium::StartContext;
+using solvarium::WatchRule;
 
-  solvarium::SolverKindOwner* owner() override { return unit_; }
-  PortableServer::ServantBase* kindServant() override { return nullptr; }
+// The description that readSettings read; null when there is none.
+const CAasUdfXmlHandler* descriptionOf(const KindSettings* settings) {
+  return dynamic_cast<const CAasUdfXmlHandler*>(settings);
+}
 
-  std::string publishedIor() override {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = unit_->solverUnit->_this();
-    CORBA::String_var text = orb_->object_to_string(unit.in());
-    return text.in();
+// The description's "solverPid": a process id, else a refusal.
+solvarium::StartPid solverPid(const StartContext&, const KindSettings* settings) {
+  solvarium::StartPid pid;
+  const CAasUdfXmlHandler* description = descriptionOf(settings);
+  const std::string text = description != nullptr ? description->solverPid : std::string();
+  if (!solvarium::platform::parsePid(text, &pid.pid)) {
+    pid.refusal =
+        "the pid provided through the configuration file environment variable is invalid (" +
+        text + ")\n";
   }
+  return pid;
+}
 
-  // Tried once; what it throws goes to the caller.
-  char* saveMonitorsJson() override {
-    return unit_->executeCommandToString("aaS.save_report_plots_with_persisted_data monitor.json");
-  }
+std::string orNull(const char* text, const char* absent) {
+  return text != nullptr ? std::string(text) : std::string(absent);
+}
 
- private:
-  CORBA::ORB_var orb_;
-  UdfSolverUnit* unit_;  // owned
-};
+// The start-up failure of Python (see python_bridge.h).
+solvarium::StartupError pythonFailure(const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
+  return solvarium::StartupError("\nError executing <" + orNull(e.command, "NULL") + ">\n" +
+                                 "\nError info:\n " + orNull(e.errorInfo, "<NULL>") + "\n" +
+                                 "\nCommand output:\n " + orNull(e.commandOutput, "<NULL>"));
+}
+
+solvarium::SolverKindRecord makeRecord() {
+  solvarium::SolverKindRecord record =
+      solvarium::instantKindRecord("3p_aas", "Solvarium", "", "aas_udf_instant_aas");
+  record.texts.unitNotSupported = "Method is not supported in current aaS UDF version.";
+  record.texts.statusFromCommand = true;
+  record.keyFiles = [](const StartContext& context) {
+    return std::vector<solvarium::KeyFile>{{udfKeyFileName(context.argc, context.argv)}};
+  };
+  WatchRule& watch = record.watch;
+  watch.source = WatchRule::PidSource::kAtStart;
+  watch.pidAtStart = solverPid;
+  watch.refusalFile = "aas_udf_instant_aas_error.txt";
+  watch.stepMs = 1000;
+  watch.tickDelayMs = 59 * 1000;
+  watch.shutdownThroughKind = false;
+  record.readSettings = [](const StartContext& context) {
+    return std::unique_ptr<KindSettings>(loadUdfDescription(context));
+  };
+  record.create = [](CORBA::ORB_ptr orb, const StartContext&, const KindSettings* settings) {
+    const CAasUdfXmlHandler* description = descriptionOf(settings);
+    if (description == nullptr) {
+      throw solvarium::StartupError("Error: the UDF solver description is missing");
+    }
+    try {
+      return std::unique_ptr<solvarium::SolverKind>(new UdfSolverUnit(orb, *description));
+    } catch (const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
+      throw pythonFailure(e);
+    }
+  };
+  return record;
+}
 
 }  // namespace
 
-void registerUdfKind() {
-  solvarium::registerUdfDescriptionReader(&loadUdfDescription);
-  solvarium::registerSolverKind(
-      solvarium::kKindUdf, [](CORBA::ORB_ptr orb, const solvarium::UdfDescription* udf) {
-        const auto* description = dynamic_cast<const CAasUdfXmlHandler*>(udf);
-        if (description == nullptr) throw std::string("Error: the UDF solver description is missing");
-        return std::unique_ptr<solvarium::SolverKind>(new UdfKind(orb, *description));
-      });
+const solvarium::SolverKindRecord& udfKind() {
+  static const solvarium::SolverKindRecord record = makeRecord();
+  return record;
 }
 
 }  // namespace AAS_UDF

@@ -1,46 +1,49 @@
 #include "solvers/udf/udf_unit.h"
 
-#include "service/co_file_system.h"
-#include "service/co_solver_unit.h"
-#include "service/generic_servants.h"
-#include "service/instant_scripting.h"
+#include "solvers/generic_twins.h"
+#include "solvers/instant_kind.h"
 #include "solvers/udf/python_bridge.h"
+#include "solvers/udf/udf_kind.h"
 
 namespace AAS_UDF {
 
-UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orbIn, const CAasUdfXmlHandler& description)
-    : orb(CORBA::ORB::_duplicate(orbIn)),
-      minuteCounter(0),
-      autoSavePeriod(60),
-      scripting(nullptr),
-      solverUnit(nullptr),
-      fileSystem(nullptr) {
-  solvarium::createGenericServants(solvarium::kKindUdf, this, &scripting, &solverUnit,
-                                   &fileSystem);
-  commandMacros = description.commandMacros;
-  for (const auto& entry : commandMacros) supportedCommands.insert(entry.first);
-  supportedCommands.insert("aaS.suggest");
-  commandTypes = description.commandTypes;
-  commandInputs = description.commandInputs;
-  commandOutputs = description.commandOutputs;
-  pythonHome = description.pythonHome;
-  pythonDllFile = description.pythonDllFile;
-  pythonMainFile = description.pythonMainFile;
-  accessType = description.accessType;
-  solverDescription = description.solverDescription;
-  solverName = description.solverName;
-  solverPid = description.solverPid;
-  // A failure here ends the start-up; the servants are not activated yet.
-  try {
-    initializePythonEnvironment(pythonHome, pythonDllFile, pythonMainFile);
-  } catch (...) {
-    solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
-    throw;
-  }
+namespace {
+
+// The kind's texts with the description's solver name and access type.
+solvarium::KindTexts describedTexts(const CAasUdfXmlHandler& description) {
+  solvarium::KindTexts texts = udfKind().texts;
+  texts.solverId = description.solverName;
+  texts.accessType = description.accessType;
+  return texts;
 }
 
-UdfSolverUnit::~UdfSolverUnit() {
-  solvarium::deleteGenericServants(&scripting, &solverUnit, &fileSystem);
+}  // namespace
+
+UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& description)
+    : SolverKind(orb, describedTexts(description)),
+      pythonHome_(description.pythonHome),
+      pythonDllFile_(description.pythonDllFile),
+      pythonMainFile_(description.pythonMainFile),
+      commandMacros_(description.commandMacros),
+      commandTypes_(description.commandTypes),
+      commandInputs_(description.commandInputs),
+      commandOutputs_(description.commandOutputs) {
+  for (const auto& entry : commandMacros_) supportedCommands_.insert(entry.first);
+  supportedCommands_.insert("aaS.suggest");
+  // A failure here ends the start-up; the servants are not activated yet.
+  initializePythonEnvironment(pythonHome_, pythonDllFile_, pythonMainFile_);
+}
+
+UdfSolverUnit::~UdfSolverUnit() = default;
+
+char* UdfSolverUnit::interpretCommand(const char* command) {
+  return solvarium::twin::fromBroxInstant([&] { return executeCommandToString(command); });
+}
+
+void UdfSolverUnit::finalSave() {
+  solvarium::saveWithReport([this] {
+    return executeCommandToString("aaS.save_report_plots_with_persisted_data monitor.json");
+  });
 }
 
 }  // namespace AAS_UDF

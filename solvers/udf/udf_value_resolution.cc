@@ -1,7 +1,6 @@
 #include "solvers/udf/udf_value_resolution.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "common/safe_file.h"
 
@@ -9,8 +8,8 @@ namespace AAS_UDF {
 
 namespace {
 
-bool expandPlaceholders(const std::string& original, std::string* value,
-                        UdfDescriptionFault* fault) {
+bool expandPlaceholders(const std::string& original, const solvarium::Environment& environment,
+                        std::string* value, UdfDescriptionFault* fault) {
   std::string text = original;
   for (int substitutions = 0;; ++substitutions) {
     const std::string::size_type open = text.find('{');
@@ -18,7 +17,7 @@ bool expandPlaceholders(const std::string& original, std::string* value,
     const std::string::size_type close = text.find('}', open);
     if (close == std::string::npos) break;
     const std::string name = text.substr(open + 2, close - open - 2);
-    const char* variable = std::getenv(name.c_str());
+    const char* variable = environment.get(name.c_str());
     if (variable == nullptr || *variable == '\0') break;
     if (substitutions == kMaxSubstitutions) {
       fault->message = "Error! Placeholders in " + original + " do not resolve within " +
@@ -42,15 +41,16 @@ bool fail(UdfDescriptionFault* fault, const std::string& message, bool toUdfErro
 
 }  // namespace
 
-bool resolveStoredValue(const std::string& text, const std::string& storage, std::string* value,
+bool resolveStoredValue(const std::string& text, const std::string& storage,
+                        const solvarium::Environment& environment, std::string* value,
                         UdfDescriptionFault* fault) {
-  if (storage.empty()) return expandPlaceholders(text, value, fault);
+  if (storage.empty()) return expandPlaceholders(text, environment, value, fault);
   if (storage == "explicit") {
     *value = text;
     return true;
   }
   if (storage == "environment_variable") {
-    const char* variable = std::getenv(text.c_str());
+    const char* variable = environment.get(text.c_str());
     if (variable == nullptr) {
       return fail(fault, "Error! Could not access " + text + " environment variable\n", false);
     }

@@ -1,10 +1,13 @@
 // Values of the UDF solver description: each element's text is resolved by
 // its "format" attribute (the storage). Pure functions of the text, the
-// environment and the files named; nothing is printed or written here.
+// environment read at start-up and the files named; nothing is printed or
+// written here.
 #ifndef SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
 #define SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
 
 #include <string>
+
+#include "service/environment.h"
 
 namespace AAS_UDF {
 
@@ -22,17 +25,19 @@ struct UdfDescriptionFault {
 
 // Resolves `text` under `storage`:
 //   ""                     placeholders "{$NAME}" replaced left to right by
-//                          set, non-empty environment variables (again in the
-//                          replaced text), stopping at the first "{" that is
-//                          not one; more than kMaxSubstitutions is a fault;
+//                          set, non-empty variables of `environment` (again
+//                          in the replaced text), stopping at the first "{"
+//                          that is not one; more than kMaxSubstitutions is a
+//                          fault;
 //   "explicit"             the text unchanged;
-//   "environment_variable" the value of the variable the text names (empty
-//                          included); unset is a fault;
+//   "environment_variable" the value of the variable of `environment` that
+//                          the text names (empty included); unset is a fault;
 //   "filename"             the content of the regular file the text names, up
 //                          to its first zero byte; unreadable is a fault;
 //   anything else          a fault.
 // Returns false and fills `fault` on a fault.
-bool resolveStoredValue(const std::string& text, const std::string& storage, std::string* value,
+bool resolveStoredValue(const std::string& text, const std::string& storage,
+                        const solvarium::Environment& environment, std::string* value,
                         UdfDescriptionFault* fault);
 
 }  // namespace AAS_UDF

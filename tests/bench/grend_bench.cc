@@ -134,7 +134,7 @@ int main() {
   solvarium::platform::TempDir dir;
   if (!dir.ok() || full < 4 || full > 4000) return 1;
   // Monitor files are read only inside the monitor folder.
-  ::setenv("GREND_DASH_DIR_FOLDER", dir.path().c_str(), 1);
+  const std::string& folder = dir.path();
   const GREND::MonitorFileTable none;
   for (const long mb : {full / 4, full}) {
     const std::size_t bytes = static_cast<std::size_t>(mb) * 1024 * 1024;
@@ -144,12 +144,13 @@ int main() {
     solvarium::writeFileAtomically(gst, gstText(bytes), nullptr);
     report(".mntr", mntr, bytes, [&] {
       std::string json;
-      GREND::readMntrMonitorFile(none, &json, mntr.c_str(), {});
+      GREND::readMntrMonitorFile(none, folder, &json, mntr.c_str(), {});
       return json.size();
     });
     report(".gst", gst, bytes, [&] {
       std::string json;
-      GREND::readXmlMonitorFile(GREND::XmlMonitorKind::kGst, none, &json, gst.c_str(), {});
+      GREND::readXmlMonitorFile(GREND::XmlMonitorKind::kGst, none, folder, &json, gst.c_str(),
+                                {});
       return json.size();
     });
     ::unlink(mntr.c_str());

@@ -64,6 +64,12 @@ bool expectedExpansion(const std::string& text, std::string* value) {
   }
 }
 
+// The environment the service read at start-up.
+const solvarium::Environment& environment() {
+  static const solvarium::Environment values(variables());
+  return values;
+}
+
 bool sameRecord(const AAS_UDF::CAasUdfXmlHandler& a, const AAS_UDF::CAasUdfXmlHandler& b) {
   return a.failed == b.failed && a.solverName == b.solverName &&
          a.solverDescription == b.solverDescription && a.accessType == b.accessType &&
@@ -76,14 +82,6 @@ bool sameRecord(const AAS_UDF::CAasUdfXmlHandler& a, const AAS_UDF::CAasUdfXmlHa
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  clearenv();
-  for (const auto& variable : variables()) {
-    setenv(variable.first.c_str(), variable.second.c_str(), 1);
-  }
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   // Placeholder expansion of the whole input as one element text.
@@ -91,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool resolves = expectedExpansion(text, &expected);
   std::string value;
   AAS_UDF::UdfDescriptionFault fault;
-  if (AAS_UDF::resolveStoredValue(text, "", &value, &fault)) {
+  if (AAS_UDF::resolveStoredValue(text, "", environment(), &value, &fault)) {
     check(resolves, "expansion needs more substitutions than allowed", text);
     check(value == expected, "expansion differs", text + "\n----\n" + value);
   } else {
@@ -101,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The whole reader, twice.
-  AAS_UDF::CAasUdfXmlHandler first;
-  AAS_UDF::CAasUdfXmlHandler second;
+  AAS_UDF::CAasUdfXmlHandler first(environment());
+  AAS_UDF::CAasUdfXmlHandler second(environment());
   AAS_UDF::UdfDescriptionFault firstFault;
   AAS_UDF::UdfDescriptionFault secondFault;
   const bool firstRead = AAS_UDF::readUdfDescription(text, &first, &firstFault);

@@ -140,7 +140,7 @@ TEST(BroxWillJsonTest, OneSessionWithEscapedAttributes) {
 // The report-plot argument parser of a monitoring object.
 class BroxReportPlotArgumentsTest : public ::testing::Test {
  protected:
-  BroxReportPlotArgumentsTest() : binDir_("BROXBINDIR", "/opt/brox"), monitors_(will_) {}
+  BroxReportPlotArgumentsTest() : monitors_(will_, "/opt/brox") {}
 
   std::string parse(const Tokens& tokens) {
     std::string result = "old";
@@ -150,7 +150,6 @@ class BroxReportPlotArgumentsTest : public ::testing::Test {
     return result;
   }
 
-  solvarium_test::ScopedEnv binDir_;
   BROX::Will will_;  // empty
   BROX::BroxMonitors monitors_;
 };

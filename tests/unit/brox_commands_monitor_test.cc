@@ -37,11 +37,10 @@ class BroxMonitorCommandTest : public ::testing::Test {
  protected:
   BroxMonitorCommandTest()
       : cwd_(makeWork()),
-        binDir_("BROXBINDIR", fakeQuennetBinDir()),
         tmp_("TMP", root_.file("tmp")),
         fakes_(root_.file("bin")),
         path_(fakes_.binDir()),
-        monitors_(will_) {
+        monitors_(will_, fakeQuennetBinDir().c_str()) {
     makeDir(root_.file("tmp"));
     fakes_.install("broxmondata");
     BROX::TEST_resetQuennetBinding();
@@ -77,7 +76,6 @@ class BroxMonitorCommandTest : public ::testing::Test {
 
   solvarium_test::TempDir root_;
   brox_test::ScopedCwd cwd_;
-  solvarium_test::ScopedEnv binDir_;
   solvarium_test::ScopedEnv tmp_;
   solvarium_test::FakePrograms fakes_;
   solvarium_test::ScopedPathPrepend path_;

@@ -32,7 +32,7 @@ std::vector<std::string> sortedLines(const std::string& text) {
 class BroxStorageListingTest : public ::testing::Test {
  protected:
   BroxStorageListingTest()
-      : cwd_(work_.path()), binDir_("BROXBINDIR", "/opt/brox"), monitors_(will_) {}
+      : cwd_(work_.path()), monitors_(will_, "/opt/brox") {}
 
   std::string run(void (BROX::BroxMonitors::*listing)(std::string&, const Tokens&,
                                                       const std::string&),
@@ -72,7 +72,6 @@ class BroxStorageListingTest : public ::testing::Test {
 
   solvarium_test::TempDir work_;
   brox_test::ScopedCwd cwd_;
-  solvarium_test::ScopedEnv binDir_;
   BROX::Will will_;  // empty
   BROX::BroxMonitors monitors_;
 };

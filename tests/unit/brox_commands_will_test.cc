@@ -74,9 +74,9 @@ class BroxMonitorSaveTest : public ::testing::Test {
     std::string binDir = FAKE_QUENNET_LIBRARY;
     binDir = binDir.substr(0, binDir.rfind('/'));
     binDir = binDir.substr(0, binDir.rfind('/'));
-    ::setenv("BROXBINDIR", binDir.c_str(), 1);
     BROX::TEST_resetQuennetBinding();
-    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb());
+    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb(),
+                                        solvarium::Environment({{"BROXBINDIR", binDir}}));
   }
   static void TearDownTestSuite() {
     BROX::TEST_resetQuennetBinding();

@@ -1,6 +1,6 @@
 // Fixture of the BroxMonitors unit tests: a sandbox working directory (the
 // process's cwd during the test), fake Brox programs first on PATH, the
-// test-only run-status library under BROXBINDIR, and a private TMP/TMPDIR
+// test-only run-status library under broxBin(), and a private TMP/TMPDIR
 // that must be empty again after every program run.
 #ifndef SOLVARIUM_TESTS_UNIT_BROX_MONITORS_FIXTURE_H_
 #define SOLVARIUM_TESTS_UNIT_BROX_MONITORS_FIXTURE_H_
@@ -31,7 +31,8 @@ class BroxMonitorsTest : public ::testing::Test {
     ASSERT_TRUE(root_.ok()) << root_.error();
     work_ = root_.file("work");
     tmp_ = root_.file("tmp");
-    const std::string broxBin = root_.file("broxbin");
+    broxBin_ = root_.file("broxbin");
+    const std::string& broxBin = broxBin_;
     for (const std::string& dir : {work_, tmp_, broxBin, broxBin + "/linux-amd64"}) {
       ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0) << dir;
     }
@@ -41,7 +42,6 @@ class BroxMonitorsTest : public ::testing::Test {
     fakes_->install("broxmondata");
     fakes_->install("broxstop");
     path_.reset(new ScopedPathPrepend(fakes_->binDir()));
-    env_.emplace_back(new ScopedEnv("BROXBINDIR", broxBin));
     env_.emplace_back(new ScopedEnv("TMP", tmp_));
     env_.emplace_back(new ScopedEnv("TMPDIR", tmp_));
     char cwd[4096];
@@ -62,6 +62,7 @@ class BroxMonitorsTest : public ::testing::Test {
   const BROX::Will& will() const { return will_; }
   const std::string& work() const { return work_; }
   const std::string& tmp() const { return tmp_; }
+  const char* broxBin() const { return broxBin_.c_str(); }  // BROXBINDIR
 
   // Runs of the fake run-status library: "key\tname\tmulti\tcompleted\treason\tconfigs".
   void setRuns(const std::vector<std::string>& lines) {
@@ -79,7 +80,7 @@ class BroxMonitorsTest : public ::testing::Test {
  private:
   solvarium_test::TempDir root_;
   BROX::Will will_;  // empty: the monitoring object's report-plot will
-  std::string work_, tmp_, oldCwd_;
+  std::string work_, tmp_, broxBin_, oldCwd_;
   std::unique_ptr<FakePrograms> fakes_;
   std::unique_ptr<ScopedPathPrepend> path_;
   std::vector<std::unique_ptr<ScopedEnv>> env_;

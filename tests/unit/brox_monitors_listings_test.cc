@@ -62,7 +62,7 @@ class BroxListingsTest : public BroxMonitorsTest {
     return command;
   }
   BroxMonitors& monitors() {
-    if (!monitors_) monitors_.reset(new BroxMonitors(will()));
+    if (!monitors_) monitors_.reset(new BroxMonitors(will(), broxBin()));
     return *monitors_;
   }
 

@@ -15,21 +15,15 @@ using Call = std::vector<std::string>;
 std::string text(const CORBA::String_member& member) { return static_cast<const char*>(member); }
 
 TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
-  {
-    ScopedEnv unset("BROXBINDIR", "", true);
-    if (const auto e = expectThrow<solvarium::StartupError>([&] { BroxMonitors monitors(will()); },
-                                                            "constructed without BROXBINDIR")) {
-      EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is not set");
-    }
+  if (const auto e = expectThrow<solvarium::StartupError>(
+          [&] { BroxMonitors monitors(will(), nullptr); }, "constructed without BROXBINDIR")) {
+    EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is not set");
   }
-  {
-    ScopedEnv empty("BROXBINDIR", "");
-    if (const auto e = expectThrow<solvarium::StartupError>(
-            [&] { BroxMonitors monitors(will()); }, "constructed with an empty BROXBINDIR")) {
-      EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
-    }
+  if (const auto e = expectThrow<solvarium::StartupError>(
+          [&] { BroxMonitors monitors(will(), ""); }, "constructed with an empty BROXBINDIR")) {
+    EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
   }
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   EXPECT_EQ(monitors.monitorDataProgram, "broxmondata");
   EXPECT_EQ(monitors.stopProgram, "broxstop");
   EXPECT_EQ(monitors.controlProgram, "broxcontrol");
@@ -39,7 +33,7 @@ TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
 }
 
 TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   fakes().setOutput("plotinfo", "./my run.dir", "<Plots/>");
   fakes().setOutput("data", "./x;touch injected.res", "\"Time\"\n1\n");
 
@@ -69,7 +63,7 @@ TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {
 }
 
 TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   for (bool installed : {true, false}) {
     if (!installed) ::unlink((fakes().binDir() + "/broxmondata").c_str());
     if (const auto e = expectThrow<BroxExc::EInstantScriptError>(
@@ -93,7 +87,7 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   std::string out;
   if (const auto q = expectThrow<BroxExc::EInstantReadUnquotedString>([&] {
         monitors.terminateSolver(out, {"aaS.terminate_solver"}, "aaS.terminate_solver");
@@ -122,7 +116,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   makeDir("my run.dir");
   std::string out;
   monitors.terminateSolver(out, {"aaS.terminate_solver", "\"my run.dir\""},
@@ -157,7 +151,7 @@ TEST_F(BroxMonitorsTest, TerminateSolverRunsTheStopProgram) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   makeDir("a.dir");
   makeDir("c.dir");
   makeDir("d.dir");
@@ -184,7 +178,7 @@ TEST_F(BroxMonitorsTest, TerminateAllGoesOnAfterAFailure) {
 }
 
 TEST_F(BroxMonitorsTest, TerminateAllArgumentsAndStatus) {
-  BroxMonitors monitors(will());
+  BroxMonitors monitors(will(), broxBin());
   std::string out;
   if (const auto e = expectThrow<BroxExc::EInstantScriptError>([&] {
         monitors.terminateAllSolvers(out, {"aaS.terminate", "x"}, "aaS.terminate x");

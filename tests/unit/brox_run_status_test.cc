@@ -120,10 +120,11 @@ class BroxRunStatusLoadTest : public ::testing::Test {
     }
     BROX::TEST_resetQuennetBinding();
   }
-  // Puts `content` where the library is looked for.
+  // Puts `content` where the library is looked for. BROXBINDIR is set too:
+  // the failure's diagnostics show the live environment.
   void placeLibrary(const std::string& content) {
     ::mkdir((dir_.path() + "/linux-amd64").c_str(), 0755);
-    std::ofstream(BROX::quennetLibraryPath(), std::ios::binary) << content;
+    std::ofstream(BROX::quennetLibraryPath(dir_.path()), std::ios::binary) << content;
   }
 
   solvarium_test::TempDir dir_;
@@ -133,9 +134,9 @@ class BroxRunStatusLoadTest : public ::testing::Test {
 
 TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProcess) {
   const std::string path = dir_.path() + "/linux-amd64/libQuennet.so";
-  EXPECT_EQ(BROX::quennetLibraryPath(), path);
+  EXPECT_EQ(BROX::quennetLibraryPath(dir_.path()), path);
   BROX::BroxStatusHandle handle;
-  BROX::loadBroxStatus(&handle);
+  BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
   EXPECT_EQ(handle.reader, nullptr);
   const std::string& text = BROX::QuennetErrorText;
@@ -147,7 +148,7 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   // Installing a library afterwards changes nothing: the failure is final.
   placeLibrary("not a library");
   BROX::BroxStatusHandle again;
-  BROX::loadBroxStatus(&again);
+  BROX::loadBroxStatus(&again, dir_.path());
   EXPECT_EQ(again.result, 1);
   EXPECT_EQ(BROX::QuennetErrorText, text);
 
@@ -162,9 +163,9 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
 
 TEST_F(BroxRunStatusLoadTest, UnsetBinDirIsReportedAsMissingVariable) {
   ::unsetenv("BROXBINDIR");
-  EXPECT_EQ(BROX::quennetLibraryPath(), "/linux-amd64/libQuennet.so");
+  EXPECT_EQ(BROX::quennetLibraryPath(""), "/linux-amd64/libQuennet.so");
   BROX::BroxStatusHandle handle;
-  BROX::loadBroxStatus(&handle);
+  BROX::loadBroxStatus(&handle, "");
   EXPECT_EQ(handle.result, 1);
   EXPECT_NE(BROX::QuennetErrorText.find("\nBROXBINDIR:\nEnvironment variable does not exist\n"),
             std::string::npos);
@@ -173,10 +174,10 @@ TEST_F(BroxRunStatusLoadTest, UnsetBinDirIsReportedAsMissingVariable) {
 TEST_F(BroxRunStatusLoadTest, FileThatIsNoLibraryFailsToLoad) {
   placeLibrary("garbage");
   BROX::BroxStatusHandle handle;
-  BROX::loadBroxStatus(&handle);
+  BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
-  EXPECT_EQ(BROX::QuennetErrorText.rfind(
-                "Error:Loading of " + BROX::quennetLibraryPath() + " failed!\n\nerrno:\n", 0),
+  const std::string path = BROX::quennetLibraryPath(dir_.path());
+  EXPECT_EQ(BROX::QuennetErrorText.rfind("Error:Loading of " + path + " failed!\n\nerrno:\n", 0),
             0u)
       << BROX::QuennetErrorText;
 }
@@ -186,10 +187,10 @@ TEST_F(BroxRunStatusLoadTest, LibraryWithoutTheExportsFailsToBind) {
   if (!in) GTEST_SKIP() << "no libm to stand in for a foreign library";
   placeLibrary(std::string(std::istreambuf_iterator<char>(in), {}));
   BROX::BroxStatusHandle handle;
-  BROX::loadBroxStatus(&handle);
+  BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
-  EXPECT_EQ(BROX::QuennetErrorText,
-            "Error:Loading of " + BROX::quennetLibraryPath() + "::get_BroxStatus failed!");
+  const std::string path = BROX::quennetLibraryPath(dir_.path());
+  EXPECT_EQ(BROX::QuennetErrorText, "Error:Loading of " + path + "::get_BroxStatus failed!");
 }
 
 TEST(BroxRunStatusTest, FailureTextMarksTruncatedMessages) {

@@ -45,16 +45,12 @@ class BroxServantTest : public ::testing::Test {
     solvarium_test::writeFile(binDir_->file("linux-amd64/libQuennet.so"),
                               solvarium_test::readFile(QUENNET_LIBRARY));
 #endif
-    ::setenv("BROXBINDIR", binDir_->path().c_str(), 1);
-    ::unsetenv("KORLEN_BROXSOLVE_PID");
-    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
     BROX::TEST_resetQuennetBinding();
-    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb());
+    servant_ = new BROX::CBROXSolvarium(brox_test::servantOrb(),
+                                        solvarium::Environment({{"BROXBINDIR", binDir_->path()}}));
   }
   static void TearDownTestSuite() {
     BROX::TEST_resetQuennetBinding();
-    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
-    ::unsetenv("KORLEN_BROXSOLVE_PID");
     if (::chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "chdir back";
     delete workDir_;
     delete binDir_;
@@ -175,24 +171,22 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
   servant_->scriptingServant()->clearStateFlags();
-  ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(child).c_str(), 1);
-  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+  servant_->TEST_followSolver(std::to_string(child).c_str());
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
 
-  // The variable is read once: a live pid set later changes nothing.
+  // The variable is read once, at start-up: a live pid set later changes nothing.
   ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(::getpid()).c_str(), 1);
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
-  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+  ::unsetenv("KORLEN_BROXSOLVE_PID");
+  servant_->TEST_followSolver(std::to_string(::getpid()).c_str());
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
 
   for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
     servant_->scriptingServant()->clearStateFlags();
-    ::setenv("KORLEN_BROXSOLVE_PID", disabled, 1);
-    BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+    servant_->TEST_followSolver(disabled);
     EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
   }
-  ::unsetenv("KORLEN_BROXSOLVE_PID");
-  BROX::CBROXSolvarium::TEST_resetSolverPidCache();
+  servant_->TEST_followSolver(nullptr);
 }
 
 TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
@@ -266,21 +260,18 @@ TEST_F(BroxServantTest, RunStatusOfAnEmptyDirectory) {
 #endif
 
 TEST(BroxServantConstructionTest, MissingBinDirFailsBeforeAnythingIsActivated) {
-  const char* old = std::getenv("BROXBINDIR");
-  const std::string saved = old != nullptr ? old : "";
-  ::unsetenv("BROXBINDIR");
-  auto construct = [] { BROX::CBROXSolvarium servant(brox_test::servantOrb()); };
-  if (const auto e = expectThrow<solvarium::StartupError>(construct, "without BROXBINDIR")) {
+  if (const auto e = expectThrow<solvarium::StartupError>(
+          [] { BROX::CBROXSolvarium servant(brox_test::servantOrb(), solvarium::Environment()); },
+          "without BROXBINDIR")) {
     EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is not set");
   }
-  ::setenv("BROXBINDIR", "", 1);
-  if (const auto e = expectThrow<solvarium::StartupError>(construct, "with an empty BROXBINDIR")) {
+  if (const auto e = expectThrow<solvarium::StartupError>(
+          [] {
+            BROX::CBROXSolvarium servant(brox_test::servantOrb(),
+                                         solvarium::Environment({{"BROXBINDIR", ""}}));
+          },
+          "with an empty BROXBINDIR")) {
     EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
-  }
-  if (old != nullptr) {
-    ::setenv("BROXBINDIR", saved.c_str(), 1);
-  } else {
-    ::unsetenv("BROXBINDIR");
   }
 }
 

@@ -33,16 +33,17 @@ class GrendServantTest : public ::testing::Test {
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(work_.path().c_str()), 0);
-    ::unsetenv("GREND_DASH_DIR_FOLDER");
-    solvarium::grendPidBuffer().clear();
-    // Activated servants stay in the POA for the rest of the process.
-    servant_ = new GREND::CGrendSolvarium(brox_test::servantOrb());
+    solvarium::solverPidBuffer().clear();
+    makeServant(solvarium::Environment());
+  }
+  void TearDown() override { EXPECT_EQ(::chdir(oldCwd_.c_str()), 0); }
+
+  // A fresh servant with `environment` as read at start-up. Activated
+  // servants stay in the POA for the rest of the process.
+  void makeServant(const solvarium::Environment& environment) {
+    servant_ = new GREND::CGrendSolvarium(brox_test::servantOrb(), environment);
     PortableServer::POA_var poa = solvarium::servantPoa();
     PortableServer::ObjectId_var id = poa->activate_object(servant_);
-  }
-  void TearDown() override {
-    ::unsetenv("GREND_DASH_DIR_FOLDER");
-    EXPECT_EQ(::chdir(oldCwd_.c_str()), 0);
   }
 
   std::string run(const std::string& command) {
@@ -175,12 +176,12 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   // The process id: a leading decimal number above 0 that fits 32 bits.
   for (const char* bad : {"abc", "0", "-5", "12345678901", "9999999999", "x12", ""}) {
     broadcast(std::string("broadcast::visited:grend-pid:") + bad);
-    EXPECT_TRUE(solvarium::grendPidBuffer().empty()) << bad;
+    EXPECT_TRUE(solvarium::solverPidBuffer().empty()) << bad;
   }
   broadcast("broadcast::visited:grend-pid:4242\n");
-  EXPECT_EQ(solvarium::grendPidBuffer().get(), "4242");
+  EXPECT_EQ(solvarium::solverPidBuffer().get(), "4242");
   broadcast("broadcast::visited:grend-pid:4343 (solver)");
-  EXPECT_EQ(solvarium::grendPidBuffer().get(), "4343 (solver)");
+  EXPECT_EQ(solvarium::solverPidBuffer().get(), "4343 (solver)");
 
   EXPECT_EQ(readFile("grend_broadcasts.txt"),
             "<<broadcast::overall-progress:  42 %\t>>\n"
@@ -202,8 +203,8 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
 
 TEST_F(GrendServantTest, MonitorFileStateMachine) {
   ASSERT_EQ(::mkdir("dash", 0755), 0);
-  ::setenv("GREND_DASH_DIR_FOLDER", (work_.path() + "\\dash").c_str(), 1);
-  EXPECT_EQ(GREND::CGrendSolvarium::dashFolderPath("m.mntr"), work_.path() + "/dash/m.mntr");
+  makeServant(solvarium::Environment({{"GREND_DASH_DIR_FOLDER", work_.path() + "\\dash"}}));
+  EXPECT_EQ(servant_->dashFolderPath("m.mntr"), work_.path() + "/dash/m.mntr");
   const std::string p = work_.path() + "/dash/m.mntr";
   const std::string file = "File '" + p + "'";
   std::ofstream(p) << "T\nA\n1\n";

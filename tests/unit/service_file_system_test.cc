@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/safe_file.h"
+#include "solvers/brox/brox_kind.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/temp_dir.h"
 
@@ -48,7 +49,7 @@ class FileSystemTest : public ::testing::Test {
     ASSERT_EQ(mkdir(outside_.c_str(), 0700), 0);
     ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
     ASSERT_EQ(chdir(work_.c_str()), 0);
-    fs_.reset(new CCoFileSystem(1, nullptr));
+    fs_.reset(new CCoFileSystem(BROX::broxKind().texts, nullptr));
   }
   void TearDown() override { ASSERT_EQ(chdir(old_), 0); }
 

@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "AAS_CORBA.hh"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
 #include "tests/support/expect_throw.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/grend/grend_kind.h"
+#include "solvers/talvo/talvo_kind.h"
 
 namespace solvarium {
 namespace {
 
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
-namespace BE = AAS_CORBA::BROXInstant::Exceptions;
-namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 // A kind owner without an ORB: its interpreter records the commands and runs
@@ -47,7 +47,7 @@ std::string run(CInstantScripting& scripting, const char* command) {
 
 TEST(InstantScriptingTest, CommandsReachTheInterpreterUnchanged) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   EXPECT_EQ(run(scripting, " aaS.get_status \n"), "answer: aaS.get_status \n");
   EXPECT_EQ(run(scripting, "aaS_internal"), "answer:aaS_internal");  // no full stop: not internal
   EXPECT_EQ(run(scripting, "aaS_internal.tic_one_minute"), "answer:aaS_internal.tic_one_minute");
@@ -55,9 +55,10 @@ TEST(InstantScriptingTest, CommandsReachTheInterpreterUnchanged) {
 }
 
 TEST(InstantScriptingTest, InternalCommands) {
-  for (int kind : {kKindBrox, kKindTalvo, kKindGrend}) {
+  for (const SolverKindRecord* kind :
+       {&BROX::broxKind(), &TALVO::talvoKind(), &GREND::grendKind()}) {
     FakeOwner owner;
-    CInstantScripting scripting(kind, &owner);
+    CInstantScripting scripting(kind->texts, &owner);
     for (const char* name : {"aaS_internal.get_brox_exception_holder_ior",
                              "aaS_internal.get_grend_exception_holder_ior",
                              "aaS_internal.get_talvo_exception_holder_ior"}) {
@@ -76,69 +77,13 @@ TEST(InstantScriptingTest, InternalCommands) {
   }
 }
 
-// Every kind-module exception leaves executeToString as its generic twin,
-// all members copied.
-TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
+// Generic exceptions leave executeToString unchanged (the kinds translate
+// their own, see kind_exceptions_test.cc); a C++ failure becomes a script
+// error.
+TEST(InstantScriptingTest, GenericExceptionsPassAndCppFailuresBecomeScriptErrors) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   auto call = [&] { run(scripting, "aaS.x"); };
-  owner.behaviour = [] { throw BE::EInstantYesNoQuestion(7, "p?", "d", "h", "m"); };
-  if (const auto e = expectThrow<GE::EYesNoQuestion>(call)) {
-    EXPECT_EQ(e->questionType, 7);
-    EXPECT_STREQ(e->questionPromptWithDefaultAnswer, "p?");
-    EXPECT_STREQ(e->defaultAnswer, "d");
-    EXPECT_STREQ(e->questionHelp, "h");
-    EXPECT_STREQ(e->questionMessage, "m");
-  }
-  owner.behaviour = [] { throw BE::EInstantReadUnquotedString(2, "p", "d", "h", "m"); };
-  if (const auto e = expectThrow<GE::EReadUnquotedString>(call)) {
-    EXPECT_STREQ(e->questionPrompt, "p");
-  }
-  owner.behaviour = [] { throw BE::EInstantReadQGenericQuestion(3, "p", "raw", "h", "m"); };
-  if (const auto e = expectThrow<GE::EReadQGenericQuestion>(call)) {
-    EXPECT_STREQ(e->rawDefaultAnswer, "raw");
-  }
-  owner.behaviour = [] { throw BE::EInstantMenuGetQuestion(4, "p", "h", "menu"); };
-  if (const auto e = expectThrow<GE::EMenuGetQuestion>(call)) {
-    EXPECT_STREQ(e->questionMenu, "menu");
-  }
-  owner.behaviour = [] { throw BE::EInstantScriptError(5, "cmd", "info", "out"); };
-  if (const auto e = expectThrow<GE::EScriptGenericError>(call)) {
-    EXPECT_EQ(e->errorType, 5);
-    EXPECT_STREQ(e->command, "cmd");
-    EXPECT_STREQ(e->errorInfo, "info");
-    EXPECT_STREQ(e->commandOutput, "out");
-  }
-  owner.behaviour = [] { throw BE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 3); };
-  if (const auto e = expectThrow<GE::EInvalidArgument>(call)) {
-    EXPECT_EQ(e->position, 3);
-    EXPECT_STREQ(e->description, "d");
-    EXPECT_STREQ(e->scope, "s");
-    EXPECT_STREQ(e->interfaceName, "i");
-    EXPECT_STREQ(e->operation, "o");
-    EXPECT_STREQ(e->moreInfo, "m");
-  }
-  owner.behaviour = [] { throw BE::EKorlenUnknown(9, "d", "s", "i", "o", "m"); };
-  if (const auto e = expectThrow<GE::EUnknown>(call)) {
-    EXPECT_EQ(e->code, 9);
-  }
-  owner.behaviour = [] { throw RE::EKorlenUnknown(1, "grend", "s", "i", "o", "m"); };
-  if (const auto e = expectThrow<GE::EUnknown>(call)) {
-    EXPECT_STREQ(e->description, "grend");
-  }
-  owner.behaviour = [] { throw RE::EKorlenInvalidArgument(1, "d", "s", "i", "o", "m", 32767); };
-  if (const auto e = expectThrow<GE::EInvalidArgument>(call)) {
-    EXPECT_EQ(e->position, 32767);
-  }
-  owner.behaviour = [] { throw AAS_CORBA::EInstantTalvoGenericError(1, "c", "talvo", "o"); };
-  if (const auto e = expectThrow<GE::EScriptGenericError>(call)) {
-    EXPECT_STREQ(e->errorInfo, "talvo");
-  }
-  owner.behaviour = [] { throw AAS_CORBA::EInstantYesNoQuestion(1, "p", "d", "h", "m"); };
-  expectThrow<GE::EYesNoQuestion>(call);
-  owner.behaviour = [] { throw AAS_CORBA::EInstantMenuGetQuestion(1, "p", "h", "m"); };
-  expectThrow<GE::EMenuGetQuestion>(call);
-  // Generic exceptions pass unchanged; a C++ failure becomes a script error.
   owner.behaviour = [] { throw GE::EUnknown(4, "generic", "s", "i", "o", "m"); };
   if (const auto e = expectThrow<GE::EUnknown>(call)) {
     EXPECT_EQ(e->code, 4);
@@ -152,7 +97,7 @@ TEST(InstantScriptingTest, KindExceptionsAreTranslated) {
 
 TEST(InstantScriptingTest, StateFlags) {
   FakeOwner owner;
-  CInstantScripting scripting(kKindBrox, &owner);
+  CInstantScripting scripting(BROX::broxKind().texts, &owner);
   EXPECT_EQ(scripting.stateFlagsText(), "");
   KORLEN_AAS_v1_0_0::Types::CoStrings_var none = scripting.getStatus();
   EXPECT_EQ(none->length(), 0u);
@@ -178,7 +123,7 @@ TEST(InstantScriptingTest, StateFlags) {
 
 TEST(InstantScriptingTest, FixedAnswersPerKind) {
   FakeOwner owner;
-  CInstantScripting grend(kKindGrend, &owner);
+  CInstantScripting grend(GREND::grendKind().texts, &owner);
   CORBA::String_var id = grend.getScriptingLanguageId();
   EXPECT_STREQ(id, "grend_instant_aas");
   CORBA::String_var access = grend.getAcessType();
@@ -186,18 +131,11 @@ TEST(InstantScriptingTest, FixedAnswersPerKind) {
   EXPECT_THROW(grend.execute("x"), GE::ENotSupported);
   EXPECT_THROW(CORBA::String_var(grend.executeDelayed("x")), GE::ENotSupported);
   EXPECT_THROW(CORBA::String_var(grend.retrieveDelayedOutput("x")), GE::ENotSupported);
-
-  CInstantScripting none(kKindNone, &owner);
-  CORBA::String_var unknown = none.getAcessType();
-  EXPECT_STREQ(unknown, "unknown");
-  EXPECT_THROW(CORBA::String_var(none.getScriptingLanguageId()), GE::ENotSupported);
-  EXPECT_THROW(run(none, "aaS.get_status"), GE::EScriptGenericError);
-  EXPECT_THROW(run(none, "aaS_internal.get_brox_exception_holder_ior"), GE::EScriptGenericError);
 }
 
 TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
   FakeOwner owner;
-  CCoSolverUnit brox(kKindBrox, &owner);
+  CCoSolverUnit brox(BROX::broxKind().texts, &owner);
   CORBA::String_var id = brox.getSolverId();
   EXPECT_STREQ(id, "korlen-brox");
   if (const auto e = expectThrow<GE::EUnknown>([&] {
@@ -206,7 +144,7 @@ TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
     EXPECT_STREQ(e->description, "Collaborative aaS not available");
     EXPECT_STREQ(e->scope, " Instant aaS");
   }
-  CCoSolverUnit talvo(kKindTalvo, &owner);
+  CCoSolverUnit talvo(TALVO::talvoKind().texts, &owner);
   if (const auto e = expectThrow<GE::EUnknown>([&] {
         KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo.getCollaborativeSolverUnit();
       })) {
@@ -214,11 +152,6 @@ TEST(CoSolverUnitTest, IdentityAndCollaborativeUnit) {
     EXPECT_STREQ(e->scope, "Talvo Instant aaS");
     EXPECT_STREQ(e->operation, "getCollaborativeSolverUnit");
   }
-  CCoSolverUnit none(kKindNone, &owner);
-  CORBA::String_var unknown = none.getSolverId();
-  EXPECT_STREQ(unknown, "unknown");
-  KORLEN_AAS_v1_0_0::Solvers::ICoScripting_var nilScripting = none.getCommandScripting();
-  EXPECT_TRUE(CORBA::is_nil(nilScripting.in()));
 }
 
 }  // namespace

@@ -4,11 +4,25 @@
 
 #include <vector>
 
+#include "service/solver_kind.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/grend/grend_kind.h"
+#include "solvers/solver_kinds.h"
+#include "solvers/talvo/talvo_kind.h"
+#include "solvers/udf/udf_description_reader.h"
+#include "solvers/udf/udf_kind.h"
+
 namespace solvarium {
 namespace {
 
-int kindOf(std::vector<const char*> args) {
-  return solverKindFromArguments(static_cast<int>(args.size()), args.data());
+using AAS_UDF::udfConfigFileName;
+using AAS_UDF::udfKeyFileName;
+
+// The server name of the kind that the arguments choose; "" for none.
+std::string kindOf(std::vector<const char*> args) {
+  registerSolverKinds();
+  const SolverKindRecord* record = chooseSolverKind(static_cast<int>(args.size()), args.data());
+  return record != nullptr ? record->serverName : "";
 }
 
 ListenEndpoint endpointOf(std::vector<const char*> args, const char* ports, const char* host) {
@@ -16,40 +30,38 @@ ListenEndpoint endpointOf(std::vector<const char*> args, const char* ports, cons
 }
 
 TEST(SolverKindChoice, SolverOptionDecidesWhateverTheProgramName) {
-  EXPECT_EQ(kindOf({"/opt/x/TalvoSolvarium", "-solver", "grend"}), 3);
-  EXPECT_EQ(kindOf({"foo", "-solver", "brox"}), 1);
-  EXPECT_EQ(kindOf({"foo", "-solver", "talvo"}), 2);
-  EXPECT_EQ(kindOf({"foo", "-x", "-solver", "3p_aas"}), 4);
+  EXPECT_EQ(kindOf({"/opt/x/TalvoSolvarium", "-solver", "grend"}), "GrendSolvarium");
+  EXPECT_EQ(kindOf({"foo", "-solver", "brox"}), "BROXSolvarium");
+  EXPECT_EQ(kindOf({"foo", "-solver", "talvo"}), "TalvoSolvarium");
+  EXPECT_EQ(kindOf({"foo", "-x", "-solver", "3p_aas"}), "Solvarium");
 }
 
 TEST(SolverKindChoice, OnlyTheFirstSolverOptionCounts) {
-  EXPECT_EQ(kindOf({"foo", "-solver", "brox", "-solver", "talvo"}), 1);
-  EXPECT_EQ(kindOf({"foo", "-solver", "Grend", "-solver", "talvo"}), 0);
-  EXPECT_EQ(kindOf({"GrendSolvarium", "-solver", "nope", "-solver", "talvo"}), 3);
+  EXPECT_EQ(kindOf({"foo", "-solver", "brox", "-solver", "talvo"}), "BROXSolvarium");
+  EXPECT_EQ(kindOf({"foo", "-solver", "Grend", "-solver", "talvo"}), "");
+  EXPECT_EQ(kindOf({"GrendSolvarium", "-solver", "nope", "-solver", "talvo"}), "GrendSolvarium");
 }
 
 TEST(SolverKindChoice, ProgramNameDecidesWithoutAUsableSolverOption) {
-  EXPECT_EQ(kindOf({"C:\\bin\\BROXSolvarium.exe"}), 1);
-  EXPECT_EQ(kindOf({"/usr/bin/TalvoSolvarium", "-solver"}), 2);
-  EXPECT_EQ(kindOf({"./GrendSolvarium"}), 3);
-  EXPECT_EQ(kindOf({"/build/Solvarium"}), 4);
-  EXPECT_EQ(kindOf({"mySolvariumX", "-solver", "BROX"}), 4);
-  EXPECT_EQ(kindOf({"solvarium"}), 0);  // case-sensitive
-  EXPECT_EQ(kindOf({"foo"}), 0);
-  EXPECT_EQ(solverKindFromArguments(0, nullptr), 0);
+  EXPECT_EQ(kindOf({"C:\\bin\\BROXSolvarium.exe"}), "BROXSolvarium");
+  EXPECT_EQ(kindOf({"/usr/bin/TalvoSolvarium", "-solver"}), "TalvoSolvarium");
+  EXPECT_EQ(kindOf({"./GrendSolvarium"}), "GrendSolvarium");
+  EXPECT_EQ(kindOf({"/build/Solvarium"}), "Solvarium");
+  EXPECT_EQ(kindOf({"mySolvariumX", "-solver", "BROX"}), "Solvarium");
+  EXPECT_EQ(kindOf({"solvarium"}), "");  // case-sensitive
+  EXPECT_EQ(kindOf({"foo"}), "");
+  EXPECT_EQ(chooseSolverKind(0, nullptr), nullptr);
   const char* nullProgram[] = {nullptr};
-  EXPECT_EQ(solverKindFromArguments(1, nullProgram), 0);
+  EXPECT_EQ(chooseSolverKind(1, nullProgram), nullptr);
 }
 
 TEST(ServerNames, PerKind) {
-  EXPECT_EQ(serverNameForKind(1), "BROXSolvarium");
-  EXPECT_EQ(serverNameForKind(4), "Solvarium");
-  EXPECT_EQ(serverNameForKind(0), "");
-  EXPECT_EQ(serverNameForKind(5), "");
-  EXPECT_FALSE(requiresSessionManager(1));
-  EXPECT_TRUE(requiresSessionManager(2));
-  EXPECT_TRUE(requiresSessionManager(3));
-  EXPECT_FALSE(requiresSessionManager(4));
+  EXPECT_EQ(BROX::broxKind().serverName, "BROXSolvarium");
+  EXPECT_EQ(AAS_UDF::udfKind().serverName, "Solvarium");
+  EXPECT_FALSE(BROX::broxKind().needsSessionManager);
+  EXPECT_TRUE(TALVO::talvoKind().needsSessionManager);
+  EXPECT_TRUE(GREND::grendKind().needsSessionManager);
+  EXPECT_FALSE(AAS_UDF::udfKind().needsSessionManager);
 }
 
 TEST(ListenEndpointChoice, DefaultsAndEnvironment) {

@@ -8,6 +8,9 @@
 #include "common/safe_file.h"
 #include "service/solver_process_checker.h"
 #include "service/watcher_buffers.h"
+#include "solvers/brox/brox_kind.h"
+#include "solvers/udf/udf_description_handler.h"
+#include "solvers/udf/udf_kind.h"
 #include "tests/support/joined_threads.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,9 +38,9 @@ TEST(SharedTextTest, ReaderSeesNothingOrTheWholeText) {
 
 TEST(SharedTextTest, ProcessWideHoldersAreDistinct) {
   solverUnitKeyBuffer().set("IOR:1");
-  grendPidBuffer().clear();
+  solverPidBuffer().clear();
   EXPECT_EQ(solverUnitKeyBuffer().get(), "IOR:1");
-  EXPECT_TRUE(grendPidBuffer().empty());
+  EXPECT_TRUE(solverPidBuffer().empty());
   solverUnitKeyBuffer().clear();
 }
 
@@ -60,9 +63,15 @@ class BroxPidCheckTest : public ::testing::Test {
     ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
     ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   }
-  void TearDown() override {
-    ASSERT_EQ(chdir(old_), 0);
-    unsetenv("KORLEN_BROXSOLVE_PID");
+  void TearDown() override { ASSERT_EQ(chdir(old_), 0); }
+  // The environment read at start-up, with KORLEN_BROXSOLVE_PID set to `pid`.
+  static Environment brox(const std::string& pid) {
+    return Environment({{"KORLEN_BROXSOLVE_PID", pid}});
+  }
+  // The start-up check of the Brox kind's watcher rule.
+  static void checkBrox(const Environment& environment) {
+    CSolverProcessChecker checker(BROX::broxKind().watch);
+    checker.checkProcessId({0, nullptr, environment}, nullptr);
   }
   std::string errorFile() {
     std::string text, error;
@@ -75,15 +84,11 @@ class BroxPidCheckTest : public ::testing::Test {
 
 TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
-  unsetenv("KORLEN_BROXSOLVE_PID");
-  EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(checkBrox(Environment()), ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(errorFile(), "Error retrieving BROX pid.\nKORLEN_BROXSOLVE_PID is not set.\n");
 
   for (const char* bad : {"0", "-3", "abc", "x12", "99999999999", ""}) {
-    setenv("KORLEN_BROXSOLVE_PID", bad, 1);
-    EXPECT_EXIT(CSolverProcessChecker(1, nullptr).checkProcessId(),
-                ::testing::ExitedWithCode(1), "")
-        << bad;
+    EXPECT_EXIT(checkBrox(brox(bad)), ::testing::ExitedWithCode(1), "") << bad;
   }
   const std::string text = errorFile();
   EXPECT_NE(text.find("KORLEN_BROXSOLVE_PID (abc) is not a valid process id.\n"), std::string::npos);
@@ -91,23 +96,23 @@ TEST_F(BroxPidCheckTest, MissingOrInvalidPidEndsWithCodeOneAndAnErrorFile) {
 }
 
 TEST_F(BroxPidCheckTest, ValidPidPasses) {
-  setenv("KORLEN_BROXSOLVE_PID", std::to_string(getpid()).c_str(), 1);
-  CSolverProcessChecker(1, nullptr).checkProcessId();
+  checkBrox(brox(std::to_string(getpid())));
   EXPECT_EQ(errorFile(), "");
 }
 
 TEST_F(BroxPidCheckTest, UdfPidFromTheDescription) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this working directory
-  UdfDescription description;
+  const Environment environment;
+  AAS_UDF::CAasUdfXmlHandler description(environment);
   description.solverPid = "x1";
-  EXPECT_EXIT(CSolverProcessChecker(4, &description).checkProcessId(),
-              ::testing::ExitedWithCode(1), "");
+  CSolverProcessChecker checker(AAS_UDF::udfKind().watch);
+  EXPECT_EXIT(checker.checkProcessId({}, &description), ::testing::ExitedWithCode(1), "");
   std::string text, error;
   readWholeFile(dir_.file("aas_udf_instant_aas_error.txt"), &text, &error);
   EXPECT_EQ(text,
             "the pid provided through the configuration file environment variable is invalid (x1)\n");
   description.solverPid = std::to_string(getpid());
-  CSolverProcessChecker(4, &description).checkProcessId();
+  checker.checkProcessId({}, &description);
 }
 
 }  // namespace

@@ -18,20 +18,19 @@ using AAS_UDF::UdfDescriptionFault;
 
 class UdfValueTest : public ::testing::Test {
  protected:
-  UdfValueTest() {
-    setenv("UDF_T_A", "alpha", 1);
-    setenv("UDF_T_B", "{$UDF_T_A}!", 1);
-    setenv("UDF_T_EMPTY", "", 1);
-    setenv("UDF_T_LOOP", "x{$UDF_T_LOOP}", 1);
-    unsetenv("UDF_T_UNSET");
-  }
   // The resolved value, or "FAULT: " and the fault's message.
   std::string resolve(const std::string& text, const std::string& storage = "") {
     std::string value;
     UdfDescriptionFault fault;
-    if (resolveStoredValue(text, storage, &value, &fault)) return value;
+    if (resolveStoredValue(text, storage, environment_, &value, &fault)) return value;
     return "FAULT: " + fault.message;
   }
+
+  // The environment read at start-up; UDF_T_UNSET is not set.
+  const solvarium::Environment environment_{{{"UDF_T_A", "alpha"},
+                                             {"UDF_T_B", "{$UDF_T_A}!"},
+                                             {"UDF_T_EMPTY", ""},
+                                             {"UDF_T_LOOP", "x{$UDF_T_LOOP}"}}};
 };
 
 TEST_F(UdfValueTest, PlaceholdersExpandLeftToRightAndStopAtTheFirstThatIsNone) {
@@ -67,7 +66,7 @@ TEST_F(UdfValueTest, FileStorageReadsRegularFilesUpToTheirFirstZeroByte) {
 }
 
 TEST(UdfDescriptionReaderTest, FillsTheRecordFromTheCountingElements) {
-  setenv("UDF_T_MACRO", "run_it", 1);
+  const solvarium::Environment environment({{"UDF_T_MACRO", "run_it"}});
   const std::string text =
       "<doc><aasCommand command=\"aaS.outside\">m</aasCommand>\n"
       "<aasSolver>\n"
@@ -83,7 +82,7 @@ TEST(UdfDescriptionReaderTest, FillsTheRecordFromTheCountingElements) {
       " <aasCommand command=\"aaS.early\">late</aasCommand>\n"
       " <aasCommand>nameless</aasCommand>\n"
       "</aasSolver></doc>\n";
-  CAasUdfXmlHandler record;
+  CAasUdfXmlHandler record(environment);
   UdfDescriptionFault fault;
   ASSERT_TRUE(AAS_UDF::readUdfDescription(text, &record, &fault)) << fault.message;
   EXPECT_EQ(record.solverName, " padded ");
@@ -97,7 +96,7 @@ TEST(UdfDescriptionReaderTest, FillsTheRecordFromTheCountingElements) {
   EXPECT_EQ(record.commandTypes.at("aaS.run"), "pythonMacro");
   ASSERT_EQ(record.warnings.size(), 1u);
 
-  CAasUdfXmlHandler broken;
+  CAasUdfXmlHandler broken(environment);
   EXPECT_FALSE(AAS_UDF::readUdfDescription("<aasSolver><solverInfo>", &broken, &fault));
   EXPECT_EQ(fault.message.rfind("ERROR: Configuration file parse exception:\n", 0), 0u)
       << fault.message;

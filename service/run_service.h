@@ -1,0 +1,16 @@
+// The service's entry as a library function: a program registers the kinds
+// it offers (registerSolverKind) and calls runService from its main.
+#ifndef SOLVARIUM_SERVICE_RUN_SERVICE_H_
+#define SOLVARIUM_SERVICE_RUN_SERVICE_H_
+
+namespace solvarium {
+
+// Reads the environment once, chooses the kind from the arguments (none: 0
+// at once, nothing written), starts the solver process watcher and serves
+// until the service shuts down. Answers the program's exit code; start-up
+// failures and a solver that has gone may end the process from inside.
+int runService(int argc, char** argv);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SERVICE_RUN_SERVICE_H_

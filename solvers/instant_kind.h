@@ -1,0 +1,56 @@
+// What the built-in kinds share on their side of the seam (service/
+// solver_kind.h): the texts of their generic servants, the watcher's link to
+// a kind's own object, and the final save that reports its failure.
+#ifndef SOLVARIUM_SOLVERS_INSTANT_KIND_H_
+#define SOLVARIUM_SOLVERS_INSTANT_KIND_H_
+
+#include <omniORB4/CORBA.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "service/solver_kind.h"
+
+namespace solvarium {
+
+// A built-in kind's record with its names and texts: chosen by "-solver
+// <solverOption>" or a program name containing its server name; the
+// generic-servant texts with the kind's solver id and scripting language id,
+// access type "instant", the three internal IOR commands, the file system's
+// scope and texts, and no collaborative unit.
+SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
+                                   const std::string& solverId, const std::string& languageId);
+
+// The watcher's link to a kind's own object of IDL type `Interface`:
+// execute() through `execute(reference, command)`, shutdown() through the
+// object's `shutdown` operation.
+template <typename Interface, typename Execute>
+std::function<std::unique_ptr<SolverLink>(CORBA::Object_ptr)> kindObjectLink(Execute execute) {
+  class Link : public SolverLink {
+   public:
+    Link(typename Interface::_ptr_type object, Execute run) : object_(object), run_(run) {}
+    void execute(const char* command) override {
+      CORBA::String_var answer = run_(object_.in(), command);
+    }
+    void shutdown() override { object_->shutdown(); }
+
+   private:
+    typename Interface::_var_type object_;
+    Execute run_;
+  };
+  return [execute](CORBA::Object_ptr key) -> std::unique_ptr<SolverLink> {
+    typename Interface::_ptr_type object = Interface::_narrow(key);
+    if (CORBA::is_nil(object)) return nullptr;
+    return std::unique_ptr<SolverLink>(new Link(object, execute));
+  };
+}
+
+// Runs the final save `save` once. A failure is appended to
+// "instant_aas.error": each BROXInstant exception as its full name and every
+// member, anything else as an unknown error (its name on stderr).
+void saveWithReport(const std::function<char*()>& save);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_SOLVERS_INSTANT_KIND_H_
