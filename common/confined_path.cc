@@ -98,12 +98,6 @@ PathResolution resolveInside(const std::string& baseDir, const std::string& name
 
 std::string workingDirectory() { return realPathOf("."); }
 
-PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target) {
-  const std::string base = workingDirectory();
-  if (base.empty()) return PathResolution::kMissing;
-  return resolveInside(base, name, target);
-}
-
 bool isReplaceableFile(const std::string& target, int* error) {
   struct stat info;
   const bool exists = ::stat(target.c_str(), &info) == 0;

@@ -27,9 +27,6 @@ enum class PathResolution { kOk, kOutside, kMissing };
 PathResolution resolveInside(const std::string& baseDir, const std::string& name,
                              std::string* target);
 
-// resolveInside() against the process's current working directory.
-PathResolution resolveInWorkingDirectory(const std::string& name, std::string* target);
-
 // Whether a resolved `target` may be replaced by a new file renamed over it:
 // it does not exist yet or is a regular file we may write (never a FIFO,
 // device or folder), and its folder is writable. When it may not, `error`

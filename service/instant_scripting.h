@@ -57,7 +57,6 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   void clearStateFlags();
   // Every name that is on, in map order, each followed by "\n"; "" if none.
   std::string stateFlagsText() const;
-  const StateFlagMap& stateFlags() const { return stateFlags_; }
 
   // The IOR answered by the texts' ownerIorCommands: the owner's
   // ownerIorText(), made on first use (the servants are activated by then).

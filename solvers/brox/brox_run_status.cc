@@ -258,16 +258,6 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
   writeStatusListJson(results, indent, &(*text)[start]);
 }
 
-void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text) {
-  CountingSink counter;
-  const std::string tabs = tabsOf(indent);
-  putStatusEntry(record, tabs, &counter);
-  const std::size_t start = text->size();
-  text->resize(start + counter.size());
-  WritingSink writer(&(*text)[start]);
-  putStatusEntry(record, tabs, &writer);
-}
-
 void TEST_resetQuennetBinding() {
   getBroxStatusFn = nullptr;
   releaseBroxStatusFn = nullptr;

@@ -71,9 +71,6 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
 std::size_t statusListJsonSize(const BroxStatusReader::ResultMap& results, int indent);
 char* writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent, char* out);
 
-// Appends the JSON object of one run, indented by `indent` tabs.
-void writeStatusEntryJson(const StatusRecord& record, int indent, std::string* text);
-
 // Test hook: forgets the binding (the loaded library stays loaded) so that
 // one process can exercise several load paths.
 void TEST_resetQuennetBinding();

@@ -60,7 +60,6 @@ class SettingsWalk {
 
  private:
   bool atEnd() const { return pos_ >= text_.size(); }
-  void addPending(const std::string& text) { pending_ += text; }
   void flushPending();
   void dropPendingComma();
   void close(const std::string& text);
