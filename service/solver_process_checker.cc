@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -25,8 +26,10 @@ CORBA::ORB_ptr watcherOrb() {
   return CORBA::ORB_init(argc, nullptr, "omniORB4");
 }
 
-void reportFailure(const char* what, const CORBA::Exception& e) {
-  std::fprintf(stderr, "Solver watcher: %s failed: %s\n", what, e._name());
+// A failed call of the watcher's: one line on stderr. A C++ exception of a
+// local call is caught too, so that it never ends the watcher's thread.
+void reportFailure(const char* what, const char* cause) {
+  std::fprintf(stderr, "Solver watcher: %s failed: %s\n", what, cause);
 }
 
 // A kind without an object of its own: the generic solver unit's scripting
@@ -123,7 +126,9 @@ void CSolverProcessChecker::tick() {
   try {
     link_->execute(kTickCommand);
   } catch (const CORBA::Exception& e) {
-    reportFailure("the minute tick", e);  // dropped; the next one follows
+    reportFailure("the minute tick", e._name());  // dropped; the next one follows
+  } catch (const std::exception& e) {
+    reportFailure("the minute tick", e.what());
   }
 }
 
@@ -134,7 +139,9 @@ void CSolverProcessChecker::solverGone() {
       link_->shutdown();
       return;
     } catch (const CORBA::Exception& e) {
-      reportFailure("shutdown", e);
+      reportFailure("shutdown", e._name());
+    } catch (const std::exception& e) {
+      reportFailure("shutdown", e.what());
     }
     if (!wait(2000)) return;
   }
