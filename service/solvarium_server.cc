@@ -25,6 +25,20 @@ namespace {
 
 const char kShuttingDown[] = "Shutting down...\n";
 
+// The generated _nil() of an interface makes its nil reference on first use
+// without a lock that covers the read, and every operation that answers a
+// reference calls it in the request's thread: made here, before any request
+// can arrive, two requests never race to make it.
+void makeNilReferences() {
+  namespace GS = KORLEN_AAS_v1_0_0::Solvers;
+  GS::ICoSolverUnit::_nil();
+  GS::ICoScripting::_nil();
+  GS::ICoFileSystem::_nil();
+  GS::ICoAdvancedParameters::_nil();
+  GS::ICoPublicParameters::_nil();
+  GS::ICoCollaborativeControls::_nil();
+}
+
 // Prints `text`, appends it to the start-up error file and ends with 1.
 [[noreturn]] void failStart(const std::string& text) {
   printText(text);
@@ -103,6 +117,7 @@ void CSolvariumServer::startOrb() {
     printText("Error: cannot initialize Object Request Broker (ORB)\n");
     endProcess(1);
   }
+  makeNilReferences();
 
   try {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");
