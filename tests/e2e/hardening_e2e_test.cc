@@ -327,10 +327,22 @@ TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
     writeFile(dir + "/" + kept[1], "another name");
     ASSERT_EQ(::symlink(outside.c_str(), (dir + "/" + link).c_str()), 0);
   }
-  startGrend();
+  // One named with the service's own id, left by an earlier process that had
+  // it: written by the shell that then becomes the service.
+  ServiceProcess::Options options = grendOptions();
+  options.program = "/bin/sh";
+  options.argv.insert(options.argv.begin(),
+                      {"/bin/sh", "-c",
+                       "for d in . \"$GREND_DASH_DIR_FOLDER\"; do\n"
+                       "  echo partial > \"$d/.solvarium-tmp-$$-d4E5f6\" || exit 99\n"
+                       "done\n"
+                       "exec \"$0\" \"$@\""});
+  startGrend(options);
+  const std::string own = ".solvarium-tmp-" + std::to_string(service().pid()) + "-d4E5f6";
 
   for (const std::string& dir : {workDir(), dash()}) {
     EXPECT_FALSE(fileExists(dir + "/" + stale)) << dir;
+    EXPECT_FALSE(fileExists(dir + "/" + own)) << dir;
     for (const std::string& name : kept) EXPECT_TRUE(fileExists(dir + "/" + name)) << dir << name;
   }
   EXPECT_EQ(readFile(outside), "keep me");

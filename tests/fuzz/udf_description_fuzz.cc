@@ -2,7 +2,10 @@
 // Properties: reading ends (no crash, no hang), placeholder expansion gives
 // exactly the expected text and fails exactly when it needs more than 64
 // substitutions, and reading the same text twice gives the same record or the
-// same fault.
+// same fault. Over a description written by the rule below from the fuzz
+// bytes, the record holds what was written: every solver value resolved by
+// its format, and each named command with its macro, input and output kinds,
+// a warning for each nameless one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 
 #include "solvers/udf/udf_description_reader.h"
 #include "solvers/udf/udf_value_resolution.h"
+#include "tests/fuzz/content_check.h"
 #include "tests/fuzz/fuzz_check.h"
 
 using solvarium_fuzz::check;
@@ -80,6 +84,138 @@ bool sameRecord(const AAS_UDF::CAasUdfXmlHandler& a, const AAS_UDF::CAasUdfXmlHa
          a.warnings == b.warnings;
 }
 
+// Text with the XML special characters written as references.
+std::string xmlEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+struct Description {
+  std::string text;
+  std::map<std::string, std::string> values;  // element -> value read back
+  AAS_UDF::CommandTable macros, inputs, outputs;
+  std::size_t nameless = 0;
+};
+
+// The rule: an "aasSolver" element holding a "solverInfo" element with
+// some of the value elements, then "aasCommand" elements. A value without a
+// format is its text with placeholders expanded, with "explicit" the text,
+// with "environment_variable" the named variable's value. A command's macro
+// is its text expanded, blanks around it dropped; input and output default
+// to "argv" and "output"; a later command of the same name replaces an
+// earlier one; a command without a name is a warning.
+Description writeDescription(solvarium_fuzz::ByteSource& bytes) {
+  static const char* const kElements[] = {"solverName", "solverDescription", "accessType",
+                                          "pythonHome", "pythonDllFile",     "pythonMainFile",
+                                          "solverPid"};
+  static const char* const kParts[] = {"{$UDF_FUZZ_A}",
+                                       "{$UDF_FUZZ_NEST}",
+                                       "{$UDF_FUZZ_EMPTY}",
+                                       "{x}",
+                                       "plain",
+                                       " ",
+                                       "a&b",
+                                       "<c>",
+                                       "\"q\"",
+                                       "caf\xc3\xa9",
+                                       "\n",
+                                       "'"};
+  static const char* const kVariables[] = {"UDF_FUZZ_A", "UDF_FUZZ_EMPTY", "UDF_FUZZ_NEST"};
+  static const char* const kKinds[] = {"", "none", "argv", "stdout", "output", "a b"};
+  static const char* const kPadding[] = {"", " ", "\n ", "\t"};
+  auto text = [&] {
+    std::string value;
+    for (std::size_t n = bytes.below(4); n > 0; --n) value += bytes.pick(kParts);
+    return value;
+  };
+  Description d;
+  d.text = "<aasSolver>\n <solverInfo>\n";
+  for (const char* element : kElements) {
+    if (bytes.below(4) == 0) continue;
+    std::string raw = text();
+    std::string value;
+    std::string format;
+    switch (bytes.below(3)) {
+      case 0: check(expectedExpansion(raw, &value), "a written value does not expand", raw); break;
+      case 1:
+        format = " format=\"explicit\"";
+        value = raw;
+        break;
+      default:
+        format = " format=\"environment_variable\"";
+        raw = bytes.pick(kVariables);
+        value = variables().at(raw);
+    }
+    d.values[element] = value;
+    d.text +=
+        std::string("  <") + element + format + ">" + xmlEscaped(raw) + "</" + element + ">\n";
+  }
+  d.text += " </solverInfo>\n";
+  for (std::size_t n = bytes.below(5); n > 0; --n) {
+    const std::string raw = text();
+    std::string macro;
+    check(expectedExpansion(raw, &macro), "a written macro does not expand", raw);
+    const std::size_t first = macro.find_first_not_of(" \t\r\n");
+    macro = first == std::string::npos
+                ? ""
+                : macro.substr(first, macro.find_last_not_of(" \t\r\n") + 1 - first);
+    d.text += " <aasCommand";
+    std::string name;
+    if (bytes.below(4) != 0) {
+      name = "aaS.c" + std::to_string(bytes.below(3)) + (bytes.flip() ? "&\"" : "");
+      d.text += " command=\"" + xmlEscaped(name) + "\"";
+    }
+    const std::string input = bytes.pick(kKinds);
+    const std::string output = bytes.pick(kKinds);
+    if (!input.empty()) d.text += " input=\"" + input + "\"";
+    if (!output.empty()) d.text += " output=\"" + output + "\"";
+    d.text += ">" + std::string(bytes.pick(kPadding)) + xmlEscaped(raw) + bytes.pick(kPadding) +
+              "</aasCommand>\n";
+    if (name.empty()) {
+      ++d.nameless;
+      continue;
+    }
+    d.macros[name] = macro;
+    d.inputs[name] = input.empty() ? "argv" : input;
+    d.outputs[name] = output.empty() ? "output" : output;
+  }
+  d.text += "</aasSolver>\n";
+  return d;
+}
+
+void checkContent(const uint8_t* data, std::size_t size) {
+  solvarium_fuzz::ByteSource bytes(data, size);
+  const Description d = writeDescription(bytes);
+  AAS_UDF::CAasUdfXmlHandler record(environment());
+  AAS_UDF::UdfDescriptionFault fault;
+  check(AAS_UDF::readUdfDescription(d.text, &record, &fault), "a written description is refused",
+        d.text + "\n----\n" + fault.message);
+  const std::map<std::string, std::string> values = {
+      {"solverName", record.solverName},       {"solverDescription", record.solverDescription},
+      {"accessType", record.accessType},       {"pythonHome", record.pythonHome},
+      {"pythonDllFile", record.pythonDllFile}, {"pythonMainFile", record.pythonMainFile},
+      {"solverPid", record.solverPid}};
+  for (const auto& entry : values) {
+    const auto written = d.values.find(entry.first);
+    check(entry.second == (written == d.values.end() ? "" : written->second),
+          entry.first + " differs", d.text + "\n----\n" + entry.second);
+  }
+  check(record.commandMacros == d.macros, "command macros differ", d.text);
+  check(record.commandInputs == d.inputs, "command inputs differ", d.text);
+  check(record.commandOutputs == d.outputs, "command outputs differ", d.text);
+  check(record.commandTypes.size() == d.macros.size(), "command types differ", d.text);
+  check(record.warnings.size() == d.nameless, "warnings differ", d.text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -119,5 +255,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "a command without input or output kind", text);
     }
   }
+  checkContent(data, size);
   return 0;
 }

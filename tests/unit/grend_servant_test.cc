@@ -100,6 +100,7 @@ TEST_F(GrendServantTest, CommandsOfAFreshServant) {
   EXPECT_EQ(run("aaS.implements.suggest"), "True");
   EXPECT_EQ(run("aaS.implements.tic_one_minute"), "False");
   EXPECT_EQ(run("aaS.implements.nothing"), "False");
+  EXPECT_EQ(run("aaS.get_command_line_input_file"), "");
   EXPECT_EQ(run("aaS.get_command_line_job_name"), "");
   EXPECT_EQ(run("aaS.get_nr_errors extra"), "0");
   EXPECT_EQ(run("aaS.get_errors"), "");
@@ -146,6 +147,7 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
   broadcast(" broadcast::current-load-step:3");  // leading blank: no effect
   broadcast("broadcast::set:kor-rpc-port: 5001\r\n");
   broadcast("broadcast::set:command_line_job_name:job1");
+  broadcast("broadcast::set:command_line_input_file:in.dat\r\n");
   broadcast("broadcast::error:first");
   broadcast("broadcast::error:");
   broadcast(" \t\r\n");
@@ -157,6 +159,7 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
             "Information not available");
   EXPECT_EQ(run("aaS.get_kor_rpc_port"), " 5001");
   EXPECT_EQ(run("aaS.get_command_line_job_name"), "job1");
+  EXPECT_EQ(run("aaS.get_command_line_input_file"), "in.dat");
   EXPECT_EQ(run("aaS.get_nr_errors"), "2");
   EXPECT_EQ(run("aaS.get_errors"), "first\n\n");
   broadcast("broadcast::clear-errors");
@@ -190,6 +193,7 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
             "<< broadcast::current-load-step:3>>\n"
             "<<broadcast::set:kor-rpc-port: 5001\r\n>>\n"
             "<<broadcast::set:command_line_job_name:job1>>\n"
+            "<<broadcast::set:command_line_input_file:in.dat\r\n>>\n"
             "<<broadcast::error:first>>\n<<broadcast::error:>>\n<< \t\r\n>>\n"
             "<<broadcast::clear-errors>>\n<<broadcast::started:solve>>\n"
             "<<broadcast::started:prejournaling>>\n<<broadcast::started:a:b:journaling>>\n"

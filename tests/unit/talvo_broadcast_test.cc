@@ -57,7 +57,11 @@ TEST(TalvoBroadcastTest, ParametersVariablesAndIterations) {
             "broadcast::visited:create-parameter-from-persisted-value:p3:1:2",
             "broadcast::visited:add-output-parameter:o1:y",
             "broadcast::visited:delete-output-parameter:o1",
-            "broadcast::visited:delete-input-parameter:gone"});
+            "broadcast::visited:delete-input-parameter:gone",
+            // One field too many: dropped.
+            "broadcast::visited:add-input-parameter:p4:1:extra",
+            "broadcast::visited:add-output-parameter:o2:1:extra",
+            "broadcast::visited:create-parameter-from-persisted-value:p5:1:2:extra"});
   EXPECT_EQ(run.state.inputParameters,
             (std::map<std::string, bool>{{"gone", false}, {"p1", true}, {"p2", true}}));
   EXPECT_EQ(run.state.outputParameters, (std::map<std::string, bool>{{"o1", false}, {"p3", true}}));
