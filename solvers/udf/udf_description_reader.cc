@@ -69,7 +69,10 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
   std::string text;
   std::string error;
   if (!solvarium::readWholeFile(path, &text, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr,
+                 "Start-up failed: %s: write the UDF description there, or name it with "
+                 "-aas-config-file <file>\n",
+                 error.c_str());
     const std::string line = "Error reading configuration file!<" + path + ">\n";
     solvarium::printText(line);
     solvarium::appendText(udfErrorFileName(), line);
@@ -82,6 +85,13 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
     solvarium::appendText(udfErrorFileName(), warning);
   }
   if (read) return handler;
+  const std::string::size_type begin = fault.message.find_first_not_of('\n');
+  const std::string cause =
+      begin == std::string::npos
+          ? std::string()
+          : fault.message.substr(begin, fault.message.find('\n', begin) - begin);
+  std::fprintf(stderr, "Start-up failed: %s: fix the UDF description '%s'\n", cause.c_str(),
+               path.c_str());
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);
