@@ -25,6 +25,13 @@ class StartupError : public std::runtime_error {
   std::string advice_;
 };
 
+// The first line of `text` that is not empty, without its line feed.
+inline std::string firstTextLine(const std::string& text) {
+  const std::string::size_type begin = text.find_first_not_of('\n');
+  if (begin == std::string::npos) return std::string();
+  return text.substr(begin, text.find('\n', begin) - begin);
+}
+
 }  // namespace solvarium
 
 #endif  // SOLVARIUM_COMMON_STARTUP_ERROR_H_

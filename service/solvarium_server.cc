@@ -51,12 +51,7 @@ void makeNilReferences() {
 // The stderr line of a StartupError: its advice, else the first line of
 // its text that is not empty.
 void reportStartupError(const StartupError& e) {
-  std::string line = e.advice();
-  if (line.empty()) {
-    const std::string text = e.what();
-    const std::string::size_type begin = text.find_first_not_of('\n');
-    if (begin != std::string::npos) line = text.substr(begin, text.find('\n', begin) - begin);
-  }
+  const std::string line = e.advice().empty() ? firstTextLine(e.what()) : e.advice();
   std::fprintf(stderr, "Start-up failed: %s\n", line.c_str());
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/safe_file.h"
+#include "common/startup_error.h"
 #include "common/xml_document.h"
 #include "platform/process.h"
 #include "service/service_log.h"
@@ -85,13 +86,8 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
     solvarium::appendText(udfErrorFileName(), warning);
   }
   if (read) return handler;
-  const std::string::size_type begin = fault.message.find_first_not_of('\n');
-  const std::string cause =
-      begin == std::string::npos
-          ? std::string()
-          : fault.message.substr(begin, fault.message.find('\n', begin) - begin);
-  std::fprintf(stderr, "Start-up failed: %s: fix the UDF description '%s'\n", cause.c_str(),
-               path.c_str());
+  std::fprintf(stderr, "Start-up failed: %s: fix the UDF description '%s'\n",
+               solvarium::firstTextLine(fault.message).c_str(), path.c_str());
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);

@@ -64,10 +64,9 @@ std::string orNull(const char* text, const char* absent) {
 
 // The start-up failure of Python (see python_bridge.h).
 solvarium::StartupError pythonFailure(const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
-  std::string cause = orNull(e.errorInfo, "");
-  cause = cause.substr(0, cause.find('\n'));
-  const std::string detail = orNull(e.commandOutput, "");
-  if (!detail.empty()) cause += " (" + detail.substr(0, detail.find('\n')) + ")";
+  std::string cause = solvarium::firstTextLine(orNull(e.errorInfo, ""));
+  const std::string detail = solvarium::firstTextLine(orNull(e.commandOutput, ""));
+  if (!detail.empty()) cause += " (" + detail + ")";
   return solvarium::StartupError(
       "\nError executing <" + orNull(e.command, "NULL") + ">\n" + "\nError info:\n " +
           orNull(e.errorInfo, "<NULL>") + "\n" + "\nCommand output:\n " +
