@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "common/safe_file.h"
@@ -12,10 +13,38 @@
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
 #include "service/solver_process_checker.h"
+#include "service/stop_signals.h"
 
 namespace solvarium {
 
+namespace {
+
+// One stderr line when the first "-solver" names no kind; the program name
+// then chooses, as without the option.
+void reportUnknownSolverOption(int argc, const char* const* argv) {
+  for (int i = 1; argv != nullptr && i < argc; ++i) {
+    if (argv[i] == nullptr || std::strcmp(argv[i], "-solver") != 0) continue;
+    if (i + 1 >= argc || argv[i + 1] == nullptr) {
+      std::fprintf(stderr, "-solver has no value: the program name chooses the kind\n");
+      return;
+    }
+    // The option alone, under a program name that chooses nothing.
+    const char* const option[] = {"", "-solver", argv[i + 1]};
+    if (chooseSolverKind(3, option) == nullptr) {
+      std::fprintf(stderr,
+                   "-solver '%s' names no kind (see --help): the program name chooses the "
+                   "kind\n",
+                   argv[i + 1]);
+    }
+    return;
+  }
+}
+
+}  // namespace
+
 int runService(int argc, char** argv) {
+  // Before anything else: which stop signals were ignored when we started.
+  StopSignals stopSignals;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
   ACE::init();
@@ -26,8 +55,10 @@ int runService(int argc, char** argv) {
 
   // The environment as it is now, read once and handed down.
   const StartContext context{argc, argv, Environment::current()};
+  reportUnknownSolverOption(argc, argv);
   const SolverKindRecord* record = chooseSolverKind(argc, argv);
   if (record == nullptr) return 0;
+  stopSignals.start();
   // Before anything is written here: what interrupted saves left behind.
   removeStaleTemporaryFiles(".");
 
@@ -37,14 +68,19 @@ int runService(int argc, char** argv) {
   CSolverProcessChecker watcher(record->watch);
   watcher.checkProcessId(context, settings.get());
   if (!watcher.start()) {
+    std::fprintf(stderr,
+                 "Start-up failed: the solver process watcher's thread did not start: raise "
+                 "the limit on threads (ulimit -u) or free memory\n");
     printText("Error: cannot start the solver process watcher\n");
     endProcess(1);
   }
 
   CSolvariumServer server(*record, context);
-  server.run(settings.get());
-  // The watcher goes before the ORB that it calls through: the server, made
-  // after it, is destroyed first and destroys the ORB.
+  server.run(settings.get(), [&stopSignals](CORBA::ORB_ptr orb) { stopSignals.serve(orb); });
+  // The signal thread and the watcher go before the ORB that they call
+  // through: the server, made after them, is destroyed first and destroys
+  // the ORB.
+  stopSignals.stop();
   watcher.stop();
   return 0;
 }

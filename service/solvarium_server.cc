@@ -5,7 +5,9 @@
 #include <ace/Time_Value.h>
 #include <fcntl.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -46,6 +48,13 @@ void makeNilReferences() {
   endProcess(1);
 }
 
+// The stderr line of a StartupError: its advice, else the first line of
+// its text that is not empty.
+void reportStartupError(const StartupError& e) {
+  const std::string line = e.advice().empty() ? firstTextLine(e.what()) : e.advice();
+  std::fprintf(stderr, "Start-up failed: %s\n", line.c_str());
+}
+
 // A failure that has no text of its own: the cause goes to stderr.
 [[noreturn]] void failStartWithCause(const char* cause) {
   std::fprintf(stderr, "Start-up failed: %s\n", cause);
@@ -57,6 +66,32 @@ std::string systemExceptionText(const CORBA::SystemException& e) {
   const char* minor = e.NP_minorString();
   if (minor != nullptr) text += std::string(" (") + minor + ")";
   return text;
+}
+
+// The one stderr line of an ORB that does not start: `cause`, and what to
+// change. With an endpoint, the failure came from opening the listener.
+void reportOrbFailure(const std::string& cause) {
+  std::fprintf(stderr,
+               "Start-up failed: the ORB did not start (%s): check the ORB... environment "
+               "variables and the omniORB configuration file (OMNIORB_CONFIG, else "
+               "/etc/omniORB.cfg)\n",
+               cause.c_str());
+}
+
+void reportOrbFailure(const std::string& cause, const ListenEndpoint& endpoint) {
+  const std::string host = endpoint.host.empty() ? "all interfaces" : endpoint.host;
+  std::fprintf(stderr,
+               "Start-up failed: cannot listen on %s, port %s (%s): set AAS_PORTS or -p<port> "
+               "to a free port, AAS_HOST or -h<host> to an address of this machine\n",
+               host.c_str(), endpoint.port.c_str(), cause.c_str());
+}
+
+void reportSessionManagerFailure(const char* address, const char* cause) {
+  std::fprintf(stderr,
+               "Start-up failed: no hand-shake with the session manager at '%s' (%s): set "
+               "KORLEN_SESSION_MANAGER_SOCKET to the host:port where it listens (empty: no "
+               "hand-shake)\n",
+               address, cause);
 }
 
 }  // namespace
@@ -78,11 +113,13 @@ CSolvariumServer::~CSolvariumServer() {
   }
 }
 
-void CSolvariumServer::run(const KindSettings* settings) {
+void CSolvariumServer::run(const KindSettings* settings,
+                           const std::function<void(CORBA::ORB_ptr)>& serving) {
   try {
     createKind(settings);
     publishKeys();
   } catch (const StartupError& e) {
+    reportStartupError(e);
     failStart(std::string(e.what()) + "\n");
   } catch (const CORBA::Exception& e) {
     failStartWithCause(e._name());
@@ -92,6 +129,7 @@ void CSolvariumServer::run(const KindSettings* settings) {
     failStartWithCause("an exception of no known type");
   }
 
+  if (serving) serving(orb_.in());
   orb_->run();
   markShutdownBegun();
   kind_->finalSave();
@@ -108,13 +146,17 @@ void CSolvariumServer::startOrb() {
   orbArgv.push_back(nullptr);
   int orbArgc = static_cast<int>(arguments.size());
 
+  std::string initFailure = "ORB_init answered a nil ORB";
   try {
     orb_ = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
-  } catch (const CORBA::Exception&) {
-    orb_ = CORBA::ORB::_nil();
+  } catch (const CORBA::SystemException& e) {
+    initFailure = systemExceptionText(e);
+  } catch (const CORBA::Exception& e) {
+    initFailure = e._name();
   }
   if (CORBA::is_nil(orb_.in())) {
     printText("Error: cannot initialize Object Request Broker (ORB)\n");
+    reportOrbFailure(initFailure);
     endProcess(1);
   }
   makeNilReferences();
@@ -123,7 +165,8 @@ void CSolvariumServer::startOrb() {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");
     rootPoa_ = PortableServer::POA::_narrow(object.in());  // nil for a nil object
     if (CORBA::is_nil(rootPoa_.in())) {
-      printText("Error: Root Portable Object Adapter is not initialized");
+      printText("Error: Root Portable Object Adapter is not initialized\n");
+      reportOrbFailure("no root POA");
       endProcess(1);
     }
     PortableServer::POAManager_var manager = rootPoa_->the_POAManager();
@@ -145,9 +188,11 @@ void CSolvariumServer::startOrb() {
     setServantPoa(servants.in());
   } catch (const CORBA::SystemException& e) {
     printText("Error:\n" + systemExceptionText(e) + "\n");
+    reportOrbFailure(systemExceptionText(e), endpoint);
     endProcess(1);
   } catch (const CORBA::Exception& e) {
     printText(std::string("Error:\n") + e._name() + "\n");
+    reportOrbFailure(e._name(), endpoint);
     endProcess(1);
   }
 }
@@ -183,6 +228,10 @@ void CSolvariumServer::handShakeSessionManager() {
     const std::string line = "No registered " + record_.serverName + " exception clients!\n";
     printText(line);
     if (record_.needsSessionManager) {
+      std::fprintf(stderr,
+                   "Start-up failed: KORLEN_SESSION_MANAGER_SOCKET is not set: %s needs it; set "
+                   "it to the session manager's host:port (empty: no hand-shake)\n",
+                   record_.serverName.c_str());
       appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
       printText(kShuttingDown);
       endProcess(1);
@@ -194,13 +243,20 @@ void CSolvariumServer::handShakeSessionManager() {
   const std::string connectFailed = std::string("Cannot connect with exception client!\n") +
                                     kShuttingDown;
   ACE_INET_Addr peer;
-  if (peer.set(address) != 0) failStart(connectFailed);
+  if (peer.set(address) != 0) {
+    reportSessionManagerFailure(address, "not a host:port");
+    failStart(connectFailed);
+  }
   ACE_SOCK_Connector connector;
   ACE_Time_Value timeout(10);
-  if (connector.connect(sessionManager_, peer, &timeout) == -1) failStart(connectFailed);
+  if (connector.connect(sessionManager_, peer, &timeout) == -1) {
+    reportSessionManagerFailure(address, std::strerror(errno));
+    failStart(connectFailed);
+  }
   ::fcntl(sessionManager_.get_handle(), F_SETFD, FD_CLOEXEC);
   const ssize_t sent = sessionManager_.send_n(key_.data(), key_.size(), &timeout);
   if (sent < 0 || static_cast<size_t>(sent) != key_.size()) {
+    reportSessionManagerFailure(address, "the key could not be sent");
     failStart(std::string("Cannot hand-shake with exception client!\n") + kShuttingDown);
   }
 }

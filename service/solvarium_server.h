@@ -2,14 +2,15 @@
 // started the ORB and the servant POA for the chosen kind; run() makes the
 // kind's root object, publishes the key (printed, handed to the session
 // manager and the watcher, written to the kind's key files), runs the ORB's
-// event loop until a `shutdown` operation stops it and has the kind make
-// its final save. Start-up failures end the process with exit code 1.
+// event loop until a `shutdown` operation or a stop signal ends it and has
+// the kind make its final save. Start-up failures end the process with exit code 1.
 #ifndef SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 #define SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 
 #include <ace/SOCK_Stream.h>
 #include <omniORB4/CORBA.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,7 +29,10 @@ class CSolvariumServer {
   CSolvariumServer& operator=(const CSolvariumServer&) = delete;
 
   // Serves until shutdown; `settings` is what the record read before.
-  void run(const KindSettings* settings);
+  // `serving` is called with the ORB once the key is published, just before
+  // the event loop runs.
+  void run(const KindSettings* settings,
+           const std::function<void(CORBA::ORB_ptr)>& serving = nullptr);
 
  private:
   // ORB, root POA, servant POA. A failure is printed and ends the process

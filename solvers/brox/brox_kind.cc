@@ -1,5 +1,6 @@
 #include "solvers/brox/brox_kind.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,11 +24,15 @@ solvarium::StartPid solverPid(const StartContext& context, const solvarium::Kind
   const char* value = context.environment.get("KORLEN_BROXSOLVE_PID");
   std::string reason;
   if (value == nullptr) {
-    reason = "KORLEN_BROXSOLVE_PID is not set.\n";
+    reason = "KORLEN_BROXSOLVE_PID is not set";
   } else if (!solvarium::platform::parsePid(value, &pid.pid)) {
-    reason = "KORLEN_BROXSOLVE_PID (" + std::string(value) + ") is not a valid process id.\n";
+    reason = "KORLEN_BROXSOLVE_PID (" + std::string(value) + ") is not a valid process id";
   }
-  if (!reason.empty()) pid.refusal = "Error retrieving BROX pid.\n" + reason;
+  if (!reason.empty()) {
+    pid.refusal = "Error retrieving BROX pid.\n" + reason + ".\n";
+    std::fprintf(stderr, "Start-up failed: %s: set it to the Brox solver's process id\n",
+                 reason.c_str());
+  }
   return pid;
 }
 

@@ -43,14 +43,26 @@ BroxMonitors::BroxMonitors(const Will& reportPlotWill, const char* binDirValue)
   using solvarium::StartupError;
   struct stat status;
   if (::stat(".", &status) != 0) {
-    throw StartupError("Brox Solver Manager working directory does not exist");
+    throw StartupError("Brox Solver Manager working directory does not exist",
+                       "the working directory does not exist: start the service in the run's "
+                       "folder");
   }
   if (!S_ISDIR(status.st_mode)) {
-    throw StartupError("Brox Solver Manager working directory is not a folder");
+    throw StartupError("Brox Solver Manager working directory is not a folder",
+                       "the working directory is not a folder: start the service in the run's "
+                       "folder");
   }
-  if (binDirValue == nullptr) throw StartupError("BROXBINDIR environment variable is not set");
+  const char* binDirAdvice = "set BROXBINDIR to the Brox installation directory (it holds "
+                             "linux-amd64/libQuennet.so)";
+  if (binDirValue == nullptr) {
+    throw StartupError("BROXBINDIR environment variable is not set",
+                       std::string("BROXBINDIR is not set: ") + binDirAdvice);
+  }
   binDir = binDirValue;
-  if (binDir.empty()) throw StartupError("BROXBINDIR environment variable is empty");
+  if (binDir.empty()) {
+    throw StartupError("BROXBINDIR environment variable is empty",
+                       std::string("BROXBINDIR is empty: ") + binDirAdvice);
+  }
   monitorDataProgram = solvarium::platform::kMonitorDataProgram;
   controlProgram = solvarium::platform::kControlProgram;
   stopProgram = solvarium::platform::kStopProgram;

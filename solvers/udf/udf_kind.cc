@@ -1,5 +1,6 @@
 #include "solvers/udf/udf_kind.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,8 +25,27 @@ const CAasUdfXmlHandler* descriptionOf(const KindSettings* settings) {
   return dynamic_cast<const CAasUdfXmlHandler*>(settings);
 }
 
+// The stderr line of a solverPid that is no process id: a placeholder left
+// unreplaced names an unset variable.
+void reportInvalidPid(const std::string& text, const std::string& configFile) {
+  const std::string::size_type open = text.find("{$");
+  const std::string::size_type close = text.find('}', open);
+  if (open != std::string::npos && close != std::string::npos) {
+    const std::string name = text.substr(open + 2, close - open - 2);
+    std::fprintf(stderr,
+                 "Start-up failed: the solverPid of '%s' is '%s': set %s to the solver's "
+                 "process id\n",
+                 configFile.c_str(), text.c_str(), name.c_str());
+    return;
+  }
+  std::fprintf(stderr,
+               "Start-up failed: the solverPid of '%s' is '%s', no process id: make <solverPid> "
+               "there (or what it names) give the solver's process id\n",
+               configFile.c_str(), text.c_str());
+}
+
 // The description's "solverPid": a process id, else a refusal.
-solvarium::StartPid solverPid(const StartContext&, const KindSettings* settings) {
+solvarium::StartPid solverPid(const StartContext& context, const KindSettings* settings) {
   solvarium::StartPid pid;
   const CAasUdfXmlHandler* description = descriptionOf(settings);
   const std::string text = description != nullptr ? description->solverPid : std::string();
@@ -33,6 +53,7 @@ solvarium::StartPid solverPid(const StartContext&, const KindSettings* settings)
     pid.refusal =
         "the pid provided through the configuration file environment variable is invalid (" +
         text + ")\n";
+    reportInvalidPid(text, udfConfigFileName(context.argc, context.argv));
   }
   return pid;
 }
@@ -43,9 +64,16 @@ std::string orNull(const char* text, const char* absent) {
 
 // The start-up failure of Python (see python_bridge.h).
 solvarium::StartupError pythonFailure(const KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError& e) {
-  return solvarium::StartupError("\nError executing <" + orNull(e.command, "NULL") + ">\n" +
-                                 "\nError info:\n " + orNull(e.errorInfo, "<NULL>") + "\n" +
-                                 "\nCommand output:\n " + orNull(e.commandOutput, "<NULL>"));
+  std::string cause = solvarium::firstTextLine(orNull(e.errorInfo, ""));
+  const std::string detail = solvarium::firstTextLine(orNull(e.commandOutput, ""));
+  if (!detail.empty()) cause += " (" + detail + ")";
+  return solvarium::StartupError(
+      "\nError executing <" + orNull(e.command, "NULL") + ">\n" + "\nError info:\n " +
+          orNull(e.errorInfo, "<NULL>") + "\n" + "\nCommand output:\n " +
+          orNull(e.commandOutput, "<NULL>"),
+      "Python did not start: " + cause +
+          ": fix pythonHome, pythonDllFile or pythonMainFile in the UDF description, or the "
+          "main file");
 }
 
 solvarium::SolverKindRecord makeRecord() {

@@ -1,5 +1,7 @@
 // Brox report plots, variable names, the will, the monitor save and the stop
 // program, over IIOP with the fake programs.
+#include <signal.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -405,6 +407,45 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   EXPECT_EQ(readFile(workFile("monitor.json")), saved);
   EXPECT_TRUE(workTempFiles().empty());
   expectTmpEmpty("the saves");
+}
+
+// SIGTERM, SIGINT and SIGHUP end the service as a shutdown call does: the
+// final save, exit code 0. A SIGINT ignored at start (a background job)
+// stays ignored.
+TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
+  EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data expected.json"),
+            "JSON monitors saved in 'expected.json'.\n");
+  const std::string expected = readFile(workFile("expected.json"));
+  ASSERT_TRUE(isValidJson(expected)) << expected;
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    if (signal != SIGTERM) {
+      ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
+      ::unlink(workFile("instant_aaS_BROXSolvarium.txt").c_str());
+      startService();
+    }
+    ::unlink(workFile("monitor.json").c_str());
+    ASSERT_EQ(::kill(service().pid(), signal), 0);
+    EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+    EXPECT_EQ(readFile(workFile("monitor.json")), expected);
+  }
+
+  ServiceProcess::Options background = broxOptions();
+  background.env["TMP"] = serviceTmp();
+  background.env["TMPDIR"] = serviceTmp();
+  background.program = "/bin/sh";
+  background.argv = {"sh", "-c", "trap '' INT; exec \"$0\" \"$@\"", SOLVARIUM_BINARY, "-solver",
+                     "brox"};
+  ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
+  ServiceProcess& svc = start(background);
+  ASSERT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << svc.stdoutText();
+  ::unlink(workFile("monitor.json").c_str());
+  ASSERT_EQ(::kill(svc.pid(), SIGINT), 0);
+  std::this_thread::sleep_for(milliseconds(500));
+  EXPECT_TRUE(svc.running());
+  ASSERT_EQ(::kill(svc.pid(), SIGTERM), 0);
+  EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(readFile(workFile("monitor.json")), expected);
 }
 
 TEST_F(BroxPlotsWillE2eTest, StopProgramGetsTheDirectoryAsOneArgument) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "tests/support/harness.h"
 
@@ -42,9 +43,25 @@ TEST_F(ExitCodeTest, MissingOrInvalidSolverPidEndsWithCode1AndErrorBlock) {
     if (value && !value->empty()) {
       EXPECT_NE(block.find("(" + *value + ")"), std::string::npos) << block;
     }
-    // The block goes to the error file only.
+    // The block goes to the error file only; stderr names the variable.
     EXPECT_EQ(svc.stdoutText(), "");
+    EXPECT_NE(svc.stderrText().find("Start-up failed: KORLEN_BROXSOLVE_PID "), std::string::npos)
+        << svc.stderrText();
   }
+
+  // An error file that is a link is left alone: stderr still says why.
+  clearWorkDir();
+  ASSERT_EQ(symlink("elsewhere.txt", workFile("brox_instant_aas_error.txt").c_str()), 0);
+  ServiceProcess::Options o = broxOptions();
+  o.env.erase("KORLEN_BROXSOLVE_PID");
+  ServiceProcess& svc = start(o);
+  ASSERT_EQ(svc.waitForExit(seconds(10)), std::optional<int>(1)) << svc.stdoutText();
+  EXPECT_FALSE(fileExists(workFile("elsewhere.txt")));
+  EXPECT_EQ(svc.stdoutText(), "");
+  EXPECT_NE(svc.stderrText().find("Start-up failed: KORLEN_BROXSOLVE_PID is not set: set it to "
+                                  "the Brox solver's process id\n"),
+            std::string::npos)
+      << svc.stderrText();
 }
 
 TEST_F(ExitCodeTest, MissingOrEmptyBroxBinDirEndsWithCode1AndErrorFile) {
@@ -62,18 +79,30 @@ TEST_F(ExitCodeTest, MissingOrEmptyBroxBinDirEndsWithCode1AndErrorFile) {
                              : "BROXBINDIR environment variable is empty\n";
     EXPECT_NE(svc.stdoutText().find(line), std::string::npos) << svc.stdoutText();
     EXPECT_NE(errorFileOf(svc).find(line), std::string::npos) << errorFileOf(svc);
+    EXPECT_NE(svc.stderrText().find(unset ? "Start-up failed: BROXBINDIR is not set: set BROXBINDIR"
+                                          : "Start-up failed: BROXBINDIR is empty: set BROXBINDIR"),
+              std::string::npos)
+        << svc.stderrText();
     // The servants were never made: nothing is published.
     EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
     EXPECT_FALSE(sessionManager().accepted());
   }
 }
 
+// No kind: exit code 0 and no file; a "-solver" that names no kind gets one
+// stderr line.
 TEST_F(ExitCodeTest, UnknownKindEndsAtOnceWithCode0AndNoOutput) {
   std::string plain = binDir() + "/plainprog";
   ASSERT_EQ(symlink(SOLVARIUM_BINARY, plain.c_str()), 0);
-  for (const std::vector<std::string>& argv :
-       {std::vector<std::string>{plain}, std::vector<std::string>{plain, "-solver", "Brox"},
-        std::vector<std::string>{plain, "-solver", "nothing", "-solver", "brox"}}) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{plain}, ""},
+      {{plain, "-solver", "Brox"},
+       "-solver 'Brox' names no kind (see --help): the program name chooses the kind\n"},
+      {{plain, "-solver", "nothing", "-solver", "brox"},
+       "-solver 'nothing' names no kind (see --help): the program name chooses the kind\n"},
+      {{plain, "-solver"}, "-solver has no value: the program name chooses the kind\n"}};
+  for (const auto& c : cases) {
+    const std::vector<std::string>& argv = c.first;
     SCOPED_TRACE(argv.size());
     ServiceProcess::Options o = broxOptions();
     o.program = plain;
@@ -81,9 +110,36 @@ TEST_F(ExitCodeTest, UnknownKindEndsAtOnceWithCode0AndNoOutput) {
     ServiceProcess& svc = start(o);
     EXPECT_EQ(svc.waitForExit(seconds(5)), std::optional<int>(0));
     EXPECT_EQ(svc.stdoutText(), "");
+    EXPECT_EQ(svc.stderrText(), c.second);
+    EXPECT_TRUE(listDirectory(workDir()).empty());
+    EXPECT_FALSE(sessionManager().accepted());
+  }
+}
+
+// "--help" and "--version" as the first argument print on stdout, write no
+// file and end with code 0, whatever the program name.
+TEST_F(ExitCodeTest, HelpAndVersionPrintAndEndWithCode0) {
+  for (const char* option : {"--help", "--version"}) {
+    SCOPED_TRACE(option);
+    ServiceProcess::Options o = broxOptions();
+    o.program = binDir() + "/Solvarium";
+    ASSERT_EQ(symlink(SOLVARIUM_BINARY, o.program.c_str()) == 0 || errno == EEXIST, true);
+    o.argv = {o.program, option, "-solver", "brox"};
+    ServiceProcess& svc = start(o);
+    EXPECT_EQ(svc.waitForExit(seconds(5)), std::optional<int>(0));
     EXPECT_EQ(svc.stderrText(), "");
     EXPECT_TRUE(listDirectory(workDir()).empty());
     EXPECT_FALSE(sessionManager().accepted());
+    const std::string out = svc.stdoutText();
+    if (std::string(option) == "--version") {
+      EXPECT_EQ(out.rfind("Solvarium ", 0), 0u) << out;
+      EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+      continue;
+    }
+    for (const char* word : {"brox", "talvo", "grend", "3p_aas", "-solver", "-h<host>",
+                             "-p<port>", "-aas-config-file", "-aas-key-file", "README.md"}) {
+      EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
+    }
   }
 }
 
@@ -112,6 +168,10 @@ TEST_F(ExitCodeTest, TalvoWithoutSessionManagerVariableEndsWithCode1) {
   ServiceProcess& svc = start(o);
   ASSERT_EQ(svc.waitForExit(seconds(15)), std::optional<int>(1)) << svc.stdoutText();
   EXPECT_FALSE(svc.stdoutText().empty());
+  EXPECT_NE(svc.stderrText().find("Start-up failed: KORLEN_SESSION_MANAGER_SOCKET is not set: "
+                                  "TalvoSolvarium needs it"),
+            std::string::npos)
+      << svc.stderrText();
 }
 
 }  // namespace

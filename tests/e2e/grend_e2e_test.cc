@@ -3,6 +3,7 @@
 // monitor listings and "monitor.json" byte for byte, hostile monitor files,
 // links and save targets, and the saves by tick, "solver-shutdown", shutdown
 // and the watcher.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -322,6 +323,16 @@ TEST_F(GrendServiceTest, TickSolverShutdownAndTheWatcherSave) {
   EXPECT_EQ(service().waitForExit(seconds(30)), std::optional<int>(0));
   EXPECT_LT(std::chrono::steady_clock::now() - gone, seconds(20));
   EXPECT_TRUE(fileExists(workFile("monitor.json")));
+  EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+}
+
+TEST_F(GrendServiceTest, SigtermEndsWithTheFinalSave) {
+  startGrend();
+  activate("job.mntr", kMntr);
+  const std::string expected = savedDocument();
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(readFile(workFile("monitor.json")), expected);
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
 }
 

@@ -137,6 +137,11 @@ TEST_F(StartupTest, PortInUseOrForeignHostEndsWithCode1) {
   ServiceProcess& busy = start(o);
   EXPECT_EQ(busy.waitForExit(seconds(20)), std::optional<int>(1)) << busy.stdoutText();
   EXPECT_NE(busy.stdoutText().find("Error"), std::string::npos) << busy.stdoutText();
+  EXPECT_NE(busy.stderrText().find("Start-up failed: cannot listen on 127.0.0.1, port " +
+                                   std::to_string(ntohs(addr.sin_port)) + " ("),
+            std::string::npos)
+      << busy.stderrText();
+  EXPECT_NE(busy.stderrText().find("set AAS_PORTS or -p<port> to a free port"), std::string::npos);
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   close(fd);
 
@@ -146,6 +151,8 @@ TEST_F(StartupTest, PortInUseOrForeignHostEndsWithCode1) {
   ServiceProcess& foreign = start(o);
   EXPECT_EQ(foreign.waitForExit(seconds(20)), std::optional<int>(1)) << foreign.stdoutText();
   EXPECT_NE(foreign.stdoutText().find("Error"), std::string::npos) << foreign.stdoutText();
+  EXPECT_NE(foreign.stderrText().find("cannot listen on 192.0.2.1, port 0"), std::string::npos)
+      << foreign.stderrText();
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   EXPECT_FALSE(sessionManager().accepted());
 }
@@ -218,6 +225,10 @@ TEST_F(StartupTest, UnreachableSessionManagerEndsWithCode1AndErrorFile) {
   EXPECT_NE(svc.stdoutText().find(lines), std::string::npos) << svc.stdoutText();
   std::string errorFile = workFile("instant_aas_error_" + std::to_string(svc.pid()) + ".txt");
   EXPECT_NE(readFile(errorFile).find(lines), std::string::npos) << readFile(errorFile);
+  EXPECT_NE(svc.stderrText().find("Start-up failed: no hand-shake with the session manager at '" +
+                                  o.env["KORLEN_SESSION_MANAGER_SOCKET"] + "' ("),
+            std::string::npos)
+      << svc.stderrText();
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   EXPECT_FALSE(fileExists(workFile("instant_aaS_BROXSolvarium.txt")));
 }

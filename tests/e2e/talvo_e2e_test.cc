@@ -1,5 +1,6 @@
 // The Talvo kind end to end: the test plays the solver side through the
 // ITalvoExceptionHolder of the key file and the client through ICoScripting.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -260,6 +261,19 @@ TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {
   EXPECT_TRUE(isValidJson(finalSave, &error)) << error << finalSave;
   EXPECT_NE(finalSave.find("\"R17ReportDefinition\""), std::string::npos);
   EXPECT_FALSE(fileExists(workFile("instant_aas.error")));
+}
+
+TEST_F(TalvoE2eTest, SigtermEndsWithTheFinalSave) {
+  startTalvo();
+  send({"broadcast::visited:rp-var-value-set:residuals/settings:((a #t #f #t 1e-3 #f 1e-2))",
+        "broadcast::visited:monitors:<Residual iteration 1 2 /Residual>\n<Residual a 0.5 0 /Residual>"});
+  EXPECT_EQ(answer("aaS.save_monitors_with_persisted_data expected.json"),
+            "JSON monitors saved in 'expected.json'.\n");
+  const std::string expected = readFile(workFile("expected.json"));
+  ASSERT_NE(expected.find("convergence-residuals"), std::string::npos) << expected;
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(readFile(workFile("monitor.json")), expected);
 }
 
 TEST_F(TalvoE2eTest, QuotesAreTextAndEmptyListsSaveValidJson) {

@@ -73,6 +73,13 @@ TEST_F(UdfStartupTest, DescriptionFaultsEndWithCode1) {
     EXPECT_EQ(readFile(c.toUdfErrorFile ? workFile("aas_udf_error.txt")
                                         : pidFile("3p_aas_error_")),
               c.logged);
+    // One stderr line: the fault's first line, and the file to fix.
+    const std::string first = c.logged.substr(0, c.logged.find('\n'));
+    const std::string advice =
+        c.description.empty()
+            ? "write the UDF description there, or name it with -aas-config-file <file>\n"
+            : ": " + first + ": fix the UDF description 'aas_udf_instant.xml'\n";
+    EXPECT_NE(svc.stderrText().find(advice), std::string::npos) << svc.stderrText();
   }
 
   // A parse failure: the parser's exception, printed and logged.
@@ -83,16 +90,23 @@ TEST_F(UdfStartupTest, DescriptionFaultsEndWithCode1) {
       << svc.stdoutText();
   EXPECT_EQ(readFile(pidFile("3p_aas_error_")), svc.stdoutText());
 
-  // Process ids that are no process's: the watcher's line and exit code 1.
-  for (const std::string pid : {"0", "-4", "99999999999", "x12", ""}) {
+  // Process ids that are no process's: the watcher's line and exit code 1;
+  // an unset variable is named on stderr.
+  for (const std::string pid : {"0", "-4", "99999999999", "x12", "", "{$UDF_SOLVER_PID}"}) {
     SCOPED_TRACE(pid);
     clearWorkDir();
     writeDescription(solverInfo({{"solverPid", "<solverPid>" + pid + "</solverPid>"}}), "");
     writeMain("");
-    runToFailure(udfOptions());
+    ServiceProcess& failed = runToFailure(udfOptions());
     EXPECT_EQ(readFile(workFile("aas_udf_instant_aas_error.txt")),
               "the pid provided through the configuration file environment variable is invalid (" +
                   pid + ")\n");
+    const std::string advice = pid[0] == '{' ? "': set UDF_SOLVER_PID to the solver's process id\n"
+                                             : "', no process id: make <solverPid> there";
+    EXPECT_NE(failed.stderrText().find("Start-up failed: the solverPid of 'aas_udf_instant.xml' is '" +
+                                       pid + advice),
+              std::string::npos)
+        << failed.stderrText();
   }
 }
 
@@ -161,6 +175,10 @@ TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
     EXPECT_EQ(readFile(pidFile("instant_aas_error_")), out.substr(out.find('\n') + 1));
     EXPECT_EQ(readFile(pidFile("3p_aas_error_")).rfind(c.logged, 0), 0u)
         << readFile(pidFile("3p_aas_error_"));
+    EXPECT_NE(svc.stderrText().find("Start-up failed: Python did not start: " +
+                                    c.info0.substr(0, c.info0.find('\n'))),
+              std::string::npos)
+        << svc.stderrText();
     if (c.name == "raising main file") {
       EXPECT_NE(out.find("KeyError: 'k'\n\n\nstdout:\nbefore\n\nPython Script:\n"),
                 std::string::npos);

@@ -13,6 +13,22 @@ SECONDS_EACH="${1:-60}"
 shift || true
 BUILD="${FUZZ_BUILD_DIR:-build-fuzz}"
 
+# The folder that keeps the finds, checked before anything is made: never
+# the root, never inside the checkout (links resolved), and writable.
+KEPT=""
+if [ -n "${FUZZ_CORPUS_DIR:-}" ]; then
+  wanted="$(realpath -m -- "$FUZZ_CORPUS_DIR")"
+  case "$wanted/" in
+    //|"$(pwd -P)"/*) ;;
+    *) if mkdir -p -- "$wanted" 2>/dev/null && [ -w "$wanted" ]; then KEPT="$wanted"; fi ;;
+  esac
+  if [ -n "$KEPT" ]; then
+    echo "fuzz corpus: $KEPT"
+  else
+    echo "fuzz corpus: $FUZZ_CORPUS_DIR cannot be used, a temporary one instead"
+  fi
+fi
+
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLVARIUM_FUZZ=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target fuzz_targets
 BUILD="$(cd "$BUILD" && pwd)"  # relative or absolute, as given
@@ -28,19 +44,7 @@ trap 'rm -rf "$WORK"' EXIT
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-CORPORA="$WORK"
-if [ -n "${FUZZ_CORPUS_DIR:-}" ]; then
-  kept="$(mkdir -p "$FUZZ_CORPUS_DIR" 2>/dev/null && cd "$FUZZ_CORPUS_DIR" && pwd -P)" || kept=""
-  case "$kept/" in
-    /|"$(pwd -P)"/*) ;;  # not made, or inside the checkout
-    *) if [ -w "$kept" ]; then CORPORA="$kept"; fi ;;
-  esac
-  if [ "$CORPORA" = "$WORK" ]; then
-    echo "fuzz corpus: $FUZZ_CORPUS_DIR cannot be used, a temporary one instead"
-  else
-    echo "fuzz corpus: $CORPORA"
-  fi
-fi
+CORPORA="${KEPT:-$WORK}"
 
 pids=()
 for target in "${targets[@]}"; do
