@@ -174,20 +174,37 @@ TEST_F(StartupTest, KeyFileNameFromEnvironment) {
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   EXPECT_TRUE(empty.running());
 
-  // A key file that cannot be written is reported, and the service goes on.
+  // A key file that cannot be created is reported, and the service goes on.
   o = broxOptions();
   o.env["BROX_AAS_KEY_FILE"] = "nodir/key.txt";
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
   clearWorkDir();
   ServiceProcess& unwritable = start(o);
-  ASSERT_TRUE(unwritable.waitForStdout("nodir/instant_key.txt", seconds(20)))
+  ASSERT_TRUE(waitUntil(
+      [&] { return unwritable.stderrText().find("nodir/instant_key.txt") != std::string::npos; },
+      seconds(20)))
       << unwritable.stdoutText();
-  std::string out = unwritable.stdoutText();
-  size_t warning = out.find("nodir/key.txt");
-  ASSERT_NE(warning, std::string::npos) << out;
-  EXPECT_GT(warning, out.find("Solvarium key: \n")) << out;
+  EXPECT_NE(unwritable.stderrText().find("Warning: cannot write key file <nodir/key.txt>: "),
+            std::string::npos) << unwritable.stderrText();
+  EXPECT_EQ(unwritable.stdoutText().find("Warning"), std::string::npos);
   EXPECT_TRUE(unwritable.running());
   EXPECT_TRUE(listDirectory(workDir()).empty());
+
+  // One that exists and cannot be replaced (here a folder) would be read by
+  // clients as this service's key: start-up fails, saying why.
+  o = broxOptions();
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  clearWorkDir();
+  ASSERT_EQ(mkdir(workFile("instant_aaS_BROXSolvarium.txt").c_str(), 0755), 0);
+  ServiceProcess& planted = start(o);
+  ASSERT_EQ(planted.waitForExit(seconds(20)), std::optional<int>(1)) << planted.stdoutText();
+  EXPECT_NE(planted.stderrText().find("Start-up failed: key file "
+                                      "<instant_aaS_BROXSolvarium.txt> exists and cannot be "
+                                      "replaced: Cannot replace 'instant_aaS_BROXSolvarium.txt': "
+                                      "Is a directory\n"),
+            std::string::npos) << planted.stderrText();
+  EXPECT_NE(planted.stdoutText().find("Unknown error starting aaS solver\n"), std::string::npos)
+      << planted.stdoutText();
 }
 
 TEST_F(StartupTest, SessionManagerVariableUnsetOrEmptyMeansNoHandShake) {
