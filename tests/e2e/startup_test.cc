@@ -205,6 +205,27 @@ TEST_F(StartupTest, KeyFileNameFromEnvironment) {
             std::string::npos) << planted.stderrText();
   EXPECT_NE(planted.stdoutText().find("Unknown error starting aaS solver\n"), std::string::npos)
       << planted.stdoutText();
+
+  // Another user's key file in a shared folder with the sticky bit (root,
+  // which may replace any file, runs the service without that capability).
+  if (::geteuid() != 0) return;
+  o = broxOptions();
+  o.env["BROX_AAS_KEY_FILE"] = "shared/key.txt";
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  o.program = "/usr/bin/setpriv";
+  o.argv.insert(o.argv.begin(), {"setpriv", "--bounding-set=-fowner"});
+  clearWorkDir();
+  ASSERT_EQ(mkdir(workFile("shared").c_str(), 0755), 0);
+  writeFile(workFile("shared/key.txt"), "IOR:planted");
+  ASSERT_EQ(chown(workFile("shared/key.txt").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown(workFile("shared").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(workFile("shared").c_str(), 01777), 0);
+  ServiceProcess& sticky = start(o);
+  ASSERT_EQ(sticky.waitForExit(seconds(20)), std::optional<int>(1)) << sticky.stdoutText();
+  EXPECT_NE(sticky.stderrText().find("<shared/key.txt> exists and cannot be replaced: Cannot "
+                                     "replace 'shared/key.txt': Operation not permitted\n"),
+            std::string::npos) << sticky.stderrText();
+  EXPECT_EQ(readFile(workFile("shared/key.txt")), "IOR:planted");
 }
 
 TEST_F(StartupTest, SessionManagerVariableUnsetOrEmptyMeansNoHandShake) {
