@@ -97,7 +97,9 @@ FileStatus targetFolder(const std::string& baseDir, const std::string& name, int
   std::string target;
   FileStatus status = resolved(baseDir, name, &target);
   if (!status.ok()) return status;
-  if (target == baseDir) return failure(FileStatus::kNotReplaceable, target, EISDIR, "Cannot replace");
+  if (target == baseDir) {
+    return failure(FileStatus::kNotReplaceable, target, EISDIR, "Cannot replace");
+  }
   const std::string::size_type slash = target.rfind('/');
   *leaf = target.substr(slash + 1);
   const int folder = openInside(baseDir, target.substr(0, slash == 0 ? 1 : slash),

@@ -323,8 +323,10 @@ TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
   EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
   EXPECT_EQ(readFile(workFile("grend_broadcasts.txt")), "planted\n");
   err = service().stderrText();
-  EXPECT_NE(err.find("Not writing 'grend_broadcasts.txt': another user owns it or may write it\n"),
-            std::string::npos) << err;
+  EXPECT_NE(
+      err.find("Not writing 'grend_broadcasts.txt': another user owns it or may write it\n"),
+      std::string::npos)
+      << err;
   ASSERT_EQ(::stat(workFile("instant_aas_error.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
 }

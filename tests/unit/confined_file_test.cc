@@ -154,7 +154,11 @@ TEST_F(ConfinedFileTest, AFolderSwappedForALinkNeverLeadsOutside) {
   int level = ::openat(rootFd, "deep", O_PATH | O_DIRECTORY | O_CLOEXEC);
   for (int i = 0; i < 18; ++i) {
     ASSERT_EQ(::mkdirat(level, part.c_str(), 0755), 0);
-    if (i < 9) chain += "/" + part; else rest += (rest.empty() ? "" : "/") + part;
+    if (i < 9) {
+      chain += "/" + part;
+    } else {
+      rest += (rest.empty() ? "" : "/") + part;
+    }
     const int next = ::openat(level, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ::close(level);
     level = next;
