@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "common/confined_path.h"
 #include "common/safe_file.h"
@@ -27,11 +29,15 @@ FileStatus failure(FileStatus::Code code, const std::string& path, int error,
   return status;
 }
 
+FileStatus outside(const std::string& path, const std::string& baseDir) {
+  return failure(FileStatus::kOutside, path, EACCES, "Refused",
+                 "it lies outside '" + baseDir + "'");
+}
+
 FileStatus resolved(const std::string& baseDir, const std::string& name, std::string* target) {
   switch (baseDir.empty() ? PathResolution::kMissing : resolveInside(baseDir, name, target)) {
     case PathResolution::kOutside:
-      return failure(FileStatus::kOutside, name, EACCES, "Refused",
-                     "it lies outside '" + baseDir + "'");
+      return outside(name, baseDir);
     case PathResolution::kMissing:
       return failure(FileStatus::kMissing, name, ENOENT, "Cannot resolve");
     case PathResolution::kOk:
@@ -42,7 +48,98 @@ FileStatus resolved(const std::string& baseDir, const std::string& name, std::st
   return status;
 }
 
+// Opens `target` (resolved inside `baseDir`) beneath `baseDir` with `flags`:
+// the kernel refuses every step that leaves it, such as a folder on the way
+// swapped for a link since the name was resolved. -1 with errno on failure
+// (EXDEV for a way out).
+int openInside(const std::string& baseDir, const std::string& target, int flags) {
+  const int base = ::open(baseDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (base < 0) return -1;
+  std::string relative = ".";
+  if (target.size() > baseDir.size()) {
+    relative = target.substr(baseDir == "/" ? 1 : baseDir.size() + 1);
+  }
+  const int fd = openBeneath(base, relative, flags);
+  const int error = errno;
+  ::close(base);
+  errno = error;
+  return fd;
+}
+
+// A file that confined writes refuse: its folder's identity and its name.
+struct Protected {
+  dev_t device;
+  ino_t inode;
+  std::string name;
+};
+
+std::mutex protectedMutex;
+std::vector<Protected> protectedFiles;  // guarded by protectedMutex
+
+bool isProtected(int dirFd, const std::string& name) {
+  struct stat folder;
+  if (::fstat(dirFd, &folder) != 0) return true;  // unknown: refused
+  const std::lock_guard<std::mutex> lock(protectedMutex);
+  for (const Protected& file : protectedFiles) {
+    if (file.device == folder.st_dev && file.inode == folder.st_ino && file.name == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Resolves `name` for a write: the folder of the file to replace, opened
+// beneath `baseDir` (`*dirFd`, for the caller to close when kOk), and the
+// file's last part (`*leaf`). Refused unless the file is absent or a regular
+// file we may write, the folder is writable and the file is not protected.
+FileStatus targetFolder(const std::string& baseDir, const std::string& name, int* dirFd,
+                        std::string* leaf) {
+  std::string target;
+  FileStatus status = resolved(baseDir, name, &target);
+  if (!status.ok()) return status;
+  if (target == baseDir) {
+    return failure(FileStatus::kNotReplaceable, target, EISDIR, "Cannot replace");
+  }
+  const std::string::size_type slash = target.rfind('/');
+  *leaf = target.substr(slash + 1);
+  const int folder = openInside(baseDir, target.substr(0, slash == 0 ? 1 : slash),
+                                O_PATH | O_DIRECTORY);
+  if (folder < 0) {
+    const int error = errno;
+    if (error == EXDEV) return outside(target, baseDir);
+    return failure(FileStatus::kNotReplaceable, target, error, "Cannot replace");
+  }
+  struct stat info;
+  int error = 0;
+  if (::fstatat(folder, leaf->c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!S_ISREG(info.st_mode)) {
+      error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    } else if (::faccessat(folder, leaf->c_str(), W_OK, 0) != 0) {
+      error = errno;
+    }
+  }
+  if (error == 0 && ::faccessat(folder, ".", W_OK, 0) != 0) error = errno;
+  if (error == 0 && isProtected(folder, *leaf)) error = EPERM;
+  if (error != 0) {
+    ::close(folder);
+    return failure(FileStatus::kNotReplaceable, target, error, "Cannot replace");
+  }
+  *dirFd = folder;
+  return status;
+}
+
 }  // namespace
+
+void refuseConfinedWrites(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) return;
+  const std::lock_guard<std::mutex> lock(protectedMutex);
+  protectedFiles.push_back(
+      {info.st_dev, info.st_ino, slash == std::string::npos ? path : path.substr(slash + 1)});
+}
 
 FileStatus openConfinedFile(const std::string& baseDir, const std::string& name, int* fd,
                             std::uint64_t* size) {
@@ -50,20 +147,16 @@ FileStatus openConfinedFile(const std::string& baseDir, const std::string& name,
   FileStatus status = resolved(baseDir, name, &target);
   if (!status.ok()) return status;
   // The resolved target has no link left: one found now was put there since.
-  const int opened =
-      ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int opened = openInside(baseDir, target, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
   if (opened < 0) {
     const int error = errno;
+    if (error == EXDEV) return outside(target, baseDir);
     return failure(error == ELOOP ? FileStatus::kNotRegular : FileStatus::kOpenFailed, target,
                    error, "Cannot open");
   }
   struct stat info;
   int error = 0;
-  if (!openedInside(baseDir, opened)) {
-    error = EACCES;  // a folder on the way was swapped for a link after the check
-    status = failure(FileStatus::kOutside, target, error, "Refused",
-                     "it lies outside '" + baseDir + "'");
-  } else if (::fstat(opened, &info) != 0) {
+  if (::fstat(opened, &info) != 0) {
     error = errno;
     status = failure(FileStatus::kOpenFailed, target, error, "Cannot open");
   } else if (!S_ISREG(info.st_mode)) {
@@ -116,23 +209,24 @@ FileStatus readConfinedFile(const std::string& baseDir, const std::string& name,
 }
 
 FileStatus writableConfinedFile(const std::string& baseDir, const std::string& name) {
-  std::string target;
-  const FileStatus status = resolved(baseDir, name, &target);
-  int error = 0;
-  if (status.ok() && !isReplaceableFile(target, &error)) {
-    return failure(FileStatus::kNotReplaceable, target, error, "Cannot replace");
-  }
+  int folder = -1;
+  std::string leaf;
+  const FileStatus status = targetFolder(baseDir, name, &folder, &leaf);
+  if (status.ok()) ::close(folder);
   return status;
 }
 
 FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name,
                              const void* data, std::size_t size) {
-  FileStatus status = writableConfinedFile(baseDir, name);
+  int folder = -1;
+  std::string leaf;
+  FileStatus status = targetFolder(baseDir, name, &folder, &leaf);
   if (!status.ok()) return status;
-  if (!writeFileAtomically(status.path, data, size, &status.message)) {
+  if (!writeFileAtomicallyAt(folder, leaf, status.path, data, size, &status.message)) {
     status.code = FileStatus::kWriteFailed;
     status.error = errno;
   }
+  ::close(folder);
   return status;
 }
 

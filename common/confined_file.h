@@ -1,9 +1,11 @@
 // One call each to read and to write a file that a client or the solver
-// names: the name is resolved inside a base directory (confined_path.h), a
-// final link is never followed, only regular files are read or replaced, and
-// a write goes to a temporary file renamed into place (safe_file.h). Every
-// call answers a FileStatus; the caller maps its code to its own client text
-// and may log `message`, which names the path and the system error.
+// names: the name is resolved inside a base directory and then opened
+// beneath it by the kernel (confined_path.h), so a folder swapped for a link
+// in between is never entered; a final link is never followed, only regular
+// files are read or replaced, and a write goes to a temporary file renamed
+// into place in the folder so opened (safe_file.h). Every call answers a
+// FileStatus; the caller maps its code to its own client text and may log
+// `message`, which names the path and the system error.
 #ifndef SOLVARIUM_COMMON_CONFINED_FILE_H_
 #define SOLVARIUM_COMMON_CONFINED_FILE_H_
 
@@ -60,6 +62,11 @@ FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name
                              const void* data, std::size_t size);
 FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name,
                              const std::string& data);
+
+// From now on writeConfinedFile() and writableConfinedFile() refuse to
+// replace the file `path` (kNotReplaceable, EPERM), by whatever name it is
+// reached: the service's own key files. Its folder must exist. Thread-safe.
+void refuseConfinedWrites(const std::string& path);
 
 }  // namespace solvarium
 

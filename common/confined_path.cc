@@ -1,11 +1,15 @@
 #include "common/confined_path.h"
 
-#include <limits.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace solvarium {
@@ -50,17 +54,6 @@ std::string lexicallyNormal(const std::string& path) {
   return normal.empty() ? std::string("/") : normal;
 }
 
-// Where the open descriptor `fd` really lies, from /proc; "" when unknown.
-std::string openedPath(int fd) {
-  char path[PATH_MAX];
-  const std::string link = "/proc/self/fd/" + std::to_string(fd);
-  const ssize_t size = ::readlink(link.c_str(), path, sizeof path);
-  if (size <= 0 || static_cast<std::size_t>(size) >= sizeof path || path[0] != '/') {
-    return std::string();
-  }
-  return std::string(path, static_cast<std::size_t>(size));
-}
-
 }  // namespace
 
 std::string realPathOf(const std::string& path) {
@@ -98,23 +91,19 @@ PathResolution resolveInside(const std::string& baseDir, const std::string& name
 
 std::string workingDirectory() { return realPathOf("."); }
 
-bool isReplaceableFile(const std::string& target, int* error) {
-  struct stat info;
-  const bool exists = ::stat(target.c_str(), &info) == 0;
-  int why = 0;
-  if (exists && !S_ISREG(info.st_mode)) {
-    why = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-  } else if ((exists && ::access(target.c_str(), W_OK) != 0) ||
-             ::access(directoryPart(target).c_str(), W_OK) != 0) {
-    why = errno;
+int openBeneath(int dirFd, const std::string& relative, int flags, mode_t mode) {
+  struct open_how how;
+  std::memset(&how, 0, sizeof how);
+  how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
+  how.mode = mode;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  // EAGAIN: a rename raced with a ".." step; a few retries, then refused.
+  long fd = -1;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    fd = ::syscall(SYS_openat2, dirFd, relative.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != EINTR && errno != EAGAIN)) break;
   }
-  if (why != 0 && error != nullptr) *error = why;
-  return why == 0;
-}
-
-bool openedInside(const std::string& baseDir, int fd) {
-  const std::string opened = openedPath(fd);
-  return opened.empty() || isUnder(baseDir, opened);
+  return static_cast<int>(fd);
 }
 
 }  // namespace solvarium

@@ -1,8 +1,11 @@
 // One confinement rule for every file the service reads or writes for a
 // client: a name is resolved (symbolic links followed) and accepted only
-// when its real location lies inside the base directory.
+// when its real location lies inside the base directory; the file itself is
+// then opened beneath the base directory's descriptor (openBeneath).
 #ifndef SOLVARIUM_COMMON_CONFINED_PATH_H_
 #define SOLVARIUM_COMMON_CONFINED_PATH_H_
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -27,17 +30,14 @@ enum class PathResolution { kOk, kOutside, kMissing };
 PathResolution resolveInside(const std::string& baseDir, const std::string& name,
                              std::string* target);
 
-// Whether a resolved `target` may be replaced by a new file renamed over it:
-// it does not exist yet or is a regular file we may write (never a FIFO,
-// device or folder), and its folder is writable. When it may not, `error`
-// (when not null) receives why: EISDIR or EINVAL for a folder or another kind
-// of file, else the error of the access check.
-bool isReplaceableFile(const std::string& target, int* error = nullptr);
-
-// False when the file open at `fd` demonstrably lies outside `baseDir` (its
-// real location, read from /proc, was put there after a check, e.g. a folder
-// on the way swapped for a link); true when it lies inside or is unknown.
-bool openedInside(const std::string& baseDir, int fd);
+// Opens `relative` (a relative name) beneath the folder open at `dirFd`,
+// resolved by the kernel (openat2 with RESOLVE_BENEATH): links are followed
+// only while they stay beneath it, so a folder swapped for a link to
+// elsewhere after a check is never entered. A descriptor (close-on-exec, for
+// the caller to close), or -1 with errno: EXDEV when the name leads out,
+// ENOSYS when the kernel cannot resolve beneath a folder (then nothing is
+// opened).
+int openBeneath(int dirFd, const std::string& relative, int flags, mode_t mode = 0);
 
 }  // namespace solvarium
 

@@ -2,10 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +34,35 @@ bool temporaryFileWriter(const std::string& name, long* pid) {
          platform::parsePid(digits, pid);
 }
 
+// Creates a new temporary file in the folder open at `dirFd` with `mode`
+// (less the umask) and opens it for writing; its name goes to `name`. -1
+// with errno when none could be made.
+int createTemporaryFile(int dirFd, mode_t mode, std::string* name) {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::atomic<unsigned> counter{0};
+  const std::string prefix =
+      kTemporaryPrefix + std::to_string(platform::currentProcessId()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char bits[kUniqueChars];
+    if (::getrandom(bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+      // No random bytes yet: the clock and a counter; O_EXCL keeps it safe.
+      std::uint64_t value = static_cast<std::uint64_t>(
+          std::chrono::steady_clock::now().time_since_epoch().count());
+      value += static_cast<std::uint64_t>(counter++) << 40;
+      for (unsigned char& bit : bits) {
+        bit = static_cast<unsigned char>(value);
+        value >>= 8;
+      }
+    }
+    *name = prefix;
+    for (unsigned char bit : bits) *name += kChars[bit % (sizeof kChars - 1)];
+    const int fd = ::openat(dirFd, name->c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 // Also leaves `err` in errno for the caller.
 void setError(std::string* error, const std::string& what, const std::string& path, int err) {
   if (error) *error = what + " '" + path + "': " + std::strerror(err);
@@ -46,12 +79,32 @@ bool writeFileAtomically(const std::string& path, const std::string& data, std::
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error, FileMode mode) {
   std::string dir = ".";
-  std::string::size_type slash = path.rfind('/');
+  const std::string::size_type slash = path.rfind('/');
   if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
-  std::string tmpl = dir + "/" + kTemporaryPrefix +
-                     std::to_string(platform::currentProcessId()) + "-" +
-                     std::string(kUniqueChars, 'X');
-  int fd = mkostemp(&tmpl[0], O_CLOEXEC);
+  const int dirFd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) {
+    setError(error, "Cannot create temporary file for", path, errno);
+    return false;
+  }
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const bool written = writeFileAtomicallyAt(dirFd, name, path, data, size, error, mode);
+  const int err = errno;
+  ::close(dirFd);
+  errno = err;
+  return written;
+}
+
+bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string& path,
+                           const void* data, size_t size, std::string* error, FileMode mode) {
+  // The permissions are set before the rename, so the file is never seen
+  // with others: a new file gets what a plain fopen() would give (the
+  // kernel applies the umask), a replaced one keeps its own.
+  struct stat old;
+  const bool keepOld = mode == FileMode::kAsBefore && ::fstatat(dirFd, name.c_str(), &old, 0) == 0;
+  const bool setMode = mode == FileMode::kOwnerOnly || keepOld;
+  const mode_t permissions = keepOld ? (old.st_mode & 07777) : 0600;
+  std::string temporary;
+  const int fd = createTemporaryFile(dirFd, setMode ? 0600 : 0666, &temporary);
   if (fd < 0) {
     setError(error, "Cannot create temporary file for", path, errno);
     return false;
@@ -64,38 +117,29 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      ::unlink(tmpl.c_str());
+      ::unlinkat(dirFd, temporary.c_str(), 0);
       setError(error, "Cannot write", path, err);
       return false;
     }
     p += n;
     left -= static_cast<size_t>(n);
   }
-  // Set before the rename, so the file is never seen with other permissions.
-  mode_t permissions = 0600;
-  if (mode == FileMode::kAsBefore) {
-    // The permissions a plain fopen() would give (mkstemp uses 0600).
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat old;
-    permissions = (::stat(path.c_str(), &old) == 0) ? (old.st_mode & 07777) : (0666 & ~mask);
-  }
-  if (::fchmod(fd, permissions) != 0 || ::fsync(fd) != 0) {
+  if ((setMode && ::fchmod(fd, permissions) != 0) || ::fsync(fd) != 0) {
     int err = errno;
     ::close(fd);
-    ::unlink(tmpl.c_str());
+    ::unlinkat(dirFd, temporary.c_str(), 0);
     setError(error, "Cannot write", path, err);
     return false;
   }
   if (::close(fd) != 0) {
     int err = errno;
-    ::unlink(tmpl.c_str());
+    ::unlinkat(dirFd, temporary.c_str(), 0);
     setError(error, "Cannot close", path, err);
     return false;
   }
-  if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+  if (::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
     int err = errno;
-    ::unlink(tmpl.c_str());
+    ::unlinkat(dirFd, temporary.c_str(), 0);
     setError(error, "Cannot replace", path, err);
     return false;
   }

@@ -9,7 +9,7 @@ namespace solvarium {
 
 // Permissions of a file that writeFileAtomically writes.
 enum class FileMode {
-  kAsBefore,   // an existing file's permissions; a new file gets 0666 less umask
+  kAsBefore,   // an existing file's permissions; a new file gets 0666 less the umask
   kOwnerOnly,  // 0600, whatever the umask and the earlier file (secrets: key files)
 };
 
@@ -23,6 +23,14 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error, FileMode mode = FileMode::kAsBefore);
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error,
                          FileMode mode = FileMode::kAsBefore);
+
+// As writeFileAtomically(), for the file `name` (one path component) in the
+// folder open at `dirFd` (an O_PATH descriptor will do): the temporary file
+// is made and renamed there, whatever happens to the folder's path meanwhile.
+// `path` names the file in `error`.
+bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string& path,
+                           const void* data, size_t size, std::string* error,
+                           FileMode mode = FileMode::kAsBefore);
 
 // Removes from `dir` the temporary files of writeFileAtomically that
 // interrupted writers left: those named with the id of a process that has

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/process.h"
 
@@ -33,17 +34,31 @@ void reportNotRegular(const std::string& fileName) {
 }  // namespace
 
 bool appendText(const std::string& fileName, const std::string& text) {
-  // No link is followed and a FIFO never blocks.
+  // No link is followed and a FIFO never blocks; a new file is the owner's alone.
   const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
-  const int fd = ::open(fileName.c_str(), flags, 0666);
+  const int fd = ::open(fileName.c_str(), flags, 0600);
   struct stat st;
   if (fd < 0) {
-    // A link, a FIFO without a reader or a folder of that name.
-    if (::lstat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) reportNotRegular(fileName);
+    // A link, a FIFO without a reader or a folder of that name; or a file
+    // the kernel keeps from us (a read-only or protected one).
+    const int error = errno;
+    if (::lstat(fileName.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+      reportNotRegular(fileName);
+    } else {
+      std::fprintf(stderr, "Not writing '%s': %s\n", fileName.c_str(), std::strerror(error));
+    }
     return false;
   }
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     reportNotRegular(fileName);
+    ::close(fd);
+    return false;
+  }
+  // A file someone else made or may write could be read by them, or planted.
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    std::fprintf(stderr, "Not writing '%s': another user owns it or may write it\n",
+                 fileName.c_str());
     ::close(fd);
     return false;
   }

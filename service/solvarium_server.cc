@@ -4,13 +4,16 @@
 #include <ace/SOCK_Connector.h>
 #include <ace/Time_Value.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
+#include "common/confined_file.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
 #include "service/co_file_system.h"
@@ -262,11 +265,19 @@ void CSolvariumServer::handShakeSessionManager() {
 }
 
 void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::string& text) {
+  // Clients never replace a key file, by upload or by save.
+  refuseConfinedWrites(fileName);
   std::string error;
   // A key is the only credential a client needs: readable by the owner alone.
-  if (!writeFileAtomically(fileName, text, &error, FileMode::kOwnerOnly)) {
-    printText("Warning: cannot write key file <" + fileName + ">: " + error + "\n");
+  if (writeFileAtomically(fileName, text, &error, FileMode::kOwnerOnly)) return;
+  struct stat info;
+  if (::lstat(fileName.c_str(), &info) == 0) {
+    // Clients would read the key that is there as this service's.
+    throw std::runtime_error("key file <" + fileName + "> exists and cannot be replaced: " +
+                             error);
   }
+  std::fprintf(stderr, "Warning: cannot write key file <%s>: %s\n", fileName.c_str(),
+               error.c_str());
 }
 
 }  // namespace solvarium

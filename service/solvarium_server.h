@@ -43,7 +43,9 @@ class CSolvariumServer {
   void publishKeys();
   void printIor(const std::string& label, const std::string& ior);
   void handShakeSessionManager();
-  // Writes one key file with mode 0600; prints a warning line when it fails.
+  // Writes one key file with mode 0600, which clients may then not replace.
+  // When it fails, a warning line on stderr, or std::runtime_error when a
+  // file of that name exists (clients would take it for this service's).
   void writeKeyFile(const std::string& fileName, const std::string& text);
 
   const SolverKindRecord& record_;

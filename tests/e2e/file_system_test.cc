@@ -143,6 +143,21 @@ TEST_F(FileSystemTest, MissingEmptyAndUnopenableNames) {
   struct stat st;
   ASSERT_EQ(lstat(workFile("fifo").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  // The service's key files, by any name, are not a client's to replace.
+  const std::string key = readFile(workFile("aaS_BROXSolvarium.txt"));
+  const std::string instantKey = readFile(workFile("instant_aaS_BROXSolvarium.txt"));
+  ASSERT_EQ(symlink("aaS_BROXSolvarium.txt", workFile("key-link").c_str()), 0);
+  for (const std::string& name : {std::string("aaS_BROXSolvarium.txt"),
+                                  std::string("instant_aaS_BROXSolvarium.txt"),
+                                  std::string("dir/../aaS_BROXSolvarium.txt"),
+                                  std::string("key-link"), workFile("aaS_BROXSolvarium.txt")}) {
+    EXPECT_TRUE(isException(upload(name, "IOR:planted"), "EUnknown",
+                            error("Cannot open file for writing!",
+                                  "CCoFileSystem::uploadFile(" + name + ")")));
+  }
+  EXPECT_EQ(readFile(workFile("aaS_BROXSolvarium.txt")), key);
+  EXPECT_EQ(readFile(workFile("instant_aaS_BROXSolvarium.txt")), instantKey);
   EXPECT_TRUE(upload("after.txt", "still serving").ok);
 }
 

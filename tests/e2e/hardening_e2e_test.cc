@@ -173,11 +173,14 @@ TEST_F(BroxHardeningTest, SaveStaysInsideAndBroxUnitCarriesScriptErrors) {
   for (const std::string& name :
        {std::string("lnk/saved.json"), std::string("\"lnk/saved.json\""),
         std::string("out-link.json"), std::string("pipe.json"), std::string("../x.json"),
-        outside_ + "/new.json", std::string("dangling/x.json")}) {
+        outside_ + "/new.json", std::string("dangling/x.json"),
+        std::string("aaS_BROXSolvarium.txt"), std::string("instant_aaS_BROXSolvarium.txt")}) {
     EXPECT_TRUE(isException(client().tryExecute(save + name), "EScriptGenericError",
                             {{"errorInfo", "Cannot open output file name."}}))
         << name;
   }
+  EXPECT_EQ(iorTypeId(readFile(workFile("instant_aaS_BROXSolvarium.txt"))),
+            "IDL:KORLEN_AAS_v1_0_0/Solvers/ICoSolverUnit:1.0");
   EXPECT_EQ(listDirectory(outside_), std::vector<std::string>{"target.json"});
   EXPECT_EQ(readFile(outside_ + "/target.json"), "outside");
   struct stat st;
@@ -286,7 +289,7 @@ TEST_F(BroxHardeningTest, TextThatIsNotUtf8ReachesJsonAsLatin1) {
 
 class GrendHardeningTest : public GrendE2eTest {};
 
-TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
+TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
   const std::string outside = workDir().substr(0, workDir().rfind('/')) + "/precious.txt";
   writeFile(outside, "keep me");
   ASSERT_EQ(::mkfifo(workFile("grend_broadcasts.txt").c_str(), 0644), 0);
@@ -303,11 +306,29 @@ TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   ASSERT_EQ(::lstat(workFile("grend_broadcasts.txt").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
-  const std::string err = service().stderrText();
+  std::string err = service().stderrText();
   for (const char* name : {"grend_broadcasts.txt", "instant_aas_error.txt"}) {
     EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
               std::string::npos) << err;
   }
+
+  // A file another user made, or one others may write, is left alone; a new
+  // one is this user's alone.
+  ASSERT_EQ(::unlink(workFile("grend_broadcasts.txt").c_str()), 0);
+  ASSERT_EQ(::unlink(workFile("instant_aas_error.txt").c_str()), 0);
+  writeFile(workFile("grend_broadcasts.txt"), "planted\n", 0666);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(workFile("grend_broadcasts.txt").c_str(), 65534, 65534), 0);
+  }
+  EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
+  EXPECT_EQ(readFile(workFile("grend_broadcasts.txt")), "planted\n");
+  err = service().stderrText();
+  EXPECT_NE(
+      err.find("Not writing 'grend_broadcasts.txt': another user owns it or may write it\n"),
+      std::string::npos)
+      << err;
+  ASSERT_EQ(::stat(workFile("instant_aas_error.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {

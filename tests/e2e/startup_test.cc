@@ -181,20 +181,58 @@ TEST_F(StartupTest, KeyFileNameFromEnvironment) {
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
   EXPECT_TRUE(empty.running());
 
-  // A key file that cannot be written is reported, and the service goes on.
+  // A key file that cannot be created is reported, and the service goes on.
   o = broxOptions();
   o.env["BROX_AAS_KEY_FILE"] = "nodir/key.txt";
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
   clearWorkDir();
   ServiceProcess& unwritable = start(o);
-  ASSERT_TRUE(unwritable.waitForStdout("nodir/instant_key.txt", seconds(20)))
+  ASSERT_TRUE(waitUntil(
+      [&] { return unwritable.stderrText().find("nodir/instant_key.txt") != std::string::npos; },
+      seconds(20)))
       << unwritable.stdoutText();
-  std::string out = unwritable.stdoutText();
-  size_t warning = out.find("nodir/key.txt");
-  ASSERT_NE(warning, std::string::npos) << out;
-  EXPECT_GT(warning, out.find("Solvarium key: \n")) << out;
+  EXPECT_NE(unwritable.stderrText().find("Warning: cannot write key file <nodir/key.txt>: "),
+            std::string::npos) << unwritable.stderrText();
+  EXPECT_EQ(unwritable.stdoutText().find("Warning"), std::string::npos);
   EXPECT_TRUE(unwritable.running());
   EXPECT_TRUE(listDirectory(workDir()).empty());
+
+  // One that exists and cannot be replaced (here a folder) would be read by
+  // clients as this service's key: start-up fails, saying why.
+  o = broxOptions();
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  clearWorkDir();
+  ASSERT_EQ(mkdir(workFile("instant_aaS_BROXSolvarium.txt").c_str(), 0755), 0);
+  ServiceProcess& planted = start(o);
+  ASSERT_EQ(planted.waitForExit(seconds(20)), std::optional<int>(1)) << planted.stdoutText();
+  EXPECT_NE(planted.stderrText().find("Start-up failed: key file "
+                                      "<instant_aaS_BROXSolvarium.txt> exists and cannot be "
+                                      "replaced: Cannot replace 'instant_aaS_BROXSolvarium.txt': "
+                                      "Is a directory\n"),
+            std::string::npos) << planted.stderrText();
+  EXPECT_NE(planted.stdoutText().find("Unknown error starting aaS solver\n"), std::string::npos)
+      << planted.stdoutText();
+
+  // Another user's key file in a shared folder with the sticky bit (root,
+  // which may replace any file, runs the service without that capability).
+  if (::geteuid() != 0) return;
+  o = broxOptions();
+  o.env["BROX_AAS_KEY_FILE"] = "shared/key.txt";
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  o.program = "/usr/bin/setpriv";
+  o.argv.insert(o.argv.begin(), {"setpriv", "--bounding-set=-fowner"});
+  clearWorkDir();
+  ASSERT_EQ(mkdir(workFile("shared").c_str(), 0755), 0);
+  writeFile(workFile("shared/key.txt"), "IOR:planted");
+  ASSERT_EQ(chown(workFile("shared/key.txt").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown(workFile("shared").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(workFile("shared").c_str(), 01777), 0);
+  ServiceProcess& sticky = start(o);
+  ASSERT_EQ(sticky.waitForExit(seconds(20)), std::optional<int>(1)) << sticky.stdoutText();
+  EXPECT_NE(sticky.stderrText().find("<shared/key.txt> exists and cannot be replaced: Cannot "
+                                     "replace 'shared/key.txt': Operation not permitted\n"),
+            std::string::npos) << sticky.stderrText();
+  EXPECT_EQ(readFile(workFile("shared/key.txt")), "IOR:planted");
 }
 
 TEST_F(StartupTest, SessionManagerVariableUnsetOrEmptyMeansNoHandShake) {

@@ -2,19 +2,42 @@
 // errno, and that a refusal or failure leaves the previous file whole.
 #include "common/confined_file.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <string>
 
 #include "common/confined_path.h"
 #include "tests/support/files.h"
+#include "tests/support/joined_threads.h"
 #include "tests/support/temp_dir.h"
 
 namespace solvarium {
 namespace {
+
+// Removes `name` in the folder open at `dirFd` and all below it, however
+// long its path (removeTree() works on path strings).
+void removeBeneath(int dirFd, const char* name) {
+  const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    ::unlinkat(dirFd, name, 0);
+    return;
+  }
+  DIR* listing = ::fdopendir(fd);
+  while (const struct dirent* entry = ::readdir(listing)) {
+    const std::string child = entry->d_name;
+    if (child != "." && child != "..") removeBeneath(fd, child.c_str());
+  }
+  ::closedir(listing);
+  ::unlinkat(dirFd, name, AT_REMOVEDIR);
+}
 
 class ConfinedFileTest : public ::testing::Test {
  protected:
@@ -114,6 +137,66 @@ TEST_F(ConfinedFileTest, WriteReplacesOnlyWhatItMay) {
   // The checks alone write nothing.
   EXPECT_TRUE(writableConfinedFile(base_, "unwritten.txt").ok());
   EXPECT_NE(::access(file("unwritten.txt").c_str(), F_OK), 0);
+}
+
+// A local user swaps a folder inside with a link to a folder outside, in a
+// loop, while files are read and written through it. The outside folder's
+// real path is over PATH_MAX long, so its location cannot be read back
+// from /proc.
+TEST_F(ConfinedFileTest, AFolderSwappedForALinkNeverLeadsOutside) {
+  const std::string root = realPathOf(dir_.path());
+  const std::string part(250, 'd');
+  const int rootFd = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(rootFd, 0);
+  // root/deep/ddd.../ddd... 18 levels; root/hop1 leads 9 levels down, hop2 there the rest.
+  std::string chain = "deep", rest;
+  ASSERT_EQ(::mkdirat(rootFd, "deep", 0755), 0);
+  int level = ::openat(rootFd, "deep", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (int i = 0; i < 18; ++i) {
+    ASSERT_EQ(::mkdirat(level, part.c_str(), 0755), 0);
+    if (i < 9) {
+      chain += "/" + part;
+    } else {
+      rest += (rest.empty() ? "" : "/") + part;
+    }
+    const int next = ::openat(level, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ::close(level);
+    level = next;
+  }
+  ::close(level);
+  ASSERT_EQ(::symlinkat(chain.c_str(), rootFd, "hop1"), 0);
+  ASSERT_EQ(::symlinkat(rest.c_str(), rootFd, (chain + "/hop2").c_str()), 0);
+  const std::string far = root + "/hop1/hop2";
+  solvarium_test::writeFile(far + "/f", "outside");
+  ASSERT_EQ(::mkdir(file("sub").c_str(), 0755), 0);
+  solvarium_test::writeFile(file("sub/f"), "inside");
+  ASSERT_EQ(::symlink("../hop1/hop2", file("swap").c_str()), 0);
+  ASSERT_EQ(solvarium_test::readFile(file("swap/f")), "outside");
+
+  std::atomic<bool> stop{false};
+  {
+    solvarium_test::JoinedThreads swapper([&] { stop = true; });
+    swapper.start([&] {
+      while (!stop) {
+        ::renameat2(AT_FDCWD, file("sub").c_str(), AT_FDCWD, file("swap").c_str(),
+                    RENAME_EXCHANGE);
+      }
+    });
+    int inside = 0, leaked = 0, written = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (std::chrono::steady_clock::now() < end) {
+      std::string data;
+      if (readConfinedFile(base_, "sub/f", &data).ok()) (data == "inside" ? inside : leaked)++;
+      written += writeConfinedFile(base_, "sub/new.txt", "x").ok();
+    }
+    EXPECT_EQ(leaked, 0);
+    EXPECT_GT(inside, 0);
+    EXPECT_GT(written, 0);
+  }
+  EXPECT_EQ(solvarium_test::listDirectory(far), std::vector<std::string>{"f"});
+  EXPECT_EQ(solvarium_test::readFile(far + "/f"), "outside");
+  removeBeneath(rootFd, "deep");
+  ::close(rootFd);
 }
 
 }  // namespace
