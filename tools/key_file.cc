@@ -1,16 +1,13 @@
 #include "tools/key_file.h"
 
 #include "common/safe_file.h"
+#include "common/text_words.h"
 #include "tools/client_verbs.h"
 
 namespace solvarium {
 namespace client {
 
 namespace {
-
-bool startsWith(const std::string& text, const char* prefix) {
-  return text.compare(0, std::string(prefix).size(), prefix) == 0;
-}
 
 std::string trimmed(const std::string& text) {
   const char* blanks = " \t\r\n\v\f";
@@ -23,8 +20,8 @@ std::string trimmed(const std::string& text) {
 }  // namespace
 
 std::string readKey(const std::string& keyArgument) {
-  if (startsWith(keyArgument, "IOR:") || startsWith(keyArgument, "corbaloc:") ||
-      startsWith(keyArgument, "corbaname:")) {
+  if (matchPrefix(keyArgument, "IOR:") || matchPrefix(keyArgument, "corbaloc:") ||
+      matchPrefix(keyArgument, "corbaname:")) {
     return keyArgument;
   }
   std::string content;

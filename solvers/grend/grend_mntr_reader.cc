@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/text_words.h"
 #include "solvers/grend/grend_start_filter.h"
 #include "solvers/grend/grend_text.h"
 
@@ -194,7 +195,7 @@ void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::
   std::size_t h = 1;
   if (!lines.empty()) name = trimChars(lines[0], kBlanks);
   if (lines.size() > 1) {
-    const std::vector<std::string_view> words = splitWords(lines[1], kWhiteSpace);
+    const std::vector<std::string_view> words = solvarium::splitWords(lines[1], kWhiteSpace);
     if (!words.empty() && words[0] == "KORLEN") {
       additionalInfo = lines[1];
       h = 2;

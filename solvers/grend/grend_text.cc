@@ -59,18 +59,6 @@ std::string_view trimNumber(std::string_view text) {
   return trimmed;
 }
 
-std::vector<std::string_view> splitWords(std::string_view text, const char* separators) {
-  std::vector<std::string_view> words;
-  std::size_t start = text.find_first_not_of(separators);
-  while (start != std::string_view::npos) {
-    std::size_t end = text.find_first_of(separators, start);
-    if (end == std::string_view::npos) end = text.size();
-    words.push_back(text.substr(start, end - start));
-    start = text.find_first_not_of(separators, end);
-  }
-  return words;
-}
-
 int32_t leadingInteger(std::string_view text) {
   std::size_t i = skipBlanks(text);
   bool negative = false;

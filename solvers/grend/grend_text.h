@@ -21,9 +21,6 @@ std::string_view trimChars(std::string_view text, const char* set);
 // trimChars(text, " \t") without one final '.' ("5." -> "5", "." -> "").
 std::string_view trimNumber(std::string_view text);
 
-// The words of `text`, separated by runs of characters of `separators`.
-std::vector<std::string_view> splitWords(std::string_view text, const char* separators);
-
 // Leading blanks and tabs skipped, optional sign, decimal digits; 0 when there
 // are none. Saturates at the 32-bit range instead of overflowing.
 int32_t leadingInteger(std::string_view text);

@@ -74,7 +74,7 @@ class GrendServantTest : public ::testing::Test {
     return {{"code", "1"},          {"description", description}, {"scope", ""},
             {"interfaceName", ""},  {"operation", operation},     {"moreInfo", moreInfo}};
   }
-  std::string status() { return servant_->scriptingServant()->stateFlagsText(); }
+  std::string status() { return servant_->scriptingServant()->stateFlags().text(); }
 
   solvarium_test::TempDir work_;
   std::string oldCwd_;
@@ -204,7 +204,10 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
 TEST_F(GrendServantTest, MonitorFileStateMachine) {
   ASSERT_EQ(::mkdir("dash", 0755), 0);
   makeServant(solvarium::Environment({{"GREND_DASH_DIR_FOLDER", work_.path() + "\\dash"}}));
-  EXPECT_EQ(servant_->dashFolderPath("m.mntr"), work_.path() + "/dash/m.mntr");
+  EXPECT_EQ(GREND::inDashFolder(GREND::dashFolderOf(solvarium::Environment(
+                                    {{"GREND_DASH_DIR_FOLDER", work_.path() + "\\dash"}})),
+                                "m.mntr"),
+            work_.path() + "/dash/m.mntr");
   const std::string p = work_.path() + "/dash/m.mntr";
   const std::string file = "File '" + p + "'";
   std::ofstream(p) << "T\nA\n1\n";
