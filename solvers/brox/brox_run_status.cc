@@ -17,8 +17,6 @@
 
 namespace BROX {
 
-std::string QuennetErrorText;
-
 namespace {
 
 constexpr int32_t kMessageBufferLength = 256;
@@ -27,6 +25,7 @@ constexpr int32_t kMessageBufferLength = 256;
 GetBroxStatusFn getBroxStatusFn = nullptr;
 ReleaseBroxStatusFn releaseBroxStatusFn = nullptr;
 bool quennetLoadFailed = false;
+std::string bindingFailure;  // the message of the failed binding
 
 // Error number and text, then the environment and directory of diagnosticText.
 std::string diagnostics(int errorNumber, const std::string& errorMessage) {
@@ -34,11 +33,11 @@ std::string diagnostics(int errorNumber, const std::string& errorMessage) {
                                       "\nerror message:\n" + errorMessage + "\n");
 }
 
-// Loads the library and binds both functions; false (with QuennetErrorText
+// Loads the library and binds both functions; false (with bindingFailure
 // set and the failure made final) when that is not possible.
 bool bindQuennet(const std::string& binDir) {
   const auto fail = [](const std::string& text) {
-    QuennetErrorText = text;
+    bindingFailure = text;
     quennetLoadFailed = true;
     return false;
   };
@@ -177,12 +176,10 @@ std::string quennetLibraryPath(const std::string& binDir) {
 
 void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   handle->reader = nullptr;
-  if (quennetLoadFailed) {
+  if (quennetLoadFailed ||
+      ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir))) {
     handle->result = 1;
-    return;
-  }
-  if ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir)) {
-    handle->result = 1;
+    handle->errorText = bindingFailure;
     return;
   }
   // The library writes into our buffer through the pointer; the storage stays ours.
@@ -204,7 +201,7 @@ void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
                  kMessageBufferLength - 1);
   }
   handle->result = result;
-  QuennetErrorText = result != 0 ? std::string(storage.data()) : std::string();
+  handle->errorText = result != 0 ? std::string(storage.data()) : std::string();
 }
 
 void releaseBroxStatus(BroxStatusHandle* handle) {
@@ -224,7 +221,7 @@ void releaseBroxStatus(BroxStatusHandle* handle) {
 }
 
 std::string statusFailureText(const BroxStatusHandle& handle) {
-  std::string text = QuennetErrorText;
+  std::string text = handle.errorText;
   if (handle.result == -1) text += "\nTruncated message\n";
   return text;
 }
@@ -262,7 +259,7 @@ void TEST_resetQuennetBinding() {
   getBroxStatusFn = nullptr;
   releaseBroxStatusFn = nullptr;
   quennetLoadFailed = false;
-  QuennetErrorText.clear();
+  bindingFailure.clear();
 }
 
 }  // namespace BROX
