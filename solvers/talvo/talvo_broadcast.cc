@@ -72,7 +72,8 @@ void applyIteration(const std::string& payload, TalvoState* state) {
   }
 }
 
-void applyVisited(std::string name, TalvoState* state) {
+void applyVisited(const std::string& payload, TalvoState* state) {
+  std::string name = payload;
   if (name == "ti-add-edit-execute-command" || name == "(rpsetvar 'monitor/commands)" ||
       name == "aaslistener") {
     name = "aaslistener";
@@ -216,13 +217,12 @@ void dimensionality(const Message& m) {
   m.state->dimensionality = yesNoValue(m.payload, "3d", "2d");
 }
 void precision(const Message& m) { m.state->precision = yesNoValue(m.payload, "dp", "sp"); }
-void residuals(const Message& m) { applyResidualBlock(m.payload, m.state); }
-void iteration(const Message& m) { applyIteration(m.payload, m.state); }
-void solverVariable(const Message& m) { applySolverVariable(m.payload, m.state); }
-void zoneList(const Message& m) { applyZoneList(m.payload, m.state); }
-void surfaceList(const Message& m) { applySurfaceList(m.payload, m.state); }
-void visited(const Message& m) { applyVisited(m.payload, m.state); }
-void resoluted(const Message& m) { applyResoluted(m.payload, m.state); }
+
+// A rule that needs the payload and the state alone.
+template <void (*kApply)(const std::string&, TalvoState*)>
+void onPayload(const Message& m) {
+  kApply(m.payload, m.state);
+}
 
 void started(const Message& m) {
   m.flags->set(m.payload, true);
@@ -244,7 +244,8 @@ struct Rule {
 };
 
 // In the order tried. A message that no deciding rule takes is kept as an
-// error message; the zone and surface lists are also marked visited.
+// error message. The zone and surface lists go on to the "visited:" rule, so
+// their whole text is also marked visited (clients may see it; kept as is).
 const Rule kRules[] = {
     {"broadcast::visited:monitor-set-changed:", store<&TalvoState::monitorSetSettings>},
     {"broadcast::visited:plot-set-changed:", store<&TalvoState::plotSetSettings>},
@@ -261,16 +262,17 @@ const Rule kRules[] = {
     {"broadcast::release:", release},
     {"broadcast::(rp-3d?):", dimensionality},
     {"broadcast::(rp-double?):", precision},
-    {"broadcast::visited:monitors:", residuals},
-    {"broadcast::visited:iteration-set:", iteration},
+    {"broadcast::visited:monitors:", onPayload<applyResidualBlock>},
+    {"broadcast::visited:iteration-set:", onPayload<applyIteration>},
     {"broadcast::visited:paused-index-set:", store<&TalvoState::pausedIndex>},
     {"broadcast::visited:collaborativecosolverunitior-set:",
      store<&TalvoState::collaborativeSolverUnitIor>},
-    {"broadcast::visited:rp-var-value-set:", solverVariable},
-    {"broadcast::visited:cx-changed:zone-list:", zoneList, Match::kPrefixGoOn},
-    {"broadcast::visited:cx-var-value-set:cx-surface-list:", surfaceList, Match::kPrefixGoOn},
-    {"broadcast::visited:", visited},
-    {"broadcast::resoluted:", resoluted},
+    {"broadcast::visited:rp-var-value-set:", onPayload<applySolverVariable>},
+    {"broadcast::visited:cx-changed:zone-list:", onPayload<applyZoneList>, Match::kPrefixGoOn},
+    {"broadcast::visited:cx-var-value-set:cx-surface-list:", onPayload<applySurfaceList>,
+     Match::kPrefixGoOn},
+    {"broadcast::visited:", onPayload<applyVisited>},
+    {"broadcast::resoluted:", onPayload<applyResoluted>},
     {"broadcast::started:", started},
     {"broadcast::ended:", ended},
     {"broadcast::interrupted", interrupted, Match::kWhole},

@@ -278,6 +278,15 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
   EXPECT_EQ(ticksThatSave(30), "");
   run("aaS.set_auto_save_period_json_monitors 10");
   EXPECT_EQ(ticksThatSave(11), "1 11 ");
+  // A failed save is raised once; the next try is a whole period later.
+  run("aaS.set_auto_save_period_json_monitors 2");
+  ::unlink("monitor.json");
+  ASSERT_EQ(::mkdir("monitor.json", 0755), 0);
+  EXPECT_EQ(run("aaS_internal.tic_one_minute"), "");
+  EXPECT_EQ(commandFailure("aaS_internal.tic_one_minute")["description"],
+            "Error writing file 'monitor.json'");
+  EXPECT_EQ(run("aaS_internal.tic_one_minute"), "");
+  ASSERT_EQ(::rmdir("monitor.json"), 0);
 
   ::unlink("monitor.json");
   broadcast("broadcast::started:solver-shutdown");
