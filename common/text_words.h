@@ -13,6 +13,9 @@ namespace solvarium {
 // empty words. They point into `text`, which must outlive them.
 std::vector<std::string_view> splitWords(std::string_view text, std::string_view separators);
 
+// `text` without leading and trailing characters of `set`.
+std::string_view trimChars(std::string_view text, std::string_view set);
+
 // True when `text` begins with `prefix`; `payload` (when not null) is then
 // the rest of `text`, maybe empty.
 bool matchPrefix(std::string_view text, std::string_view prefix, std::string* payload = nullptr);

@@ -7,18 +7,6 @@
 namespace solvarium {
 namespace client {
 
-namespace {
-
-std::string trimmed(const std::string& text) {
-  const char* blanks = " \t\r\n\v\f";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return "";
-  const size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 std::string readKey(const std::string& keyArgument) {
   if (matchPrefix(keyArgument, "IOR:") || matchPrefix(keyArgument, "corbaloc:") ||
       matchPrefix(keyArgument, "corbaname:")) {
@@ -29,7 +17,7 @@ std::string readKey(const std::string& keyArgument) {
   if (!readWholeFile(keyArgument, &content, &error)) {
     throw ClientError("cannot read key file: " + error);
   }
-  std::string key = trimmed(content);
+  const std::string key(trimChars(content, " \t\r\n\v\f"));
   if (key.empty()) throw ClientError("key file is empty: " + keyArgument);
   return key;
 }

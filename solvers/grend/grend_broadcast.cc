@@ -130,18 +130,18 @@ void ended(const std::string& payload, GrendState* state, solvarium::StateFlags*
 void dispatchGrendMessage(const std::string& message, GrendState* state,
                           solvarium::StateFlags* flags) {
   solvarium::appendText(kTrace, "<<" + message + ">>\n");
-  const std::string trimmed(trimChars(message, kWhiteSpace));
+  const std::string trimmed(solvarium::trimChars(message, kWhiteSpace));
   if (trimmed.empty()) return;
 
   std::string payload;
   if (matchPrefix(message, "broadcast::overall-progress:", &payload)) {
-    state->overallProgress = std::string(trimChars(payload, kBlanks));
+    state->overallProgress = std::string(solvarium::trimChars(payload, kBlanks));
   } else if (matchPrefix(message, "broadcast::current-step-description:", &payload)) {
-    state->currentStepDescription = std::string(trimChars(payload, kBlanks));
+    state->currentStepDescription = std::string(solvarium::trimChars(payload, kBlanks));
   } else if (matchPrefix(message, "broadcast::current-step-progress:", &payload)) {
-    state->currentStepProgress = std::string(trimChars(payload, kBlanks));
+    state->currentStepProgress = std::string(solvarium::trimChars(payload, kBlanks));
   } else if (matchPrefix(message, "broadcast::current-load-step:", &payload)) {
-    state->currentLoadStep = std::string(trimChars(payload, kBlanks));
+    state->currentLoadStep = std::string(solvarium::trimChars(payload, kBlanks));
   } else if (matchPrefix(message, "broadcast::visited:collaborativecosolverunitior-set:",
                         &payload)) {
     state->collaborativeSolverUnitIor = payload;

@@ -15,9 +15,6 @@ namespace GREND {
 inline constexpr const char* kBlanks = " \t";
 inline constexpr const char* kWhiteSpace = " \t\n\r";
 
-// `text` without leading and trailing characters of `set`.
-std::string_view trimChars(std::string_view text, const char* set);
-
 // trimChars(text, " \t") without one final '.' ("5." -> "5", "." -> "").
 std::string_view trimNumber(std::string_view text);
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/text_words.h"
+
 namespace AAS_UDF {
 
 namespace {
@@ -19,12 +21,6 @@ bool isValueElement(const char* name) {
     if (std::strcmp(name, known) == 0) return true;
   }
   return false;
-}
-
-std::string trimmed(const std::string& text) {
-  const std::string::size_type first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace
@@ -168,7 +164,7 @@ void CAasUdfXmlHandler::endCommand() {
     failed = true;
     return;
   }
-  currentMacro_ = trimmed(macro);
+  currentMacro_ = std::string(solvarium::trimChars(macro, kBlanks));
   storage_.clear();
   inAasCommand_ = false;
   if (currentCommand_.empty()) {

@@ -166,17 +166,16 @@ std::string UdfSolverUnit::suggestCommand(const std::string& command, const Toke
 }
 
 std::string UdfSolverUnit::macroCommand(const std::string& command, const Tokens& tokens) {
-  const std::string name(tokens[0]);
   std::string answer;
-  const bool configured =
-      commandMacros_.count(name) != 0 && valueOf(commandTypes_, name) == "pythonMacro";
-  if (configured && runMacro(command, tokens, &answer)) return answer;
-  return suggestCommand(command, tokens);
+  return runMacro(command, tokens, &answer) ? answer : suggestCommand(command, tokens);
 }
 
 bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
                              std::string* answer) {
   const std::string name(tokens[0]);
+  if (commandMacros_.count(name) == 0 || valueOf(commandTypes_, name) != "pythonMacro") {
+    return false;
+  }
   const std::string& macro = valueOf(commandMacros_, name);
   const std::string& output = valueOf(commandOutputs_, name);
   const bool withArguments = valueOf(commandInputs_, name) == "argv";
