@@ -143,7 +143,7 @@ void dispatchGrendMessage(const std::string& message, GrendState* state,
   } else if (matchPrefix(message, "broadcast::current-load-step:", &payload)) {
     state->currentLoadStep = std::string(solvarium::trimChars(payload, kBlanks));
   } else if (matchPrefix(message, "broadcast::visited:collaborativecosolverunitior-set:",
-                        &payload)) {
+                         &payload)) {
     state->collaborativeSolverUnitIor = payload;
   } else if (matchPrefix(trimmed, "broadcast::set:kor-rpc-port:", &payload)) {
     state->rpcPort = payload;
