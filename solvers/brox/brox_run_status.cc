@@ -24,8 +24,7 @@ constexpr int32_t kMessageBufferLength = 256;
 // Binding state, one per process.
 GetBroxStatusFn getBroxStatusFn = nullptr;
 ReleaseBroxStatusFn releaseBroxStatusFn = nullptr;
-bool quennetLoadFailed = false;
-std::string bindingFailure;  // the message of the failed binding
+std::string bindingFailure;  // the message of a failed binding, which is final
 
 // Error number and text, then the environment and directory of diagnosticText.
 std::string diagnostics(int errorNumber, const std::string& errorMessage) {
@@ -34,11 +33,10 @@ std::string diagnostics(int errorNumber, const std::string& errorMessage) {
 }
 
 // Loads the library and binds both functions; false (with bindingFailure
-// set and the failure made final) when that is not possible.
+// set, which makes the failure final) when that is not possible.
 bool bindQuennet(const std::string& binDir) {
   const auto fail = [](const std::string& text) {
     bindingFailure = text;
-    quennetLoadFailed = true;
     return false;
   };
   const std::string path = quennetLibraryPath(binDir);
@@ -176,7 +174,7 @@ std::string quennetLibraryPath(const std::string& binDir) {
 
 void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   handle->reader = nullptr;
-  if (quennetLoadFailed ||
+  if (!bindingFailure.empty() ||
       ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir))) {
     handle->result = 1;
     handle->errorText = bindingFailure;
@@ -258,7 +256,6 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
 void TEST_resetQuennetBinding() {
   getBroxStatusFn = nullptr;
   releaseBroxStatusFn = nullptr;
-  quennetLoadFailed = false;
   bindingFailure.clear();
 }
 
