@@ -175,9 +175,15 @@ void CAasUdfXmlHandler::endCommand() {
   commandMacros[currentCommand_] = currentMacro_;
   commandTypes[currentCommand_] = currentType_;
   commandInputs[currentCommand_] =
-      currentInput_.empty() ? defaultInputs[currentType_] : currentInput_;
+      currentInput_.empty() ? valueOf(defaultInputs, currentType_) : currentInput_;
   commandOutputs[currentCommand_] =
-      currentOutput_.empty() ? defaultOutputs[currentType_] : currentOutput_;
+      currentOutput_.empty() ? valueOf(defaultOutputs, currentType_) : currentOutput_;
+}
+
+const std::string& valueOf(const CommandTable& table, const std::string& name) {
+  static const std::string kNone;
+  const auto found = table.find(name);
+  return found != table.end() ? found->second : kNone;
 }
 
 }  // namespace AAS_UDF

@@ -71,13 +71,6 @@ std::string argumentListText(const std::vector<std::string_view>& tokens) {
   return list + "]";
 }
 
-// The value of `name` in `table`; "" when absent.
-const std::string& valueOf(const CommandTable& table, const std::string& name) {
-  static const std::string kNone;
-  const auto found = table.find(name);
-  return found != table.end() ? found->second : kNone;
-}
-
 std::string printedOutput(const std::string& out, const std::string& err) {
   std::string text;
   if (!out.empty()) text += "\nstdout:\n" + out + "\n";
