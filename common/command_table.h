@@ -28,6 +28,9 @@ struct CommandRow {
   RowKind kind = RowKind::kListed;
 };
 
+// The minute tick that the watcher sends into the kind's interpreter.
+inline constexpr char kTickCommand[] = "aaS_internal.tic_one_minute";
+
 // First word of the commands that ask whether "aaS.<name>" is listed.
 inline constexpr char kImplementsPrefix[] = "aaS.implements.";
 

@@ -1,5 +1,7 @@
 #include "common/command_tokenizer.h"
 
+#include "common/text_words.h"
+
 namespace solvarium {
 
 const char* const kUnexpectedQuote = "Unexpected double quote in argument";
@@ -60,20 +62,7 @@ bool tokenizeCommand(const std::string& text, std::vector<std::string>* tokens,
 }
 
 std::vector<std::string_view> splitAtBlanks(std::string_view text) {
-  // Counted first, so that the list is allocated once at its size.
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!isBlank(text[i]) && (i == 0 || isBlank(text[i - 1]))) ++count;
-  }
-  std::vector<std::string_view> tokens;
-  tokens.reserve(count);
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && !isBlank(text[i])) continue;
-    if (i > start) tokens.push_back(text.substr(start, i - start));
-    start = i + 1;
-  }
-  return tokens;
+  return splitWords(text, " \t\n\r");
 }
 
 int16_t clampPosition(std::size_t position) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string_view>
 
+#include "common/text_words.h"
 #include "common/xml_char_stream.h"
 
 namespace solvarium {
@@ -22,15 +23,10 @@ const char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
 // Bytes handed to expat per call (its length argument is an int).
 const std::size_t kCheckChunk = 1 << 20;
 
-bool startsWith(std::string_view text, const char* prefix) {
-  const std::size_t n = std::char_traits<char>::length(prefix);
-  return text.size() >= n && text.compare(0, n, prefix) == 0;
-}
-
 // True when `text` opens with an XML declaration (not a processing
 // instruction whose target merely starts with "xml").
 bool startsWithDeclaration(std::string_view text) {
-  return startsWith(text, "<?xml") && text.size() > 5 &&
+  return matchPrefix(text, "<?xml") && text.size() > 5 &&
          (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n');
 }
 
@@ -218,7 +214,7 @@ bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
   // The text is read in place: the byte-order mark is skipped, the
   // declaration is handed over apart.
   std::string_view document(text);
-  if (startsWith(document, kUtf8Bom)) document.remove_prefix(3);
+  if (matchPrefix(document, kUtf8Bom)) document.remove_prefix(3);
 
   if (document.find('\0') != std::string_view::npos) {
     failure = "XML document contains a NUL byte";

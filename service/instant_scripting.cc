@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include "common/text_words.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -41,26 +42,19 @@ KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
   const SerialCall serial;
   if (texts_.statusFromCommand) {
     CORBA::String_var answer = executeToString("aaS.get_status");
-    StateFlagMap refreshed;
-    const std::string text = answer.in();
-    const char* separators = "\n\r\t ";
-    std::string::size_type start = text.find_first_not_of(separators);
-    while (start != std::string::npos) {
-      std::string::size_type end = text.find_first_of(separators, start);
-      refreshed[text.substr(start, end == std::string::npos ? std::string::npos : end - start)] =
-          true;
-      start = end == std::string::npos ? end : text.find_first_not_of(separators, end);
+    stateFlags_.clear();
+    for (std::string_view name : splitWords(answer.in(), "\n\r\t ")) {
+      stateFlags_.set(std::string(name), true);
     }
-    stateFlags_.swap(refreshed);
   }
   KORLEN_AAS_v1_0_0::Types::CoStrings_var names = new KORLEN_AAS_v1_0_0::Types::CoStrings;
   CORBA::ULong count = 0;
-  for (const auto& entry : stateFlags_) {
+  for (const auto& entry : stateFlags_.map) {
     if (entry.second) ++count;
   }
   names->length(count);
   CORBA::ULong i = 0;
-  for (const auto& entry : stateFlags_) {
+  for (const auto& entry : stateFlags_.map) {
     if (entry.second) names[i++] = CORBA::string_dup(entry.first.c_str());
   }
   return names._retn();
@@ -124,27 +118,6 @@ char* CInstantScripting::callInterpreter(const char* command) {
     // A C++ failure inside an interpreter would reach the client as UNKNOWN.
     throw GE::EScriptGenericError(1, command, e.what(), "");
   }
-}
-
-void CInstantScripting::setStateFlag(const std::string& name, bool on) { stateFlags_[name] = on; }
-
-bool CInstantScripting::getStateFlag(const std::string& name) const {
-  auto it = stateFlags_.find(name);
-  return it != stateFlags_.end() && it->second;
-}
-
-bool CInstantScripting::hasStateFlag(const std::string& name) const {
-  return stateFlags_.count(name) != 0;
-}
-
-void CInstantScripting::clearStateFlags() { stateFlags_.clear(); }
-
-std::string CInstantScripting::stateFlagsText() const {
-  std::string text;
-  for (const auto& entry : stateFlags_) {
-    if (entry.second) text += entry.first + "\n";
-  }
-  return text;
 }
 
 }  // namespace solvarium

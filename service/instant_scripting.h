@@ -11,19 +11,14 @@
 #ifndef SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 #define SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 
-#include <map>
 #include <string>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/command_table.h"
+#include "common/state_flags.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
-
-// State name -> on/off, in byte-wise name order. A name set off stays present.
-using StateFlagMap = std::map<std::string, bool>;
-
-// The minute tick that the watcher sends into the kind's interpreter.
-inline constexpr char kTickCommand[] = "aaS_internal.tic_one_minute";
 
 class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
  public:
@@ -50,13 +45,8 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   // Answers one "aaS_internal." command; EScriptGenericError for others.
   char* runInternalCommand(const char* command);
 
-  // State-flag map, written by the kinds' broadcast handlers.
-  void setStateFlag(const std::string& name, bool on);
-  bool getStateFlag(const std::string& name) const;   // false when absent
-  bool hasStateFlag(const std::string& name) const;   // present, on or off
-  void clearStateFlags();
-  // Every name that is on, in map order, each followed by "\n"; "" if none.
-  std::string stateFlagsText() const;
+  // The state flags, written by the kinds' broadcast handlers.
+  StateFlags& stateFlags() { return stateFlags_; }
 
   // The IOR answered by the texts' ownerIorCommands: the owner's
   // ownerIorText(), made on first use (the servants are activated by then).
@@ -69,7 +59,7 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   const KindTexts& texts_;
   SolverKindOwner* owner_;   // not owned
   std::string ownerIor_;  // "" until ownerIor() is first called
-  StateFlagMap stateFlags_;
+  StateFlags stateFlags_;
 };
 
 }  // namespace solvarium

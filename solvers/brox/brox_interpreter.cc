@@ -143,7 +143,7 @@ const BroxInterpreter::Command BroxInterpreter::kCommands[] = {
     {"aaS.list_saved_monitors", &I::monitorAnswer<&M::listMonitors>},
     {"aaS.list_monitors_last_values", &I::monitorAnswer<&M::listMonitorsLastValues>},
     {"aaS.list_saved_monitors_last_values", &I::monitorAnswer<&M::listMonitorsLastValues>},
-    {"aaS_internal.tic_one_minute", &I::tickCommand, RowKind::kUnlisted},
+    {solvarium::kTickCommand, &I::tickCommand, RowKind::kUnlisted},
     {"aaS.set_auto_save_period_json_monitors", &I::autoSavePeriodCommand},
     {"aaS.retrieve_will_metadata", &I::retrieveWillMetadataCommand},
     {"aaS.save_report_plots_with_persisted_data", &I::saveReportPlotsCommand},

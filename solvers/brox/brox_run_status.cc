@@ -17,8 +17,6 @@
 
 namespace BROX {
 
-std::string QuennetErrorText;
-
 namespace {
 
 constexpr int32_t kMessageBufferLength = 256;
@@ -26,7 +24,7 @@ constexpr int32_t kMessageBufferLength = 256;
 // Binding state, one per process.
 GetBroxStatusFn getBroxStatusFn = nullptr;
 ReleaseBroxStatusFn releaseBroxStatusFn = nullptr;
-bool quennetLoadFailed = false;
+std::string bindingFailure;  // the message of a failed binding, which is final
 
 // Error number and text, then the environment and directory of diagnosticText.
 std::string diagnostics(int errorNumber, const std::string& errorMessage) {
@@ -34,12 +32,11 @@ std::string diagnostics(int errorNumber, const std::string& errorMessage) {
                                       "\nerror message:\n" + errorMessage + "\n");
 }
 
-// Loads the library and binds both functions; false (with QuennetErrorText
-// set and the failure made final) when that is not possible.
+// Loads the library and binds both functions; false (with bindingFailure
+// set, which makes the failure final) when that is not possible.
 bool bindQuennet(const std::string& binDir) {
   const auto fail = [](const std::string& text) {
-    QuennetErrorText = text;
-    quennetLoadFailed = true;
+    bindingFailure = text;
     return false;
   };
   const std::string path = quennetLibraryPath(binDir);
@@ -177,12 +174,10 @@ std::string quennetLibraryPath(const std::string& binDir) {
 
 void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   handle->reader = nullptr;
-  if (quennetLoadFailed) {
+  if (!bindingFailure.empty() ||
+      ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir))) {
     handle->result = 1;
-    return;
-  }
-  if ((getBroxStatusFn == nullptr || releaseBroxStatusFn == nullptr) && !bindQuennet(binDir)) {
-    handle->result = 1;
+    handle->errorText = bindingFailure;
     return;
   }
   // The library writes into our buffer through the pointer; the storage stays ours.
@@ -204,7 +199,7 @@ void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
                  kMessageBufferLength - 1);
   }
   handle->result = result;
-  QuennetErrorText = result != 0 ? std::string(storage.data()) : std::string();
+  handle->errorText = result != 0 ? std::string(storage.data()) : std::string();
 }
 
 void releaseBroxStatus(BroxStatusHandle* handle) {
@@ -224,7 +219,7 @@ void releaseBroxStatus(BroxStatusHandle* handle) {
 }
 
 std::string statusFailureText(const BroxStatusHandle& handle) {
-  std::string text = QuennetErrorText;
+  std::string text = handle.errorText;
   if (handle.result == -1) text += "\nTruncated message\n";
   return text;
 }
@@ -261,8 +256,7 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
 void TEST_resetQuennetBinding() {
   getBroxStatusFn = nullptr;
   releaseBroxStatusFn = nullptr;
-  quennetLoadFailed = false;
-  QuennetErrorText.clear();
+  bindingFailure.clear();
 }
 
 }  // namespace BROX

@@ -5,7 +5,8 @@
 // in by the caller) and bound once per process; a failure to load or bind
 // is final for the process. Every query makes a fresh status object owned by
 // the library; a BroxStatusHandle gives it back when it goes out of scope.
-// Not thread-safe: called only from the thread that runs the ORB's loop.
+// Not thread-safe: queries run one at a time, under SerialCall in the
+// service.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 
@@ -21,9 +22,10 @@ namespace BROX {
 // releaseBroxStatus (run by the destructor at the latest).
 struct BroxStatusHandle {
   BroxStatusReader* reader = nullptr;
-  // 0 success; 1 failure, whole message in QuennetErrorText; -1 failure
-  // with the message cut (or no message).
+  // 0 success; 1 failure, whole message in errorText; -1 failure with the
+  // message cut (or no message).
   int32_t result = 0;
+  std::string errorText;  // the failure's message (the binding's, when that failed)
 
   BroxStatusHandle() = default;
   ~BroxStatusHandle();
@@ -31,20 +33,16 @@ struct BroxStatusHandle {
   BroxStatusHandle& operator=(const BroxStatusHandle&) = delete;
 };
 
-// Message of the last failed query or of the failed binding; emptied by a
-// successful query.
-extern std::string QuennetErrorText;
-
 // Queries the run status of "." into `handle`, binding the library under
 // `binDir` first when it is not bound yet. Never throws; reports through
-// handle->result and QuennetErrorText.
+// handle->result and handle->errorText.
 void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir);
 
 // Gives the status object back to the library (result and message of the
 // release are ignored). Does nothing when handle->reader is null.
 void releaseBroxStatus(BroxStatusHandle* handle);
 
-// The error text of a failed query: QuennetErrorText, plus
+// The error text of a failed query: handle.errorText, plus
 // "\nTruncated message\n" when handle.result is -1.
 std::string statusFailureText(const BroxStatusHandle& handle);
 

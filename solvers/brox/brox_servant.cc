@@ -43,7 +43,7 @@ CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment&
   // A failure leaves no servant activated: that happens after construction.
   BroxInterpreter::Hooks hooks;
   hooks.beforeCommand = [this] { checkSolverAlive(); };
-  hooks.stateFlagsText = [this] { return scriptingServant()->stateFlagsText(); };
+  hooks.stateFlagsText = [this] { return scriptingServant()->stateFlags().text(); };
   try {
     interpreter_.reset(new BroxInterpreter(std::move(hooks), environment.get("BROXBINDIR")));
   } catch (const std::bad_alloc&) {
@@ -57,10 +57,7 @@ PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::serva
 
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  if (message == nullptr) return;
-  for (const StateFlagChange& change : broadcastFlagChanges(message)) {
-    setStateFlag(change.name, change.on);
-  }
+  if (message != nullptr) applyBroxBroadcast(message, &scriptingServant()->stateFlags());
 }
 
 namespace {
@@ -122,12 +119,9 @@ void CBROXSolvarium::checkSolverAlive() {
   probedForNextCommand = SolverProbe::kNotProbed;
   if (probe == SolverProbe::kNotProbed) probe = probeSolver(solver_);
   if (probe == SolverProbe::kNone) return;
-  if (probe == SolverProbe::kAlive) {
-    setStateFlag("solver-alive", true);
-  } else {
-    setStateFlag("solver-alive", false);
-    setStateFlag("solver-shutdown", true);
-  }
+  solvarium::StateFlags& flags = scriptingServant()->stateFlags();
+  flags.set("solver-alive", probe == SolverProbe::kAlive);
+  if (probe == SolverProbe::kGone) flags.set("solver-shutdown", true);
 }
 
 char* CBROXSolvarium::interpretCommand(const char* command) {
@@ -155,10 +149,6 @@ void CBROXSolvarium::finalSave() {
 void CBROXSolvarium::TEST_followSolver(const char* pidText) {
   solver_ = solverHold(pidText);
   probedForNextCommand = SolverProbe::kNotProbed;
-}
-
-void CBROXSolvarium::setStateFlag(const std::string& name, bool on) {
-  scriptingServant()->setStateFlag(name, on);
 }
 
 }  // namespace BROX

@@ -74,8 +74,6 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   void TEST_followSolver(const char* pidText);
 
  private:
-  void setStateFlag(const std::string& name, bool on);
-
   // The hold on the solver process; null: no solver to check. Read by request
   // threads outside the serialising lock; changed only by the test hook.
   std::shared_ptr<solvarium::platform::ProcessWatch> solver_;

@@ -1,20 +1,18 @@
-// The Grend broadcast dispatcher: "broadcast::" messages of the solver side
-// turned into the servant's state, each traced to "grend_broadcasts.txt".
+#include "solvers/grend/grend_broadcast.h"
+
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
 #include "common/confined_path.h"
+#include "common/text_words.h"
 #include "platform/process.h"
-#include "service/instant_scripting.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/grend/grend_interpreter.h"
-#include "solvers/grend/grend_servant.h"
 #include "solvers/grend/grend_text.h"
-#include "service/servant_poa.h"
 
 namespace GREND {
 
@@ -23,18 +21,7 @@ namespace {
 const char kTrace[] = "grend_broadcasts.txt";
 const char kErrorFile[] = "instant_aas_error.txt";
 
-bool startsWith(const std::string& text, const char* prefix, std::string* payload) {
-  const std::size_t length = std::char_traits<char>::length(prefix);
-  if (text.compare(0, length, prefix) != 0) return false;
-  *payload = text.substr(length);
-  return true;
-}
-
-std::vector<std::string> pieces(const std::string& payload) {
-  std::vector<std::string> result;
-  for (std::string_view piece : splitWords(payload, ":")) result.emplace_back(piece);
-  return result;
-}
+using solvarium::matchPrefix;
 
 // P exists: its status can be read (nothing is opened, so a FIFO cannot
 // block), and the solver's name for it lies inside the monitor folder.
@@ -62,34 +49,109 @@ bool isOn(const MonitorFileTable& table, const std::string& path) {
   throw grendError(text, "", path);
 }
 
+void monitorFileMessage(const std::string& event, const std::string& payload, GrendState* state) {
+  const std::string path = inDashFolder(state->dashFolder, payload);
+  const std::string file = "File '" + path + "'";
+  if (event == "activate") {
+    if (!monitorFileExists(path, payload, state->dashFolder)) {
+      reject("Invalid activate file broadcast. " + file + " does not exist.", path);
+    }
+    if (isOn(state->activeMonitorFiles, path)) {
+      reject("Invalid activate file broadcast. " + file + " is broadcast as already activated",
+             path);
+    }
+    state->activeMonitorFiles[path] = true;
+  } else if (event == "deactivate") {
+    if (!isOn(state->activeMonitorFiles, path)) {
+      reject("Invalid deactivate file broadcast. " + file + " is broadcast as not activated",
+             path);
+    }
+    state->activeMonitorFiles[path] = false;
+  } else if (event == "open") {
+    if (!present(state->activeMonitorFiles, path)) {
+      reject("Invalid open file broadcast. " + file + " is not activated", path);
+    }
+    if (isOn(state->openMonitorFiles, path)) {
+      reject("Invalid open file broadcast. " + file + " is broadcast as already open", path);
+    }
+    state->openMonitorFiles[path] = true;
+  } else {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+      reject("Invalid closed file broadcast. " + file + " does not exist.", path);
+    }
+    if (!present(state->activeMonitorFiles, path)) {
+      reject("Invalid close file broadcast. " + file + " is not activated", path);
+    }
+    if (!isOn(state->openMonitorFiles, path)) {
+      reject("Invalid closed file broadcast. Open file broadcast for '" + path +
+                 "' has not been executed",
+             path);
+    }
+    state->openMonitorFiles[path] = false;
+  }
+}
+
+void started(const std::string& payload, GrendState* state, solvarium::StateFlags* flags) {
+  const std::vector<std::string_view> parts = solvarium::splitWords(payload, ":");
+  if (parts.size() >= 3 && parts[2] == "journaling" && flags->has("prejournaling")) {
+    flags->set("prejournaling", false);
+  }
+  if (payload == "solver-shutdown") {
+    // A failed save is logged; the flag is still set.
+    try {
+      interpretGrendCommand("aaS.save_monitors_with_persisted_data monitor.json", state, *flags);
+    } catch (const AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown& e) {
+      solvarium::appendText(kErrorFile, "\n" + std::string(e.description.in()) + "\n" +
+                                            std::string(e.moreInfo.in()) + "\n");
+    }
+  }
+  flags->set(payload, true);
+}
+
+void ended(const std::string& payload, GrendState* state, solvarium::StateFlags* flags) {
+  const std::vector<std::string_view> parts = solvarium::splitWords(payload, ":");
+  if (!parts.empty()) {
+    if (parts[0] == "journaling" && flags->has("prejournaling")) {
+      flags->set("prejournaling", false);
+    }
+    if (parts[0] == "solve") {
+      state->overallProgress.clear();
+      state->currentStepDescription.clear();
+      state->currentStepProgress.clear();
+      state->currentLoadStep.clear();
+    }
+  }
+  flags->set(payload, false);
+}
+
 }  // namespace
 
-void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
-  const solvarium::SerialCall serial;
-  const std::string message = messageText != nullptr ? messageText : "";
+void dispatchGrendMessage(const std::string& message, GrendState* state,
+                          solvarium::StateFlags* flags) {
   solvarium::appendText(kTrace, "<<" + message + ">>\n");
-  const std::string trimmed(trimChars(message, kWhiteSpace));
+  const std::string trimmed(solvarium::trimChars(message, kWhiteSpace));
   if (trimmed.empty()) return;
 
   std::string payload;
-  if (startsWith(message, "broadcast::overall-progress:", &payload)) {
-    state_.overallProgress = std::string(trimChars(payload, kBlanks));
-  } else if (startsWith(message, "broadcast::current-step-description:", &payload)) {
-    state_.currentStepDescription = std::string(trimChars(payload, kBlanks));
-  } else if (startsWith(message, "broadcast::current-step-progress:", &payload)) {
-    state_.currentStepProgress = std::string(trimChars(payload, kBlanks));
-  } else if (startsWith(message, "broadcast::current-load-step:", &payload)) {
-    state_.currentLoadStep = std::string(trimChars(payload, kBlanks));
-  } else if (startsWith(message, "broadcast::visited:collaborativecosolverunitior-set:",
-                        &payload)) {
-    state_.collaborativeSolverUnitIor = payload;
-  } else if (startsWith(trimmed, "broadcast::set:kor-rpc-port:", &payload)) {
-    state_.rpcPort = payload;
-  } else if (startsWith(trimmed, "broadcast::set:command_line_input_file:", &payload)) {
-    state_.commandLineInputFile = payload;
-  } else if (startsWith(trimmed, "broadcast::set:command_line_job_name:", &payload)) {
-    state_.commandLineJobName = payload;
-  } else if (startsWith(trimmed, "broadcast::visited:grend-pid:", &payload)) {
+  if (matchPrefix(message, "broadcast::overall-progress:", &payload)) {
+    state->overallProgress = std::string(solvarium::trimChars(payload, kBlanks));
+  } else if (matchPrefix(message, "broadcast::current-step-description:", &payload)) {
+    state->currentStepDescription = std::string(solvarium::trimChars(payload, kBlanks));
+  } else if (matchPrefix(message, "broadcast::current-step-progress:", &payload)) {
+    state->currentStepProgress = std::string(solvarium::trimChars(payload, kBlanks));
+  } else if (matchPrefix(message, "broadcast::current-load-step:", &payload)) {
+    state->currentLoadStep = std::string(solvarium::trimChars(payload, kBlanks));
+  } else if (matchPrefix(message, "broadcast::visited:collaborativecosolverunitior-set:",
+                         &payload)) {
+    state->collaborativeSolverUnitIor = payload;
+  } else if (matchPrefix(trimmed, "broadcast::set:kor-rpc-port:", &payload)) {
+    state->rpcPort = payload;
+  } else if (matchPrefix(trimmed, "broadcast::set:command_line_input_file:", &payload)) {
+    state->commandLineInputFile = payload;
+  } else if (matchPrefix(trimmed, "broadcast::set:command_line_job_name:", &payload)) {
+    state->commandLineJobName = payload;
+  } else if (matchPrefix(trimmed, "broadcast::visited:grend-pid:", &payload)) {
     // A process id as the solver announces it: a leading decimal number above
     // 0 that fits 32 bits (what follows is ignored); anything else is only
     // traced. The process is held from here on, before the watcher learns of it.
@@ -98,108 +160,30 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* messageText) {
       solvarium::holdSolverProcess(pid);
       solvarium::solverPidBuffer().set(payload);
     }
-  } else if (startsWith(trimmed, "broadcast::monitor-file-activate:", &payload)) {
-    monitorFileMessage("activate", payload);
-  } else if (startsWith(trimmed, "broadcast::monitor-file-deactivate:", &payload)) {
-    monitorFileMessage("deactivate", payload);
+  } else if (matchPrefix(trimmed, "broadcast::monitor-file-activate:", &payload)) {
+    monitorFileMessage("activate", payload, state);
+  } else if (matchPrefix(trimmed, "broadcast::monitor-file-deactivate:", &payload)) {
+    monitorFileMessage("deactivate", payload, state);
   } else if (trimmed == "broadcast::monitor-file-deactivate-all") {
-    state_.activeMonitorFiles.clear();
-  } else if (startsWith(trimmed, "broadcast::monitor-file-open:", &payload)) {
-    monitorFileMessage("open", payload);
-  } else if (startsWith(trimmed, "broadcast::monitor-file-closed:", &payload)) {
-    monitorFileMessage("closed", payload);
-  } else if (startsWith(trimmed, "broadcast::visited:", &payload) ||
-             startsWith(trimmed, "broadcast::resoluted:", &payload)) {
+    state->activeMonitorFiles.clear();
+  } else if (matchPrefix(trimmed, "broadcast::monitor-file-open:", &payload)) {
+    monitorFileMessage("open", payload, state);
+  } else if (matchPrefix(trimmed, "broadcast::monitor-file-closed:", &payload)) {
+    monitorFileMessage("closed", payload, state);
+  } else if (matchPrefix(trimmed, "broadcast::visited:", &payload) ||
+             matchPrefix(trimmed, "broadcast::resoluted:", &payload)) {
     // accepted; no further effect
   } else if (trimmed == "broadcast::clear-errors") {
-    state_.errorMessages.clear();
-  } else if (startsWith(trimmed, "broadcast::error:", &payload)) {
-    state_.errorMessages.push_back(payload);
-  } else if (startsWith(trimmed, "broadcast::started:", &payload)) {
-    started(payload);
-  } else if (startsWith(trimmed, "broadcast::ended:", &payload)) {
-    ended(payload);
+    state->errorMessages.clear();
+  } else if (matchPrefix(trimmed, "broadcast::error:", &payload)) {
+    state->errorMessages.push_back(payload);
+  } else if (matchPrefix(trimmed, "broadcast::started:", &payload)) {
+    started(payload, state, flags);
+  } else if (matchPrefix(trimmed, "broadcast::ended:", &payload)) {
+    ended(payload, state, flags);
   } else if (trimmed == "broadcast::interrupted") {
-    scriptingServant()->clearStateFlags();
+    flags->clear();
   }
-}
-
-void CGrendSolvarium::monitorFileMessage(const std::string& event, const std::string& payload) {
-  const std::string path = dashFolderPath(payload);
-  const std::string file = "File '" + path + "'";
-  if (event == "activate") {
-    if (!monitorFileExists(path, payload, state_.dashFolder)) {
-      reject("Invalid activate file broadcast. " + file + " does not exist.", path);
-    }
-    if (isOn(state_.activeMonitorFiles, path)) {
-      reject("Invalid activate file broadcast. " + file + " is broadcast as already activated",
-             path);
-    }
-    state_.activeMonitorFiles[path] = true;
-  } else if (event == "deactivate") {
-    if (!isOn(state_.activeMonitorFiles, path)) {
-      reject("Invalid deactivate file broadcast. " + file + " is broadcast as not activated",
-             path);
-    }
-    state_.activeMonitorFiles[path] = false;
-  } else if (event == "open") {
-    if (!present(state_.activeMonitorFiles, path)) {
-      reject("Invalid open file broadcast. " + file + " is not activated", path);
-    }
-    if (isOn(state_.openMonitorFiles, path)) {
-      reject("Invalid open file broadcast. " + file + " is broadcast as already open", path);
-    }
-    state_.openMonitorFiles[path] = true;
-  } else {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) {
-      reject("Invalid closed file broadcast. " + file + " does not exist.", path);
-    }
-    if (!present(state_.activeMonitorFiles, path)) {
-      reject("Invalid close file broadcast. " + file + " is not activated", path);
-    }
-    if (!isOn(state_.openMonitorFiles, path)) {
-      reject("Invalid closed file broadcast. Open file broadcast for '" + path +
-                 "' has not been executed",
-             path);
-    }
-    state_.openMonitorFiles[path] = false;
-  }
-}
-
-void CGrendSolvarium::started(const std::string& payload) {
-  const std::vector<std::string> parts = pieces(payload);
-  if (parts.size() >= 3 && parts[2] == "journaling" &&
-      scriptingServant()->hasStateFlag("prejournaling")) {
-    scriptingServant()->setStateFlag("prejournaling", false);
-  }
-  if (payload == "solver-shutdown") {
-    // A failed save is logged; the flag is still set.
-    try {
-      CORBA::String_var answer =
-          executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
-    } catch (const AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown& e) {
-      solvarium::appendText(kErrorFile, "\n" + std::string(e.description.in()) + "\n" +
-                                            std::string(e.moreInfo.in()) + "\n");
-    }
-  }
-  scriptingServant()->setStateFlag(payload, true);
-}
-
-void CGrendSolvarium::ended(const std::string& payload) {
-  const std::vector<std::string> parts = pieces(payload);
-  if (!parts.empty()) {
-    if (parts[0] == "journaling" && scriptingServant()->hasStateFlag("prejournaling")) {
-      scriptingServant()->setStateFlag("prejournaling", false);
-    }
-    if (parts[0] == "solve") {
-      state_.overallProgress.clear();
-      state_.currentStepDescription.clear();
-      state_.currentStepProgress.clear();
-      state_.currentLoadStep.clear();
-    }
-  }
-  scriptingServant()->setStateFlag(payload, false);
 }
 
 }  // namespace GREND

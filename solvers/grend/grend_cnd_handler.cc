@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "common/text_words.h"
+
 namespace GREND {
 
 bool CndRecordEquals(const CndRecord& a, const CndRecord& b) {
@@ -66,7 +68,7 @@ void CXmlToJsonCndHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
     if (!inColData) return;
     inColData = false;
     current_.columnCount = denseNames(columnNames).size();
-    for (std::string_view word : splitWords(text, kWhiteSpace)) current_.values.emplace_back(word);
+    for (std::string_view word : solvarium::splitWords(text, kWhiteSpace)) current_.values.emplace_back(word);
     records.push_back(std::move(current_));
     current_ = CndRecord();
   } else if (isElement(qName, "HEADER")) {

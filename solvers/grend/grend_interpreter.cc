@@ -10,7 +10,7 @@
 #include "common/command_table.h"
 #include "common/confined_file.h"
 #include "common/confined_path.h"
-#include "service/instant_scripting.h"
+#include "common/text_words.h"
 #include "solvers/grend/grend_text.h"
 
 namespace GREND {
@@ -26,7 +26,7 @@ struct Call {
   const std::string& command;  // as received
   const std::vector<std::string>& words;
   GrendState* state;
-  const solvarium::CInstantScripting& flags;
+  const solvarium::StateFlags& flags;
 };
 
 using Handler = std::string (*)(const Call&);
@@ -130,7 +130,7 @@ std::string getValue(const Call& call) {
   return value;
 }
 
-std::string getStatus(const Call& call) { return call.flags.stateFlagsText(); }
+std::string getStatus(const Call& call) { return call.flags.text(); }
 
 std::string getNrErrors(const Call& call) {
   return decimal(static_cast<long long>(call.state->errorMessages.size()));
@@ -144,11 +144,11 @@ std::string getErrors(const Call& call) {
 
 std::string tick(const Call& call) {
   GrendState* state = call.state;
-  ++state->minuteCounter;
-  if (state->minuteCounter >= state->autoSavePeriod) {
-    interpretGrendCommand(kSave, state, call.flags);
-    state->minuteCounter = 0;
-  }
+  // The count restarts before the save, as with the other kinds: a failed
+  // save is raised once and tried again a whole period later.
+  if (++state->minuteCounter < state->autoSavePeriod) return "";
+  state->minuteCounter = 0;
+  interpretGrendCommand(kSave, state, call.flags);
   return "";
 }
 
@@ -208,7 +208,7 @@ const solvarium::CommandRow<Handler> kCommands[] = {
     {"aaS.get_status", getStatus},
     {"aaS.get_nr_errors", getNrErrors},
     {"aaS.get_errors", getErrors},
-    {"aaS_internal.tic_one_minute", tick, RowKind::kUnlisted},
+    {solvarium::kTickCommand, tick, RowKind::kUnlisted},
     {kSave, saveMonitors},
     {kList, listMonitorsCommand},
     {"aaS.set_auto_save_period_json_monitors", setAutoSavePeriod},
@@ -223,9 +223,9 @@ const std::set<std::string>& listedNames() {
 }  // namespace
 
 std::string interpretGrendCommand(const std::string& command, GrendState* state,
-                                  const solvarium::CInstantScripting& flags) {
-  std::vector<std::string> words;
-  for (std::string_view word : splitWords(command, kWhiteSpace)) words.emplace_back(word);
+                                  const solvarium::StateFlags& flags) {
+  const std::vector<std::string_view> split = solvarium::splitWords(command, kWhiteSpace);
+  const std::vector<std::string> words(split.begin(), split.end());
   if (words.empty()) throw grendError("Empty instant aaS command", "", "");
   const auto* row = solvarium::findCommand(kCommands, words[0]);
   if (row == nullptr) throw unknownCommand();

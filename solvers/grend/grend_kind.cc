@@ -30,10 +30,8 @@ solvarium::SolverKindRecord makeRecord() {
   record.keyFiles = [](const StartContext& context) {
     const solvarium::Environment& environment = context.environment;
     std::vector<KeyFile> files{{kKeyFile}};
-    const char* folder = environment.get("GREND_DASH_DIR_FOLDER");
-    if (folder != nullptr && *folder != '\0') {
-      files.push_back({std::string(folder) + "/" + kKeyFile});
-    }
+    const std::string folder = dashFolderOf(environment);
+    if (!folder.empty()) files.push_back({inDashFolder(folder, kKeyFile)});
     const std::string id = environment.valueOr("GREND_AAS_KEY_FILE", "aaS_GrendId.txt");
     files.push_back({solvarium::instantTwinName(id), true});
     return files;
@@ -54,9 +52,9 @@ solvarium::SolverKindRecord makeRecord() {
   // writes left there goes first.
   record.create = [](CORBA::ORB_ptr orb, const StartContext& context,
                      const solvarium::KindSettings*) {
-    std::unique_ptr<CGrendSolvarium> servant(new CGrendSolvarium(orb, context.environment));
-    solvarium::removeStaleTemporaryFiles(servant->dashFolderPath("."));
-    return std::unique_ptr<solvarium::SolverKind>(servant.release());
+    std::unique_ptr<solvarium::SolverKind> servant(new CGrendSolvarium(orb, context.environment));
+    solvarium::removeStaleTemporaryFiles(inDashFolder(dashFolderOf(context.environment), "."));
+    return servant;
   };
   return record;
 }

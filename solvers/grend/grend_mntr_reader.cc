@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/text_words.h"
 #include "solvers/grend/grend_start_filter.h"
 #include "solvers/grend/grend_text.h"
 
@@ -45,7 +46,7 @@ Positions columnPositions(std::string_view line) {
 }
 
 bool startsWithNonZeroInteger(std::string_view segment) {
-  const std::string_view rest = trimChars(segment, " ");
+  const std::string_view rest = solvarium::trimChars(segment, " ");
   std::size_t i = 0;
   if (i < rest.size() && (rest[i] == '+' || rest[i] == '-')) ++i;
   if (i >= rest.size() || rest[i] < '0' || rest[i] > '9') return false;
@@ -115,7 +116,7 @@ std::string cleanName(const std::string& name) {
       cleaned += c;
     }
   }
-  return std::string(trimChars(cleaned, kBlanks));
+  return std::string(solvarium::trimChars(cleaned, kBlanks));
 }
 
 // The value sequence of the data lines: the offset of each word in the
@@ -192,9 +193,9 @@ void appendMntrMonitorJson(std::string* json, const std::string& fileName, std::
   std::string_view name;
   std::string_view additionalInfo = "Not recorded";
   std::size_t h = 1;
-  if (!lines.empty()) name = trimChars(lines[0], kBlanks);
+  if (!lines.empty()) name = solvarium::trimChars(lines[0], kBlanks);
   if (lines.size() > 1) {
-    const std::vector<std::string_view> words = splitWords(lines[1], kWhiteSpace);
+    const std::vector<std::string_view> words = solvarium::splitWords(lines[1], kWhiteSpace);
     if (!words.empty() && words[0] == "KORLEN") {
       additionalInfo = lines[1];
       h = 2;

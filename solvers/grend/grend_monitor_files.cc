@@ -86,10 +86,18 @@ std::string monitorBaseName(const std::string& fileName) {
   return fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
 }
 
+std::string dashFolderOf(const solvarium::Environment& environment) {
+  std::string folder = environment.valueOr("GREND_DASH_DIR_FOLDER", "");
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  return folder;
+}
+
+std::string inDashFolder(const std::string& dashFolder, const std::string& fileName) {
+  return dashFolder.empty() ? fileName : dashFolder + "/" + fileName;
+}
+
 std::string monitorFolder(const std::string& dashFolder) {
-  std::string path = dashFolder.empty() ? "." : dashFolder;
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return solvarium::realPathOf(path);
+  return solvarium::realPathOf(dashFolder.empty() ? "." : dashFolder);
 }
 
 bool readMntrMonitorFile(const MonitorFileTable& open, const std::string& dashFolder,

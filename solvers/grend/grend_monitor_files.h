@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "service/environment.h"
+
 namespace GREND {
 
 // Monitor-file path -> flag (active, or open for writing by the solver).
@@ -31,9 +33,16 @@ void listActiveMonitorFiles(const MonitorFileTable& active, const std::string& e
 // is shorter).
 std::string monitorBaseName(const std::string& fileName);
 
+// The monitor folder: GREND_DASH_DIR_FOLDER of `environment` with its
+// backslashes read as slashes; "" when it is unset or empty.
+std::string dashFolderOf(const solvarium::Environment& environment);
+
+// `dashFolder` + "/" + `fileName`, or `fileName` alone when `dashFolder` is "".
+std::string inDashFolder(const std::string& dashFolder, const std::string& fileName);
+
 // The real path of the folder that monitor files must lie in: `dashFolder`
-// (GREND_DASH_DIR_FOLDER as read at start-up), else the working directory
-// when it is empty; "" when it cannot be resolved.
+// (dashFolderOf() the environment read at start-up), else the working
+// directory when it is empty; "" when it cannot be resolved.
 std::string monitorFolder(const std::string& dashFolder);
 
 // Reads a ".mntr" file (which must lie in the monitor folder of

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "common/text_words.h"
+
 namespace GREND {
 
 namespace {
@@ -70,7 +72,7 @@ void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
   std::string text = takeText();
   if (!text.empty()) {
     if (inColumn && currentColumnId >= 0 && isElement(qName, "COLUMN")) {
-      columnNames[currentColumnId] = std::string(trimChars(text, kBlanks));
+      columnNames[currentColumnId] = std::string(solvarium::trimChars(text, kBlanks));
       contactPairs[currentColumnId] = contactPair;
       items[currentColumnId] = item;
       comps[currentColumnId] = comp;

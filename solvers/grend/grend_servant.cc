@@ -1,11 +1,10 @@
 #include "solvers/grend/grend_servant.h"
 
-#include <algorithm>
-
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
 #include "solvers/generic_twins.h"
+#include "solvers/grend/grend_broadcast.h"
 #include "solvers/grend/grend_kind.h"
 #include "solvers/instant_kind.h"
 
@@ -13,18 +12,24 @@ namespace GREND {
 
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
     : SolverKind(orb, grendKind().texts) {
-  state_.dashFolder = environment.valueOr("GREND_DASH_DIR_FOLDER", "");
-  scriptingServant()->setStateFlag("aas-off", true);
+  state_.dashFolder = dashFolderOf(environment);
+  scriptingServant()->stateFlags().set("aas-off", true);
 }
 
 CGrendSolvarium::~CGrendSolvarium() = default;
 
 PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
+void CGrendSolvarium::addGenericExceptionMessage(const char* message) {
+  const solvarium::SerialCall serial;
+  dispatchGrendMessage(message != nullptr ? message : "", &state_,
+                       &scriptingServant()->stateFlags());
+}
+
 char* CGrendSolvarium::executeCommandToString(const char* command) {
   const solvarium::SerialCall serial;
   const std::string text = command != nullptr ? command : "";
-  return CORBA::string_dup(interpretGrendCommand(text, &state_, *scriptingServant()).c_str());
+  return CORBA::string_dup(interpretGrendCommand(text, &state_, scriptingServant()->stateFlags()).c_str());
 }
 
 CORBA::Boolean CGrendSolvarium::shutdown() {
@@ -36,13 +41,6 @@ CORBA::Boolean CGrendSolvarium::shutdown() {
 char* CGrendSolvarium::getCoSolverUnitIor() {
   const solvarium::SerialCall serial;
   return CORBA::string_dup(solverUnitIor().c_str());
-}
-
-std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) const {
-  if (state_.dashFolder.empty()) return fileName;
-  std::string path = state_.dashFolder;
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path + "/" + fileName;
 }
 
 char* CGrendSolvarium::interpretCommand(const char* command) {

@@ -1,9 +1,7 @@
 // GREND::CGrendSolvarium: servant of ICoGrendUnit and root object of the
 // Grend kind (a solvarium::SolverKind, which owns the three generic
-// servants). It owns the kind's state (GrendState: what the solver side
-// announces through "broadcast::" messages, the monitor-file tables, the
-// auto-save clock of "monitor.json"), runs the broadcast dispatcher and
-// hands commands to the interpreter over the state.
+// servants). It owns the kind's state (GrendState) and forwards broadcasts
+// to the dispatcher and commands to the interpreter, functions over it.
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
@@ -35,8 +33,7 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
 
   PortableServer::POA_ptr _default_POA() override;
 
-  // ICoGrendUnit. The broadcast dispatcher: raises EKorlenUnknown for a
-  // monitor-file message that contradicts the tables.
+  // ICoGrendUnit. The broadcast dispatcher (grend_broadcast.h).
   void addGenericExceptionMessage(const char* message) override;
   // The command interpreter; a fresh string the caller frees. Raises
   // EKorlenUnknown (code 1) for every failure.
@@ -44,10 +41,6 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
-
-  // GREND_DASH_DIR_FOLDER (backslashes as slashes) + "/" + fileName, or
-  // fileName alone when the variable is unset or empty.
-  std::string dashFolderPath(const std::string& fileName) const;
 
   // SolverKind. The interpreter with the GRENDInstant exceptions raised as
   // their generic twins; the final save tried once, a failure reported in
@@ -58,10 +51,6 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   std::string collaborativeIorText() override;
 
  private:
-  void monitorFileMessage(const std::string& event, const std::string& payload);
-  void started(const std::string& payload);
-  void ended(const std::string& payload);
-
   GrendState state_;
 };
 

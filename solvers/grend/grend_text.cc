@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/json_text.h"
+#include "common/text_words.h"
 
 namespace GREND {
 
@@ -46,29 +47,10 @@ std::size_t decimalPrefix(std::string_view text) {
 
 }  // namespace
 
-std::string_view trimChars(std::string_view text, const char* set) {
-  const std::size_t begin = text.find_first_not_of(set);
-  if (begin == std::string_view::npos) return std::string_view();
-  const std::size_t end = text.find_last_not_of(set);
-  return text.substr(begin, end - begin + 1);
-}
-
 std::string_view trimNumber(std::string_view text) {
-  std::string_view trimmed = trimChars(text, kBlanks);
+  std::string_view trimmed = solvarium::trimChars(text, kBlanks);
   if (!trimmed.empty() && trimmed.back() == '.') trimmed.remove_suffix(1);
   return trimmed;
-}
-
-std::vector<std::string_view> splitWords(std::string_view text, const char* separators) {
-  std::vector<std::string_view> words;
-  std::size_t start = text.find_first_not_of(separators);
-  while (start != std::string_view::npos) {
-    std::size_t end = text.find_first_of(separators, start);
-    if (end == std::string_view::npos) end = text.size();
-    words.push_back(text.substr(start, end - start));
-    start = text.find_first_not_of(separators, end);
-  }
-  return words;
 }
 
 int32_t leadingInteger(std::string_view text) {

@@ -15,14 +15,8 @@ namespace GREND {
 inline constexpr const char* kBlanks = " \t";
 inline constexpr const char* kWhiteSpace = " \t\n\r";
 
-// `text` without leading and trailing characters of `set`.
-std::string_view trimChars(std::string_view text, const char* set);
-
 // trimChars(text, " \t") without one final '.' ("5." -> "5", "." -> "").
 std::string_view trimNumber(std::string_view text);
-
-// The words of `text`, separated by runs of characters of `separators`.
-std::vector<std::string_view> splitWords(std::string_view text, const char* separators);
 
 // Leading blanks and tabs skipped, optional sign, decimal digits; 0 when there
 // are none. Saturates at the 32-bit range instead of overflowing.

@@ -1,8 +1,8 @@
 #include "solvers/talvo/talvo_broadcast.h"
 
-#include <cstring>
 #include <vector>
 
+#include "common/text_words.h"
 #include "service/service_log.h"
 #include "solvers/talvo/talvo_text.h"
 
@@ -12,19 +12,6 @@ const char kTranscriptFile[] = "instant_transcript.txt";
 const char kDebugFile[] = "broadcast.visited.debug.txt";
 
 namespace {
-
-const char kVisited[] = "broadcast::visited:";
-
-bool startsWith(const std::string& text, const char* prefix) {
-  return text.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
-// The payload after `prefix` when `message` begins with it.
-bool matchPrefix(const std::string& message, const char* prefix, std::string* payload) {
-  if (!startsWith(message, prefix)) return false;
-  *payload = message.substr(std::strlen(prefix));
-  return true;
-}
 
 // The complete groups of a list text: with `innerFirst` a ")" lowers the
 // depth before the character is kept (groups without their own parentheses),
@@ -69,8 +56,8 @@ std::vector<std::string> listGroups(const std::string& text, bool innerFirst) {
 
 void setParameter(std::map<std::string, bool>* parameters, const std::string& payload,
                   std::size_t fields) {
-  const std::vector<std::string> parts = splitAt(payload, ":");
-  if (parts.size() == fields) (*parameters)[parts[0]] = true;
+  const std::vector<std::string_view> parts = solvarium::splitWords(payload, ":");
+  if (parts.size() == fields) (*parameters)[std::string(parts[0])] = true;
 }
 
 void applyIteration(const std::string& payload, TalvoState* state) {
@@ -85,7 +72,8 @@ void applyIteration(const std::string& payload, TalvoState* state) {
   }
 }
 
-void applyVisited(std::string name, TalvoState* state) {
+void applyVisited(const std::string& payload, TalvoState* state) {
+  std::string name = payload;
   if (name == "ti-add-edit-execute-command" || name == "(rpsetvar 'monitor/commands)" ||
       name == "aaslistener") {
     name = "aaslistener";
@@ -110,19 +98,17 @@ std::string yesNoValue(const std::string& payload, const char* yes, const char* 
 void applyResidualBlock(const std::string& payload, TalvoState* state) {
   bool full = true;
   std::string rest = payload;
-  if (startsWith(rest, "full:")) {
-    rest = rest.substr(5);
-  } else if (startsWith(rest, "incremental:")) {
+  if (!solvarium::matchPrefix(payload, "full:", &rest) &&
+      solvarium::matchPrefix(payload, "incremental:", &rest)) {
     full = false;
-    rest = rest.substr(12);
   }
-  for (const std::string& line : splitAt(rest, "\n\r")) {
-    const std::vector<std::string> words = splitAt(line, " \t");
+  for (std::string_view line : solvarium::splitWords(rest, "\n\r")) {
+    const std::vector<std::string_view> words = solvarium::splitWords(line, " \t");
     std::string current;
     for (std::size_t i = 0; i < words.size(); ++i) {
       if (words[i] == "<Residual") {
         if (i + 1 >= words.size()) break;  // a name-less marker ends the line
-        current = words[++i];
+        current = std::string(words[++i]);
         if (full) {
           state->residualHistory[current].clear();
         } else {
@@ -131,7 +117,7 @@ void applyResidualBlock(const std::string& payload, TalvoState* state) {
       } else if (words[i] == "/Residual>") {
         break;
       } else if (!current.empty()) {
-        state->residualHistory[current].push_back(floatingValue(words[i]));
+        state->residualHistory[current].push_back(floatingValue(std::string(words[i])));
       }
     }
   }
@@ -146,20 +132,20 @@ void applySolverVariable(const std::string& payload, TalvoState* state) {
   if (name != "residuals/settings") return;
   state->residualNames.clear();
   for (const std::string& group : listGroups(value, true)) {
-    const std::vector<std::string> words = splitAt(group, kBlanks);
-    if (!words.empty()) state->residualNames.push_back(words[0]);
+    const std::vector<std::string_view> words = solvarium::splitWords(group, kBlanks);
+    if (!words.empty()) state->residualNames.emplace_back(words[0]);
   }
 }
 
 void applyZoneList(const std::string& payload, TalvoState* state) {
   state->zoneNames.clear();
   if (payload == "():()") return;
-  const std::vector<std::string> fields = splitAt(payload, ":");
+  const std::vector<std::string_view> fields = solvarium::splitWords(payload, ":");
   if (fields.size() < 2) return;
-  const std::vector<std::string> ids = splitAt(fields[0], " \t\n\r()");
-  const std::vector<std::string> names = splitAt(fields[1], " \t\n\r()");
+  const std::vector<std::string_view> ids = solvarium::splitWords(fields[0], " \t\n\r()");
+  const std::vector<std::string_view> names = solvarium::splitWords(fields[1], " \t\n\r()");
   for (std::size_t k = 0; k < ids.size() && k < names.size(); ++k) {
-    state->zoneNames[decimalValue(ids[k])] = names[k];
+    state->zoneNames[decimalValue(std::string(ids[k]))] = names[k];
   }
 }
 
@@ -167,128 +153,143 @@ void applySurfaceList(const std::string& payload, TalvoState* state) {
   state->surfaceNames.clear();
   if (payload == "()") return;
   for (const std::string& group : listGroups(payload, false)) {
-    const std::vector<std::string> idWords = splitAt(group, " \t\n\r()");
+    const std::vector<std::string_view> idWords = solvarium::splitWords(group, " \t\n\r()");
     if (idWords.empty()) continue;
-    const std::vector<std::string> words = splitAt(group, " \t\n\r)");
+    const std::vector<std::string_view> words = solvarium::splitWords(group, " \t\n\r)");
     std::string name;
     for (std::size_t i = 1; i + 1 < words.size(); ++i) {
       if (words[i] == "(name") {
-        name = words[i + 1];
+        name = std::string(words[i + 1]);
         break;
       }
     }
-    state->surfaceNames[decimalValue(idWords[0])] = name;
+    state->surfaceNames[decimalValue(std::string(idWords[0]))] = name;
   }
 }
 
-void dispatchTalvoMessage(const std::string& message, TalvoState* state, StateFlags* flags) {
+namespace {
+
+// One message as the rules see it.
+struct Message {
+  const std::string& text;
+  const std::string& payload;  // the text after the rule's prefix
+  TalvoState* state;
+  solvarium::StateFlags* flags;
+};
+
+template <std::string TalvoState::*kField>
+void store(const Message& m) {
+  m.state->*kField = m.payload;
+}
+
+void echo(const Message& m) { solvarium::appendText(kTranscriptFile, m.payload); }
+
+void createParameter(const Message& m) {
+  const bool input = !m.flags->has("upload-input-parameters-from-rpvar") ||
+                     m.flags->get("upload-input-parameters-from-rpvar");
+  setParameter(input ? &m.state->inputParameters : &m.state->outputParameters, m.payload, 3);
+}
+void deleteInputParameter(const Message& m) { m.state->inputParameters[m.payload] = false; }
+void deleteOutputParameter(const Message& m) { m.state->outputParameters[m.payload] = false; }
+void addInputParameter(const Message& m) { setParameter(&m.state->inputParameters, m.payload, 2); }
+void addOutputParameter(const Message& m) {
+  setParameter(&m.state->outputParameters, m.payload, 2);
+}
+
+void debug(const Message& m) {
+  solvarium::appendText(kDebugFile, "\nMessage:\n" + m.text + "\nEndMessage\n");
+}
+
+void errorMessage(const Message& m) { m.flags->clear(); }
+void delayedErrorMessage(const Message& m) { m.flags->set("error", true); }
+
+void release(const Message& m) {
+  std::string release = "KORLEN Talvo ";
+  const std::vector<std::string_view> fields = solvarium::splitWords(m.payload, " \t\n\r()");
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    release += (i ? "." : "");
+    release += fields[i];
+  }
+  m.state->release = release;
+}
+
+void dimensionality(const Message& m) {
+  m.state->dimensionality = yesNoValue(m.payload, "3d", "2d");
+}
+void precision(const Message& m) { m.state->precision = yesNoValue(m.payload, "dp", "sp"); }
+
+// A rule that needs the payload and the state alone.
+template <void (*kApply)(const std::string&, TalvoState*)>
+void onPayload(const Message& m) {
+  kApply(m.payload, m.state);
+}
+
+void started(const Message& m) {
+  m.flags->set(m.payload, true);
+  if (m.payload == "journaling") m.flags->set("prejournaling", false);
+}
+void ended(const Message& m) { m.flags->set(m.payload, false); }
+void interrupted(const Message& m) { m.flags->clear(); }
+
+enum class Match {
+  kPrefix,      // the message begins with the text; the first such rule decides
+  kPrefixGoOn,  // likewise, then the later rules are tried too
+  kWhole,       // the whole message
+};
+
+struct Rule {
+  const char* text;
+  void (*apply)(const Message&);
+  Match match = Match::kPrefix;
+};
+
+// In the order tried. A message that no deciding rule takes is kept as an
+// error message. The zone and surface lists go on to the "visited:" rule, so
+// their whole text is also marked visited (clients may see it; kept as is).
+const Rule kRules[] = {
+    {"broadcast::visited:monitor-set-changed:", store<&TalvoState::monitorSetSettings>},
+    {"broadcast::visited:plot-set-changed:", store<&TalvoState::plotSetSettings>},
+    {"broadcast::visited:report-defn-changed:", store<&TalvoState::reportDefinitionSettings>},
+    {"broadcast::echo:", echo},
+    {"broadcast::visited:create-parameter-from-persisted-value:", createParameter},
+    {"broadcast::visited:delete-input-parameter:", deleteInputParameter},
+    {"broadcast::visited:delete-output-parameter:", deleteOutputParameter},
+    {"broadcast::visited:add-input-parameter:", addInputParameter},
+    {"broadcast::visited:add-output-parameter:", addOutputParameter},
+    {"broadcast::visited:debug:", debug},
+    {"ErrorMsg:", errorMessage, Match::kPrefixGoOn},
+    {"DelayedErrorMsg:", delayedErrorMessage, Match::kPrefixGoOn},
+    {"broadcast::release:", release},
+    {"broadcast::(rp-3d?):", dimensionality},
+    {"broadcast::(rp-double?):", precision},
+    {"broadcast::visited:monitors:", onPayload<applyResidualBlock>},
+    {"broadcast::visited:iteration-set:", onPayload<applyIteration>},
+    {"broadcast::visited:paused-index-set:", store<&TalvoState::pausedIndex>},
+    {"broadcast::visited:collaborativecosolverunitior-set:",
+     store<&TalvoState::collaborativeSolverUnitIor>},
+    {"broadcast::visited:rp-var-value-set:", onPayload<applySolverVariable>},
+    {"broadcast::visited:cx-changed:zone-list:", onPayload<applyZoneList>, Match::kPrefixGoOn},
+    {"broadcast::visited:cx-var-value-set:cx-surface-list:", onPayload<applySurfaceList>,
+     Match::kPrefixGoOn},
+    {"broadcast::visited:", onPayload<applyVisited>},
+    {"broadcast::resoluted:", onPayload<applyResoluted>},
+    {"broadcast::started:", started},
+    {"broadcast::ended:", ended},
+    {"broadcast::interrupted", interrupted, Match::kWhole},
+};
+
+}  // namespace
+
+void dispatchTalvoMessage(const std::string& message, TalvoState* state,
+                          solvarium::StateFlags* flags) {
   std::string payload;
-  if (matchPrefix(message, "broadcast::visited:monitor-set-changed:", &payload)) {
-    state->monitorSetSettings = payload;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:plot-set-changed:", &payload)) {
-    state->plotSetSettings = payload;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:report-defn-changed:", &payload)) {
-    state->reportDefinitionSettings = payload;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::echo:", &payload)) {
-    solvarium::appendText(kTranscriptFile, payload);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:create-parameter-from-persisted-value:",
-                  &payload)) {
-    const bool input = !flags->has("upload-input-parameters-from-rpvar") ||
-                       flags->get("upload-input-parameters-from-rpvar");
-    setParameter(input ? &state->inputParameters : &state->outputParameters, payload, 3);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:delete-input-parameter:", &payload)) {
-    state->inputParameters[payload] = false;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:delete-output-parameter:", &payload)) {
-    state->outputParameters[payload] = false;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:add-input-parameter:", &payload)) {
-    setParameter(&state->inputParameters, payload, 2);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:add-output-parameter:", &payload)) {
-    setParameter(&state->outputParameters, payload, 2);
-    return;
-  }
-  if (startsWith(message, "broadcast::visited:debug:")) {
-    solvarium::appendText(kDebugFile, "\nMessage:\n" + message + "\nEndMessage\n");
-    return;
-  }
-  if (startsWith(message, "ErrorMsg:")) flags->clear();
-  if (startsWith(message, "DelayedErrorMsg:")) flags->set("error", true);
-  if (matchPrefix(message, "broadcast::release:", &payload)) {
-    std::string release = "KORLEN Talvo ";
-    const std::vector<std::string> fields = splitAt(payload, " \t\n\r()");
-    for (std::size_t i = 0; i < fields.size(); ++i) release += (i ? "." : "") + fields[i];
-    state->release = release;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::(rp-3d?):", &payload)) {
-    state->dimensionality = yesNoValue(payload, "3d", "2d");
-    return;
-  }
-  if (matchPrefix(message, "broadcast::(rp-double?):", &payload)) {
-    state->precision = yesNoValue(payload, "dp", "sp");
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:monitors:", &payload)) {
-    applyResidualBlock(payload, state);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:iteration-set:", &payload)) {
-    applyIteration(payload, state);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:paused-index-set:", &payload)) {
-    state->pausedIndex = payload;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:collaborativecosolverunitior-set:", &payload)) {
-    state->collaborativeSolverUnitIor = payload;
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:rp-var-value-set:", &payload)) {
-    applySolverVariable(payload, state);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::visited:cx-changed:zone-list:", &payload)) {
-    applyZoneList(payload, state);
-  }
-  if (matchPrefix(message, "broadcast::visited:cx-var-value-set:cx-surface-list:", &payload)) {
-    applySurfaceList(payload, state);
-  }
-  if (matchPrefix(message, kVisited, &payload)) {
-    applyVisited(payload, state);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::resoluted:", &payload)) {
-    applyResoluted(payload, state);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::started:", &payload)) {
-    flags->set(payload, true);
-    if (payload == "journaling") flags->set("prejournaling", false);
-    return;
-  }
-  if (matchPrefix(message, "broadcast::ended:", &payload)) {
-    flags->set(payload, false);
-    return;
-  }
-  if (message == "broadcast::interrupted") {
-    flags->clear();
-    return;
+  for (const Rule& rule : kRules) {
+    const bool matched = rule.match == Match::kWhole
+                             ? message == rule.text
+                             : solvarium::matchPrefix(message, rule.text, &payload);
+    if (!matched) continue;
+    rule.apply(Message{message, payload, state, flags});
+    if (rule.match != Match::kPrefixGoOn) return;
   }
   state->errorMessages.push_back(message);
 }

@@ -31,7 +31,7 @@ struct Call {
   const std::string& command;  // as received
   const std::vector<std::string>& tokens;
   TalvoState* state;
-  const StateFlags& flags;
+  const solvarium::StateFlags& flags;
 };
 
 using Handler = std::string (*)(const Call&);
@@ -148,11 +148,11 @@ std::string getNrOutputParameters(const Call& call) {
 }
 std::string getListInputParameters(const Call& call) {
   requireNoArguments(call);
-  return namesOn(call.state->inputParameters);
+  return solvarium::namesOn(call.state->inputParameters);
 }
 std::string getListOutputParameters(const Call& call) {
   requireNoArguments(call);
-  return namesOn(call.state->outputParameters);
+  return solvarium::namesOn(call.state->outputParameters);
 }
 
 std::string getRelease(const Call& call) {
@@ -338,7 +338,7 @@ const solvarium::CommandRow<Handler> kCommands[] = {
     {"aaS.get_nr_output_parameters", getNrOutputParameters},
     {"aaS.get_list_input_parameters", getListInputParameters},
     {"aaS.get_list_output_parameters", getListOutputParameters},
-    {"aaS_internal.tic_one_minute", minuteTick, RowKind::kUnlisted},
+    {solvarium::kTickCommand, minuteTick, RowKind::kUnlisted},
     {"aaS.get_release", getRelease},
     {"aaS.get_paused_index", getPausedIndex},
     {"aaS.get_dimensionality", getDimensionality},
@@ -366,7 +366,7 @@ const std::set<std::string>& listedNames() {
 }  // namespace
 
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
-                                  const StateFlags& flags) {
+                                  const solvarium::StateFlags& flags) {
   // Blanks alone separate tokens: a double quote is text like any other.
   const std::vector<std::string_view> words = solvarium::splitAtBlanks(command);
   const std::vector<std::string> tokens(words.begin(), words.end());

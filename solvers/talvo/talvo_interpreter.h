@@ -22,7 +22,7 @@ extern const char kAutoSaveErrorFile[];  // "talvo_instant_aas.error"
 
 // Answers `command`; `flags` gives the status text of "aaS.get_status".
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
-                                  const StateFlags& flags);
+                                  const solvarium::StateFlags& flags);
 
 }  // namespace TALVO
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/json_text.h"
+#include "common/text_words.h"
 #include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_text.h"
 
@@ -112,7 +113,8 @@ std::string settingsBlock(const std::string& text, const std::vector<std::string
   std::string block = "\t\t\"settings\":\n\t\t{\n";
   bool firstEntry = true;
   for (const std::string& entry : settingsEntries(text)) {
-    const std::vector<std::string> words = splitAt(entry, kBlanks);
+    const std::vector<std::string_view> split = solvarium::splitWords(entry, kBlanks);
+    const std::vector<std::string> words(split.begin(), split.end());
     if (words.empty() || !contains(names, words[0])) continue;
     block += std::string("\t\t\t") + (firstEntry ? "\"" : ",\"") +
              solvarium::jsonEscape(words[0]) + "\":\n\t\t\t{\n";

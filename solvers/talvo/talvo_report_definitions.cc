@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/json_text.h"
+#include "common/text_words.h"
 #include "solvers/talvo/talvo_settings_walk.h"
 #include "solvers/talvo/talvo_text.h"
 
@@ -24,14 +25,16 @@ std::string bracketList(const std::vector<std::string>& items) {
 
 std::string idList(const std::string& value) {
   std::vector<std::string> items;
-  for (const std::string& id : splitAt(value, kBlanks)) items.push_back(jsonNumberOrString(id));
+  for (std::string_view id : solvarium::splitWords(value, kBlanks)) {
+    items.push_back(jsonNumberOrString(std::string(id)));
+  }
   return bracketList(items);
 }
 
 std::string nameList(const std::string& value, const std::map<int32_t, std::string>& names) {
   std::vector<std::string> items;
-  for (const std::string& id : splitAt(value, kBlanks)) {
-    auto found = names.find(decimalValue(id));
+  for (std::string_view id : solvarium::splitWords(value, kBlanks)) {
+    auto found = names.find(decimalValue(std::string(id)));
     items.push_back(solvarium::jsonQuote(found != names.end() ? found->second : std::string()));
   }
   return bracketList(items);

@@ -1,6 +1,7 @@
 #include "solvers/talvo/talvo_report_lists.h"
 
 #include "common/json_text.h"
+#include "common/text_words.h"
 #include "solvers/talvo/talvo_report_file_reader.h"
 #include "solvers/talvo/talvo_settings_walk.h"
 #include "solvers/talvo/talvo_text.h"
@@ -11,7 +12,7 @@ namespace {
 
 std::string wordList(const std::string& value) {
   std::string text = "[";
-  const std::vector<std::string> words = splitAt(value, kBlanks);
+  const std::vector<std::string_view> words = solvarium::splitWords(value, kBlanks);
   for (std::size_t i = 0; i < words.size(); ++i) {
     text += (i ? "," : "") + solvarium::jsonQuote(words[i]);
   }

@@ -13,20 +13,6 @@ namespace TALVO {
 
 namespace {
 
-// The scripting servant's state-flag map seen by the dispatcher.
-class ScriptingFlags : public StateFlags {
- public:
-  explicit ScriptingFlags(solvarium::CInstantScripting* scripting) : scripting_(scripting) {}
-  void set(const std::string& name, bool on) override { scripting_->setStateFlag(name, on); }
-  bool get(const std::string& name) const override { return scripting_->getStateFlag(name); }
-  bool has(const std::string& name) const override { return scripting_->hasStateFlag(name); }
-  void clear() override { scripting_->clearStateFlags(); }
-  std::string text() const override { return scripting_->stateFlagsText(); }
-
- private:
-  solvarium::CInstantScripting* scripting_;
-};
-
 char* copy(const std::string& text) { return CORBA::string_dup(text.c_str()); }
 std::string text(const char* value) { return value != nullptr ? value : ""; }
 
@@ -40,8 +26,7 @@ PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::serv
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  ScriptingFlags flags(scriptingServant());
-  dispatchTalvoMessage(text(message), &state_, &flags);
+  dispatchTalvoMessage(text(message), &state_, &scriptingServant()->stateFlags());
 }
 
 void CTalvoSolvarium::resetExceptions() {
@@ -94,7 +79,7 @@ CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() {
 }
 char* CTalvoSolvarium::getStatus() {
   const solvarium::SerialCall serial;
-  return copy(scriptingServant()->stateFlagsText());
+  return copy(scriptingServant()->stateFlags().text());
 }
 char* CTalvoSolvarium::getVisited() {
   const solvarium::SerialCall serial;
@@ -103,8 +88,7 @@ char* CTalvoSolvarium::getVisited() {
 
 char* CTalvoSolvarium::doInstantCommandToString(const char* command) {
   const solvarium::SerialCall serial;
-  ScriptingFlags flags(scriptingServant());
-  return copy(interpretTalvoCommand(text(command), &state_, flags));
+  return copy(interpretTalvoCommand(text(command), &state_, scriptingServant()->stateFlags()));
 }
 
 void CTalvoSolvarium::setQuestionType(const char* value) {

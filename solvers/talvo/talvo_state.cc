@@ -1,5 +1,7 @@
 #include "solvers/talvo/talvo_state.h"
 
+#include "common/state_flags.h"
+
 namespace TALVO {
 
 void MonitorFilter::reset() {
@@ -27,14 +29,6 @@ void TalvoState::setQuestionMenu(const std::string& menu) {
   if (menu.find("exit ") != std::string::npos && errorMessages.empty()) resetExceptions();
 }
 
-std::string namesOn(const std::map<std::string, bool>& flags) {
-  std::string text;
-  for (const auto& entry : flags) {
-    if (entry.second) text += entry.first + "\n";
-  }
-  return text;
-}
-
-std::string TalvoState::visitedText() const { return namesOn(visitedFlags); }
+std::string TalvoState::visitedText() const { return solvarium::namesOn(visitedFlags); }
 
 }  // namespace TALVO

@@ -15,9 +15,6 @@
 
 namespace TALVO {
 
-// Names of `flags` that are on, in key order, each followed by "\n".
-std::string namesOn(const std::map<std::string, bool>& flags);
-
 // Persisted-data options of the monitor listings, and the run's iteration
 // as the last persisted listing captured it.
 struct MonitorFilter {

@@ -47,17 +47,6 @@ std::string normalisedNumber(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> splitAt(const std::string& text, const char* separators) {
-  std::vector<std::string> fields;
-  std::size_t start = text.find_first_not_of(separators);
-  while (start != std::string::npos) {
-    const std::size_t end = text.find_first_of(separators, start);
-    fields.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-    start = end == std::string::npos ? end : text.find_first_not_of(separators, end);
-  }
-  return fields;
-}
-
 int32_t decimalValue(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size() && isBlank(text[i])) ++i;

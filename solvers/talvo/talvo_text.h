@@ -12,9 +12,6 @@ namespace TALVO {
 // Space, tab, line feed and carriage return.
 extern const char kBlanks[];
 
-// Cuts `text` at every character of `separators`; empty fields are dropped.
-std::vector<std::string> splitAt(const std::string& text, const char* separators);
-
 // Leading blanks and a sign, then digits up to the first other character;
 // 0 without digits; saturated to the 32-bit range.
 int32_t decimalValue(const std::string& text);

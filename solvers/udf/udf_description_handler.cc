@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/text_words.h"
+
 namespace AAS_UDF {
 
 namespace {
@@ -19,12 +21,6 @@ bool isValueElement(const char* name) {
     if (std::strcmp(name, known) == 0) return true;
   }
   return false;
-}
-
-std::string trimmed(const std::string& text) {
-  const std::string::size_type first = text.find_first_not_of(kBlanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace
@@ -168,7 +164,7 @@ void CAasUdfXmlHandler::endCommand() {
     failed = true;
     return;
   }
-  currentMacro_ = trimmed(macro);
+  currentMacro_ = std::string(solvarium::trimChars(macro, kBlanks));
   storage_.clear();
   inAasCommand_ = false;
   if (currentCommand_.empty()) {
@@ -179,9 +175,15 @@ void CAasUdfXmlHandler::endCommand() {
   commandMacros[currentCommand_] = currentMacro_;
   commandTypes[currentCommand_] = currentType_;
   commandInputs[currentCommand_] =
-      currentInput_.empty() ? defaultInputs[currentType_] : currentInput_;
+      currentInput_.empty() ? valueOf(defaultInputs, currentType_) : currentInput_;
   commandOutputs[currentCommand_] =
-      currentOutput_.empty() ? defaultOutputs[currentType_] : currentOutput_;
+      currentOutput_.empty() ? valueOf(defaultOutputs, currentType_) : currentOutput_;
+}
+
+const std::string& valueOf(const CommandTable& table, const std::string& name) {
+  static const std::string kNone;
+  const auto found = table.find(name);
+  return found != table.end() ? found->second : kNone;
 }
 
 }  // namespace AAS_UDF

@@ -22,6 +22,9 @@ namespace AAS_UDF {
 
 using CommandTable = std::map<std::string, std::string>;
 
+// The value of `name` in `table`; "" when absent (never adds an entry).
+const std::string& valueOf(const CommandTable& table, const std::string& name);
+
 // The value of the first attribute whose qualified name is `name`; "" when
 // there is none.
 std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name);

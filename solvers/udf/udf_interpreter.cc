@@ -5,6 +5,7 @@
 
 #include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/command_table.h"
 #include "common/command_tokenizer.h"
 #include "common/utf8_text.h"
 #include "solvers/udf/python_bridge.h"
@@ -17,8 +18,6 @@ namespace {
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 namespace BE = AAS_CORBA::BROXInstant::Exceptions;
 
-const char kTick[] = "aaS_internal.tic_one_minute";
-const char kImplements[] = "aaS.implements.";
 // Characters refused in the command name; arguments refuse the full stop too.
 const char kSpecialCharacters[] = "%^&<>|'`;=()!\"\\[]*?";
 
@@ -94,22 +93,22 @@ char* UdfSolverUnit::executeCommandToString(const char* commandText) {
   if (tokens.empty()) throw unknownError("Empty aaS UDF command");
   checkSpecialCharacters(command, tokens);
 
-  const std::string name(tokens[0]);
-  std::string answer;
-  if (name == kTick) {
-    if (++minuteCounter_ == autoSavePeriod_) minuteCounter_ = 0;
-  } else if (name == "aaS.getenv") {
-    answer = getenvCommand(command, tokens);
-  } else if (name.compare(0, std::strlen(kImplements), kImplements) == 0) {
-    answer = implementsCommand(command, tokens);
-  } else {
-    const auto macro = commandMacros_.find(name);
-    const bool configured = macro != commandMacros_.end() && commandTypes_[name] == "pythonMacro";
-    if (!configured || !runMacro(command, tokens, &answer)) {
-      answer = suggestCommand(command, tokens);
-    }
-  }
-  return CORBA::string_dup(answer.c_str());
+  using Handler = std::string (UdfSolverUnit::*)(const std::string&, const Tokens&);
+  using solvarium::RowKind;
+  // In the order tested; a command that no row takes runs its macro.
+  static const solvarium::CommandRow<Handler> kCommands[] = {
+      {solvarium::kTickCommand, &UdfSolverUnit::tickCommand, RowKind::kUnlisted},
+      {"aaS.getenv", &UdfSolverUnit::getenvCommand, RowKind::kUnlisted},
+      {solvarium::kImplementsPrefix, &UdfSolverUnit::implementsCommand, RowKind::kPrefix},
+  };
+  const auto* row = solvarium::findCommand(kCommands, std::string(tokens[0]));
+  const Handler handler = row != nullptr ? row->handler : &UdfSolverUnit::macroCommand;
+  return CORBA::string_dup((this->*handler)(command, tokens).c_str());
+}
+
+std::string UdfSolverUnit::tickCommand(const std::string&, const Tokens&) {
+  if (++minuteCounter_ == autoSavePeriod_) minuteCounter_ = 0;
+  return "";
 }
 
 std::string UdfSolverUnit::getenvCommand(const std::string& command, const Tokens& tokens) {
@@ -130,7 +129,7 @@ std::string UdfSolverUnit::getenvCommand(const std::string& command, const Token
 }
 
 std::string UdfSolverUnit::implementsCommand(const std::string& command, const Tokens& tokens) {
-  const std::string asked(tokens[0].substr(std::strlen(kImplements)));
+  const std::string asked(tokens[0].substr(sizeof solvarium::kImplementsPrefix - 1));
   if (asked.empty()) {
     throw scriptError(command,
                       "Please provide the name of aaS command you are checking for existence, "
@@ -159,12 +158,20 @@ std::string UdfSolverUnit::suggestCommand(const std::string& command, const Toke
   return answer;
 }
 
+std::string UdfSolverUnit::macroCommand(const std::string& command, const Tokens& tokens) {
+  std::string answer;
+  return runMacro(command, tokens, &answer) ? answer : suggestCommand(command, tokens);
+}
+
 bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
                              std::string* answer) {
   const std::string name(tokens[0]);
-  const std::string& macro = commandMacros_[name];
-  const std::string& output = commandOutputs_[name];
-  const bool withArguments = commandInputs_[name] == "argv";
+  if (commandMacros_.count(name) == 0 || valueOf(commandTypes_, name) != "pythonMacro") {
+    return false;
+  }
+  const std::string& macro = valueOf(commandMacros_, name);
+  const std::string& output = valueOf(commandOutputs_, name);
+  const bool withArguments = valueOf(commandInputs_, name) == "argv";
   if (withArguments) checkArguments(command, tokens);
   initializePythonEnvironment(pythonHome_, pythonDllFile_, pythonMainFile_);
 

@@ -43,11 +43,15 @@ class UdfSolverUnit : public solvarium::SolverKind {
 
  private:
   using Tokens = std::vector<std::string_view>;  // into the command's text
+  std::string tickCommand(const std::string& command, const Tokens& tokens);
   std::string getenvCommand(const std::string& command, const Tokens& tokens);
   std::string implementsCommand(const std::string& command, const Tokens& tokens);
   std::string suggestCommand(const std::string& command, const Tokens& tokens);
+  // The configured macro of the command, else "aaS.suggest" or an error.
+  std::string macroCommand(const std::string& command, const Tokens& tokens);
   // Runs the macro of a configured command. True with `answer` set for the
-  // output kinds "output" and "stdout"; false for any other output kind.
+  // output kinds "output" and "stdout"; false for any other output kind and
+  // for a command without a "pythonMacro".
   bool runMacro(const std::string& command, const Tokens& tokens, std::string* answer);
 
   int32_t minuteCounter_ = 0;

@@ -162,6 +162,20 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
   EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
 }
 
+// A monitor folder written with backslashes: the key copy goes where the
+// monitor files are read from.
+TEST_F(GrendServiceTest, KeyCopyFollowsTheBackslashFolderRule) {
+  ASSERT_EQ(::mkdir(workFile("dash").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(workFile("dash/sub").c_str(), 0755), 0);
+  ServiceProcess::Options options = grendOptions();
+  options.env["GREND_DASH_DIR_FOLDER"] = "dash\\sub";
+  startGrend(options);
+  EXPECT_EQ(readFile(workFile("dash/sub/aaS_GrendSolvarium.txt")),
+            readFile(workFile("aaS_GrendSolvarium.txt")));
+  writeFile(workFile("dash/sub/job.mntr"), kMntr);
+  EXPECT_TRUE(broadcast("monitor-file-activate:job.mntr").ok);
+}
+
 TEST_F(GrendServiceTest, WithoutTheSessionManagerVariableEndsWithCode1) {
   ServiceProcess::Options options = grendOptions();
   options.env.erase("KORLEN_SESSION_MANAGER_SOCKET");

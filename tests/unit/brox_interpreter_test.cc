@@ -7,8 +7,6 @@
 
 namespace {
 
-using BROX::StateFlagChange;
-
 StatusRecord run(const std::string& name, bool completed, bool multi = false,
                  std::vector<std::string> configurations = {}) {
   StatusRecord record;
@@ -77,12 +75,15 @@ TEST(BroxInterpreterTest, InnerArrayText) {
   EXPECT_EQ(BROX::innerArrayText("] {x} ["), "");
 }
 
-// Changes as "name+" / "name-" joined by ";".
+// The flags that `message` sets on a fresh map, as "name+" / "name-" joined
+// by ";".
 std::string changes(const std::string& message) {
+  solvarium::StateFlags flags;
+  BROX::applyBroxBroadcast(message, &flags);
   std::string text;
-  for (const StateFlagChange& change : BROX::broadcastFlagChanges(message)) {
+  for (const auto& entry : flags.map) {
     if (!text.empty()) text += ";";
-    text += change.name + (change.on ? "+" : "-");
+    text += entry.first + (entry.second ? "+" : "-");
   }
   return text;
 }

@@ -139,7 +139,7 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
   EXPECT_EQ(handle.reader, nullptr);
-  const std::string& text = BROX::QuennetErrorText;
+  const std::string text = handle.errorText;
   EXPECT_EQ(text.rfind("Error:" + path + " file is missing!\nerrno:\n2\n", 0), 0u) << text;
   EXPECT_NE(text.find("\nerror message:\nNo such file or directory\n"), std::string::npos);
   EXPECT_NE(text.find("\nBROXBINDIR:\n" + dir_.path() + "\n"), std::string::npos);
@@ -150,7 +150,7 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   BROX::BroxStatusHandle again;
   BROX::loadBroxStatus(&again, dir_.path());
   EXPECT_EQ(again.result, 1);
-  EXPECT_EQ(BROX::QuennetErrorText, text);
+  EXPECT_EQ(again.errorText, text);
 
   if (const auto e = expectThrow<AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError>(
           [&] { BROX::raiseIfStatusFailed(again, "aaS.get_storage_status"); })) {
@@ -167,7 +167,7 @@ TEST_F(BroxRunStatusLoadTest, UnsetBinDirIsReportedAsMissingVariable) {
   BROX::BroxStatusHandle handle;
   BROX::loadBroxStatus(&handle, "");
   EXPECT_EQ(handle.result, 1);
-  EXPECT_NE(BROX::QuennetErrorText.find("\nBROXBINDIR:\nEnvironment variable does not exist\n"),
+  EXPECT_NE(handle.errorText.find("\nBROXBINDIR:\nEnvironment variable does not exist\n"),
             std::string::npos);
 }
 
@@ -177,9 +177,8 @@ TEST_F(BroxRunStatusLoadTest, FileThatIsNoLibraryFailsToLoad) {
   BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
   const std::string path = BROX::quennetLibraryPath(dir_.path());
-  EXPECT_EQ(BROX::QuennetErrorText.rfind("Error:Loading of " + path + " failed!\n\nerrno:\n", 0),
-            0u)
-      << BROX::QuennetErrorText;
+  EXPECT_EQ(handle.errorText.rfind("Error:Loading of " + path + " failed!\n\nerrno:\n", 0), 0u)
+      << handle.errorText;
 }
 
 TEST_F(BroxRunStatusLoadTest, LibraryWithoutTheExportsFailsToBind) {
@@ -190,13 +189,13 @@ TEST_F(BroxRunStatusLoadTest, LibraryWithoutTheExportsFailsToBind) {
   BROX::loadBroxStatus(&handle, dir_.path());
   EXPECT_EQ(handle.result, 1);
   const std::string path = BROX::quennetLibraryPath(dir_.path());
-  EXPECT_EQ(BROX::QuennetErrorText, "Error:Loading of " + path + "::get_BroxStatus failed!");
+  EXPECT_EQ(handle.errorText, "Error:Loading of " + path + "::get_BroxStatus failed!");
 }
 
 TEST(BroxRunStatusTest, FailureTextMarksTruncatedMessages) {
   BROX::TEST_resetQuennetBinding();
-  BROX::QuennetErrorText = std::string(255, 'x');
   BROX::BroxStatusHandle handle;
+  handle.errorText = std::string(255, 'x');
   handle.result = -1;
   EXPECT_EQ(BROX::statusFailureText(handle), std::string(255, 'x') + "\nTruncated message\n");
   handle.result = 1;

@@ -98,26 +98,26 @@ TEST(InstantScriptingTest, GenericExceptionsPassAndCppFailuresBecomeScriptErrors
 TEST(InstantScriptingTest, StateFlags) {
   FakeOwner owner;
   CInstantScripting scripting(BROX::broxKind().texts, &owner);
-  EXPECT_EQ(scripting.stateFlagsText(), "");
+  EXPECT_EQ(scripting.stateFlags().text(), "");
   KORLEN_AAS_v1_0_0::Types::CoStrings_var none = scripting.getStatus();
   EXPECT_EQ(none->length(), 0u);
 
-  scripting.setStateFlag("prejournaling", false);
-  scripting.setStateFlag("journaling", true);
-  scripting.setStateFlag("error", true);
-  scripting.setStateFlag("Zeta", true);
-  EXPECT_TRUE(scripting.hasStateFlag("prejournaling"));
-  EXPECT_FALSE(scripting.getStateFlag("prejournaling"));
-  EXPECT_FALSE(scripting.hasStateFlag("absent"));
-  EXPECT_FALSE(scripting.getStateFlag("absent"));
-  EXPECT_FALSE(scripting.hasStateFlag("absent"));
-  EXPECT_EQ(scripting.stateFlagsText(), "Zeta\nerror\njournaling\n");  // byte order
+  scripting.stateFlags().set("prejournaling", false);
+  scripting.stateFlags().set("journaling", true);
+  scripting.stateFlags().set("error", true);
+  scripting.stateFlags().set("Zeta", true);
+  EXPECT_TRUE(scripting.stateFlags().has("prejournaling"));
+  EXPECT_FALSE(scripting.stateFlags().get("prejournaling"));
+  EXPECT_FALSE(scripting.stateFlags().has("absent"));
+  EXPECT_FALSE(scripting.stateFlags().get("absent"));
+  EXPECT_FALSE(scripting.stateFlags().has("absent"));
+  EXPECT_EQ(scripting.stateFlags().text(), "Zeta\nerror\njournaling\n");  // byte order
   KORLEN_AAS_v1_0_0::Types::CoStrings_var on = scripting.getStatus();
   ASSERT_EQ(on->length(), 3u);
   EXPECT_STREQ(on[0], "Zeta");
   EXPECT_STREQ(on[2], "journaling");
-  scripting.clearStateFlags();
-  EXPECT_FALSE(scripting.hasStateFlag("error"));
+  scripting.stateFlags().clear();
+  EXPECT_FALSE(scripting.stateFlags().has("error"));
   EXPECT_TRUE(owner.commands.empty());
 }
 

@@ -1,7 +1,7 @@
-// Drives the Grend servant directly (real ORB and servant POA, no IIOP): the
-// interpreter's rows, the broadcast dispatcher with its monitor-file state
-// machine and trace, the process-id hand-over and the auto-save clock.
-#include "solvers/grend/grend_servant.h"
+// The Grend kind's plain state without an ORB: the interpreter's rows, the
+// broadcast dispatcher with its monitor-file state machine and trace, the
+// process-id hand-over and the auto-save clock.
+#include "solvers/grend/grend_broadcast.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,12 +13,12 @@
 #include <map>
 #include <string>
 
-#include "service/instant_scripting.h"
+#include "service/environment.h"
 #include "service/watcher_buffers.h"
+#include "solvers/grend/grend_interpreter.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
-#include "tests/unit/brox_servant_fixture.h"
 
 namespace {
 
@@ -27,28 +27,28 @@ using solvarium_test::readFile;
 using Unknown = AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown;
 using Members = std::map<std::string, std::string>;
 
-class GrendServantTest : public ::testing::Test {
+class GrendStateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char cwd[PATH_MAX];
     oldCwd_ = ::getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
     ASSERT_EQ(::chdir(work_.path().c_str()), 0);
     solvarium::solverPidBuffer().clear();
-    makeServant(solvarium::Environment());
+    makeState(solvarium::Environment());
   }
   void TearDown() override { EXPECT_EQ(::chdir(oldCwd_.c_str()), 0); }
 
-  // A fresh servant with `environment` as read at start-up. Activated
-  // servants stay in the POA for the rest of the process.
-  void makeServant(const solvarium::Environment& environment) {
-    servant_ = new GREND::CGrendSolvarium(brox_test::servantOrb(), environment);
-    PortableServer::POA_var poa = solvarium::servantPoa();
-    PortableServer::ObjectId_var id = poa->activate_object(servant_);
+  // A fresh state with `environment` as read at start-up, and the flags
+  // that the servant starts with.
+  void makeState(const solvarium::Environment& environment) {
+    state_ = GREND::GrendState();
+    state_.dashFolder = GREND::dashFolderOf(environment);
+    flags_ = solvarium::StateFlags();
+    flags_.set("aas-off", true);
   }
 
   std::string run(const std::string& command) {
-    CORBA::String_var text = servant_->executeCommandToString(command.c_str());
-    return text.in();
+    return GREND::interpretGrendCommand(command, &state_, flags_);
   }
   // The members of the EKorlenUnknown that `call` raises ("none" and a
   // failure when it raises nothing).
@@ -64,21 +64,22 @@ class GrendServantTest : public ::testing::Test {
     return failure([&] { run(command); });
   }
   Members broadcastFailure(const std::string& message) {
-    return failure([&] { servant_->addGenericExceptionMessage(message.c_str()); });
+    return failure([&] { broadcast(message); });
   }
   void broadcast(const std::string& message) {
-    servant_->addGenericExceptionMessage(message.c_str());
+    GREND::dispatchGrendMessage(message, &state_, &flags_);
   }
   static Members error(const std::string& description, const std::string& operation = "",
                        const std::string& moreInfo = "") {
     return {{"code", "1"},          {"description", description}, {"scope", ""},
             {"interfaceName", ""},  {"operation", operation},     {"moreInfo", moreInfo}};
   }
-  std::string status() { return servant_->scriptingServant()->stateFlagsText(); }
+  std::string status() { return flags_.text(); }
 
   solvarium_test::TempDir work_;
   std::string oldCwd_;
-  GREND::CGrendSolvarium* servant_ = nullptr;
+  GREND::GrendState state_;
+  solvarium::StateFlags flags_;
 };
 
 const char kEmptySave[] =
@@ -87,7 +88,7 @@ const char kEmptySave[] =
     "\"aaS.list_monitors_with_persisted_data cnd\":\n[\n],\n"
     "\"aaS.list_monitors_with_persisted_data nlh\":\n[\n]}";
 
-TEST_F(GrendServantTest, CommandsOfAFreshServant) {
+TEST_F(GrendStateTest, CommandsOfAFreshState) {
   EXPECT_EQ(run("aaS.get_status"), "aas-off\n");
   EXPECT_EQ(run("aaS.suggest"),
             "aaS.get_command_line_input_file\naaS.get_command_line_job_name\n"
@@ -140,7 +141,7 @@ TEST_F(GrendServantTest, CommandsOfAFreshServant) {
             "Error writing file 'taken.json'");
 }
 
-TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
+TEST_F(GrendStateTest, BroadcastsUpdateTheStateAndAreTraced) {
   broadcast("broadcast::overall-progress:  42 %\t");
   broadcast("broadcast::current-step-description: solving\n");
   broadcast("broadcast::current-step-progress:\t \t");
@@ -205,10 +206,10 @@ TEST_F(GrendServantTest, BroadcastsUpdateTheStateAndAreTraced) {
             "<<broadcast::visited:grend-pid:4343 (solver)>>\n");
 }
 
-TEST_F(GrendServantTest, MonitorFileStateMachine) {
+TEST_F(GrendStateTest, MonitorFileStateMachine) {
   ASSERT_EQ(::mkdir("dash", 0755), 0);
-  makeServant(solvarium::Environment({{"GREND_DASH_DIR_FOLDER", work_.path() + "\\dash"}}));
-  EXPECT_EQ(servant_->dashFolderPath("m.mntr"), work_.path() + "/dash/m.mntr");
+  makeState(solvarium::Environment({{"GREND_DASH_DIR_FOLDER", work_.path() + "\\dash"}}));
+  EXPECT_EQ(GREND::inDashFolder(state_.dashFolder, "m.mntr"), work_.path() + "/dash/m.mntr");
   const std::string p = work_.path() + "/dash/m.mntr";
   const std::string file = "File '" + p + "'";
   std::ofstream(p) << "T\nA\n1\n";
@@ -259,7 +260,7 @@ TEST_F(GrendServantTest, MonitorFileStateMachine) {
             std::string::npos);
 }
 
-TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
+TEST_F(GrendStateTest, AutoSaveAndSolverShutdownSave) {
   auto ticksThatSave = [&](int ticks) {
     std::string saved;
     for (int i = 1; i <= ticks; ++i) {
@@ -279,6 +280,15 @@ TEST_F(GrendServantTest, AutoSaveAndSolverShutdownSave) {
   EXPECT_EQ(ticksThatSave(30), "");
   run("aaS.set_auto_save_period_json_monitors 10");
   EXPECT_EQ(ticksThatSave(11), "1 11 ");
+  // A failed save is raised once; the next try is a whole period later.
+  run("aaS.set_auto_save_period_json_monitors 2");
+  ::unlink("monitor.json");
+  ASSERT_EQ(::mkdir("monitor.json", 0755), 0);
+  EXPECT_EQ(run("aaS_internal.tic_one_minute"), "");
+  EXPECT_EQ(commandFailure("aaS_internal.tic_one_minute")["description"],
+            "Error writing file 'monitor.json'");
+  EXPECT_EQ(run("aaS_internal.tic_one_minute"), "");
+  ASSERT_EQ(::rmdir("monitor.json"), 0);
 
   ::unlink("monitor.json");
   broadcast("broadcast::started:solver-shutdown");
