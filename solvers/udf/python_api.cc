@@ -55,6 +55,7 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyRun_StringFlags", &api->runStringFlags, missing) &&
          bind(library, "PyObject_GetAttr", &api->objectGetAttr, missing) &&
          bind(library, "PyObject_GetAttrString", &api->objectGetAttrString, missing) &&
+         bind(library, "PyObject_SetAttrString", &api->objectSetAttrString, missing) &&
          bind(library, "PyObject_CallObject", &api->objectCallObject, missing) &&
          bind(library, "PyObject_HasAttrString", &api->objectHasAttrString, missing) &&
          bind(library, "PyDict_New", &api->dictNew, missing) &&
@@ -69,6 +70,7 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyErr_SetString", &api->errSetString, missing) &&
          bind(library, "PyErr_Format", &api->errFormat, missing) &&
          bind(library, "PyErr_Fetch", &api->errFetch, missing) &&
+         bind(library, "PyErr_Restore", &api->errRestore, missing) &&
          bind(library, "PyErr_NormalizeException", &api->errNormalizeException, missing) &&
          bind(library, "PyErr_Display", &api->errDisplay, missing) &&
          bind(library, "PyErr_ExceptionMatches", &api->errExceptionMatches, missing) &&

@@ -28,6 +28,7 @@ struct PythonApi {
   decltype(&::PyRun_StringFlags) runStringFlags = nullptr;
   decltype(&::PyObject_GetAttr) objectGetAttr = nullptr;
   decltype(&::PyObject_GetAttrString) objectGetAttrString = nullptr;
+  decltype(&::PyObject_SetAttrString) objectSetAttrString = nullptr;
   decltype(&::PyObject_CallObject) objectCallObject = nullptr;
   decltype(&::PyObject_HasAttrString) objectHasAttrString = nullptr;
   decltype(&::PyDict_New) dictNew = nullptr;
@@ -42,6 +43,7 @@ struct PythonApi {
   decltype(&::PyErr_SetString) errSetString = nullptr;
   decltype(&::PyErr_Format) errFormat = nullptr;
   decltype(&::PyErr_Fetch) errFetch = nullptr;
+  decltype(&::PyErr_Restore) errRestore = nullptr;
   decltype(&::PyErr_NormalizeException) errNormalizeException = nullptr;
   decltype(&::PyErr_Display) errDisplay = nullptr;
   decltype(&::PyErr_ExceptionMatches) errExceptionMatches = nullptr;

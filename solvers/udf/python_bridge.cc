@@ -146,12 +146,12 @@ void printPendingError() {
   api.errClear();
 }
 
-// Runs `text` with `globals` as its namespace. A failure's traceback is
-// printed to the error capture when `printError`, else dropped. Needs the
-// lock.
-bool runSource(const std::string& text, PyObject* globals, bool printError) {
+// Runs `text` with the namespaces `globals` and `locals`. A failure's
+// traceback is printed to the error capture when `printError`, else dropped.
+// Needs the lock.
+bool runSource(const std::string& text, PyObject* globals, PyObject* locals, bool printError) {
   const PythonApi& api = bridge().api;
-  PyObject* result = api.runStringFlags(text.c_str(), Py_file_input, globals, globals, nullptr);
+  PyObject* result = api.runStringFlags(text.c_str(), Py_file_input, globals, locals, nullptr);
   if (result != nullptr) {
     api.decRef(result);
     return true;
@@ -250,7 +250,15 @@ PyObject* findMacro(const std::string& macro) {
         next = api.dictGetItemWithError(api.moduleGetDict(builtins), name);
       }
       if (next == nullptr && api.errOccurred() == nullptr) {
+        // As the interpreter's own, it carries the name (for "Did you mean").
         api.errFormat(*api.excNameError, "name '%U' is not defined", name);
+        PyObject* type = nullptr;
+        PyObject* value = nullptr;
+        PyObject* traceback = nullptr;
+        api.errFetch(&type, &value, &traceback);
+        api.errNormalizeException(&type, &value, &traceback);
+        if (value != nullptr && api.objectSetAttrString(value, "name", name) != 0) api.errClear();
+        api.errRestore(type, value, traceback);
       }
       api.incRef(next);
     }
@@ -262,9 +270,10 @@ PyObject* findMacro(const std::string& macro) {
   }
 }
 
-// Raises the pending error again from a fixed text run in `names`, so that
-// its traceback reads as if the call had been written out, and prints it
-// to the error capture. Needs the lock.
+// Raises the pending error again from a fixed text run in the main module
+// with `names` as its locals, so that its traceback reads as if the call had
+// been written out there, and prints it to the error capture. Needs the
+// lock.
 void raiseFromCall(PyObject* names) {
   const PythonApi& api = bridge().api;
   PyObject* type = nullptr;
@@ -278,7 +287,7 @@ void raiseFromCall(PyObject* names) {
   api.decRef(value);
   api.decRef(traceback);
   if (stored) {
-    runSource(std::string("raise ") + kErrorName, names, true);
+    runSource(std::string("raise ") + kErrorName, mainGlobals(), names, true);
   } else {
     printPendingError();
   }
@@ -393,7 +402,7 @@ void installCaptures() {
   const PythonApi& api = state.api;
   Gil gil;
   state.mainModule = api.importAddModule("__main__");
-  bool installed = state.mainModule != nullptr && runSource(captureText(), mainGlobals(), false);
+  bool installed = state.mainModule != nullptr && runSource(captureText(), mainGlobals(), mainGlobals(), false);
   PyObject** const methods[] = {&state.stdoutText, &state.stdoutReset, &state.stderrText,
                                 &state.stderrReset};
   if (installed) {
@@ -436,7 +445,7 @@ void runMainFile(const std::string& mainFile) {
   bool ran = false;
   {
     Gil gil;
-    ran = runSource(script, mainGlobals(), true);
+    ran = runSource(script, mainGlobals(), mainGlobals(), true);
     takeCaptures(&out, &err);  // start-up output is never a macro's
   }
   if (ran) return;
@@ -524,11 +533,11 @@ MacroRun runPythonMacro(const std::string& macro, const MacroArguments* argument
     api.decRef(list);
   }
   if (bound) {
-    // A fixed text, so that a traceback starts as it would for the call
-    // written out in the main module.
+    // A fixed text run in the main module with `names` as its locals, so
+    // that a traceback reads as it would for the call written out there.
     const std::string call = (wantResult ? std::string(kResultName) + "=" : std::string()) +
                              kMacroName + "(" + (arguments != nullptr ? kArgumentsName : "") + ")";
-    run.succeeded = runSource(call, names, true);
+    run.succeeded = runSource(call, globals, names, true);
     PyObject* result = run.succeeded && wantResult
                            ? api.dictGetItemString(names, kResultName)
                            : nullptr;

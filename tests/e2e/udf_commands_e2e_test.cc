@@ -292,7 +292,7 @@ TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
   writeDescription(solverInfo(), R"( <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
  <aasCommand command="aaS.flood" output="stdout">flood</aasCommand>
  <aasCommand command="aaS.dump">json.dumps</aasCommand>
- <aasCommand command="aaS.absent">absent</aasCommand>
+ <aasCommand command="aaS.absent">jsn</aasCommand>
  <aasCommand command="aaS.member">json.nothing</aasCommand>
  <aasCommand command="aaS.injected">{$UDF_INJECTED}</aasCommand>
  <aasCommand command="aaS.vanish" input="none">vanish</aasCommand>
@@ -335,8 +335,9 @@ def echo(args):
   EXPECT_EQ(c.execute("aaS.dump a b"), "[\"a\", \"b\"]");
   const std::string traceback = "Traceback (most recent call last):\n  File \"<string>\", line 1, in <module>\n";
   EXPECT_TRUE(isException(c.tryExecute("aaS.absent"), "EScriptGenericError",
-                          {{"errorInfo", "ERROR!\nabsent([]) failed!\n\nstderr:\n" + traceback +
-                                             "NameError: name 'absent' is not defined\n\n"}}));
+                          {{"errorInfo", "ERROR!\njsn([]) failed!\n\nstderr:\n" + traceback +
+                                             "NameError: name 'jsn' is not defined. Did you "
+                                             "mean: 'json'?\n\n"}}));
   EXPECT_TRUE(isException(
       c.tryExecute("aaS.member"), "EScriptGenericError",
       {{"errorInfo", "ERROR!\njson.nothing([]) failed!\n\nstderr:\n" + traceback +
