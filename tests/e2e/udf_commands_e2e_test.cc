@@ -321,7 +321,7 @@ def echo(args):
   for (int i = 0; i < 160000; ++i) lines += "line " + std::to_string(i) + "\n";
   const auto start = std::chrono::steady_clock::now();
   const Outcome printed = c.tryExecute("aaS.lines");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(3));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));  // over 60 s when quadratic
   EXPECT_TRUE(printed.ok && printed.answer == lines) << printed.answer.substr(0, 200);
   // 40 million characters: the first 32 Mi and a line saying so.
   std::string flood;
