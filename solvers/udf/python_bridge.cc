@@ -402,7 +402,8 @@ void installCaptures() {
   const PythonApi& api = state.api;
   Gil gil;
   state.mainModule = api.importAddModule("__main__");
-  bool installed = state.mainModule != nullptr && runSource(captureText(), mainGlobals(), mainGlobals(), false);
+  bool installed = state.mainModule != nullptr &&
+                   runSource(captureText(), mainGlobals(), mainGlobals(), false);
   PyObject** const methods[] = {&state.stdoutText, &state.stdoutReset, &state.stderrText,
                                 &state.stderrReset};
   if (installed) {

@@ -289,7 +289,8 @@ known = set(globals()) | {"known", "aas_3p_result"}
 // macro name is looked up and called (never run as code), and a macro that
 // removes the capture names from the main module breaks no later command.
 TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
-  writeDescription(solverInfo(), R"( <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
+  writeDescription(solverInfo(), R"(
+ <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
  <aasCommand command="aaS.flood" output="stdout">flood</aasCommand>
  <aasCommand command="aaS.dump">json.dumps</aasCommand>
  <aasCommand command="aaS.absent">jsn</aasCommand>
@@ -333,7 +334,8 @@ def echo(args):
       << flooded.answer.size() << " " << flooded.answer.substr(flooded.answer.size() - 100);
 
   EXPECT_EQ(c.execute("aaS.dump a b"), "[\"a\", \"b\"]");
-  const std::string traceback = "Traceback (most recent call last):\n  File \"<string>\", line 1, in <module>\n";
+  const std::string traceback =
+      "Traceback (most recent call last):\n  File \"<string>\", line 1, in <module>\n";
   EXPECT_TRUE(isException(c.tryExecute("aaS.absent"), "EScriptGenericError",
                           {{"errorInfo", "ERROR!\njsn([]) failed!\n\nstderr:\n" + traceback +
                                              "NameError: name 'jsn' is not defined. Did you "
