@@ -68,11 +68,21 @@ void stopWith(CheckState* state, const std::string& refusal) {
   XML_StopParser(state->parser, XML_FALSE);
 }
 
-void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char**) {
+void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char** attributes) {
   CheckState* state = static_cast<CheckState*>(data);
   if (++state->depth > kMaxXmlNesting) {
     stopWith(state, "XML document nests elements deeper than " + std::to_string(kMaxXmlNesting) +
                         " levels");
+    return;
+  }
+  // Name and value alternate, up to a null.
+  std::size_t count = 0;
+  while (attributes[2 * count] != nullptr) {
+    if (++count > kMaxXmlAttributes) {
+      stopWith(state, "XML document has an element with more than " +
+                          std::to_string(kMaxXmlAttributes) + " attributes");
+      return;
+    }
   }
 }
 
@@ -129,8 +139,9 @@ int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, c
 }
 
 // Checks that `declaration` followed by `text` is one well-formed XML
-// document in UTF-8 (whatever its declaration names), without a DTD and
-// nested at most kMaxXmlNesting deep. Returns the refusal text, empty when
+// document in UTF-8 (whatever its declaration names), without a DTD,
+// nested at most kMaxXmlNesting deep and with at most kMaxXmlAttributes
+// attributes per element. Returns the refusal text, empty when
 // the document passes; its line numbers leave out the lines of
 // `declaration`.
 std::string wellFormednessFailure(const std::string& declaration, std::string_view text) {

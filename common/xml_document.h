@@ -13,14 +13,20 @@ namespace solvarium {
 // Deepest element nesting accepted; the parser recurses once per level.
 inline constexpr std::size_t kMaxXmlNesting = 1000;
 
+// Most attributes accepted on one element; the parser's work per element
+// grows with the square of its attribute count (about 1 s per MB of
+// elements at this bound).
+inline constexpr std::size_t kMaxXmlAttributes = 100;
+
 // Parses `text` with `handler` as content handler, DTD handler, entity
 // resolver and error handler, under the system id `systemId`.
 //
 // Before parsing: a UTF-8 byte-order mark is stripped (once) and an XML
 // declaration is prepended unless the text starts with one. A text holding a
 // NUL byte, "<!DOCTYPE" or "<!ENTITY" (any case) is refused, and so is any
-// document that expat finds not well-formed as UTF-8, or whose elements nest
-// deeper than kMaxXmlNesting. ACEXML loops or crashes on some malformed input
+// document that expat finds not well-formed as UTF-8, whose elements nest
+// deeper than kMaxXmlNesting, or that has an element with more than
+// kMaxXmlAttributes attributes. ACEXML loops or crashes on some malformed input
 // and on two well-formed constructs, which are refused as well: a CDATA
 // section whose text ends in an odd number of ']', and a processing
 // instruction whose target starts with a non-ASCII character. Refused texts

@@ -53,23 +53,37 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyImport_AddModule", &api->importAddModule, missing) &&
          bind(library, "PyModule_GetDict", &api->moduleGetDict, missing) &&
          bind(library, "PyRun_StringFlags", &api->runStringFlags, missing) &&
+         bind(library, "PyObject_GetAttr", &api->objectGetAttr, missing) &&
          bind(library, "PyObject_GetAttrString", &api->objectGetAttrString, missing) &&
+         bind(library, "PyObject_SetAttrString", &api->objectSetAttrString, missing) &&
+         bind(library, "PyObject_CallObject", &api->objectCallObject, missing) &&
          bind(library, "PyObject_HasAttrString", &api->objectHasAttrString, missing) &&
+         bind(library, "PyDict_New", &api->dictNew, missing) &&
+         bind(library, "PyDict_GetItemWithError", &api->dictGetItemWithError, missing) &&
+         bind(library, "PyDict_GetItemString", &api->dictGetItemString, missing) &&
          bind(library, "PyDict_SetItemString", &api->dictSetItemString, missing) &&
          bind(library, "PyDict_DelItemString", &api->dictDelItemString, missing) &&
          bind(library, "PyList_New", &api->listNew, missing) &&
          bind(library, "PyList_SetItem", &api->listSetItem, missing) &&
          bind(library, "PyErr_Occurred", &api->errOccurred, missing) &&
          bind(library, "PyErr_Clear", &api->errClear, missing) &&
+         bind(library, "PyErr_SetString", &api->errSetString, missing) &&
+         bind(library, "PyErr_Format", &api->errFormat, missing) &&
          bind(library, "PyErr_Fetch", &api->errFetch, missing) &&
+         bind(library, "PyErr_Restore", &api->errRestore, missing) &&
          bind(library, "PyErr_NormalizeException", &api->errNormalizeException, missing) &&
          bind(library, "PyErr_Display", &api->errDisplay, missing) &&
          bind(library, "PyErr_ExceptionMatches", &api->errExceptionMatches, missing) &&
+         bind(library, "PyException_SetTraceback", &api->exceptionSetTraceback, missing) &&
          bind(library, "PyUnicode_AsUTF8", &api->unicodeAsUtf8, missing) &&
          bind(library, "PyUnicode_DecodeUTF8", &api->unicodeDecodeUtf8, missing) &&
+         bind(library, "PyUnicode_IsIdentifier", &api->unicodeIsIdentifier, missing) &&
+         bind(library, "Py_IncRef", &api->incRef, missing) &&
          bind(library, "Py_DecRef", &api->decRef, missing) &&
          bind(library, "Py_Finalize", &api->finalize, missing) &&
-         bind(library, "PyExc_SystemExit", &api->excSystemExit, missing);
+         bind(library, "PyExc_SystemExit", &api->excSystemExit, missing) &&
+         bind(library, "PyExc_NameError", &api->excNameError, missing) &&
+         bind(library, "PyExc_ValueError", &api->excValueError, missing);
 }
 
 }  // namespace AAS_UDF

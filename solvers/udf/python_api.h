@@ -26,23 +26,37 @@ struct PythonApi {
   decltype(&::PyImport_AddModule) importAddModule = nullptr;
   decltype(&::PyModule_GetDict) moduleGetDict = nullptr;
   decltype(&::PyRun_StringFlags) runStringFlags = nullptr;
+  decltype(&::PyObject_GetAttr) objectGetAttr = nullptr;
   decltype(&::PyObject_GetAttrString) objectGetAttrString = nullptr;
+  decltype(&::PyObject_SetAttrString) objectSetAttrString = nullptr;
+  decltype(&::PyObject_CallObject) objectCallObject = nullptr;
   decltype(&::PyObject_HasAttrString) objectHasAttrString = nullptr;
+  decltype(&::PyDict_New) dictNew = nullptr;
+  decltype(&::PyDict_GetItemWithError) dictGetItemWithError = nullptr;
+  decltype(&::PyDict_GetItemString) dictGetItemString = nullptr;
   decltype(&::PyDict_SetItemString) dictSetItemString = nullptr;
   decltype(&::PyDict_DelItemString) dictDelItemString = nullptr;
   decltype(&::PyList_New) listNew = nullptr;
   decltype(&::PyList_SetItem) listSetItem = nullptr;
   decltype(&::PyErr_Occurred) errOccurred = nullptr;
   decltype(&::PyErr_Clear) errClear = nullptr;
+  decltype(&::PyErr_SetString) errSetString = nullptr;
+  decltype(&::PyErr_Format) errFormat = nullptr;
   decltype(&::PyErr_Fetch) errFetch = nullptr;
+  decltype(&::PyErr_Restore) errRestore = nullptr;
   decltype(&::PyErr_NormalizeException) errNormalizeException = nullptr;
   decltype(&::PyErr_Display) errDisplay = nullptr;
   decltype(&::PyErr_ExceptionMatches) errExceptionMatches = nullptr;
+  decltype(&::PyException_SetTraceback) exceptionSetTraceback = nullptr;
   decltype(&::PyUnicode_AsUTF8) unicodeAsUtf8 = nullptr;
   decltype(&::PyUnicode_DecodeUTF8) unicodeDecodeUtf8 = nullptr;
+  decltype(&::PyUnicode_IsIdentifier) unicodeIsIdentifier = nullptr;
+  decltype(&::Py_IncRef) incRef = nullptr;
   decltype(&::Py_DecRef) decRef = nullptr;
   decltype(&::Py_Finalize) finalize = nullptr;  // must exist; never called
   PyObject** excSystemExit = nullptr;           // the data symbol PyExc_SystemExit
+  PyObject** excNameError = nullptr;            // PyExc_NameError
+  PyObject** excValueError = nullptr;           // PyExc_ValueError
 };
 
 // "major.minor" of the headers the program was built with ("3.11").

@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -21,21 +22,54 @@ namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
 const char kInitialize[] = "initialize Python environment";
 const char kRetrieve[] = "retrieve stdout and stderr from Python";
-// The main module's name for a macro's argument list during its call.
+// Names of a macro call's own namespace: the macro, its argument list and
+// the error that its lookup raised.
+const char kMacroName[] = "_aas_3p_macro";
 const char kArgumentsName[] = "_aas_3p_arguments";
+const char kErrorName[] = "_aas_3p_error";
+// The main module's name for a macro's result.
+const char kResultName[] = "aas_3p_result";
 
 // A class whose instance `object` replaces sys.`stream` and gathers the
-// text written to it in its attribute "value".
+// text written to it: text() returns it, reset_value() empties it, and the
+// property "value" reads or replaces it. Pieces are kept in a list (joined
+// per 4096, so that many small writes stay compact) and joined once when
+// read. Past kMaxCapturedCharacters the rest is dropped and a line saying
+// so ends the text.
 std::string captureClass(const char* name, const char* object, const char* stream) {
+  const std::string limit = std::to_string(kMaxCapturedCharacters);
+  const std::string marker = "'\\n[output truncated after " + limit + " characters]\\n'";
   return std::string("class ") + name + ":\n" +
          "\tdef __init__(self):\n"
-         "\t\tself.value = ''\n"
+         "\t\tself.reset_value()\n"
          "\tdef write(self, txt):\n"
-         "\t\tself.value += txt\n"
+         "\t\tif not isinstance(txt, str):\n"
+         "\t\t\traise TypeError('can only concatenate str (not \"%s\") to str' % "
+         "type(txt).__name__)\n"
+         "\t\troom = " + limit + " - self._size\n"
+         "\t\tif len(txt) > room:\n"
+         "\t\t\tif room >= 0:\n"
+         "\t\t\t\tself._pieces.append(txt[:room] + " + marker + ")\n"
+         "\t\t\t\tself._size = " + limit + " + 1\n"
+         "\t\telif txt:\n"
+         "\t\t\tself._pieces.append(txt)\n"
+         "\t\t\tself._size += len(txt)\n"
+         "\t\t\tif len(self._pieces) == 4096:\n"
+         "\t\t\t\tself._chunks.append(''.join(self._pieces))\n"
+         "\t\t\t\tself._pieces = []\n"
          "\tdef flush(self):\n"
          "\t\tpass\n"
+         "\tdef text(self):\n"
+         "\t\treturn ''.join(self._chunks + self._pieces)\n"
          "\tdef reset_value(self):\n"
-         "\t\tself.value = ''\n" +
+         "\t\tself._chunks = []\n"
+         "\t\tself._pieces = []\n"
+         "\t\tself._size = 0\n"
+         "\tdef _replace(self, value):\n"
+         "\t\tself.reset_value()\n"
+         "\t\tself._pieces.append(value)\n"
+         "\t\tself._size = len(value) if isinstance(value, str) else 0\n"
+         "\tvalue = property(text, _replace)\n" +
          object + " = " + name + "()\n" + "sys." + stream + " = " + object + "\n";
 }
 
@@ -62,8 +96,12 @@ struct Bridge {
   void* library = nullptr;
   PythonApi api;
   PyObject* mainModule = nullptr;     // borrowed: sys.modules keeps it
-  PyObject* stdoutCapture = nullptr;  // owned for the life of the process
-  PyObject* stderrCapture = nullptr;  // owned for the life of the process
+  // The captures' bound methods text() and reset_value(), owned for the
+  // life of the process: what the main module's names become never matters.
+  PyObject* stdoutText = nullptr;
+  PyObject* stdoutReset = nullptr;
+  PyObject* stderrText = nullptr;
+  PyObject* stderrReset = nullptr;
   bool startFailed = false;           // the interpreter could not start: never retried
   std::string startFailure;           // its errorInfo
 };
@@ -108,12 +146,12 @@ void printPendingError() {
   api.errClear();
 }
 
-// Runs `text` in the main module. A failure's traceback is printed to the
-// error capture when `printError`, else dropped. Needs the lock.
-bool runSource(const std::string& text, bool printError) {
+// Runs `text` with the namespaces `globals` and `locals`. A failure's
+// traceback is printed to the error capture when `printError`, else dropped.
+// Needs the lock.
+bool runSource(const std::string& text, PyObject* globals, PyObject* locals, bool printError) {
   const PythonApi& api = bridge().api;
-  PyObject* globals = api.moduleGetDict(bridge().mainModule);
-  PyObject* result = api.runStringFlags(text.c_str(), Py_file_input, globals, globals, nullptr);
+  PyObject* result = api.runStringFlags(text.c_str(), Py_file_input, globals, locals, nullptr);
   if (result != nullptr) {
     api.decRef(result);
     return true;
@@ -126,11 +164,13 @@ bool runSource(const std::string& text, bool printError) {
   return false;
 }
 
-// The UTF-8 text of `object`'s attribute `name`; false when it is missing
-// or not readable text. Needs the lock.
-bool attributeText(PyObject* object, const char* name, std::string* text) {
+// The main module's namespace. Needs the lock.
+PyObject* mainGlobals() { return bridge().api.moduleGetDict(bridge().mainModule); }
+
+// The UTF-8 text of `value`, a new reference that is released; false when
+// it is null or not readable text. Needs the lock.
+bool takeText(PyObject* value, std::string* text) {
   const PythonApi& api = bridge().api;
-  PyObject* value = api.objectGetAttrString(object, name);
   if (value == nullptr) {
     api.errClear();
     return false;
@@ -143,6 +183,21 @@ bool attributeText(PyObject* object, const char* name, std::string* text) {
   }
   api.decRef(value);
   return utf8 != nullptr;
+}
+
+// The UTF-8 text of `object`'s attribute `name`; false when it is missing
+// or not readable text. Needs the lock.
+bool attributeText(PyObject* object, const char* name, std::string* text) {
+  return takeText(bridge().api.objectGetAttrString(object, name), text);
+}
+
+// Calls `method` without arguments; false when it raised. Needs the lock.
+bool callMethod(PyObject* method) {
+  const PythonApi& api = bridge().api;
+  PyObject* result = api.objectCallObject(method, nullptr);
+  if (result == nullptr) api.errClear();
+  api.decRef(result);
+  return result != nullptr;
 }
 
 // A new list of the arguments as str; null with the Python error pending
@@ -165,22 +220,97 @@ PyObject* argumentList(const MacroArguments& arguments) {
   return list;
 }
 
+// The object that `macro` names: Python identifiers joined by dots, the
+// first looked up in the main module and then among the builtins, each
+// other one as an attribute of the object before. A new reference; null
+// with a Python error pending when it is not found or not such a name.
+// Needs the lock.
+PyObject* findMacro(const std::string& macro) {
+  const PythonApi& api = bridge().api;
+  PyObject* object = nullptr;
+  std::string::size_type start = 0;
+  while (true) {
+    const std::string::size_type dot = std::min(macro.find('.', start), macro.size());
+    PyObject* name =
+        api.unicodeDecodeUtf8(macro.data() + start, static_cast<Py_ssize_t>(dot - start), nullptr);
+    if (name == nullptr || api.unicodeIsIdentifier(name) != 1) {
+      api.decRef(name);
+      api.decRef(object);
+      api.errSetString(*api.excValueError,
+                       "the macro is not a dotted name (Python identifiers joined by dots)");
+      return nullptr;
+    }
+    PyObject* next = nullptr;
+    if (object != nullptr) {
+      next = api.objectGetAttr(object, name);
+    } else {
+      next = api.dictGetItemWithError(mainGlobals(), name);  // borrowed
+      PyObject* builtins = api.importAddModule("builtins");
+      if (next == nullptr && api.errOccurred() == nullptr && builtins != nullptr) {
+        next = api.dictGetItemWithError(api.moduleGetDict(builtins), name);
+      }
+      if (next == nullptr && api.errOccurred() == nullptr) {
+        // As the interpreter's own, it carries the name (for "Did you mean").
+        api.errFormat(*api.excNameError, "name '%U' is not defined", name);
+        PyObject* type = nullptr;
+        PyObject* value = nullptr;
+        PyObject* traceback = nullptr;
+        api.errFetch(&type, &value, &traceback);
+        api.errNormalizeException(&type, &value, &traceback);
+        if (value != nullptr && api.objectSetAttrString(value, "name", name) != 0) api.errClear();
+        api.errRestore(type, value, traceback);
+      }
+      api.incRef(next);
+    }
+    api.decRef(name);
+    api.decRef(object);
+    if (next == nullptr || dot == macro.size()) return next;
+    object = next;
+    start = dot + 1;
+  }
+}
+
+// Raises the pending error again from a fixed text run in the main module
+// with `names` as its locals, so that its traceback reads as if the call had
+// been written out there, and prints it to the error capture. Needs the
+// lock.
+void raiseFromCall(PyObject* names) {
+  const PythonApi& api = bridge().api;
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  api.errFetch(&type, &value, &traceback);
+  api.errNormalizeException(&type, &value, &traceback);
+  if (value != nullptr && traceback != nullptr) api.exceptionSetTraceback(value, traceback);
+  const bool stored = value != nullptr && api.dictSetItemString(names, kErrorName, value) == 0;
+  api.decRef(type);
+  api.decRef(value);
+  api.decRef(traceback);
+  if (stored) {
+    runSource(std::string("raise ") + kErrorName, mainGlobals(), names, true);
+  } else {
+    printPendingError();
+  }
+}
+
 // Reads and empties both captures; the first failure's message, "" when
 // none. Needs the lock.
 std::string takeCaptures(std::string* out, std::string* err) {
   std::string failure;
   out->clear();
   err->clear();
-  if (!attributeText(bridge().stdoutCapture, "value", out)) {
+  const Bridge& state = bridge();
+  const PythonApi& api = state.api;
+  if (!takeText(api.objectCallObject(state.stdoutText, nullptr), out)) {
     failure = "ERROR: Cannot access Python stdout content!";
   }
-  if (!runSource("aasStdOut.reset_value()", false) && failure.empty()) {
+  if (!callMethod(state.stdoutReset) && failure.empty()) {
     failure = "ERROR: Cannot reset Python stdout content!";
   }
-  if (!attributeText(bridge().stderrCapture, "value", err) && failure.empty()) {
+  if (!takeText(api.objectCallObject(state.stderrText, nullptr), err) && failure.empty()) {
     failure = "ERROR: Cannot access Python stderr content!";
   }
-  if (!runSource("aasStdErr.reset_value()", false) && failure.empty()) {
+  if (!callMethod(state.stderrReset) && failure.empty()) {
     failure = "ERROR: Cannot reset Python stderr content!";
   }
   return failure;
@@ -272,18 +402,29 @@ void installCaptures() {
   const PythonApi& api = state.api;
   Gil gil;
   state.mainModule = api.importAddModule("__main__");
-  bool installed = state.mainModule != nullptr && runSource(captureText(), false);
+  bool installed = state.mainModule != nullptr &&
+                   runSource(captureText(), mainGlobals(), mainGlobals(), false);
+  PyObject** const methods[] = {&state.stdoutText, &state.stdoutReset, &state.stderrText,
+                                &state.stderrReset};
   if (installed) {
-    state.stdoutCapture = api.objectGetAttrString(state.mainModule, "aasStdOut");
-    state.stderrCapture = api.objectGetAttrString(state.mainModule, "aasStdErr");
-    installed = state.stdoutCapture != nullptr && state.stderrCapture != nullptr;
+    PyObject* stdoutCapture = api.objectGetAttrString(state.mainModule, "aasStdOut");
+    PyObject* stderrCapture = api.objectGetAttrString(state.mainModule, "aasStdErr");
+    if (stdoutCapture != nullptr && stderrCapture != nullptr) {
+      state.stdoutText = api.objectGetAttrString(stdoutCapture, "text");
+      state.stdoutReset = api.objectGetAttrString(stdoutCapture, "reset_value");
+      state.stderrText = api.objectGetAttrString(stderrCapture, "text");
+      state.stderrReset = api.objectGetAttrString(stderrCapture, "reset_value");
+    }
+    api.decRef(stdoutCapture);
+    api.decRef(stderrCapture);
+    for (PyObject** method : methods) installed = installed && *method != nullptr;
   }
   if (!installed) {
     api.errClear();
-    api.decRef(state.stdoutCapture);
-    api.decRef(state.stderrCapture);
-    state.stdoutCapture = nullptr;
-    state.stderrCapture = nullptr;
+    for (PyObject** method : methods) {
+      api.decRef(*method);
+      *method = nullptr;
+    }
     fail("Cannot redirect stdout/stderr\n\n\n" + captureText() + "\n",
          "Error executing required Python code", "Cannot redirect stdout/stderr\n", captureText());
   }
@@ -305,15 +446,17 @@ void runMainFile(const std::string& mainFile) {
   bool ran = false;
   {
     Gil gil;
-    ran = runSource(script, true);
+    ran = runSource(script, mainGlobals(), mainGlobals(), true);
     takeCaptures(&out, &err);  // start-up output is never a macro's
   }
   if (ran) return;
+  // The texts name the script and quote its traceback, never its text.
   std::string info = "Error executing required Python code\n";
   if (!err.empty()) info += "\nstderr:\n" + err + "\n";
   if (!out.empty()) info += "\nstdout:\n" + out + "\n";
-  info += "Python Script:\n" + script + "\n";
-  fail("Cannot load python script\n\n\n" + script + "\n", "initializePythonEnvironment", info, "");
+  info += "Python Script:\n" + mainFile + "\n";
+  fail("Cannot load python script\n\n\n" + mainFile + "\n" + err, "initializePythonEnvironment",
+       info, "");
 }
 
 }  // namespace
@@ -375,25 +518,41 @@ MacroRun runPythonMacro(const std::string& macro, const MacroArguments* argument
   const PythonApi& api = bridge().api;
   Gil gil;
   api.errClear();
-  PyObject* globals = api.moduleGetDict(bridge().mainModule);
-  if (api.dictDelItemString(globals, "aas_3p_result") != 0) api.errClear();
-  std::string text = (wantResult ? "aas_3p_result=" : "") + macro + "(";
-  if (arguments != nullptr) {
-    PyObject* list = argumentList(*arguments);
-    const bool bound = list != nullptr && api.dictSetItemString(globals, kArgumentsName, list) == 0;
-    api.decRef(list);  // once bound, the main module keeps it
-    if (!bound) {
-      printPendingError();
-      return run;
-    }
-    text += kArgumentsName;
-  }
-  run.succeeded = runSource(text + ")", true);
-  if (arguments != nullptr && api.dictDelItemString(globals, kArgumentsName) != 0) api.errClear();
-  if (!wantResult || api.objectHasAttrString(bridge().mainModule, "aas_3p_result") != 1) {
+  PyObject* globals = mainGlobals();
+  if (api.dictDelItemString(globals, kResultName) != 0) api.errClear();
+  PyObject* names = api.dictNew();
+  if (names == nullptr) {
+    printPendingError();
     return run;
   }
-  PyObject* result = api.objectGetAttrString(bridge().mainModule, "aas_3p_result");
+  PyObject* target = findMacro(macro);
+  bool bound = target != nullptr && api.dictSetItemString(names, kMacroName, target) == 0;
+  api.decRef(target);
+  if (bound && arguments != nullptr) {
+    PyObject* list = argumentList(*arguments);
+    bound = list != nullptr && api.dictSetItemString(names, kArgumentsName, list) == 0;
+    api.decRef(list);
+  }
+  if (bound) {
+    // A fixed text run in the main module with `names` as its locals, so
+    // that a traceback reads as it would for the call written out there.
+    const std::string call = (wantResult ? std::string(kResultName) + "=" : std::string()) +
+                             kMacroName + "(" + (arguments != nullptr ? kArgumentsName : "") + ")";
+    run.succeeded = runSource(call, globals, names, true);
+    PyObject* result = run.succeeded && wantResult
+                           ? api.dictGetItemString(names, kResultName)
+                           : nullptr;
+    if (result != nullptr && api.dictSetItemString(globals, kResultName, result) != 0) {
+      printPendingError();
+    }
+  } else {
+    raiseFromCall(names);
+  }
+  api.decRef(names);
+  if (!wantResult || api.objectHasAttrString(bridge().mainModule, kResultName) != 1) {
+    return run;
+  }
+  PyObject* result = api.objectGetAttrString(bridge().mainModule, kResultName);
   if (result == nullptr) {
     api.errClear();
     return run;

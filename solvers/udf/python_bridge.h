@@ -1,8 +1,9 @@
 // The embedded Python of the UDF kind: the interpreter is started in steps
 // from the library that the description names (loaded with RTLD_GLOBAL,
 // never unloaded once started), its standard output and error are replaced
-// by two capture objects ("aasStdOut", "aasStdErr" in the main module), and
-// the solver's main file runs once. Macros then run in the main module.
+// by two capture objects ("aasStdOut", "aasStdErr" in the main module, which
+// the bridge holds itself), and the solver's main file runs once. Macros are
+// then looked up by name and called.
 //
 // Process-wide state; each call takes the interpreter's lock (GIL) for its
 // own duration, so calls may come from any thread, one at a time. Every
@@ -12,17 +13,24 @@
 #ifndef SOLVARIUM_SOLVERS_UDF_PYTHON_BRIDGE_H_
 #define SOLVARIUM_SOLVERS_UDF_PYTHON_BRIDGE_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace AAS_UDF {
+
+// Most characters that each capture gathers between two reads; the rest of
+// the output is dropped, and the text ends with the line
+// "[output truncated after <kMaxCapturedCharacters> characters]".
+inline constexpr std::size_t kMaxCapturedCharacters = std::size_t{32} << 20;
 
 // Starts the interpreter, resuming at the first step not yet done: the
 // library file exists (regular file), it loads, its entry points bind and
 // its version is the headers' major.minor, the interpreter starts with
 // `pythonHome` as home and without signal handlers, the captures are
 // installed, the main file runs (the captures are then emptied). Once ready,
-// returns at once after checking that no argument is empty.
+// returns at once after checking that no argument is empty. A main file that
+// raises is named in the error texts with its traceback, never quoted.
 void initializePythonEnvironment(const std::string& pythonHome, const std::string& pythonDllFile,
                                  const std::string& pythonMainFile);
 
@@ -49,11 +57,14 @@ struct MacroArguments {
   const std::string_view* end = nullptr;
 };
 
-// Calls `macro` in the main module after removing "aas_3p_result" from it:
-// "macro()", or with `arguments` "macro(list)" where the list of str is bound
-// to a name of the bridge's own for the call only. An exception's traceback
-// goes to the error capture. With `wantResult` the value is assigned to
-// "aas_3p_result" and read back. The interpreter must be ready.
+// Calls `macro` after removing "aas_3p_result" from the main module: without
+// arguments, or with `arguments` as one list of str. The macro must be Python
+// identifiers joined by dots: the first is looked up in the main module, then
+// among the builtins, the others as attributes in turn; its text is never
+// run as code. A failure's traceback (a ValueError for a name of another
+// form, a NameError or AttributeError for one not found) goes to the error
+// capture. With `wantResult` the value is assigned to "aas_3p_result" in the
+// main module and read back. The interpreter must be ready.
 MacroRun runPythonMacro(const std::string& macro, const MacroArguments* arguments, bool wantResult);
 
 }  // namespace AAS_UDF

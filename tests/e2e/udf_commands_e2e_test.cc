@@ -286,5 +286,75 @@ known = set(globals()) | {"known", "aas_3p_result"}
   EXPECT_EQ(udf().execute("aaS.leftover"), "");
 }
 
+// Hostile macros: printed output is gathered in linear time and capped, a
+// macro name is looked up and called (never run as code), and a macro that
+// removes the capture names from the main module breaks no later command.
+TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
+  writeDescription(solverInfo(), R"(
+ <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
+ <aasCommand command="aaS.flood" output="stdout">flood</aasCommand>
+ <aasCommand command="aaS.dump">json.dumps</aasCommand>
+ <aasCommand command="aaS.absent">jsn</aasCommand>
+ <aasCommand command="aaS.member">json.nothing</aasCommand>
+ <aasCommand command="aaS.injected">{$UDF_INJECTED}</aasCommand>
+ <aasCommand command="aaS.vanish" input="none">vanish</aasCommand>
+ <aasCommand command="aaS.echo" output="stdout">echo</aasCommand>
+)");
+  writeMain(R"(import json
+def lines(args):
+    for i in range(160000):
+        print("line", i)
+def flood(args):
+    for i in range(40000):
+        print("x" * 999)
+def vanish():
+    for name in ("aasStdOut", "aasStdErr", "AasStdOut", "AasStdErr"):
+        del globals()[name]
+    return "gone"
+def echo(args):
+    print("echo", *args)
+)");
+  ServiceProcess::Options o = udfOptions();
+  o.env["UDF_INJECTED"] = "open('injected.txt','w').write";
+  startUdf(o);
+  ServiceClient& c = udf();
+
+  std::string lines;
+  for (int i = 0; i < 160000; ++i) lines += "line " + std::to_string(i) + "\n";
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome printed = c.tryExecute("aaS.lines");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));  // over 60 s when quadratic
+  EXPECT_TRUE(printed.ok && printed.answer == lines) << printed.answer.substr(0, 200);
+  // 40 million characters: the first 32 Mi and a line saying so.
+  std::string flood;
+  for (int i = 0; i < 40000; ++i) flood += std::string(999, 'x') + "\n";
+  flood.resize(std::size_t{32} << 20);
+  flood += "\n[output truncated after 33554432 characters]\n";
+  const Outcome flooded = c.tryExecute("aaS.flood");
+  EXPECT_TRUE(flooded.ok && flooded.answer == flood)
+      << flooded.answer.size() << " " << flooded.answer.substr(flooded.answer.size() - 100);
+
+  EXPECT_EQ(c.execute("aaS.dump a b"), "[\"a\", \"b\"]");
+  const std::string traceback =
+      "Traceback (most recent call last):\n  File \"<string>\", line 1, in <module>\n";
+  EXPECT_TRUE(isException(c.tryExecute("aaS.absent"), "EScriptGenericError",
+                          {{"errorInfo", "ERROR!\njsn([]) failed!\n\nstderr:\n" + traceback +
+                                             "NameError: name 'jsn' is not defined. Did you "
+                                             "mean: 'json'?\n\n"}}));
+  EXPECT_TRUE(isException(
+      c.tryExecute("aaS.member"), "EScriptGenericError",
+      {{"errorInfo", "ERROR!\njson.nothing([]) failed!\n\nstderr:\n" + traceback +
+                         "AttributeError: module 'json' has no attribute 'nothing'\n\n"}}));
+  const Outcome injected = c.tryExecute("aaS.injected");
+  EXPECT_TRUE(isException(injected, "EScriptGenericError", {{"command", "aaS.injected"}}));
+  EXPECT_NE(injected.member("errorInfo").find("\nValueError: the macro is not a dotted name"),
+            std::string::npos)
+      << injected;
+  EXPECT_FALSE(fileExists(workFile("injected.txt"))) << injected;
+
+  EXPECT_EQ(c.execute("aaS.vanish"), "gone");
+  EXPECT_EQ(c.execute("aaS.echo a"), "echo a\n");
+}
+
 }  // namespace
 }  // namespace solvarium_test

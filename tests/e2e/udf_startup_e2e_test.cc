@@ -153,12 +153,14 @@ TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
       {"unreadable main file", {{"pythonMainFile", "<pythonMainFile>nomain.py</pythonMainFile>"}},
        "", "Error reading required Python code", "Cannot read python script\n", "nomain.py",
        "Cannot read python script\n\n\nnomain.py\n"},
-      {"raising main file", {}, "print('before')\nraise KeyError('k')\n",
+      {"raising main file", {}, "# secret\nprint('before')\nraise KeyError('k')\n",
        "initializePythonEnvironment", "Error executing required Python code\n\nstderr:\nTraceback",
-       "", "Cannot load python script\n\n\nprint('before')\nraise KeyError('k')\n\n"},
+       "",
+       "Cannot load python script\n\n\nmain.py\nTraceback (most recent call last):\n"
+       "  File \"<string>\", line 3, in <module>\nKeyError: 'k'\n"},
       {"exiting main file", {}, "import sys\nsys.exit(7)\n", "initializePythonEnvironment",
        "Error executing required Python code\n\nstderr:\nTraceback", "",
-       "Cannot load python script\n\n\nimport sys\nsys.exit(7)\n\n"},
+       "Cannot load python script\n\n\nmain.py\nTraceback (most recent call last):\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,8 +182,11 @@ TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
               std::string::npos)
         << svc.stderrText();
     if (c.name == "raising main file") {
-      EXPECT_NE(out.find("KeyError: 'k'\n\n\nstdout:\nbefore\n\nPython Script:\n"),
+      // The script is named, never quoted: it may hold secrets.
+      EXPECT_NE(out.find("KeyError: 'k'\n\n\nstdout:\nbefore\n\nPython Script:\nmain.py\n"),
                 std::string::npos);
+      EXPECT_EQ(out.find("secret"), std::string::npos) << out;
+      EXPECT_EQ(readFile(pidFile("3p_aas_error_")).find("secret"), std::string::npos);
     }
     if (c.name == "exiting main file") {
       EXPECT_NE(out.find("SystemExit: 7\n"), std::string::npos);

@@ -181,9 +181,12 @@ TEST(GrendXmlHandlersTest, HistoryFile) {
 TEST(GrendXmlHandlersTest, HostileDocumentsAreRefusedOrGiveValidJson) {
   std::string deep = "<SOLUTION>";
   for (int i = 0; i < 2000; ++i) deep += "<a>";
+  std::string wide = "<SOLUTION";
+  for (int i = 0; i < 20000; ++i) wide += " a" + std::to_string(i) + "=\"1\"";
+  wide += "/>";
   const std::vector<std::string> refused = {
       "<!DOCTYPE x [<!ENTITY e SYSTEM \"/etc/passwd\">]><SOLUTION>&e;</SOLUTION>",
-      "<SOLUTION><HEADER><UNITS>", deep, ""};
+      "<SOLUTION><HEADER><UNITS>", deep, wide, ""};
   const std::vector<std::string> accepted = {
       "\xEF\xBB\xBF<?xml version=\"1.0\"?><SOLUTION/>",
       "<SOLUTION><HEADER><COLUMN ID=\"99999999999\">A</COLUMN><COLUMN ID=\"0\">B</COLUMN>"

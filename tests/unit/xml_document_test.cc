@@ -226,4 +226,25 @@ TEST(XmlDocumentTest, NestingLimit) {
   EXPECT_EQ(flat.elements.size(), 5001u);
 }
 
+TEST(XmlDocumentTest, AttributeLimit) {
+  auto wide = [](std::size_t count) {
+    std::string text = "<a><b";
+    for (std::size_t i = 0; i < count; ++i) text += " x" + std::to_string(i) + "=\"1\"";
+    return text + "/></a>";
+  };
+  RecordingHandler ok;
+  std::string error;
+  EXPECT_TRUE(solvarium::parseXmlDocument(wide(solvarium::kMaxXmlAttributes), ok, "MyXML", &error))
+      << error;
+  EXPECT_EQ(ok.elements, (std::vector<std::string>{"a", "b=1"}));
+
+  // Refused before ACEXML, whose work is quadratic in the count.
+  for (std::size_t count : {solvarium::kMaxXmlAttributes + 1, std::size_t{20000}}) {
+    RecordingHandler many;
+    EXPECT_FALSE(solvarium::parseXmlDocument(wide(count), many, "MyXML", &error));
+    EXPECT_EQ(error, "XML document has an element with more than 100 attributes");
+    EXPECT_TRUE(many.elements.empty());
+  }
+}
+
 }  // namespace
