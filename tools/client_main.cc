@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/message_limits.h"
 #include "tools/client_verbs.h"
 #include "tools/exception_printer.h"
 #include "tools/key_file.h"
@@ -113,7 +114,7 @@ const Operation* resolve(const std::vector<Verb>& verbs, const std::vector<std::
 
 CORBA::ORB_ptr initOrb(const std::vector<std::string>& extraOptions) {
   std::vector<std::string> options = {kProgram,
-                                      "-ORBgiopMaxMsgSize", "4294967295",
+                                      "-ORBgiopMaxMsgSize", kMaxGiopMessageText,
                                       "-ORBnativeCharCodeSet", "UTF-8",
                                       "-ORBclientConnectTimeOutPeriod", "10000"};
   options.insert(options.end(), extraOptions.begin(), extraOptions.end());

@@ -134,6 +134,43 @@ TEST_F(NetworkHardeningTest, StrayFragmentsLeaveTheServiceServing) {
   EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
 }
 
+// `message` built with a key of `keySize` bytes, its key length (the first
+// little-endian ulong of that value after the header) made `length`.
+std::string withKeyLength(std::string message, uint32_t keySize, uint32_t length) {
+  CdrWriter size;
+  size.ulong(keySize);
+  CdrWriter replacement;
+  replacement.ulong(length);
+  const std::string::size_type at = message.find(size.bytes(), 12);
+  if (at != std::string::npos) message.replace(at, 4, replacement.bytes());
+  return message;
+}
+
+TEST_F(NetworkHardeningTest, ObjectKeyLengthsOfTwoGiBAndMoreLeaveTheServiceServing) {
+  startService();
+  CORBA::String_var ior = testOrb()->object_to_string(client().scripting().in());
+  const IiopAddress to = iorAddress(ior.in());
+  ASSERT_GT(to.port, 0);
+  const uint32_t keySize = 1024 * 1024;
+  const std::string key(keySize, 'A');
+  const std::vector<std::pair<const char*, std::string>> forms = {
+      {"1.2 Request", giopRequest(7, key, "getSolverId", "", false)},
+      {"1.2 Request, fragmented",
+       giopRequest(7, key, "getSolverId", "", true) + giopFragment(7)},
+      {"1.2 LocateRequest", giopLocateRequest(7, key)},
+      {"1.0 Request", giopRequest1x(0, 7, key, "getSolverId")},
+      {"1.1 LocateRequest", giopLocateRequest1x(1, 7, key)}};
+  for (const uint32_t length : {0x80000000U, 0xFFFFFFF0U}) {
+    for (const auto& form : forms) {
+      const std::string message = withKeyLength(form.second, keySize, length);
+      ASSERT_NE(message, form.second) << form.first;
+      sendOnFreshConnections(to, message, 4);
+      ASSERT_TRUE(service().running()) << "ended by: " << form.first << ", key length " << length;
+    }
+  }
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+}
+
 TEST_F(NetworkHardeningTest, ObjectKeysAreRandomAndDescriptorsRaised) {
   // Started with a soft descriptor limit of 1,024: the service raises its own.
   rlimit limit;
