@@ -6,6 +6,7 @@
 #include <fcntl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "service/service_log.h"
 #include "service/start_options.h"
 #include "service/watcher_buffers.h"
+
+extern char** environ;
 
 namespace solvarium {
 
@@ -51,6 +54,39 @@ void makeNilReferences() {
   std::fprintf(stderr, "Start-up failed: %s\n", cause);
   failStart("Unknown error starting aaS solver\n");
 }
+
+// While it lives, the ORB reads a process environment without `ORB...` and
+// `OMNIORB...` variables and with an empty OMNIORB_CONFIG (no configuration
+// file), so that only orbArguments() sets its listeners and limits; tracing
+// variables ("ORBtrace...", but not ORBtraceFile) pass. The environment
+// itself is not changed: programs started later, and "aaS.getenv", see it as
+// it was. Only `environ` is switched, so a concurrent getenv reads one whole
+// array or the other.
+class OrbStartEnvironment {
+ public:
+  OrbStartEnvironment() : saved_(environ) {
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+      const bool tracing = std::strncmp(*entry, "ORBtrace", 8) == 0 &&
+                           std::strncmp(*entry, "ORBtraceFile=", 13) != 0;
+      if (!tracing && (std::strncmp(*entry, "ORB", 3) == 0 ||
+                       std::strncmp(*entry, "OMNIORB", 7) == 0)) {
+        continue;
+      }
+      kept_.push_back(*entry);
+    }
+    kept_.push_back(noConfigFile_);
+    kept_.push_back(nullptr);
+    environ = kept_.data();
+  }
+  ~OrbStartEnvironment() { environ = saved_; }
+  OrbStartEnvironment(const OrbStartEnvironment&) = delete;
+  OrbStartEnvironment& operator=(const OrbStartEnvironment&) = delete;
+
+ private:
+  char** saved_;
+  char noConfigFile_[16] = "OMNIORB_CONFIG=";
+  std::vector<char*> kept_;
+};
 
 std::string systemExceptionText(const CORBA::SystemException& e) {
   std::string text = e._name();
@@ -107,6 +143,8 @@ void CSolvariumServer::startOrb() {
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
   orbArgv.push_back(nullptr);
   int orbArgc = static_cast<int>(arguments.size());
+  // Until the listeners are made (by the RootPOA's resolution).
+  const OrbStartEnvironment orbEnvironment;
 
   try {
     orb_ = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
