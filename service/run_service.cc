@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/process.h"
 #include "service/service_log.h"
@@ -46,6 +47,7 @@ int runService(int argc, char** argv) {
   // The watcher goes before the ORB that it calls through: the server, made
   // after it, is destroyed first and destroys the ORB.
   watcher.stop();
+  flushDiagnostics(kExitFlushTime);
   return 0;
 }
 

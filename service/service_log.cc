@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/diagnostics.h"
 #include "platform/process.h"
 
 // AddressSanitizer builds check for leaks here: _Exit skips the check at exit.
@@ -27,7 +28,7 @@ namespace solvarium {
 namespace {
 
 void reportNotRegular(const std::string& fileName) {
-  std::fprintf(stderr, "Not writing '%s': not a regular file\n", fileName.c_str());
+  solvarium::diagnostic("Not writing '%s': not a regular file\n", fileName.c_str());
 }
 
 }  // namespace
@@ -67,6 +68,7 @@ std::string instantErrorFileName() {
 }
 
 void endProcess(int code) {
+  flushDiagnostics(kExitFlushTime);
   std::fflush(stdout);
   std::fflush(stderr);
 #ifdef SOLVARIUM_LEAK_CHECK

@@ -10,6 +10,7 @@
 #include <exception>
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
 #include "service/co_file_system.h"
@@ -51,7 +52,7 @@ void makeNilReferences() {
 
 // A failure that has no text of its own: the cause goes to stderr.
 [[noreturn]] void failStartWithCause(const char* cause) {
-  std::fprintf(stderr, "Start-up failed: %s\n", cause);
+  solvarium::diagnostic("Start-up failed: %s\n", cause);
   failStart("Unknown error starting aaS solver\n");
 }
 
@@ -88,6 +89,12 @@ class OrbStartEnvironment {
   std::vector<char*> kept_;
 };
 
+// The ORB's own log lines join the service's diagnostics (never a blocking
+// write in a request's thread); with tracing turned on they are kept longer.
+void orbLogLine(const char* text) {
+  diagnosticText(text, omniORB::traceLevel > 1 ? 64 * 1024 : kDiagnosticLineBytes);
+}
+
 std::string systemExceptionText(const CORBA::SystemException& e) {
   std::string text = e._name();
   const char* minor = e.NP_minorString();
@@ -110,7 +117,7 @@ CSolvariumServer::~CSolvariumServer() {
   try {
     orb_->destroy();
   } catch (const CORBA::Exception& e) {
-    std::fprintf(stderr, "Destroying the ORB failed: %s\n", e._name());
+    solvarium::diagnostic("Destroying the ORB failed: %s\n", e._name());
   }
 }
 
@@ -145,6 +152,7 @@ void CSolvariumServer::startOrb() {
   int orbArgc = static_cast<int>(arguments.size());
   // Until the listeners are made (by the RootPOA's resolution).
   const OrbStartEnvironment orbEnvironment;
+  omniORB::setLogFunction(orbLogLine);
 
   try {
     orb_ = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/xml_document.h"
 #include "platform/process.h"
@@ -69,7 +70,7 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
   std::string text;
   std::string error;
   if (!solvarium::readWholeFile(path, &text, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    solvarium::diagnostic("%s\n", error.c_str());
     const std::string line = "Error reading configuration file!<" + path + ">\n";
     solvarium::printText(line);
     solvarium::appendText(udfErrorFileName(), line);

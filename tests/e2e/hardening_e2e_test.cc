@@ -303,6 +303,7 @@ TEST_F(GrendHardeningTest, TraceFilesThatAreFifosOrLinksAreSkipped) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   ASSERT_EQ(::lstat(workFile("grend_broadcasts.txt").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  service().waitForStderr("Not writing 'instant_aas_error.txt'");
   const std::string err = service().stderrText();
   for (const char* name : {"grend_broadcasts.txt", "instant_aas_error.txt"}) {
     EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
