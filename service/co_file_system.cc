@@ -8,6 +8,7 @@
 
 #include "common/confined_file.h"
 #include "common/confined_path.h"
+#include "common/diagnostics.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -70,7 +71,7 @@ void CCoFileSystem::checkName(const char* op, const char* fileName) const {
 void CCoFileSystem::checkAccess(const char* op, const char* fileName, const FileStatus& status,
                                 const char* otherwise) const {
   if (status.ok()) return;
-  std::fprintf(stderr, "%s\n", status.message.c_str());
+  solvarium::diagnostic("%s\n", status.message.c_str());
   throw fileError(op, fileName, status.code == FileStatus::kOutside ? kOutside : otherwise);
 }
 

@@ -15,6 +15,7 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/confined_file.h"
+#include "common/message_limits.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
@@ -56,7 +57,7 @@ class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
 namespace file_access {
 
 // Largest file that fits one octet sequence under the ORB's message limit.
-constexpr std::uint64_t kMaxTransferBytes = 4294967295ULL - 1024ULL * 1024ULL;
+constexpr std::uint64_t kMaxTransferBytes = solvarium::kMaxTransferBytes;
 
 }  // namespace file_access
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/process.h"
 #include "service/service_log.h"
@@ -25,13 +26,13 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
   for (int i = 1; argv != nullptr && i < argc; ++i) {
     if (argv[i] == nullptr || std::strcmp(argv[i], "-solver") != 0) continue;
     if (i + 1 >= argc || argv[i + 1] == nullptr) {
-      std::fprintf(stderr, "-solver has no value: the program name chooses the kind\n");
+      solvarium::diagnostic("-solver has no value: the program name chooses the kind\n");
       return;
     }
     // The option alone, under a program name that chooses nothing.
     const char* const option[] = {"", "-solver", argv[i + 1]};
     if (chooseSolverKind(3, option) == nullptr) {
-      std::fprintf(stderr,
+      solvarium::diagnostic(
                    "-solver '%s' names no kind (see --help): the program name chooses the "
                    "kind\n",
                    argv[i + 1]);
@@ -57,7 +58,10 @@ int runService(int argc, char** argv) {
   const StartContext context{argc, argv, Environment::current()};
   reportUnknownSolverOption(argc, argv);
   const SolverKindRecord* record = chooseSolverKind(argc, argv);
-  if (record == nullptr) return 0;
+  if (record == nullptr) {
+    flushDiagnostics(kExitFlushTime);
+    return 0;
+  }
   stopSignals.start();
   // Before anything is written here: what interrupted saves left behind.
   removeStaleTemporaryFiles(".");
@@ -68,7 +72,7 @@ int runService(int argc, char** argv) {
   CSolverProcessChecker watcher(record->watch);
   watcher.checkProcessId(context, settings.get());
   if (!watcher.start()) {
-    std::fprintf(stderr,
+    solvarium::diagnostic(
                  "Start-up failed: the solver process watcher's thread did not start: raise "
                  "the limit on threads (ulimit -u) or free memory\n");
     printText("Error: cannot start the solver process watcher\n");
@@ -82,6 +86,7 @@ int runService(int argc, char** argv) {
   // the ORB.
   stopSignals.stop();
   watcher.stop();
+  flushDiagnostics(kExitFlushTime);
   return 0;
 }
 

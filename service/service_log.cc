@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/diagnostics.h"
 #include "platform/process.h"
 
 // AddressSanitizer builds check for leaks here: _Exit skips the check at exit.
@@ -28,7 +29,7 @@ namespace solvarium {
 namespace {
 
 void reportNotRegular(const std::string& fileName) {
-  std::fprintf(stderr, "Not writing '%s': not a regular file\n", fileName.c_str());
+  solvarium::diagnostic("Not writing '%s': not a regular file\n", fileName.c_str());
 }
 
 }  // namespace
@@ -46,7 +47,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
     if (!S_ISREG(st.st_mode)) {
       reportNotRegular(fileName);
     } else {
-      std::fprintf(stderr, "Not writing '%s': %s\n", fileName.c_str(), std::strerror(error));
+      solvarium::diagnostic("Not writing '%s': %s\n", fileName.c_str(), std::strerror(error));
     }
     return false;
   }
@@ -57,7 +58,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
   }
   // A file someone else made or may write could be read by them, or planted.
   if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    std::fprintf(stderr, "Not writing '%s': another user owns it or may write it\n",
+    solvarium::diagnostic("Not writing '%s': another user owns it or may write it\n",
                  fileName.c_str());
     ::close(fd);
     return false;
@@ -82,6 +83,7 @@ std::string instantErrorFileName() {
 }
 
 void endProcess(int code) {
+  flushDiagnostics(kExitFlushTime);
   std::fflush(stdout);
   std::fflush(stderr);
 #ifdef SOLVARIUM_LEAK_CHECK

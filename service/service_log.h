@@ -2,6 +2,7 @@
 #ifndef SOLVARIUM_SERVICE_SERVICE_LOG_H_
 #define SOLVARIUM_SERVICE_SERVICE_LOG_H_
 
+#include <chrono>
 #include <string>
 
 namespace solvarium {
@@ -20,8 +21,12 @@ void printText(const std::string& text);
 // "instant_aas_error_<pid>.txt" with this process's id.
 std::string instantErrorFileName();
 
-// Flushes standard output and error and ends the process at once with
-// `code`, without running static destructors while the ORB's threads run.
+// How long the exit waits for queued diagnostics to reach stderr.
+constexpr std::chrono::milliseconds kExitFlushTime{1000};
+
+// Flushes standard output and the queued diagnostics (for at most
+// kExitFlushTime) and ends the process at once with `code`, without running
+// static destructors while the ORB's threads run.
 // AddressSanitizer builds first run the leak check that exit would run.
 [[noreturn]] void endProcess(int code);
 

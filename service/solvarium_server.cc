@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/confined_file.h"
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
 #include "service/co_file_system.h"
@@ -23,6 +24,8 @@
 #include "service/service_log.h"
 #include "service/start_options.h"
 #include "service/watcher_buffers.h"
+
+extern char** environ;
 
 namespace solvarium {
 
@@ -55,13 +58,52 @@ void makeNilReferences() {
 // its text that is not empty.
 void reportStartupError(const StartupError& e) {
   const std::string line = e.advice().empty() ? firstTextLine(e.what()) : e.advice();
-  std::fprintf(stderr, "Start-up failed: %s\n", line.c_str());
+  solvarium::diagnostic("Start-up failed: %s\n", line.c_str());
 }
 
 // A failure that has no text of its own: the cause goes to stderr.
 [[noreturn]] void failStartWithCause(const char* cause) {
-  std::fprintf(stderr, "Start-up failed: %s\n", cause);
+  solvarium::diagnostic("Start-up failed: %s\n", cause);
   failStart("Unknown error starting aaS solver\n");
+}
+
+// While it lives, the ORB reads a process environment without `ORB...` and
+// `OMNIORB...` variables and with an empty OMNIORB_CONFIG (no configuration
+// file), so that only orbArguments() sets its listeners and limits; tracing
+// variables ("ORBtrace...", but not ORBtraceFile) pass. The environment
+// itself is not changed: programs started later, and "aaS.getenv", see it as
+// it was. Only `environ` is switched, so a concurrent getenv reads one whole
+// array or the other.
+class OrbStartEnvironment {
+ public:
+  OrbStartEnvironment() : saved_(environ) {
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+      const bool tracing = std::strncmp(*entry, "ORBtrace", 8) == 0 &&
+                           std::strncmp(*entry, "ORBtraceFile=", 13) != 0;
+      if (!tracing && (std::strncmp(*entry, "ORB", 3) == 0 ||
+                       std::strncmp(*entry, "OMNIORB", 7) == 0)) {
+        continue;
+      }
+      kept_.push_back(*entry);
+    }
+    kept_.push_back(noConfigFile_);
+    kept_.push_back(nullptr);
+    environ = kept_.data();
+  }
+  ~OrbStartEnvironment() { environ = saved_; }
+  OrbStartEnvironment(const OrbStartEnvironment&) = delete;
+  OrbStartEnvironment& operator=(const OrbStartEnvironment&) = delete;
+
+ private:
+  char** saved_;
+  char noConfigFile_[16] = "OMNIORB_CONFIG=";
+  std::vector<char*> kept_;
+};
+
+// The ORB's own log lines join the service's diagnostics (never a blocking
+// write in a request's thread); with tracing turned on they are kept longer.
+void orbLogLine(const char* text) {
+  diagnosticText(text, omniORB::traceLevel > 1 ? 64 * 1024 : kDiagnosticLineBytes);
 }
 
 std::string systemExceptionText(const CORBA::SystemException& e) {
@@ -74,7 +116,7 @@ std::string systemExceptionText(const CORBA::SystemException& e) {
 // The one stderr line of an ORB that does not start: `cause`, and what to
 // change. With an endpoint, the failure came from opening the listener.
 void reportOrbFailure(const std::string& cause) {
-  std::fprintf(stderr,
+  solvarium::diagnostic(
                "Start-up failed: the ORB did not start (%s): check the ORB... environment "
                "variables and the omniORB configuration file (OMNIORB_CONFIG, else "
                "/etc/omniORB.cfg)\n",
@@ -83,14 +125,14 @@ void reportOrbFailure(const std::string& cause) {
 
 void reportOrbFailure(const std::string& cause, const ListenEndpoint& endpoint) {
   const std::string host = endpoint.host.empty() ? "all interfaces" : endpoint.host;
-  std::fprintf(stderr,
+  solvarium::diagnostic(
                "Start-up failed: cannot listen on %s, port %s (%s): set AAS_PORTS or -p<port> "
                "to a free port, AAS_HOST or -h<host> to an address of this machine\n",
                host.c_str(), endpoint.port.c_str(), cause.c_str());
 }
 
 void reportSessionManagerFailure(const char* address, const char* cause) {
-  std::fprintf(stderr,
+  solvarium::diagnostic(
                "Start-up failed: no hand-shake with the session manager at '%s' (%s): set "
                "KORLEN_SESSION_MANAGER_SOCKET to the host:port where it listens (empty: no "
                "hand-shake)\n",
@@ -112,7 +154,7 @@ CSolvariumServer::~CSolvariumServer() {
   try {
     orb_->destroy();
   } catch (const CORBA::Exception& e) {
-    std::fprintf(stderr, "Destroying the ORB failed: %s\n", e._name());
+    solvarium::diagnostic("Destroying the ORB failed: %s\n", e._name());
   }
 }
 
@@ -148,6 +190,9 @@ void CSolvariumServer::startOrb() {
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
   orbArgv.push_back(nullptr);
   int orbArgc = static_cast<int>(arguments.size());
+  // Until the listeners are made (by the RootPOA's resolution).
+  const OrbStartEnvironment orbEnvironment;
+  omniORB::setLogFunction(orbLogLine);
 
   std::string initFailure = "ORB_init answered a nil ORB";
   try {
@@ -231,7 +276,7 @@ void CSolvariumServer::handShakeSessionManager() {
     const std::string line = "No registered " + record_.serverName + " exception clients!\n";
     printText(line);
     if (record_.needsSessionManager) {
-      std::fprintf(stderr,
+      solvarium::diagnostic(
                    "Start-up failed: KORLEN_SESSION_MANAGER_SOCKET is not set: %s needs it; set "
                    "it to the session manager's host:port (empty: no hand-shake)\n",
                    record_.serverName.c_str());
@@ -276,7 +321,7 @@ void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::stri
     throw std::runtime_error("key file <" + fileName + "> exists and cannot be replaced: " +
                              error);
   }
-  std::fprintf(stderr, "Warning: cannot write key file <%s>: %s\n", fileName.c_str(),
+  solvarium::diagnostic("Warning: cannot write key file <%s>: %s\n", fileName.c_str(),
                error.c_str());
 }
 

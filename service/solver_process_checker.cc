@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/diagnostics.h"
 #include "service/instant_scripting.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
@@ -29,7 +30,7 @@ CORBA::ORB_ptr watcherOrb() {
 // A failed call of the watcher's: one line on stderr. A C++ exception of a
 // local call is caught too, so that it never ends the watcher's thread.
 void reportFailure(const char* what, const char* cause) {
-  std::fprintf(stderr, "Solver watcher: %s failed: %s\n", what, cause);
+  solvarium::diagnostic("Solver watcher: %s failed: %s\n", what, cause);
 }
 
 // A kind without an object of its own: the generic solver unit's scripting
@@ -87,7 +88,7 @@ bool CSolverProcessChecker::start() {
       }
     });
   } catch (const std::system_error& e) {
-    std::fprintf(stderr, "Solver watcher: %s\n", e.what());
+    solvarium::diagnostic("Solver watcher: %s\n", e.what());
     return false;
   }
   return true;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/message_limits.h"
+
 namespace solvarium {
 
 ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* portsEnv,
@@ -23,7 +25,7 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "-ORBendPoint",
           "giop:tcp:" + endpoint.host + ":" + endpoint.port,
           "-ORBgiopMaxMsgSize",
-          "4294967295",
+          kMaxGiopMessageText,
           "-ORBnativeCharCodeSet",
           "UTF-8",
           "-ORBclientConnectTimeOutPeriod",

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "common/diagnostics.h"
 #include "service/watcher_buffers.h"
 
 namespace solvarium {
@@ -77,14 +78,14 @@ StopSignals::~StopSignals() { stop(); }
 void StopSignals::start() {
   if (thread_.joinable() || pipeRead >= 0) return;
   if (!openPipe()) {
-    std::fprintf(stderr, "Stop signals keep their default action: pipe: %s\n",
+    solvarium::diagnostic("Stop signals keep their default action: pipe: %s\n",
                  std::strerror(errno));
     return;
   }
   try {
     thread_ = std::thread([this] { readSignals(); });
   } catch (const std::system_error& e) {
-    std::fprintf(stderr, "Stop signals keep their default action: %s\n", e.what());
+    solvarium::diagnostic("Stop signals keep their default action: %s\n", e.what());
     return;
   }
   setAction(handled_, onStopSignal);
@@ -110,7 +111,7 @@ void StopSignals::readSignals() {
     const ssize_t n = ::read(pipeRead, &byte, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0 || byte == kEndThread) return;
-    std::fprintf(stderr, "%s received: shutting down\n", signalName(byte));
+    solvarium::diagnostic("%s received: shutting down\n", signalName(byte));
     stopRequested();
   }
 }

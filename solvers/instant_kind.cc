@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "AAS_CORBA.hh"
+#include "common/diagnostics.h"
 #include "idl/exception_members.h"
 #include "service/service_log.h"
 
@@ -74,10 +75,10 @@ void saveWithReport(const std::function<char*()>& save) {
   } catch (const BE::EKorlenUnknown& e) {
     report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown", e);
   } catch (const CORBA::Exception& e) {
-    std::fprintf(stderr, "Final save failed: %s\n", e._name());
+    solvarium::diagnostic("Final save failed: %s\n", e._name());
     report = kUnknownReport;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "Final save failed: %s\n", e.what());
+    solvarium::diagnostic("Final save failed: %s\n", e.what());
     report = kUnknownReport;
   }
   appendText("instant_aas.error", report);

@@ -1,21 +1,29 @@
 // solvarium-client: calls one operation of the service's interfaces.
 //
-//   solvarium-client [-n] [-ORBname value]... KEYFILE VERB [OP] [ARGS...]
-//   solvarium-client --help | -h
+//   solvarium-client [-n] [--timeout SECONDS] [-ORBname value]... KEYFILE VERB [OP] [ARGS...]
+//   solvarium-client --help | -h | --version
 //
 // Output: the answer on stdout (strings raw plus "\n", booleans true/false,
 // sequences one item per line, references as IOR text, octets to files).
 // An exception: one JSON line on stdout (see exception_printer.h).
 // Exit codes: 0 success, 1 user exception, 2 system exception, usage error,
-// unreadable key file, wrong kind of key, local file error (message on stderr).
+// unreadable key file, wrong kind of key, local file error, a call forwarded
+// in a loop (message on stderr). A call that gets no answer within the time-out
+// ends with the TIMEOUT system exception.
 // --help prints the usage, each verb with its description, on stdout; exit 0.
+// A usage error prints what was wrong, then the usage, on stderr; exit 2.
 #include <omniORB4/CORBA.h>
 
+#include <omniORB4/omniInterceptors.h>
+
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "common/message_limits.h"
 #include "tools/client_verbs.h"
 #include "tools/exception_printer.h"
 #include "tools/key_file.h"
@@ -26,6 +34,24 @@ namespace {
 
 const char* const kProgram = "solvarium-client";
 
+// Default call time-out: a whole file at the transfer limit (2 GiB) at about
+// 4 MB/s.
+const unsigned long kDefaultTimeoutSeconds = 600;
+
+// Requests one run may send. A verb makes a few calls; a server that answers
+// every request with a LOCATION_FORWARD to itself would make the ORB send
+// requests without end.
+const unsigned kMaxRequests = 100;
+std::atomic<unsigned> requestsSent{0};
+
+CORBA::Boolean countRequest(omni::omniInterceptors::clientSendRequest_T::info_T&) {
+  if (++requestsSent > kMaxRequests) {
+    throw ClientError("gave up after " + std::to_string(kMaxRequests) +
+                      " requests: the server forwards the call in a loop");
+  }
+  return true;
+}
+
 std::string operationSyntax(const Operation& op) {
   std::string text = op.name;
   if (!op.argSyntax.empty()) text += (text.empty() ? "" : " ") + op.argSyntax;
@@ -35,11 +61,14 @@ std::string operationSyntax(const Operation& op) {
 // The usage on `out`; `described` adds each verb's description under it.
 void usage(std::FILE* out, const std::vector<Verb>& verbs, bool described) {
   std::fprintf(out,
-               "usage: %s [-n] [-ORBoption value]... KEYFILE VERB [OPERATION] [ARGS...]\n"
+               "usage: %s [-n] [--timeout SECONDS] [-ORBoption value]... KEYFILE VERB "
+               "[OPERATION] [ARGS...]\n"
+               "       %s --help | --version\n"
                "  KEYFILE: a file holding an IOR (or the IOR text itself)\n"
                "  -n: print string results without the added newline\n"
+               "  --timeout: seconds a call may take (default %lu; 0: no limit)\n"
                "verbs:\n",
-               kProgram);
+               kProgram, kProgram, kDefaultTimeoutSeconds);
   for (const Verb& verb : verbs) {
     std::string line = "  " + verb.name + " ";
     for (size_t i = 0; i < verb.operations.size(); ++i) {
@@ -55,22 +84,36 @@ void usage(std::FILE* out, const std::vector<Verb>& verbs, bool described) {
 }
 
 struct Invocation {
-  bool help = false;  // --help or -h among the leading options
+  bool help = false;     // --help or -h among the leading options
+  bool version = false;  // --version among the leading options
   bool appendNewline = true;
+  unsigned long timeoutSeconds = kDefaultTimeoutSeconds;
   std::vector<std::string> orbOptions;
   std::string key;
   std::vector<std::string> words;  // VERB [OPERATION] [ARGS...]
 };
 
-bool parseCommandLine(int argc, char** argv, Invocation* inv) {
+// Reads the options and the words; "" or what is wrong.
+std::string parseCommandLine(int argc, char** argv, Invocation* inv) {
   int i = 1;
   for (; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       inv->help = true;
-      return true;
+      return "";
+    } else if (arg == "--version") {
+      inv->version = true;
+      return "";
     } else if (arg == "-n") {
       inv->appendNewline = false;
+    } else if (arg == "--timeout") {
+      const std::string value = i + 1 < argc ? argv[++i] : "";
+      char* end = nullptr;
+      inv->timeoutSeconds = std::strtoul(value.c_str(), &end, 10);
+      if (value.empty() || value[0] < '0' || value[0] > '9' || *end != '\0' ||
+          inv->timeoutSeconds > 4000000) {
+        return "--timeout takes a number of seconds, not '" + value + "'";
+      }
     } else if (arg.rfind("-ORB", 0) == 0 && i + 1 < argc) {
       inv->orbOptions.push_back(arg);
       inv->orbOptions.push_back(argv[++i]);
@@ -78,50 +121,81 @@ bool parseCommandLine(int argc, char** argv, Invocation* inv) {
       break;
     }
   }
-  if (argc - i < 2) return false;
+  if (i == argc) return "missing KEYFILE and VERB";
+  if (i + 1 == argc) return "missing VERB after KEYFILE";
   inv->key = argv[i++];
   for (; i < argc; ++i) inv->words.push_back(argv[i]);
-  return true;
+  return "";
 }
 
-// Finds the operation and its arguments; nullptr when the words fit none.
+std::string argumentCount(size_t count) {
+  return std::to_string(count) + (count == 1 ? " argument" : " arguments");
+}
+
+// Finds the operation and its arguments; nullptr when the words fit none,
+// with what is wrong in `*error`.
 const Operation* resolve(const std::vector<Verb>& verbs, const std::vector<std::string>& words,
-                         OperationArgs* args) {
-  for (const Verb& verb : verbs) {
-    if (verb.name != words[0]) continue;
-    for (const Operation& op : verb.operations) {
-      size_t first = 1;
-      if (!op.name.empty()) {
-        if (words.size() < 2 || words[1] != op.name) continue;
-        first = 2;
-      }
-      const std::vector<std::string> rest(words.begin() + first, words.end());
-      if (op.joinRest) {
-        if (rest.empty()) return nullptr;
-        std::string joined;
-        for (size_t k = 0; k < rest.size(); ++k) joined += (k ? " " : "") + rest[k];
-        args->assign(1, joined);
-      } else {
-        if (rest.size() != op.argCount) return nullptr;
-        *args = rest;
-      }
-      return &op;
-    }
+                         OperationArgs* args, std::string* error) {
+  const Verb* verb = nullptr;
+  for (const Verb& candidate : verbs) {
+    if (candidate.name == words[0]) verb = &candidate;
   }
+  if (verb == nullptr) {
+    *error = "unknown verb '" + words[0] + "'";
+    return nullptr;
+  }
+  for (const Operation& op : verb->operations) {
+    size_t first = 1;
+    if (!op.name.empty()) {
+      if (words.size() < 2 || words[1] != op.name) continue;
+      first = 2;
+    }
+    const std::string called = verb->name + (op.name.empty() ? "" : " " + op.name);
+    const std::vector<std::string> rest(words.begin() + first, words.end());
+    if (op.joinRest) {
+      if (rest.empty()) {
+        *error = "'" + called + "' needs " + op.argSyntax;
+        return nullptr;
+      }
+      std::string joined;
+      for (size_t k = 0; k < rest.size(); ++k) joined += (k ? " " : "") + rest[k];
+      args->assign(1, joined);
+    } else {
+      if (rest.size() != op.argCount) {
+        *error = "'" + called + "' takes " + argumentCount(op.argCount) + ", not " +
+                 std::to_string(rest.size());
+        return nullptr;
+      }
+      *args = rest;
+    }
+    return &op;
+  }
+  *error = words.size() < 2 ? "missing OPERATION after '" + verb->name + "'"
+                            : "unknown operation '" + words[1] + "' of '" + verb->name + "'";
   return nullptr;
 }
 
-CORBA::ORB_ptr initOrb(const std::vector<std::string>& extraOptions) {
+CORBA::ORB_ptr initOrb(const Invocation& inv) {
+  // The first call on a new connection may take the longer of the two
+  // time-outs: connecting gives up sooner when the call time-out is shorter.
+  const unsigned long callMs = inv.timeoutSeconds * 1000;
+  const unsigned long connectMs = callMs > 0 && callMs < 10000 ? callMs : 10000;
   std::vector<std::string> options = {kProgram,
-                                      "-ORBgiopMaxMsgSize", "4294967295",
+                                      "-ORBgiopMaxMsgSize", kMaxGiopMessageText,
                                       "-ORBnativeCharCodeSet", "UTF-8",
-                                      "-ORBclientConnectTimeOutPeriod", "10000"};
-  options.insert(options.end(), extraOptions.begin(), extraOptions.end());
+                                      "-ORBclientConnectTimeOutPeriod", std::to_string(connectMs)};
+  if (callMs > 0) {
+    options.push_back("-ORBclientCallTimeOutPeriod");
+    options.push_back(std::to_string(callMs));
+  }
+  options.insert(options.end(), inv.orbOptions.begin(), inv.orbOptions.end());
   std::vector<char*> orbArgv;
   for (std::string& option : options) orbArgv.push_back(&option[0]);
   orbArgv.push_back(nullptr);
   int orbArgc = static_cast<int>(options.size());
-  return CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
+  CORBA::ORB_ptr orb = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
+  omniORB::getInterceptors()->clientSendRequest.add(countRequest);
+  return orb;
 }
 
 int run(int argc, char** argv) {
@@ -129,12 +203,18 @@ int run(int argc, char** argv) {
   Invocation inv;
   OperationArgs args;
   const Operation* op = nullptr;
-  const bool parsed = parseCommandLine(argc, argv, &inv);
-  if (parsed && inv.help) {
+  std::string wrong = parseCommandLine(argc, argv, &inv);
+  if (wrong.empty() && inv.help) {
     usage(stdout, verbs, true);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
   }
-  if (!parsed || (op = resolve(verbs, inv.words, &args)) == nullptr) {
+  if (wrong.empty() && inv.version) {
+    std::printf("%s %s\n", kProgram, SOLVARIUM_VERSION);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+  }
+  if (wrong.empty()) op = resolve(verbs, inv.words, &args, &wrong);
+  if (op == nullptr) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, wrong.c_str());
     usage(stderr, verbs, false);
     return kExitFailure;
   }
@@ -143,7 +223,7 @@ int run(int argc, char** argv) {
   int code = kExitOk;
   try {
     const std::string key = readKey(inv.key);
-    orb = initOrb(inv.orbOptions);
+    orb = initOrb(inv);
     CORBA::Object_var target = orb->string_to_object(key.c_str());
     if (CORBA::is_nil(target)) throw ClientError("the key names no object (nil reference)");
     ClientContext ctx;

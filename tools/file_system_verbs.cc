@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "common/message_limits.h"
 #include "common/safe_file.h"
 #include "tools/client_verbs.h"
 
@@ -58,7 +59,7 @@ void writeLocal(const std::string& path, const CoOctetBuffer& content) {
 
 void upload(ClientContext& ctx, const OperationArgs& args) {
   const std::string data = readLocal(args[0]);
-  if (data.size() > 0xFFFFFFFFu) throw ClientError("local file too large: " + args[0]);
+  if (data.size() > kMaxTransferBytes) throw ClientError("local file too large: " + args[0]);
   const CORBA::ULong size = static_cast<CORBA::ULong>(data.size());
   CoOctetBuffer content;
   content.length(size);

@@ -5,6 +5,7 @@
 #include "AAS_CORBA.hh"
 #include "common/confined_file.h"
 #include "common/confined_path.h"
+#include "common/diagnostics.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_run_status.h"
@@ -108,7 +109,7 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
   const std::string base = solvarium::workingDirectory();
   const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
   if (!target.ok()) {
-    std::fprintf(stderr, "Brox report-plot save: %s\n", target.message.c_str());
+    solvarium::diagnostic("Brox report-plot save: %s\n", target.message.c_str());
     raiseScriptError(command, "Cannot open output file name.");
   }
 
@@ -162,7 +163,7 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
   // The previous file stays whole unless the new one is completely written.
   const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, output);
   if (!written.ok()) {
-    std::fprintf(stderr, "Brox report-plot save: %s\n", written.message.c_str());
+    solvarium::diagnostic("Brox report-plot save: %s\n", written.message.c_str());
     raiseScriptError(command, "Cannot write output file ");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "platform/process.h"
 #include "service/start_options.h"
 #include "solvers/brox/brox_servant.h"
@@ -30,7 +31,7 @@ solvarium::StartPid solverPid(const StartContext& context, const solvarium::Kind
   }
   if (!reason.empty()) {
     pid.refusal = "Error retrieving BROX pid.\n" + reason + ".\n";
-    std::fprintf(stderr, "Start-up failed: %s: set it to the Brox solver's process id\n",
+    solvarium::diagnostic("Start-up failed: %s: set it to the Brox solver's process id\n",
                  reason.c_str());
   }
   return pid;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "AAS_CORBA.hh"
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
 #include "platform/platform_names.h"
@@ -118,7 +119,7 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {
-    std::fprintf(stderr, "%s: %s\n", monitorDataProgram.c_str(), readError.c_str());
+    solvarium::diagnostic("%s: %s\n", monitorDataProgram.c_str(), readError.c_str());
     raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
   }
   return output;  // tempDir removes the file and its directory
@@ -171,7 +172,7 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
                       "aaS.terminate_solver " + runPath);
       result += "Done!\n";
     } catch (...) {
-      std::fprintf(stderr, "Could not terminate %s: %s\n", runPath.c_str(),
+      solvarium::diagnostic("Could not terminate %s: %s\n", runPath.c_str(),
                    currentFailureText().c_str());
       if (!errors.empty()) errors += "\n";  // one line per run
       errors += "Could not terminate " + runPath;

@@ -1,9 +1,9 @@
 #include "solvers/brox/brox_report_plots.h"
 
-#include <iostream>
 #include <map>
 #include <set>
 
+#include "common/diagnostics.h"
 #include "common/xml_document.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
@@ -38,7 +38,7 @@ void parseRunOutput(const std::string& output, ACEXML_DefaultHandler& handler,
                     const std::string& commandText) {
   std::string error;
   if (solvarium::parseXmlDocument(output, handler, kMonitorXmlSystemId, &error)) return;
-  std::cerr << "parse exception: " << error << std::endl;
+  solvarium::diagnostic("parse exception: %s\n", error.c_str());
   raiseScriptError(commandText,
                    "Cannot parse the output of " + program + " for " + runPath + ":\n" + error);
 }

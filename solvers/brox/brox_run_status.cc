@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "common/json_text.h"
 #include "platform/dynamic_library.h"
 #include "platform/platform_names.h"
@@ -187,7 +188,7 @@ void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   try {
     result = getBroxStatusFn(".", &handle->reader, &buffer, kMessageBufferLength);
   } catch (...) {
-    std::fprintf(stderr, "get_BroxStatus failed: %s\n", currentFailureText().c_str());
+    solvarium::diagnostic("get_BroxStatus failed: %s\n", currentFailureText().c_str());
     result = 1;
     std::strncpy(storage.data(), "Unknown exception caught:\n", kMessageBufferLength - 1);
   }
@@ -213,7 +214,7 @@ void releaseBroxStatus(BroxStatusHandle* handle) {
   try {
     releaseBroxStatusFn(&handle->reader, &buffer, kMessageBufferLength);
   } catch (...) {
-    std::fprintf(stderr, "release_BroxStatus failed: %s\n", currentFailureText().c_str());
+    solvarium::diagnostic("release_BroxStatus failed: %s\n", currentFailureText().c_str());
   }
   handle->reader = nullptr;
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "common/diagnostics.h"
 #include "common/startup_error.h"
 #include "platform/process.h"
 #include "service/instant_scripting.h"
@@ -140,7 +141,7 @@ void CBROXSolvarium::finalSave() {
       cause = currentFailureText();  // the next try follows at once
     }
   }
-  std::fprintf(stderr, "Saving monitor.json failed %d times, the last: %s\n", kTries,
+  solvarium::diagnostic("Saving monitor.json failed %d times, the last: %s\n", kTries,
                cause.c_str());
   solvarium::appendText("aas_instant_error.txt",
                         "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");

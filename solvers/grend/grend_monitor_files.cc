@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <utility>
 
 #include "common/confined_file.h"
 #include "common/confined_path.h"
+#include "common/diagnostics.h"
 #include "common/xml_document.h"
 #include "solvers/grend/grend_cnd_handler.h"
 #include "solvers/grend/grend_gst_handler.h"
@@ -146,7 +146,7 @@ bool readXmlMonitorFile(XmlMonitorKind kind, const MonitorFileTable& open,
   // A short read parses the bytes that were read.
   std::string error;
   if (appendXmlMonitorJson(kind, json, fileName, std::move(text), filterArgs, &error)) return true;
-  std::cerr << "parse exception: " << error << std::endl;
+  solvarium::diagnostic("parse exception: %s\n", error.c_str());
   return false;
 }
 

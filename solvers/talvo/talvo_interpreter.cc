@@ -11,6 +11,7 @@
 #include "common/command_tokenizer.h"
 #include "common/confined_file.h"
 #include "common/confined_path.h"
+#include "common/diagnostics.h"
 #include "service/service_log.h"
 #include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_monitors.h"
@@ -214,7 +215,7 @@ std::string saveMonitors(const Call& call) {
   const std::string base = solvarium::workingDirectory();
   const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
   if (!target.ok()) {
-    std::fprintf(stderr, "Talvo monitor save: %s\n", target.message.c_str());
+    solvarium::diagnostic("Talvo monitor save: %s\n", target.message.c_str());
     fail(call, "Cannot open output file name.");
   }
 
@@ -232,7 +233,7 @@ std::string saveMonitors(const Call& call) {
   document += "\n]";
   const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, document);
   if (!written.ok()) {
-    std::fprintf(stderr, "Talvo monitor save: %s\n", written.message.c_str());
+    solvarium::diagnostic("Talvo monitor save: %s\n", written.message.c_str());
     fail(call, "Cannot write output file name.");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
@@ -298,7 +299,7 @@ std::string minuteTick(const Call& call) {
   try {
     interpretTalvoCommand(std::string(kSaveCommand) + " ,", state, call.flags);
   } catch (...) {
-    std::fprintf(stderr, "Talvo auto-save of monitor.json failed: %s\n",
+    solvarium::diagnostic("Talvo auto-save of monitor.json failed: %s\n",
                  currentFailureText().c_str());
     solvarium::appendText(kAutoSaveErrorFile,
                           "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "

@@ -10,6 +10,7 @@
 
 #include "common/confined_file.h"
 #include "common/confined_path.h"
+#include "common/diagnostics.h"
 #include "common/json_text.h"
 #include "solvers/talvo/talvo_text.h"
 
@@ -164,7 +165,7 @@ namespace {
 
 // A report file that memory cannot hold reads as no file; the cause is logged.
 std::string noData(const std::string& name, const std::exception& e) {
-  std::fprintf(stderr, "Talvo report file '%s': %s\n", name.c_str(), e.what());
+  solvarium::diagnostic("Talvo report file '%s': %s\n", name.c_str(), e.what());
   return std::string();
 }
 
@@ -178,7 +179,7 @@ std::string readReportFile(const std::string& name, const ReportFilePosition& po
   const bool shrank = read.code == solvarium::FileStatus::kReadFailed && read.error == 0;
   if (!read.ok() && !shrank) {
     if (read.error != ENOENT) {
-      std::fprintf(stderr, "Talvo report file: %s\n", read.message.c_str());
+      solvarium::diagnostic("Talvo report file: %s\n", read.message.c_str());
     }
     return std::string();
   }

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/dynamic_library.h"
 #include "service/service_log.h"
@@ -434,7 +435,7 @@ void runMainFile(const std::string& mainFile) {
   std::string script;
   std::string error;
   if (!solvarium::readWholeFile(mainFile, &script, &error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    solvarium::diagnostic("%s\n", error.c_str());
     fail("Cannot read python script\n\n\n" + mainFile + "\n", "Error reading required Python code",
          "Cannot read python script\n", mainFile);
   }

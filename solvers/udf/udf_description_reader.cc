@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
 #include "common/xml_document.h"
@@ -70,10 +71,10 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
   std::string text;
   std::string error;
   if (!solvarium::readWholeFile(path, &text, &error)) {
-    std::fprintf(stderr,
-                 "Start-up failed: %s: write the UDF description there, or name it with "
-                 "-aas-config-file <file>\n",
-                 error.c_str());
+    solvarium::diagnostic(
+        "Start-up failed: %s: write the UDF description there, or name it with "
+        "-aas-config-file <file>\n",
+        error.c_str());
     const std::string line = "Error reading configuration file!<" + path + ">\n";
     solvarium::printText(line);
     solvarium::appendText(udfErrorFileName(), line);
@@ -86,7 +87,7 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
     solvarium::appendText(udfErrorFileName(), warning);
   }
   if (read) return handler;
-  std::fprintf(stderr, "Start-up failed: %s: fix the UDF description '%s'\n",
+  solvarium::diagnostic("Start-up failed: %s: fix the UDF description '%s'\n",
                solvarium::firstTextLine(fault.message).c_str(), path.c_str());
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),

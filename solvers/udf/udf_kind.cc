@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "common/diagnostics.h"
 #include "common/startup_error.h"
 #include "platform/process.h"
 #include "solvers/instant_kind.h"
@@ -32,13 +33,13 @@ void reportInvalidPid(const std::string& text, const std::string& configFile) {
   const std::string::size_type close = text.find('}', open);
   if (open != std::string::npos && close != std::string::npos) {
     const std::string name = text.substr(open + 2, close - open - 2);
-    std::fprintf(stderr,
+    solvarium::diagnostic(
                  "Start-up failed: the solverPid of '%s' is '%s': set %s to the solver's "
                  "process id\n",
                  configFile.c_str(), text.c_str(), name.c_str());
     return;
   }
-  std::fprintf(stderr,
+  solvarium::diagnostic(
                "Start-up failed: the solverPid of '%s' is '%s', no process id: make <solverPid> "
                "there (or what it names) give the solver's process id\n",
                configFile.c_str(), text.c_str());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/diagnostics.h"
 #include "common/safe_file.h"
 
 namespace AAS_UDF {
@@ -61,7 +62,7 @@ bool resolveStoredValue(const std::string& text, const std::string& storage,
     std::string content;
     std::string error;
     if (!solvarium::readWholeFile(text, &content, &error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+      solvarium::diagnostic("%s\n", error.c_str());
       return fail(fault, "Error! Could not open " + text + "\n", false);
     }
     const std::string::size_type zero = content.find('\0');

@@ -5,7 +5,10 @@
 //     5 s, its threads and memory, and how long a new client waits for the
 //     answer of getSolverId on a fresh connection;
 //   - a client that sends 60 downloads of an 8 MiB file on one connection and
-//     reads no reply: the service's memory.
+//     reads no reply: the service's memory;
+//   - 300 connections that each send 3 MiB of a 16 MiB upload and stop: the
+//     service's memory, whether a fresh client is answered, and how long
+//     until the memory is given back.
 // SOLVARIUM_BENCH_SERVICE names another Solvarium binary to measure (an
 // earlier build, say).
 #include <sys/resource.h>
@@ -167,6 +170,56 @@ TEST_F(FloodBench, PipelinedDownloadsNotRead) {
               "(peak %.0f MB; idle %.0f MB), %ld threads\n",
               loaded.residentMb, loaded.peakMb, idle.residentMb, loaded.threads);
   ::close(fd);
+  EXPECT_TRUE(service().running());
+}
+
+TEST_F(FloodBench, UnfinishedUploadsPinMemory) {
+  startService(1 << 16);
+  const pid_t pid = service().pid();
+  ServiceClient files(workDir());
+  CORBA::String_var ior = testOrb()->object_to_string(files.fileSystem().in());
+  const IiopAddress fileSystem = iorAddress(ior.in());
+  const ProcessStats idle = statsOf(pid);
+
+  CdrWriter arguments;
+  arguments.string("upload.bin");
+  arguments.octets(std::string(16 << 20, 'u'));
+  const std::string whole =
+      giopRequest(1, fileSystem.objectKey, "uploadFile", arguments.bytes(), false);
+  const std::string part = whole.substr(0, whole.size() - (13 << 20));  // 3 MiB of the file
+  const int connections = 300;
+  std::vector<int> stalled(connections, -1);
+  std::vector<std::thread> senders;
+  for (int w = 0; w < 8; ++w) {
+    senders.emplace_back([&, w] {
+      for (int i = w; i < connections; i += 8) {
+        stalled[i] = connectTo(fileSystem.host, fileSystem.port);
+        if (stalled[i] >= 0) sendThrottled(stalled[i], part, 0);
+      }
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  const Clock::time_point sent = Clock::now();
+  std::this_thread::sleep_for(seconds(3));
+  const ProcessStats loaded = statsOf(pid);
+  const double fresh = freshAnswerSeconds(iorAddress(readFile(workFile("instant_aaS_BROXSolvarium.txt"))));
+  // Given back: resident memory within 64 MB of idle again (at most 200 s).
+  double released = -1;
+  while (secondsSince(sent) < 200) {
+    if (statsOf(pid).residentMb < idle.residentMb + 64) {
+      released = secondsSince(sent);
+      break;
+    }
+    std::this_thread::sleep_for(seconds(1));
+  }
+  std::printf("%d connections with 3 MiB of a 16 MiB upload each: service %.0f MB resident "
+              "(idle %.0f MB), %ld threads; a fresh client: %s; memory given back after %s\n",
+              connections, loaded.residentMb, idle.residentMb, loaded.threads,
+              answerText(fresh).c_str(),
+              released < 0 ? "more than 200 s" : (std::to_string(static_cast<int>(released)) + " s").c_str());
+  for (int fd : stalled) {
+    if (fd >= 0) ::close(fd);
+  }
   EXPECT_TRUE(service().running());
 }
 

@@ -192,9 +192,7 @@ TEST_F(BroxPlotsWillE2eTest, ReportPlotsAndTheirPersistedData) {
   fakes().setOutput("plotinfo", "./run_001.dir",
                     "<!DOCTYPE p [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Plots>&e;</Plots>");
   EXPECT_TRUE(isException(client().tryExecute("aaS.list_report_plots"), "EScriptGenericError"));
-  EXPECT_TRUE(waitUntil([&] { return service().stderrText().find("parse exception: ") !=
-                                     std::string::npos; },
-                        seconds(2)));
+  EXPECT_TRUE(service().waitForStderr("parse exception: "));
   expectTmpEmpty("the parse failures");
 }
 
@@ -338,6 +336,7 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   EXPECT_FALSE(fileExists(workDir() + "/../outside.json"));
   EXPECT_TRUE(workTempFiles().empty()) << workTempFiles()[0];
   // The fixed answers leave out why; standard error says it.
+  service().waitForStderr("Brox report-plot save: Refused '../outside.json'");
   const std::string err = service().stderrText();
   EXPECT_NE(err.find("Brox report-plot save: Cannot replace '"), std::string::npos) << err;
   EXPECT_NE(err.find("/busy': Is a directory\n"), std::string::npos) << err;

@@ -60,8 +60,7 @@ TEST_F(BroxXmlGateE2eTest, HostileDocumentsAreParseFailuresAndTheServiceGoesOn) 
               "\"s1.res\"\n\t\t,\n\t\t\"metaData\":\n\t\t[\n\t\t\t{\n\t\t\t\t\"Name\":\"Mass\"\n"
               "\t\t\t}\n\t\t]\n\t}\n]\n");
   }
-  EXPECT_NE(service().stderrText().find("parse exception: XML document is not well-formed"),
-            std::string::npos);
+  EXPECT_TRUE(service().waitForStderr("parse exception: XML document is not well-formed"));
 
   // A plot line nested in another is one line of its plot.
   fakes().setOutput("plotinfo", "./run_001.dir",

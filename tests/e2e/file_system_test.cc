@@ -214,7 +214,7 @@ TEST_F(FileSystemTest, NamesOutsideTheWorkingDirectoryAreRefused) {
 // 2 GiB of address space, so the file at the limit fails to be allocated
 // instead of being read and sent.
 TEST_F(FileSystemTest, TransferLimitIsCheckedBeforeTheFileIsRead) {
-  const uint64_t limit = 4294967295ULL - 1024 * 1024;
+  const uint64_t limit = 2147483647ULL - 1024 * 1024;
   if (!kSanitizedBuild) {
     service().kill();
     clearWorkDir();

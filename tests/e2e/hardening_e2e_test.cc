@@ -306,6 +306,7 @@ TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   ASSERT_EQ(::lstat(workFile("grend_broadcasts.txt").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  service().waitForStderr("Not writing 'instant_aas_error.txt'");
   std::string err = service().stderrText();
   for (const char* name : {"grend_broadcasts.txt", "instant_aas_error.txt"}) {
     EXPECT_NE(err.find("Not writing '" + std::string(name) + "': not a regular file\n"),
@@ -322,6 +323,7 @@ TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
   }
   EXPECT_TRUE(isException(broadcast("monitor-file-activate:none.mntr"), "CORBA::UNKNOWN"));
   EXPECT_EQ(readFile(workFile("grend_broadcasts.txt")), "planted\n");
+  service().waitForStderr("another user owns it");
   err = service().stderrText();
   EXPECT_NE(
       err.find("Not writing 'grend_broadcasts.txt': another user owns it or may write it\n"),

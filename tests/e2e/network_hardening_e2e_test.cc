@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <utility>
 
 #include "tests/support/brox_e2e_fixture.h"
 #include "tests/support/grend_e2e_fixture.h"
@@ -132,6 +133,107 @@ TEST_F(NetworkHardeningTest, StrayFragmentsLeaveTheServiceServing) {
     ASSERT_TRUE(service().running()) << "ended by: " << sequence.first;
   }
   EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+}
+
+// `message` built with a key of `keySize` bytes, its key length (the first
+// little-endian ulong of that value after the header) made `length`.
+std::string withKeyLength(std::string message, uint32_t keySize, uint32_t length) {
+  CdrWriter size;
+  size.ulong(keySize);
+  CdrWriter replacement;
+  replacement.ulong(length);
+  const std::string::size_type at = message.find(size.bytes(), 12);
+  if (at != std::string::npos) message.replace(at, 4, replacement.bytes());
+  return message;
+}
+
+TEST_F(NetworkHardeningTest, ObjectKeyLengthsOfTwoGiBAndMoreLeaveTheServiceServing) {
+  startService();
+  CORBA::String_var ior = testOrb()->object_to_string(client().scripting().in());
+  const IiopAddress to = iorAddress(ior.in());
+  ASSERT_GT(to.port, 0);
+  const uint32_t keySize = 1024 * 1024;
+  const std::string key(keySize, 'A');
+  const std::vector<std::pair<const char*, std::string>> forms = {
+      {"1.2 Request", giopRequest(7, key, "getSolverId", "", false)},
+      {"1.2 Request, fragmented",
+       giopRequest(7, key, "getSolverId", "", true) + giopFragment(7)},
+      {"1.2 LocateRequest", giopLocateRequest(7, key)},
+      {"1.0 Request", giopRequest1x(0, 7, key, "getSolverId")},
+      {"1.1 LocateRequest", giopLocateRequest1x(1, 7, key)}};
+  for (const uint32_t length : {0x80000000U, 0xFFFFFFF0U}) {
+    for (const auto& form : forms) {
+      const std::string message = withKeyLength(form.second, keySize, length);
+      ASSERT_NE(message, form.second) << form.first;
+      sendOnFreshConnections(to, message, 4);
+      ASSERT_TRUE(service().running()) << "ended by: " << form.first << ", key length " << length;
+    }
+  }
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+}
+
+// The service's stderr.txt as a pipe of 4 KiB that is read only when asked;
+// a file again, with what was read, once the test is done (for the fixture).
+class UnreadStderr {
+ public:
+  explicit UnreadStderr(std::string path) : path_(std::move(path)) {
+    ::unlink(path_.c_str());
+    if (::mkfifo(path_.c_str(), 0600) == 0) {
+      reader_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (reader_ >= 0) ::fcntl(reader_, F_SETPIPE_SZ, 4096);
+  }
+  ~UnreadStderr() {
+    read();
+    if (reader_ >= 0) ::close(reader_);
+    ::unlink(path_.c_str());
+    writeFile(path_, text_);
+  }
+  UnreadStderr(const UnreadStderr&) = delete;
+  UnreadStderr& operator=(const UnreadStderr&) = delete;
+  bool ready() const { return reader_ >= 0; }
+  // Everything read so far, after reading what is there now.
+  const std::string& read() {
+    char buffer[65536];
+    ssize_t got;
+    while (reader_ >= 0 && (got = ::read(reader_, buffer, sizeof buffer)) > 0) {
+      text_.append(buffer, static_cast<std::size_t>(got));
+    }
+    return text_;
+  }
+
+ private:
+  std::string path_;
+  int reader_ = -1;
+  std::string text_;
+};
+
+// A refused download quotes the client's name on stderr; with stderr a pipe
+// that nobody reads, the calls and every later one still answer at once, and
+// the lines that did not fit are counted once the pipe is read again.
+TEST_F(NetworkHardeningTest, StderrThatNobodyReadsHoldsUpNoCall) {
+  UnreadStderr err(logDir() + "/stderr.txt");
+  ASSERT_TRUE(err.ready());
+  startService();
+  KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem_var fs = client().fileSystem();
+  omniORB::setClientCallTimeout(fs.in(), 5000);
+  const std::string name = "../" + std::string(70 * 1024, 'n');
+  const auto begin = std::chrono::steady_clock::now();
+  for (int i = 0; i < 1000; ++i) {
+    const Outcome refused = capture([&] {
+      KORLEN_AAS_v1_0_0::Types::CoOctetBuffer_var content = fs->downloadFile(name.c_str());
+      return std::string();
+    });
+    ASSERT_EQ(refused.exception, "EUnknown") << "call " << i << ": " << refused;
+  }
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, seconds(20));
+
+  // Read again: the lines come, each cut short, then the count of those dropped.
+  const std::string dropped = " diagnostic lines dropped";
+  waitUntil([&] { return err.read().find(dropped) != std::string::npos; }, seconds(5));
+  EXPECT_NE(err.read().find(dropped), std::string::npos);
+  EXPECT_EQ(err.read().find(std::string(1000, 'n')), std::string::npos);
 }
 
 TEST_F(NetworkHardeningTest, ObjectKeysAreRandomAndDescriptorsRaised) {

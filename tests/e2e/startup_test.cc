@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tests/support/harness.h"
+#include "tests/support/raw_giop.h"
 
 namespace solvarium_test {
 namespace {
@@ -119,6 +120,30 @@ TEST_F(StartupTest, ListenPortAndHostFollowEnvironmentAndJoinedOptions) {
   EXPECT_GT(a.port, 0);
   CORBA::String_var id = client().solverUnit()->getSolverId();
   EXPECT_STREQ(id.in(), "korlen-brox");
+
+  // ORB variables and an omniORB configuration file add no listener and
+  // change no limit; "aaS.getenv" still sees the variables.
+  const int strayPort = freeLoopbackPort();
+  const int filePort = freeLoopbackPort();
+  const std::string config = workDir() + "/../omniORB.cfg";
+  writeFile(config, "endPoint = giop:tcp:127.0.0.1:" + std::to_string(filePort) +
+                        "\ngiopMaxMsgSize = 1000\n");
+  o = broxOptions();
+  o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  o.env["AAS_PORTS"] = std::to_string(envPort);
+  o.env["ORBendPoint"] = "giop:tcp:127.0.0.1:" + std::to_string(strayPort);
+  o.env["ORBgiopMaxMsgSize"] = "1000";
+  o.env["OMNIORB_CONFIG"] = config;
+  o.env["LONG_VALUE"] = std::string(5000, 'v');
+  a = endpointOf(o);
+  EXPECT_EQ(a.port, envPort);
+  for (const int port : {strayPort, filePort}) {
+    const int stray = connectTo("127.0.0.1", port);
+    EXPECT_LT(stray, 0) << "something listens on " << port;
+    if (stray >= 0) close(stray);
+  }
+  EXPECT_EQ(client().execute("aaS.getenv LONG_VALUE"), std::string(5000, 'v'));
+  EXPECT_EQ(client().execute("aaS.getenv ORBgiopMaxMsgSize"), "1000");
 }
 
 TEST_F(StartupTest, PortInUseOrForeignHostEndsWithCode1) {

@@ -110,6 +110,13 @@ std::string giopLocateRequest(uint32_t requestId, const std::string& objectKey) 
   return finish(w);
 }
 
+std::string giopLocateRequest1x(uint8_t minor, uint32_t requestId, const std::string& objectKey) {
+  CdrWriter w = messageStart(minor, kLocateRequest);
+  w.ulong(requestId);
+  w.octets(objectKey);
+  return finish(w);
+}
+
 std::string giopFragment(uint32_t requestId) { return idMessage(kFragment, requestId); }
 std::string giopCancelRequest(uint32_t requestId) { return idMessage(kCancelRequest, requestId); }
 

@@ -37,6 +37,8 @@ std::string giopRequest1x(uint8_t minor, uint32_t requestId, const std::string& 
                           const std::string& operation);
 // A GIOP 1.2 LocateRequest for `objectKey`.
 std::string giopLocateRequest(uint32_t requestId, const std::string& objectKey);
+// A LocateRequest of GIOP 1.0 or 1.1 (`minor` 0 or 1).
+std::string giopLocateRequest1x(uint8_t minor, uint32_t requestId, const std::string& objectKey);
 // GIOP 1.2 messages whose body is the request id alone.
 std::string giopFragment(uint32_t requestId);
 std::string giopCancelRequest(uint32_t requestId);

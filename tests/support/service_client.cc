@@ -10,7 +10,7 @@ namespace solvarium_test {
 CORBA::ORB_ptr testOrb() {
   static CORBA::ORB_var orb = [] {
     const char* args[] = {"solvarium-tests",
-                          "-ORBgiopMaxMsgSize", "4294967295",
+                          "-ORBgiopMaxMsgSize", "2147483647",
                           "-ORBnativeCharCodeSet", "UTF-8",
                           "-ORBclientConnectTimeOutPeriod", "10000",
                           "-ORBclientCallTimeOutPeriod", "60000",

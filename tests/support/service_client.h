@@ -11,7 +11,7 @@
 
 namespace solvarium_test {
 
-// The process-wide client ORB ("omniORB4", giopMaxMsgSize 4294967295, UTF-8,
+// The process-wide client ORB ("omniORB4", giopMaxMsgSize 2147483647, UTF-8,
 // 10 s connect and 60 s call time-outs), made on first use.
 CORBA::ORB_ptr testOrb();
 

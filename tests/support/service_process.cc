@@ -72,4 +72,8 @@ bool ServiceProcess::waitForStdout(const std::string& text, milliseconds timeout
   return waitUntil([&] { return stdoutText().find(text) != std::string::npos; }, timeout);
 }
 
+bool ServiceProcess::waitForStderr(const std::string& text, milliseconds timeout) {
+  return waitUntil([&] { return stderrText().find(text) != std::string::npos; }, timeout);
+}
+
 }  // namespace solvarium_test

@@ -39,6 +39,9 @@ class ServiceProcess {
                        milliseconds timeout = milliseconds(20000));
   // Waits until stdout contains `text`.
   bool waitForStdout(const std::string& text, milliseconds timeout);
+  // Waits until stderr contains `text` (diagnostics reach it a moment after
+  // the call that made them).
+  bool waitForStderr(const std::string& text, milliseconds timeout = seconds(5));
   bool running();
   // Exit code (128 + signal when killed by one), or nullopt on timeout.
   std::optional<int> waitForExit(milliseconds timeout);

@@ -93,7 +93,7 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
   const std::vector<std::string> args = orbArguments("BROXSolvarium", {"", "0"});
   const std::vector<std::string> expected = {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
-      "-ORBgiopMaxMsgSize",     "4294967295",         "-ORBnativeCharCodeSet",
+      "-ORBgiopMaxMsgSize",     "2147483647",         "-ORBnativeCharCodeSet",
       "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000",
       "-ORBserverCallTimeOutPeriod", "120000",
       "-ORBmaxServerThreadPerConnection", "1",

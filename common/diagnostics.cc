@@ -1,0 +1,140 @@
+#include "common/diagnostics.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace solvarium {
+
+namespace {
+
+// Text waiting for stderr at most; a line that does not fit is dropped.
+constexpr std::size_t kQueueBytes = 256 * 1024;
+
+void writeAll(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // stderr closed or broken: the text is lost
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// The queue and its writer thread, started on first use. Never destroyed,
+// so that the thread may outlive main().
+class Logger {
+ public:
+  void add(std::string line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!started_) {
+      started_ = true;
+      try {
+        std::thread(&Logger::run, this).detach();
+        running_ = true;
+      } catch (const std::system_error&) {
+        running_ = false;  // nothing can be written: every line is dropped
+      }
+    }
+    if (!running_ || queuedBytes_ + line.size() > kQueueBytes) {
+      ++dropped_;
+      return;
+    }
+    queuedBytes_ += line.size();
+    lines_.push_back(std::move(line));
+    queued_.notify_one();
+  }
+
+  bool flush(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!running_) return lines_.empty();
+    return written_.wait_for(lock, timeout,
+                             [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      queued_.wait(lock, [this] { return !lines_.empty() || dropped_ > 0; });
+      std::string text;
+      for (const std::string& line : lines_) text += line;
+      lines_.clear();
+      queuedBytes_ = 0;
+      if (dropped_ > 0) {
+        text += "(" + std::to_string(dropped_) +
+                " diagnostic lines dropped: stderr did not take them in time)\n";
+        dropped_ = 0;
+      }
+      writing_ = true;
+      lock.unlock();
+      writeAll(text);
+      lock.lock();
+      writing_ = false;
+      written_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable queued_;   // a line or a drop to write
+  std::condition_variable written_;  // the writer finished a batch
+  std::deque<std::string> lines_;    // guarded by mutex_, as is every field below
+  std::size_t queuedBytes_ = 0;
+  std::uint64_t dropped_ = 0;
+  bool writing_ = false;
+  bool started_ = false;
+  bool running_ = false;
+};
+
+Logger& logger() {
+  static Logger* const instance = new Logger;
+  return *instance;
+}
+
+}  // namespace
+
+void diagnostic(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&text[0], text.size(), format, again);
+    text.resize(static_cast<std::size_t>(length));
+  }
+  va_end(again);
+  if (length >= 0) diagnosticText(text);
+}
+
+void diagnosticText(const std::string& text, std::size_t maxBytes) {
+  std::size_t length = text.size();
+  while (length > 0 && text[length - 1] == '\n') --length;
+  std::string line;
+  if (length <= maxBytes) {
+    line.assign(text, 0, length);
+  } else {
+    std::size_t keep = maxBytes;  // not inside a UTF-8 sequence
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+    line.assign(text, 0, keep);
+    line += "... (" + std::to_string(length) + " bytes)";
+  }
+  line += '\n';
+  logger().add(std::move(line));
+}
+
+bool flushDiagnostics(std::chrono::milliseconds timeout) { return logger().flush(timeout); }
+
+}  // namespace solvarium

@@ -1,0 +1,31 @@
+// Diagnostics: the one way the service writes to stderr. A call never waits
+// for stderr: the line goes into a bounded queue that a logger thread writes
+// out (the only blocking write). What does not fit is dropped and counted;
+// the count follows in a line of its own once the queue has room again.
+// Every line is capped, so client text quoted in it is too. Any thread may
+// call these, with any lock held.
+#ifndef SOLVARIUM_COMMON_DIAGNOSTICS_H_
+#define SOLVARIUM_COMMON_DIAGNOSTICS_H_
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace solvarium {
+
+// Longest line kept whole; a longer one is cut there and says how long it was.
+constexpr std::size_t kDiagnosticLineBytes = 400;
+
+// Queues one printf-formatted line (a line feed is added when missing).
+void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Queues `text` as one line, cut at `maxBytes`.
+void diagnosticText(const std::string& text, std::size_t maxBytes = kDiagnosticLineBytes);
+
+// Waits up to `timeout` until everything queued has been written; false when
+// stderr did not take it in time. For start-up failures and the exit.
+bool flushDiagnostics(std::chrono::milliseconds timeout);
+
+}  // namespace solvarium
+
+#endif  // SOLVARIUM_COMMON_DIAGNOSTICS_H_
