@@ -23,6 +23,15 @@ std::string str(char* owned) {
   return text.in();
 }
 
+// getCollaborativeSolverUnit of the generic unit, as data.
+Outcome collaborativeUnit(ServiceClient& client) {
+  return capture([&] {
+    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit =
+        client.solverUnit()->getCollaborativeSolverUnit();
+    return std::string();
+  });
+}
+
 // An IOR text that encodes a nil reference.
 std::string nilIor() { return str(testOrb()->object_to_string(CORBA::Object::_nil())); }
 
@@ -51,27 +60,18 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   EXPECT_EQ(str(talvo().solverUnit()->getSolverId()), "korlen-talvo");
   EXPECT_FALSE(h->_is_a("IDL:AAS_CORBA/BROXInstant/Solvers/ICoBROXUnit:1.0"));
 
-  Outcome collaborative = capture([&] {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
-    return std::string();
-  });
+  Outcome collaborative = collaborativeUnit(talvo());
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR not available"},
                            {"scope", "Talvo Instant aaS"}}));
   send({"broadcast::visited:collaborativecosolverunitior-set:" + keyText()});
-  collaborative = capture([&] {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
-    return std::string();
-  });
+  collaborative = collaborativeUnit(talvo());
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR is of wrong type"},
                            {"interfaceName", "ICoSolverUnit"},
                            {"operation", "getCollaborativeSolverUnit"}}));
   send({"broadcast::visited:collaborativecosolverunitior-set:" + nilIor()});
-  collaborative = capture([&] {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
-    return std::string();
-  });
+  collaborative = collaborativeUnit(talvo());
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR is corrupt"},
                            {"scope", "Talvo Instant aaS"}}));
@@ -203,11 +203,7 @@ TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
   Outcome collaborative;
   JoinedThreads caller;
   caller.start([&] {
-    collaborative = capture([&] {
-      KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit =
-          talvo().solverUnit()->getCollaborativeSolverUnit();
-      return std::string();
-    });
+    collaborative = collaborativeUnit(talvo());
     ended = true;
   });
   std::this_thread::sleep_for(milliseconds(500));  // waiting for the partner's answer

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "service/instant_scripting.h"
@@ -98,15 +99,13 @@ TEST(WatcherLifecycleTest, RulesThatWouldDivideByZeroAreNotStarted) {
   WatchRule rule;
   rule.source = WatchRule::PidSource::kHandedOver;
   rule.stepMs = 60 * 1000;
-  rule.cycleSteps = 0;
-  CSolverProcessChecker noCycle(rule);
-  noCycle.checkProcessId({}, nullptr);
-  EXPECT_FALSE(noCycle.start());
-  rule.cycleSteps = 1200;
-  rule.tickEverySteps = 0;
-  CSolverProcessChecker noTicks(rule);
-  noTicks.checkProcessId({}, nullptr);
-  EXPECT_FALSE(noTicks.start());
+  for (const std::pair<int, int>& cycleAndTick : {std::make_pair(0, 12), std::make_pair(1200, 0)}) {
+    rule.cycleSteps = cycleAndTick.first;
+    rule.tickEverySteps = cycleAndTick.second;
+    CSolverProcessChecker watcher(rule);
+    watcher.checkProcessId({}, nullptr);
+    EXPECT_FALSE(watcher.start()) << cycleAndTick.first << " " << cycleAndTick.second;
+  }
 }
 
 // Each wait passes at once and moves the time on, then runs `onWait` (the
