@@ -38,18 +38,26 @@ char* CCoSolverUnit::getAcessType() {
 }
 
 GS::ICoSolverUnit_ptr CCoSolverUnit::getCollaborativeSolverUnit() {
-  const SerialCall serial;
-  if (!texts_.unitNotSupported.empty()) {
-    throw GE::ENotSupported(1, "ICoSolverUnit::getCollaborativeCoSolverUnit",
-                            texts_.unitNotSupported.c_str());
-  }
   const std::string& scope = texts_.collaborativeScope;
-  if (!texts_.collaborativeFromSolver) {
-    throw collaborativeError("Collaborative aaS not available", scope);
+  std::string ior;
+  CORBA::ORB_var orb;
+  {
+    const SerialCall serial;
+    if (!texts_.unitNotSupported.empty()) {
+      throw GE::ENotSupported(1, "ICoSolverUnit::getCollaborativeCoSolverUnit",
+                              texts_.unitNotSupported.c_str());
+    }
+    if (!texts_.collaborativeFromSolver) {
+      throw collaborativeError("Collaborative aaS not available", scope);
+    }
+    ior = owner_->collaborativeIorText();
+    if (ior.empty()) throw collaborativeError("Collaborative IOR not available", scope);
+    orb = CORBA::ORB::_duplicate(owner_->ownerOrb());
   }
-  const std::string ior = owner_->collaborativeIorText();
-  if (ior.empty()) throw collaborativeError("Collaborative IOR not available", scope);
-  CORBA::Object_var object = owner_->ownerOrb()->string_to_object(ior.c_str());
+  // Outside SerialCall: resolving the text (a name service's resolve) and
+  // _narrow (the partner's _is_a) may be remote calls, bounded by the ORB's
+  // call time-out; a partner that never answers holds up this request only.
+  CORBA::Object_var object = orb->string_to_object(ior.c_str());
   if (CORBA::is_nil(object.in())) throw collaborativeError("Collaborative IOR is corrupt", scope);
   GS::ICoSolverUnit_var unit = GS::ICoSolverUnit::_narrow(object.in());
   if (CORBA::is_nil(unit.in())) {

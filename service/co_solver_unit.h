@@ -5,7 +5,8 @@
 //
 // Ownership: created by its owner (the kind's root object, see SolverKind),
 // which outlives it and deletes it. Threads: every operation runs under
-// SerialCall, one at a time.
+// SerialCall, one at a time, except the remote calls of
+// getCollaborativeSolverUnit, which run after it has been released.
 #ifndef SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 #define SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 

@@ -115,7 +115,8 @@ class SolverLink {
 };
 
 // How the watcher follows the solver of a kind; the timings are in
-// milliseconds.
+// milliseconds. A negative wait or a count below 1 keeps the watcher, and so
+// the service, from starting.
 struct WatchRule {
   enum class PidSource {
     kNone,        // no watcher

@@ -1,8 +1,10 @@
 #include "service/solver_process_checker.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -10,6 +12,7 @@
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/diagnostics.h"
 #include "service/instant_scripting.h"
+#include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
@@ -19,6 +22,44 @@ namespace solvarium {
 namespace {
 
 using PidSource = WatchRule::PidSource;
+
+// How long the orderly shutdown waits for SerialCall's lock, in polls.
+constexpr long kShutdownLockPollMs = 100;
+constexpr int kShutdownLockPolls = 50;
+
+class SteadyClock : public WatchClock {
+ public:
+  bool wait(long ms) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+  }
+  void interrupt() override {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;  // guarded by mutex_
+};
+
+// Why `rule`'s timings cannot be followed; "" when they can.
+std::string unusableTimings(const WatchRule& rule) {
+  if (rule.stepMs < 0 || rule.tickDelayMs < 0) return "a negative wait";
+  if (rule.cycleSteps < 1 || rule.tickEverySteps < 1 || rule.sightings < 1) {
+    return "a step count below 1";
+  }
+  return "";
+}
+
+// SerialCall's lock when no request holds it; never waits.
+std::unique_lock<std::recursive_mutex> lockIfFree() {
+  return std::unique_lock<std::recursive_mutex>(servantCallMutex(), std::try_to_lock);
+}
 
 // The ORB of the process (a second ORB_init answers the service's own ORB);
 // it is never destroyed here.
@@ -59,7 +100,10 @@ std::unique_ptr<SolverLink> scriptingLink(CORBA::Object_ptr key) {
 
 }  // namespace
 
-CSolverProcessChecker::CSolverProcessChecker(WatchRule rule) : rule_(std::move(rule)) {}
+CSolverProcessChecker::CSolverProcessChecker(WatchRule rule, WatchClock* clock)
+    : rule_(std::move(rule)),
+      ownClock_(clock != nullptr ? nullptr : new SteadyClock),
+      clock_(clock != nullptr ? clock : ownClock_.get()) {}
 
 CSolverProcessChecker::~CSolverProcessChecker() { stop(); }
 
@@ -79,6 +123,11 @@ void CSolverProcessChecker::checkProcessId(const StartContext& context,
 
 bool CSolverProcessChecker::start() {
   if (!watched_) return true;
+  const std::string unusable = unusableTimings(rule_);
+  if (!unusable.empty()) {
+    solvarium::diagnostic("Solver watcher: the watch rule has %s\n", unusable.c_str());
+    return false;
+  }
   try {
     thread_ = std::thread([this] {
       if (rule_.source == PidSource::kHandedOver) {
@@ -95,11 +144,7 @@ bool CSolverProcessChecker::start() {
 }
 
 void CSolverProcessChecker::stop() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
+  clock_->interrupt();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -107,23 +152,25 @@ bool CSolverProcessChecker::isProcessAlive(long pid) { return platform::isProces
 
 bool CSolverProcessChecker::solverAlive() const { return solver_ && solver_->alive(); }
 
-bool CSolverProcessChecker::wait(long ms) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
-}
-
 void CSolverProcessChecker::connect() {
+  const std::unique_lock<std::recursive_mutex> serial = lockIfFree();
+  if (!serial.owns_lock()) return;
   try {
     CORBA::ORB_var orb = watcherOrb();
     CORBA::Object_var key = orb->string_to_object(solverUnitKeyBuffer().get().c_str());
     link_ = rule_.connect ? rule_.connect(key.in()) : scriptingLink(key.in());
   } catch (const CORBA::Exception&) {
     link_.reset();  // not connected yet: tried again next round
+  } catch (const std::exception& e) {
+    reportFailure("connecting", e.what());
+    link_.reset();
   }
 }
 
 void CSolverProcessChecker::tick() {
   if (shutdownBegun()) return;
+  const std::unique_lock<std::recursive_mutex> serial = lockIfFree();
+  if (!serial.owns_lock()) return;  // a request runs: this tick is dropped
   try {
     link_->execute(kTickCommand);
   } catch (const CORBA::Exception& e) {
@@ -136,33 +183,41 @@ void CSolverProcessChecker::tick() {
 void CSolverProcessChecker::solverGone() {
   if (shutdownBegun()) return;
   if (link_ && rule_.shutdownThroughKind) {
-    try {
-      link_->shutdown();
-      return;
-    } catch (const CORBA::Exception& e) {
-      reportFailure("shutdown", e._name());
-    } catch (const std::exception& e) {
-      reportFailure("shutdown", e.what());
+    std::unique_lock<std::recursive_mutex> serial = lockIfFree();
+    for (int poll = 0; !serial.owns_lock() && poll < kShutdownLockPolls; ++poll) {
+      if (!wait(kShutdownLockPollMs)) return;
+      serial.try_lock();
     }
-    if (!wait(2000)) return;
+    if (serial.owns_lock()) {  // else a request keeps the lock: the process ends
+      try {
+        link_->shutdown();
+        return;
+      } catch (const CORBA::Exception& e) {
+        reportFailure("shutdown", e._name());
+      } catch (const std::exception& e) {
+        reportFailure("shutdown", e.what());
+      }
+      serial.unlock();
+      if (!wait(2000)) return;
+    }
   }
   if (!shutdownBegun()) endProcess(0);
 }
 
 // A pid known at start-up: a round of rule_.stepMs; once connected,
-// tickDelayMs more and a tick; then the solver's check.
+// tickDelayMs more and a tick. The solver is checked after each wait, before
+// the tick.
 void CSolverProcessChecker::watchPidAtStart() {
   for (;;) {
     if (!wait(rule_.stepMs) || shutdownBegun()) return;
     if (!link_ && !solverUnitKeyBuffer().empty()) connect();
-    if (link_) {
-      if (rule_.tickDelayMs > 0 && !wait(rule_.tickDelayMs)) return;
-      tick();
+    if (!solverAlive()) return solverGone();
+    if (!link_) continue;
+    if (rule_.tickDelayMs > 0) {
+      if (!wait(rule_.tickDelayMs)) return;
+      if (!solverAlive()) return solverGone();
     }
-    if (!solverAlive()) {
-      solverGone();
-      return;
-    }
+    tick();
   }
 }
 
@@ -184,10 +239,7 @@ void CSolverProcessChecker::watchHandedOverPid() {
       solver_ = holdSolverProcess(pid);
       pidKnown = true;
     }
-    if ((pidKnown && !solverAlive()) || (!pidKnown && step == 0)) {
-      solverGone();
-      return;
-    }
+    if ((pidKnown && !solverAlive()) || (!pidKnown && step == 0)) return solverGone();
     if (!link_ && !solverUnitKeyBuffer().empty() && ++keySightings >= rule_.sightings) {
       connect();
     }

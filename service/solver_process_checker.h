@@ -5,10 +5,13 @@
 // process) when the solver has gone.
 //
 // It learns the key only through solverUnitKeyBuffer() and calls the
-// servants only through object references made from it; the servants'
-// SerialCall keeps those calls apart from the main thread's requests. Once
-// shutdown has begun (shutdownBegun()) it neither ticks, nor calls shutdown,
-// nor ends the process.
+// servants only through object references made from it (local calls, run
+// in its own thread). Each round decides the solver's liveness first, and
+// it never waits on a request: it connects and ticks only when SerialCall's
+// lock is free (else they wait for the next round), and when a request keeps
+// the lock past a bounded wait, the orderly shutdown gives way to ending the
+// process with code 0. Once shutdown has begun (shutdownBegun()) it neither
+// ticks, nor calls shutdown, nor ends the process.
 //
 // Lifetime: made by the entry; stop() (also run by the destructor) wakes
 // the thread out of any wait and joins it. The entry stops it after the
@@ -16,9 +19,7 @@
 #ifndef SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
 #define SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "platform/process.h"
@@ -26,10 +27,22 @@
 
 namespace solvarium {
 
+// The watcher's waits: the steady clock in the service, a clock that a test
+// drives in unit tests. Called from the watcher thread, except interrupt().
+class WatchClock {
+ public:
+  virtual ~WatchClock() = default;
+  // Waits `ms`; false, at once or early, once interrupt() has been called.
+  virtual bool wait(long ms) = 0;
+  // Ends the wait under way and every later one. Any thread.
+  virtual void interrupt() = 0;
+};
+
 class CSolverProcessChecker {
  public:
-  // Follows the solver by `rule` (copied).
-  explicit CSolverProcessChecker(WatchRule rule);
+  // Follows the solver by `rule` (copied), timed by `clock` (not owned; it
+  // outlives the watcher), else by the steady clock.
+  explicit CSolverProcessChecker(WatchRule rule, WatchClock* clock = nullptr);
   ~CSolverProcessChecker();
   CSolverProcessChecker(const CSolverProcessChecker&) = delete;
   CSolverProcessChecker& operator=(const CSolverProcessChecker&) = delete;
@@ -40,7 +53,8 @@ class CSolverProcessChecker {
   void checkProcessId(const StartContext& context, const KindSettings* settings);
 
   // Starts the thread when the rule watches anything; false when it cannot
-  // be started.
+  // be started or its timings are unusable (a count below 1, a negative
+  // wait), with the reason on stderr.
   bool start();
 
   // Wakes the thread out of its wait and joins it; it then neither ticks nor
@@ -54,7 +68,8 @@ class CSolverProcessChecker {
   void watchPidAtStart();
   void watchHandedOverPid();
   // Waits `ms`; false when stop() was called.
-  bool wait(long ms);
+  bool wait(long ms) { return clock_->wait(ms); }
+  // Both skipped while a request holds SerialCall's lock.
   void connect();
   void tick();
   // The solver has gone: shutdown through the link, else the process ends.
@@ -63,13 +78,11 @@ class CSolverProcessChecker {
   bool solverAlive() const;
 
   const WatchRule rule_;
+  std::unique_ptr<WatchClock> ownClock_;  // null when the clock was handed in
+  WatchClock* const clock_;
   bool watched_ = false;
   std::shared_ptr<platform::ProcessWatch> solver_;  // the hold (watcher thread once started)
   std::unique_ptr<SolverLink> link_;                // watcher thread only
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;  // guarded by mutex_
   std::thread thread_;
 };
 

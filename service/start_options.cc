@@ -30,6 +30,10 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "UTF-8",
           "-ORBclientConnectTimeOutPeriod",
           "10000",
+          // Every outgoing call (the collaborative partner's _is_a) ends
+          // after this long; local calls (the watcher's) are not affected.
+          "-ORBclientCallTimeOutPeriod",
+          "10000",
           // A client that stops in the middle of a request loses its
           // connection after this long (the whole request must arrive in
           // it: 256 MiB at 10 MB/s takes 27 s). Other clients are not held

@@ -148,6 +148,16 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
   EXPECT_TRUE(isException(none, "EUnknown",
                           {{"description", "Collaborative IOR not available"},
                            {"scope", "Grend Instant aaS"}}));
+  CORBA::String_var nilIor = testOrb()->object_to_string(CORBA::Object::_nil());
+  EXPECT_TRUE(broadcast(std::string("visited:collaborativecosolverunitior-set:") + nilIor.in()).ok);
+  EXPECT_TRUE(isException(capture([&] {
+                            KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var other =
+                                unit->getCollaborativeSolverUnit();
+                            return std::string();
+                          }),
+                          "EUnknown",
+                          {{"description", "Collaborative IOR is corrupt"},
+                           {"scope", "Grend Instant aaS"}}));
   EXPECT_TRUE(broadcast("visited:collaborativecosolverunitior-set:" + unitIor).ok);
   auto collaborative = unit->getCollaborativeSolverUnit();
   CORBA::String_var otherId = collaborative->getSolverId();

@@ -1,7 +1,11 @@
 // The Talvo kind end to end: the test plays the solver side through the
 // ITalvoExceptionHolder of the key file and the client through ICoScripting.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -19,6 +23,18 @@ std::string str(char* owned) {
   CORBA::String_var text = owned;
   return text.in();
 }
+
+// getCollaborativeSolverUnit of the generic unit, as data.
+Outcome collaborativeUnit(ServiceClient& client) {
+  return capture([&] {
+    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit =
+        client.solverUnit()->getCollaborativeSolverUnit();
+    return std::string();
+  });
+}
+
+// An IOR text that encodes a nil reference.
+std::string nilIor() { return str(testOrb()->object_to_string(CORBA::Object::_nil())); }
 
 TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   startTalvo();
@@ -45,22 +61,21 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   EXPECT_EQ(str(talvo().solverUnit()->getSolverId()), "korlen-talvo");
   EXPECT_FALSE(h->_is_a("IDL:AAS_CORBA/BROXInstant/Solvers/ICoBROXUnit:1.0"));
 
-  Outcome collaborative = capture([&] {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
-    return std::string();
-  });
+  Outcome collaborative = collaborativeUnit(talvo());
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR not available"},
                            {"scope", "Talvo Instant aaS"}}));
   send({"broadcast::visited:collaborativecosolverunitior-set:" + keyText()});
-  collaborative = capture([&] {
-    KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var unit = talvo().solverUnit()->getCollaborativeSolverUnit();
-    return std::string();
-  });
+  collaborative = collaborativeUnit(talvo());
   EXPECT_TRUE(isException(collaborative, "EUnknown",
                           {{"description", "Collaborative IOR is of wrong type"},
                            {"interfaceName", "ICoSolverUnit"},
                            {"operation", "getCollaborativeSolverUnit"}}));
+  send({"broadcast::visited:collaborativecosolverunitior-set:" + nilIor()});
+  collaborative = collaborativeUnit(talvo());
+  EXPECT_TRUE(isException(collaborative, "EUnknown",
+                          {{"description", "Collaborative IOR is corrupt"},
+                           {"scope", "Talvo Instant aaS"}}));
   send({"broadcast::visited:collaborativecosolverunitior-set:" + keyText(kUnitFile)});
   KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var partner =
       talvo().solverUnit()->getCollaborativeSolverUnit();
@@ -165,6 +180,43 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
   EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
   EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
+}
+
+TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
+  startTalvo();
+  // Accepts connections (the kernel's backlog) and never answers.
+  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(silent, 8), 0);
+  ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string where =
+      "corbaloc:iiop:1.2@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/partner";
+  CORBA::Object_var far = testOrb()->string_to_object(where.c_str());
+  send({"broadcast::visited:collaborativecosolverunitior-set:" +
+        str(testOrb()->object_to_string(far.in()))});
+
+  const auto begin = std::chrono::steady_clock::now();
+  std::atomic<bool> ended{false};
+  Outcome collaborative;
+  JoinedThreads caller;
+  caller.start([&] {
+    collaborative = collaborativeUnit(talvo());
+    ended = true;
+  });
+  std::this_thread::sleep_for(milliseconds(500));  // waiting for the partner's answer
+  EXPECT_FALSE(ended);
+  KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit_var other = talvo().solverUnit();
+  omniORB::setClientCallTimeout(other.in(), 3000);
+  const Outcome id = capture([&] { return str(other->getSolverId()); });
+  EXPECT_TRUE(id.ok && id.answer == "korlen-talvo") << id;
+  caller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, seconds(15));
+  EXPECT_EQ(collaborative.exception, "CORBA::TIMEOUT") << collaborative;
+  ::close(silent);
 }
 
 TEST_F(TalvoE2eTest, JsonListsTraceFilesAndMonitorJson) {

@@ -3,6 +3,7 @@
 // error file; the watcher follows the solver's process id.
 #include <chrono>
 
+#include "tests/support/joined_threads.h"
 #include "tests/support/udf_e2e_fixture.h"
 
 namespace solvarium_test {
@@ -199,11 +200,18 @@ TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
   writeFile(workFile("solver.pid"), solver().pidText() + "\n");
   writeDescription(
       solverInfo({{"solverPid", "<solverPid format=\"filename\">solver.pid</solverPid>"}}),
-      " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
-  writeMain("def a(args):\n    return 'a'\n");
+      " <aasCommand command=\"aaS.a\">a</aasCommand>\n"
+      " <aasCommand command=\"aaS.hang\">hang</aasCommand>\n");
+  writeMain("import time\ndef a(args):\n    return 'a'\ndef hang(args):\n"
+            "    while True:\n        time.sleep(1)\n");
   ServiceProcess& svc = startUdf(udfOptions());
   EXPECT_EQ(udf().execute("aaS.a"), "a");
   std::this_thread::sleep_for(seconds(2));  // the watcher has connected
+  // A macro that never returns holds every request: the watcher neither
+  // waits for it nor lets it keep the service alive.
+  JoinedThreads hung;
+  hung.start([&] { udf().tryExecute("aaS.hang"); });
+  std::this_thread::sleep_for(milliseconds(500));
   solver().kill();
   const auto gone = std::chrono::steady_clock::now();
   EXPECT_EQ(svc.waitForExit(seconds(75)), std::optional<int>(0)) << svc.stdoutText();
