@@ -12,6 +12,7 @@
 #include "common/confined_path.h"
 #include "service/instant_scripting.h"
 #include "solvers/grend/grend_text.h"
+#include "solvers/instant_kind.h"
 
 namespace GREND {
 
@@ -142,13 +143,11 @@ std::string getErrors(const Call& call) {
   return text;
 }
 
+// A failing save is raised to the caller of the tick.
 std::string tick(const Call& call) {
-  GrendState* state = call.state;
-  ++state->minuteCounter;
-  if (state->minuteCounter >= state->autoSavePeriod) {
-    interpretGrendCommand(kSave, state, call.flags);
-    state->minuteCounter = 0;
-  }
+  solvarium::tickAutoSave(
+      &call.state->minuteCounter, call.state->autoSavePeriod,
+      [&] { interpretGrendCommand(kSave, call.state, call.flags); }, [] { throw; });
   return "";
 }
 

@@ -12,7 +12,7 @@
 namespace GREND {
 
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : SolverKind(orb, grendKind().texts) {
+    : SolverKind(orb, grendKind().texts, solvarium::twin::rethrowGrendInstantTwin) {
   state_.dashFolder = environment.valueOr("GREND_DASH_DIR_FOLDER", "");
   scriptingServant()->setStateFlag("aas-off", true);
 }
@@ -22,9 +22,7 @@ CGrendSolvarium::~CGrendSolvarium() = default;
 PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 char* CGrendSolvarium::executeCommandToString(const char* command) {
-  const solvarium::SerialCall serial;
-  const std::string text = command != nullptr ? command : "";
-  return CORBA::string_dup(interpretGrendCommand(text, &state_, *scriptingServant()).c_str());
+  return run(command, Raises::kKindModule);
 }
 
 CORBA::Boolean CGrendSolvarium::shutdown() {
@@ -45,14 +43,12 @@ std::string CGrendSolvarium::dashFolderPath(const std::string& fileName) const {
   return path + "/" + fileName;
 }
 
-char* CGrendSolvarium::interpretCommand(const char* command) {
-  return solvarium::twin::fromGrendInstant([&] { return executeCommandToString(command); });
+char* CGrendSolvarium::interpret(const char* command) {
+  return CORBA::string_dup(interpretGrendCommand(command, &state_, *scriptingServant()).c_str());
 }
 
 void CGrendSolvarium::finalSave() {
-  solvarium::saveWithReport([this] {
-    return executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
-  });
+  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
 }
 
 std::string CGrendSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }

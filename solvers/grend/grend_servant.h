@@ -27,7 +27,7 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
  public:
   // Creates the generic servants and turns "aas-off" on; the monitor folder
   // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).
-  // The solver object activates the servants and this one afterwards.
+  // The server activates this servant first, then the generic ones.
   CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CGrendSolvarium() override;
   CGrendSolvarium(const CGrendSolvarium&) = delete;
@@ -38,8 +38,8 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   // ICoGrendUnit. The broadcast dispatcher: raises EKorlenUnknown for a
   // monitor-file message that contradicts the tables.
   void addGenericExceptionMessage(const char* message) override;
-  // The command interpreter; a fresh string the caller frees. Raises
-  // EKorlenUnknown (code 1) for every failure.
+  // run(): a fresh string the caller frees. Raises EKorlenUnknown (code 1)
+  // for every failure.
   char* executeCommandToString(const char* command) override;
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
@@ -49,15 +49,14 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
   // fileName alone when the variable is unset or empty.
   std::string dashFolderPath(const std::string& fileName) const;
 
-  // SolverKind. The interpreter with the GRENDInstant exceptions raised as
-  // their generic twins; the final save tried once, a failure reported in
+  // SolverKind. The final save tried once, a failure reported in
   // "instant_aas.error".
-  char* interpretCommand(const char* command) override;
   PortableServer::ServantBase* kindServant() override { return this; }
   void finalSave() override;
   std::string collaborativeIorText() override;
 
  private:
+  char* interpret(const char* command) override;  // interpretGrendCommand()
   void monitorFileMessage(const std::string& event, const std::string& payload);
   void started(const std::string& payload);
   void ended(const std::string& payload);

@@ -12,6 +12,7 @@
 #include "common/confined_file.h"
 #include "common/confined_path.h"
 #include "service/service_log.h"
+#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_monitors.h"
 #include "solvers/talvo/talvo_report_definitions.h"
@@ -292,18 +293,16 @@ std::string implements(const Call& call) {
 
 // Counts the minute; saves the monitors once the period has been reached.
 std::string minuteTick(const Call& call) {
-  TalvoState* state = call.state;
-  if (++state->minuteCounter < state->autoSavePeriod) return std::string();
-  state->minuteCounter = 0;
-  try {
-    interpretTalvoCommand(std::string(kSaveCommand) + " ,", state, call.flags);
-  } catch (...) {
-    std::fprintf(stderr, "Talvo auto-save of monitor.json failed: %s\n",
-                 currentFailureText().c_str());
-    solvarium::appendText(kAutoSaveErrorFile,
-                          "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
-                          "monitor.json'\n\n");
-  }
+  solvarium::tickAutoSave(
+      &call.state->minuteCounter, call.state->autoSavePeriod,
+      [&] { interpretTalvoCommand(std::string(kSaveCommand) + " ,", call.state, call.flags); },
+      [] {
+        std::fprintf(stderr, "Talvo auto-save of monitor.json failed: %s\n",
+                     currentFailureText().c_str());
+        solvarium::appendText(kAutoSaveErrorFile,
+                              "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
+                              "monitor.json'\n\n");
+      });
   return std::string();
 }
 

@@ -97,7 +97,7 @@ char* UdfSolverUnit::executeCommandToString(const char* commandText) {
   const std::string name(tokens[0]);
   std::string answer;
   if (name == kTick) {
-    if (++minuteCounter_ == autoSavePeriod_) minuteCounter_ = 0;
+    // nothing to count: the kind saves nothing
   } else if (name == "aaS.getenv") {
     answer = getenvCommand(command, tokens);
   } else if (name.compare(0, std::strlen(kImplements), kImplements) == 0) {
