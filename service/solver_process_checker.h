@@ -5,10 +5,11 @@
 // process) when the solver has gone.
 //
 // It learns the key only through solverUnitKeyBuffer() and calls the
-// servants only through object references made from it; the servants'
-// SerialCall keeps those calls apart from the main thread's requests. Once
-// shutdown has begun (shutdownBegun()) it neither ticks, nor calls shutdown,
-// nor ends the process.
+// servants only through object references made from it (local calls in its
+// own thread); the servants' SerialCall keeps those calls apart from the
+// clients' requests, which run in the connections' threads. Once shutdown
+// has begun (shutdownBegun()) it starts no tick and no shutdown call and
+// does not end the process; a call already under way still finishes.
 //
 // Lifetime: made by the entry; stop() (also run by the destructor) wakes
 // the thread out of any wait and joins it. The entry stops it after the
