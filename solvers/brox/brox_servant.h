@@ -52,9 +52,10 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // watcher took at start-up (solver_process_hold.h). Takes the probe that
   // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
+
+  // SolverKind. The final save: "monitor.json" through up to ten tries, one
+  // right after the other; when all fail, a line in "aas_instant_error.txt".
   PortableServer::ServantBase* kindServant() override { return this; }
-  // SolverKind: "monitor.json" through up to ten tries, one right after the
-  // other; when all fail, a line in "aas_instant_error.txt".
   void finalSave() override;
 
   BroxInterpreter& interpreter() { return *interpreter_; }
