@@ -1,8 +1,11 @@
 // Environment: the process environment as it was when the service started.
-// The entry reads it once and hands it down to the core and to the kinds, so
-// no other part of the service reads a variable of its own ("aaS.getenv"
-// answers the live environment: it is a command about it). Read-only once
-// made, so any thread may read it.
+// The entry reads it once and hands it down to the core and to the kinds.
+// Still read live: a kind's "aaS.getenv" (a command about the live
+// environment), the failure texts of a kind's programs (PATH,
+// LD_LIBRARY_PATH and the variable naming the programs' folder), TMP and
+// TMPDIR (platform/temp_dir.cc), the ORB's own "ORB" variables, and the
+// environment that every program started inherits.
+// Read-only once made, so any thread may read it.
 #ifndef SOLVARIUM_SERVICE_ENVIRONMENT_H_
 #define SOLVARIUM_SERVICE_ENVIRONMENT_H_
 

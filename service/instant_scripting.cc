@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 
 #include "common/text_words.h"
 #include "service/servant_poa.h"
@@ -41,7 +40,7 @@ char* CInstantScripting::getAcessType() {
 KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
   const SerialCall serial;
   if (texts_.statusFromCommand) {
-    CORBA::String_var answer = executeToString("aaS.get_status");
+    CORBA::String_var answer = owner_->runCommand("aaS.get_status");
     stateFlags_.clear();
     for (std::string_view name : splitWords(answer.in(), "\n\r\t ")) {
       stateFlags_.set(std::string(name), true);
@@ -69,11 +68,11 @@ void CInstantScripting::execute(const char*) {
 
 char* CInstantScripting::executeToString(const char* command) {
   if (command == nullptr) command = "";
-  const bool internal = isInternalCommand(command);
-  if (!internal) owner_->beforeCommand();
+  if (!isInternalCommand(command) || std::strcmp(command, kTickCommand) == 0) {
+    return owner_->runCommand(command);
+  }
   const SerialCall serial;
-  if (internal) return runInternalCommand(command);
-  return callInterpreter(command);
+  return runInternalCommand(command);
 }
 
 char* CInstantScripting::executeDelayed(const char*) {
@@ -99,25 +98,12 @@ char* CInstantScripting::runInternalCommand(const char* command) {
   if (std::find(iorCommands.begin(), iorCommands.end(), command) != iorCommands.end()) {
     return CORBA::string_dup(ownerIor().c_str());
   }
-  if (std::strcmp(command, kTickCommand) == 0) return callInterpreter(command);
   throw unsupportedCommand(command);
 }
 
 const std::string& CInstantScripting::ownerIor() {
   if (ownerIor_.empty()) ownerIor_ = owner_->ownerIorText();
   return ownerIor_;
-}
-
-char* CInstantScripting::callInterpreter(const char* command) {
-  try {
-    char* answer = owner_->interpretCommand(command);
-    return answer != nullptr ? answer : CORBA::string_dup("");
-  } catch (const CORBA::Exception&) {
-    throw;  // generic exceptions and system exceptions pass unchanged
-  } catch (const std::exception& e) {
-    // A C++ failure inside an interpreter would reach the client as UNKNOWN.
-    throw GE::EScriptGenericError(1, command, e.what(), "");
-  }
 }
 
 }  // namespace solvarium

@@ -1,8 +1,8 @@
 // CInstantScripting: servant of KORLEN_AAS_v1_0_0::Solvers::ICoScripting, the
 // generic entry for "aaS." command texts. It answers the "aaS_internal."
-// commands itself and passes every other command to its owner's
-// interpreter. It also keeps the solver unit's state-flag map, written by
-// the kinds' broadcast handlers and liveness checks.
+// commands other than the minute tick itself and passes every other command
+// to its owner's runCommand(). It also keeps the solver unit's state-flag
+// map, written by the kinds' broadcast handlers and liveness checks.
 //
 // Ownership: created by its owner (the kind's root object, see SolverKind)
 // and deleted by it; never frees the owner. Threads: requests reach it through
@@ -42,7 +42,8 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
 
   // True when `command` begins with "aaS_internal.".
   static bool isInternalCommand(const char* command);
-  // Answers one "aaS_internal." command; EScriptGenericError for others.
+  // Answers one "aaS_internal." command other than the tick;
+  // EScriptGenericError for others.
   char* runInternalCommand(const char* command);
 
   // The state flags, written by the kinds' broadcast handlers.
@@ -53,9 +54,6 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   const std::string& ownerIor();
 
  private:
-  // The owner's interpreter; a C++ failure is raised as a script error.
-  char* callInterpreter(const char* command);
-
   const KindTexts& texts_;
   SolverKindOwner* owner_;   // not owned
   std::string ownerIor_;  // "" until ownerIor() is first called

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
@@ -53,14 +54,32 @@ const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv) {
   return nullptr;
 }
 
-SolverKind::SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts)
+SolverKind::SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts, TwinTranslation twins)
     : orb_(CORBA::ORB::_duplicate(orb)),
       texts_(texts),
+      twins_(twins),
       scripting_(new CInstantScripting(texts_, this)),
       solverUnit_(new CCoSolverUnit(texts_, this)),
       fileSystem_(new CCoFileSystem(texts_, this)) {}
 
 SolverKind::~SolverKind() = default;
+
+char* SolverKind::run(const char* command, Raises raises) {
+  if (command == nullptr) command = "";
+  beforeCommand();
+  const SerialCall serial;
+  if (raises == Raises::kKindModule) return interpret(command);
+  try {
+    char* answer = interpret(command);
+    return answer != nullptr ? answer : CORBA::string_dup("");
+  } catch (const CORBA::UserException&) {
+    if (twins_ != nullptr) twins_();
+    throw;  // generic exceptions pass unchanged
+  } catch (const std::exception& e) {
+    // Would reach the client as UNKNOWN.
+    throw KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError(1, command, e.what(), "");
+  }
+}
 
 std::string SolverKind::iorText(CORBA::Object_ptr reference) {
   CORBA::String_var text = orb_->object_to_string(reference);

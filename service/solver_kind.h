@@ -40,8 +40,8 @@ class KindSettings {
 
 // The kind's root object: owns the generic servants (made with the record's
 // texts) and the kind's own servant when there is one, runs the kind's
-// interpreter and makes the final save. Kinds derive from it; requests reach
-// it through the servants, under SerialCall.
+// interpreter and makes the final save. Kinds derive from it; every command
+// reaches the interpreter through run().
 class SolverKind : public SolverKindOwner {
  public:
   ~SolverKind() override;
@@ -53,10 +53,21 @@ class SolverKind : public SolverKindOwner {
   // neither it nor the generic servants may call _this().
   virtual PortableServer::ServantBase* kindServant() { return nullptr; }
 
-  // The final save to "monitor.json" through the kind's own interpreter,
-  // once after the event loop has ended. Never throws: the kind reports a
-  // failure itself.
-  virtual void finalSave() = 0;
+  // The final save to "monitor.json", once after the event loop has ended,
+  // through run(). Never throws: the kind reports a failure itself. None by
+  // default.
+  virtual void finalSave() {}
+
+  // What run() raises: the generic twins (for the generic servants and the
+  // final save) or the kind module's own exceptions (for the kind's own IDL
+  // operation, which raises those).
+  enum class Raises { kGenericTwins, kKindModule };
+
+  // The one way into the kind's interpreter: beforeCommand() outside the
+  // lock, then interpret() under SerialCall. kGenericTwins: a kind-module
+  // exception leaves as its generic twin, a C++ failure as a script error,
+  // a null answer as "". Answers a fresh string the caller frees.
+  char* run(const char* command, Raises raises = Raises::kGenericTwins);
 
   // IOR text of the published key: the kind's own servant, else the generic
   // solver unit.
@@ -71,16 +82,31 @@ class SolverKind : public SolverKindOwner {
   CInstantScripting* scriptingServant() final;
   CCoFileSystem* fileSystemServant() final;
   CCoSolverUnit* solverUnitServant() final;
+  char* runCommand(const char* command) final { return run(command); }
 
  protected:
-  // Creates the generic servants, which answer with `texts` (a copy is kept).
-  SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts);
+  // Rethrows the exception being handled, a kind-module one as its generic
+  // twin (solvers/generic_twins.h). Called only inside a catch block.
+  using TwinTranslation = void (*)();
+
+  // Creates the generic servants, which answer with `texts` (a copy is
+  // kept); run() translates with `twins` (null: nothing to translate).
+  SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts, TwinTranslation twins = nullptr);
+
+  // The kind's interpreter, called by run() only, under SerialCall. Answers
+  // a fresh string the caller frees; raises the kind module's exceptions.
+  virtual char* interpret(const char* command) = 0;
+  // Work of a command that needs no shared state, run by run() before it
+  // takes the lock, in the caller's thread (several may run at once): a
+  // system call probing the solver process, say.
+  virtual void beforeCommand() {}
 
  private:
   std::string iorText(CORBA::Object_ptr reference);
 
   CORBA::ORB_var orb_;
   const KindTexts texts_;
+  const TwinTranslation twins_;
   std::unique_ptr<CInstantScripting> scripting_;
   std::unique_ptr<CCoSolverUnit> solverUnit_;
   std::unique_ptr<CCoFileSystem> fileSystem_;

@@ -46,21 +46,15 @@ class SolverKindOwner {
   // The service's ORB. Not duplicated: the owner keeps it for its whole life.
   virtual CORBA::ORB_ptr ownerOrb() = 0;
 
-  // The kind's command interpreter, called directly in the process (not
-  // through the ORB). Answers a fresh CORBA string that the caller frees;
-  // raises only generic (KORLEN_AAS_v1_0_0) and system exceptions: the kind
-  // translates its own module's exceptions into their generic twins.
-  virtual char* interpretCommand(const char* command) = 0;
+  // Runs `command` through the kind's interpreter in this process, under
+  // SerialCall (see SolverKind::run). Answers a fresh CORBA string that the
+  // caller frees; raises only generic (KORLEN_AAS_v1_0_0) and system
+  // exceptions.
+  virtual char* runCommand(const char* command) = 0;
 
-  // Called before a client's command takes the servants' serialising lock,
-  // in the request's own thread (several may run at once): work of the
-  // command that needs no shared state, such as a system call probing the
-  // solver process, so that the lock is held only for the command itself.
-  virtual void beforeCommand() {}
-
-  // IOR text answered by the internal "..._exception_holder_ior" commands.
-  // Called once, by the scripting servant on the first such command, after
-  // every servant is activated.
+  // IOR text answered by the internal "..._exception_holder_ior" commands,
+  // once every servant is activated: the scripting servant asks on the first
+  // such command, and SolverKind::publishedIor() for the published key.
   virtual std::string ownerIorText() = 0;
 
   // The owner's generic servants; non-null once the owner is constructed.

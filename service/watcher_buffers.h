@@ -1,9 +1,10 @@
-// The texts that pass from the main thread to the solver process watcher:
-// the published key and the solver's process id that a kind hands over
-// (WatchRule::PidSource::kHandedOver). Each holder keeps a
-// whole string behind a mutex, so a reader sees either nothing or the whole
-// text. Also the process-wide "shutdown has begun" mark, after which the
-// watcher neither ticks, nor calls shutdown, nor ends the process.
+// The texts that pass to the solver process watcher: the published key (from
+// the main thread) and the solver's process id that a kind hands over
+// (WatchRule::PidSource::kHandedOver; from a request's thread). Each holder
+// keeps a whole string behind a mutex, so a reader sees a whole text, never
+// part of one. Also the process-wide "shutdown has begun" mark, after which
+// the watcher starts no tick and no shutdown call and does not end the
+// process.
 #ifndef SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
 #define SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
 
@@ -32,9 +33,9 @@ SharedText& solverUnitKeyBuffer();
 // side announces it.
 SharedText& solverPidBuffer();
 
-// Marks that the service is shutting down (a kind servant's `shutdown` call,
-// or the event loop has returned). Kind servants call it in `shutdown`
-// before stopping the ORB. Never reset.
+// Marks that the service is shutting down: set by requestServiceShutdown()
+// (a kind servant's `shutdown`) before it stops the ORB, and by the server
+// once the event loop has returned. Never reset.
 void markShutdownBegun();
 bool shutdownBegun();
 

@@ -1,7 +1,6 @@
 // The generic twin (KORLEN_AAS_v1_0_0::Exceptions) of a kind module's
-// exception, every member copied. A kind's interpretCommand raises only
-// generic exceptions (see SolverKindOwner): it catches its own module's and
-// throws their twins, with these helpers.
+// exception, every member copied: SolverKind::run() raises only generic
+// exceptions to the generic servants, through the kind's translation here.
 #ifndef SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 #define SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 
@@ -46,13 +45,14 @@ GE::EUnknown unknown(const Error& e) {
   return GE::EUnknown(e.code, e.description, e.scope, e.interfaceName, e.operation, e.moreInfo);
 }
 
-// Answers `interpret()`; the BROXInstant module's exceptions (raised by the
-// Brox and the UDF interpreters) leave as their twins.
-template <typename Interpret>
-char* fromBroxInstant(Interpret&& interpret) {
+// Rethrow the exception being handled; one of the kind's module as its twin.
+// Call only inside a catch block (SolverKind::TwinTranslation).
+
+// The BROXInstant module's (raised by the Brox and the UDF interpreters).
+[[noreturn]] inline void rethrowBroxInstantTwin() {
   namespace BE = AAS_CORBA::BROXInstant::Exceptions;
   try {
-    return interpret();
+    throw;
   } catch (const BE::EInstantYesNoQuestion& e) {
     throw yesNo(e);
   } catch (const BE::EInstantReadUnquotedString& e) {
@@ -70,12 +70,10 @@ char* fromBroxInstant(Interpret&& interpret) {
   }
 }
 
-// Answers `interpret()`; the Talvo exceptions (AAS_CORBA's own) leave as
-// their twins.
-template <typename Interpret>
-char* fromTalvo(Interpret&& interpret) {
+// The Talvo exceptions (AAS_CORBA's own).
+[[noreturn]] inline void rethrowTalvoTwin() {
   try {
-    return interpret();
+    throw;
   } catch (const AAS_CORBA::EInstantYesNoQuestion& e) {
     throw yesNo(e);
   } catch (const AAS_CORBA::EInstantReadUnquotedString& e) {
@@ -89,13 +87,11 @@ char* fromTalvo(Interpret&& interpret) {
   }
 }
 
-// Answers `interpret()`; the GRENDInstant module's exceptions leave as their
-// twins.
-template <typename Interpret>
-char* fromGrendInstant(Interpret&& interpret) {
+// The GRENDInstant module's.
+[[noreturn]] inline void rethrowGrendInstantTwin() {
   namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
   try {
-    return interpret();
+    throw;
   } catch (const RE::EKorlenUnknown& e) {
     throw unknown(e);
   } catch (const RE::EKorlenInvalidArgument& e) {

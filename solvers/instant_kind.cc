@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "AAS_CORBA.hh"
+#include "KORLEN_AAS_v1_0_0.hh"
 #include "common/diagnostics.h"
 #include "idl/exception_members.h"
 #include "service/service_log.h"
@@ -12,7 +12,7 @@ namespace solvarium {
 
 namespace {
 
-namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
 std::string field(const char* name, const char* value) {
   return std::string(name) + ": <" + (value != nullptr ? value : "") + ">\n";
@@ -32,7 +32,10 @@ std::string memberReport(const char* what, const E& e) {
   return text;
 }
 
-const char kUnknownReport[] = "\n\nUnknown error executing solver will\n\n";
+// "text: more", or "text" alone when `more` is empty.
+std::string withMore(const char* text, const char* more) {
+  return std::string(text) + (*more != '\0' ? std::string(": ") + more : std::string());
+}
 
 }  // namespace
 
@@ -55,33 +58,36 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   return record;
 }
 
-void saveWithReport(const std::function<char*()>& save) {
-  std::string report;
+void saveWithReport(SolverKind* kind, const char* command) {
+  std::string report = "\n\nUnknown error executing solver will\n\n";
+  std::string cause;
   try {
-    CORBA::String_var answer = save();
+    CORBA::String_var answer = kind->run(command);
     return;
-  } catch (const BE::EInstantYesNoQuestion& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantYesNoQuestion", e);
-  } catch (const BE::EInstantReadUnquotedString& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantReadUnquotedString", e);
-  } catch (const BE::EInstantReadQGenericQuestion& e) {
-    report = memberReport("AS_CORBA::BROXInstant::Exceptions::EInstantReadQGenericQuestion", e);
-  } catch (const BE::EInstantMenuGetQuestion& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantMenuGetQuestion", e);
-  } catch (const BE::EInstantScriptError& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError", e);
-  } catch (const BE::EKorlenInvalidArgument& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenInvalidArgument", e);
-  } catch (const BE::EKorlenUnknown& e) {
-    report = memberReport("AAS_CORBA::BROXInstant::Exceptions::EKorlenUnknown", e);
+  } catch (const GE::EUnknown& e) {
+    report = memberReport("KORLEN_AAS_v1_0_0::Exceptions::EUnknown", e);
+    cause = withMore(e.description.in(), e.moreInfo.in());
+  } catch (const GE::EScriptGenericError& e) {
+    report = memberReport("KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError", e);
+    cause = withMore(e.errorInfo.in(), e.commandOutput.in());
   } catch (const CORBA::Exception& e) {
-    solvarium::diagnostic("Final save failed: %s\n", e._name());
-    report = kUnknownReport;
+    cause = e._name();
   } catch (const std::exception& e) {
-    solvarium::diagnostic("Final save failed: %s\n", e.what());
-    report = kUnknownReport;
+    cause = e.what();
   }
+  solvarium::diagnostic("Final save failed: %s\n", cause.c_str());
   appendText("instant_aas.error", report);
+}
+
+void tickAutoSave(int32_t* minutes, int32_t period, const std::function<void()>& save,
+                  const std::function<void()>& report) {
+  if (++*minutes < period) return;
+  *minutes = 0;
+  try {
+    save();
+  } catch (...) {
+    report();
+  }
 }
 
 }  // namespace solvarium

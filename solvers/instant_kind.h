@@ -1,11 +1,13 @@
 // What the built-in kinds share on their side of the seam (service/
 // solver_kind.h): the texts of their generic servants, the watcher's link to
-// a kind's own object, and the final save that reports its failure.
+// a kind's own object, the final save that reports its failure and the
+// minute tick's auto-save.
 #ifndef SOLVARIUM_SOLVERS_INSTANT_KIND_H_
 #define SOLVARIUM_SOLVERS_INSTANT_KIND_H_
 
 #include <omniORB4/CORBA.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,10 +48,18 @@ std::function<std::unique_ptr<SolverLink>(CORBA::Object_ptr)> kindObjectLink(Exe
   };
 }
 
-// Runs the final save `save` once. A failure is appended to
-// "instant_aas.error": each BROXInstant exception as its full name and every
-// member, anything else as an unknown error (its name on stderr).
-void saveWithReport(const std::function<char*()>& save);
+// Runs the final save `command` once through kind->run(). A failure is
+// appended to "instant_aas.error": a generic error or script error as its
+// full name and every member, anything else as an unknown error; its cause
+// goes to stderr.
+void saveWithReport(SolverKind* kind, const char* command);
+
+// The auto-save at the minute tick: counts one minute in `*minutes`; once
+// the count reaches `period` (or has passed it: the period was lowered), it
+// restarts at 0 and `save` runs. A failing save is not raised: `report` runs
+// inside the catch block (and may rethrow).
+void tickAutoSave(int32_t* minutes, int32_t period, const std::function<void()>& save,
+                  const std::function<void()>& report);
 
 }  // namespace solvarium
 

@@ -2,6 +2,7 @@
 // and the text helpers of the run listings.
 #include "solvers/brox/brox_interpreter.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <sstream>
@@ -12,7 +13,7 @@
 #include "common/command_table.h"
 #include "common/command_tokenizer.h"
 #include "solvers/brox/brox_run_status.h"
-#include "solvers/brox/brox_will.h"
+#include "solvers/instant_kind.h"
 
 namespace BROX {
 
@@ -271,10 +272,14 @@ std::string BroxInterpreter::autoSavePeriodCommand(const Call& call) {
 }
 
 std::string BroxInterpreter::tickCommand(const Call&) {
-  return tickOneMinute(&tickMinutes_, autoSavePeriodMinutes_, [this](const std::string& c) {
-    CORBA::String_var answer = run(c.c_str());
-    return std::string(answer.in());
-  });
+  // A failing save is reported on stdout: the previous file stays as it was.
+  solvarium::tickAutoSave(
+      &tickMinutes_, autoSavePeriodMinutes_,
+      [this] {
+        CORBA::String_var answer = run("aaS.save_report_plots_with_persisted_data monitor.json");
+      },
+      [] { std::printf("Auto-save of monitor.json failed: %s\n", currentFailureText().c_str()); });
+  return std::string();
 }
 
 std::string BroxInterpreter::suggestCommand(const Call& call) {

@@ -5,8 +5,8 @@
 // in by the caller) and bound once per process; a failure to load or bind
 // is final for the process. Every query makes a fresh status object owned by
 // the library; a BroxStatusHandle gives it back when it goes out of scope.
-// Not thread-safe: queries run one at a time, under SerialCall in the
-// service.
+// Not thread-safe: called only by the Brox interpreter, which runs under
+// SerialCall (in a connection's thread, or in the main thread's final save).
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 

@@ -39,7 +39,7 @@ std::shared_ptr<solvarium::platform::ProcessWatch> solverHold(const char* pidTex
 }  // namespace
 
 CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : SolverKind(orb, broxKind().texts),
+    : SolverKind(orb, broxKind().texts, solvarium::twin::rethrowBroxInstantTwin),
       solver_(solverHold(environment.get("KORLEN_BROXSOLVE_PID"))) {
   // A failure leaves no servant activated: that happens after construction.
   BroxInterpreter::Hooks hooks;
@@ -81,10 +81,8 @@ Ex::EKorlenUnknown carried(CORBA::Long code, const char* description, const char
 }  // namespace
 
 char* CBROXSolvarium::executeCommandToString(const char* command) {
-  beforeCommand();
-  const solvarium::SerialCall serial;
   try {
-    return runCommand(command);
+    return run(command, Raises::kKindModule);
   } catch (const Ex::EKorlenUnknown&) {
     throw;
   } catch (const Ex::EKorlenInvalidArgument&) {
@@ -125,9 +123,7 @@ void CBROXSolvarium::checkSolverAlive() {
   if (probe == SolverProbe::kGone) flags.set("solver-shutdown", true);
 }
 
-char* CBROXSolvarium::interpretCommand(const char* command) {
-  return solvarium::twin::fromBroxInstant([&] { return runCommand(command); });
-}
+char* CBROXSolvarium::interpret(const char* command) { return interpreter_->run(command); }
 
 void CBROXSolvarium::finalSave() {
   const int kTries = 10;
@@ -135,7 +131,7 @@ void CBROXSolvarium::finalSave() {
   for (int attempt = 0; attempt < kTries; ++attempt) {
     try {
       CORBA::String_var answer =
-          runCommand("aaS.save_report_plots_with_persisted_data monitor.json");
+          run("aaS.save_report_plots_with_persisted_data monitor.json", Raises::kKindModule);
       return;
     } catch (...) {
       cause = currentFailureText();  // the next try follows at once

@@ -39,14 +39,10 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
 
   // ICoBROXUnit. A "broadcast::" message from the solver side; never raises.
   void addGenericExceptionMessage(const char* message) override;
-  // The operation of a client that holds an ICoBROXUnit reference:
-  // runCommand(), with the script errors and questions that the operation
-  // may not raise carried as EKorlenUnknown with their text.
+  // The operation of a client that holds an ICoBROXUnit reference: run()
+  // with the script errors and questions that the operation may not raise
+  // carried as EKorlenUnknown with their text.
   char* executeCommandToString(const char* command) override;
-  // The command interpreter for calls made inside the process; the answer is
-  // a fresh string the caller frees. Raises the BROXInstant exceptions
-  // (script errors and questions too).
-  char* runCommand(const char* command) { return interpreter_->run(command); }
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
 
@@ -56,15 +52,10 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // watcher took at start-up (solver_process_hold.h). Takes the probe that
   // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
-  // SolverKind: probes the solver process outside the serialising lock for
-  // the command this thread runs next.
-  void beforeCommand() override;
-  // SolverKind: runCommand() with the BROXInstant exceptions raised as their
-  // generic twins.
-  char* interpretCommand(const char* command) override;
+
+  // SolverKind. The final save: "monitor.json" through up to ten tries, one
+  // right after the other; when all fail, a line in "aas_instant_error.txt".
   PortableServer::ServantBase* kindServant() override { return this; }
-  // SolverKind: "monitor.json" through up to ten tries, one right after the
-  // other; when all fail, a line in "aas_instant_error.txt".
   void finalSave() override;
 
   BroxInterpreter& interpreter() { return *interpreter_; }
@@ -74,6 +65,13 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   void TEST_followSolver(const char* pidText);
 
  private:
+  // SolverKind: probes the solver process outside the serialising lock for
+  // the command this thread runs next.
+  void beforeCommand() override;
+  // SolverKind: the interpreter; raises the BROXInstant exceptions (script
+  // errors and questions too).
+  char* interpret(const char* command) override;
+
   // The hold on the solver process; null: no solver to check. Read by request
   // threads outside the serialising lock; changed only by the test hook.
   std::shared_ptr<solvarium::platform::ProcessWatch> solver_;

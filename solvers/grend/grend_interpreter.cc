@@ -12,6 +12,7 @@
 #include "common/confined_path.h"
 #include "common/text_words.h"
 #include "solvers/grend/grend_text.h"
+#include "solvers/instant_kind.h"
 
 namespace GREND {
 
@@ -142,13 +143,11 @@ std::string getErrors(const Call& call) {
   return text;
 }
 
+// A failing save is raised to the caller of the tick.
 std::string tick(const Call& call) {
-  GrendState* state = call.state;
-  // The count restarts before the save, as with the other kinds: a failed
-  // save is raised once and tried again a whole period later.
-  if (++state->minuteCounter < state->autoSavePeriod) return "";
-  state->minuteCounter = 0;
-  interpretGrendCommand(kSave, state, call.flags);
+  solvarium::tickAutoSave(
+      &call.state->minuteCounter, call.state->autoSavePeriod,
+      [&] { interpretGrendCommand(kSave, call.state, call.flags); }, [] { throw; });
   return "";
 }
 

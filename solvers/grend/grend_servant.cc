@@ -11,7 +11,7 @@
 namespace GREND {
 
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : SolverKind(orb, grendKind().texts) {
+    : SolverKind(orb, grendKind().texts, solvarium::twin::rethrowGrendInstantTwin) {
   state_.dashFolder = dashFolderOf(environment);
   scriptingServant()->stateFlags().set("aas-off", true);
 }
@@ -27,9 +27,7 @@ void CGrendSolvarium::addGenericExceptionMessage(const char* message) {
 }
 
 char* CGrendSolvarium::executeCommandToString(const char* command) {
-  const solvarium::SerialCall serial;
-  const std::string text = command != nullptr ? command : "";
-  return CORBA::string_dup(interpretGrendCommand(text, &state_, scriptingServant()->stateFlags()).c_str());
+  return run(command, Raises::kKindModule);
 }
 
 CORBA::Boolean CGrendSolvarium::shutdown() {
@@ -43,14 +41,13 @@ char* CGrendSolvarium::getCoSolverUnitIor() {
   return CORBA::string_dup(solverUnitIor().c_str());
 }
 
-char* CGrendSolvarium::interpretCommand(const char* command) {
-  return solvarium::twin::fromGrendInstant([&] { return executeCommandToString(command); });
+char* CGrendSolvarium::interpret(const char* command) {
+  return CORBA::string_dup(
+      interpretGrendCommand(command, &state_, scriptingServant()->stateFlags()).c_str());
 }
 
 void CGrendSolvarium::finalSave() {
-  solvarium::saveWithReport([this] {
-    return executeCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
-  });
+  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
 }
 
 std::string CGrendSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }

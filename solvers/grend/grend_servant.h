@@ -25,7 +25,7 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
  public:
   // Creates the generic servants and turns "aas-off" on; the monitor folder
   // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).
-  // The solver object activates the servants and this one afterwards.
+  // The server activates this servant first, then the generic ones.
   CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
   ~CGrendSolvarium() override;
   CGrendSolvarium(const CGrendSolvarium&) = delete;
@@ -35,22 +35,22 @@ class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUni
 
   // ICoGrendUnit. The broadcast dispatcher (grend_broadcast.h).
   void addGenericExceptionMessage(const char* message) override;
-  // The command interpreter; a fresh string the caller frees. Raises
-  // EKorlenUnknown (code 1) for every failure.
+  // run(): a fresh string the caller frees. Raises EKorlenUnknown (code 1)
+  // for every failure.
   char* executeCommandToString(const char* command) override;
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // SolverKind. The interpreter with the GRENDInstant exceptions raised as
-  // their generic twins; the final save tried once, a failure reported in
+  // SolverKind. The final save tried once, a failure reported in
   // "instant_aas.error".
-  char* interpretCommand(const char* command) override;
   PortableServer::ServantBase* kindServant() override { return this; }
   void finalSave() override;
   std::string collaborativeIorText() override;
 
  private:
+  char* interpret(const char* command) override;  // interpretGrendCommand()
+
   GrendState state_;
 };
 

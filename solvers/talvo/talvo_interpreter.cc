@@ -13,6 +13,7 @@
 #include "common/confined_path.h"
 #include "common/diagnostics.h"
 #include "service/service_log.h"
+#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_monitors.h"
 #include "solvers/talvo/talvo_report_definitions.h"
@@ -293,18 +294,16 @@ std::string implements(const Call& call) {
 
 // Counts the minute; saves the monitors once the period has been reached.
 std::string minuteTick(const Call& call) {
-  TalvoState* state = call.state;
-  if (++state->minuteCounter < state->autoSavePeriod) return std::string();
-  state->minuteCounter = 0;
-  try {
-    interpretTalvoCommand(std::string(kSaveCommand) + " ,", state, call.flags);
-  } catch (...) {
-    solvarium::diagnostic("Talvo auto-save of monitor.json failed: %s\n",
-                 currentFailureText().c_str());
-    solvarium::appendText(kAutoSaveErrorFile,
-                          "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
-                          "monitor.json'\n\n");
-  }
+  solvarium::tickAutoSave(
+      &call.state->minuteCounter, call.state->autoSavePeriod,
+      [&] { interpretTalvoCommand(std::string(kSaveCommand) + " ,", call.state, call.flags); },
+      [] {
+        solvarium::diagnostic("Talvo auto-save of monitor.json failed: %s\n",
+                              currentFailureText().c_str());
+        solvarium::appendText(kAutoSaveErrorFile,
+                              "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
+                              "monitor.json'\n\n");
+      });
   return std::string();
 }
 

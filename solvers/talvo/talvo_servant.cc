@@ -18,7 +18,8 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 
 }  // namespace
 
-CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb) : SolverKind(orb, talvoKind().texts) {}
+CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
+    : SolverKind(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
 
 CTalvoSolvarium::~CTalvoSolvarium() = default;
 
@@ -87,8 +88,7 @@ char* CTalvoSolvarium::getVisited() {
 }
 
 char* CTalvoSolvarium::doInstantCommandToString(const char* command) {
-  const solvarium::SerialCall serial;
-  return copy(interpretTalvoCommand(text(command), &state_, scriptingServant()->stateFlags()));
+  return run(command, Raises::kKindModule);
 }
 
 void CTalvoSolvarium::setQuestionType(const char* value) {
@@ -131,14 +131,12 @@ char* CTalvoSolvarium::getCoSolverUnitIor() {
   return copy(solverUnitIor());
 }
 
-char* CTalvoSolvarium::interpretCommand(const char* command) {
-  return solvarium::twin::fromTalvo([&] { return doInstantCommandToString(command); });
+char* CTalvoSolvarium::interpret(const char* command) {
+  return copy(interpretTalvoCommand(command, &state_, scriptingServant()->stateFlags()));
 }
 
 void CTalvoSolvarium::finalSave() {
-  solvarium::saveWithReport([this] {
-    return doInstantCommandToString("aaS.save_monitors_with_persisted_data monitor.json");
-  });
+  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
 }
 
 std::string CTalvoSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }

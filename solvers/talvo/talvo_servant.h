@@ -22,8 +22,8 @@ namespace TALVO {
 class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
                         public solvarium::SolverKind {
  public:
-  // Creates the generic servants. The solver object activates them and
-  // this servant afterwards.
+  // Creates the generic servants. The server activates this servant first,
+  // then the generic ones.
   explicit CTalvoSolvarium(CORBA::ORB_ptr orb);
   ~CTalvoSolvarium() override;
   CTalvoSolvarium(const CTalvoSolvarium&) = delete;
@@ -46,7 +46,7 @@ class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
   CORBA::Boolean isAasListenerVisited() override;
   char* getStatus() override;
   char* getVisited() override;
-  char* doInstantCommandToString(const char* command) override;
+  char* doInstantCommandToString(const char* command) override;  // run()
   void setQuestionType(const char* text) override;
   void setQuestionPrompt(const char* text) override;
   void setQuestionDefaultAnswer(const char* text) override;
@@ -57,15 +57,14 @@ class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
   CORBA::Boolean shutdown() override;
   char* getCoSolverUnitIor() override;
 
-  // SolverKind. The interpreter with the Talvo exceptions raised as their
-  // generic twins; the final save tried once, a failure reported in
+  // SolverKind. The final save tried once, a failure reported in
   // "instant_aas.error".
-  char* interpretCommand(const char* command) override;
   PortableServer::ServantBase* kindServant() override { return this; }
   void finalSave() override;
   std::string collaborativeIorText() override;
 
  private:
+  char* interpret(const char* command) override;  // interpretTalvoCommand()
   TalvoState state_;
 };
 

@@ -106,10 +106,8 @@ char* UdfSolverUnit::executeCommandToString(const char* commandText) {
   return CORBA::string_dup((this->*handler)(command, tokens).c_str());
 }
 
-std::string UdfSolverUnit::tickCommand(const std::string&, const Tokens&) {
-  if (++minuteCounter_ == autoSavePeriod_) minuteCounter_ = 0;
-  return "";
-}
+// Nothing to count: the kind saves nothing.
+std::string UdfSolverUnit::tickCommand(const std::string&, const Tokens&) { return ""; }
 
 std::string UdfSolverUnit::getenvCommand(const std::string& command, const Tokens& tokens) {
   if (tokens.size() < 2) {

@@ -1,7 +1,6 @@
 #include "solvers/udf/udf_unit.h"
 
 #include "solvers/generic_twins.h"
-#include "solvers/instant_kind.h"
 #include "solvers/udf/python_bridge.h"
 #include "solvers/udf/udf_kind.h"
 
@@ -20,7 +19,7 @@ solvarium::KindTexts describedTexts(const CAasUdfXmlHandler& description) {
 }  // namespace
 
 UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& description)
-    : SolverKind(orb, describedTexts(description)),
+    : SolverKind(orb, describedTexts(description), solvarium::twin::rethrowBroxInstantTwin),
       pythonHome_(description.pythonHome),
       pythonDllFile_(description.pythonDllFile),
       pythonMainFile_(description.pythonMainFile),
@@ -36,14 +35,6 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& descri
 
 UdfSolverUnit::~UdfSolverUnit() = default;
 
-char* UdfSolverUnit::interpretCommand(const char* command) {
-  return solvarium::twin::fromBroxInstant([&] { return executeCommandToString(command); });
-}
-
-void UdfSolverUnit::finalSave() {
-  solvarium::saveWithReport([this] {
-    return executeCommandToString("aaS.save_report_plots_with_persisted_data monitor.json");
-  });
-}
+char* UdfSolverUnit::interpret(const char* command) { return executeCommandToString(command); }
 
 }  // namespace AAS_UDF

@@ -5,14 +5,13 @@
 // run the Python macros that the description configures.
 //
 // Created once by the UDF kind's record with the description. Commands
-// arrive one at a time: the generic servants that call it run each
-// operation under SerialCall.
+// arrive one at a time, through SolverKind::run() under SerialCall. No final
+// save: "monitor.json" holds a full stop, which UDF refuses in an argument.
 #ifndef SOLVARIUM_SOLVERS_UDF_UDF_UNIT_H_
 #define SOLVARIUM_SOLVERS_UDF_UDF_UNIT_H_
 
 #include <omniORB4/CORBA.h>
 
-#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -35,13 +34,8 @@ class UdfSolverUnit : public solvarium::SolverKind {
   // the Brox module's EKorlenInvalidArgument for a forbidden character.
   char* executeCommandToString(const char* command);
 
-  // SolverKind. The interpreter with EKorlenInvalidArgument raised as its
-  // generic twin; the final save tried once, a failure reported in
-  // "instant_aas.error".
-  char* interpretCommand(const char* command) override;
-  void finalSave() override;
-
  private:
+  char* interpret(const char* command) override;  // executeCommandToString()
   using Tokens = std::vector<std::string_view>;  // into the command's text
   std::string tickCommand(const std::string& command, const Tokens& tokens);
   std::string getenvCommand(const std::string& command, const Tokens& tokens);
@@ -54,8 +48,6 @@ class UdfSolverUnit : public solvarium::SolverKind {
   // for a command without a "pythonMacro".
   bool runMacro(const std::string& command, const Tokens& tokens, std::string* answer);
 
-  int32_t minuteCounter_ = 0;
-  int32_t autoSavePeriod_ = 60;
   std::string pythonHome_;
   std::string pythonDllFile_;
   std::string pythonMainFile_;

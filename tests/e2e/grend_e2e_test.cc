@@ -164,12 +164,21 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
   EXPECT_STREQ(otherId.in(), "korlen-grend");
 
   // shutdown answers true and the event loop ends; a final save that fails
-  // is reported and the service still ends with code 0.
+  // is reported with its cause and the service still ends with code 0.
   ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(grendUnit()->shutdown());
   EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
-  EXPECT_EQ(readFile(workFile("instant_aas.error")), "\n\nUnknown error executing solver will\n\n");
+  const std::string why = "Only a writable regular file in a writable folder is replaced";
+  EXPECT_EQ(readFile(workFile("instant_aas.error")),
+            "\n\nKORLEN_AAS_v1_0_0::Exceptions::EUnknown caught executing solver will\n\n"
+            "code: <1>\ndescription: <Error writing file 'monitor.json'>\nscope: <>\n"
+            "interfaceName: <>\noperation: <aaS.save_monitors_with_persisted_data monitor.json>\n"
+            "moreInfo: <" + why + ">\n");
+  EXPECT_NE(service().stderrText().find("Final save failed: Error writing file 'monitor.json': " +
+                                        why + "\n"),
+            std::string::npos)
+      << service().stderrText();
 }
 
 // A monitor folder written with backslashes: the key copy goes where the

@@ -20,7 +20,7 @@ class EchoKind : public solvarium::SolverKind {
  public:
   explicit EchoKind(CORBA::ORB_ptr orb) : SolverKind(orb, echoKind().texts) {}
 
-  char* interpretCommand(const char* command) override {
+  char* interpret(const char* command) override {
     const std::string text = command;
     const std::size_t length = sizeof kEcho - 1;
     if (text == solvarium::kTickCommand) return CORBA::string_dup("");
@@ -30,7 +30,6 @@ class EchoKind : public solvarium::SolverKind {
     }
     return CORBA::string_dup(text.size() > length ? text.c_str() + length + 1 : "");
   }
-  void finalSave() override {}
 };
 
 solvarium::StartPid solverPid(const StartContext& context, const solvarium::KindSettings*) {

@@ -4,17 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "AAS_CORBA.hh"
 #include "common/safe_file.h"
+#include "service/servant_poa.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/brox/brox_servant.h"
-#include "solvers/brox/brox_will.h"
+#include "solvers/instant_kind.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
+#include "tests/support/joined_threads.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unit/brox_commands_test_util.h"
 #include "tests/unit/brox_servant_fixture.h"
@@ -25,41 +31,40 @@ namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 TEST(BroxMinuteTickTest, SavesWhenThePeriodIsReached) {
-  std::vector<std::string> commands;
-  const BROX::CommandRunner run = [&](const std::string& command) {
-    commands.push_back(command);
-    return std::string("saved");
-  };
+  int saves = 0;
+  const auto save = [&] { ++saves; };
+  const auto report = [] { ADD_FAILURE() << "reported"; };
   int32_t tick = 0;
   std::vector<int32_t> counts;
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(BROX::tickOneMinute(&tick, 3, run), "");
+    solvarium::tickAutoSave(&tick, 3, save, report);
     counts.push_back(tick);
   }
   EXPECT_EQ(counts, (std::vector<int32_t>{1, 2, 0, 1}));
-  EXPECT_EQ(commands,
-            (std::vector<std::string>{"aaS.save_report_plots_with_persisted_data monitor.json"}));
+  EXPECT_EQ(saves, 1);
 
   // Period 1: every tick saves. A period lowered below the count saves at once.
   tick = 0;
-  BROX::tickOneMinute(&tick, 1, run);
+  solvarium::tickAutoSave(&tick, 1, save, report);
   EXPECT_EQ(tick, 0);
   tick = 5;
-  BROX::tickOneMinute(&tick, 2, run);
+  solvarium::tickAutoSave(&tick, 2, save, report);
   EXPECT_EQ(tick, 0);
-  EXPECT_EQ(commands.size(), 3u);
+  EXPECT_EQ(saves, 3);
 }
 
 TEST(BroxMinuteTickTest, AFailingSaveIsReportedNotRaised) {
   int32_t tick = 0;
-  const BROX::CommandRunner scriptError = [](const std::string&) -> std::string {
-    throw Exc::EInstantScriptError(1, "c", "Cannot write output file monitor.json", "");
-  };
-  EXPECT_NO_THROW(BROX::tickOneMinute(&tick, 1, scriptError));
-  const BROX::CommandRunner other = [](const std::string&) -> std::string {
-    throw std::runtime_error("broken");
-  };
-  EXPECT_NO_THROW(BROX::tickOneMinute(&tick, 1, other));
+  int reports = 0;
+  const auto report = [&] { ++reports; };
+  EXPECT_NO_THROW(solvarium::tickAutoSave(
+      &tick, 1,
+      [] { throw Exc::EInstantScriptError(1, "c", "Cannot write output file monitor.json", ""); },
+      report));
+  EXPECT_NO_THROW(solvarium::tickAutoSave(
+      &tick, 1, [] { throw std::runtime_error("broken"); }, report));
+  EXPECT_EQ(reports, 2);
+  EXPECT_EQ(tick, 0);
 }
 
 // One servant for the suite (once activated it stays in the POA), the test
@@ -90,7 +95,7 @@ class BroxMonitorSaveTest : public ::testing::Test {
   }
 
   std::string answer(const std::string& command) {
-    CORBA::String_var text = servant_->runCommand(command.c_str());
+    CORBA::String_var text = servant_->interpreter().run(command.c_str());
     return text.in();
   }
   std::string saveError(const std::string& command) {
@@ -143,6 +148,27 @@ TEST_F(BroxMonitorSaveTest, SaveWritesTheArrayAndKeepsThePreviousFileOnFailure) 
   EXPECT_EQ(read("folder.json/inside"), "x");
   EXPECT_EQ(brox_test::entriesOf("."),
             (std::vector<std::string>{"folder.json", "monitor.json"}));
+}
+
+// The final save takes the servants' lock like every command: it waits for
+// the request in progress instead of running beside it.
+TEST_F(BroxMonitorSaveTest, TheFinalSaveWaitsForTheRequestInProgress) {
+  ::unlink("monitor.json");
+  std::atomic<bool> saved{false};
+  std::unique_lock<std::recursive_mutex> request(solvarium::servantCallMutex());
+  solvarium_test::JoinedThreads threads([&] {
+    if (request.owns_lock()) request.unlock();
+  });
+  threads.start([&] {
+    servant_->finalSave();
+    saved = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(brox_test::exists("monitor.json"));
+  threads.join();
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(read("monitor.json"), "[\n]\n");
 }
 
 TEST_F(BroxMonitorSaveTest, MinuteTickSavesAfterThePeriod) {

@@ -27,7 +27,7 @@ namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  CORBA::String_var text = servant->runCommand(command.c_str());
+  CORBA::String_var text = servant->interpreter().run(command.c_str());
   return text.in();
 }
 

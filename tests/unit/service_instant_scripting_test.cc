@@ -24,7 +24,7 @@ using solvarium_test::expectThrow;
 class FakeOwner : public SolverKindOwner {
  public:
   CORBA::ORB_ptr ownerOrb() override { return CORBA::ORB::_nil(); }
-  char* interpretCommand(const char* command) override {
+  char* runCommand(const char* command) override {
     commands.push_back(command);
     if (behaviour) behaviour();
     return CORBA::string_dup(("answer:" + std::string(command)).c_str());
@@ -77,13 +77,26 @@ TEST(InstantScriptingTest, InternalCommands) {
   }
 }
 
-// Generic exceptions leave executeToString unchanged (the kinds translate
+// A kind without an ORB whose interpreter runs `behaviour`.
+class FakeKind : public SolverKind {
+ public:
+  FakeKind() : SolverKind(CORBA::ORB::_nil(), BROX::broxKind().texts) {}
+  char* interpret(const char*) override {
+    behaviour();
+    return nullptr;
+  }
+  std::function<void()> behaviour;
+};
+
+// Generic exceptions leave SolverKind::run unchanged (the kinds translate
 // their own, see kind_exceptions_test.cc); a C++ failure becomes a script
 // error.
 TEST(InstantScriptingTest, GenericExceptionsPassAndCppFailuresBecomeScriptErrors) {
-  FakeOwner owner;
-  CInstantScripting scripting(BROX::broxKind().texts, &owner);
+  FakeKind owner;
+  CInstantScripting& scripting = *owner.scriptingServant();
   auto call = [&] { run(scripting, "aaS.x"); };
+  owner.behaviour = [] {};
+  EXPECT_EQ(run(scripting, "aaS.x"), "");  // no answer: empty
   owner.behaviour = [] { throw GE::EUnknown(4, "generic", "s", "i", "o", "m"); };
   if (const auto e = expectThrow<GE::EUnknown>(call)) {
     EXPECT_EQ(e->code, 4);
