@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,7 +105,10 @@ class FakeGiopServer {
     ::close(listener_);
   }
   int port() const { return port_; }
-  void setForward(const std::string& ior) { forward_ = iorBody(ior); }
+  void setForward(const std::string& ior) {
+    const std::lock_guard<std::mutex> lock(forwardMutex_);
+    forward_ = iorBody(ior);
+  }
   int requests() const { return requests_; }
 
  private:
@@ -155,14 +159,19 @@ class FakeGiopServer {
       pending->erase(0, 12 + size);
       if (message[7] != 0 || message.size() < 16) continue;
       ++requests_;
-      if (forward_.empty()) continue;
+      std::string forward;
+      {
+        const std::lock_guard<std::mutex> lock(forwardMutex_);
+        forward = forward_;
+      }
+      if (forward.empty()) continue;
       solvarium_test::CdrWriter reply;
       reply.bytes() = std::string("GIOP\x01\x02\x01\x01", 8);
       reply.ulong(0);
       reply.bytes() += message.substr(12, 4);  // the request id
       reply.ulong(3);                          // LOCATION_FORWARD
       reply.ulong(0);                          // no service contexts
-      reply.bytes() += forward_;
+      reply.bytes() += forward;
       std::string& bytes = reply.bytes();
       const uint32_t length = static_cast<uint32_t>(bytes.size() - 12);
       for (int b = 0; b < 4; ++b) bytes[8 + b] = static_cast<char>(length >> (8 * b));
@@ -172,7 +181,8 @@ class FakeGiopServer {
 
   int listener_ = -1;
   int port_ = 0;
-  std::string forward_;
+  std::mutex forwardMutex_;
+  std::string forward_;  // guarded by forwardMutex_
   std::map<int, std::string> connections_;  // fd -> bytes not yet a whole message
   std::atomic<bool> stop_{false};
   std::atomic<int> requests_{0};
