@@ -33,9 +33,9 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
     const char* const option[] = {"", "-solver", argv[i + 1]};
     if (chooseSolverKind(3, option) == nullptr) {
       solvarium::diagnostic(
-                   "-solver '%s' names no kind (see --help): the program name chooses the "
-                   "kind\n",
-                   argv[i + 1]);
+          "-solver '%s' names no kind (see --help): the program name chooses the "
+          "kind\n",
+          argv[i + 1]);
     }
     return;
   }
@@ -73,8 +73,8 @@ int runService(int argc, char** argv) {
   watcher.checkProcessId(context, settings.get());
   if (!watcher.start()) {
     solvarium::diagnostic(
-                 "Start-up failed: the solver process watcher's thread did not start: raise "
-                 "the limit on threads (ulimit -u) or free memory\n");
+        "Start-up failed: the solver process watcher's thread did not start: raise "
+        "the limit on threads (ulimit -u) or free memory\n");
     printText("Error: cannot start the solver process watcher\n");
     endProcess(1);
   }

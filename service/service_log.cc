@@ -59,7 +59,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
   // A file someone else made or may write could be read by them, or planted.
   if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
     solvarium::diagnostic("Not writing '%s': another user owns it or may write it\n",
-                 fileName.c_str());
+                          fileName.c_str());
     ::close(fd);
     return false;
   }

@@ -117,26 +117,25 @@ std::string systemExceptionText(const CORBA::SystemException& e) {
 // change. With an endpoint, the failure came from opening the listener.
 void reportOrbFailure(const std::string& cause) {
   solvarium::diagnostic(
-               "Start-up failed: the ORB did not start (%s): check the ORB... environment "
-               "variables and the omniORB configuration file (OMNIORB_CONFIG, else "
-               "/etc/omniORB.cfg)\n",
-               cause.c_str());
+      "Start-up failed: the ORB did not start (%s): check the ORBtrace... environment "
+      "variables, the only ORB settings taken from the environment\n",
+      cause.c_str());
 }
 
 void reportOrbFailure(const std::string& cause, const ListenEndpoint& endpoint) {
   const std::string host = endpoint.host.empty() ? "all interfaces" : endpoint.host;
   solvarium::diagnostic(
-               "Start-up failed: cannot listen on %s, port %s (%s): set AAS_PORTS or -p<port> "
-               "to a free port, AAS_HOST or -h<host> to an address of this machine\n",
-               host.c_str(), endpoint.port.c_str(), cause.c_str());
+      "Start-up failed: cannot listen on %s, port %s (%s): set AAS_PORTS or -p<port> "
+      "to a free port, AAS_HOST or -h<host> to an address of this machine\n",
+      host.c_str(), endpoint.port.c_str(), cause.c_str());
 }
 
 void reportSessionManagerFailure(const char* address, const char* cause) {
   solvarium::diagnostic(
-               "Start-up failed: no hand-shake with the session manager at '%s' (%s): set "
-               "KORLEN_SESSION_MANAGER_SOCKET to the host:port where it listens (empty: no "
-               "hand-shake)\n",
-               address, cause);
+      "Start-up failed: no hand-shake with the session manager at '%s' (%s): set "
+      "KORLEN_SESSION_MANAGER_SOCKET to the host:port where it listens (empty: no "
+      "hand-shake)\n",
+      address, cause);
 }
 
 }  // namespace
@@ -277,9 +276,9 @@ void CSolvariumServer::handShakeSessionManager() {
     printText(line);
     if (record_.needsSessionManager) {
       solvarium::diagnostic(
-                   "Start-up failed: KORLEN_SESSION_MANAGER_SOCKET is not set: %s needs it; set "
-                   "it to the session manager's host:port (empty: no hand-shake)\n",
-                   record_.serverName.c_str());
+          "Start-up failed: KORLEN_SESSION_MANAGER_SOCKET is not set: %s needs it; set "
+          "it to the session manager's host:port (empty: no hand-shake)\n",
+          record_.serverName.c_str());
       appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
       printText(kShuttingDown);
       endProcess(1);
@@ -322,7 +321,7 @@ void CSolvariumServer::writeKeyFile(const std::string& fileName, const std::stri
                              error);
   }
   solvarium::diagnostic("Warning: cannot write key file <%s>: %s\n", fileName.c_str(),
-               error.c_str());
+                        error.c_str());
 }
 
 }  // namespace solvarium

@@ -79,7 +79,7 @@ void StopSignals::start() {
   if (thread_.joinable() || pipeRead >= 0) return;
   if (!openPipe()) {
     solvarium::diagnostic("Stop signals keep their default action: pipe: %s\n",
-                 std::strerror(errno));
+                          std::strerror(errno));
     return;
   }
   try {

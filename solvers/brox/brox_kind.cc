@@ -32,7 +32,7 @@ solvarium::StartPid solverPid(const StartContext& context, const solvarium::Kind
   if (!reason.empty()) {
     pid.refusal = "Error retrieving BROX pid.\n" + reason + ".\n";
     solvarium::diagnostic("Start-up failed: %s: set it to the Brox solver's process id\n",
-                 reason.c_str());
+                          reason.c_str());
   }
   return pid;
 }

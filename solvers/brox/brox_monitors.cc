@@ -173,7 +173,7 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
       result += "Done!\n";
     } catch (...) {
       solvarium::diagnostic("Could not terminate %s: %s\n", runPath.c_str(),
-                   currentFailureText().c_str());
+                            currentFailureText().c_str());
       if (!errors.empty()) errors += "\n";  // one line per run
       errors += "Could not terminate " + runPath;
       result += "\n";

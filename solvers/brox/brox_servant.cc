@@ -138,7 +138,7 @@ void CBROXSolvarium::finalSave() {
     }
   }
   solvarium::diagnostic("Saving monitor.json failed %d times, the last: %s\n", kTries,
-               cause.c_str());
+                        cause.c_str());
   solvarium::appendText("aas_instant_error.txt",
                         "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
 }

@@ -88,7 +88,7 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
   }
   if (read) return handler;
   solvarium::diagnostic("Start-up failed: %s: fix the UDF description '%s'\n",
-               solvarium::firstTextLine(fault.message).c_str(), path.c_str());
+                        solvarium::firstTextLine(fault.message).c_str(), path.c_str());
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);

@@ -34,15 +34,15 @@ void reportInvalidPid(const std::string& text, const std::string& configFile) {
   if (open != std::string::npos && close != std::string::npos) {
     const std::string name = text.substr(open + 2, close - open - 2);
     solvarium::diagnostic(
-                 "Start-up failed: the solverPid of '%s' is '%s': set %s to the solver's "
-                 "process id\n",
-                 configFile.c_str(), text.c_str(), name.c_str());
+        "Start-up failed: the solverPid of '%s' is '%s': set %s to the solver's "
+        "process id\n",
+        configFile.c_str(), text.c_str(), name.c_str());
     return;
   }
   solvarium::diagnostic(
-               "Start-up failed: the solverPid of '%s' is '%s', no process id: make <solverPid> "
-               "there (or what it names) give the solver's process id\n",
-               configFile.c_str(), text.c_str());
+      "Start-up failed: the solverPid of '%s' is '%s', no process id: make <solverPid> "
+      "there (or what it names) give the solver's process id\n",
+      configFile.c_str(), text.c_str());
 }
 
 // The description's "solverPid": a process id, else a refusal.
