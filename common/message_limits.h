@@ -11,7 +11,6 @@ namespace solvarium {
 // against the message size as a signed number, so with a limit of 2 GiB or
 // more one message whose key length is 2^31 or more overwrites its heap.
 constexpr std::uint32_t kMaxGiopMessageBytes = 2147483647U;
-constexpr const char* kMaxGiopMessageText = "2147483647";
 
 // Largest file that fits one octet sequence under that limit (headers and
 // the file name take the rest).

@@ -2,19 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/process.h"
+#include "platform/random_bytes.h"
 
 namespace solvarium {
 namespace {
@@ -39,21 +37,11 @@ bool temporaryFileWriter(const std::string& name, long* pid) {
 // with errno when none could be made.
 int createTemporaryFile(int dirFd, mode_t mode, std::string* name) {
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::atomic<unsigned> counter{0};
   const std::string prefix =
       kTemporaryPrefix + std::to_string(platform::currentProcessId()) + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     unsigned char bits[kUniqueChars];
-    if (::getrandom(bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
-      // No random bytes yet: the clock and a counter; O_EXCL keeps it safe.
-      std::uint64_t value = static_cast<std::uint64_t>(
-          std::chrono::steady_clock::now().time_since_epoch().count());
-      value += static_cast<std::uint64_t>(counter++) << 40;
-      for (unsigned char& bit : bits) {
-        bit = static_cast<unsigned char>(value);
-        value >>= 8;
-      }
-    }
+    if (!platform::randomBytes(bits, sizeof bits)) return -1;
     *name = prefix;
     for (unsigned char bit : bits) *name += kChars[bit % (sizeof kChars - 1)];
     const int fd = ::openat(dirFd, name->c_str(),

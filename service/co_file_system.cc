@@ -9,6 +9,7 @@
 #include "common/confined_file.h"
 #include "common/confined_path.h"
 #include "common/diagnostics.h"
+#include "common/message_limits.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -94,7 +95,7 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   std::uint64_t size = 0;
   checkAccess(op, fileName, openConfinedFile(workingDirectory(), fileName, &fd, &size),
               kCannotRead);
-  if (size > file_access::kMaxTransferBytes) {
+  if (size > kMaxTransferBytes) {
     ::close(fd);
     throw fileError(op, fileName, "File is too large to transfer!");
   }

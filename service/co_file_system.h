@@ -15,7 +15,6 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/confined_file.h"
-#include "common/message_limits.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
@@ -53,13 +52,6 @@ class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
 
   const KindTexts& texts_;
 };
-
-namespace file_access {
-
-// Largest file that fits one octet sequence under the ORB's message limit.
-constexpr std::uint64_t kMaxTransferBytes = solvarium::kMaxTransferBytes;
-
-}  // namespace file_access
 
 }  // namespace solvarium
 

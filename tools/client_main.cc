@@ -181,7 +181,7 @@ CORBA::ORB_ptr initOrb(const Invocation& inv) {
   const unsigned long callMs = inv.timeoutSeconds * 1000;
   const unsigned long connectMs = callMs > 0 && callMs < 10000 ? callMs : 10000;
   std::vector<std::string> options = {kProgram,
-                                      "-ORBgiopMaxMsgSize", kMaxGiopMessageText,
+                                      "-ORBgiopMaxMsgSize", std::to_string(kMaxGiopMessageBytes),
                                       "-ORBnativeCharCodeSet", "UTF-8",
                                       "-ORBclientConnectTimeOutPeriod", std::to_string(connectMs)};
   if (callMs > 0) {
