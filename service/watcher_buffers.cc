@@ -1,6 +1,7 @@
 #include "service/watcher_buffers.h"
 
 #include <atomic>
+#include <condition_variable>
 
 namespace solvarium {
 
@@ -36,11 +37,31 @@ SharedText& solverPidBuffer() {
 
 namespace {
 std::atomic<bool> shutdownMark{false};
+// Never destroyed: a thread may still wait on them while the process exits.
+std::mutex& markMutex() {
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
+std::condition_variable& markSet() {
+  static std::condition_variable* set = new std::condition_variable;
+  return *set;
+}
 }  // namespace
 
-void markShutdownBegun() { shutdownMark.store(true); }
+void markShutdownBegun() {
+  {
+    const std::lock_guard<std::mutex> lock(markMutex());
+    shutdownMark.store(true);
+  }
+  markSet().notify_all();
+}
 
 bool shutdownBegun() { return shutdownMark.load(); }
+
+void waitForShutdownBegun() {
+  std::unique_lock<std::mutex> lock(markMutex());
+  markSet().wait(lock, [] { return shutdownMark.load(); });
+}
 
 void requestServiceShutdown(CORBA::ORB_ptr orb) {
   markShutdownBegun();
