@@ -45,7 +45,7 @@ constexpr int kStopDeadlineExitCode = 3;
 // A request that never returns keeps the event loop from ending, or keeps
 // the lock from the final save: the process then ends at the deadline.
 void keepStopDeadline() {
-  waitForShutdownBegun();
+  while (!shutdownBegun()) std::this_thread::sleep_for(std::chrono::milliseconds(250));
   std::this_thread::sleep_for(kStopDeadline);
   if (!claimTheEnd()) return;  // the final save runs, or the watcher ends the process
   solvarium::diagnostic(

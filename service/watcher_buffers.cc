@@ -1,7 +1,6 @@
 #include "service/watcher_buffers.h"
 
 #include <atomic>
-#include <condition_variable>
 
 namespace solvarium {
 
@@ -37,31 +36,11 @@ SharedText& solverPidBuffer() {
 
 namespace {
 std::atomic<bool> shutdownMark{false};
-// Never destroyed: a thread may still wait on them while the process exits.
-std::mutex& markMutex() {
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
-}
-std::condition_variable& markSet() {
-  static std::condition_variable* set = new std::condition_variable;
-  return *set;
-}
 }  // namespace
 
-void markShutdownBegun() {
-  {
-    const std::lock_guard<std::mutex> lock(markMutex());
-    shutdownMark.store(true);
-  }
-  markSet().notify_all();
-}
+void markShutdownBegun() { shutdownMark.store(true); }
 
 bool shutdownBegun() { return shutdownMark.load(); }
-
-void waitForShutdownBegun() {
-  std::unique_lock<std::mutex> lock(markMutex());
-  markSet().wait(lock, [] { return shutdownMark.load(); });
-}
 
 void requestServiceShutdown(CORBA::ORB_ptr orb) {
   markShutdownBegun();

@@ -38,8 +38,6 @@ SharedText& solverPidBuffer();
 // once the event loop has returned. Never reset.
 void markShutdownBegun();
 bool shutdownBegun();
-// Returns once shutdown has begun.
-void waitForShutdownBegun();
 
 // A kind servant's `shutdown`: marks that shutdown has begun and asks `orb`
 // to end its event loop without waiting for it. Never throws.
