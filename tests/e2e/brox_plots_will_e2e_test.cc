@@ -442,8 +442,10 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
                      "os.execv(sys.argv[1], sys.argv[1:])",
                      SOLVARIUM_BINARY, "-solver", "brox"};
   ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
+  ::unlink(workFile("instant_aaS_BROXSolvarium.txt").c_str());
   ServiceProcess& svc = start(background);
-  ASSERT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << svc.stdoutText();
+  ASSERT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"}))
+      << svc.stdoutText();
   ::unlink(workFile("monitor.json").c_str());
   ASSERT_EQ(::kill(svc.pid(), SIGINT), 0);
   std::this_thread::sleep_for(milliseconds(500));
