@@ -48,6 +48,8 @@ int runService(int argc, char** argv) {
   StopSignals stopSignals;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
+  // A write past the file size limit then fails with EFBIG instead.
+  std::signal(SIGXFSZ, SIG_IGN);
   ACE::init();
 
   // At the soft limit the ORB's listener fails every accept and spins: move

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +81,11 @@ void printText(const std::string& text) {
 
 std::string instantErrorFileName() {
   return "instant_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";
+}
+
+bool claimTheEnd() {
+  static std::atomic<bool> claimed{false};
+  return !claimed.exchange(true);
 }
 
 void endProcess(int code) {

@@ -24,6 +24,12 @@ std::string instantErrorFileName();
 // How long the exit waits for queued diagnostics to reach stderr.
 constexpr std::chrono::milliseconds kExitFlushTime{1000};
 
+// Once shutdown may have begun, one party ends the process: the final save
+// once it holds SerialCall's lock, or the one that gives up waiting for that
+// lock (the stop deadline; the watcher when the solver has gone). True for
+// the first caller only; a later one leaves the end to the first.
+bool claimTheEnd();
+
 // Flushes standard output and the queued diagnostics (for at most
 // kExitFlushTime) and ends the process at once with `code`, without running
 // static destructors while the ORB's threads run.

@@ -3,7 +3,9 @@
 // kind's root object, publishes the key (printed, handed to the session
 // manager and the watcher, written to the kind's key files), runs the ORB's
 // event loop until a `shutdown` operation or a stop signal ends it and has
-// the kind make its final save. Start-up failures end the process with exit code 1.
+// the kind make its final save, under SerialCall's lock. Start-up failures end
+// the process with exit code 1; an end that has not got to the final save 30 s
+// after shutdown began ends it with exit code 3 (see claimTheEnd()).
 #ifndef SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 #define SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 

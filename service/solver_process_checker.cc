@@ -118,6 +118,7 @@ void CSolverProcessChecker::checkProcessId(const StartContext& context,
   }
   if (!pid.watched) return;
   watched_ = true;
+  solverPid_ = pid.pid;
   solver_ = holdSolverProcess(pid.pid);
 }
 
@@ -147,8 +148,6 @@ void CSolverProcessChecker::stop() {
   clock_->interrupt();
   if (thread_.joinable()) thread_.join();
 }
-
-bool CSolverProcessChecker::isProcessAlive(long pid) { return platform::isProcessAlive(pid); }
 
 bool CSolverProcessChecker::solverAlive() const { return solver_ && solver_->alive(); }
 
@@ -180,17 +179,25 @@ void CSolverProcessChecker::tick() {
   }
 }
 
-void CSolverProcessChecker::solverGone() {
-  if (shutdownBegun()) return;
-  if (link_ && rule_.shutdownThroughKind) {
+std::string CSolverProcessChecker::goneReason() const {
+  if (solverPid_ <= 0) return "the solver's process id is no process id";
+  return "solver process " + std::to_string(solverPid_) + " has gone";
+}
+
+void CSolverProcessChecker::solverGone(std::string why) {
+  // Once shutdown has begun, only the lock is waited for: a free one lets
+  // the orderly end go on, within its deadline.
+  if (rule_.shutdownThroughKind && (link_ || shutdownBegun())) {
     std::unique_lock<std::recursive_mutex> serial = lockIfFree();
     for (int poll = 0; !serial.owns_lock() && poll < kShutdownLockPolls; ++poll) {
       if (!wait(kShutdownLockPollMs)) return;
       serial.try_lock();
     }
-    if (serial.owns_lock()) {  // else a request keeps the lock: the process ends
+    if (serial.owns_lock() && shutdownBegun()) return;
+    if (serial.owns_lock()) {
       try {
         link_->shutdown();
+        solvarium::diagnostic("Solver watcher: %s: shutting the service down\n", why.c_str());
         return;
       } catch (const CORBA::Exception& e) {
         reportFailure("shutdown", e._name());
@@ -199,9 +206,13 @@ void CSolverProcessChecker::solverGone() {
       }
       serial.unlock();
       if (!wait(2000)) return;
+    } else {
+      why += " and a request has kept the lock for 5 s";
     }
   }
-  if (!shutdownBegun()) endProcess(0);
+  if (!claimTheEnd()) return;  // the final save runs
+  solvarium::diagnostic("Solver watcher: %s: ending the process\n", why.c_str());
+  endProcess(0);
 }
 
 // A pid known at start-up: a round of rule_.stepMs; once connected,
@@ -209,13 +220,13 @@ void CSolverProcessChecker::solverGone() {
 // the tick.
 void CSolverProcessChecker::watchPidAtStart() {
   for (;;) {
-    if (!wait(rule_.stepMs) || shutdownBegun()) return;
+    if (!wait(rule_.stepMs)) return;
     if (!link_ && !solverUnitKeyBuffer().empty()) connect();
-    if (!solverAlive()) return solverGone();
+    if (!solverAlive()) return solverGone(goneReason());
     if (!link_) continue;
     if (rule_.tickDelayMs > 0) {
       if (!wait(rule_.tickDelayMs)) return;
-      if (!solverAlive()) return solverGone();
+      if (!solverAlive()) return solverGone(goneReason());
     }
     tick();
   }
@@ -230,16 +241,19 @@ void CSolverProcessChecker::watchHandedOverPid() {
   int keySightings = 0;
   bool pidKnown = false;
   for (;;) {
-    if (!wait(rule_.stepMs) || shutdownBegun()) return;
+    if (!wait(rule_.stepMs)) return;
     step = (step + 1) % rule_.cycleSteps;
     if (!pidKnown && !solverPidBuffer().empty() && ++pidSightings >= rule_.sightings) {
       // The hold taken on the hand-over (a pid that does not parse: never alive).
-      long pid = -1;
-      platform::parsePid(solverPidBuffer().get(), &pid);
-      solver_ = holdSolverProcess(pid);
+      platform::parsePid(solverPidBuffer().get(), &solverPid_);
+      solver_ = holdSolverProcess(solverPid_);
       pidKnown = true;
     }
-    if ((pidKnown && !solverAlive()) || (!pidKnown && step == 0)) return solverGone();
+    if (pidKnown && !solverAlive()) return solverGone(goneReason());
+    if (!pidKnown && step == 0) {
+      return solverGone("no solver process id was handed over in " +
+                        std::to_string(rule_.stepMs * rule_.cycleSteps / 1000) + " s");
+    }
     if (!link_ && !solverUnitKeyBuffer().empty() && ++keySightings >= rule_.sightings) {
       connect();
     }

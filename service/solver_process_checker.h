@@ -11,7 +11,9 @@
 // lock is free (else they wait for the next round), and when a request keeps
 // the lock past a bounded wait, the orderly shutdown gives way to ending the
 // process with code 0. Once shutdown has begun (shutdownBegun()) it neither
-// ticks, nor calls shutdown, nor ends the process.
+// ticks nor calls shutdown, but goes on watching: a solver that goes then
+// ends the process when a request keeps the lock (or at once under a rule
+// without shutdown), unless the final save has begun (claimTheEnd()).
 //
 // Lifetime: made by the entry; stop() (also run by the destructor) wakes
 // the thread out of any wait and joins it. The entry stops it after the
@@ -20,6 +22,7 @@
 #define SOLVARIUM_SERVICE_SOLVER_PROCESS_CHECKER_H_
 
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "platform/process.h"
@@ -61,9 +64,6 @@ class CSolverProcessChecker {
   // ends the process. Returns at once when no thread runs.
   void stop();
 
-  // True while process `pid` exists and has not ended (zombies count as gone).
-  static bool isProcessAlive(long pid);
-
  private:
   void watchPidAtStart();
   void watchHandedOverPid();
@@ -72,8 +72,10 @@ class CSolverProcessChecker {
   // Both skipped while a request holds SerialCall's lock.
   void connect();
   void tick();
-  // The solver has gone: shutdown through the link, else the process ends.
-  void solverGone();
+  // The solver has gone by the rule `why`: shutdown through the link, else
+  // the process ends; one stderr line names `why` and which.
+  void solverGone(std::string why);
+  std::string goneReason() const;
   // The held solver process is alive; false before a hold is taken.
   bool solverAlive() const;
 
@@ -82,6 +84,7 @@ class CSolverProcessChecker {
   WatchClock* const clock_;
   bool watched_ = false;
   std::shared_ptr<platform::ProcessWatch> solver_;  // the hold (watcher thread once started)
+  long solverPid_ = -1;                             // the held id, as solver_
   std::unique_ptr<SolverLink> link_;                // watcher thread only
   std::thread thread_;
 };

@@ -65,12 +65,17 @@ void setAction(const std::vector<int>& signals, void (*handler)(int)) {
 }  // namespace
 
 StopSignals::StopSignals() {
+  // A launcher may have blocked them before exec: they would never arrive.
+  sigset_t blocked;
+  sigemptyset(&blocked);
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    sigaddset(&blocked, signal);
     struct sigaction current;
     if (::sigaction(signal, nullptr, &current) != 0) continue;
     if (signal != SIGTERM && current.sa_handler == SIG_IGN) continue;
     handled_.push_back(signal);
   }
+  ::pthread_sigmask(SIG_UNBLOCK, &blocked, nullptr);
 }
 
 StopSignals::~StopSignals() { stop(); }

@@ -21,7 +21,8 @@ namespace solvarium {
 
 class StopSignals {
  public:
-  // Notes which stop signals are ignored; installs nothing yet.
+  // Notes which stop signals are ignored and unblocks all three (before any
+  // thread is made, so that every thread inherits it); installs nothing yet.
   StopSignals();
   // Runs stop().
   ~StopSignals();

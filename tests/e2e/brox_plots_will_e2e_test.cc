@@ -410,7 +410,8 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
 
 // SIGTERM, SIGINT and SIGHUP end the service as a shutdown call does: the
 // final save, exit code 0. A SIGINT ignored at start (a background job)
-// stays ignored.
+// stays ignored; signals blocked by the launcher are unblocked; a write past
+// the file size limit fails and the service goes on.
 TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data expected.json"),
             "JSON monitors saved in 'expected.json'.\n");
@@ -432,16 +433,32 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   ServiceProcess::Options background = broxOptions();
   background.env["TMP"] = serviceTmp();
   background.env["TMPDIR"] = serviceTmp();
-  background.program = "/bin/sh";
-  background.argv = {"sh", "-c", "trap '' INT; exec \"$0\" \"$@\"", SOLVARIUM_BINARY, "-solver",
-                     "brox"};
+  background.program = "/usr/bin/python3";
+  background.argv = {"python3", "-c",
+                     "import os, resource, signal as s, sys\n"
+                     "s.signal(s.SIGINT, s.SIG_IGN); s.signal(s.SIGXFSZ, s.SIG_DFL)\n"
+                     "s.pthread_sigmask(s.SIG_BLOCK, {s.SIGTERM, s.SIGINT, s.SIGHUP})\n"
+                     "resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, 1 << 20))\n"
+                     "os.execv(sys.argv[1], sys.argv[1:])",
+                     SOLVARIUM_BINARY, "-solver", "brox"};
   ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
+  ::unlink(workFile("instant_aaS_BROXSolvarium.txt").c_str());
   ServiceProcess& svc = start(background);
-  ASSERT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt"})) << svc.stdoutText();
+  ASSERT_TRUE(svc.waitForKeyFiles({"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"}))
+      << svc.stdoutText();
   ::unlink(workFile("monitor.json").c_str());
   ASSERT_EQ(::kill(svc.pid(), SIGINT), 0);
   std::this_thread::sleep_for(milliseconds(500));
   EXPECT_TRUE(svc.running());
+  KORLEN_AAS_v1_0_0::Types::CoOctetBuffer big;
+  big.length(2 << 20);
+  const Outcome upload = capture([&] {
+    client().fileSystem()->uploadFile("big.bin", big);
+    return std::string();
+  });
+  EXPECT_TRUE(isException(upload, "EUnknown", {{"description", "File write operation failed!"}}))
+      << upload;
+  EXPECT_TRUE(workTempFiles().empty());
   ASSERT_EQ(::kill(svc.pid(), SIGTERM), 0);
   EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_EQ(readFile(workFile("monitor.json")), expected);

@@ -1,6 +1,9 @@
 // Start-up of the UDF kind: every description fault and every Python
 // start-up fault ends the process with exit code 1, its printed text and its
-// error file; the watcher follows the solver's process id.
+// error file; the watcher follows the solver's process id; a stop while a
+// macro never returns ends at the deadline.
+#include <signal.h>
+
 #include <chrono>
 
 #include "tests/support/joined_threads.h"
@@ -212,10 +215,34 @@ TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
   JoinedThreads hung;
   hung.start([&] { udf().tryExecute("aaS.hang"); });
   std::this_thread::sleep_for(milliseconds(500));
+  const std::string pid = solver().pidText();
   solver().kill();
   const auto gone = std::chrono::steady_clock::now();
   EXPECT_EQ(svc.waitForExit(seconds(75)), std::optional<int>(0)) << svc.stdoutText();
   EXPECT_LE(std::chrono::steady_clock::now() - gone, seconds(62));
+  EXPECT_EQ(svc.stdoutText().find("Shutting down"), std::string::npos) << svc.stdoutText();
+  EXPECT_NE(svc.stderrText().find("Solver watcher: solver process " + pid + " has gone: ending the process\n"),
+            std::string::npos)
+      << svc.stderrText();
+}
+
+TEST_F(UdfStartupTest, AStopWhileAMacroNeverReturnsEndsAtTheDeadline) {
+  writeDescription(solverInfo(), " <aasCommand command=\"aaS.spin\">spin</aasCommand>\n");
+  writeMain("def spin(args):\n    while True:\n        pass\n");
+  ServiceProcess& svc = startUdf(udfOptions());
+  JoinedThreads hung;
+  hung.start([&] { udf().tryExecute("aaS.spin"); });
+  std::this_thread::sleep_for(milliseconds(500));
+  const auto stop = std::chrono::steady_clock::now();
+  for (const int signal : {SIGTERM, SIGTERM, SIGINT}) ASSERT_EQ(::kill(svc.pid(), signal), 0);
+  EXPECT_EQ(svc.waitForExit(seconds(45)), std::optional<int>(3)) << svc.stderrText();
+  const auto took = std::chrono::steady_clock::now() - stop;
+  EXPECT_GE(took, seconds(29));
+  EXPECT_LE(took, seconds(35));
+  EXPECT_NE(svc.stderrText().find("Shutdown: a request still runs 30 s after shutdown began: "
+                                  "the final save is skipped\n"),
+            std::string::npos)
+      << svc.stderrText();
   EXPECT_EQ(svc.stdoutText().find("Shutting down"), std::string::npos) << svc.stdoutText();
 }
 

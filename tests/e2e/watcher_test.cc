@@ -52,11 +52,15 @@ TEST_F(ShutdownTest, SolverGoneBeforeTheKeyIsPublishedEndsWithCode0) {
   o.env["KORLEN_SESSION_MANAGER_SOCKET"] = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
   ServiceProcess& svc = start(o);
   ASSERT_TRUE(svc.waitForStdout("BROXSolvarium starting...", seconds(10))) << svc.stdoutText();
+  const std::string pid = solver().pidText();
   solver().kill();
   auto gone = std::chrono::steady_clock::now();
   EXPECT_EQ(svc.waitForExit(seconds(15)), std::optional<int>(0)) << svc.stdoutText();
   EXPECT_LT(std::chrono::steady_clock::now() - gone, seconds(5));
   EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
+  EXPECT_NE(svc.stderrText().find("Solver watcher: solver process " + pid + " has gone: ending the process\n"),
+            std::string::npos)
+      << svc.stderrText();
   for (int fd : fillers) close(fd);
   close(listener);
 }

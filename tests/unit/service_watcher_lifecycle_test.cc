@@ -82,17 +82,24 @@ TEST(WatcherLifecycleTest, SolverGoneWithoutAConnectionEndsTheProcessWithCodeZer
   ASSERT_GE(child, 0);
   if (child == 0) ::_exit(0);
   ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-  const WatchRule rule = ruleAtStart(child, 10);
   GTEST_FLAG_SET(death_test_style, "fast");
-  EXPECT_EXIT(
-      {
-        CSolverProcessChecker watcher(rule);
-        watcher.checkProcessId({}, nullptr);
-        watcher.start();
-        std::this_thread::sleep_for(milliseconds(5000));
-        ::_exit(3);  // the watcher did not end the process
-      },
-      ::testing::ExitedWithCode(0), "");
+  // One stderr line says why; a pid that is none (an id that did not parse).
+  for (const long pid : {static_cast<long>(child), -1L}) {
+    const WatchRule rule = ruleAtStart(pid, 10);
+    EXPECT_EXIT(
+        {
+          CSolverProcessChecker watcher(rule);
+          watcher.checkProcessId({}, nullptr);
+          watcher.start();
+          std::this_thread::sleep_for(milliseconds(5000));
+          ::_exit(3);  // the watcher did not end the process
+        },
+        ::testing::ExitedWithCode(0),
+        pid > 0 ? "Solver watcher: solver process " + std::to_string(pid) +
+                      " has gone: ending the process\n"
+                : std::string("Solver watcher: the solver's process id is no process id: "
+                              "ending the process\n"));
+  }
 }
 
 TEST(WatcherLifecycleTest, RulesThatWouldDivideByZeroAreNotStarted) {
@@ -241,28 +248,32 @@ TEST(WatcherCycleTest, HandedOverPidEndsAfterTheWholeCycleOrWithItsSolver) {
   EXPECT_EQ(log.ticks.back(), 99 * 60 * 1000);
 
   // A pid handed over (taken once seen twice) at 30 s; its solver goes at
-  // 10 minutes, seen in that round.
-  const pid_t solver = sleepingSolver();
-  ASSERT_GT(solver, 0);
-  DrivenClock withPid(200 * 60 * 1000);
-  withPid.onWait = [solver](long now) {
-    if (now == 30 * 1000) solverPidBuffer().set(std::to_string(solver));
-    if (now == 10 * 60 * 1000) killSolver(solver);
-  };
-  LinkLog pidLog;
-  runCycle(withFakeLink(GREND::grendKind().watch, 0, &pidLog, &withPid), &withPid, &pidLog);
-  EXPECT_EQ(pidLog.shutdownAt, 10 * 60 * 1000);
-  EXPECT_EQ(pidLog.ticks.size(), 9u);
-  solverPidBuffer().clear();
+  // 10 minutes, seen in that round, or right after its second sighting
+  // (35 s), seen in that very round.
+  for (const long goneAt : {10 * 60 * 1000L, 35 * 1000L}) {
+    const pid_t solver = sleepingSolver();
+    ASSERT_GT(solver, 0);
+    DrivenClock withPid(200 * 60 * 1000);
+    withPid.onWait = [solver, goneAt](long now) {
+      if (now == 30 * 1000) solverPidBuffer().set(std::to_string(solver));
+      if (now == goneAt) killSolver(solver);
+    };
+    LinkLog pidLog;
+    runCycle(withFakeLink(GREND::grendKind().watch, 0, &pidLog, &withPid), &withPid, &pidLog);
+    EXPECT_EQ(pidLog.shutdownAt, goneAt);
+    EXPECT_EQ(pidLog.ticks.size(), goneAt > 60 * 1000 ? 9u : 0u);
+    solverPidBuffer().clear();
+  }
   solverUnitKeyBuffer().clear();
 }
 
 TEST(WatcherCycleTest, ARequestThatKeepsTheLockHoldsUpNeitherTicksNorTheEnd) {
   // From minute 2 on a request holds SerialCall's lock for good; the solver
   // goes at 5 minutes. The link is neither ticked nor shut down any more,
-  // and the process ends with code 0.
+  // and the process ends with code 0, also when a stop is pending since
+  // minute 3.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
+  for (const bool stopping : {false, true}) EXPECT_EXIT(
       {
         publishKey();
         const pid_t solver = sleepingSolver();
@@ -282,6 +293,7 @@ TEST(WatcherCycleTest, ARequestThatKeepsTheLockHoldsUpNeitherTicksNorTheEnd) {
             while (!locked) std::this_thread::yield();
             if (log.ticks.size() != 1) ::_exit(5);
           }
+          if (stopping && now == 3 * 60 * 1000) markShutdownBegun();
           if (now == 5 * 60 * 1000) killSolver(solver);
           if (now > 2 * 60 * 1000 && (log.ticks.size() != 1 || log.shutdownAt >= 0)) ::_exit(4);
         };
@@ -292,7 +304,8 @@ TEST(WatcherCycleTest, ARequestThatKeepsTheLockHoldsUpNeitherTicksNorTheEnd) {
         std::this_thread::sleep_for(std::chrono::seconds(10));
         ::_exit(3);  // the watcher did not end the process
       },
-      ::testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0),
+      "has gone and a request has kept the lock for 5 s: ending the process\n");
 }
 
 }  // namespace

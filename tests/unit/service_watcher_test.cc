@@ -44,18 +44,6 @@ TEST(SharedTextTest, ProcessWideHoldersAreDistinct) {
   solverUnitKeyBuffer().clear();
 }
 
-TEST(ProcessCheckerTest, AliveOnlyForRunningProcesses) {
-  EXPECT_TRUE(CSolverProcessChecker::isProcessAlive(getpid()));
-  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(0));
-  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(-1));
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) _exit(0);
-  // Not reaped: a zombie counts as gone.
-  for (int i = 0; i < 100 && CSolverProcessChecker::isProcessAlive(child); ++i) usleep(10000);
-  EXPECT_FALSE(CSolverProcessChecker::isProcessAlive(child));
-}
-
 class BroxPidCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
