@@ -103,7 +103,7 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
   EXPECT_EQ(args, expected);
   const std::vector<std::string> unknownLimit = orbArguments("S", {"127.0.0.1", "4711"}, 0);
   EXPECT_EQ(unknownLimit[2], "giop:tcp:127.0.0.1:4711");
-  EXPECT_EQ(unknownLimit[18], "960");
+  EXPECT_EQ(unknownLimit[16], "960");
 }
 
 TEST(KeyFileNames, InstantTwinGoesBeforeTheLastComponent) {
