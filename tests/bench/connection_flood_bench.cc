@@ -2,9 +2,9 @@
 // measured for the README; not a test, nothing is timed against a goal:
 //   - an idle-connection flood: the service is started with a soft descriptor
 //     limit of 1,024 and gets 3,000 idle TCP connections and 150 that send
-//     only "GIOP"; then its CPU over 5 s, its threads and memory, and how
-//     long a new client waits for the answer of getSolverId on a fresh
-//     connection (after 20 s);
+//     only "GIOP"; 20 s later its CPU over 5 s, its threads and memory, and
+//     how long a new client waits for the answer of getSolverId on a fresh
+//     connection;
 //   - a client that sends 60 downloads of an 8 MiB file on one connection and
 //     reads no reply: the service's memory;
 //   - 300 connections that each send 3 MiB of a 16 MiB upload and stop: the
