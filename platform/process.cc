@@ -99,6 +99,11 @@ bool raiseOpenFileLimit() {
   return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
+unsigned long openFileLimit() {
+  struct rlimit limit;
+  return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? static_cast<unsigned long>(limit.rlim_cur) : 0;
+}
+
 void sleepMilliseconds(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 ProgramResult runProgram(const std::vector<std::string>& argv) {

@@ -47,6 +47,9 @@ long currentProcessId();
 // limit. False when it cannot be read or set.
 bool raiseOpenFileLimit();
 
+// The soft limit of open descriptors; 0 when it cannot be read.
+unsigned long openFileLimit();
+
 // Sleeps the calling thread.
 void sleepMilliseconds(long ms);
 

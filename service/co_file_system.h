@@ -15,11 +15,12 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/confined_file.h"
+#include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
-class CCoFileSystem : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem {
+class CCoFileSystem : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem> {
  public:
   // Its errors carry the scope and texts of `texts`, which must outlive this
   // servant; `owner` creates it and is not used.

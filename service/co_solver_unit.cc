@@ -1,5 +1,8 @@
 #include "service/co_solver_unit.h"
 
+#include <omniORB4/omniInterceptors.h>
+
+#include <mutex>
 #include <string>
 
 #include "service/co_file_system.h"
@@ -17,6 +20,42 @@ GE::EUnknown collaborativeError(const char* description, const std::string& scop
   return GE::EUnknown(1, description, scope.c_str(), "ICoSolverUnit", "getCollaborativeSolverUnit",
                       "");
 }
+
+// One collaborative call, forwards included, ends within the ORB's call
+// time-out, and gives up with CORBA::TIMEOUT after this many requests: a
+// partner that answers each one with a LOCATION_FORWARD to itself would be
+// called without end.
+const unsigned long kPartnerCallSeconds = 10;
+const int kMaxPartnerRequests = 10;
+thread_local int partnerRequestsLeft = -1;  // -1: this thread makes no such call
+
+CORBA::Boolean countPartnerRequest(omni::omniInterceptors::clientSendRequest_T::info_T&) {
+  if (partnerRequestsLeft >= 0 && partnerRequestsLeft-- == 0) {
+    throw CORBA::TIMEOUT(0, CORBA::COMPLETED_NO);
+  }
+  return true;
+}
+
+class PartnerCallBounds {
+ public:
+  PartnerCallBounds() {
+    static std::once_flag added;
+    std::call_once(added, [] {
+      omniORB::getInterceptors()->clientSendRequest.add(countPartnerRequest);
+    });
+    partnerRequestsLeft = kMaxPartnerRequests;
+    unsigned long seconds = 0;
+    unsigned long nanoseconds = 0;
+    omni_thread::get_time(&seconds, &nanoseconds, kPartnerCallSeconds, 0);
+    omniORB::setClientThreadCallDeadline(seconds, nanoseconds);
+  }
+  ~PartnerCallBounds() {
+    partnerRequestsLeft = -1;
+    omniORB::setClientThreadCallDeadline(0, 0);
+  }
+  PartnerCallBounds(const PartnerCallBounds&) = delete;
+  PartnerCallBounds& operator=(const PartnerCallBounds&) = delete;
+};
 
 }  // namespace
 
@@ -55,8 +94,9 @@ GS::ICoSolverUnit_ptr CCoSolverUnit::getCollaborativeSolverUnit() {
     orb = CORBA::ORB::_duplicate(owner_->ownerOrb());
   }
   // Outside SerialCall: resolving the text (a name service's resolve) and
-  // _narrow (the partner's _is_a) may be remote calls, bounded by the ORB's
-  // call time-out; a partner that never answers holds up this request only.
+  // _narrow (the partner's _is_a) may be remote calls, bounded together; a
+  // partner that never answers holds up this request only.
+  const PartnerCallBounds bounds;
   CORBA::Object_var object = orb->string_to_object(ior.c_str());
   if (CORBA::is_nil(object.in())) throw collaborativeError("Collaborative IOR is corrupt", scope);
   GS::ICoSolverUnit_var unit = GS::ICoSolverUnit::_narrow(object.in());

@@ -11,11 +11,12 @@
 #define SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 
 #include "KORLEN_AAS_v1_0_0.hh"
+#include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
-class CCoSolverUnit : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit {
+class CCoSolverUnit : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit> {
  public:
   // Answers with `texts` (which must outlive this servant); `owner` creates
   // this servant and is not owned.

@@ -16,11 +16,12 @@
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/command_table.h"
 #include "common/state_flags.h"
+#include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
-class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
+class CInstantScripting : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting> {
  public:
   // Answers with `texts` (which must outlive this servant); `owner` creates
   // this servant and is not owned.

@@ -1,10 +1,12 @@
 #include "service/servant_poa.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <string>
 
+#include "common/diagnostics.h"
 #include "common/startup_error.h"
 #include "platform/random_bytes.h"
 
@@ -39,6 +41,16 @@ void activateServant(PortableServer::ServantBase* servant) {
     poa->activate_object_with_id(id, servant);
   } catch (const CORBA::Exception& e) {
     throw StartupError(std::string("Error: cannot activate a servant: ") + e._name());
+  }
+}
+
+void noteAllocationFailure() {
+  static std::atomic<unsigned long> failures{0};
+  const unsigned long count = ++failures;
+  unsigned long power = 1;
+  while (power < count && power <= count / 10) power *= 10;
+  if (power == count) {
+    diagnostic("Out of memory: %lu request(s) answered with NO_MEMORY\n", count);
   }
 }
 

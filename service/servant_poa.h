@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <new>
 
 namespace solvarium {
 
@@ -39,6 +40,28 @@ void clearServantPoa();
 // Held for the body of one IDL operation: one request at a time. Recursive,
 // so an operation may call another servant's operation in the same thread.
 std::recursive_mutex& servantCallMutex();
+
+// Counts a failed allocation and writes one stderr line at the 1st, 10th,
+// 100th... with the count so far.
+void noteAllocationFailure();
+
+// Base of every servant class: `Skeleton` is its POA_ class. A failed
+// allocation while the ORB reads a request's arguments, or while the
+// operation runs, answers CORBA::NO_MEMORY at once (omniORB's own handling
+// sends the exception and then carries out the same request again, without
+// end).
+template <class Skeleton>
+class Servant : public Skeleton {
+ public:
+  CORBA::Boolean _dispatch(omniCallHandle& handle) override {
+    try {
+      return Skeleton::_dispatch(handle);
+    } catch (const std::bad_alloc&) {
+      noteAllocationFailure();
+      throw CORBA::NO_MEMORY(0, CORBA::COMPLETED_MAYBE);
+    }
+  }
+};
 
 class SerialCall {
  public:

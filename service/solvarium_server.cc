@@ -21,6 +21,7 @@
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
+#include "platform/process.h"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
@@ -215,7 +216,8 @@ void CSolvariumServer::startOrb() {
   const Environment& environment = context_.environment;
   const ListenEndpoint endpoint = listenEndpoint(
       context_.argc, context_.argv, environment.get("AAS_PORTS"), environment.get("AAS_HOST"));
-  std::vector<std::string> arguments = orbArguments(record_.serverName, endpoint);
+  std::vector<std::string> arguments =
+      orbArguments(record_.serverName, endpoint, platform::openFileLimit());
   std::vector<char*> orbArgv;
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
   orbArgv.push_back(nullptr);

@@ -20,7 +20,14 @@ ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* por
 }
 
 std::vector<std::string> orbArguments(const std::string& serverName,
-                                      const ListenEndpoint& endpoint) {
+                                      const ListenEndpoint& endpoint,
+                                      unsigned long descriptorLimit) {
+  // Descriptors kept for files, pipes and libraries; fewer than omniORB's
+  // 100 pool threads, so the connections above the upper limit can never
+  // take them all.
+  const unsigned long kFileRoom = 64;
+  const unsigned long limit = descriptorLimit > 2 * kFileRoom ? descriptorLimit : 1024;
+  const unsigned long upper = limit - kFileRoom;
   return {serverName,
           "-ORBendPoint",
           "giop:tcp:" + endpoint.host + ":" + endpoint.port,
@@ -50,13 +57,15 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           // carried out one at a time anyway.
           "-ORBmaxServerThreadPerConnection",
           "1",
-          // Above 256 connections the ORB serves them from a thread pool
-          // instead of one thread each (back to one thread each below 200), so
-          // a flood of idle connections costs no thousands of threads.
+          // One thread for each connection up to the descriptor limit less
+          // room for files: a connection that stops in the middle of a
+          // message holds only its own thread. Above the upper limit the ORB
+          // serves connections from its pool, where a partial message holds
+          // a pool thread until it is whole.
           "-ORBthreadPerConnectionUpperLimit",
-          "256",
+          std::to_string(upper),
           "-ORBthreadPerConnectionLowerLimit",
-          "200"};
+          std::to_string(upper - kFileRoom)};
 }
 
 std::string instantTwinName(const std::string& name) {

@@ -17,12 +17,13 @@
 #include "AAS_CORBA.hh"
 #include "platform/process.h"
 #include "service/environment.h"
+#include "service/servant_poa.h"
 #include "service/solver_kind.h"
 #include "solvers/brox/brox_interpreter.h"
 
 namespace BROX {
 
-class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
+class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit>,
                        public solvarium::SolverKind {
  public:
   // Creates the three generic servants and the interpreter, with BROXBINDIR

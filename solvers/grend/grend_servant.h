@@ -15,13 +15,15 @@
 
 #include "AAS_CORBA.hh"
 #include "service/environment.h"
+#include "service/servant_poa.h"
 #include "service/solver_kind.h"
 #include "solvers/grend/grend_interpreter.h"
 
 namespace GREND {
 
-class CGrendSolvarium : public POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit,
-                        public solvarium::SolverKind {
+class CGrendSolvarium
+    : public solvarium::Servant<POA_AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit>,
+      public solvarium::SolverKind {
  public:
   // Creates the generic servants and turns "aas-off" on; the monitor folder
   // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).

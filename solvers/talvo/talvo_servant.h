@@ -14,12 +14,13 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
+#include "service/servant_poa.h"
 #include "service/solver_kind.h"
 #include "solvers/talvo/talvo_state.h"
 
 namespace TALVO {
 
-class CTalvoSolvarium : public POA_AAS_CORBA::Talvo::ITalvoExceptionHolder,
+class CTalvoSolvarium : public solvarium::Servant<POA_AAS_CORBA::Talvo::ITalvoExceptionHolder>,
                         public solvarium::SolverKind {
  public:
   // Creates the generic servants. The server activates this servant first,

@@ -323,6 +323,53 @@ TEST_F(NetworkHardeningTest, ClientValuesNeverReachAProgramAsOptions) {
   }
 }
 
+// Above a few hundred connections the ORB used to serve from its pool, where
+// a message that never ends holds a pool thread: 150 of them starved everyone.
+TEST_F(NetworkHardeningTest, IdleAndUnfinishedConnectionsHoldUpNoNewClient) {
+  startService();
+  const IiopAddress unit = iorAddress(readFile(workFile("instant_aaS_BROXSolvarium.txt")));
+  std::vector<int> held;
+  for (int i = 0; i < 450; ++i) held.push_back(connectTo(unit.host, unit.port));
+  for (int i = 300; i < 450; ++i) ASSERT_TRUE(sendThrottled(held[i], "GIOP", 0));
+  std::this_thread::sleep_for(seconds(1));
+  const auto begin = std::chrono::steady_clock::now();
+  const int fd = connectTo(unit.host, unit.port);
+  ASSERT_TRUE(sendThrottled(fd, giopRequest(1, unit.objectKey, "getSolverId", "", false), 0));
+  EXPECT_EQ(readReplyStatus(fd, 10000), 0);
+  // Measured well under 1 s; a freeze lasted minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, seconds(5));
+  ::close(fd);
+  for (const int connection : held) ::close(connection);
+}
+
+// Under a 300 MB address-space limit a 300 MB upload cannot be read: it is
+// answered NO_MEMORY once it has arrived, with one stderr line and a count.
+TEST_F(NetworkHardeningTest, AllocationThatFailsIsAnsweredAtOnce) {
+  // Sanitizer runtimes reserve terabytes of address space: no such limit fits.
+  const std::string self = readFile("/proc/self/status");
+  if (std::stoull(self.substr(self.find("VmSize:") + 7)) > (1ULL << 32)) GTEST_SKIP();
+  startService();
+  const rlimit small{300000000, 300000000};
+  ASSERT_EQ(::prlimit(service().pid(), RLIMIT_AS, &small, nullptr), 0);
+  KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem_var fs = client().fileSystem();
+  omniORB::setClientCallTimeout(fs.in(), 30000);
+  KORLEN_AAS_v1_0_0::Types::CoOctetBuffer content;
+  content.length(300000000);
+  for (int i = 0; i < 2; ++i) {
+    const auto begin = std::chrono::steady_clock::now();
+    const Outcome upload = capture([&] {
+      fs->uploadFile("big.bin", content);
+      return std::string();
+    });
+    EXPECT_EQ(upload.exception, "CORBA::NO_MEMORY") << upload;
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, seconds(20));  // measured 3 s
+  }
+  EXPECT_EQ(client().execute("aaS.implements.suggest"), "True");
+  const std::string line = "Out of memory: 1 request(s) answered with NO_MEMORY\n";
+  EXPECT_TRUE(service().waitForStderr(line));
+  EXPECT_EQ(service().stderrText().find("Out of memory"), service().stderrText().rfind(line));
+}
+
 class GrendKeyFileTest : public GrendE2eTest {};
 
 TEST_F(GrendKeyFileTest, KeyFilesAreTheOwnersAloneUnderAnyUmask) {
