@@ -74,8 +74,8 @@ bool appendText(const std::string& fileName, const std::string& text) {
 }
 
 void printText(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+  writeStartStdout(text);
 }
 
 std::string instantErrorFileName() {

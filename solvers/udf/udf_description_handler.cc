@@ -10,7 +10,6 @@ namespace AAS_UDF {
 
 namespace {
 
-const char kPythonMacro[] = "pythonMacro";
 const char kBlanks[] = " \t\r\n";
 
 bool isValueElement(const char* name) {
@@ -38,10 +37,7 @@ std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
 }
 
 CAasUdfXmlHandler::CAasUdfXmlHandler(const solvarium::Environment& environment)
-    : environment_(environment), currentType_(kPythonMacro) {
-  defaultInputs[kPythonMacro] = "argv";
-  defaultOutputs[kPythonMacro] = "output";
-}
+    : environment_(environment) {}
 
 CAasUdfXmlHandler::~CAasUdfXmlHandler() = default;
 
@@ -117,7 +113,7 @@ void CAasUdfXmlHandler::endValue(const std::string& element) {
   if (element == "solverName") {
     solverName = value;
   } else if (element == "solverDescription") {
-    solverDescription = value;
+    // read for its faults only
   } else if (element == "accessType") {
     accessType = value;
   } else if (element == "pythonHome") {
@@ -173,11 +169,8 @@ void CAasUdfXmlHandler::endCommand() {
     return;
   }
   commandMacros[currentCommand_] = currentMacro_;
-  commandTypes[currentCommand_] = currentType_;
-  commandInputs[currentCommand_] =
-      currentInput_.empty() ? valueOf(defaultInputs, currentType_) : currentInput_;
-  commandOutputs[currentCommand_] =
-      currentOutput_.empty() ? valueOf(defaultOutputs, currentType_) : currentOutput_;
+  commandInputs[currentCommand_] = currentInput_.empty() ? "argv" : currentInput_;
+  commandOutputs[currentCommand_] = currentOutput_.empty() ? "output" : currentOutput_;
 }
 
 const std::string& valueOf(const CommandTable& table, const std::string& name) {

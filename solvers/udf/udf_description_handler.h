@@ -48,16 +48,13 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
   std::string solverName;   // getSolverId
   std::string accessType;   // getAcessType
   std::string solverPid;    // the process the watcher follows, text as given
-  std::string solverDescription;
   std::string pythonHome;
   std::string pythonDllFile;
   std::string pythonMainFile;
   CommandTable commandMacros;   // command name -> Python macro name
-  CommandTable commandTypes;    // command name -> "pythonMacro"
   CommandTable commandInputs;   // command name -> input kind ("argv", ...)
-  CommandTable commandOutputs;  // command name -> output kind ("output", "stdout", ...)
-  CommandTable defaultInputs;   // "pythonMacro" -> "argv"
-  CommandTable defaultOutputs;  // "pythonMacro" -> "output"
+  CommandTable commandOutputs;  // command name -> output kind ("output", "stdout", ...);
+                                // every command's macro is a Python one
 
   // Reading outcome.
   bool failed = false;                // a description fault was met
@@ -82,7 +79,6 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
   std::string currentMacro_;
   std::string currentInput_;
   std::string currentOutput_;
-  const std::string currentType_;
 };
 
 }  // namespace AAS_UDF
