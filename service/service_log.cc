@@ -73,10 +73,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
   return ::close(fd) == 0 && written;
 }
 
-void printText(const std::string& text) {
-  std::fflush(stdout);
-  writeStartStdout(text);
-}
+void printText(const std::string& text) { writeStartStdout(text); }
 
 std::string instantErrorFileName() {
   return "instant_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";

@@ -22,8 +22,8 @@ bool isValueElement(const char* name) {
   return false;
 }
 
-}  // namespace
-
+// The value of the first attribute whose qualified name is `name`; "" when
+// there is none.
 std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
   if (attributes == nullptr) return std::string();
   for (size_t i = 0; i < attributes->getLength(); ++i) {
@@ -35,6 +35,8 @@ std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
   }
   return std::string();
 }
+
+}  // namespace
 
 CAasUdfXmlHandler::CAasUdfXmlHandler(const solvarium::Environment& environment)
     : environment_(environment) {}
