@@ -43,7 +43,7 @@ void writeAll(int fd, const std::string& text) {
   while (fd >= 0 && done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // stderr closed or broken: the text is lost
+    if (n <= 0) return;  // closed or broken: the text is lost
     done += static_cast<std::size_t>(n);
   }
 }
