@@ -1,5 +1,7 @@
 #include "common/diagnostics.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,12 +22,28 @@ namespace {
 // Text waiting for stderr at most; a line that does not fit is dropped.
 constexpr std::size_t kQueueBytes = 256 * 1024;
 
-void writeAll(const std::string& text) {
+// Descriptors 0, 1 and 2 at start, kept above 2; -1 where one was closed.
+struct StartDescriptors {
+  int kept[3];
+  StartDescriptors() {
+    for (int fd = 0; fd < 3; ++fd) kept[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  }
+};
+
+const StartDescriptors& startDescriptors() {
+  static const StartDescriptors* const kept = new StartDescriptors;
+  return *kept;
+}
+
+// Made before main(), before any macro can close them.
+[[maybe_unused]] const StartDescriptors& kKeptAtStart = startDescriptors();
+
+void writeAll(int fd, const std::string& text) {
   std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+  while (fd >= 0 && done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // stderr closed or broken: the text is lost
+    if (n <= 0) return;  // closed or broken: the text is lost
     done += static_cast<std::size_t>(n);
   }
 }
@@ -77,7 +95,7 @@ class Logger {
       }
       writing_ = true;
       lock.unlock();
-      writeAll(text);
+      writeAll(startDescriptors().kept[STDERR_FILENO], text);
       lock.lock();
       writing_ = false;
       written_.notify_all();
@@ -136,5 +154,22 @@ void diagnosticText(const std::string& text, std::size_t maxBytes) {
 }
 
 bool flushDiagnostics(std::chrono::milliseconds timeout) { return logger().flush(timeout); }
+
+void writeStartStdout(const std::string& text) {
+  writeAll(startDescriptors().kept[STDOUT_FILENO], text);
+}
+
+void restoreStandardDescriptors() {
+  for (int fd = 0; fd < 3; ++fd) {
+    const int kept = startDescriptors().kept[fd];
+    struct stat was;
+    struct stat now;
+    if (kept < 0 || ::fstat(kept, &was) != 0) continue;
+    if (::fstat(fd, &now) != 0 ||
+        ((now.st_dev != was.st_dev || now.st_ino != was.st_ino) && !S_ISSOCK(now.st_mode))) {
+      ::dup2(kept, fd);
+    }
+  }
+}
 
 }  // namespace solvarium

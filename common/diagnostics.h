@@ -4,6 +4,10 @@
 // the count follows in a line of its own once the queue has room again.
 // Every line is capped, so client text quoted in it is too. Any thread may
 // call these, with any lock held.
+//
+// Descriptors 0, 1 and 2 as the process started with them are kept on
+// private close-on-exec descriptors above 2: diagnostics go to the kept
+// stderr, whatever descriptor 2 became since (a client socket may take it).
 #ifndef SOLVARIUM_COMMON_DIAGNOSTICS_H_
 #define SOLVARIUM_COMMON_DIAGNOSTICS_H_
 
@@ -25,6 +29,14 @@ void diagnosticText(const std::string& text, std::size_t maxBytes = kDiagnosticL
 // Waits up to `timeout` until everything queued has been written; false when
 // stderr did not take it in time. For start-up failures and the exit.
 bool flushDiagnostics(std::chrono::milliseconds timeout);
+
+// Writes `text` whole to the stdout the process started with (blocking).
+void writeStartStdout(const std::string& text);
+
+// Puts the kept descriptor back on each of 0, 1 and 2 that was closed or
+// now refers to another file; a socket there is left alone, as it may be a
+// connection that the ORB accepted meanwhile.
+void restoreStandardDescriptors();
 
 }  // namespace solvarium
 

@@ -74,10 +74,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
   return ::close(fd) == 0 && written;
 }
 
-void printText(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
+void printText(const std::string& text) { writeStartStdout(text); }
 
 std::string instantErrorFileName() {
   return "instant_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";

@@ -57,6 +57,7 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyObject_GetAttrString", &api->objectGetAttrString, missing) &&
          bind(library, "PyObject_SetAttrString", &api->objectSetAttrString, missing) &&
          bind(library, "PyObject_CallObject", &api->objectCallObject, missing) &&
+         bind(library, "PyCMethod_New", &api->cMethodNew, missing) &&
          bind(library, "PyObject_HasAttrString", &api->objectHasAttrString, missing) &&
          bind(library, "PyDict_New", &api->dictNew, missing) &&
          bind(library, "PyDict_GetItemWithError", &api->dictGetItemWithError, missing) &&

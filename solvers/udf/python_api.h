@@ -30,6 +30,7 @@ struct PythonApi {
   decltype(&::PyObject_GetAttrString) objectGetAttrString = nullptr;
   decltype(&::PyObject_SetAttrString) objectSetAttrString = nullptr;
   decltype(&::PyObject_CallObject) objectCallObject = nullptr;
+  decltype(&::PyCMethod_New) cMethodNew = nullptr;
   decltype(&::PyObject_HasAttrString) objectHasAttrString = nullptr;
   decltype(&::PyDict_New) dictNew = nullptr;
   decltype(&::PyDict_GetItemWithError) dictGetItemWithError = nullptr;

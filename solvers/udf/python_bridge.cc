@@ -31,53 +31,69 @@ const char kErrorName[] = "_aas_3p_error";
 // The main module's name for a macro's result.
 const char kResultName[] = "aas_3p_result";
 
-// A class whose instance `object` replaces sys.`stream` and gathers the
-// text written to it: text() returns it, reset_value() empties it, and the
+// The captures' class: an instance replaces sys.stdout or sys.stderr and
+// gathers what the thread of the call in progress (set by claim(), until
+// release()) writes to it: text() returns it, reset_value() empties it, and the
 // property "value" reads or replaces it. Pieces are kept in a list (joined
 // per 4096, so that many small writes stay compact) and joined once when
 // read. Past kMaxCapturedCharacters the rest is dropped and a line saying
-// so ends the text.
-std::string captureClass(const char* name, const char* object, const char* stream) {
-  const std::string limit = std::to_string(kMaxCapturedCharacters);
-  const std::string marker = "'\\n[output truncated after " + limit + " characters]\\n'";
-  return std::string("class ") + name + ":\n" +
-         "\tdef __init__(self):\n"
-         "\t\tself.reset_value()\n"
-         "\tdef write(self, txt):\n"
-         "\t\tif not isinstance(txt, str):\n"
-         "\t\t\traise TypeError('can only concatenate str (not \"%s\") to str' % "
-         "type(txt).__name__)\n"
-         "\t\troom = " + limit + " - self._size\n"
-         "\t\tif len(txt) > room:\n"
-         "\t\t\tif room >= 0:\n"
-         "\t\t\t\tself._pieces.append(txt[:room] + " + marker + ")\n"
-         "\t\t\t\tself._size = " + limit + " + 1\n"
-         "\t\telif txt:\n"
-         "\t\t\tself._pieces.append(txt)\n"
-         "\t\t\tself._size += len(txt)\n"
-         "\t\t\tif len(self._pieces) == 4096:\n"
-         "\t\t\t\tself._chunks.append(''.join(self._pieces))\n"
-         "\t\t\t\tself._pieces = []\n"
-         "\tdef flush(self):\n"
-         "\t\tpass\n"
-         "\tdef text(self):\n"
-         "\t\treturn ''.join(self._chunks + self._pieces)\n"
-         "\tdef reset_value(self):\n"
-         "\t\tself._chunks = []\n"
-         "\t\tself._pieces = []\n"
-         "\t\tself._size = 0\n"
-         "\tdef _replace(self, value):\n"
-         "\t\tself.reset_value()\n"
-         "\t\tself._pieces.append(value)\n"
-         "\t\tself._size = len(value) if isinstance(value, str) else 0\n"
-         "\tvalue = property(text, _replace)\n" +
-         object + " = " + name + "()\n" + "sys." + stream + " = " + object + "\n";
-}
-
-// Replaces sys.stdout and sys.stderr by "aasStdOut" and "aasStdErr".
+// so ends the text. Other threads' lines go to stray(), the service's
+// stderr.
 const std::string& captureText() {
-  static const std::string text = "import sys\n" + captureClass("AasStdOut", "aasStdOut", "stdout") +
-                                  captureClass("AasStdErr", "aasStdErr", "stderr");
+  static const std::string limit = std::to_string(kMaxCapturedCharacters);
+  static const std::string marker =
+      "'\\n[output truncated after " + limit + " characters]\\n'";
+  static const std::string text =
+      "import sys, _thread\n"
+      "class AasCapture:\n"
+      "\t_call = [None]\n"
+      "\tdef __init__(self):\n"
+      "\t\tself.reset_value()\n"
+      "\t\tself._rest = ''\n"
+      "\tdef write(self, txt, _ident=_thread.get_ident):\n"
+      "\t\tif not isinstance(txt, str):\n"
+      "\t\t\traise TypeError('can only concatenate str (not \"%s\") to str' % "
+      "type(txt).__name__)\n"
+      "\t\tif _ident() != self._call[0]:\n"
+      "\t\t\tlines = (self._rest + txt).split('\\n')\n"
+      "\t\t\tself._rest = lines.pop()[-4096:]\n"
+      "\t\t\tfor line in lines:\n"
+      "\t\t\t\tself.stray(line)\n"
+      "\t\t\treturn\n"
+      "\t\troom = " + limit + " - self._size\n"
+      "\t\tif len(txt) > room:\n"
+      "\t\t\tif room >= 0:\n"
+      "\t\t\t\tself._pieces.append(txt[:room] + " + marker + ")\n"
+      "\t\t\t\tself._size = " + limit + " + 1\n"
+      "\t\telif txt:\n"
+      "\t\t\tself._pieces.append(txt)\n"
+      "\t\t\tself._size += len(txt)\n"
+      "\t\t\tif len(self._pieces) == 4096:\n"
+      "\t\t\t\tself._chunks.append(''.join(self._pieces))\n"
+      "\t\t\t\tself._pieces = []\n"
+      "\tdef flush(self):\n"
+      "\t\tpass\n"
+      "\tdef text(self):\n"
+      "\t\treturn ''.join(self._chunks + self._pieces)\n"
+      "\tdef reset_value(self):\n"
+      "\t\tself._chunks = []\n"
+      "\t\tself._pieces = []\n"
+      "\t\tself._size = 0\n"
+      "\tdef _replace(self, value):\n"
+      "\t\tself.reset_value()\n"
+      "\t\tself._pieces.append(value)\n"
+      "\t\tself._size = len(value) if isinstance(value, str) else 0\n"
+      "\tvalue = property(text, _replace)\n"
+      "\tdef claim(self, _ident=_thread.get_ident):\n"
+      "\t\tself._call[0] = _ident()\n"
+      "\tdef release(self):\n"
+      "\t\tself._call[0] = None\n"
+      "class AasStdOut(AasCapture): pass\n"
+      "class AasStdErr(AasCapture): pass\n"
+      "aasStdOut = AasStdOut()\n"
+      "aasStdErr = AasStdErr()\n"
+      "sys.stdout = aasStdOut\n"
+      "sys.stderr = aasStdErr\n";
   return text;
 }
 
@@ -103,6 +119,8 @@ struct Bridge {
   PyObject* stdoutReset = nullptr;
   PyObject* stderrText = nullptr;
   PyObject* stderrReset = nullptr;
+  PyObject* claim = nullptr;          // the captures' claim() and release()
+  PyObject* release = nullptr;
   bool startFailed = false;           // the interpreter could not start: never retried
   std::string startFailure;           // its errorInfo
 };
@@ -118,11 +136,24 @@ Bridge& bridge() {
   throw GE::EScriptGenericError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
 }
 
-// Holds the interpreter's lock for one call.
+// AasCapture.stray: one line that a thread other than the call's printed.
+PyObject* strayLine(PyObject*, PyObject* line) {
+  const char* utf8 = bridge().api.unicodeAsUtf8(line);
+  if (utf8 == nullptr) return nullptr;
+  solvarium::diagnosticText(std::string("Output of a macro's thread outside its call: ") + utf8);
+  bridge().api.incRef(line);
+  return line;
+}
+
+// Holds the interpreter's lock for one call, and puts back descriptors 0-2
+// that Python closed or replaced.
 class Gil {
  public:
   Gil() : state_(bridge().api.gilStateEnsure()) {}
-  ~Gil() { bridge().api.gilStateRelease(state_); }
+  ~Gil() {
+    solvarium::restoreStandardDescriptors();
+    bridge().api.gilStateRelease(state_);
+  }
   Gil(const Gil&) = delete;
   Gil& operator=(const Gil&) = delete;
 
@@ -406,18 +437,23 @@ void installCaptures() {
   bool installed = state.mainModule != nullptr &&
                    runSource(captureText(), mainGlobals(), mainGlobals(), false);
   PyObject** const methods[] = {&state.stdoutText, &state.stdoutReset, &state.stderrText,
-                                &state.stderrReset};
+                                &state.stderrReset, &state.claim, &state.release};
   if (installed) {
+    static PyMethodDef strayMethod = {"stray", strayLine, METH_O, nullptr};
     PyObject* stdoutCapture = api.objectGetAttrString(state.mainModule, "aasStdOut");
     PyObject* stderrCapture = api.objectGetAttrString(state.mainModule, "aasStdErr");
-    if (stdoutCapture != nullptr && stderrCapture != nullptr) {
+    PyObject* captureClass = api.objectGetAttrString(state.mainModule, "AasCapture");
+    PyObject* stray = api.cMethodNew(&strayMethod, nullptr, nullptr, nullptr);
+    if (stdoutCapture != nullptr && stderrCapture != nullptr && captureClass != nullptr &&
+        stray != nullptr && api.objectSetAttrString(captureClass, "stray", stray) == 0) {
       state.stdoutText = api.objectGetAttrString(stdoutCapture, "text");
       state.stdoutReset = api.objectGetAttrString(stdoutCapture, "reset_value");
       state.stderrText = api.objectGetAttrString(stderrCapture, "text");
       state.stderrReset = api.objectGetAttrString(stderrCapture, "reset_value");
+      state.claim = api.objectGetAttrString(stdoutCapture, "claim");
+      state.release = api.objectGetAttrString(stdoutCapture, "release");
     }
-    api.decRef(stdoutCapture);
-    api.decRef(stderrCapture);
+    for (PyObject* object : {stdoutCapture, stderrCapture, captureClass, stray}) api.decRef(object);
     for (PyObject** method : methods) installed = installed && *method != nullptr;
   }
   if (!installed) {
@@ -447,8 +483,10 @@ void runMainFile(const std::string& mainFile) {
   bool ran = false;
   {
     Gil gil;
+    callMethod(bridge().claim);
     ran = runSource(script, mainGlobals(), mainGlobals(), true);
     takeCaptures(&out, &err);  // start-up output is never a macro's
+    callMethod(bridge().release);
   }
   if (ran) return;
   // The texts name the script and quote its traceback, never its text.
@@ -458,6 +496,68 @@ void runMainFile(const std::string& mainFile) {
   info += "Python Script:\n" + mainFile + "\n";
   fail("Cannot load python script\n\n\n" + mainFile + "\n" + err, "initializePythonEnvironment",
        info, "");
+}
+
+// Runs the macro into `run` (see runPythonMacro). Needs the lock.
+void callMacro(const std::string& macro, const MacroArguments* arguments, bool wantResult,
+               MacroRun* run) {
+  const PythonApi& api = bridge().api;
+  api.errClear();
+  PyObject* globals = mainGlobals();
+  if (api.dictDelItemString(globals, kResultName) != 0) api.errClear();
+  PyObject* names = api.dictNew();
+  if (names == nullptr) {
+    printPendingError();
+    return;
+  }
+  PyObject* target = findMacro(macro);
+  bool bound = target != nullptr && api.dictSetItemString(names, kMacroName, target) == 0;
+  api.decRef(target);
+  if (bound && arguments != nullptr) {
+    PyObject* list = argumentList(*arguments);
+    bound = list != nullptr && api.dictSetItemString(names, kArgumentsName, list) == 0;
+    api.decRef(list);
+  }
+  if (bound) {
+    // A fixed text run in the main module with `names` as its locals, so
+    // that a traceback reads as it would for the call written out there.
+    const std::string call = (wantResult ? std::string(kResultName) + "=" : std::string()) +
+                             kMacroName + "(" + (arguments != nullptr ? kArgumentsName : "") + ")";
+    run->succeeded = runSource(call, globals, names, true);
+    PyObject* result = run->succeeded && wantResult
+                           ? api.dictGetItemString(names, kResultName)
+                           : nullptr;
+    if (result != nullptr && api.dictSetItemString(globals, kResultName, result) != 0) {
+      printPendingError();
+    }
+  } else {
+    raiseFromCall(names);
+  }
+  api.decRef(names);
+  if (!wantResult || api.objectHasAttrString(bridge().mainModule, kResultName) != 1) {
+    return;
+  }
+  PyObject* result = api.objectGetAttrString(bridge().mainModule, kResultName);
+  if (result == nullptr) {
+    api.errClear();
+    return;
+  }
+  run->hasResult = true;
+  PyTypeObject* type = Py_TYPE(result);
+  run->resultIsText = PyType_HasFeature(type, Py_TPFLAGS_UNICODE_SUBCLASS);
+  if (run->resultIsText) {
+    const char* utf8 = api.unicodeAsUtf8(result);
+    run->resultReadable = utf8 != nullptr;
+    if (utf8 != nullptr) {
+      run->resultText = utf8;
+    } else {
+      api.errClear();
+    }
+  } else {
+    run->resultTypeName = type->tp_name != nullptr ? type->tp_name : "NULL";
+    attributeText(result, "value", &run->resultValueText);
+  }
+  api.decRef(result);
 }
 
 }  // namespace
@@ -498,82 +598,19 @@ void initializePythonEnvironment(const std::string& pythonHome, const std::strin
   }
 }
 
-bool retrievePythonOutput(std::string* out, std::string* err) {
-  if (bridge().step < kRunMainFile) {
-    fail("ERROR: Python stdout and stderr are not connected!\n", kRetrieve,
-         "ERROR: Python stdout and stderr are not connected!", "");
-  }
-  std::string failure;
-  {
-    Gil gil;
-    printPendingError();
-    failure = takeCaptures(out, err);
-  }
-  if (!failure.empty()) fail(failure + "\n", kRetrieve, failure, "");
-  return true;
-}
-
 MacroRun runPythonMacro(const std::string& macro, const MacroArguments* arguments,
                         bool wantResult) {
   MacroRun run;
-  const PythonApi& api = bridge().api;
-  Gil gil;
-  api.errClear();
-  PyObject* globals = mainGlobals();
-  if (api.dictDelItemString(globals, kResultName) != 0) api.errClear();
-  PyObject* names = api.dictNew();
-  if (names == nullptr) {
+  std::string failure;
+  {
+    Gil gil;
+    callMethod(bridge().claim);
+    callMacro(macro, arguments, wantResult, &run);
     printPendingError();
-    return run;
+    failure = takeCaptures(&run.out, &run.err);
+    callMethod(bridge().release);
   }
-  PyObject* target = findMacro(macro);
-  bool bound = target != nullptr && api.dictSetItemString(names, kMacroName, target) == 0;
-  api.decRef(target);
-  if (bound && arguments != nullptr) {
-    PyObject* list = argumentList(*arguments);
-    bound = list != nullptr && api.dictSetItemString(names, kArgumentsName, list) == 0;
-    api.decRef(list);
-  }
-  if (bound) {
-    // A fixed text run in the main module with `names` as its locals, so
-    // that a traceback reads as it would for the call written out there.
-    const std::string call = (wantResult ? std::string(kResultName) + "=" : std::string()) +
-                             kMacroName + "(" + (arguments != nullptr ? kArgumentsName : "") + ")";
-    run.succeeded = runSource(call, globals, names, true);
-    PyObject* result = run.succeeded && wantResult
-                           ? api.dictGetItemString(names, kResultName)
-                           : nullptr;
-    if (result != nullptr && api.dictSetItemString(globals, kResultName, result) != 0) {
-      printPendingError();
-    }
-  } else {
-    raiseFromCall(names);
-  }
-  api.decRef(names);
-  if (!wantResult || api.objectHasAttrString(bridge().mainModule, kResultName) != 1) {
-    return run;
-  }
-  PyObject* result = api.objectGetAttrString(bridge().mainModule, kResultName);
-  if (result == nullptr) {
-    api.errClear();
-    return run;
-  }
-  run.hasResult = true;
-  PyTypeObject* type = Py_TYPE(result);
-  run.resultIsText = PyType_HasFeature(type, Py_TPFLAGS_UNICODE_SUBCLASS);
-  if (run.resultIsText) {
-    const char* utf8 = api.unicodeAsUtf8(result);
-    run.resultReadable = utf8 != nullptr;
-    if (utf8 != nullptr) {
-      run.resultText = utf8;
-    } else {
-      api.errClear();
-    }
-  } else {
-    run.resultTypeName = type->tp_name != nullptr ? type->tp_name : "NULL";
-    attributeText(result, "value", &run.resultValueText);
-  }
-  api.decRef(result);
+  if (!failure.empty()) fail(failure + "\n", kRetrieve, failure, "");
   return run;
 }
 

@@ -6,10 +6,14 @@
 // then looked up by name and called.
 //
 // Process-wide state; each call takes the interpreter's lock (GIL) for its
-// own duration, so calls may come from any thread, one at a time. Every
-// failure appends a text to the UDF error file and raises
-// KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError with errorType 1.
-// Python's SystemExit is reported like any other exception, never obeyed.
+// own duration, so calls may come from any thread, one at a time, and puts
+// back descriptors 0, 1 and 2 that Python closed or replaced meanwhile. A
+// failure to start or to read the captures appends a text to the UDF error
+// file and raises KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError with
+// errorType 1; a macro's own failure is reported in its MacroRun. Python's
+// SystemExit is reported like any other exception, never obeyed. The
+// captures gather only what the calling thread prints during a call; other
+// threads' lines go to the service's stderr as diagnostics.
 #ifndef SOLVARIUM_SOLVERS_UDF_PYTHON_BRIDGE_H_
 #define SOLVARIUM_SOLVERS_UDF_PYTHON_BRIDGE_H_
 
@@ -34,11 +38,6 @@ inline constexpr std::size_t kMaxCapturedCharacters = std::size_t{32} << 20;
 void initializePythonEnvironment(const std::string& pythonHome, const std::string& pythonDllFile,
                                  const std::string& pythonMainFile);
 
-// Reads what the captures gathered into `out` and `err` and empties both,
-// even when one cannot be read. A pending Python error is printed into the
-// error capture first. Returns true.
-bool retrievePythonOutput(std::string* out, std::string* err);
-
 // Outcome of one macro run.
 struct MacroRun {
   bool succeeded = false;       // the text ran without a Python exception
@@ -48,6 +47,8 @@ struct MacroRun {
   std::string resultText;
   std::string resultTypeName;   // its type's name; "NULL" when it has none
   std::string resultValueText;  // a non-text result's "value" attribute as text, else ""
+  std::string out;              // what the call printed to stdout
+  std::string err;              // and to stderr, tracebacks included
 };
 
 // The strings a macro receives as one Python list, in order; each must be
@@ -64,7 +65,9 @@ struct MacroArguments {
 // run as code. A failure's traceback (a ValueError for a name of another
 // form, a NameError or AttributeError for one not found) goes to the error
 // capture. With `wantResult` the value is assigned to "aas_3p_result" in the
-// main module and read back. The interpreter must be ready.
+// main module and read back. Both captures are then read into the result
+// and emptied, even when one cannot be read (that raises). The interpreter
+// must be ready.
 MacroRun runPythonMacro(const std::string& macro, const MacroArguments* arguments, bool wantResult);
 
 }  // namespace AAS_UDF

@@ -10,7 +10,6 @@ namespace AAS_UDF {
 
 namespace {
 
-const char kPythonMacro[] = "pythonMacro";
 const char kBlanks[] = " \t\r\n";
 
 bool isValueElement(const char* name) {
@@ -23,8 +22,8 @@ bool isValueElement(const char* name) {
   return false;
 }
 
-}  // namespace
-
+// The value of the first attribute whose qualified name is `name`; "" when
+// there is none.
 std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
   if (attributes == nullptr) return std::string();
   for (size_t i = 0; i < attributes->getLength(); ++i) {
@@ -37,11 +36,10 @@ std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name) {
   return std::string();
 }
 
+}  // namespace
+
 CAasUdfXmlHandler::CAasUdfXmlHandler(const solvarium::Environment& environment)
-    : environment_(environment), currentType_(kPythonMacro) {
-  defaultInputs[kPythonMacro] = "argv";
-  defaultOutputs[kPythonMacro] = "output";
-}
+    : environment_(environment) {}
 
 CAasUdfXmlHandler::~CAasUdfXmlHandler() = default;
 
@@ -117,7 +115,7 @@ void CAasUdfXmlHandler::endValue(const std::string& element) {
   if (element == "solverName") {
     solverName = value;
   } else if (element == "solverDescription") {
-    solverDescription = value;
+    // read for its faults only
   } else if (element == "accessType") {
     accessType = value;
   } else if (element == "pythonHome") {
@@ -173,11 +171,8 @@ void CAasUdfXmlHandler::endCommand() {
     return;
   }
   commandMacros[currentCommand_] = currentMacro_;
-  commandTypes[currentCommand_] = currentType_;
-  commandInputs[currentCommand_] =
-      currentInput_.empty() ? valueOf(defaultInputs, currentType_) : currentInput_;
-  commandOutputs[currentCommand_] =
-      currentOutput_.empty() ? valueOf(defaultOutputs, currentType_) : currentOutput_;
+  commandInputs[currentCommand_] = currentInput_.empty() ? "argv" : currentInput_;
+  commandOutputs[currentCommand_] = currentOutput_.empty() ? "output" : currentOutput_;
 }
 
 const std::string& valueOf(const CommandTable& table, const std::string& name) {

@@ -25,10 +25,6 @@ using CommandTable = std::map<std::string, std::string>;
 // The value of `name` in `table`; "" when absent (never adds an entry).
 const std::string& valueOf(const CommandTable& table, const std::string& name);
 
-// The value of the first attribute whose qualified name is `name`; "" when
-// there is none.
-std::string getAttributeValue(ACEXML_Attributes* attributes, const char* name);
-
 // Read before the ORB starts, the record is the UDF kind's KindSettings.
 class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSettings {
  public:
@@ -37,27 +33,17 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
   explicit CAasUdfXmlHandler(const solvarium::Environment& environment);
   ~CAasUdfXmlHandler() override;
 
-  void characters(const ACEXML_Char* ch, size_t start, size_t length) override;
-  void startDocument() override;
-  void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
-                    const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
-  void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
-                  const ACEXML_Char* qName) override;
-
   // Published values.
   std::string solverName;   // getSolverId
   std::string accessType;   // getAcessType
   std::string solverPid;    // the process the watcher follows, text as given
-  std::string solverDescription;
   std::string pythonHome;
   std::string pythonDllFile;
   std::string pythonMainFile;
   CommandTable commandMacros;   // command name -> Python macro name
-  CommandTable commandTypes;    // command name -> "pythonMacro"
   CommandTable commandInputs;   // command name -> input kind ("argv", ...)
-  CommandTable commandOutputs;  // command name -> output kind ("output", "stdout", ...)
-  CommandTable defaultInputs;   // "pythonMacro" -> "argv"
-  CommandTable defaultOutputs;  // "pythonMacro" -> "output"
+  CommandTable commandOutputs;  // command name -> output kind ("output", "stdout", ...);
+                                // every command's macro is a Python one
 
   // Reading outcome.
   bool failed = false;                // a description fault was met
@@ -65,6 +51,14 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
   std::vector<std::string> warnings;  // lines for the error file; not faults
 
  private:
+  // The parser's callbacks, reached through its handler interfaces.
+  void characters(const ACEXML_Char* ch, size_t start, size_t length) override;
+  void startDocument() override;
+  void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                    const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
+  void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
+                  const ACEXML_Char* qName) override;
+
   void fail(const std::string& message, bool printed);
   void beginValue(ACEXML_Attributes* atts);
   void endValue(const std::string& element);
@@ -82,7 +76,6 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
   std::string currentMacro_;
   std::string currentInput_;
   std::string currentOutput_;
-  const std::string currentType_;
 };
 
 }  // namespace AAS_UDF

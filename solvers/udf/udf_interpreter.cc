@@ -1,4 +1,4 @@
-// UdfSolverUnit::executeCommandToString: the UDF command interpreter.
+// UdfSolverUnit::interpret: the UDF command interpreter.
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -80,7 +80,7 @@ std::string printedOutput(const std::string& out, const std::string& err) {
 
 }  // namespace
 
-char* UdfSolverUnit::executeCommandToString(const char* commandText) {
+char* UdfSolverUnit::interpret(const char* commandText) {
   if (commandText == nullptr) throw unknownError("Uninstantiated aaS UDF command");
   std::string command;
   Tokens tokens;
@@ -164,9 +164,7 @@ std::string UdfSolverUnit::macroCommand(const std::string& command, const Tokens
 bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
                              std::string* answer) {
   const std::string name(tokens[0]);
-  if (commandMacros_.count(name) == 0 || valueOf(commandTypes_, name) != "pythonMacro") {
-    return false;
-  }
+  if (commandMacros_.count(name) == 0) return false;
   const std::string& macro = valueOf(commandMacros_, name);
   const std::string& output = valueOf(commandOutputs_, name);
   const bool withArguments = valueOf(commandInputs_, name) == "argv";
@@ -176,9 +174,8 @@ bool UdfSolverUnit::runMacro(const std::string& command, const Tokens& tokens,
   const MacroArguments arguments{tokens.data() + 1, tokens.data() + tokens.size()};
   const MacroRun run =
       runPythonMacro(macro, withArguments ? &arguments : nullptr, output == "output");
-  std::string out;
-  std::string err;
-  retrievePythonOutput(&out, &err);
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   // The call as the error texts show it, made only for them.
   const auto call = [&] {
     return macro + "(" + (withArguments ? argumentListText(tokens) : "") + ")";

@@ -24,7 +24,6 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& descri
       pythonDllFile_(description.pythonDllFile),
       pythonMainFile_(description.pythonMainFile),
       commandMacros_(description.commandMacros),
-      commandTypes_(description.commandTypes),
       commandInputs_(description.commandInputs),
       commandOutputs_(description.commandOutputs) {
   for (const auto& entry : commandMacros_) supportedCommands_.insert(entry.first);
@@ -34,7 +33,5 @@ UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& descri
 }
 
 UdfSolverUnit::~UdfSolverUnit() = default;
-
-char* UdfSolverUnit::interpret(const char* command) { return executeCommandToString(command); }
 
 }  // namespace AAS_UDF

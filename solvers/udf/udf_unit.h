@@ -29,13 +29,12 @@ class UdfSolverUnit : public solvarium::SolverKind {
   UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& description);
   ~UdfSolverUnit() override;
 
-  // The command interpreter. Answers a fresh string the caller frees; raises
-  // the generic EUnknown, EReadUnquotedString and EScriptGenericError, and
-  // the Brox module's EKorlenInvalidArgument for a forbidden character.
-  char* executeCommandToString(const char* command);
-
  private:
-  char* interpret(const char* command) override;  // executeCommandToString()
+  // The command interpreter, reached through SolverKind::run() only. Answers
+  // a fresh string the caller frees; raises the generic EUnknown,
+  // EReadUnquotedString and EScriptGenericError, and the Brox module's
+  // EKorlenInvalidArgument for a forbidden character.
+  char* interpret(const char* command) override;
   using Tokens = std::vector<std::string_view>;  // into the command's text
   std::string tickCommand(const std::string& command, const Tokens& tokens);
   std::string getenvCommand(const std::string& command, const Tokens& tokens);
@@ -45,7 +44,7 @@ class UdfSolverUnit : public solvarium::SolverKind {
   std::string macroCommand(const std::string& command, const Tokens& tokens);
   // Runs the macro of a configured command. True with `answer` set for the
   // output kinds "output" and "stdout"; false for any other output kind and
-  // for a command without a "pythonMacro".
+  // for a command without a macro.
   bool runMacro(const std::string& command, const Tokens& tokens, std::string* answer);
 
   std::string pythonHome_;
@@ -53,7 +52,6 @@ class UdfSolverUnit : public solvarium::SolverKind {
   std::string pythonMainFile_;
   std::set<std::string> supportedCommands_;
   CommandTable commandMacros_;
-  CommandTable commandTypes_;
   CommandTable commandInputs_;
   CommandTable commandOutputs_;
 };

@@ -2,7 +2,12 @@
 // main file made by the test, every kind of answer of the command
 // interpreter, the generic servants of the kind, and SIGINT.
 #include <signal.h>
+#include <sys/socket.h>
 
+#include <thread>
+
+#include "tests/support/ior.h"
+#include "tests/support/raw_giop.h"
 #include "tests/support/udf_e2e_fixture.h"
 
 namespace solvarium_test {
@@ -287,8 +292,9 @@ known = set(globals()) | {"known", "aas_3p_result"}
 }
 
 // Hostile macros: printed output is gathered in linear time and capped, a
-// macro name is looked up and called (never run as code), and a macro that
-// removes the capture names from the main module breaks no later command.
+// macro name is looked up and called (never run as code), a macro that
+// removes the capture names from the main module breaks no later command,
+// and neither closed descriptors nor a macro's printing thread reach a client.
 TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
   writeDescription(solverInfo(), R"(
  <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
@@ -299,8 +305,23 @@ TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
  <aasCommand command="aaS.injected">{$UDF_INJECTED}</aasCommand>
  <aasCommand command="aaS.vanish" input="none">vanish</aasCommand>
  <aasCommand command="aaS.echo" output="stdout">echo</aasCommand>
+ <aasCommand command="aaS.fds">fds</aasCommand>
+ <aasCommand command="aaS.closer">closer</aasCommand>
+ <aasCommand command="aaS.chatter">chatter</aasCommand>
 )");
-  writeMain(R"(import json
+  writeMain(R"(import json, os, threading, time
+def fds(args):
+    return "|".join(os.readlink("/proc/self/fd/%d" % i) for i in (0, 1, 2))
+def closer(args):
+    os.close(1); os.close(2)
+    threading.Timer(0.3, lambda: [os.close(1), os.close(2)]).start()
+    return "closed"
+def chatter(args):
+    def loop():
+        for i in range(20000):
+            print("chatter", i); time.sleep(0.0001)
+    threading.Thread(target=loop).start()
+    return "started"
 def lines(args):
     for i in range(160000):
         print("line", i)
@@ -354,6 +375,29 @@ def echo(args):
 
   EXPECT_EQ(c.execute("aaS.vanish"), "gone");
   EXPECT_EQ(c.execute("aaS.echo a"), "echo a\n");
+
+  // Descriptors 0-2 that a macro closes come back after it; clients that
+  // take them when closed behind the service's back never get its output.
+  const std::string streams = c.execute("aaS.fds");
+  EXPECT_EQ(c.execute("aaS.closer"), "closed");
+  EXPECT_EQ(c.tryExecute("aaS.fds").answer, streams);
+  std::this_thread::sleep_for(milliseconds(600));
+  const IiopAddress to = iorAddress(readFile(workFile("aaSUdf_Id.txt")));
+  const int idle[] = {connectTo(to.host, to.port), connectTo(to.host, to.port)};
+  capture([&] { return std::to_string(c.fileSystem()->downloadFile("../outside")->length()); });
+  EXPECT_TRUE(service().waitForStderr("outside"));
+  char byte;
+  for (int fd : idle) EXPECT_EQ(::recv(fd, &byte, 1, MSG_DONTWAIT), -1);
+  for (int fd : idle) ::close(fd);
+  // A macro's thread printing on after its call reaches no answer.
+  EXPECT_EQ(c.tryExecute("aaS.chatter").answer, "started");
+  int exact = 0;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    exact += c.tryExecute("aaS.dump " + n).answer == "[\"" + n + "\"]";
+  }
+  EXPECT_EQ(exact, 40);
+  EXPECT_TRUE(service().waitForStderr("chatter"));
 }
 
 }  // namespace

@@ -76,10 +76,10 @@ const solvarium::Environment& environment() {
 
 bool sameRecord(const AAS_UDF::CAasUdfXmlHandler& a, const AAS_UDF::CAasUdfXmlHandler& b) {
   return a.failed == b.failed && a.solverName == b.solverName &&
-         a.solverDescription == b.solverDescription && a.accessType == b.accessType &&
+         a.accessType == b.accessType &&
          a.pythonHome == b.pythonHome && a.pythonDllFile == b.pythonDllFile &&
          a.pythonMainFile == b.pythonMainFile && a.solverPid == b.solverPid &&
-         a.commandMacros == b.commandMacros && a.commandTypes == b.commandTypes &&
+         a.commandMacros == b.commandMacros &&
          a.commandInputs == b.commandInputs && a.commandOutputs == b.commandOutputs &&
          a.warnings == b.warnings;
 }
@@ -200,10 +200,9 @@ void checkContent(const uint8_t* data, std::size_t size) {
   check(AAS_UDF::readUdfDescription(d.text, &record, &fault), "a written description is refused",
         d.text + "\n----\n" + fault.message);
   const std::map<std::string, std::string> values = {
-      {"solverName", record.solverName},       {"solverDescription", record.solverDescription},
-      {"accessType", record.accessType},       {"pythonHome", record.pythonHome},
-      {"pythonDllFile", record.pythonDllFile}, {"pythonMainFile", record.pythonMainFile},
-      {"solverPid", record.solverPid}};
+      {"solverName", record.solverName},       {"accessType", record.accessType},
+      {"pythonHome", record.pythonHome},       {"pythonDllFile", record.pythonDllFile},
+      {"pythonMainFile", record.pythonMainFile}, {"solverPid", record.solverPid}};
   for (const auto& entry : values) {
     const auto written = d.values.find(entry.first);
     check(entry.second == (written == d.values.end() ? "" : written->second),
@@ -212,7 +211,6 @@ void checkContent(const uint8_t* data, std::size_t size) {
   check(record.commandMacros == d.macros, "command macros differ", d.text);
   check(record.commandInputs == d.inputs, "command inputs differ", d.text);
   check(record.commandOutputs == d.outputs, "command outputs differ", d.text);
-  check(record.commandTypes.size() == d.macros.size(), "command types differ", d.text);
   check(record.warnings.size() == d.nameless, "warnings differ", d.text);
 }
 
@@ -248,8 +246,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (firstRead) {
     for (const auto& entry : first.commandMacros) {
       check(!entry.first.empty(), "a command without a name", text);
-      check(first.commandTypes.at(entry.first) == "pythonMacro", "a command of another type",
-            text);
       check(first.commandInputs.count(entry.first) == 1 &&
                 first.commandOutputs.count(entry.first) == 1,
             "a command without input or output kind", text);

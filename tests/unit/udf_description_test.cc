@@ -93,7 +93,6 @@ TEST(UdfDescriptionReaderTest, FillsTheRecordFromTheCountingElements) {
   EXPECT_EQ(record.commandInputs, inputs);
   const AAS_UDF::CommandTable outputs = {{"aaS.early", "output"}, {"aaS.run", "output"}};
   EXPECT_EQ(record.commandOutputs, outputs);
-  EXPECT_EQ(record.commandTypes.at("aaS.run"), "pythonMacro");
   ASSERT_EQ(record.warnings.size(), 1u);
 
   CAasUdfXmlHandler broken(environment);
