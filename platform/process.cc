@@ -132,7 +132,7 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
-    result.error = std::string("cannot start '") + argv[0] + "': " + std::strerror(rc);
+    result.error = std::string("Cannot start '") + argv[0] + "': " + std::strerror(rc);
     return result;
   }
   result.started = true;

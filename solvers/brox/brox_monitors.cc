@@ -115,7 +115,12 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
     raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output") +
                                       "\nTemporary directory:\n" + tempDir.error() + "\n");
   }
-  solvarium::platform::runProgram(argv);  // success is judged by the output file alone
+  // Once started, success is judged by the output file alone.
+  const solvarium::platform::ProgramResult run = solvarium::platform::runProgram(argv);
+  if (!run.started) {
+    solvarium::diagnostic("%s\n", run.error.c_str());
+    raiseScriptError(commandLine, diagnosticText(run.error));
+  }
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {

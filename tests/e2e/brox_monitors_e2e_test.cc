@@ -96,6 +96,22 @@ TEST_F(BroxMonitorsE2eTest, MonitorNamesOfRunsAndSavedResults) {
       << missing;
   expectTmpEmpty("a run without output");
 
+  // Without the program on PATH: one line that names it, in the answer and
+  // on standard error.
+  ASSERT_EQ(unlink((binDir() + "/broxmondata").c_str()), 0);
+  missing = client().tryExecute("aaS.list_monitors");
+  ASSERT_TRUE(isException(missing, "EScriptGenericError", {{"errorType", "1"}})) << missing;
+  EXPECT_EQ(missing.member("errorInfo")
+                .find("Cannot start 'broxmondata': No such file or directory\nPATH:\n"),
+            0u)
+      << missing;
+  EXPECT_TRUE(service().waitForStderr("Cannot start"));
+  const std::string err = service().stderrText();
+  const std::size_t line = err.find("Cannot start 'broxmondata': No such file or directory\n");
+  EXPECT_EQ(line, err.rfind("Cannot start")) << err;
+  EXPECT_EQ(err.find("brox_out_output", line), std::string::npos) << err;
+  expectTmpEmpty("a program that is not there");
+
   EXPECT_TRUE(isException(
       client().tryExecute("aaS.list_saved_monitors now"), "EScriptGenericError",
       {{"errorInfo", "command [aaS.list_saved_monitors now] does not have parameters"}}));

@@ -73,8 +73,9 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
       EXPECT_EQ(text(e->command).rfind("broxmondata -plotinfo  -out ", 0), 0u) << text(e->command);
       EXPECT_NE(text(e->command).find(" -dir \"./run 1.dir\" "), std::string::npos);
       const std::string info = text(e->errorInfo);
-      EXPECT_EQ(info.rfind("Cannot retrieve program output\nPATH:\n" + fakes().binDir(), 0), 0u)
-          << info;
+      const std::string lead = installed ? "Cannot retrieve program output"
+                                         : "Cannot start 'broxmondata': No such file or directory";
+      EXPECT_EQ(info.rfind(lead + "\nPATH:\n" + fakes().binDir(), 0), 0u) << info;
       EXPECT_NE(info.find("\nBROXBINDIR:\n"), std::string::npos);
       // The diagnostics end the text, also when the program is missing.
       const std::string cwdLine = "\nCurrent Working Directory:\n" + work() + "\n";
