@@ -331,6 +331,17 @@ TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
       << err;
   ASSERT_EQ(::stat(workFile("instant_aas_error.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A hard link to this user's own private file (a ~/.bashrc, say).
+  ASSERT_EQ(::unlink(workFile("grend_broadcasts.txt").c_str()), 0);
+  ASSERT_EQ(::chmod(outside.c_str(), 0600), 0);
+  ASSERT_EQ(::link(outside.c_str(), workFile("grend_broadcasts.txt").c_str()), 0);
+  EXPECT_TRUE(broadcast("overall-progress: 50 %").ok);
+  EXPECT_EQ(readFile(outside), "keep me");
+  service().waitForStderr("another link");
+  EXPECT_NE(service().stderrText().find(
+                "Not writing 'grend_broadcasts.txt': the file has another link\n"),
+            std::string::npos);
 }
 
 TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
