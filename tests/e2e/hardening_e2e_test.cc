@@ -353,12 +353,15 @@ TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
   writeFile(outside, "keep me");
   const std::string stale = ".solvarium-tmp-" + std::to_string(dead) + "-a1B2c3";
   const std::string link = ".solvarium-tmp-" + std::to_string(dead) + "-link00";
+  // Kept: one in flight, a link, and a user's own files named alike.
   const std::vector<std::string> kept = {
-      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3", link};
+      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3",
+      ".solvarium-tmp-" + std::to_string(dead) + "-notes.txt", link};
   for (const std::string& dir : {workDir(), dash()}) {
     writeFile(dir + "/" + stale, "partial");
     writeFile(dir + "/" + kept[0], "in flight");
     writeFile(dir + "/" + kept[1], "another name");
+    writeFile(dir + "/" + kept[2], "a user's notes");
     ASSERT_EQ(::symlink(outside.c_str(), (dir + "/" + link).c_str()), 0);
   }
   // One named with the service's own id, left by an earlier process that had
