@@ -148,9 +148,9 @@ int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, c
 // Checks that `declaration` followed by `text` is one well-formed XML
 // document in UTF-8 (whatever its declaration names), without a DTD,
 // nested at most kMaxXmlNesting deep, with at most kMaxXmlAttributes
-// attributes per element and kMaxXmlNamespaces namespace declarations. Returns the refusal text, empty when
-// the document passes; its line numbers leave out the lines of
-// `declaration`.
+// attributes per element and kMaxXmlNamespaces namespace declarations.
+// Returns the refusal text, empty when the document passes; its line numbers
+// leave out the lines of `declaration`.
 std::string wellFormednessFailure(const std::string& declaration, std::string_view text) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owner(XML_ParserCreate("UTF-8"),
                                                                 XML_ParserFree);

