@@ -58,6 +58,7 @@ Declarations findDeclarations(std::string_view text) {
 struct CheckState {
   XML_Parser parser = nullptr;
   std::size_t depth = 0;
+  std::size_t namespaces = 0;  // namespace declarations so far
   bool inCdata = false;
   std::size_t closingBrackets = 0;  // ']' that end the CDATA text so far
   std::string refusal;              // set by a handler that stopped the parse
@@ -76,11 +77,17 @@ void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char** attributes
     return;
   }
   // Name and value alternate, up to a null.
-  std::size_t count = 0;
-  while (attributes[2 * count] != nullptr) {
-    if (++count > kMaxXmlAttributes) {
+  for (std::size_t count = 0; attributes[2 * count] != nullptr; ++count) {
+    if (count == kMaxXmlAttributes) {
       stopWith(state, "XML document has an element with more than " +
                           std::to_string(kMaxXmlAttributes) + " attributes");
+      return;
+    }
+    const std::string_view name(attributes[2 * count]);
+    if ((name == "xmlns" || matchPrefix(name, "xmlns:")) &&
+        ++state->namespaces > kMaxXmlNamespaces) {
+      stopWith(state, "XML document has more than " + std::to_string(kMaxXmlNamespaces) +
+                          " namespace declarations");
       return;
     }
   }
@@ -140,10 +147,10 @@ int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, c
 
 // Checks that `declaration` followed by `text` is one well-formed XML
 // document in UTF-8 (whatever its declaration names), without a DTD,
-// nested at most kMaxXmlNesting deep and with at most kMaxXmlAttributes
-// attributes per element. Returns the refusal text, empty when
-// the document passes; its line numbers leave out the lines of
-// `declaration`.
+// nested at most kMaxXmlNesting deep, with at most kMaxXmlAttributes
+// attributes per element and kMaxXmlNamespaces namespace declarations.
+// Returns the refusal text, empty when the document passes; its line numbers
+// leave out the lines of `declaration`.
 std::string wellFormednessFailure(const std::string& declaration, std::string_view text) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owner(XML_ParserCreate("UTF-8"),
                                                                 XML_ParserFree);

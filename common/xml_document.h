@@ -13,10 +13,15 @@ namespace solvarium {
 // Deepest element nesting accepted; the parser recurses once per level.
 inline constexpr std::size_t kMaxXmlNesting = 1000;
 
-// Most attributes accepted on one element; the parser's work per element
-// grows with the square of its attribute count (about 1 s per MB of
-// elements at this bound).
-inline constexpr std::size_t kMaxXmlAttributes = 100;
+// Most attributes accepted on one element: ACEXML holds 20 without copying,
+// and copies them all for each one more (its work per element then grows
+// with the square of the count).
+inline constexpr std::size_t kMaxXmlAttributes = 20;
+
+// Most namespace declarations ("xmlns", "xmlns:p" attributes) accepted in a
+// document: ACEXML copies every binding in scope for each element that
+// declares one.
+inline constexpr std::size_t kMaxXmlNamespaces = 100;
 
 // Parses `text` with `handler` as content handler, DTD handler, entity
 // resolver and error handler, under the system id `systemId`.
@@ -25,9 +30,11 @@ inline constexpr std::size_t kMaxXmlAttributes = 100;
 // declaration is prepended unless the text starts with one. A text holding a
 // NUL byte, "<!DOCTYPE" or "<!ENTITY" (any case) is refused, and so is any
 // document that expat finds not well-formed as UTF-8, whose elements nest
-// deeper than kMaxXmlNesting, or that has an element with more than
-// kMaxXmlAttributes attributes. ACEXML loops or crashes on some malformed input
-// and on two well-formed constructs, which are refused as well: a CDATA
+// deeper than kMaxXmlNesting, that has an element with more than
+// kMaxXmlAttributes attributes or more than kMaxXmlNamespaces namespace
+// declarations (ACEXML reads what passes in time linear in its size).
+// ACEXML loops or crashes on some malformed input and on two well-formed
+// constructs, which are refused as well: a CDATA
 // section whose text ends in an odd number of ']', and a processing
 // instruction whose target starts with a non-ASCII character. Refused texts
 // never reach ACEXML, and no external entity is ever opened.

@@ -64,6 +64,12 @@ bool appendText(const std::string& fileName, const std::string& text) {
     ::close(fd);
     return false;
   }
+  // A second name may be a file that something runs or reads (~/.bashrc).
+  if (st.st_nlink != 1) {
+    solvarium::diagnostic("Not writing '%s': the file has another link\n", fileName.c_str());
+    ::close(fd);
+    return false;
+  }
   bool written = true;
   for (std::size_t done = 0; written && done < text.size();) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

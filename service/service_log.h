@@ -9,10 +9,11 @@ namespace solvarium {
 
 // Appends `text` to `fileName` in the working directory (created with mode
 // 0600 when absent; opened and closed for this one text). Only a regular
-// file of this user that no one else may write is written: a symbolic link,
-// FIFO or other kind of file of that name, or another user's or a group- or
-// world-writable file, is left alone, with one line on stderr. False when
-// nothing could be written.
+// file of this user with a single link that no one else may write is
+// written, as checked on the opened descriptor: a symbolic link, FIFO or
+// other kind of file of that name, a hard link, or another user's or a
+// group- or world-writable file, is left alone, with one line on stderr.
+// False when nothing could be written.
 bool appendText(const std::string& fileName, const std::string& text);
 
 // Writes `text` to standard output as is and flushes it.

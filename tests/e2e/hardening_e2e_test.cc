@@ -406,6 +406,14 @@ TEST_F(GrendHardeningTest, TraceFilesAreThisUsersPrivateRegularFiles) {
       << err;
   ASSERT_EQ(::stat(workFile("instant_aas_error.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A hard link to this user's own private file (a ~/.bashrc, say).
+  ASSERT_EQ(::unlink(workFile("grend_broadcasts.txt").c_str()), 0);
+  ASSERT_EQ(::chmod(outside.c_str(), 0600), 0);
+  ASSERT_EQ(::link(outside.c_str(), workFile("grend_broadcasts.txt").c_str()), 0);
+  EXPECT_TRUE(broadcast("overall-progress: 50 %").ok);
+  EXPECT_EQ(readFile(outside), "keep me");
+  EXPECT_TRUE(service().waitForStderr("'grend_broadcasts.txt': the file has another link\n"));
 }
 
 TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
@@ -418,11 +426,13 @@ TEST_F(GrendHardeningTest, StaleTemporaryFilesGoAtStartUp) {
   const std::string stale = ".solvarium-tmp-" + std::to_string(dead) + "-a1B2c3";
   const std::string link = ".solvarium-tmp-" + std::to_string(dead) + "-link00";
   const std::vector<std::string> kept = {
-      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3", link};
+      ".solvarium-tmp-" + std::to_string(::getpid()) + "-a1B2c3", ".solvarium-tmp-a1B2c3",
+      ".solvarium-tmp-" + std::to_string(dead) + "-notes.txt", link};
   for (const std::string& dir : {workDir(), dash()}) {
     writeFile(dir + "/" + stale, "partial");
     writeFile(dir + "/" + kept[0], "in flight");
     writeFile(dir + "/" + kept[1], "another name");
+    writeFile(dir + "/" + kept[2], "a user's notes");
     ASSERT_EQ(::symlink(outside.c_str(), (dir + "/" + link).c_str()), 0);
   }
   // One named with the service's own id, left by an earlier process that had

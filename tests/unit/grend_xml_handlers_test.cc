@@ -184,9 +184,11 @@ TEST(GrendXmlHandlersTest, HostileDocumentsAreRefusedOrGiveValidJson) {
   std::string wide = "<SOLUTION";
   for (int i = 0; i < 20000; ++i) wide += " a" + std::to_string(i) + "=\"1\"";
   wide += "/>";
+  std::string columns = "<SOLUTION><COLDATA";  // quadratic in ACEXML above 20
+  for (int i = 0; i < 21; ++i) columns += " A" + std::to_string(i) + "=\"1\"";
   const std::vector<std::string> refused = {
       "<!DOCTYPE x [<!ENTITY e SYSTEM \"/etc/passwd\">]><SOLUTION>&e;</SOLUTION>",
-      "<SOLUTION><HEADER><UNITS>", deep, wide, ""};
+      "<SOLUTION><HEADER><UNITS>", deep, wide, columns + "/></SOLUTION>", ""};
   const std::vector<std::string> accepted = {
       "\xEF\xBB\xBF<?xml version=\"1.0\"?><SOLUTION/>",
       "<SOLUTION><HEADER><COLUMN ID=\"99999999999\">A</COLUMN><COLUMN ID=\"0\">B</COLUMN>"

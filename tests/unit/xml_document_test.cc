@@ -242,9 +242,17 @@ TEST(XmlDocumentTest, AttributeLimit) {
   for (std::size_t count : {solvarium::kMaxXmlAttributes + 1, std::size_t{20000}}) {
     RecordingHandler many;
     EXPECT_FALSE(solvarium::parseXmlDocument(wide(count), many, "MyXML", &error));
-    EXPECT_EQ(error, "XML document has an element with more than 100 attributes");
+    EXPECT_EQ(error, "XML document has an element with more than 20 attributes");
     EXPECT_TRUE(many.elements.empty());
   }
+
+  // Namespace declarations are counted over the whole document.
+  std::string declared = "<a xmlns=\"u\">";
+  for (int i = 1; i < 100; ++i) declared += "<b xmlns:p=\"u\"/>";
+  EXPECT_TRUE(solvarium::parseXmlDocument(declared + "</a>", ok, "MyXML", &error)) << error;
+  declared += "<b xmlns=\"v\"/></a>";
+  EXPECT_FALSE(solvarium::parseXmlDocument(declared, ok, "MyXML", &error));
+  EXPECT_EQ(error, "XML document has more than 100 namespace declarations");
 }
 
 }  // namespace
