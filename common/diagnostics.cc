@@ -35,9 +35,6 @@ const StartDescriptors& startDescriptors() {
   return *kept;
 }
 
-// Made before main(), before any macro can close them.
-[[maybe_unused]] const StartDescriptors& kKeptAtStart = startDescriptors();
-
 void writeAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (fd >= 0 && done < text.size()) {
@@ -154,6 +151,8 @@ void diagnosticText(const std::string& text, std::size_t maxBytes) {
 }
 
 bool flushDiagnostics(std::chrono::milliseconds timeout) { return logger().flush(timeout); }
+
+void keepStartDescriptors() { startDescriptors(); }
 
 void writeStartStdout(const std::string& text) {
   writeAll(startDescriptors().kept[STDOUT_FILENO], text);

@@ -30,6 +30,10 @@ void diagnosticText(const std::string& text, std::size_t maxBytes = kDiagnosticL
 // stderr did not take it in time. For start-up failures and the exit.
 bool flushDiagnostics(std::chrono::milliseconds timeout);
 
+// Keeps descriptors 0, 1 and 2 as they are now; else the first diagnostic
+// or printed line keeps them. Call it at start, before a macro can run.
+void keepStartDescriptors();
+
 // Writes `text` whole to the stdout the process started with (blocking).
 void writeStartStdout(const std::string& text);
 

@@ -46,6 +46,7 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
 int runService(int argc, char** argv) {
   // Before anything else: which stop signals were ignored when we started.
   StopSignals stopSignals;
+  keepStartDescriptors();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
   // A write past the file size limit then fails with EFBIG instead.
