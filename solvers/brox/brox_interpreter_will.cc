@@ -26,32 +26,18 @@ void appendItem(const std::string& inner, int* count, std::string* output) {
   ++*count;
 }
 
-// Keeps the will, and the will fields of the last report-plot command,
-// across the report-plot commands that a save or a metadata query replays:
-// those would otherwise rewrite the will the client set.
+// Keeps the will across the report-plot commands that a save or a metadata
+// query replays: those would otherwise rewrite the will the client set.
 class WillKeeper {
  public:
-  WillKeeper(Will* will, BroxMonitors* monitors)
-      : will_(will),
-        monitors_(monitors),
-        kept_(*will),
-        plotList_(monitors->willPlotList),
-        variableList_(monitors->willVariableList),
-        sessionName_(monitors->willSessionName) {}
-  ~WillKeeper() {
-    will_->swap(kept_);
-    monitors_->willPlotList.swap(plotList_);
-    monitors_->willVariableList.swap(variableList_);
-    monitors_->willSessionName.swap(sessionName_);
-  }
+  explicit WillKeeper(ReportPlotWill* will) : will_(will), kept_(*will) {}
+  ~WillKeeper() { *will_ = kept_; }
   WillKeeper(const WillKeeper&) = delete;
   WillKeeper& operator=(const WillKeeper&) = delete;
 
  private:
-  Will* will_;
-  BroxMonitors* monitors_;
-  Will kept_;
-  std::string plotList_, variableList_, sessionName_;
+  ReportPlotWill* will_;
+  const ReportPlotWill kept_;
 };
 
 }  // namespace
@@ -76,11 +62,11 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
   if (call.tokens.size() > 1) {
     raiseScriptError(call.command, "Invalid option[" + call.tokens[1] + "]");
   }
-  const WillKeeper keeper(&will_, &monitors_);
+  const WillKeeper keeper(&will_);
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
-  if (!will_.empty()) {
-    const auto& entry = *will_.begin();
+  if (!will_.sessions().empty()) {
+    const auto& entry = *will_.sessions().begin();
     std::string suffix;
     if (!entry.first.empty()) suffix = " session-name " + entry.first;
     for (const std::string& word : entry.second) suffix += " " + word;
@@ -113,22 +99,22 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
     raiseScriptError(command, "Cannot open output file name.");
   }
 
-  const WillKeeper keeper(&will_, &monitors_);
+  const WillKeeper keeper(&will_);
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
   std::vector<std::string> sessions;
-  if (!will_.empty()) {
+  if (!will_.sessions().empty()) {
     // Copies: the replayed commands rewrite the will until the keeper
     // puts it back.
-    const std::string sessionName = will_.begin()->first;
-    const std::vector<std::string> words = will_.begin()->second;
+    const std::string sessionName = will_.sessions().begin()->first;
+    const std::vector<std::string> words = will_.sessions().begin()->second;
     if (!sessionName.empty()) {
       std::string run = sessionName[0] == '.' ? sessionName : "./" + sessionName;
       const std::size_t slash = run.rfind('/');
       if (slash != std::string::npos) run = run.substr(0, slash);
       if (run.size() >= 2) {
         BroxStatusHandle handle;
-        loadBroxStatusOrRaise(&handle, monitors_.binDir, command);
+        loadBroxStatusOrRaise(&handle, monitors_.binDir(), command);
         const BroxStatusReader::ResultMap& results = handle.reader->results;
         auto found = results.find(run);
         if (found == results.end()) found = results.find(run + ".mres");

@@ -168,7 +168,7 @@ std::string tableArray(const std::map<std::string, std::string>& outputs,
 void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
                                                  const std::string& commandText, bool dataOnly) {
   BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   appendPersistedData(result, tokens, commandText, dataOnly, status.reader->results);
 }
 
@@ -184,7 +184,7 @@ void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens
 
 char* BroxMonitors::persistedDataAnswer(const Tokens& tokens, const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   CORBA::String_var answer;
   writePersistedData(tokens, commandText, false, status.reader->results, [&answer](std::size_t size) {
     if (size >= UINT32_MAX) throw std::length_error("Monitor data too large for one answer");
@@ -243,7 +243,7 @@ void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& c
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
                                           const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   raiseIfParameters(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 
@@ -259,7 +259,7 @@ void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tok
 void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
                                 const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   raiseIfParameters(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
 

@@ -15,7 +15,7 @@
 #include "service/watcher_buffers.h"
 #include "solvers/brox/brox_broadcast.h"
 #include "solvers/brox/brox_kind.h"
-#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_errors.h"
 #include "solvers/generic_twins.h"
 
 namespace BROX {

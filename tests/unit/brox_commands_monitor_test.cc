@@ -79,7 +79,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
   solvarium_test::ScopedEnv tmp_;
   solvarium_test::FakePrograms fakes_;
   solvarium_test::ScopedPathPrepend path_;
-  BROX::Will will_;  // empty
+  BROX::ReportPlotWill will_;
   BROX::BroxMonitors monitors_;
 };
 
