@@ -235,4 +235,13 @@ FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name
   return writeConfinedFile(baseDir, name, data.data(), data.size());
 }
 
+FileStatus saveConfinedFile(const std::string& name, const std::function<std::string()>& document,
+                            bool* written) {
+  const std::string base = workingDirectory();
+  FileStatus status = writableConfinedFile(base, name);
+  if (written != nullptr) *written = status.ok();
+  if (status.ok()) status = writeConfinedFile(base, name, document());
+  return status;
+}
+
 }  // namespace solvarium

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
 
 #include "AAS_CORBA.hh"
 #include "common/command_table.h"
 #include "common/command_tokenizer.h"
+#include "common/kind_rules.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/instant_kind.h"
 
@@ -62,16 +62,6 @@ std::string activeRunListText(const BroxStatusReader::ResultMap& results) {
     if (!run.second.completed) appendRun(run.first, run.second, nullptr, &text);
   }
   return text;
-}
-
-bool parseAutoSavePeriod(const std::string& text, int32_t* minutes) {
-  std::istringstream stream(text);
-  int32_t value = 0;
-  if (!(stream >> value)) return false;
-  if (stream.peek() != std::char_traits<char>::eof()) return false;
-  if (value < 1) return false;
-  *minutes = value;
-  return true;
 }
 
 BroxInterpreter::BroxInterpreter(Hooks hooks, const char* binDir)
@@ -254,17 +244,9 @@ std::string BroxInterpreter::retrieveWillCommand(const Call& call) {
 }
 
 std::string BroxInterpreter::autoSavePeriodCommand(const Call& call) {
-  const Tokens& tokens = call.tokens;
-  if (tokens.size() == 1) {
-    raiseQuestion("Auto-Save period in minutes", std::to_string(autoSavePeriodMinutes_));
-  }
-  if (tokens.size() > 2) raiseScriptError(call.command, "Invalid command[" + tokens[2] + "]");
-  int32_t minutes = 0;
-  if (!parseAutoSavePeriod(tokens[1], &minutes)) {
-    raiseScriptError(call.command, "Please provide a positive number for auto-save period.");
-  }
-  autoSavePeriodMinutes_ = minutes;
-  return "Auto-Save period set to " + std::to_string(minutes) + " minutes.";
+  return solvarium::autoSavePeriodCommand(
+      call.tokens, &autoSavePeriodMinutes_, 0, raiseQuestion,
+      [&call](const std::string& text) { raiseScriptError(call.command, text); });
 }
 
 std::string BroxInterpreter::tickCommand(const Call&) {

@@ -80,6 +80,8 @@ class BroxInterpreter {
   std::string autoSavePeriodCommand(const Call& call);
   std::string retrieveWillMetadataCommand(const Call& call);
   std::string saveReportPlotsCommand(const Call& call);
+  // The answer that saveReportPlotsCommand writes: the will's replays.
+  std::string reportPlotsDocument(const std::string& command);
   std::string suggestCommand(const Call& call);
   std::string implementsCommand(const Call& call);
 
@@ -106,10 +108,6 @@ std::string runListText(const BroxStatusReader::ResultMap& results,
 // "aaS.list_all_active_brox_storages": the keys of the runs not completed,
 // configurations expanded as above, no session filter.
 std::string activeRunListText(const BroxStatusReader::ResultMap& results);
-
-// Reads a whole decimal number of minutes the way stream extraction does
-// (leading blanks, optional sign, nothing after it); true when it is >= 1.
-bool parseAutoSavePeriod(const std::string& text, int32_t* minutes);
 
 // The elements of a JSON array answer: the text after its first "[" and
 // before its last "]"; empty when that text holds no "{".

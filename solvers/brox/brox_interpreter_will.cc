@@ -4,7 +4,6 @@
 
 #include "AAS_CORBA.hh"
 #include "common/confined_file.h"
-#include "common/confined_path.h"
 #include "common/diagnostics.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
@@ -81,24 +80,7 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
   return "[\n" + a + "\n,\n" + b + "\n]\n";
 }
 
-std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
-  const std::string& command = call.command;
-  const Tokens& tokens = call.tokens;
-  if (tokens.size() == 1) {
-    raiseQuestion("JSON persisted monitors filename", "monitor.json");
-  }
-  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
-  const std::string fileName =
-      tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
-  // Only a file inside the working directory that may be replaced; checked
-  // before the replayed commands run.
-  const std::string base = solvarium::workingDirectory();
-  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
-  if (!target.ok()) {
-    solvarium::diagnostic("Brox report-plot save: %s\n", target.message.c_str());
-    raiseScriptError(command, "Cannot open output file name.");
-  }
-
+std::string BroxInterpreter::reportPlotsDocument(const std::string& command) {
   const WillKeeper keeper(&will_);
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
@@ -144,13 +126,27 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
     }
   }
   if (count == 0) output = "[\n";
-  output += "]\n";
+  return output + "]\n";
+}
 
-  // The previous file stays whole unless the new one is completely written.
-  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, output);
-  if (!written.ok()) {
-    solvarium::diagnostic("Brox report-plot save: %s\n", written.message.c_str());
-    raiseScriptError(command, "Cannot write output file ");
+std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
+  const std::string& command = call.command;
+  const Tokens& tokens = call.tokens;
+  if (tokens.size() == 1) {
+    raiseQuestion("JSON persisted monitors filename", "monitor.json");
+  }
+  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
+  const std::string fileName =
+      tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
+  // Only a file inside the working directory that may be replaced; checked
+  // before the replayed commands run.
+  bool written = false;
+  const solvarium::FileStatus saved =
+      solvarium::saveConfinedFile(fileName, [&] { return reportPlotsDocument(command); }, &written);
+  if (!saved.ok()) {
+    solvarium::diagnostic("Brox report-plot save: %s\n", saved.message.c_str());
+    raiseScriptError(command,
+                     written ? "Cannot write output file " : "Cannot open output file name.");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
 }

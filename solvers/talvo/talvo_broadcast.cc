@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/kind_rules.h"
 #include "common/text_words.h"
 #include "service/service_log.h"
 #include "solvers/talvo/talvo_text.h"
@@ -224,11 +225,7 @@ void onPayload(const Message& m) {
   kApply(m.payload, m.state);
 }
 
-void started(const Message& m) {
-  m.flags->set(m.payload, true);
-  if (m.payload == "journaling") m.flags->set("prejournaling", false);
-}
-void ended(const Message& m) { m.flags->set(m.payload, false); }
+void startedOrEnded(const Message& m) { solvarium::applyStartedEnded(m.text, m.flags); }
 void interrupted(const Message& m) { m.flags->clear(); }
 
 enum class Match {
@@ -273,8 +270,8 @@ const Rule kRules[] = {
      Match::kPrefixGoOn},
     {"broadcast::visited:", onPayload<applyVisited>},
     {"broadcast::resoluted:", onPayload<applyResoluted>},
-    {"broadcast::started:", started},
-    {"broadcast::ended:", ended},
+    {"broadcast::started:", startedOrEnded},
+    {"broadcast::ended:", startedOrEnded},
     {"broadcast::interrupted", interrupted, Match::kWhole},
 };
 

@@ -1,10 +1,7 @@
 #include "solvers/talvo/talvo_servant.h"
 
 #include "service/instant_scripting.h"
-#include "service/servant_poa.h"
-#include "service/watcher_buffers.h"
 #include "solvers/generic_twins.h"
-#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_broadcast.h"
 #include "solvers/talvo/talvo_interpreter.h"
 #include "solvers/talvo/talvo_kind.h"
@@ -19,11 +16,9 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 }  // namespace
 
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
-    : SolverKind(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
+    : KindServant(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
 
 CTalvoSolvarium::~CTalvoSolvarium() = default;
-
-PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::servantPoa(); }
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
@@ -120,25 +115,8 @@ void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yesNo) {
   state_.questionYesNo = yesNo;
 }
 
-CORBA::Boolean CTalvoSolvarium::shutdown() {
-  const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(ownerOrb());
-  return true;
-}
-
-char* CTalvoSolvarium::getCoSolverUnitIor() {
-  const solvarium::SerialCall serial;
-  return copy(solverUnitIor());
-}
-
 char* CTalvoSolvarium::interpret(const char* command) {
   return copy(interpretTalvoCommand(command, &state_, scriptingServant()->stateFlags()));
 }
-
-void CTalvoSolvarium::finalSave() {
-  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
-}
-
-std::string CTalvoSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 
 }  // namespace TALVO
