@@ -165,13 +165,6 @@ std::string tableArray(const std::map<std::string, std::string>& outputs,
 
 }  // namespace
 
-void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
-                                                 const std::string& commandText, bool dataOnly) {
-  BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir_, commandText);
-  appendPersistedData(result, tokens, commandText, dataOnly, status.reader->results);
-}
-
 void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens,
                                        const std::string& commandText, bool dataOnly,
                                        const BroxStatusReader::ResultMap& results) {

@@ -90,19 +90,15 @@ class BroxMonitors {
   // environment, the one a program started now sees.
   static std::string diagnosticText(const std::string& lead);
 
-  // "aaS.list_monitors_with_persisted_data" and the saved form; appends a
-  // JSON array. `dataOnly` leaves out the per-monitor header fields.
-  void listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
-                                     const std::string& commandText,
-                                     bool dataOnly);
-  // The same with the run status already read (`results`, for the
-  // multi-configuration members).
+  // "aaS.list_monitors_with_persisted_data" and the saved form: the JSON
+  // array written once into a fresh CORBA string, which the caller frees.
+  char* persistedDataAnswer(const Tokens& tokens, const std::string& commandText);
+  // The same appended to `result`, with the run status already read
+  // (`results`, for the multi-configuration members). `dataOnly` leaves out
+  // the per-monitor header fields.
   void appendPersistedData(std::string& result, const Tokens& tokens,
                            const std::string& commandText, bool dataOnly,
                            const BroxStatusReader::ResultMap& results);
-  // The interpreter's form of listMonitorsWithPersistedData: the answer
-  // written once into a fresh CORBA string, which the caller frees.
-  char* persistedDataAnswer(const Tokens& tokens, const std::string& commandText);
 
   // "aaS.list_monitors_last_values" and the saved form; appends a JSON array
   // of the first data line of every monitor.

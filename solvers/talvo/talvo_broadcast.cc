@@ -94,8 +94,6 @@ std::string yesNoValue(const std::string& payload, const char* yes, const char* 
   return "unknown";
 }
 
-}  // namespace
-
 void applyResidualBlock(const std::string& payload, TalvoState* state) {
   bool full = true;
   std::string rest = payload;
@@ -167,8 +165,6 @@ void applySurfaceList(const std::string& payload, TalvoState* state) {
     state->surfaceNames[decimalValue(std::string(idWords[0]))] = name;
   }
 }
-
-namespace {
 
 // One message as the rules see it.
 struct Message {

@@ -139,42 +139,24 @@ std::string getListActiveErrors(const Call& call) {
   return text;
 }
 
-std::string getNrInputParameters(const Call& call) {
+// The count or the names of the parameters that are on.
+using Parameters = std::map<std::string, bool>;
+template <Parameters TalvoState::*kParameters, std::string (*kText)(const Parameters&)>
+std::string parameters(const Call& call) {
   requireNoArguments(call);
-  return countOn(call.state->inputParameters);
-}
-std::string getNrOutputParameters(const Call& call) {
-  requireNoArguments(call);
-  return countOn(call.state->outputParameters);
-}
-std::string getListInputParameters(const Call& call) {
-  requireNoArguments(call);
-  return solvarium::namesOn(call.state->inputParameters);
-}
-std::string getListOutputParameters(const Call& call) {
-  requireNoArguments(call);
-  return solvarium::namesOn(call.state->outputParameters);
+  return kText(call.state->*kParameters);
 }
 
-std::string getRelease(const Call& call) {
+template <std::string TalvoState::*kField>
+std::string field(const Call& call) {
   requireNoArguments(call);
-  return call.state->release;
+  return call.state->*kField;
 }
 
 std::string getPausedIndex(const Call& call) {
   requireNoArguments(call);
   if (call.state->pausedIndex.empty()) fail(call, "Data not available");
   return call.state->pausedIndex;
-}
-
-std::string getDimensionality(const Call& call) {
-  requireNoArguments(call);
-  return call.state->dimensionality;
-}
-
-std::string getPrecision(const Call& call) {
-  requireNoArguments(call);
-  return call.state->precision;
 }
 
 std::string setAutoSavePeriod(const Call& call) {
@@ -318,15 +300,17 @@ const solvarium::CommandRow<Handler> kCommands[] = {
     {"aaS.get_current_time_step", getCurrentTimeStep},
     {"aaS.get_nr_active_errors", getNrActiveErrors},
     {"aaS.get_list_active_errors", getListActiveErrors},
-    {"aaS.get_nr_input_parameters", getNrInputParameters},
-    {"aaS.get_nr_output_parameters", getNrOutputParameters},
-    {"aaS.get_list_input_parameters", getListInputParameters},
-    {"aaS.get_list_output_parameters", getListOutputParameters},
+    {"aaS.get_nr_input_parameters", parameters<&TalvoState::inputParameters, countOn>},
+    {"aaS.get_nr_output_parameters", parameters<&TalvoState::outputParameters, countOn>},
+    {"aaS.get_list_input_parameters",
+     parameters<&TalvoState::inputParameters, solvarium::namesOn>},
+    {"aaS.get_list_output_parameters",
+     parameters<&TalvoState::outputParameters, solvarium::namesOn>},
     {solvarium::kTickCommand, minuteTick, RowKind::kUnlisted},
-    {"aaS.get_release", getRelease},
+    {"aaS.get_release", field<&TalvoState::release>},
     {"aaS.get_paused_index", getPausedIndex},
-    {"aaS.get_dimensionality", getDimensionality},
-    {"aaS.get_precision", getPrecision},
+    {"aaS.get_dimensionality", field<&TalvoState::dimensionality>},
+    {"aaS.get_precision", field<&TalvoState::precision>},
     {"aaS.set_auto_save_period_json_monitors", setAutoSavePeriod},
     {kSaveCommand, saveMonitors},
     {"aaS.list_monitors", listMonitors},
