@@ -27,16 +27,10 @@ void appendItem(const std::string& inner, int* count, std::string* output) {
 
 // Keeps the will across the report-plot commands that a save or a metadata
 // query replays: those would otherwise rewrite the will the client set.
-class WillKeeper {
- public:
-  explicit WillKeeper(ReportPlotWill* will) : will_(will), kept_(*will) {}
-  ~WillKeeper() { *will_ = kept_; }
-  WillKeeper(const WillKeeper&) = delete;
-  WillKeeper& operator=(const WillKeeper&) = delete;
-
- private:
-  ReportPlotWill* will_;
-  const ReportPlotWill kept_;
+struct WillKeeper {
+  ~WillKeeper() { will = kept; }
+  ReportPlotWill& will;
+  const ReportPlotWill kept;
 };
 
 }  // namespace
@@ -61,7 +55,7 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
   if (call.tokens.size() > 1) {
     raiseScriptError(call.command, "Invalid option[" + call.tokens[1] + "]");
   }
-  const WillKeeper keeper(&will_);
+  const WillKeeper keeper{will_, will_};
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
   if (!will_.sessions().empty()) {
@@ -81,7 +75,7 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
 }
 
 std::string BroxInterpreter::reportPlotsDocument(const std::string& command) {
-  const WillKeeper keeper(&will_);
+  const WillKeeper keeper{will_, will_};
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
   std::vector<std::string> sessions;
