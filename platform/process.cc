@@ -39,11 +39,11 @@ bool isProcessAlive(long pid) {
   // kill() also succeeds for a zombie: its state is in /proc/<pid>/stat.
   char path[32];
   std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-  const Descriptor stat(::open(path, O_RDONLY | O_CLOEXEC));
-  if (!stat.ok()) return true;  // no procfs: trust kill()
+  const Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  if (!file.ok()) return true;  // no procfs: trust kill()
   char buf[512];
   int error = 0;
-  const std::size_t n = stat.read(buf, sizeof buf - 1, &error);
+  const std::size_t n = file.read(buf, sizeof buf - 1, &error);
   if (n == 0) return true;
   buf[n] = '\0';
   // The state follows the last ')' (the command name may contain one).

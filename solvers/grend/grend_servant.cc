@@ -13,8 +13,6 @@ CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environmen
   scriptingServant()->stateFlags().set("aas-off", true);
 }
 
-CGrendSolvarium::~CGrendSolvarium() = default;
-
 void CGrendSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
   dispatchGrendMessage(message != nullptr ? message : "", &state_,

@@ -27,9 +27,6 @@ class CGrendSolvarium
   // is GREND_DASH_DIR_FOLDER of `environment` (the one read at start-up).
   // The server activates this servant first, then the generic ones.
   CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment);
-  ~CGrendSolvarium() override;
-  CGrendSolvarium(const CGrendSolvarium&) = delete;
-  CGrendSolvarium& operator=(const CGrendSolvarium&) = delete;
 
   // ICoGrendUnit. The broadcast dispatcher (grend_broadcast.h).
   void addGenericExceptionMessage(const char* message) override;

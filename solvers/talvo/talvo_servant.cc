@@ -30,8 +30,6 @@ void replace(Field* field, const Field& value) {
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
     : KindServant(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
 
-CTalvoSolvarium::~CTalvoSolvarium() = default;
-
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
   dispatchTalvoMessage(text(message), &state_, &scriptingServant()->stateFlags());

@@ -26,9 +26,6 @@ class CTalvoSolvarium
   // Creates the generic servants. The server activates this servant first,
   // then the generic ones.
   explicit CTalvoSolvarium(CORBA::ORB_ptr orb);
-  ~CTalvoSolvarium() override;
-  CTalvoSolvarium(const CTalvoSolvarium&) = delete;
-  CTalvoSolvarium& operator=(const CTalvoSolvarium&) = delete;
 
   // ITalvoExceptionHolder.
   void addGenericErrorExceptionMessage(const char* message) override;
