@@ -13,6 +13,7 @@
 
 #include "common/confined_path.h"
 #include "common/safe_file.h"
+#include "platform/descriptor.h"
 
 namespace solvarium {
 
@@ -178,6 +179,7 @@ FileStatus readConfinedFile(const std::string& baseDir, const std::string& name,
   std::uint64_t size = 0;
   const FileStatus status = openConfinedFile(baseDir, name, &fd, &size);
   if (!status.ok()) return status;
+  const platform::Descriptor file(fd);
   int error = size > maxBytes ? EFBIG : 0;
   if (error == 0) {
     try {
@@ -189,19 +191,8 @@ FileStatus readConfinedFile(const std::string& baseDir, const std::string& name,
       error = ENOMEM;
     }
   }
-  if (error != 0) {
-    ::close(fd);
-    return failure(FileStatus::kTooLarge, status.path, error, "Cannot read");
-  }
-  std::size_t done = 0;
-  while (done < data->size()) {
-    const ssize_t got = ::read(fd, &(*data)[done], data->size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = errno;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
+  if (error != 0) return failure(FileStatus::kTooLarge, status.path, error, "Cannot read");
+  const std::size_t done = file.read(&(*data)[0], data->size(), &error);
   if (done == data->size()) return status;
   data->resize(done);
   return failure(FileStatus::kReadFailed, status.path, error, "Cannot read",
@@ -233,6 +224,15 @@ FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name
 FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name,
                              const std::string& data) {
   return writeConfinedFile(baseDir, name, data.data(), data.size());
+}
+
+FileStatus saveConfinedFile(const std::string& name, const std::function<std::string()>& document,
+                            bool* written) {
+  const std::string base = workingDirectory();
+  FileStatus status = writableConfinedFile(base, name);
+  if (written != nullptr) *written = status.ok();
+  if (status.ok()) status = writeConfinedFile(base, name, document());
+  return status;
 }
 
 }  // namespace solvarium

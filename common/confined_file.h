@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -62,6 +63,13 @@ FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name
                              const void* data, std::size_t size);
 FileStatus writeConfinedFile(const std::string& baseDir, const std::string& name,
                              const std::string& data);
+
+// The save of a kind's command: replaces `name` inside workingDirectory()
+// with the text that document() makes, which runs only once the name has
+// passed writableConfinedFile(). `*written` (may be null) tells a failed
+// write (true) from a refused name (false).
+FileStatus saveConfinedFile(const std::string& name, const std::function<std::string()>& document,
+                            bool* written = nullptr);
 
 // From now on writeConfinedFile() and writableConfinedFile() refuse to
 // replace the file `path` (kNotReplaceable, EPERM), by whatever name it is

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/descriptor.h"
 #include "platform/process.h"
 #include "platform/random_bytes.h"
 
@@ -135,14 +136,13 @@ bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string
 }
 
 bool readWholeFile(const std::string& path, std::string* data, std::string* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
+  const platform::Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.ok()) {
     setError(error, "Cannot open", path, errno);
     return false;
   }
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     if (error) *error = "Not a regular file '" + path + "'";
     return false;
   }
@@ -153,20 +153,18 @@ bool readWholeFile(const std::string& path, std::string* data, std::string* erro
   data->resize(static_cast<size_t>(st.st_size) + 1);
   for (;;) {
     if (used == data->size()) data->resize(used + used / 2 + 65536);
-    ssize_t n = ::read(fd, &(*data)[used], data->size() - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
+    const size_t room = data->size() - used;
+    int err = 0;
+    const size_t got = file.read(&(*data)[used], room, &err);
+    used += got;
+    if (err != 0) {
       data->clear();
       setError(error, "Cannot read", path, err);
       return false;
     }
-    if (n == 0) break;
-    used += static_cast<size_t>(n);
+    if (got < room) break;  // the end of the file
   }
   data->resize(used);
-  ::close(fd);
   return true;
 }
 

@@ -12,7 +12,6 @@ inline constexpr const char* kQuennetLibrary = "libQuennet.so";
 // The Brox programs (no ".exe" suffix here).
 inline constexpr const char* kMonitorDataProgram = "broxmondata";
 inline constexpr const char* kStopProgram = "broxstop";
-inline constexpr const char* kControlProgram = "broxcontrol";
 
 }  // namespace platform
 }  // namespace solvarium

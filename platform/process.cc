@@ -16,6 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/descriptor.h"
+
 extern char** environ;
 
 namespace solvarium {
@@ -37,15 +39,12 @@ bool isProcessAlive(long pid) {
   // kill() also succeeds for a zombie: its state is in /proc/<pid>/stat.
   char path[32];
   std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;  // no procfs: trust kill()
+  const Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  if (!file.ok()) return true;  // no procfs: trust kill()
   char buf[512];
-  ssize_t n;
-  do {
-    n = ::read(fd, buf, sizeof buf - 1);
-  } while (n < 0 && errno == EINTR);
-  ::close(fd);
-  if (n <= 0) return true;
+  int error = 0;
+  const std::size_t n = file.read(buf, sizeof buf - 1, &error);
+  if (n == 0) return true;
   buf[n] = '\0';
   // The state follows the last ')' (the command name may contain one).
   const char* close = std::strrchr(buf, ')');

@@ -1,8 +1,5 @@
 #include "service/co_file_system.h"
 
-#include <errno.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <new>
 
@@ -10,6 +7,7 @@
 #include "common/confined_path.h"
 #include "common/diagnostics.h"
 #include "common/message_limits.h"
+#include "platform/descriptor.h"
 #include "service/servant_poa.h"
 
 namespace solvarium {
@@ -33,21 +31,6 @@ std::string operationText(const char* operation, const char* fileName) {
     text += fileName;
   }
   return text + ")";
-}
-
-bool readAll(int fd, unsigned char* data, std::uint64_t size) {
-  while (size > 0) {
-    const size_t chunk = size > (1u << 30) ? (1u << 30) : static_cast<size_t>(size);
-    const ssize_t got = ::read(fd, data, chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) return false;  // the file shrank
-    data += got;
-    size -= static_cast<std::uint64_t>(got);
-  }
-  return true;
 }
 
 }  // namespace
@@ -95,10 +78,8 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
   std::uint64_t size = 0;
   checkAccess(op, fileName, openConfinedFile(workingDirectory(), fileName, &fd, &size),
               kCannotRead);
-  if (size > kMaxTransferBytes) {
-    ::close(fd);
-    throw fileError(op, fileName, "File is too large to transfer!");
-  }
+  const platform::Descriptor file(fd);
+  if (size > kMaxTransferBytes) throw fileError(op, fileName, "File is too large to transfer!");
   const CORBA::ULong length = static_cast<CORBA::ULong>(size);
   CORBA::Octet* buffer = nullptr;
   if (length > 0) {
@@ -107,18 +88,13 @@ GT::CoOctetBuffer* CCoFileSystem::downloadFile(const char* fileName) {
     } catch (const std::bad_alloc&) {
       buffer = nullptr;
     }
-    if (buffer == nullptr) {
-      ::close(fd);
-      throw fileError(op, fileName, "Cannot allocate memory to read file!");
-    }
-    const bool ok = readAll(fd, buffer, size);
-    if (!ok) {
-      ::close(fd);
+    if (buffer == nullptr) throw fileError(op, fileName, "Cannot allocate memory to read file!");
+    int error = 0;
+    if (file.read(buffer, length, &error) != length) {  // a read error, or the file shrank
       GT::CoOctetBuffer::freebuf(buffer);
       throw fileError(op, fileName, "File read operation failed!");
     }
   }
-  ::close(fd);
   return new GT::CoOctetBuffer(length, length, buffer, true);
 }
 

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <sstream>
 #include <stdexcept>
 #include <utility>
 
 #include "AAS_CORBA.hh"
 #include "common/command_table.h"
 #include "common/command_tokenizer.h"
+#include "common/kind_rules.h"
 #include "solvers/brox/brox_run_status.h"
 #include "solvers/instant_kind.h"
 
@@ -64,16 +64,6 @@ std::string activeRunListText(const BroxStatusReader::ResultMap& results) {
   return text;
 }
 
-bool parseAutoSavePeriod(const std::string& text, int32_t* minutes) {
-  std::istringstream stream(text);
-  int32_t value = 0;
-  if (!(stream >> value)) return false;
-  if (stream.peek() != std::char_traits<char>::eof()) return false;
-  if (value < 1) return false;
-  *minutes = value;
-  return true;
-}
-
 BroxInterpreter::BroxInterpreter(Hooks hooks, const char* binDir)
     : hooks_(std::move(hooks)), monitors_(will_, binDir) {}
 
@@ -92,9 +82,11 @@ std::string BroxInterpreter::monitorAnswer(const Call& call) {
   return result;
 }
 
-template <BroxInterpreter::Operation kOperation>
+template <BroxInterpreter::Listing kListing>
 std::string BroxInterpreter::listingAnswer(const Call& call) {
-  return stripLeadingDotSlash(monitorAnswer<kOperation>(call));
+  std::string result;
+  kListing(result, call.tokens, call.command);
+  return stripLeadingDotSlash(result);
 }
 
 template <bool kActiveOnly>
@@ -102,7 +94,7 @@ std::string BroxInterpreter::runList(const Call& call) {
   const Tokens& tokens = call.tokens;
   const bool filtered = !kActiveOnly && tokens.size() == 3 && tokens[1] == "mdef-session";
   BroxStatusHandle handle;
-  loadBroxStatusOrRaise(&handle, monitors_.binDir, call.command);
+  loadBroxStatusOrRaise(&handle, monitors_.binDir(), call.command);
   const BroxStatusReader::ResultMap& results = handle.reader->results;
   if (kActiveOnly) return activeRunListText(results);
   return stripLeadingDotSlash(runListText(results, filtered ? &tokens[2] : nullptr));
@@ -124,12 +116,12 @@ const BroxInterpreter::Command BroxInterpreter::kCommands[] = {
     {"aaS.get_status", &I::statusCommand},
     {"aaS.terminate_solver", &I::monitorAnswer<&M::terminateSolver>},
     {"aaS.terminate", &I::monitorAnswer<&M::terminateAllSolvers>},
-    {"aaS.list_brox_directories", &I::listingAnswer<&M::listDirectories>},
-    {"aaS.list_brox_def_files", &I::listingAnswer<&M::listDefFiles>},
-    {"aaS.list_brox_res_files", &I::listingAnswer<&M::listResFiles>},
+    {"aaS.list_brox_directories", &I::listingAnswer<listDirectories>},
+    {"aaS.list_brox_def_files", &I::listingAnswer<listDefFiles>},
+    {"aaS.list_brox_res_files", &I::listingAnswer<listResFiles>},
     {"aaS.list_all_brox_storages", &I::runList<false>},
     {"aaS.list_all_active_brox_storages", &I::runList<true>},
-    {"aaS.list_brox_out_files", &I::listingAnswer<&M::listOutFiles>},
+    {"aaS.list_brox_out_files", &I::listingAnswer<listOutFiles>},
     {"aaS.set", &I::setCommand},
     {"aaS.get", &I::getCommand},
     {"aaS.list_all_variable_names", &I::monitorAnswer<&M::listVariableNames>},
@@ -148,7 +140,7 @@ const BroxInterpreter::Command BroxInterpreter::kCommands[] = {
     {"aaS.set_auto_save_period_json_monitors", &I::autoSavePeriodCommand},
     {"aaS.retrieve_will_metadata", &I::retrieveWillMetadataCommand},
     {"aaS.save_report_plots_with_persisted_data", &I::saveReportPlotsCommand},
-    {"aaS.retrieve_will", &I::monitorAnswer<&M::retrieveWill>},
+    {"aaS.retrieve_will", &I::retrieveWillCommand},
     {"aaS.suggest", &I::suggestCommand},
     {solvarium::kImplementsPrefix, &I::implementsCommand, RowKind::kPrefix},
 };
@@ -189,7 +181,7 @@ char* BroxInterpreter::run(const char* command) {
 
 char* BroxInterpreter::storageStatus(const Call&) {
   BroxStatusHandle handle;
-  loadBroxStatusOrRaise(&handle, monitors_.binDir, "aaS.get_storage_status");
+  loadBroxStatusOrRaise(&handle, monitors_.binDir(), "aaS.get_storage_status");
   const std::size_t size = statusListJsonSize(handle.reader->results, 0);
   if (size >= 0xFFFFFFFFu) throw std::length_error("Run status answer too large");
   CORBA::String_var answer = CORBA::string_alloc(static_cast<CORBA::ULong>(size));
@@ -220,19 +212,7 @@ std::string BroxInterpreter::statusCommand(const Call&) { return hooks_.stateFla
 std::string BroxInterpreter::reportPlotCommand(const Call& call) {
   std::string result;
   monitors_.listReportPlots(result, call.tokens, call.command);
-  if (call.tokens[0] == "aaS.amend_report_plots_will" || monitors_.implicitWillAmends) {
-    will_.clear();
-    if (!monitors_.willPlotList.empty()) {
-      std::vector<std::string>& words = will_[monitors_.willSessionName];
-      words.push_back("plot-list");
-      words.push_back(monitors_.willPlotList);
-    }
-    if (!monitors_.willVariableList.empty()) {
-      std::vector<std::string>& words = will_[monitors_.willSessionName];
-      words.push_back("variable-list");
-      words.push_back(monitors_.willVariableList);
-    }
-  }
+  if (call.tokens[0] == "aaS.amend_report_plots_will" || will_.implicitAmends()) will_.file();
   return result;
 }
 
@@ -243,10 +223,10 @@ std::string BroxInterpreter::setCommand(const Call& call) {
     raiseScriptError(call.command, "Invalid command[" + call.command + "]");
   }
   const bool on = tokens[2] == "on";
-  if (monitors_.implicitWillAmends == on) {
+  if (will_.implicitAmends() == on) {
     return on ? "<implicit_will_amends> is already on" : "<implicit_will_amends> is already off";
   }
-  monitors_.implicitWillAmends = on;
+  will_.setImplicitAmends(on);
   return on ? "<implicit_will_amends> turned on." : "<implicit_will_amends> turned off.";
 }
 
@@ -254,21 +234,19 @@ std::string BroxInterpreter::getCommand(const Call& call) {
   if (call.tokens.size() != 2 || call.tokens[1] != "implicit_will_amends") {
     raiseScriptError(call.command, "Invalid command[" + call.command + "]");
   }
-  return monitors_.implicitWillAmends ? "on" : "off";
+  return will_.implicitAmends() ? "on" : "off";
+}
+
+std::string BroxInterpreter::retrieveWillCommand(const Call& call) {
+  std::string result;
+  will_.retrieve(result, call.tokens, call.command);
+  return result;
 }
 
 std::string BroxInterpreter::autoSavePeriodCommand(const Call& call) {
-  const Tokens& tokens = call.tokens;
-  if (tokens.size() == 1) {
-    raiseQuestion("Auto-Save period in minutes", std::to_string(autoSavePeriodMinutes_));
-  }
-  if (tokens.size() > 2) raiseScriptError(call.command, "Invalid command[" + tokens[2] + "]");
-  int32_t minutes = 0;
-  if (!parseAutoSavePeriod(tokens[1], &minutes)) {
-    raiseScriptError(call.command, "Please provide a positive number for auto-save period.");
-  }
-  autoSavePeriodMinutes_ = minutes;
-  return "Auto-Save period set to " + std::to_string(minutes) + " minutes.";
+  return solvarium::autoSavePeriodCommand(
+      call.tokens, &autoSavePeriodMinutes_, 0, raiseQuestion,
+      [&call](const std::string& text) { raiseScriptError(call.command, text); });
 }
 
 std::string BroxInterpreter::tickCommand(const Call&) {

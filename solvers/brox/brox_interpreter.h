@@ -19,6 +19,7 @@
 #include "quennet/brox_status.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_will.h"
 
 namespace BROX {
 
@@ -49,13 +50,14 @@ class BroxInterpreter {
   void TEST_setTickMinutes(int32_t minutes) { tickMinutes_ = minutes; }
 
  private:
-  using Tokens = BroxMonitors::Tokens;
   struct Call {
     const std::string& command;  // as received
     const Tokens& tokens;
   };
-  // A monitoring-object operation that answers a command into its first argument.
+  // A monitoring-object operation, or a storage listing, that answers a
+  // command into its first argument.
   using Operation = void (BroxMonitors::*)(std::string&, const Tokens&, const std::string&);
+  using Listing = void (*)(std::string&, const Tokens&, const std::string&);
   struct Command;
   static const Command kCommands[];
 
@@ -64,7 +66,7 @@ class BroxInterpreter {
   char* persistedData(const Call& call);
   template <Operation kOperation>
   std::string monitorAnswer(const Call& call);
-  template <Operation kOperation>
+  template <Listing kListing>
   std::string listingAnswer(const Call& call);  // without each line's leading "./"
   template <bool kActiveOnly>
   std::string runList(const Call& call);
@@ -72,11 +74,14 @@ class BroxInterpreter {
   std::string statusCommand(const Call& call);
   std::string setCommand(const Call& call);
   std::string getCommand(const Call& call);
+  std::string retrieveWillCommand(const Call& call);
   std::string reportPlotCommand(const Call& call);
   std::string tickCommand(const Call& call);
   std::string autoSavePeriodCommand(const Call& call);
   std::string retrieveWillMetadataCommand(const Call& call);
   std::string saveReportPlotsCommand(const Call& call);
+  // The answer that saveReportPlotsCommand writes: the will's replays.
+  std::string reportPlotsDocument(const std::string& command);
   std::string suggestCommand(const Call& call);
   std::string implementsCommand(const Call& call);
 
@@ -84,8 +89,7 @@ class BroxInterpreter {
   std::string composedInnerText(const std::string& command);
 
   Hooks hooks_;
-  // Report-plot will: session name -> "plot-list" <list> "variable-list" <list>.
-  Will will_;
+  ReportPlotWill will_;
   BroxMonitors monitors_;          // reads will_
   int32_t tickMinutes_ = 0;        // minutes counted by the minute tick
   int32_t autoSavePeriodMinutes_ = 1;
@@ -104,10 +108,6 @@ std::string runListText(const BroxStatusReader::ResultMap& results,
 // "aaS.list_all_active_brox_storages": the keys of the runs not completed,
 // configurations expanded as above, no session filter.
 std::string activeRunListText(const BroxStatusReader::ResultMap& results);
-
-// Reads a whole decimal number of minutes the way stream extraction does
-// (leading blanks, optional sign, nothing after it); true when it is >= 1.
-bool parseAutoSavePeriod(const std::string& text, int32_t* minutes);
 
 // The elements of a JSON array answer: the text after its first "[" and
 // before its last "]"; empty when that text holds no "{".

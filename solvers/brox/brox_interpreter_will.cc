@@ -4,7 +4,6 @@
 
 #include "AAS_CORBA.hh"
 #include "common/confined_file.h"
-#include "common/confined_path.h"
 #include "common/diagnostics.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
@@ -26,32 +25,12 @@ void appendItem(const std::string& inner, int* count, std::string* output) {
   ++*count;
 }
 
-// Keeps the will, and the will fields of the last report-plot command,
-// across the report-plot commands that a save or a metadata query replays:
-// those would otherwise rewrite the will the client set.
-class WillKeeper {
- public:
-  WillKeeper(Will* will, BroxMonitors* monitors)
-      : will_(will),
-        monitors_(monitors),
-        kept_(*will),
-        plotList_(monitors->willPlotList),
-        variableList_(monitors->willVariableList),
-        sessionName_(monitors->willSessionName) {}
-  ~WillKeeper() {
-    will_->swap(kept_);
-    monitors_->willPlotList.swap(plotList_);
-    monitors_->willVariableList.swap(variableList_);
-    monitors_->willSessionName.swap(sessionName_);
-  }
-  WillKeeper(const WillKeeper&) = delete;
-  WillKeeper& operator=(const WillKeeper&) = delete;
-
- private:
-  Will* will_;
-  BroxMonitors* monitors_;
-  Will kept_;
-  std::string plotList_, variableList_, sessionName_;
+// Keeps the will across the report-plot commands that a save or a metadata
+// query replays: those would otherwise rewrite the will the client set.
+struct WillKeeper {
+  ~WillKeeper() { will = kept; }
+  ReportPlotWill& will;
+  const ReportPlotWill kept;
 };
 
 }  // namespace
@@ -76,11 +55,11 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
   if (call.tokens.size() > 1) {
     raiseScriptError(call.command, "Invalid option[" + call.tokens[1] + "]");
   }
-  const WillKeeper keeper(&will_, &monitors_);
+  const WillKeeper keeper{will_, will_};
   std::string first = "aaS.list_report_plots";
   std::string second = "aaS.list_saved_report_plots";
-  if (!will_.empty()) {
-    const auto& entry = *will_.begin();
+  if (!will_.sessions().empty()) {
+    const auto& entry = *will_.sessions().begin();
     std::string suffix;
     if (!entry.first.empty()) suffix = " session-name " + entry.first;
     for (const std::string& word : entry.second) suffix += " " + word;
@@ -95,40 +74,23 @@ std::string BroxInterpreter::retrieveWillMetadataCommand(const Call& call) {
   return "[\n" + a + "\n,\n" + b + "\n]\n";
 }
 
-std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
-  const std::string& command = call.command;
-  const Tokens& tokens = call.tokens;
-  if (tokens.size() == 1) {
-    raiseQuestion("JSON persisted monitors filename", "monitor.json");
-  }
-  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
-  const std::string fileName =
-      tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
-  // Only a file inside the working directory that may be replaced; checked
-  // before the replayed commands run.
-  const std::string base = solvarium::workingDirectory();
-  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
-  if (!target.ok()) {
-    solvarium::diagnostic("Brox report-plot save: %s\n", target.message.c_str());
-    raiseScriptError(command, "Cannot open output file name.");
-  }
-
-  const WillKeeper keeper(&will_, &monitors_);
+std::string BroxInterpreter::reportPlotsDocument(const std::string& command) {
+  const WillKeeper keeper{will_, will_};
   std::string first = kPlotsWithData;
   std::string second = kSavedPlotsWithData;
   std::vector<std::string> sessions;
-  if (!will_.empty()) {
+  if (!will_.sessions().empty()) {
     // Copies: the replayed commands rewrite the will until the keeper
     // puts it back.
-    const std::string sessionName = will_.begin()->first;
-    const std::vector<std::string> words = will_.begin()->second;
+    const std::string sessionName = will_.sessions().begin()->first;
+    const std::vector<std::string> words = will_.sessions().begin()->second;
     if (!sessionName.empty()) {
       std::string run = sessionName[0] == '.' ? sessionName : "./" + sessionName;
       const std::size_t slash = run.rfind('/');
       if (slash != std::string::npos) run = run.substr(0, slash);
       if (run.size() >= 2) {
         BroxStatusHandle handle;
-        loadBroxStatusOrRaise(&handle, monitors_.binDir, command);
+        loadBroxStatusOrRaise(&handle, monitors_.binDir(), command);
         const BroxStatusReader::ResultMap& results = handle.reader->results;
         auto found = results.find(run);
         if (found == results.end()) found = results.find(run + ".mres");
@@ -158,13 +120,27 @@ std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
     }
   }
   if (count == 0) output = "[\n";
-  output += "]\n";
+  return output + "]\n";
+}
 
-  // The previous file stays whole unless the new one is completely written.
-  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, output);
-  if (!written.ok()) {
-    solvarium::diagnostic("Brox report-plot save: %s\n", written.message.c_str());
-    raiseScriptError(command, "Cannot write output file ");
+std::string BroxInterpreter::saveReportPlotsCommand(const Call& call) {
+  const std::string& command = call.command;
+  const Tokens& tokens = call.tokens;
+  if (tokens.size() == 1) {
+    raiseQuestion("JSON persisted monitors filename", "monitor.json");
+  }
+  if (tokens.size() > 2) raiseScriptError(command, "Invalid command[" + tokens[2] + "]");
+  const std::string fileName =
+      tokens[1] == "," ? std::string("monitor.json") : removeEnclosingQuotes(tokens[1]);
+  // Only a file inside the working directory that may be replaced; checked
+  // before the replayed commands run.
+  bool written = false;
+  const solvarium::FileStatus saved =
+      solvarium::saveConfinedFile(fileName, [&] { return reportPlotsDocument(command); }, &written);
+  if (!saved.ok()) {
+    solvarium::diagnostic("Brox report-plot save: %s\n", saved.message.c_str());
+    raiseScriptError(command,
+                     written ? "Cannot write output file " : "Cannot open output file name.");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
 }

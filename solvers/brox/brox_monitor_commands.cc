@@ -129,10 +129,6 @@ bool acceptOrRaise(MonitorParse result, const std::string& commandText) {
   return false;
 }
 
-bool parseOrRaise(const std::string& output, const std::string& commandText, MonitorTable* table) {
-  return acceptOrRaise(parseMonitorTable(output, table), commandText);
-}
-
 // One monitor of the persisted-data answer: its text before the data
 // members, and its output read in place.
 struct PersistedMonitor {
@@ -146,31 +142,31 @@ char* put(char* out, const char (&text)[N]) {
   return out + N - 1;
 }
 
-// The JSON array of the comma-separated outputs, in path order; an output
-// without any line is left out.
-template <typename WriteMonitor>
-std::string tableArray(const std::map<std::string, std::string>& outputs,
-                       const std::string& commandText, WriteMonitor writeMonitor) {
+// A monitor listing without parameters: the JSON array of
+// element(location, output) for the program's output in `mode` of every run,
+// in path order; an element "" is left out.
+template <typename Element>
+std::string monitorListing(BroxMonitors& monitors, const Tokens& tokens,
+                           const std::string& commandText, const char* mode, bool keepEmpty,
+                           Element element) {
+  BroxStatusHandle status;
+  loadBroxStatusOrRaise(&status, monitors.binDir(), commandText);
+  raiseIfParameters(tokens, commandText);
+  const bool saved = isSavedCommand(tokens);
   std::string answer;
   MonitorArrayWriter array(&answer);
   array.begin();
-  for (const auto& entry : outputs) {
-    MonitorTable table;
-    if (!parseOrRaise(entry.second, commandText, &table)) continue;
-    array.add(writeMonitor(entry.first, table));
+  for (const auto& entry :
+       runForSources(monitors, runPaths(saved), saved, mode, {}, "", keepEmpty)) {
+    const std::string text =
+        element(locateMonitor(entry.first, saved, &status.reader->results), entry.second);
+    if (!text.empty()) array.add(text);
   }
   array.end();
   return answer;
 }
 
 }  // namespace
-
-void BroxMonitors::listMonitorsWithPersistedData(std::string& result, const Tokens& tokens,
-                                                 const std::string& commandText, bool dataOnly) {
-  BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
-  appendPersistedData(result, tokens, commandText, dataOnly, status.reader->results);
-}
 
 void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens,
                                        const std::string& commandText, bool dataOnly,
@@ -184,7 +180,7 @@ void BroxMonitors::appendPersistedData(std::string& result, const Tokens& tokens
 
 char* BroxMonitors::persistedDataAnswer(const Tokens& tokens, const std::string& commandText) {
   BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   CORBA::String_var answer;
   writePersistedData(tokens, commandText, false, status.reader->results, [&answer](std::size_t size) {
     if (size >= UINT32_MAX) throw std::length_error("Monitor data too large for one answer");
@@ -242,39 +238,23 @@ void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& c
 
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
                                           const std::string& commandText) {
-  BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
-  raiseIfParameters(tokens, commandText);
-  const bool saved = isSavedCommand(tokens);
-
-  const auto outputs =
-      runForSources(*this, runPaths(saved), saved, "  -lastvaluesonly ", {}, "", true);
-  result += tableArray(outputs, commandText,
-                       [&](const std::string& source, const MonitorTable& table) {
-                         return lastValuesMonitorJson(
-                             locateMonitor(source, saved, &status.reader->results), table);
-                       });
+  result += monitorListing(*this, tokens, commandText, "  -lastvaluesonly ", true,
+                           [&](const MonitorLocation& where, const std::string& output) {
+                             MonitorTable table;  // an output without any line is left out
+                             return acceptOrRaise(parseMonitorTable(output, &table), commandText)
+                                        ? lastValuesMonitorJson(where, table)
+                                        : std::string();
+                           });
 }
 
 void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
                                 const std::string& commandText) {
-  BroxStatusHandle status;
-  loadBroxStatusOrRaise(&status, binDir, commandText);
-  raiseIfParameters(tokens, commandText);
-  const bool saved = isSavedCommand(tokens);
-
-  const auto outputs =
-      runForSources(*this, runPaths(saved), saved, " -showvars ", {}, "", false);
-  std::string answer;
-  MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry : outputs) {
-    const std::vector<std::string> names = splitOutputLines(entry.second);
-    if (names.empty()) continue;  // line breaks only: no variable to show
-    array.add(monitorNamesJson(locateMonitor(entry.first, saved, &status.reader->results), names));
-  }
-  array.end();
-  result = answer;
+  result = monitorListing(*this, tokens, commandText, " -showvars ", false,
+                          [](const MonitorLocation& where, const std::string& output) {
+                            const std::vector<std::string> names = splitOutputLines(output);
+                            // Line breaks only: no variable to show.
+                            return names.empty() ? std::string() : monitorNamesJson(where, names);
+                          });
 }
 
 }  // namespace BROX

@@ -2,7 +2,7 @@
 // "aaS.list_saved_monitors", their "_last_values" and
 // "_with_persisted_data" forms). The commands themselves are members of
 // BroxMonitors (listMonitors, listMonitorsLastValues,
-// listMonitorsWithPersistedData, appendPersistedData), defined in
+// persistedDataAnswer, appendPersistedData), defined in
 // brox_monitor_commands.cc. Free functions without state.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_COMMANDS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_MONITOR_COMMANDS_H_

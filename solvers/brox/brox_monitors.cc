@@ -24,6 +24,10 @@ namespace {
 
 namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
 
+// Bare program names, found on PATH.
+const std::string monitorDataProgram = solvarium::platform::kMonitorDataProgram;
+const std::string stopProgram = solvarium::platform::kStopProgram;
+
 [[noreturn]] void raiseDirectoryQuestion(const std::string& prompt, const std::string& message) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), "", "", message.c_str());
 }
@@ -39,8 +43,7 @@ std::vector<std::string> modeWords(const std::string& modeOption) {
 
 }  // namespace
 
-BroxMonitors::BroxMonitors(const Will& reportPlotWill, const char* binDirValue)
-    : will(reportPlotWill), implicitWillAmends(true) {
+BroxMonitors::BroxMonitors(ReportPlotWill& will, const char* binDir) : will_(will) {
   using solvarium::StartupError;
   struct stat status;
   if (::stat(".", &status) != 0) {
@@ -55,21 +58,16 @@ BroxMonitors::BroxMonitors(const Will& reportPlotWill, const char* binDirValue)
   }
   const char* binDirAdvice = "set BROXBINDIR to the Brox installation directory (it holds "
                              "linux-amd64/libQuennet.so)";
-  if (binDirValue == nullptr) {
+  if (binDir == nullptr) {
     throw StartupError("BROXBINDIR environment variable is not set",
                        std::string("BROXBINDIR is not set: ") + binDirAdvice);
   }
-  binDir = binDirValue;
-  if (binDir.empty()) {
+  binDir_ = binDir;
+  if (binDir_.empty()) {
     throw StartupError("BROXBINDIR environment variable is empty",
                        std::string("BROXBINDIR is empty: ") + binDirAdvice);
   }
-  monitorDataProgram = solvarium::platform::kMonitorDataProgram;
-  controlProgram = solvarium::platform::kControlProgram;
-  stopProgram = solvarium::platform::kStopProgram;
 }
-
-BroxMonitors::~BroxMonitors() = default;
 
 std::string BroxMonitors::diagnosticText(const std::string& lead) {
   std::string text = lead;
@@ -165,7 +163,7 @@ void BroxMonitors::terminateAllSolvers(std::string& result, const Tokens& tokens
     raiseScriptError(commandText, "command [" + commandText + "] has no parameters.");
   }
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
 
   std::string errors;
   for (const auto& entry : status.reader->results) {

@@ -5,6 +5,7 @@
 
 #include "common/diagnostics.h"
 #include "common/xml_document.h"
+#include "platform/platform_names.h"
 #include "solvers/brox/brox_interpreter.h"
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
@@ -52,7 +53,7 @@ const std::set<std::string> kReportPlotCommands = {
 const std::set<std::string> kReportPlotKeys = {"plot-list", "variable-list", "session-name",
                                                "start-time-step", "end-time-step"};
 
-bool validKeyValuePairs(const BroxMonitors::Tokens& tokens, const std::set<std::string>& keys) {
+bool validKeyValuePairs(const Tokens& tokens, const std::set<std::string>& keys) {
   if (tokens.size() % 2 == 0) return false;
   std::set<std::string> seen;
   for (std::size_t i = 1; i < tokens.size(); i += 2) {
@@ -65,7 +66,7 @@ bool validKeyValuePairs(const BroxMonitors::Tokens& tokens, const std::set<std::
 // as tokens and as the command text that names it in errors.
 void persistedDataCommand(bool saved, const std::string& session, const std::string& variableList,
                           const std::string& startTimeStep, const std::string& endTimeStep,
-                          BroxMonitors::Tokens* tokens, std::string* text) {
+                          Tokens* tokens, std::string* text) {
   const std::string command = saved ? "aaS.list_saved_monitors_with_persisted_data"
                                     : "aaS.list_monitors_with_persisted_data";
   *tokens = {command, "session-name", session, "variable-list", "\"" + variableList + "\""};
@@ -87,7 +88,7 @@ void persistedDataCommand(bool saved, const std::string& session, const std::str
 void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
                                    const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
   const BroxStatusReader::ResultMap& results = status.reader->results;
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];
@@ -101,7 +102,7 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
   }
 
   std::string willText;
-  parseReportPlotArguments(willText, tokens, commandText);
+  will_.parseArguments(willText, tokens, commandText);
   if (command == "aaS.amend_report_plots_will") {
     result = willText;
     return;
@@ -130,7 +131,7 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
     if (!sessionName.empty() && !runMatchesSession(entry, sessionName, extension)) continue;
     const std::string output = runMonitorData(" -plotinfo ", entry, extension);
     CXmlToJsonPlotMetaDataHandler handler(filterPairs);
-    parseRunOutput(output, handler, monitorDataProgram, entry, commandText);
+    parseRunOutput(output, handler, solvarium::platform::kMonitorDataProgram, entry, commandText);
     metaData[entry] = handler.jsonText;
     if (!persisted) continue;
 

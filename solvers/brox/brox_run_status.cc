@@ -14,7 +14,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/platform_names.h"
 #include "solvers/brox/brox_monitors.h"
-#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_errors.h"
 
 namespace BROX {
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/diagnostics.h"
+#include "common/kind_rules.h"
 #include "common/startup_error.h"
 #include "platform/process.h"
 #include "service/instant_scripting.h"
@@ -13,9 +14,8 @@
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
-#include "solvers/brox/brox_broadcast.h"
 #include "solvers/brox/brox_kind.h"
-#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_errors.h"
 #include "solvers/generic_twins.h"
 
 namespace BROX {
@@ -58,7 +58,7 @@ PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::serva
 
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  if (message != nullptr) applyBroxBroadcast(message, &scriptingServant()->stateFlags());
+  if (message != nullptr) solvarium::applyStartedEnded(message, &scriptingServant()->stateFlags());
 }
 
 namespace {

@@ -1,78 +1,13 @@
-// Folder and file listings of the working directory, path tests, the will
-// answer and the argument parser of the report-plot commands.
 #include "solvers/brox/brox_storage_commands.h"
 
 #include <sys/stat.h>
 
-#include <exception>
-
 #include <ace/OS_NS_dirent.h>
 
-#include "AAS_CORBA.hh"
-#include "common/command_tokenizer.h"
-#include "common/json_text.h"
+#include "solvers/brox/brox_errors.h"
 #include "solvers/brox/brox_monitor_csv.h"
-#include "solvers/brox/brox_monitors.h"
 
 namespace BROX {
-
-namespace Exc = AAS_CORBA::BROXInstant::Exceptions;
-
-void raiseScriptError(const std::string& command, const std::string& errorInfo,
-                      const std::string& commandOutput) {
-  throw Exc::EInstantScriptError(1, command.c_str(), errorInfo.c_str(), commandOutput.c_str());
-}
-
-void raiseMonitorArgumentError(const std::string& description, const std::string& commandText,
-                               std::size_t position) {
-  const std::string moreInfo = "Instant aaS command:\n" + commandText;
-  throw Exc::EKorlenInvalidArgument(1, description.c_str(), "BROX Instant aaS", "IBroxMonitors",
-                                    commandText.c_str(), moreInfo.c_str(),
-                                    solvarium::clampPosition(position));
-}
-
-void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer) {
-  throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
-}
-
-std::string currentFailureText() {
-  try {
-    throw;
-  } catch (const Exc::EInstantScriptError& e) {
-    return std::string(e.errorInfo.in());
-  } catch (const Exc::EInstantReadUnquotedString& e) {
-    return std::string(e.questionPrompt.in());
-  } catch (const Exc::EKorlenUnknown& e) {
-    return std::string(e.description.in());
-  } catch (const Exc::EKorlenInvalidArgument& e) {
-    return std::string(e.description.in());
-  } catch (const CORBA::Exception& e) {
-    return e._name();
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown failure";
-  }
-}
-
-void writeWillJson(const Will& will, std::string& result) {
-  result += "{\n";
-  if (will.size() == 1) {
-    const auto& session = *will.begin();
-    result += "\t\"session-name\":\t" + solvarium::jsonQuote(session.first) + "\n";
-    result += "\t,\n";
-    result += "\t\"attributes\":\n";
-    result += "\t[\n";
-    bool first = true;
-    for (const std::string& attribute : session.second) {
-      if (!first) result += "\t\t,\n";
-      first = false;
-      result += "\t\t" + solvarium::jsonQuote(attribute) + "\n";
-    }
-    result += "\t]\n";
-  }
-  result += "}\n";
-}
 
 namespace {
 
@@ -117,22 +52,17 @@ std::string filterBySession(const std::string& listing, const std::string& sessi
 
 }  // namespace
 
-void raiseIfParameters(const std::vector<std::string>& tokens, const std::string& commandText) {
-  if (tokens.size() > 1)
-    raiseScriptError(commandText, "command [" + commandText + "] does not have parameters");
-}
-
-bool BroxMonitors::isFile(const std::string& path) {
+bool isFile(const std::string& path) {
   struct stat st;
   return statPath(path, &st) && !S_ISDIR(st.st_mode);
 }
 
-bool BroxMonitors::isDirectory(const std::string& path) {
+bool isDirectory(const std::string& path) {
   struct stat st;
   return statPath(path, &st) && S_ISDIR(st.st_mode);
 }
 
-bool BroxMonitors::endsWith(const std::string& text, const std::string& suffix) {
+bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
@@ -152,7 +82,7 @@ bool appendFolders(std::string& result, const std::string& folder, const std::st
     struct stat st;
     // An entry whose status cannot be read is skipped.
     if (!statPath(path, &st) || !S_ISDIR(st.st_mode)) continue;
-    if (BroxMonitors::endsWith(name, suffix)) {
+    if (endsWith(name, suffix)) {
       result += path + "\n";
     } else if (depth > 0) {
       later.push_back(path);
@@ -172,7 +102,7 @@ bool appendFiles(std::string& result, const std::string& folder, const std::stri
     if (!statPath(path, &st)) continue;
     if (S_ISDIR(st.st_mode)) {
       if (depth > 0) appendFiles(result, path, suffix, depth - 1);
-    } else if (BroxMonitors::endsWith(name, suffix)) {
+    } else if (endsWith(name, suffix)) {
       result += path + "\n";
     }
   }
@@ -181,17 +111,17 @@ bool appendFiles(std::string& result, const std::string& folder, const std::stri
 
 }  // namespace
 
-void BroxMonitors::list_folders(std::string& result, const std::string& folder,
-                                const std::string& suffix, int depth) {
+void list_folders(std::string& result, const std::string& folder, const std::string& suffix,
+                  int depth) {
   if (!appendFolders(result, folder, suffix, depth)) raiseAccessError("list_folders");
 }
 
-void BroxMonitors::list_files(std::string& result, const std::string& folder,
-                              const std::string& suffix, int depth) {
+void list_files(std::string& result, const std::string& folder, const std::string& suffix,
+                int depth) {
   if (!appendFiles(result, folder, suffix, depth)) raiseAccessError("list_files");
 }
 
-std::vector<std::string> BroxMonitors::runPaths(bool saved) {
+std::vector<std::string> runPaths(bool saved) {
   std::string listing;
   if (saved)
     list_files(listing, ".", ".res", 1);
@@ -204,7 +134,7 @@ namespace {
 
 // Shared course of the two listings that take "mdef-session <session>".
 template <typename Listing>
-void listWithSessionFilter(std::string& result, const BroxMonitors::Tokens& tokens,
+void listWithSessionFilter(std::string& result, const Tokens& tokens,
                            const std::string& commandText, Listing makeListing) {
   std::string listing;
   makeListing(listing);  // its access error comes before any argument error
@@ -219,87 +149,24 @@ void listWithSessionFilter(std::string& result, const BroxMonitors::Tokens& toke
 
 }  // namespace
 
-void BroxMonitors::listDirectories(std::string& result, const Tokens& tokens,
-                                   const std::string& commandText) {
+void listDirectories(std::string& result, const Tokens& tokens, const std::string& commandText) {
   listWithSessionFilter(result, tokens, commandText,
-                        [this](std::string& listing) { list_folders(listing, ".", ".dir", 1); });
+                        [](std::string& listing) { list_folders(listing, ".", ".dir", 1); });
 }
 
-void BroxMonitors::listResFiles(std::string& result, const Tokens& tokens,
-                                const std::string& commandText) {
+void listResFiles(std::string& result, const Tokens& tokens, const std::string& commandText) {
   listWithSessionFilter(result, tokens, commandText,
-                        [this](std::string& listing) { list_files(listing, ".", ".res", 1); });
+                        [](std::string& listing) { list_files(listing, ".", ".res", 1); });
 }
 
-void BroxMonitors::listDefFiles(std::string& result, const Tokens& tokens,
-                                const std::string& commandText) {
+void listDefFiles(std::string& result, const Tokens& tokens, const std::string& commandText) {
   raiseIfParameters(tokens, commandText);
   list_files(result, ".", ".def", 0);
 }
 
-void BroxMonitors::listOutFiles(std::string& result, const Tokens& tokens,
-                                const std::string& commandText) {
+void listOutFiles(std::string& result, const Tokens& tokens, const std::string& commandText) {
   raiseIfParameters(tokens, commandText);
   list_files(result, ".", ".out", 1);
-}
-
-void BroxMonitors::retrieveWill(std::string& result, const Tokens& tokens,
-                                const std::string& commandText) {
-  if (tokens.size() > 1)
-    raiseScriptError(commandText, "command [" + tokens[0] + "] does not have parameters");
-  writeWillJson(will, result);
-}
-
-void BroxMonitors::parseReportPlotArguments(std::string& result, const Tokens& tokens,
-                                            const std::string& commandText) {
-  const std::string& command = tokens.empty() ? std::string() : tokens[0];
-  bool amend = false;
-  if (command == "aaS.amend_report_plots_will") {
-    amend = true;
-    result.clear();
-  } else if (command == "aaS.list_report_plots" || command == "aaS.list_saved_report_plots" ||
-             command == "aaS.list_report_plots_with_persisted_data" ||
-             command == "aaS.list_saved_report_plots_with_persisted_data") {
-    if (!implicitWillAmends) return;
-  } else {
-    raiseMonitorArgumentError("Unexpected token:\n" + command, commandText, 1);
-  }
-
-  // Parsed into locals so that a rejected command leaves the will fields.
-  std::string sessionName, plotList, variableList, messages;
-  struct Keyword {
-    const char* name;
-    std::string* field;  // null: the value is read elsewhere from the tokens
-  };
-  const Keyword keywords[] = {
-      {"session-name", &sessionName}, {"plot-list", &plotList},
-      {"variable-list", &variableList}, {"start-time-step", nullptr},
-      {"end-time-step", nullptr},
-  };
-
-  // Each keyword is tested in turn on the token at the current index, so a
-  // value that is itself a keyword followed by a token is taken as one.
-  for (std::size_t i = 1; i < tokens.size(); ++i) {
-    bool matched = false;
-    for (const Keyword& keyword : keywords) {
-      if (tokens[i] == keyword.name && i + 1 < tokens.size()) {
-        ++i;
-        if (keyword.field != nullptr) *keyword.field = tokens[i];
-        matched = true;
-      }
-    }
-    if (!matched) raiseMonitorArgumentError("Invalid token:\n" + tokens[i], commandText, i + 1);
-    if (amend)
-      messages += "BROX Will updated with new <" + tokens[i - 1] + ">:\n\t" + tokens[i] + "\n";
-  }
-
-  willSessionName = sessionName;
-  willPlotList = plotList;
-  willVariableList = variableList;
-  if (willSessionName.empty()) messages += "BROX Will updated to include all sessions.\n";
-  if (willPlotList.empty()) messages += "BROX Will updated to include all default plots.\n";
-  if (willVariableList.empty()) messages += "BROX Will updated to include all default variables.\n";
-  result += messages;
 }
 
 }  // namespace BROX

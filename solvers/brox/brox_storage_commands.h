@@ -1,50 +1,40 @@
-// The errors the Brox commands raise, and helpers of the storage, file and
-// will commands (the JSON answer of "aaS.retrieve_will").
-//
-// The listings themselves (list_folders, list_files, listDirectories, ...)
-// are members of BroxMonitors; their bodies live in brox_storage_commands.cc.
-// Everything runs in the ORB's request thread; nothing here keeps state.
+// The Brox storage commands: folder and file listings of the working
+// directory and the path tests that the other listings share. Free
+// functions without state; errors from brox_errors.h.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_STORAGE_COMMANDS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_STORAGE_COMMANDS_H_
 
-#include <cstddef>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "solvers/brox/brox_errors.h"
+
 namespace BROX {
 
-// The report-plot will: session name -> attribute words.
-typedef std::map<std::string, std::vector<std::string>> Will;
+// Path tests.
+bool isFile(const std::string& path);
+bool isDirectory(const std::string& path);
+bool endsWith(const std::string& text, const std::string& suffix);
 
-// Raises EInstantScriptError with errorType 1 and the given command, error
-// text and commandOutput.
-[[noreturn]] void raiseScriptError(const std::string& command, const std::string& errorInfo,
-                                   const std::string& commandOutput = std::string());
+// Appends "<folder>/<name>\n" for matching folders / files, descending
+// `depth` levels. Raises EInstantScriptError when `folder` itself cannot
+// be opened; sub-folders that cannot be opened are passed over.
+void list_folders(std::string& result, const std::string& folder, const std::string& suffix,
+                  int depth);
+void list_files(std::string& result, const std::string& folder, const std::string& suffix,
+                int depth);
 
-// Raises the script error "command [<commandText>] does not have
-// parameters" when there is any token after the command name.
-void raiseIfParameters(const std::vector<std::string>& tokens, const std::string& commandText);
+// The runs of the working directory and one level below: every ".dir"
+// folder, or for `saved` every ".res" file, in listing order.
+std::vector<std::string> runPaths(bool saved);
 
-// Raises EKorlenInvalidArgument (code 1, scope "BROX Instant aaS",
-// interface "IBroxMonitors", operation = commandText, moreInfo
-// "Instant aaS command:\n" + commandText) at token index `position`.
-[[noreturn]] void raiseMonitorArgumentError(const std::string& description,
-                                            const std::string& commandText,
-                                            std::size_t position);
-
-// Raises EInstantReadUnquotedString (questionType 2) with the prompt and the
-// default answer; help and message stay empty.
-[[noreturn]] void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer);
-
-// The text of the exception being handled, for a report: the error text or
-// prompt of a Brox exception, the name of another CORBA exception, what() of
-// a standard one. Call only inside a catch block.
-std::string currentFailureText();
-
-// Appends the JSON answer of "aaS.retrieve_will": the session name and its
-// attributes when the will holds exactly one session, else an empty object.
-void writeWillJson(const Will& will, std::string& result);
+// "aaS.list_brox_directories" / "aaS.list_brox_res_files"
+// [mdef-session <session>], "aaS.list_brox_def_files",
+// "aaS.list_brox_out_files": append the listing to `result`.
+void listDirectories(std::string& result, const Tokens& tokens, const std::string& commandText);
+void listResFiles(std::string& result, const Tokens& tokens, const std::string& commandText);
+void listDefFiles(std::string& result, const Tokens& tokens, const std::string& commandText);
+void listOutFiles(std::string& result, const Tokens& tokens, const std::string& commandText);
 
 }  // namespace BROX
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/platform_names.h"
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_report_plots.h"
@@ -27,7 +28,7 @@ bool runMatchesSession(const std::string& runPath, const std::string& sessionNam
 void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
                                      const std::string& commandText) {
   BroxStatusHandle status;  // released on every way out
-  loadBroxStatusOrRaise(&status, binDir, commandText);
+  loadBroxStatusOrRaise(&status, binDir_, commandText);
 
   const std::string command = tokens.empty() ? std::string() : tokens[0];
   const bool active = command == "aaS.list_active_variable_names";
@@ -57,7 +58,7 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
     if (!runMatchesSession(run, sessionName, requiredExtension)) continue;
     const std::string output = runMonitorData(" -varinfo ", run, runExtension(run));
     CXmlToJsonVariableMetaDataHandler handler;
-    parseRunOutput(output, handler, monitorDataProgram, run, commandText);
+    parseRunOutput(output, handler, solvarium::platform::kMonitorDataProgram, run, commandText);
     variables[run] = handler.jsonText;
   }
 

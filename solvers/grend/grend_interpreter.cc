@@ -9,7 +9,6 @@
 
 #include "common/command_table.h"
 #include "common/confined_file.h"
-#include "common/confined_path.h"
 #include "common/text_words.h"
 #include "solvers/grend/grend_text.h"
 #include "solvers/instant_kind.h"
@@ -154,22 +153,21 @@ std::string tick(const Call& call) {
 std::string saveMonitors(const Call& call) {
   if (call.words.size() > 2) throw grendError(kInvalid, "", call.command);
   const std::string fileName = call.words.size() == 2 ? call.words[1] : "monitor.json";
-  const std::string base = solvarium::workingDirectory();
-  const std::string failure = "Error writing file '" + fileName + "'";
-  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
-  if (!target.ok()) throw grendError(failure, call.command, saveFailure(target));
-  std::string document = "{\n";
-  bool first = true;
-  for (const char* word : kSaveOrder) {
-    const std::string listing = std::string(kList) + " " + word;
-    if (!first) document += ",\n";
-    first = false;
-    document += "\"" + listing + "\":\n";
-    document += listMonitors(*call.state, {kList, word});
+  const solvarium::FileStatus saved = solvarium::saveConfinedFile(fileName, [&call] {
+    std::string document = "{\n";
+    bool first = true;
+    for (const char* word : kSaveOrder) {
+      const std::string listing = std::string(kList) + " " + word;
+      if (!first) document += ",\n";
+      first = false;
+      document += "\"" + listing + "\":\n";
+      document += listMonitors(*call.state, {kList, word});
+    }
+    return document + "}";
+  });
+  if (!saved.ok()) {
+    throw grendError("Error writing file '" + fileName + "'", call.command, saveFailure(saved));
   }
-  document += "}";
-  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, document);
-  if (!written.ok()) throw grendError(failure, call.command, saveFailure(written));
   return "Done!";
 }
 

@@ -15,8 +15,8 @@ std::string at(const ColumnTable& table, std::size_t k) {
   return it == table.end() ? std::string() : it->second;
 }
 
-}  // namespace
-
+// Both first columns are "Time" with values, and the earlier table ends
+// before the later one starts.
 bool CompareNlhBlocksByTime(const NlhRecord& earlier, const NlhRecord& later) {
   if (earlier.columns.empty() || later.columns.empty()) return false;
   const MonitorColumn& a = earlier.columns[0];
@@ -24,6 +24,8 @@ bool CompareNlhBlocksByTime(const NlhRecord& earlier, const NlhRecord& later) {
   if (a.name != "Time" || b.name != "Time" || a.values.empty() || b.values.empty()) return false;
   return leadingDouble(a.values.back()) < leadingDouble(b.values[0]);
 }
+
+}  // namespace
 
 CXmlToJsonNlhHandler::CXmlToJsonNlhHandler(std::string baseName, std::vector<std::string> filter)
     : GrendXmlHandler(std::move(baseName), std::move(filter)) {}

@@ -19,10 +19,6 @@ struct NlhRecord {
   std::vector<MonitorColumn> columns;
 };
 
-// Both first columns are "Time" with values, and the earlier table ends
-// before the later one starts.
-bool CompareNlhBlocksByTime(const NlhRecord& earlier, const NlhRecord& later);
-
 class CXmlToJsonNlhHandler : public GrendXmlHandler {
  public:
   CXmlToJsonNlhHandler(std::string fileBaseName, std::vector<std::string> filterArgs);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/kind_rules.h"
 #include "common/text_words.h"
 #include "service/service_log.h"
 #include "solvers/talvo/talvo_text.h"
@@ -93,8 +94,6 @@ std::string yesNoValue(const std::string& payload, const char* yes, const char* 
   return "unknown";
 }
 
-}  // namespace
-
 void applyResidualBlock(const std::string& payload, TalvoState* state) {
   bool full = true;
   std::string rest = payload;
@@ -167,8 +166,6 @@ void applySurfaceList(const std::string& payload, TalvoState* state) {
   }
 }
 
-namespace {
-
 // One message as the rules see it.
 struct Message {
   const std::string& text;
@@ -224,11 +221,7 @@ void onPayload(const Message& m) {
   kApply(m.payload, m.state);
 }
 
-void started(const Message& m) {
-  m.flags->set(m.payload, true);
-  if (m.payload == "journaling") m.flags->set("prejournaling", false);
-}
-void ended(const Message& m) { m.flags->set(m.payload, false); }
+void startedOrEnded(const Message& m) { solvarium::applyStartedEnded(m.text, m.flags); }
 void interrupted(const Message& m) { m.flags->clear(); }
 
 enum class Match {
@@ -273,8 +266,8 @@ const Rule kRules[] = {
      Match::kPrefixGoOn},
     {"broadcast::visited:", onPayload<applyVisited>},
     {"broadcast::resoluted:", onPayload<applyResoluted>},
-    {"broadcast::started:", started},
-    {"broadcast::ended:", ended},
+    {"broadcast::started:", startedOrEnded},
+    {"broadcast::ended:", startedOrEnded},
     {"broadcast::interrupted", interrupted, Match::kWhole},
 };
 

@@ -20,12 +20,6 @@ extern const char kDebugFile[];       // "broadcast.visited.debug.txt"
 void dispatchTalvoMessage(const std::string& message, TalvoState* state,
                           solvarium::StateFlags* flags);
 
-// The decoding rules of single payloads, exposed for tests.
-void applyResidualBlock(const std::string& payload, TalvoState* state);
-void applySolverVariable(const std::string& payload, TalvoState* state);
-void applyZoneList(const std::string& payload, TalvoState* state);
-void applySurfaceList(const std::string& payload, TalvoState* state);
-
 }  // namespace TALVO
 
 #endif  // SOLVARIUM_SOLVERS_TALVO_TALVO_BROADCAST_H_

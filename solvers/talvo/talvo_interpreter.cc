@@ -4,14 +4,13 @@
 #include <cstdlib>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <vector>
 
 #include "common/command_table.h"
 #include "common/command_tokenizer.h"
 #include "common/confined_file.h"
-#include "common/confined_path.h"
 #include "common/diagnostics.h"
+#include "common/kind_rules.h"
 #include "service/service_log.h"
 #include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
@@ -140,26 +139,18 @@ std::string getListActiveErrors(const Call& call) {
   return text;
 }
 
-std::string getNrInputParameters(const Call& call) {
+// The count or the names of the parameters that are on.
+using Parameters = std::map<std::string, bool>;
+template <Parameters TalvoState::*kParameters, std::string (*kText)(const Parameters&)>
+std::string parameters(const Call& call) {
   requireNoArguments(call);
-  return countOn(call.state->inputParameters);
-}
-std::string getNrOutputParameters(const Call& call) {
-  requireNoArguments(call);
-  return countOn(call.state->outputParameters);
-}
-std::string getListInputParameters(const Call& call) {
-  requireNoArguments(call);
-  return solvarium::namesOn(call.state->inputParameters);
-}
-std::string getListOutputParameters(const Call& call) {
-  requireNoArguments(call);
-  return solvarium::namesOn(call.state->outputParameters);
+  return kText(call.state->*kParameters);
 }
 
-std::string getRelease(const Call& call) {
+template <std::string TalvoState::*kField>
+std::string field(const Call& call) {
   requireNoArguments(call);
-  return call.state->release;
+  return call.state->*kField;
 }
 
 std::string getPausedIndex(const Call& call) {
@@ -168,30 +159,10 @@ std::string getPausedIndex(const Call& call) {
   return call.state->pausedIndex;
 }
 
-std::string getDimensionality(const Call& call) {
-  requireNoArguments(call);
-  return call.state->dimensionality;
-}
-
-std::string getPrecision(const Call& call) {
-  requireNoArguments(call);
-  return call.state->precision;
-}
-
 std::string setAutoSavePeriod(const Call& call) {
-  if (call.tokens.size() == 1) {
-    raiseUnquotedQuestion("Auto-Save period in minutes",
-                          std::to_string(call.state->autoSavePeriod));
-  }
-  if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
-  int period = 60;
-  if (call.tokens[1] != ",") {
-    std::istringstream in(call.tokens[1]);
-    if (!(in >> period) || in.peek() != std::char_traits<char>::eof()) period = 0;
-  }
-  if (period < 1) fail(call, "Please provide a positive number for auto-save period.");
-  call.state->autoSavePeriod = period;
-  return "Auto-Save period set to " + std::to_string(period) + " minutes.";
+  return solvarium::autoSavePeriodCommand(
+      call.tokens, &call.state->autoSavePeriod, 60, raiseUnquotedQuestion,
+      [&call](const std::string& text) { fail(call, text); });
 }
 
 // The text strictly between the first "[" and the last "]" of a list
@@ -213,29 +184,24 @@ std::string saveMonitors(const Call& call) {
   }
   if (call.tokens.size() > 2) fail(call, "Invalid command[" + call.tokens[2] + "]");
   const std::string fileName = call.tokens[1] == "," ? std::string("monitor.json") : call.tokens[1];
-  const std::string base = solvarium::workingDirectory();
-  const solvarium::FileStatus target = solvarium::writableConfinedFile(base, fileName);
-  if (!target.ok()) {
-    solvarium::diagnostic("Talvo monitor save: %s\n", target.message.c_str());
-    fail(call, "Cannot open output file name.");
-  }
-
-  std::string document = "[";
-  bool contributed = false;
-  for (const char* piece : {"aaS.list_monitors_with_persisted_data",
-                            "aaS.list_report_files_with_persisted_data",
-                            "aaS.list_report_definitions"}) {
-    std::string inner;
-    if (!listContent(interpretTalvoCommand(piece, call.state, call.flags), &inner)) continue;
-    if (contributed) document += "\n\t,\n";
-    document += inner;
-    contributed = true;
-  }
-  document += "\n]";
-  const solvarium::FileStatus written = solvarium::writeConfinedFile(base, fileName, document);
-  if (!written.ok()) {
-    solvarium::diagnostic("Talvo monitor save: %s\n", written.message.c_str());
-    fail(call, "Cannot write output file name.");
+  bool written = false;
+  const solvarium::FileStatus saved = solvarium::saveConfinedFile(fileName, [&call] {
+    std::string document = "[";
+    bool contributed = false;
+    for (const char* piece : {"aaS.list_monitors_with_persisted_data",
+                              "aaS.list_report_files_with_persisted_data",
+                              "aaS.list_report_definitions"}) {
+      std::string inner;
+      if (!listContent(interpretTalvoCommand(piece, call.state, call.flags), &inner)) continue;
+      if (contributed) document += "\n\t,\n";
+      document += inner;
+      contributed = true;
+    }
+    return document + "\n]";
+  }, &written);
+  if (!saved.ok()) {
+    solvarium::diagnostic("Talvo monitor save: %s\n", saved.message.c_str());
+    fail(call, written ? "Cannot write output file name." : "Cannot open output file name.");
   }
   return "JSON monitors saved in '" + fileName + "'.\n";
 }
@@ -334,15 +300,17 @@ const solvarium::CommandRow<Handler> kCommands[] = {
     {"aaS.get_current_time_step", getCurrentTimeStep},
     {"aaS.get_nr_active_errors", getNrActiveErrors},
     {"aaS.get_list_active_errors", getListActiveErrors},
-    {"aaS.get_nr_input_parameters", getNrInputParameters},
-    {"aaS.get_nr_output_parameters", getNrOutputParameters},
-    {"aaS.get_list_input_parameters", getListInputParameters},
-    {"aaS.get_list_output_parameters", getListOutputParameters},
+    {"aaS.get_nr_input_parameters", parameters<&TalvoState::inputParameters, countOn>},
+    {"aaS.get_nr_output_parameters", parameters<&TalvoState::outputParameters, countOn>},
+    {"aaS.get_list_input_parameters",
+     parameters<&TalvoState::inputParameters, solvarium::namesOn>},
+    {"aaS.get_list_output_parameters",
+     parameters<&TalvoState::outputParameters, solvarium::namesOn>},
     {solvarium::kTickCommand, minuteTick, RowKind::kUnlisted},
-    {"aaS.get_release", getRelease},
+    {"aaS.get_release", field<&TalvoState::release>},
     {"aaS.get_paused_index", getPausedIndex},
-    {"aaS.get_dimensionality", getDimensionality},
-    {"aaS.get_precision", getPrecision},
+    {"aaS.get_dimensionality", field<&TalvoState::dimensionality>},
+    {"aaS.get_precision", field<&TalvoState::precision>},
     {"aaS.set_auto_save_period_json_monitors", setAutoSavePeriod},
     {kSaveCommand, saveMonitors},
     {"aaS.list_monitors", listMonitors},

@@ -1,10 +1,7 @@
 #include "solvers/talvo/talvo_servant.h"
 
 #include "service/instant_scripting.h"
-#include "service/servant_poa.h"
-#include "service/watcher_buffers.h"
 #include "solvers/generic_twins.h"
-#include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_broadcast.h"
 #include "solvers/talvo/talvo_interpreter.h"
 #include "solvers/talvo/talvo_kind.h"
@@ -16,14 +13,22 @@ namespace {
 char* copy(const std::string& text) { return CORBA::string_dup(text.c_str()); }
 std::string text(const char* value) { return value != nullptr ? value : ""; }
 
+// A field of the state, read or replaced under SerialCall.
+template <typename Field>
+Field read(const Field& field) {
+  const solvarium::SerialCall serial;
+  return field;
+}
+template <typename Field>
+void replace(Field* field, const Field& value) {
+  const solvarium::SerialCall serial;
+  *field = value;
+}
+
 }  // namespace
 
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
-    : SolverKind(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
-
-CTalvoSolvarium::~CTalvoSolvarium() = default;
-
-PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::servantPoa(); }
+    : KindServant(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
@@ -46,38 +51,16 @@ char* CTalvoSolvarium::getErrorExceptionByIndex(CORBA::Long index) {
   return copy(state_.errorMessages[static_cast<std::size_t>(index)]);
 }
 
-char* CTalvoSolvarium::getQuestionType() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionType);
-}
-char* CTalvoSolvarium::getQuestionPrompt() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionPrompt);
-}
+char* CTalvoSolvarium::getQuestionType() { return copy(read(state_.questionType)); }
+char* CTalvoSolvarium::getQuestionPrompt() { return copy(read(state_.questionPrompt)); }
 char* CTalvoSolvarium::getQuestionDefaultAnswer() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionDefaultAnswer);
+  return copy(read(state_.questionDefaultAnswer));
 }
-char* CTalvoSolvarium::getQuestionMenu() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionMenu);
-}
-char* CTalvoSolvarium::getQuestionHelp() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionHelp);
-}
-char* CTalvoSolvarium::getQuestionMsg() {
-  const solvarium::SerialCall serial;
-  return copy(state_.questionMsg);
-}
-CORBA::Boolean CTalvoSolvarium::isQuestionYesNo() {
-  const solvarium::SerialCall serial;
-  return state_.questionYesNo;
-}
-CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() {
-  const solvarium::SerialCall serial;
-  return state_.aasListenerVisited;
-}
+char* CTalvoSolvarium::getQuestionMenu() { return copy(read(state_.questionMenu)); }
+char* CTalvoSolvarium::getQuestionHelp() { return copy(read(state_.questionHelp)); }
+char* CTalvoSolvarium::getQuestionMsg() { return copy(read(state_.questionMsg)); }
+CORBA::Boolean CTalvoSolvarium::isQuestionYesNo() { return read(state_.questionYesNo); }
+CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() { return read(state_.aasListenerVisited); }
 char* CTalvoSolvarium::getStatus() {
   const solvarium::SerialCall serial;
   return copy(scriptingServant()->stateFlags().text());
@@ -92,53 +75,28 @@ char* CTalvoSolvarium::doInstantCommandToString(const char* command) {
 }
 
 void CTalvoSolvarium::setQuestionType(const char* value) {
-  const solvarium::SerialCall serial;
-  state_.questionType = text(value);
+  replace(&state_.questionType, text(value));
 }
 void CTalvoSolvarium::setQuestionPrompt(const char* value) {
-  const solvarium::SerialCall serial;
-  state_.questionPrompt = text(value);
+  replace(&state_.questionPrompt, text(value));
 }
 void CTalvoSolvarium::setQuestionDefaultAnswer(const char* value) {
-  const solvarium::SerialCall serial;
-  state_.questionDefaultAnswer = text(value);
+  replace(&state_.questionDefaultAnswer, text(value));
 }
 void CTalvoSolvarium::setQuestionMenu(const char* value) {
   const solvarium::SerialCall serial;
   state_.setQuestionMenu(text(value));
 }
 void CTalvoSolvarium::setQuestionHelp(const char* value) {
-  const solvarium::SerialCall serial;
-  state_.questionHelp = text(value);
+  replace(&state_.questionHelp, text(value));
 }
 void CTalvoSolvarium::setQuestionMsg(const char* value) {
-  const solvarium::SerialCall serial;
-  state_.questionMsg = text(value);
+  replace(&state_.questionMsg, text(value));
 }
-void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yesNo) {
-  const solvarium::SerialCall serial;
-  state_.questionYesNo = yesNo;
-}
-
-CORBA::Boolean CTalvoSolvarium::shutdown() {
-  const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(ownerOrb());
-  return true;
-}
-
-char* CTalvoSolvarium::getCoSolverUnitIor() {
-  const solvarium::SerialCall serial;
-  return copy(solverUnitIor());
-}
+void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yes) { replace(&state_.questionYesNo, yes); }
 
 char* CTalvoSolvarium::interpret(const char* command) {
   return copy(interpretTalvoCommand(command, &state_, scriptingServant()->stateFlags()));
 }
-
-void CTalvoSolvarium::finalSave() {
-  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
-}
-
-std::string CTalvoSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 
 }  // namespace TALVO

@@ -1,9 +1,10 @@
 // TALVO::CTalvoSolvarium: servant of AAS_CORBA::Talvo::ITalvoExceptionHolder
-// and root object of the Talvo kind (a solvarium::SolverKind, which owns the
-// three generic servants). The solver side pushes its broadcasts and its
-// pending question into it; clients reach its command interpreter through
-// the generic scripting servant. The state lives in a TalvoState; each
-// operation forwards to the functions over it.
+// and root object of the Talvo kind (a solvarium::KindServant: a SolverKind,
+// which owns the three generic servants, with the operations Grend shares).
+// The solver side pushes its broadcasts and its pending question into it;
+// clients reach its command interpreter through the generic scripting
+// servant. The state lives in a TalvoState; each operation forwards to the
+// functions over it.
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
@@ -14,23 +15,17 @@
 #include <string>
 
 #include "AAS_CORBA.hh"
-#include "service/servant_poa.h"
-#include "service/solver_kind.h"
+#include "solvers/kind_servant.h"
 #include "solvers/talvo/talvo_state.h"
 
 namespace TALVO {
 
-class CTalvoSolvarium : public solvarium::Servant<POA_AAS_CORBA::Talvo::ITalvoExceptionHolder>,
-                        public solvarium::SolverKind {
+class CTalvoSolvarium
+    : public solvarium::KindServant<POA_AAS_CORBA::Talvo::ITalvoExceptionHolder, TalvoState> {
  public:
   // Creates the generic servants. The server activates this servant first,
   // then the generic ones.
   explicit CTalvoSolvarium(CORBA::ORB_ptr orb);
-  ~CTalvoSolvarium() override;
-  CTalvoSolvarium(const CTalvoSolvarium&) = delete;
-  CTalvoSolvarium& operator=(const CTalvoSolvarium&) = delete;
-
-  PortableServer::POA_ptr _default_POA() override;
 
   // ITalvoExceptionHolder.
   void addGenericErrorExceptionMessage(const char* message) override;
@@ -55,18 +50,9 @@ class CTalvoSolvarium : public solvarium::Servant<POA_AAS_CORBA::Talvo::ITalvoEx
   void setQuestionHelp(const char* text) override;
   void setQuestionMsg(const char* text) override;
   void setQuestionYesNo(CORBA::Boolean yesNo) override;
-  CORBA::Boolean shutdown() override;
-  char* getCoSolverUnitIor() override;
-
-  // SolverKind. The final save tried once, a failure reported in
-  // "instant_aas.error".
-  PortableServer::ServantBase* kindServant() override { return this; }
-  void finalSave() override;
-  std::string collaborativeIorText() override;
 
  private:
   char* interpret(const char* command) override;  // interpretTalvoCommand()
-  TalvoState state_;
 };
 
 }  // namespace TALVO

@@ -4,8 +4,7 @@
 
 #include "AAS_CORBA.hh"
 #include "solvers/brox/brox_monitor_commands.h"
-#include "solvers/brox/brox_monitors.h"
-#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_will.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
 #include "tests/unit/brox_commands_test_util.h"
@@ -137,21 +136,25 @@ TEST(BroxWillJsonTest, OneSessionWithEscapedAttributes) {
   EXPECT_EQ(json, "{\n}\n");
 }
 
-// The report-plot argument parser of a monitoring object.
+// The report-plot argument parser of the will.
 class BroxReportPlotArgumentsTest : public ::testing::Test {
  protected:
-  BroxReportPlotArgumentsTest() : monitors_(will_, "/opt/brox") {}
-
   std::string parse(const Tokens& tokens) {
     std::string result = "old";
     std::string text;
     for (const auto& t : tokens) text += (text.empty() ? "" : " ") + t;
-    monitors_.parseReportPlotArguments(result, tokens, text);
+    will_.parseArguments(result, tokens, text);
     return result;
   }
+  // The will that the values read last would file.
+  BROX::Will filed() const {
+    BROX::ReportPlotWill copy = will_;
+    copy.file();
+    return copy.sessions();
+  }
+  static BROX::Will plots(const std::string& list) { return {{"", {"plot-list", list}}}; }
 
-  BROX::Will will_;  // empty
-  BROX::BroxMonitors monitors_;
+  BROX::ReportPlotWill will_;
 };
 
 TEST_F(BroxReportPlotArgumentsTest, AmendWritesMessagesAndFields) {
@@ -159,7 +162,12 @@ TEST_F(BroxReportPlotArgumentsTest, AmendWritesMessagesAndFields) {
             "BROX Will updated with new <session-name>:\n\ts1\n"
             "BROX Will updated to include all default plots.\n"
             "BROX Will updated to include all default variables.\n");
-  EXPECT_EQ(monitors_.willSessionName, "s1");
+  EXPECT_TRUE(filed().empty());  // a session without lists files nothing
+  EXPECT_EQ(parse({"aaS.amend_report_plots_will", "session-name", "s1", "plot-list", "p"}),
+            "BROX Will updated with new <session-name>:\n\ts1\n"
+            "BROX Will updated with new <plot-list>:\n\tp\n"
+            "BROX Will updated to include all default variables.\n");
+  EXPECT_EQ(filed(), (BROX::Will{{"s1", {"plot-list", "p"}}}));
 
   EXPECT_EQ(parse({"aaS.amend_report_plots_will", "plot-list", "\"p\"", "variable-list", "v",
                    "start-time-step", "3"}),
@@ -167,9 +175,7 @@ TEST_F(BroxReportPlotArgumentsTest, AmendWritesMessagesAndFields) {
             "BROX Will updated with new <variable-list>:\n\tv\n"
             "BROX Will updated with new <start-time-step>:\n\t3\n"
             "BROX Will updated to include all sessions.\n");
-  EXPECT_EQ(monitors_.willSessionName, "");
-  EXPECT_EQ(monitors_.willPlotList, "\"p\"");
-  EXPECT_EQ(monitors_.willVariableList, "v");
+  EXPECT_EQ(filed(), (BROX::Will{{"", {"plot-list", "\"p\"", "variable-list", "v"}}}));
 }
 
 TEST_F(BroxReportPlotArgumentsTest, InvalidTokensLeaveTheWillFields) {
@@ -182,19 +188,18 @@ TEST_F(BroxReportPlotArgumentsTest, InvalidTokensLeaveTheWillFields) {
     EXPECT_STREQ(e->description.in(), "Invalid token:\nplot-list");
     EXPECT_EQ(e->position, 4);
   }
-  EXPECT_EQ(monitors_.willPlotList, "p");
-  EXPECT_EQ(monitors_.willSessionName, "");
+  EXPECT_EQ(filed(), plots("p"));
   EXPECT_THROW(parse({"aaS.list_monitors", "plot-list", "p"}), Exc::EKorlenInvalidArgument);
 }
 
 TEST_F(BroxReportPlotArgumentsTest, ListingsAmendOnlyWhileImplicitAmendsIsOn) {
   parse({"aaS.list_report_plots", "plot-list", "p1"});
-  EXPECT_EQ(monitors_.willPlotList, "p1");
-  monitors_.implicitWillAmends = false;
+  EXPECT_EQ(filed(), plots("p1"));
+  will_.setImplicitAmends(false);
   EXPECT_EQ(parse({"aaS.list_saved_report_plots", "plot-list", "p2"}), "old");
-  EXPECT_EQ(monitors_.willPlotList, "p1");
+  EXPECT_EQ(filed(), plots("p1"));
   parse({"aaS.amend_report_plots_will", "plot-list", "p3"});
-  EXPECT_EQ(monitors_.willPlotList, "p3");
+  EXPECT_EQ(filed(), plots("p3"));
 }
 
 }  // namespace

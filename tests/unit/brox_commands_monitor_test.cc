@@ -63,7 +63,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
     std::string result;
     const std::string& name = tokens[0];
     if (name.find("persisted_data") != std::string::npos)
-      monitors_.listMonitorsWithPersistedData(result, tokens, joined(tokens), false);
+      result = CORBA::String_var(monitors_.persistedDataAnswer(tokens, joined(tokens))).in();
     else if (name.find("last_values") != std::string::npos)
       monitors_.listMonitorsLastValues(result, tokens, joined(tokens));
     else
@@ -79,7 +79,7 @@ class BroxMonitorCommandTest : public ::testing::Test {
   solvarium_test::ScopedEnv tmp_;
   solvarium_test::FakePrograms fakes_;
   solvarium_test::ScopedPathPrepend path_;
-  BROX::Will will_;  // empty
+  BROX::ReportPlotWill will_;
   BROX::BroxMonitors monitors_;
 };
 

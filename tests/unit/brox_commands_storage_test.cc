@@ -6,7 +6,8 @@
 #include <sstream>
 
 #include "AAS_CORBA.hh"
-#include "solvers/brox/brox_monitors.h"
+#include "solvers/brox/brox_storage_commands.h"
+#include "solvers/brox/brox_will.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/fake_programs.h"
 #include "tests/support/temp_dir.h"
@@ -32,15 +33,14 @@ std::vector<std::string> sortedLines(const std::string& text) {
 class BroxStorageListingTest : public ::testing::Test {
  protected:
   BroxStorageListingTest()
-      : cwd_(work_.path()), monitors_(will_, "/opt/brox") {}
+      : cwd_(work_.path()) {}
 
-  std::string run(void (BROX::BroxMonitors::*listing)(std::string&, const Tokens&,
-                                                      const std::string&),
-                  const Tokens& tokens) {
+  template <typename Listing>
+  std::string run(Listing listing, const Tokens& tokens) {
     std::string text;
     for (const auto& t : tokens) text += (text.empty() ? "" : " ") + t;
     std::string result;
-    (monitors_.*listing)(result, tokens, text);
+    listing(result, tokens, text);
     return result;
   }
 
@@ -72,34 +72,32 @@ class BroxStorageListingTest : public ::testing::Test {
 
   solvarium_test::TempDir work_;
   brox_test::ScopedCwd cwd_;
-  BROX::Will will_;  // empty
-  BROX::BroxMonitors monitors_;
 };
 
 TEST_F(BroxStorageListingTest, EmptyDirectoryListsNothing) {
   ASSERT_TRUE(cwd_.ok());
-  EXPECT_EQ(run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"}), "");
-  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+  EXPECT_EQ(run(&BROX::listDirectories, {"aaS.list_brox_directories"}), "");
+  EXPECT_EQ(run(&BROX::listResFiles,
                 {"aaS.list_brox_res_files", "mdef-session", "study"}),
             "");
-  EXPECT_EQ(run(&BROX::BroxMonitors::listDefFiles, {"aaS.list_brox_def_files"}), "");
-  EXPECT_EQ(run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files"}), "");
+  EXPECT_EQ(run(&BROX::listDefFiles, {"aaS.list_brox_def_files"}), "");
+  EXPECT_EQ(run(&BROX::listOutFiles, {"aaS.list_brox_out_files"}), "");
 }
 
 TEST_F(BroxStorageListingTest, ListingsFollowSuffixAndDepth) {
   makeTree();
   using Lines = std::vector<std::string>;
-  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"})),
+  EXPECT_EQ(sortedLines(run(&BROX::listDirectories, {"aaS.list_brox_directories"})),
             (Lines{"./my run.dir", "./run_001.dir", "./study/a.dir"}));
-  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listResFiles, {"aaS.list_brox_res_files"})),
+  EXPECT_EQ(sortedLines(run(&BROX::listResFiles, {"aaS.list_brox_res_files"})),
             (Lines{"./back\\slash.res", "./study/b.res", "./top.res"}));
-  EXPECT_EQ(run(&BROX::BroxMonitors::listDefFiles, {"aaS.list_brox_def_files"}), "./top.def\n");
-  EXPECT_EQ(sortedLines(run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files"})),
+  EXPECT_EQ(run(&BROX::listDefFiles, {"aaS.list_brox_def_files"}), "./top.def\n");
+  EXPECT_EQ(sortedLines(run(&BROX::listOutFiles, {"aaS.list_brox_out_files"})),
             (Lines{"./study/d.out", "./top.out"}));
 
   // Matches of a folder come before those of its subfolders.
   const std::string dirs =
-      run(&BROX::BroxMonitors::listDirectories, {"aaS.list_brox_directories"});
+      run(&BROX::listDirectories, {"aaS.list_brox_directories"});
   EXPECT_GT(dirs.find("./study/a.dir"), dirs.find("./run_001.dir"));
   EXPECT_GT(dirs.find("./study/a.dir"), dirs.find("./my run.dir"));
 }
@@ -107,14 +105,14 @@ TEST_F(BroxStorageListingTest, ListingsFollowSuffixAndDepth) {
 TEST_F(BroxStorageListingTest, SessionFilterKeepsOneFolderWithoutSuffix) {
   makeTree();
   makeDir("study/g.dir");
-  const std::string dirs = run(&BROX::BroxMonitors::listDirectories,
+  const std::string dirs = run(&BROX::listDirectories,
                                {"aaS.list_brox_directories", "mdef-session", "study"});
   EXPECT_EQ(sortedLines(dirs), (std::vector<std::string>{"./study/a", "./study/g"}));
   EXPECT_NE(dirs.back(), '\n');
-  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+  EXPECT_EQ(run(&BROX::listResFiles,
                 {"aaS.list_brox_res_files", "mdef-session", "study"}),
             "./study/b");
-  EXPECT_EQ(run(&BROX::BroxMonitors::listResFiles,
+  EXPECT_EQ(run(&BROX::listResFiles,
                 {"aaS.list_brox_res_files", "mdef-session", "none"}),
             "");
 }
@@ -131,8 +129,8 @@ TEST_F(BroxStorageListingTest, InvalidArgumentsAreScriptErrors) {
   for (const auto& c : cases) {
     const auto e = expectThrow<Exc::EInstantScriptError>(
         [&] {
-          run(c.first[0] == "aaS.list_brox_res_files" ? &BROX::BroxMonitors::listResFiles
-                                                      : &BROX::BroxMonitors::listDirectories,
+          run(c.first[0] == "aaS.list_brox_res_files" ? &BROX::listResFiles
+                                                      : &BROX::listDirectories,
               c.first);
         },
         c.second);
@@ -142,13 +140,15 @@ TEST_F(BroxStorageListingTest, InvalidArgumentsAreScriptErrors) {
     }
   }
   if (const auto e = expectThrow<Exc::EInstantScriptError>([&] {
-        run(&BROX::BroxMonitors::listOutFiles, {"aaS.list_brox_out_files", "x"});
+        run(&BROX::listOutFiles, {"aaS.list_brox_out_files", "x"});
       })) {
     EXPECT_STREQ(e->errorInfo.in(), "command [aaS.list_brox_out_files x] does not have parameters");
     EXPECT_STREQ(e->command.in(), "aaS.list_brox_out_files x");
   }
   if (const auto e = expectThrow<Exc::EInstantScriptError>([&] {
-        run(&BROX::BroxMonitors::retrieveWill, {"aaS.retrieve_will", "x"});
+        run([](std::string& result, const Tokens& tokens, const std::string& text) {
+          BROX::ReportPlotWill().retrieve(result, tokens, text);
+        }, {"aaS.retrieve_will", "x"});
       })) {
     EXPECT_STREQ(e->errorInfo.in(), "command [aaS.retrieve_will] does not have parameters");
   }
@@ -157,15 +157,15 @@ TEST_F(BroxStorageListingTest, InvalidArgumentsAreScriptErrors) {
 TEST_F(BroxStorageListingTest, MissingFolderIsAnAccessError) {
   std::string result;
   if (const auto e = expectThrow<Exc::EInstantScriptError>(
-          [&] { monitors_.list_folders(result, "./no-such-folder", ".dir", 1); })) {
+          [&] { BROX::list_folders(result, "./no-such-folder", ".dir", 1); })) {
     EXPECT_STREQ(e->command.in(), "list_folders");
     EXPECT_STREQ(e->errorInfo.in(), "Error accesing BROX main directory");
   }
-  EXPECT_THROW(monitors_.list_files(result, "./no-such-folder", ".res", 1),
+  EXPECT_THROW(BROX::list_files(result, "./no-such-folder", ".res", 1),
                Exc::EInstantScriptError);
-  EXPECT_TRUE(BROX::BroxMonitors::endsWith("a.dir", ".dir"));
-  EXPECT_TRUE(BROX::BroxMonitors::endsWith("a", ""));
-  EXPECT_FALSE(BROX::BroxMonitors::endsWith("dir", ".dir"));
+  EXPECT_TRUE(BROX::endsWith("a.dir", ".dir"));
+  EXPECT_TRUE(BROX::endsWith("a", ""));
+  EXPECT_FALSE(BROX::endsWith("dir", ".dir"));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/command_table.h"
-#include "solvers/brox/brox_broadcast.h"
+#include "common/kind_rules.h"
 
 namespace {
 
@@ -59,12 +59,12 @@ TEST(BroxInterpreterTest, SuggestListsTheSetInByteOrder) {
 
 TEST(BroxInterpreterTest, AutoSavePeriodAcceptsOnlyWholePositiveNumbers) {
   int32_t minutes = 0;
-  EXPECT_TRUE(BROX::parseAutoSavePeriod("5", &minutes));
+  EXPECT_TRUE(solvarium::parseAutoSavePeriod("5", &minutes));
   EXPECT_EQ(minutes, 5);
-  EXPECT_TRUE(BROX::parseAutoSavePeriod(" +7", &minutes));
+  EXPECT_TRUE(solvarium::parseAutoSavePeriod(" +7", &minutes));
   EXPECT_EQ(minutes, 7);
   for (const char* bad : {"0", "-3", "5a", "five", "", "99999999999"}) {
-    EXPECT_FALSE(BROX::parseAutoSavePeriod(bad, &minutes)) << bad;
+    EXPECT_FALSE(solvarium::parseAutoSavePeriod(bad, &minutes)) << bad;
   }
 }
 
@@ -79,7 +79,7 @@ TEST(BroxInterpreterTest, InnerArrayText) {
 // by ";".
 std::string changes(const std::string& message) {
   solvarium::StateFlags flags;
-  BROX::applyBroxBroadcast(message, &flags);
+  solvarium::applyStartedEnded(message, &flags);
   std::string text;
   for (const auto& entry : flags.map) {
     if (!text.empty()) text += ";";

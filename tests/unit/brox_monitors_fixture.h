@@ -59,7 +59,7 @@ class BroxMonitorsTest : public ::testing::Test {
   }
 
   FakePrograms& fakes() { return *fakes_; }
-  const BROX::Will& will() const { return will_; }
+  BROX::ReportPlotWill& will() { return will_; }
   const std::string& work() const { return work_; }
   const std::string& tmp() const { return tmp_; }
   const char* broxBin() const { return broxBin_.c_str(); }  // BROXBINDIR
@@ -79,7 +79,7 @@ class BroxMonitorsTest : public ::testing::Test {
 
  private:
   solvarium_test::TempDir root_;
-  BROX::Will will_;  // empty: the monitoring object's report-plot will
+  BROX::ReportPlotWill will_;  // the monitoring object's report-plot will
   std::string work_, tmp_, broxBin_, oldCwd_;
   std::unique_ptr<FakePrograms> fakes_;
   std::unique_ptr<ScopedPathPrepend> path_;

@@ -11,7 +11,7 @@ namespace solvarium_test {
 namespace {
 
 using BROX::BroxMonitors;
-using Tokens = BroxMonitors::Tokens;
+using Tokens = BROX::Tokens;
 
 std::string text(const CORBA::String_member& member) { return static_cast<const char*>(member); }
 
@@ -161,8 +161,8 @@ TEST_F(BroxListingsTest, AmendWillRunsNoProgram) {
   monitors().listReportPlots(answer, {"aaS.amend_report_plots_will"},
                              "aaS.amend_report_plots_will");
   std::string expected;
-  monitors().parseReportPlotArguments(expected, {"aaS.amend_report_plots_will"},
-                                      "aaS.amend_report_plots_will");
+  BROX::ReportPlotWill().parseArguments(expected, {"aaS.amend_report_plots_will"},
+                                        "aaS.amend_report_plots_will");
   EXPECT_EQ(answer, expected);
   EXPECT_NE(answer.find("all sessions"), std::string::npos);
   EXPECT_TRUE(fakes().calls("broxmondata").empty());
@@ -170,8 +170,8 @@ TEST_F(BroxListingsTest, AmendWillRunsNoProgram) {
   // The listing commands amend the will while implicit amends are on.
   fakes().setDefaultOutput("plotinfo", kPlots);
   plots({"aaS.list_report_plots", "plot-list", "\"Residuals\"", "session-name", "run_001"});
-  EXPECT_EQ(monitors().willPlotList, "\"Residuals\"");
-  EXPECT_EQ(monitors().willSessionName, "run_001");
+  will().file();
+  EXPECT_EQ(will().sessions(), (BROX::Will{{"run_001", {"plot-list", "\"Residuals\""}}}));
 }
 
 TEST_F(BroxListingsTest, PersistedDataEmbedsTheMonitorHistory) {

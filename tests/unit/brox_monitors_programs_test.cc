@@ -24,12 +24,7 @@ TEST_F(BroxMonitorsTest, ConstructionChecksBroxBinDir) {
     EXPECT_STREQ(e->what(), "BROXBINDIR environment variable is empty");
   }
   BroxMonitors monitors(will(), broxBin());
-  EXPECT_EQ(monitors.monitorDataProgram, "broxmondata");
-  EXPECT_EQ(monitors.stopProgram, "broxstop");
-  EXPECT_EQ(monitors.controlProgram, "broxcontrol");
-  EXPECT_TRUE(monitors.implicitWillAmends);
-  EXPECT_TRUE(monitors.willPlotList.empty() && monitors.willVariableList.empty() &&
-              monitors.willSessionName.empty());
+  EXPECT_EQ(monitors.binDir(), broxBin());
 }
 
 TEST_F(BroxMonitorsTest, MonitorDataRunPassesOneArgumentPerWordAndCleansUp) {

@@ -1,18 +1,25 @@
 // Process ids read from text, and following a process with ProcessWatch:
 // alive while it runs, gone from the moment it ends (a zombie included), and
-// never alive again.
+// never alive again; the read loop of a Descriptor.
 #include "platform/process.h"
 
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/descriptor.h"
 #include "tests/support/joined_threads.h"
 
 namespace {
@@ -91,6 +98,36 @@ TEST(ParsePidTest, LeadingDecimalNumberThatFitsAndIsPositive) {
     EXPECT_FALSE(solvarium::platform::parsePid(invalid, &pid)) << invalid;
     EXPECT_EQ(pid, -1) << invalid;
   }
+}
+
+// A read that a signal interrupts is retried and the pieces joined until the
+// end of the file; a failed read reports its errno.
+TEST(DescriptorTest, ReadRetriesInterruptedReadsUntilTheEnd) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const solvarium::platform::Descriptor in(fds[0]);
+  struct sigaction action = {}, old = {};
+  action.sa_handler = [](int) {};  // no SA_RESTART: the blocked read fails with EINTR
+  ASSERT_EQ(::sigaction(SIGUSR1, &action, &old), 0);
+  std::thread writer([out = fds[1], reader = ::pthread_self()] {
+    (void)!::write(out, "ab", 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::pthread_kill(reader, SIGUSR1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    (void)!::write(out, "cd", 2);
+    ::close(out);
+  });
+  char buffer[8];
+  int error = -1;
+  EXPECT_EQ(in.read(buffer, sizeof buffer, &error), 4u);
+  writer.join();
+  ::sigaction(SIGUSR1, &old, nullptr);
+  EXPECT_EQ(std::string(buffer, 4), "abcd");
+  EXPECT_EQ(error, 0);
+
+  const solvarium::platform::Descriptor folder(::open(".", O_RDONLY | O_CLOEXEC));
+  EXPECT_EQ(folder.read(buffer, 1, &error), 0u);
+  EXPECT_EQ(error, EISDIR);
 }
 
 }  // namespace
