@@ -52,7 +52,7 @@ bool readAll(int fd, unsigned char* data, std::uint64_t size) {
 
 }  // namespace
 
-CCoFileSystem::CCoFileSystem(const KindTexts& texts, SolverKindOwner*) : texts_(texts) {}
+CCoFileSystem::CCoFileSystem(const KindTexts& texts) : texts_(texts) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 

@@ -54,13 +54,39 @@ const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv) {
   return nullptr;
 }
 
-SolverKind::SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts, TwinTranslation twins)
+std::string solverKindsUsage(const std::string& options) {
+  std::string names;
+  std::string markers;
+  std::string kinds;
+  const std::vector<const SolverKindRecord*>& records = registry();
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const SolverKindRecord& record = *records[i];
+    const bool last = i + 1 == records.size();
+    names += (i == 0 ? "" : last ? " or " : ", ") + record.solverOptions.front();
+    markers += (last ? "else\n                  \"" : "\"") + record.programMarker +
+               (last ? "\".\n" : "\", ");
+    kinds += "  " + record.solverOptions.front() + ", \"" + record.programMarker + "\":\n";
+    if (record.needsSessionManager) {
+      kinds += "    KORLEN_SESSION_MANAGER_SOCKET  required: host:port that receives the key\n";
+    }
+    kinds += record.usage;
+  }
+  return "  -solver <kind>  " + names + "; only the first counts.\n" +
+         "                  Without it, the program name chooses: it contains\n" +
+         "                  " + markers + options +
+         "\nEach kind (-solver value, program name), its options and environment:\n" + kinds;
+}
+
+SolverKind::SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record)
+    : SolverKind(orb, record, record.texts) {}
+
+SolverKind::SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record, const KindTexts& texts)
     : orb_(CORBA::ORB::_duplicate(orb)),
+      record_(record),
       texts_(texts),
-      twins_(twins),
       scripting_(new CInstantScripting(texts_, this)),
       solverUnit_(new CCoSolverUnit(texts_, this)),
-      fileSystem_(new CCoFileSystem(texts_, this)) {}
+      fileSystem_(new CCoFileSystem(texts_)) {}
 
 SolverKind::~SolverKind() = default;
 
@@ -68,15 +94,17 @@ char* SolverKind::run(const char* command, Raises raises) {
   if (command == nullptr) command = "";
   beforeCommand();
   const SerialCall serial;
-  if (raises == Raises::kKindModule) return interpret(command);
   try {
     char* answer = interpret(command);
     return answer != nullptr ? answer : CORBA::string_dup("");
   } catch (const CORBA::UserException&) {
-    if (twins_ != nullptr) twins_();
+    if (raises == Raises::kGenericTwins && record_.twins != nullptr) record_.twins();
     throw;  // generic exceptions pass unchanged
   } catch (const std::exception& e) {
     // Would reach the client as UNKNOWN.
+    if (raises == Raises::kKindModule && record_.failure != nullptr) {
+      record_.failure(command, e.what());
+    }
     throw KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError(1, command, e.what(), "");
   }
 }

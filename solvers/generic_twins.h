@@ -1,6 +1,7 @@
 // The generic twin (KORLEN_AAS_v1_0_0::Exceptions) of a kind module's
 // exception, every member copied: SolverKind::run() raises only generic
-// exceptions to the generic servants, through the kind's translation here.
+// exceptions to the generic servants, through the translation of the kind's
+// record (SolverKindRecord::twins), made of these.
 #ifndef SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 #define SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 
@@ -45,10 +46,9 @@ GE::EUnknown unknown(const Error& e) {
   return GE::EUnknown(e.code, e.description, e.scope, e.interfaceName, e.operation, e.moreInfo);
 }
 
-// Rethrow the exception being handled; one of the kind's module as its twin.
-// Call only inside a catch block (SolverKind::TwinTranslation).
-
-// The BROXInstant module's (raised by the Brox and the UDF interpreters).
+// The BROXInstant module's translation (raised by the Brox and the UDF
+// interpreters): rethrows the exception being handled, one of the module's
+// as its twin. Call only inside a catch block.
 [[noreturn]] inline void rethrowBroxInstantTwin() {
   namespace BE = AAS_CORBA::BROXInstant::Exceptions;
   try {
@@ -67,35 +67,6 @@ GE::EUnknown unknown(const Error& e) {
     throw invalidArgument(e);
   } catch (const BE::EKorlenUnknown& e) {
     throw unknown(e);
-  }
-}
-
-// The Talvo exceptions (AAS_CORBA's own).
-[[noreturn]] inline void rethrowTalvoTwin() {
-  try {
-    throw;
-  } catch (const AAS_CORBA::EInstantYesNoQuestion& e) {
-    throw yesNo(e);
-  } catch (const AAS_CORBA::EInstantReadUnquotedString& e) {
-    throw unquoted(e);
-  } catch (const AAS_CORBA::EInstantReadQGenericQuestion& e) {
-    throw generic(e);
-  } catch (const AAS_CORBA::EInstantMenuGetQuestion& e) {
-    throw menu(e);
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    throw scriptError(e);
-  }
-}
-
-// The GRENDInstant module's.
-[[noreturn]] inline void rethrowGrendInstantTwin() {
-  namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
-  try {
-    throw;
-  } catch (const RE::EKorlenUnknown& e) {
-    throw unknown(e);
-  } catch (const RE::EKorlenInvalidArgument& e) {
-    throw invalidArgument(e);
   }
 }
 

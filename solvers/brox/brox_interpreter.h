@@ -38,7 +38,8 @@ class BroxInterpreter {
   BroxInterpreter& operator=(const BroxInterpreter&) = delete;
 
   // Answers one command text: a fresh string the caller frees. A failure of
-  // our own code (allocation, library) is raised as a script error.
+  // our own code (allocation, library) passes on: SolverKind::run() turns it
+  // into a script error.
   char* run(const char* command);
 
   // The names that "aaS.suggest" lists, in byte order.

@@ -4,8 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <exception>
-
 #include <ace/OS_NS_dirent.h>
 
 #include "AAS_CORBA.hh"
@@ -33,26 +31,6 @@ void raiseMonitorArgumentError(const std::string& description, const std::string
 
 void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
-}
-
-std::string currentFailureText() {
-  try {
-    throw;
-  } catch (const Exc::EInstantScriptError& e) {
-    return std::string(e.errorInfo.in());
-  } catch (const Exc::EInstantReadUnquotedString& e) {
-    return std::string(e.questionPrompt.in());
-  } catch (const Exc::EKorlenUnknown& e) {
-    return std::string(e.description.in());
-  } catch (const Exc::EKorlenInvalidArgument& e) {
-    return std::string(e.description.in());
-  } catch (const CORBA::Exception& e) {
-    return e._name();
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown failure";
-  }
 }
 
 void writeWillJson(const Will& will, std::string& result) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "solvers/instant_kind.h"
+
 namespace BROX {
 
 // The report-plot will: session name -> attribute words.
@@ -37,10 +39,7 @@ void raiseIfParameters(const std::vector<std::string>& tokens, const std::string
 // default answer; help and message stay empty.
 [[noreturn]] void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer);
 
-// The text of the exception being handled, for a report: the error text or
-// prompt of a Brox exception, the name of another CORBA exception, what() of
-// a standard one. Call only inside a catch block.
-std::string currentFailureText();
+using solvarium::currentFailureText;
 
 // Appends the JSON answer of "aaS.retrieve_will": the session name and its
 // attributes when the will holds exactly one session, else an empty object.

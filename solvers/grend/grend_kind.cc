@@ -6,6 +6,7 @@
 
 #include "common/safe_file.h"
 #include "service/start_options.h"
+#include "solvers/generic_twins.h"
 #include "solvers/grend/grend_servant.h"
 #include "solvers/instant_kind.h"
 
@@ -19,11 +20,30 @@ using solvarium::WatchRule;
 
 const char kKeyFile[] = "aaS_GrendSolvarium.txt";
 
+// The GRENDInstant module's exceptions as their generic twins.
+[[noreturn]] void rethrowTwin() {
+  namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
+  try {
+    throw;
+  } catch (const RE::EKorlenUnknown& e) {
+    throw solvarium::twin::unknown(e);
+  } catch (const RE::EKorlenInvalidArgument& e) {
+    throw solvarium::twin::invalidArgument(e);
+  }
+}
+
 solvarium::SolverKindRecord makeRecord() {
   using AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit;
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("grend", "GrendSolvarium", "korlen-grend", "grend_instant_aas");
   record.needsSessionManager = true;
+  record.twins = rethrowTwin;
+  record.failure = [](const char* command, const char* what) {
+    throw grendError(what, command, "");
+  };
+  record.usage =
+      "    GREND_DASH_DIR_FOLDER the monitor folder (default: the working directory)\n"
+      "    GREND_AAS_KEY_FILE    the id file (default aaS_GrendId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Grend Instant aaS";
   // The key also goes to the monitor folder, for the solver side.

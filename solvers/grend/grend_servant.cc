@@ -1,19 +1,23 @@
 #include "solvers/grend/grend_servant.h"
 
-#include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
-#include "solvers/generic_twins.h"
 #include "solvers/grend/grend_broadcast.h"
 #include "solvers/grend/grend_kind.h"
 #include "solvers/instant_kind.h"
 
 namespace GREND {
 
+namespace {
+
+const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data monitor.json";
+
+}  // namespace
+
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : SolverKind(orb, grendKind().texts, solvarium::twin::rethrowGrendInstantTwin) {
+    : SolverKind(orb, grendKind()) {
   state_.dashFolder = dashFolderOf(environment);
-  scriptingServant()->stateFlags().set("aas-off", true);
+  stateFlags().set("aas-off", true);
 }
 
 CGrendSolvarium::~CGrendSolvarium() = default;
@@ -22,8 +26,9 @@ PortableServer::POA_ptr CGrendSolvarium::_default_POA() { return solvarium::serv
 
 void CGrendSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  dispatchGrendMessage(message != nullptr ? message : "", &state_,
-                       &scriptingServant()->stateFlags());
+  dispatchGrendMessage(message != nullptr ? message : "", &state_, &stateFlags(), [this] {
+    CORBA::String_var answer = run(kSaveCommand, Raises::kKindModule);
+  });
 }
 
 char* CGrendSolvarium::executeCommandToString(const char* command) {
@@ -43,12 +48,10 @@ char* CGrendSolvarium::getCoSolverUnitIor() {
 
 char* CGrendSolvarium::interpret(const char* command) {
   return CORBA::string_dup(
-      interpretGrendCommand(command, &state_, scriptingServant()->stateFlags()).c_str());
+      interpretGrendCommand(command, &state_, stateFlags()).c_str());
 }
 
-void CGrendSolvarium::finalSave() {
-  solvarium::saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
-}
+void CGrendSolvarium::finalSave() { solvarium::saveWithReport(this, kSaveCommand); }
 
 std::string CGrendSolvarium::collaborativeIorText() { return state_.collaborativeSolverUnitIor; }
 

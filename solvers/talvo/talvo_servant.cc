@@ -1,9 +1,7 @@
 #include "solvers/talvo/talvo_servant.h"
 
-#include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/watcher_buffers.h"
-#include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_broadcast.h"
 #include "solvers/talvo/talvo_interpreter.h"
@@ -19,7 +17,7 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 }  // namespace
 
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
-    : SolverKind(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
+    : SolverKind(orb, talvoKind()) {}
 
 CTalvoSolvarium::~CTalvoSolvarium() = default;
 
@@ -27,7 +25,7 @@ PortableServer::POA_ptr CTalvoSolvarium::_default_POA() { return solvarium::serv
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  dispatchTalvoMessage(text(message), &state_, &scriptingServant()->stateFlags());
+  dispatchTalvoMessage(text(message), &state_, &stateFlags());
 }
 
 void CTalvoSolvarium::resetExceptions() {
@@ -80,7 +78,7 @@ CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() {
 }
 char* CTalvoSolvarium::getStatus() {
   const solvarium::SerialCall serial;
-  return copy(scriptingServant()->stateFlags().text());
+  return copy(stateFlags().text());
 }
 char* CTalvoSolvarium::getVisited() {
   const solvarium::SerialCall serial;
@@ -132,7 +130,7 @@ char* CTalvoSolvarium::getCoSolverUnitIor() {
 }
 
 char* CTalvoSolvarium::interpret(const char* command) {
-  return copy(interpretTalvoCommand(command, &state_, scriptingServant()->stateFlags()));
+  return copy(interpretTalvoCommand(command, &state_, stateFlags()));
 }
 
 void CTalvoSolvarium::finalSave() {

@@ -150,7 +150,7 @@ TEST_F(BroxServantTest, SuggestAndImplements) {
 }
 
 TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
-  servant_->scriptingServant()->stateFlags().clear();
+  servant_->stateFlags().clear();
   servant_->addGenericExceptionMessage("broadcast::started:prejournaling");
   servant_->addGenericExceptionMessage("broadcast::started:journaling");
   servant_->addGenericExceptionMessage("broadcast::ended:never-started");
@@ -160,7 +160,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   servant_->addGenericExceptionMessage(nullptr);
   EXPECT_EQ(answer(servant_, " \r\naaS.get_status\t"), "journaling\n");
   EXPECT_EQ(answer(servant_, "aaS.get_status extra words"), "journaling\n");
-  EXPECT_TRUE(servant_->scriptingServant()->stateFlags().has("never-started"));
+  EXPECT_TRUE(servant_->stateFlags().has("never-started"));
 
   servant_->addGenericExceptionMessage("broadcast::started:");
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "\njournaling\n");
@@ -170,7 +170,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
-  servant_->scriptingServant()->stateFlags().clear();
+  servant_->stateFlags().clear();
   servant_->TEST_followSolver(std::to_string(child).c_str());
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
 
@@ -182,7 +182,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
 
   for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
-    servant_->scriptingServant()->stateFlags().clear();
+    servant_->stateFlags().clear();
     servant_->TEST_followSolver(disabled);
     EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
   }
