@@ -46,6 +46,18 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
 
+  // SolverKind. The final save: "monitor.json" through up to ten tries, one
+  // right after the other; when all fail, a line in "aas_instant_error.txt".
+  PortableServer::ServantBase* kindServant() override { return this; }
+  void finalSave() override;
+
+  BroxInterpreter& TEST_interpreter() { return *interpreter_; }
+
+  // Test hook: follows the process that `pidText` names (null: unset), as
+  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
+  void TEST_followSolver(const char* pidText);
+
+ private:
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
   // from the process named by KORLEN_BROXSOLVE_PID (unset, empty,
   // non-numeric or <= 0 disables the check), through the hold on it that the
@@ -53,18 +65,6 @@ class CBROXSolvarium : public POA_AAS_CORBA::BROXInstant::Solvers::ICoBROXUnit,
   // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
 
-  // SolverKind. The final save: "monitor.json" through up to ten tries, one
-  // right after the other; when all fail, a line in "aas_instant_error.txt".
-  PortableServer::ServantBase* kindServant() override { return this; }
-  void finalSave() override;
-
-  BroxInterpreter& interpreter() { return *interpreter_; }
-
-  // Test hook: follows the process that `pidText` names (null: unset), as
-  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
-  void TEST_followSolver(const char* pidText);
-
- private:
   // SolverKind: probes the solver process outside the serialising lock for
   // the command this thread runs next.
   void beforeCommand() override;

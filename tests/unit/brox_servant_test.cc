@@ -27,7 +27,7 @@ namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  CORBA::String_var text = servant->interpreter().run(command.c_str());
+  CORBA::String_var text = servant->TEST_interpreter().run(command.c_str());
   return text.in();
 }
 
@@ -208,7 +208,7 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
           [&] { answer(servant_, "aaS.set_auto_save_period_json_monitors"); })) {
     EXPECT_STREQ(e->questionPrompt.in(), "Auto-Save period in minutes");
     EXPECT_EQ(std::string(e->defaultAnswer.in()),
-              std::to_string(servant_->interpreter().autoSavePeriodMinutes()));
+              std::to_string(servant_->TEST_interpreter().TEST_autoSavePeriodMinutes()));
   }
   for (const char* bad : {"0", "-2", "3x", "three"}) {
     EXPECT_SCRIPT_ERROR(std::string("aaS.set_auto_save_period_json_monitors ") + bad,
@@ -217,18 +217,18 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
   EXPECT_SCRIPT_ERROR("aaS.set_auto_save_period_json_monitors 1 2", "Invalid command[2]");
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
             "Auto-Save period set to 3 minutes.");
-  servant_->interpreter().TEST_setTickMinutes(0);
+  servant_->TEST_interpreter().TEST_setTickMinutes(0);
   std::string counts;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(answer(servant_, "aaS_internal.tic_one_minute"), "");
-    counts += std::to_string(servant_->interpreter().tickMinutes());
+    counts += std::to_string(servant_->TEST_interpreter().TEST_tickMinutes());
   }
   EXPECT_EQ(counts, "1201");
   // Lowering the period below the count resets it at the next tick.
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 1"),
             "Auto-Save period set to 1 minutes.");
   answer(servant_, "aaS_internal.tic_one_minute");
-  EXPECT_EQ(servant_->interpreter().tickMinutes(), 0);
+  EXPECT_EQ(servant_->TEST_interpreter().TEST_tickMinutes(), 0);
 }
 
 TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {
