@@ -39,22 +39,21 @@ char* CInstantScripting::getAcessType() {
 
 KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
   // The command runs first, through run(), which takes SerialCall itself.
-  CORBA::String_var answer = texts_.statusFromCommand ? owner_->runCommand("aaS.get_status") : nullptr;
+  CORBA::String_var answer =
+      texts_.statusFromCommand ? owner_->runCommand("aaS.get_status") : nullptr;
   const SerialCall serial;
   StateFlags& flags = owner_->stateFlags();
   if (texts_.statusFromCommand) {
     flags.clear();
-    for (std::string_view name : splitWords(answer.in(), "\n\r\t ")) flags.set(std::string(name), true);
+    for (std::string_view name : splitWords(answer.in(), "\n\r\t ")) {
+      flags.set(std::string(name), true);
+    }
   }
   KORLEN_AAS_v1_0_0::Types::CoStrings_var names = new KORLEN_AAS_v1_0_0::Types::CoStrings;
-  CORBA::ULong count = 0;
   for (const auto& entry : flags.map) {
-    if (entry.second) ++count;
-  }
-  names->length(count);
-  CORBA::ULong i = 0;
-  for (const auto& entry : flags.map) {
-    if (entry.second) names[i++] = CORBA::string_dup(entry.first.c_str());
+    if (!entry.second) continue;
+    names->length(names->length() + 1);
+    names[names->length() - 1] = CORBA::string_dup(entry.first.c_str());
   }
   return names._retn();
 }

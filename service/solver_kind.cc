@@ -54,27 +54,16 @@ const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv) {
   return nullptr;
 }
 
-std::string solverKindsUsage(const std::string& options) {
-  std::string names;
-  std::string markers;
-  std::string kinds;
-  const std::vector<const SolverKindRecord*>& records = registry();
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const SolverKindRecord& record = *records[i];
-    const bool last = i + 1 == records.size();
-    names += (i == 0 ? "" : last ? " or " : ", ") + record.solverOptions.front();
-    markers += (last ? "else\n                  \"" : "\"") + record.programMarker +
-               (last ? "\".\n" : "\", ");
-    kinds += "  " + record.solverOptions.front() + ", \"" + record.programMarker + "\":\n";
-    if (record.needsSessionManager) {
-      kinds += "    KORLEN_SESSION_MANAGER_SOCKET  required: host:port that receives the key\n";
+std::string solverKindsUsage() {
+  std::string text;
+  for (const SolverKindRecord* record : registry()) {
+    text += "  " + record->solverOptions.front() + ", \"" + record->programMarker + "\":\n";
+    if (record->needsSessionManager) {
+      text += "    KORLEN_SESSION_MANAGER_SOCKET  required: host:port that receives the key\n";
     }
-    kinds += record.usage;
+    text += record->usage;
   }
-  return "  -solver <kind>  " + names + "; only the first counts.\n" +
-         "                  Without it, the program name chooses: it contains\n" +
-         "                  " + markers + options +
-         "\nEach kind (-solver value, program name), its options and environment:\n" + kinds;
+  return text;
 }
 
 SolverKind::SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record)

@@ -214,9 +214,10 @@ void registerSolverKind(const SolverKindRecord& record);
 // none.
 const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv);
 
-// The lines of --help that the registered kinds give: the "-solver" option,
-// then `options`, then each kind's options and environment variables.
-std::string solverKindsUsage(const std::string& options);
+// The lines of --help that the registered kinds give, in registration
+// order: each kind's -solver value and program name, its options and
+// environment variables.
+std::string solverKindsUsage();
 
 }  // namespace solvarium
 

@@ -20,24 +20,14 @@ using solvarium::WatchRule;
 
 const char kKeyFile[] = "aaS_GrendSolvarium.txt";
 
-// The GRENDInstant module's exceptions as their generic twins.
-[[noreturn]] void rethrowTwin() {
-  namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
-  try {
-    throw;
-  } catch (const RE::EKorlenUnknown& e) {
-    throw solvarium::twin::unknown(e);
-  } catch (const RE::EKorlenInvalidArgument& e) {
-    throw solvarium::twin::invalidArgument(e);
-  }
-}
-
 solvarium::SolverKindRecord makeRecord() {
   using AAS_CORBA::GRENDInstant::Solvers::ICoGrendUnit;
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("grend", "GrendSolvarium", "korlen-grend", "grend_instant_aas");
   record.needsSessionManager = true;
-  record.twins = rethrowTwin;
+  record.twins = solvarium::twin::rethrowErrorTwins<
+      AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown,
+      AAS_CORBA::GRENDInstant::Exceptions::EKorlenInvalidArgument>;
   record.failure = [](const char* command, const char* what) {
     throw grendError(what, command, "");
   };

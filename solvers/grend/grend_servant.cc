@@ -8,11 +8,7 @@
 
 namespace GREND {
 
-namespace {
-
 const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data monitor.json";
-
-}  // namespace
 
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
     : SolverKind(orb, grendKind()) {

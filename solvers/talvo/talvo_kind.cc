@@ -29,30 +29,15 @@ solvarium::StartPid solverPid(const StartContext& context, const solvarium::Kind
   return pid;
 }
 
-// The Talvo exceptions (AAS_CORBA's own) as their generic twins.
-[[noreturn]] void rethrowTwin() {
-  namespace T = solvarium::twin;
-  try {
-    throw;
-  } catch (const AAS_CORBA::EInstantYesNoQuestion& e) {
-    throw T::yesNo(e);
-  } catch (const AAS_CORBA::EInstantReadUnquotedString& e) {
-    throw T::unquoted(e);
-  } catch (const AAS_CORBA::EInstantReadQGenericQuestion& e) {
-    throw T::generic(e);
-  } catch (const AAS_CORBA::EInstantMenuGetQuestion& e) {
-    throw T::menu(e);
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    throw T::scriptError(e);
-  }
-}
-
 solvarium::SolverKindRecord makeRecord() {
   using AAS_CORBA::Talvo::ITalvoExceptionHolder;
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("talvo", "TalvoSolvarium", "korlen-talvo", "talvo_instant_aas");
   record.needsSessionManager = true;
-  record.twins = rethrowTwin;
+  record.twins = solvarium::twin::rethrowQuestionTwins<
+      AAS_CORBA::EInstantYesNoQuestion, AAS_CORBA::EInstantReadUnquotedString,
+      AAS_CORBA::EInstantReadQGenericQuestion, AAS_CORBA::EInstantMenuGetQuestion,
+      AAS_CORBA::EInstantTalvoGenericError>;
   record.failure = [](const char* command, const char* what) { raiseTalvoError(command, what); };
   record.usage =
       "    KORLEN_PELLIX_PID     the solver's process id, watched (unset: not watched)\n"
