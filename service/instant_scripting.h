@@ -39,18 +39,9 @@ class CInstantScripting : public POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting {
   char* retrieveDelayedOutput(const char* ticket) override;
 
  private:
-  // True when `command` begins with "aaS_internal.".
-  static bool isInternalCommand(const char* command);
-  // Answers one "aaS_internal." command other than the tick;
-  // EScriptGenericError for others.
-  char* runInternalCommand(const char* command);
-  // The IOR answered by the texts' ownerIorCommands: the owner's
-  // ownerIorText(), made on first use (the servants are activated by then).
-  const std::string& ownerIor();
-
   const KindTexts& texts_;
   SolverKindOwner* owner_;   // not owned
-  std::string ownerIor_;  // "" until ownerIor() is first called
+  std::string ownerIor_;  // "" until first asked for
 };
 
 }  // namespace solvarium
