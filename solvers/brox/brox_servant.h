@@ -1,8 +1,8 @@
 // BROX::CBROXSolvarium: servant of ICoBROXUnit and root object of the Brox
 // kind (a solvarium::SolverKind, which owns the three generic servants). It
 // owns the command interpreter (BroxInterpreter), keeps the solver's
-// broadcast state (in the scripting servant's state-flag map) and follows
-// the solver process.
+// broadcast state (in the state flags SolverKind owns) and follows the
+// solver process.
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under

@@ -12,8 +12,8 @@
 
 namespace GREND {
 
-// Applies `message` to `state` and `flags` (the scripting servant's state
-// flags). Raises EKorlenUnknown (code 1, also appended to
+// Applies `message` to `state` and `flags` (the kind's state flags).
+// Raises EKorlenUnknown (code 1, also appended to
 // "instant_aas_error.txt") for a monitor-file message that contradicts the
 // tables. "started:solver-shutdown" runs `saveMonitors` (the save to
 // "monitor.json") first; an EKorlenUnknown it raises is appended to that
