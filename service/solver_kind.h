@@ -65,12 +65,11 @@ class SolverKind : public SolverKindOwner {
   // operation, which raises those).
   enum class Raises { kGenericTwins, kKindModule };
 
-  // The one way into the kind's interpreter: beforeCommand(), then
-  // interpret() under SerialCall, inside the one catch of a command. A C++
-  // failure leaves as the record's failure() (kKindModule) or a generic
-  // script error; kGenericTwins: a kind-module exception leaves as its
-  // generic twin. A null answer is "". Answers a fresh string the caller
-  // frees.
+  // The one way into the kind's interpreter, and the one catch of a command:
+  // beforeCommand(), then interpret() under SerialCall. A C++ failure leaves
+  // as the record's failure() (kKindModule) or a generic script error;
+  // kGenericTwins: a kind-module exception as its generic twin. Answers a
+  // fresh string (a null answer as "") the caller frees.
   char* run(const char* command, Raises raises = Raises::kGenericTwins);
 
   // IOR text of the published key: the kind's own servant, else the generic
@@ -185,9 +184,8 @@ struct SolverKindRecord {
   std::string serverName;  // the ORB's program name and the start-up line's
   bool needsSessionManager = false;  // KORLEN_SESSION_MANAGER_SOCKET unset: exit code 1
   KindTexts texts;
-  // Rethrows the exception being handled, one of the kind module's as its
-  // generic twin (solvers/generic_twins.h); null: nothing to translate.
-  // Called only inside a catch block.
+  // Inside a catch block, rethrows the exception being handled, one of the
+  // kind module's as its generic twin (solvers/generic_twins.h); null: none.
   void (*twins)() = nullptr;
   // Raises the kind module's own error for the C++ failure `what` of
   // `command` (Raises::kKindModule); null: a generic script error.
@@ -214,9 +212,8 @@ void registerSolverKind(const SolverKindRecord& record);
 // none.
 const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv);
 
-// The lines of --help that the registered kinds give, in registration
-// order: each kind's -solver value and program name, its options and
-// environment variables.
+// The lines of --help that the registered kinds give, in registration order:
+// each kind's -solver value and program name, options and environment.
 std::string solverKindsUsage();
 
 }  // namespace solvarium

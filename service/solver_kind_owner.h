@@ -59,8 +59,8 @@ class SolverKindOwner {
   // such command, and SolverKind::publishedIor() for the published key.
   virtual std::string ownerIorText() = 0;
 
-  // The solver unit's state flags: written by the kind's broadcast handlers
-  // and liveness checks, read by getStatus. Under SerialCall.
+  // The state flags that the kind's broadcasts and liveness checks write and
+  // getStatus reads; under SerialCall.
   virtual StateFlags& stateFlags() = 0;
 
   // The owner's generic servants; non-null once the owner is constructed.
