@@ -35,7 +35,7 @@ std::string operationText(const char* operation, const char* fileName) {
 
 }  // namespace
 
-CCoFileSystem::CCoFileSystem(const KindTexts& texts, SolverKindOwner*) : texts_(texts) {}
+CCoFileSystem::CCoFileSystem(const KindTexts& texts) : texts_(texts) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 

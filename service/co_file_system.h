@@ -23,8 +23,8 @@ namespace solvarium {
 class CCoFileSystem : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem> {
  public:
   // Its errors carry the scope and texts of `texts`, which must outlive this
-  // servant; `owner` creates it and is not used.
-  CCoFileSystem(const KindTexts& texts, SolverKindOwner* owner);
+  // servant.
+  explicit CCoFileSystem(const KindTexts& texts);
   ~CCoFileSystem() override;
   CCoFileSystem(const CCoFileSystem&) = delete;
   CCoFileSystem& operator=(const CCoFileSystem&) = delete;
@@ -37,7 +37,6 @@ class CCoFileSystem : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSyst
   KORLEN_AAS_v1_0_0::Types::CoStrings* getSolverFiles() override;
   void addSolverFile(const char* fileName) override;
   void removeSolverFile(const char* fileName) override;
-
 
  private:
   // The error of `operation` on `fileName` with `description`.

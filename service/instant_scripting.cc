@@ -10,15 +10,7 @@ namespace solvarium {
 
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
-namespace {
-
 const char kInternalPrefix[] = "aaS_internal.";
-
-GE::EScriptGenericError unsupportedCommand(const char* command) {
-  return GE::EScriptGenericError(1, command, "Unsupported instant aaS command", "");
-}
-
-}  // namespace
 
 CInstantScripting::CInstantScripting(const KindTexts& texts, SolverKindOwner* owner)
     : texts_(texts), owner_(owner) {}
@@ -38,23 +30,22 @@ char* CInstantScripting::getAcessType() {
 }
 
 KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
+  // The command runs first, through run(), which takes SerialCall itself.
+  CORBA::String_var answer =
+      texts_.statusFromCommand ? owner_->runCommand("aaS.get_status") : nullptr;
   const SerialCall serial;
+  StateFlags& flags = owner_->stateFlags();
   if (texts_.statusFromCommand) {
-    CORBA::String_var answer = owner_->runCommand("aaS.get_status");
-    stateFlags_.clear();
+    flags.clear();
     for (std::string_view name : splitWords(answer.in(), "\n\r\t ")) {
-      stateFlags_.set(std::string(name), true);
+      flags.set(std::string(name), true);
     }
   }
   KORLEN_AAS_v1_0_0::Types::CoStrings_var names = new KORLEN_AAS_v1_0_0::Types::CoStrings;
-  CORBA::ULong count = 0;
-  for (const auto& entry : stateFlags_.map) {
-    if (entry.second) ++count;
-  }
-  names->length(count);
-  CORBA::ULong i = 0;
-  for (const auto& entry : stateFlags_.map) {
-    if (entry.second) names[i++] = CORBA::string_dup(entry.first.c_str());
+  for (const auto& entry : flags.map) {
+    if (!entry.second) continue;
+    names->length(names->length() + 1);
+    names[names->length() - 1] = CORBA::string_dup(entry.first.c_str());
   }
   return names._retn();
 }
@@ -66,13 +57,22 @@ void CInstantScripting::execute(const char*) {
       "Method is not supported in current  Instant aaS version. Use executeToString instead.\n");
 }
 
+// An "aaS_internal." command other than the tick is answered here: those of
+// the texts' ownerIorCommands with the owner's ownerIorText(), made on first
+// use (the servants are activated by then).
 char* CInstantScripting::executeToString(const char* command) {
   if (command == nullptr) command = "";
-  if (!isInternalCommand(command) || std::strcmp(command, kTickCommand) == 0) {
+  if (std::strncmp(command, kInternalPrefix, sizeof(kInternalPrefix) - 1) != 0 ||
+      std::strcmp(command, kTickCommand) == 0) {
     return owner_->runCommand(command);
   }
   const SerialCall serial;
-  return runInternalCommand(command);
+  const std::vector<std::string>& iorCommands = texts_.ownerIorCommands;
+  if (std::find(iorCommands.begin(), iorCommands.end(), command) == iorCommands.end()) {
+    throw GE::EScriptGenericError(1, command, "Unsupported instant aaS command", "");
+  }
+  if (ownerIor_.empty()) ownerIor_ = owner_->ownerIorText();
+  return CORBA::string_dup(ownerIor_.c_str());
 }
 
 char* CInstantScripting::executeDelayed(const char*) {
@@ -85,25 +85,6 @@ char* CInstantScripting::retrieveDelayedOutput(const char*) {
   const SerialCall serial;
   throw GE::ENotSupported(1, "ICoScripting::retrieveDelayedOutput",
                           "Method is not supported in current Instant aaS version");
-}
-
-bool CInstantScripting::isInternalCommand(const char* command) {
-  return command != nullptr &&
-         std::strncmp(command, kInternalPrefix, sizeof(kInternalPrefix) - 1) == 0;
-}
-
-char* CInstantScripting::runInternalCommand(const char* command) {
-  if (command == nullptr) command = "";
-  const std::vector<std::string>& iorCommands = texts_.ownerIorCommands;
-  if (std::find(iorCommands.begin(), iorCommands.end(), command) != iorCommands.end()) {
-    return CORBA::string_dup(ownerIor().c_str());
-  }
-  throw unsupportedCommand(command);
-}
-
-const std::string& CInstantScripting::ownerIor() {
-  if (ownerIor_.empty()) ownerIor_ = owner_->ownerIorText();
-  return ownerIor_;
 }
 
 }  // namespace solvarium

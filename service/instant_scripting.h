@@ -1,13 +1,12 @@
 // CInstantScripting: servant of KORLEN_AAS_v1_0_0::Solvers::ICoScripting, the
 // generic entry for "aaS." command texts. It answers the "aaS_internal."
 // commands other than the minute tick itself and passes every other command
-// to its owner's runCommand(). It also keeps the solver unit's state-flag
-// map, written by the kinds' broadcast handlers and liveness checks.
+// to its owner's runCommand(); getStatus answers the owner's state flags.
 //
 // Ownership: created by its owner (the kind's root object, see SolverKind)
 // and deleted by it; never frees the owner. Threads: requests reach it through
 // the ORB-controlled servant POA and every operation runs under SerialCall,
-// one at a time; the map takes no lock.
+// one at a time (a command through the owner's run(), which takes it).
 #ifndef SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 #define SOLVARIUM_SERVICE_INSTANT_SCRIPTING_H_
 
@@ -15,7 +14,6 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/command_table.h"
-#include "common/state_flags.h"
 #include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
@@ -41,24 +39,10 @@ class CInstantScripting : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoScri
   char* executeDelayed(const char* command) override;
   char* retrieveDelayedOutput(const char* ticket) override;
 
-  // True when `command` begins with "aaS_internal.".
-  static bool isInternalCommand(const char* command);
-  // Answers one "aaS_internal." command other than the tick;
-  // EScriptGenericError for others.
-  char* runInternalCommand(const char* command);
-
-  // The state flags, written by the kinds' broadcast handlers.
-  StateFlags& stateFlags() { return stateFlags_; }
-
-  // The IOR answered by the texts' ownerIorCommands: the owner's
-  // ownerIorText(), made on first use (the servants are activated by then).
-  const std::string& ownerIor();
-
  private:
   const KindTexts& texts_;
   SolverKindOwner* owner_;   // not owned
-  std::string ownerIor_;  // "" until ownerIor() is first called
-  StateFlags stateFlags_;
+  std::string ownerIor_;  // "" until first asked for
 };
 
 }  // namespace solvarium

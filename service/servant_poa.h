@@ -1,9 +1,12 @@
 // The one child POA that every servant lives in, and the lock that keeps its
 // requests apart. The POA lets the ORB read each request's arguments in the
 // connection's own thread, so a client that stops in the middle of a request
-// holds up nobody; every IDL operation of every servant then opens with a
-// SerialCall, so client requests and the watcher's calls are carried out one
-// at a time. Each servant class overrides _default_POA() to return servantPoa().
+// holds up nobody. The rule: shared state is touched only under SerialCall,
+// so client requests and the watcher's calls touch it one at a time. Most
+// operations take it first thing; those that run a command take it in
+// SolverKind::run(), after the kind's beforeCommand(); getCollaborativeSolverUnit
+// holds it only while it reads the announced reference, not across its remote
+// calls. Each servant class overrides _default_POA() to return servantPoa().
 // The POA assigns no ids itself: every servant is activated once, through
 // activateServant(), under an id of random bytes, so that no reference can be
 // guessed from another or from the time the service started.

@@ -54,13 +54,28 @@ const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv) {
   return nullptr;
 }
 
-SolverKind::SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts, TwinTranslation twins)
+std::string solverKindsUsage() {
+  std::string text;
+  for (const SolverKindRecord* record : registry()) {
+    text += "  " + record->solverOptions.front() + ", \"" + record->programMarker + "\":\n";
+    if (record->needsSessionManager) {
+      text += "    KORLEN_SESSION_MANAGER_SOCKET  required: host:port that receives the key\n";
+    }
+    text += record->usage;
+  }
+  return text;
+}
+
+SolverKind::SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record)
+    : SolverKind(orb, record, record.texts) {}
+
+SolverKind::SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record, const KindTexts& texts)
     : orb_(CORBA::ORB::_duplicate(orb)),
+      record_(record),
       texts_(texts),
-      twins_(twins),
       scripting_(new CInstantScripting(texts_, this)),
       solverUnit_(new CCoSolverUnit(texts_, this)),
-      fileSystem_(new CCoFileSystem(texts_, this)) {}
+      fileSystem_(new CCoFileSystem(texts_)) {}
 
 SolverKind::~SolverKind() = default;
 
@@ -68,15 +83,17 @@ char* SolverKind::run(const char* command, Raises raises) {
   if (command == nullptr) command = "";
   beforeCommand();
   const SerialCall serial;
-  if (raises == Raises::kKindModule) return interpret(command);
   try {
     char* answer = interpret(command);
     return answer != nullptr ? answer : CORBA::string_dup("");
   } catch (const CORBA::UserException&) {
-    if (twins_ != nullptr) twins_();
+    if (raises == Raises::kGenericTwins && record_.twins != nullptr) record_.twins();
     throw;  // generic exceptions pass unchanged
   } catch (const std::exception& e) {
     // Would reach the client as UNKNOWN.
+    if (raises == Raises::kKindModule && record_.failure != nullptr) {
+      record_.failure(command, e.what());
+    }
     throw KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError(1, command, e.what(), "");
   }
 }

@@ -38,10 +38,12 @@ class KindSettings {
   virtual ~KindSettings() = default;
 };
 
+struct SolverKindRecord;
+
 // The kind's root object: owns the generic servants (made with the record's
-// texts) and the kind's own servant when there is one, runs the kind's
-// interpreter and makes the final save. Kinds derive from it; every command
-// reaches the interpreter through run().
+// texts), the state flags and the kind's own servant when there is one, runs
+// the kind's interpreter and makes the final save. Kinds derive from it;
+// every command reaches the interpreter through run().
 class SolverKind : public SolverKindOwner {
  public:
   ~SolverKind() override;
@@ -63,10 +65,11 @@ class SolverKind : public SolverKindOwner {
   // operation, which raises those).
   enum class Raises { kGenericTwins, kKindModule };
 
-  // The one way into the kind's interpreter: beforeCommand() outside the
-  // lock, then interpret() under SerialCall. kGenericTwins: a kind-module
-  // exception leaves as its generic twin, a C++ failure as a script error,
-  // a null answer as "". Answers a fresh string the caller frees.
+  // The one way into the kind's interpreter, and the one catch of a command:
+  // beforeCommand(), then interpret() under SerialCall. A C++ failure leaves
+  // as the record's failure() (kKindModule) or a generic script error;
+  // kGenericTwins: a kind-module exception as its generic twin. Answers a
+  // fresh string (a null answer as "") the caller frees.
   char* run(const char* command, Raises raises = Raises::kGenericTwins);
 
   // IOR text of the published key: the kind's own servant, else the generic
@@ -79,34 +82,34 @@ class SolverKind : public SolverKindOwner {
   // servant, else of the scripting servant.
   CORBA::ORB_ptr ownerOrb() final;
   std::string ownerIorText() final;
+  StateFlags& stateFlags() final { return stateFlags_; }
   CInstantScripting* scriptingServant() final;
   CCoFileSystem* fileSystemServant() final;
   CCoSolverUnit* solverUnitServant() final;
   char* runCommand(const char* command) final { return run(command); }
 
  protected:
-  // Rethrows the exception being handled, a kind-module one as its generic
-  // twin (solvers/generic_twins.h). Called only inside a catch block.
-  using TwinTranslation = void (*)();
-
   // Creates the generic servants, which answer with `texts` (a copy is
-  // kept); run() translates with `twins` (null: nothing to translate).
-  SolverKind(CORBA::ORB_ptr orb, const KindTexts& texts, TwinTranslation twins = nullptr);
+  // kept; else the record's); run() translates as `record` says.
+  SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record, const KindTexts& texts);
+  SolverKind(CORBA::ORB_ptr orb, const SolverKindRecord& record);
 
   // The kind's interpreter, called by run() only, under SerialCall. Answers
   // a fresh string the caller frees; raises the kind module's exceptions.
   virtual char* interpret(const char* command) = 0;
   // Work of a command that needs no shared state, run by run() before it
   // takes the lock, in the caller's thread (several may run at once): a
-  // system call probing the solver process, say.
+  // system call probing the solver process, say. A caller that already
+  // holds SerialCall (the watcher's tick) runs it under the lock.
   virtual void beforeCommand() {}
 
  private:
   std::string iorText(CORBA::Object_ptr reference);
 
   CORBA::ORB_var orb_;
+  const SolverKindRecord& record_;
   const KindTexts texts_;
-  const TwinTranslation twins_;
+  StateFlags stateFlags_;
   std::unique_ptr<CInstantScripting> scripting_;
   std::unique_ptr<CCoSolverUnit> solverUnit_;
   std::unique_ptr<CCoFileSystem> fileSystem_;
@@ -181,6 +184,14 @@ struct SolverKindRecord {
   std::string serverName;  // the ORB's program name and the start-up line's
   bool needsSessionManager = false;  // KORLEN_SESSION_MANAGER_SOCKET unset: exit code 1
   KindTexts texts;
+  // Inside a catch block, rethrows the exception being handled, one of the
+  // kind module's as its generic twin (solvers/generic_twins.h); null: none.
+  void (*twins)() = nullptr;
+  // Raises the kind module's own error for the C++ failure `what` of
+  // `command` (Raises::kKindModule); null: a generic script error.
+  void (*failure)(const char* command, const char* what) = nullptr;
+  // The kind's lines of --help: its options and environment variables.
+  std::string usage;
   std::function<std::vector<KeyFile>(const StartContext&)> keyFiles;
   WatchRule watch;
   // Optional: reads what the kind needs before the ORB starts; a fault ends
@@ -200,6 +211,10 @@ void registerSolverKind(const SolverKindRecord& record);
 // The record that the arguments choose (see SolverKindRecord); null for
 // none.
 const SolverKindRecord* chooseSolverKind(int argc, const char* const* argv);
+
+// The lines of --help that the registered kinds give, in registration order:
+// each kind's -solver value and program name, options and environment.
+std::string solverKindsUsage();
 
 }  // namespace solvarium
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/state_flags.h"
+
 namespace solvarium {
 
 class CInstantScripting;
@@ -56,6 +58,10 @@ class SolverKindOwner {
   // once every servant is activated: the scripting servant asks on the first
   // such command, and SolverKind::publishedIor() for the published key.
   virtual std::string ownerIorText() = 0;
+
+  // The state flags that the kind's broadcasts and liveness checks write and
+  // getStatus reads; under SerialCall.
+  virtual StateFlags& stateFlags() = 0;
 
   // The owner's generic servants; non-null once the owner is constructed.
   virtual CInstantScripting* scriptingServant() = 0;

@@ -1,6 +1,9 @@
 // The generic twin (KORLEN_AAS_v1_0_0::Exceptions) of a kind module's
 // exception, every member copied: SolverKind::run() raises only generic
-// exceptions to the generic servants, through the kind's translation here.
+// exceptions to the generic servants, through the translation of the kind's
+// record (SolverKindRecord::twins), made of these. Each rethrows the
+// exception being handled, one of the named types as its twin: call only
+// inside a catch block.
 #ifndef SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 #define SOLVARIUM_SOLVERS_GENERIC_TWINS_H_
 
@@ -12,90 +15,49 @@ namespace twin {
 
 namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
-template <typename Question>
-GE::EYesNoQuestion yesNo(const Question& e) {
-  return GE::EYesNoQuestion(e.questionType, e.questionPromptWithDefaultAnswer, e.defaultAnswer,
-                            e.questionHelp, e.questionMessage);
-}
-template <typename Question>
-GE::EReadUnquotedString unquoted(const Question& e) {
-  return GE::EReadUnquotedString(e.questionType, e.questionPrompt, e.defaultAnswer, e.questionHelp,
-                                 e.questionMessage);
-}
-template <typename Question>
-GE::EReadQGenericQuestion generic(const Question& e) {
-  return GE::EReadQGenericQuestion(e.questionType, e.questionPromptWithDefaultAnswer,
-                                   e.rawDefaultAnswer, e.questionHelp, e.questionMessage);
-}
-template <typename Question>
-GE::EMenuGetQuestion menu(const Question& e) {
-  return GE::EMenuGetQuestion(e.questionType, e.questionPrompt, e.questionHelp, e.questionMenu);
-}
-template <typename Error>
-GE::EScriptGenericError scriptError(const Error& e) {
-  return GE::EScriptGenericError(e.errorType, e.command, e.errorInfo, e.commandOutput);
-}
-template <typename Error>
-GE::EInvalidArgument invalidArgument(const Error& e) {
-  return GE::EInvalidArgument(e.code, e.description, e.scope, e.interfaceName, e.operation,
-                              e.moreInfo, e.position);
-}
-template <typename Error>
-GE::EUnknown unknown(const Error& e) {
-  return GE::EUnknown(e.code, e.description, e.scope, e.interfaceName, e.operation, e.moreInfo);
+// A module's questions and script error.
+template <class YesNo, class Unquoted, class Generic, class Menu, class Script>
+[[noreturn]] void rethrowQuestionTwins() {
+  try {
+    throw;
+  } catch (const YesNo& e) {
+    throw GE::EYesNoQuestion(e.questionType, e.questionPromptWithDefaultAnswer, e.defaultAnswer,
+                             e.questionHelp, e.questionMessage);
+  } catch (const Unquoted& e) {
+    throw GE::EReadUnquotedString(e.questionType, e.questionPrompt, e.defaultAnswer,
+                                  e.questionHelp, e.questionMessage);
+  } catch (const Generic& e) {
+    throw GE::EReadQGenericQuestion(e.questionType, e.questionPromptWithDefaultAnswer,
+                                    e.rawDefaultAnswer, e.questionHelp, e.questionMessage);
+  } catch (const Menu& e) {
+    throw GE::EMenuGetQuestion(e.questionType, e.questionPrompt, e.questionHelp, e.questionMenu);
+  } catch (const Script& e) {
+    throw GE::EScriptGenericError(e.errorType, e.command, e.errorInfo, e.commandOutput);
+  }
 }
 
-// Rethrow the exception being handled; one of the kind's module as its twin.
-// Call only inside a catch block (SolverKind::TwinTranslation).
+// A module's unknown error and invalid argument.
+template <class Unknown, class Invalid>
+[[noreturn]] void rethrowErrorTwins() {
+  try {
+    throw;
+  } catch (const Unknown& e) {
+    throw GE::EUnknown(e.code, e.description, e.scope, e.interfaceName, e.operation, e.moreInfo);
+  } catch (const Invalid& e) {
+    throw GE::EInvalidArgument(e.code, e.description, e.scope, e.interfaceName, e.operation,
+                               e.moreInfo, e.position);
+  }
+}
 
 // The BROXInstant module's (raised by the Brox and the UDF interpreters).
 [[noreturn]] inline void rethrowBroxInstantTwin() {
   namespace BE = AAS_CORBA::BROXInstant::Exceptions;
   try {
-    throw;
-  } catch (const BE::EInstantYesNoQuestion& e) {
-    throw yesNo(e);
-  } catch (const BE::EInstantReadUnquotedString& e) {
-    throw unquoted(e);
-  } catch (const BE::EInstantReadQGenericQuestion& e) {
-    throw generic(e);
-  } catch (const BE::EInstantMenuGetQuestion& e) {
-    throw menu(e);
-  } catch (const BE::EInstantScriptError& e) {
-    throw scriptError(e);
-  } catch (const BE::EKorlenInvalidArgument& e) {
-    throw invalidArgument(e);
-  } catch (const BE::EKorlenUnknown& e) {
-    throw unknown(e);
-  }
-}
-
-// The Talvo exceptions (AAS_CORBA's own).
-[[noreturn]] inline void rethrowTalvoTwin() {
-  try {
-    throw;
-  } catch (const AAS_CORBA::EInstantYesNoQuestion& e) {
-    throw yesNo(e);
-  } catch (const AAS_CORBA::EInstantReadUnquotedString& e) {
-    throw unquoted(e);
-  } catch (const AAS_CORBA::EInstantReadQGenericQuestion& e) {
-    throw generic(e);
-  } catch (const AAS_CORBA::EInstantMenuGetQuestion& e) {
-    throw menu(e);
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    throw scriptError(e);
-  }
-}
-
-// The GRENDInstant module's.
-[[noreturn]] inline void rethrowGrendInstantTwin() {
-  namespace RE = AAS_CORBA::GRENDInstant::Exceptions;
-  try {
-    throw;
-  } catch (const RE::EKorlenUnknown& e) {
-    throw unknown(e);
-  } catch (const RE::EKorlenInvalidArgument& e) {
-    throw invalidArgument(e);
+    rethrowErrorTwins<BE::EKorlenUnknown, BE::EKorlenInvalidArgument>();
+  } catch (const CORBA::UserException&) {  // a twin made above passes unchanged
+    rethrowQuestionTwins<BE::EInstantYesNoQuestion, BE::EInstantReadUnquotedString,
+                         BE::EInstantReadQGenericQuestion, BE::EInstantMenuGetQuestion,
+                         BE::EInstantScriptError>();
   }
 }
 

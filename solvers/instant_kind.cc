@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/diagnostics.h"
 #include "idl/exception_members.h"
@@ -39,6 +40,29 @@ std::string withMore(const char* text, const char* more) {
 
 }  // namespace
 
+std::string currentFailureText(const char* unknown) {
+  namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+  try {
+    throw;
+  } catch (const BE::EInstantScriptError& e) {
+    return e.errorInfo.in();
+  } catch (const BE::EInstantReadUnquotedString& e) {
+    return e.questionPrompt.in();
+  } catch (const BE::EKorlenUnknown& e) {
+    return e.description.in();
+  } catch (const BE::EKorlenInvalidArgument& e) {
+    return e.description.in();
+  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
+    return e.errorInfo.in();
+  } catch (const CORBA::Exception& e) {
+    return e._name();
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return unknown;
+  }
+}
+
 SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
                                    const std::string& solverId, const std::string& languageId) {
   SolverKindRecord record;
@@ -70,10 +94,8 @@ void saveWithReport(SolverKind* kind, const char* command) {
   } catch (const GE::EScriptGenericError& e) {
     report = memberReport("KORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError", e);
     cause = withMore(e.errorInfo.in(), e.commandOutput.in());
-  } catch (const CORBA::Exception& e) {
-    cause = e._name();
-  } catch (const std::exception& e) {
-    cause = e.what();
+  } catch (...) {
+    cause = currentFailureText();
   }
   solvarium::diagnostic("Final save failed: %s\n", cause.c_str());
   appendText("instant_aas.error", report);

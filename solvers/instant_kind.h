@@ -48,6 +48,12 @@ std::function<std::unique_ptr<SolverLink>(CORBA::Object_ptr)> kindObjectLink(Exe
   };
 }
 
+// The cause of the exception being handled, for a log line: the error text
+// or prompt of a Brox or Talvo error or question, the name of another CORBA
+// exception, what() of a standard one, else `unknown`. Call only inside a
+// catch block.
+std::string currentFailureText(const char* unknown = "unknown failure");
+
 // Runs the final save `command` once through kind->run(). A failure is
 // appended to "instant_aas.error": a generic error or script error as its
 // full name and every member, anything else as an unknown error; its cause

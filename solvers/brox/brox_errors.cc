@@ -1,7 +1,5 @@
 #include "solvers/brox/brox_errors.h"
 
-#include <exception>
-
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
 
@@ -24,26 +22,6 @@ void raiseMonitorArgumentError(const std::string& description, const std::string
 
 void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");
-}
-
-std::string currentFailureText() {
-  try {
-    throw;
-  } catch (const Exc::EInstantScriptError& e) {
-    return std::string(e.errorInfo.in());
-  } catch (const Exc::EInstantReadUnquotedString& e) {
-    return std::string(e.questionPrompt.in());
-  } catch (const Exc::EKorlenUnknown& e) {
-    return std::string(e.description.in());
-  } catch (const Exc::EKorlenInvalidArgument& e) {
-    return std::string(e.description.in());
-  } catch (const CORBA::Exception& e) {
-    return e._name();
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown failure";
-  }
 }
 
 void raiseIfParameters(const Tokens& tokens, const std::string& commandText) {

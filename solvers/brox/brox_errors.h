@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "solvers/instant_kind.h"
+
 namespace BROX {
 
 // A command split into words: token 0 is the command name, then the
@@ -33,10 +35,7 @@ void raiseIfParameters(const Tokens& tokens, const std::string& commandText);
 // default answer; help and message stay empty.
 [[noreturn]] void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer);
 
-// The text of the exception being handled, for a report: the error text or
-// prompt of a Brox exception, the name of another CORBA exception, what() of
-// a standard one. Call only inside a catch block.
-std::string currentFailureText();
+using solvarium::currentFailureText;
 
 }  // namespace BROX
 

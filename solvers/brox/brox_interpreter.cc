@@ -164,19 +164,11 @@ char* BroxInterpreter::run(const char* command) {
   if (tokens.empty()) {
     throw Ex::EKorlenUnknown(1, "Empty instant aaS command", "", "", "", "");
   }
-  std::string answer;
-  try {
-    const Command* row = solvarium::findCommand(kCommands, tokens[0]);
-    if (row == nullptr) raiseScriptError(text, "Unknown instant aaS command");
-    const Call call{text, tokens};
-    if (row->direct != nullptr) return (this->*row->direct)(call);
-    answer = (this->*row->answer)(call);
-  } catch (const std::exception& e) {
-    // A failure of our own code (allocation, library) becomes a script error
-    // instead of an unknown system exception at the client.
-    raiseScriptError(text, e.what());
-  }
-  return CORBA::string_dup(answer.c_str());
+  const Command* row = solvarium::findCommand(kCommands, tokens[0]);
+  if (row == nullptr) raiseScriptError(text, "Unknown instant aaS command");
+  const Call call{text, tokens};
+  if (row->direct != nullptr) return (this->*row->direct)(call);
+  return CORBA::string_dup((this->*row->answer)(call).c_str());
 }
 
 char* BroxInterpreter::storageStatus(const Call&) {

@@ -39,14 +39,15 @@ class BroxInterpreter {
   BroxInterpreter& operator=(const BroxInterpreter&) = delete;
 
   // Answers one command text: a fresh string the caller frees. A failure of
-  // our own code (allocation, library) is raised as a script error.
+  // our own code (allocation, library) passes on: SolverKind::run() turns it
+  // into a script error.
   char* run(const char* command);
 
   // The names that "aaS.suggest" lists, in byte order.
   static const std::set<std::string>& commandNames();
 
-  int32_t tickMinutes() const { return tickMinutes_; }
-  int32_t autoSavePeriodMinutes() const { return autoSavePeriodMinutes_; }
+  int32_t TEST_tickMinutes() const { return tickMinutes_; }
+  int32_t TEST_autoSavePeriodMinutes() const { return autoSavePeriodMinutes_; }
   void TEST_setTickMinutes(int32_t minutes) { tickMinutes_ = minutes; }
 
  private:

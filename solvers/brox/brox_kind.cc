@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "service/start_options.h"
 #include "solvers/brox/brox_servant.h"
+#include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
 
 namespace BROX {
@@ -42,6 +43,12 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("brox", "BROXSolvarium", "korlen-brox", "brox_instant_aas");
   record.texts.collaborativeScope = " Instant aaS";
+  record.twins = solvarium::twin::rethrowBroxInstantTwin;
+  record.failure = [](const char* command, const char* what) { raiseScriptError(command, what); };
+  record.usage =
+      "    KORLEN_BROXSOLVE_PID  required: the Brox solver's process id\n"
+      "    BROXBINDIR            required: the Brox installation directory\n"
+      "    BROX_AAS_KEY_FILE     the key file (default aaS_BROXSolvarium.txt)\n";
   record.keyFiles = [](const StartContext& context) {
     const std::string name =
         context.environment.valueOr("BROX_AAS_KEY_FILE", "aaS_BROXSolvarium.txt");

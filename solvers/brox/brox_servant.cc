@@ -9,14 +9,12 @@
 #include "common/kind_rules.h"
 #include "common/startup_error.h"
 #include "platform/process.h"
-#include "service/instant_scripting.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
 #include "solvers/brox/brox_kind.h"
 #include "solvers/brox/brox_errors.h"
-#include "solvers/generic_twins.h"
 
 namespace BROX {
 
@@ -39,12 +37,12 @@ std::shared_ptr<solvarium::platform::ProcessWatch> solverHold(const char* pidTex
 }  // namespace
 
 CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : SolverKind(orb, broxKind().texts, solvarium::twin::rethrowBroxInstantTwin),
+    : SolverKind(orb, broxKind()),
       solver_(solverHold(environment.get("KORLEN_BROXSOLVE_PID"))) {
   // A failure leaves no servant activated: that happens after construction.
   BroxInterpreter::Hooks hooks;
   hooks.beforeCommand = [this] { checkSolverAlive(); };
-  hooks.stateFlagsText = [this] { return scriptingServant()->stateFlags().text(); };
+  hooks.stateFlagsText = [this] { return stateFlags().text(); };
   try {
     interpreter_.reset(new BroxInterpreter(std::move(hooks), environment.get("BROXBINDIR")));
   } catch (const std::bad_alloc&) {
@@ -58,7 +56,7 @@ PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::serva
 
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  if (message != nullptr) solvarium::applyStartedEnded(message, &scriptingServant()->stateFlags());
+  if (message != nullptr) solvarium::applyStartedEnded(message, &stateFlags());
 }
 
 namespace {
@@ -118,7 +116,7 @@ void CBROXSolvarium::checkSolverAlive() {
   probedForNextCommand = SolverProbe::kNotProbed;
   if (probe == SolverProbe::kNotProbed) probe = probeSolver(solver_);
   if (probe == SolverProbe::kNone) return;
-  solvarium::StateFlags& flags = scriptingServant()->stateFlags();
+  solvarium::StateFlags& flags = stateFlags();
   flags.set("solver-alive", probe == SolverProbe::kAlive);
   if (probe == SolverProbe::kGone) flags.set("solver-shutdown", true);
 }

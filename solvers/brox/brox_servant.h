@@ -1,8 +1,8 @@
 // BROX::CBROXSolvarium: servant of ICoBROXUnit and root object of the Brox
 // kind (a solvarium::SolverKind, which owns the three generic servants). It
 // owns the command interpreter (BroxInterpreter), keeps the solver's
-// broadcast state (in the scripting servant's state-flag map) and follows
-// the solver process.
+// broadcast state (in the state flags SolverKind owns) and follows the
+// solver process.
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
@@ -47,6 +47,18 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override;
 
+  // SolverKind. The final save: "monitor.json" through up to ten tries, one
+  // right after the other; when all fail, a line in "aas_instant_error.txt".
+  PortableServer::ServantBase* kindServant() override { return this; }
+  void finalSave() override;
+
+  BroxInterpreter& TEST_interpreter() { return *interpreter_; }
+
+  // Test hook: follows the process that `pidText` names (null: unset), as
+  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
+  void TEST_followSolver(const char* pidText);
+
+ private:
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
   // from the process named by KORLEN_BROXSOLVE_PID (unset, empty,
   // non-numeric or <= 0 disables the check), through the hold on it that the
@@ -54,18 +66,6 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   // beforeCommand() made in this thread, else probes itself.
   void checkSolverAlive();
 
-  // SolverKind. The final save: "monitor.json" through up to ten tries, one
-  // right after the other; when all fail, a line in "aas_instant_error.txt".
-  PortableServer::ServantBase* kindServant() override { return this; }
-  void finalSave() override;
-
-  BroxInterpreter& interpreter() { return *interpreter_; }
-
-  // Test hook: follows the process that `pidText` names (null: unset), as
-  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
-  void TEST_followSolver(const char* pidText);
-
- private:
   // SolverKind: probes the solver process outside the serialising lock for
   // the command this thread runs next.
   void beforeCommand() override;

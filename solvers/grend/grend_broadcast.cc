@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
 #include "service/watcher_buffers.h"
-#include "solvers/grend/grend_interpreter.h"
+#include "solvers/grend/grend_state.h"
 #include "solvers/grend/grend_text.h"
 
 namespace GREND {
@@ -92,7 +93,8 @@ void monitorFileMessage(const std::string& event, const std::string& payload, Gr
   }
 }
 
-void started(const std::string& payload, GrendState* state, solvarium::StateFlags* flags) {
+void started(const std::string& payload, solvarium::StateFlags* flags,
+             const std::function<void()>& saveMonitors) {
   const std::vector<std::string_view> parts = solvarium::splitWords(payload, ":");
   if (parts.size() >= 3 && parts[2] == "journaling" && flags->has("prejournaling")) {
     flags->set("prejournaling", false);
@@ -100,7 +102,7 @@ void started(const std::string& payload, GrendState* state, solvarium::StateFlag
   if (payload == "solver-shutdown") {
     // A failed save is logged; the flag is still set.
     try {
-      interpretGrendCommand("aaS.save_monitors_with_persisted_data monitor.json", state, *flags);
+      saveMonitors();
     } catch (const AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown& e) {
       solvarium::appendText(kErrorFile, "\n" + std::string(e.description.in()) + "\n" +
                                             std::string(e.moreInfo.in()) + "\n");
@@ -128,7 +130,7 @@ void ended(const std::string& payload, GrendState* state, solvarium::StateFlags*
 }  // namespace
 
 void dispatchGrendMessage(const std::string& message, GrendState* state,
-                          solvarium::StateFlags* flags) {
+                          solvarium::StateFlags* flags, const std::function<void()>& saveMonitors) {
   solvarium::appendText(kTrace, "<<" + message + ">>\n");
   const std::string trimmed(solvarium::trimChars(message, kWhiteSpace));
   if (trimmed.empty()) return;
@@ -178,7 +180,7 @@ void dispatchGrendMessage(const std::string& message, GrendState* state,
   } else if (matchPrefix(trimmed, "broadcast::error:", &payload)) {
     state->errorMessages.push_back(payload);
   } else if (matchPrefix(trimmed, "broadcast::started:", &payload)) {
-    started(payload, state, flags);
+    started(payload, flags, saveMonitors);
   } else if (matchPrefix(trimmed, "broadcast::ended:", &payload)) {
     ended(payload, state, flags);
   } else if (trimmed == "broadcast::interrupted") {

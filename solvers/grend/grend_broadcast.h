@@ -4,6 +4,7 @@
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_BROADCAST_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_BROADCAST_H_
 
+#include <functional>
 #include <string>
 
 #include "common/state_flags.h"
@@ -11,13 +12,14 @@
 
 namespace GREND {
 
-// Applies `message` to `state` and `flags` (the scripting servant's state
-// flags). Raises EKorlenUnknown (code 1, also appended to
+// Applies `message` to `state` and `flags` (the kind's state flags).
+// Raises EKorlenUnknown (code 1, also appended to
 // "instant_aas_error.txt") for a monitor-file message that contradicts the
-// tables. "started:solver-shutdown" saves the monitors to "monitor.json"
-// first; a failed save is appended to that file, not raised.
+// tables. "started:solver-shutdown" runs `saveMonitors` (the save to
+// "monitor.json") first; an EKorlenUnknown it raises is appended to that
+// file, not raised.
 void dispatchGrendMessage(const std::string& message, GrendState* state,
-                          solvarium::StateFlags* flags);
+                          solvarium::StateFlags* flags, const std::function<void()>& saveMonitors);
 
 }  // namespace GREND
 

@@ -229,11 +229,5 @@ std::string interpretGrendCommand(const std::string& command, GrendState* state,
   return row->handler(Call{command, words, state, flags});
 }
 
-AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown grendError(const std::string& description,
-                                                               const std::string& operation,
-                                                               const std::string& moreInfo) {
-  return AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown(
-      1, description.c_str(), "", "", operation.c_str(), moreInfo.c_str());
-}
 
 }  // namespace GREND

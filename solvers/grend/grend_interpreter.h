@@ -7,21 +7,15 @@
 
 #include <string>
 
-#include "AAS_CORBA.hh"
 #include "common/state_flags.h"
 #include "solvers/grend/grend_state.h"
 
 namespace GREND {
 
-// Answers `command`; `flags` answers "aaS.get_status". Raises EKorlenUnknown
-// (code 1) for every failure.
+// Answers `command`; `flags` answers "aaS.get_status". Raises grendError()
+// for every failure of the command; a C++ failure passes on.
 std::string interpretGrendCommand(const std::string& command, GrendState* state,
                                   const solvarium::StateFlags& flags);
-
-// EKorlenUnknown with code 1, empty scope and interface name.
-AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown grendError(const std::string& description,
-                                                               const std::string& operation,
-                                                               const std::string& moreInfo);
 
 }  // namespace GREND
 

@@ -6,6 +6,7 @@
 
 #include "common/safe_file.h"
 #include "service/start_options.h"
+#include "solvers/generic_twins.h"
 #include "solvers/grend/grend_servant.h"
 #include "solvers/instant_kind.h"
 
@@ -24,6 +25,15 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("grend", "GrendSolvarium", "korlen-grend", "grend_instant_aas");
   record.needsSessionManager = true;
+  record.twins = solvarium::twin::rethrowErrorTwins<
+      AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown,
+      AAS_CORBA::GRENDInstant::Exceptions::EKorlenInvalidArgument>;
+  record.failure = [](const char* command, const char* what) {
+    throw grendError(what, command, "");
+  };
+  record.usage =
+      "    GREND_DASH_DIR_FOLDER the monitor folder (default: the working directory)\n"
+      "    GREND_AAS_KEY_FILE    the id file (default aaS_GrendId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Grend Instant aaS";
   // The key also goes to the monitor folder, for the solver side.

@@ -1,22 +1,23 @@
 #include "solvers/grend/grend_servant.h"
 
-#include "service/instant_scripting.h"
-#include "solvers/generic_twins.h"
 #include "solvers/grend/grend_broadcast.h"
 #include "solvers/grend/grend_kind.h"
 
 namespace GREND {
 
+const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data monitor.json";
+
 CGrendSolvarium::CGrendSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment& environment)
-    : KindServant(orb, grendKind().texts, solvarium::twin::rethrowGrendInstantTwin) {
+    : KindServant(orb, grendKind()) {
   state_.dashFolder = dashFolderOf(environment);
-  scriptingServant()->stateFlags().set("aas-off", true);
+  stateFlags().set("aas-off", true);
 }
 
 void CGrendSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  dispatchGrendMessage(message != nullptr ? message : "", &state_,
-                       &scriptingServant()->stateFlags());
+  dispatchGrendMessage(message != nullptr ? message : "", &state_, &stateFlags(), [this] {
+    CORBA::String_var answer = run(kSaveCommand, Raises::kKindModule);
+  });
 }
 
 char* CGrendSolvarium::executeCommandToString(const char* command) {
@@ -25,7 +26,7 @@ char* CGrendSolvarium::executeCommandToString(const char* command) {
 
 char* CGrendSolvarium::interpret(const char* command) {
   return CORBA::string_dup(
-      interpretGrendCommand(command, &state_, scriptingServant()->stateFlags()).c_str());
+      interpretGrendCommand(command, &state_, stateFlags()).c_str());
 }
 
 }  // namespace GREND

@@ -15,7 +15,7 @@ namespace TALVO {
 extern const char kTranscriptFile[];  // "instant_transcript.txt"
 extern const char kDebugFile[];       // "broadcast.visited.debug.txt"
 
-// Applies `message` to `state` and `flags` (the scripting servant's state
+// Applies `message` to `state` and `flags` (the kind's state
 // flags); may append to the trace files.
 void dispatchTalvoMessage(const std::string& message, TalvoState* state,
                           solvarium::StateFlags* flags);

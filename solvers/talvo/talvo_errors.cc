@@ -1,7 +1,5 @@
 #include "solvers/talvo/talvo_errors.h"
 
-#include <exception>
-
 #include "AAS_CORBA.hh"
 
 namespace TALVO {
@@ -18,20 +16,6 @@ void raiseGenericQuestion(const std::string& prompt, const std::string& defaultA
                           const std::string& message) {
   throw AAS_CORBA::EInstantReadQGenericQuestion(3, prompt.c_str(), defaultAnswer.c_str(), "",
                                                 message.c_str());
-}
-
-std::string currentFailureText() {
-  try {
-    throw;
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    return e.errorInfo.in();
-  } catch (const CORBA::Exception& e) {
-    return e._name();
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "an exception of unknown type";
-  }
 }
 
 }  // namespace TALVO

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "solvers/instant_kind.h"
+
 namespace TALVO {
 
 // EInstantTalvoGenericError with errorType 1 and an empty commandOutput.
@@ -19,10 +21,10 @@ namespace TALVO {
                                        const std::string& defaultAnswer,
                                        const std::string& message);
 
-// The cause of the exception being handled, for a log line: the error text
-// of a Talvo error, the name of another CORBA exception, what() of a standard
-// one. Call only inside a catch block.
-std::string currentFailureText();
+// solvarium::currentFailureText() with Talvo's text for an unknown type.
+inline std::string currentFailureText() {
+  return solvarium::currentFailureText("an exception of unknown type");
+}
 
 }  // namespace TALVO
 

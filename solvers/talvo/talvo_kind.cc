@@ -6,7 +6,9 @@
 
 #include "platform/process.h"
 #include "service/start_options.h"
+#include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
+#include "solvers/talvo/talvo_errors.h"
 #include "solvers/talvo/talvo_servant.h"
 
 namespace TALVO {
@@ -32,6 +34,14 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("talvo", "TalvoSolvarium", "korlen-talvo", "talvo_instant_aas");
   record.needsSessionManager = true;
+  record.twins = solvarium::twin::rethrowQuestionTwins<
+      AAS_CORBA::EInstantYesNoQuestion, AAS_CORBA::EInstantReadUnquotedString,
+      AAS_CORBA::EInstantReadQGenericQuestion, AAS_CORBA::EInstantMenuGetQuestion,
+      AAS_CORBA::EInstantTalvoGenericError>;
+  record.failure = [](const char* command, const char* what) { raiseTalvoError(command, what); };
+  record.usage =
+      "    KORLEN_PELLIX_PID     the solver's process id, watched (unset: not watched)\n"
+      "    TALVO_AAS_KEY_FILE    the id file (default aaS_TalvoId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Talvo Instant aaS";
   record.keyFiles = [](const StartContext& context) {

@@ -1,7 +1,5 @@
 #include "solvers/talvo/talvo_servant.h"
 
-#include "service/instant_scripting.h"
-#include "solvers/generic_twins.h"
 #include "solvers/talvo/talvo_broadcast.h"
 #include "solvers/talvo/talvo_interpreter.h"
 #include "solvers/talvo/talvo_kind.h"
@@ -28,11 +26,11 @@ void replace(Field* field, const Field& value) {
 }  // namespace
 
 CTalvoSolvarium::CTalvoSolvarium(CORBA::ORB_ptr orb)
-    : KindServant(orb, talvoKind().texts, solvarium::twin::rethrowTalvoTwin) {}
+    : KindServant(orb, talvoKind()) {}
 
 void CTalvoSolvarium::addGenericErrorExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
-  dispatchTalvoMessage(text(message), &state_, &scriptingServant()->stateFlags());
+  dispatchTalvoMessage(text(message), &state_, &stateFlags());
 }
 
 void CTalvoSolvarium::resetExceptions() {
@@ -63,7 +61,7 @@ CORBA::Boolean CTalvoSolvarium::isQuestionYesNo() { return read(state_.questionY
 CORBA::Boolean CTalvoSolvarium::isAasListenerVisited() { return read(state_.aasListenerVisited); }
 char* CTalvoSolvarium::getStatus() {
   const solvarium::SerialCall serial;
-  return copy(scriptingServant()->stateFlags().text());
+  return copy(stateFlags().text());
 }
 char* CTalvoSolvarium::getVisited() {
   const solvarium::SerialCall serial;
@@ -96,7 +94,7 @@ void CTalvoSolvarium::setQuestionMsg(const char* value) {
 void CTalvoSolvarium::setQuestionYesNo(CORBA::Boolean yes) { replace(&state_.questionYesNo, yes); }
 
 char* CTalvoSolvarium::interpret(const char* command) {
-  return copy(interpretTalvoCommand(command, &state_, scriptingServant()->stateFlags()));
+  return copy(interpretTalvoCommand(command, &state_, stateFlags()));
 }
 
 }  // namespace TALVO

@@ -9,6 +9,7 @@
 #include "common/diagnostics.h"
 #include "common/startup_error.h"
 #include "platform/process.h"
+#include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
 #include "solvers/udf/udf_description_reader.h"
 #include "solvers/udf/udf_unit.h"
@@ -82,6 +83,11 @@ solvarium::SolverKindRecord makeRecord() {
       solvarium::instantKindRecord("3p_aas", "Solvarium", "", "aas_udf_instant_aas");
   record.texts.unitNotSupported = "Method is not supported in current aaS UDF version.";
   record.texts.statusFromCommand = true;
+  record.twins = solvarium::twin::rethrowBroxInstantTwin;
+  record.usage =
+      "    -aas-config-file <file>  the solver description (default aas_udf_instant.xml)\n"
+      "    -aas-key-file <file>     the file that receives the key (default aaSUdf_Id.txt)\n"
+      "    the variables that the description's {$NAME} placeholders name\n";
   record.keyFiles = [](const StartContext& context) {
     return std::vector<solvarium::KeyFile>{{udfKeyFileName(context.argc, context.argv)}};
   };

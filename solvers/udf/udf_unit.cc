@@ -1,6 +1,5 @@
 #include "solvers/udf/udf_unit.h"
 
-#include "solvers/generic_twins.h"
 #include "solvers/udf/python_bridge.h"
 #include "solvers/udf/udf_kind.h"
 
@@ -19,7 +18,7 @@ solvarium::KindTexts describedTexts(const CAasUdfXmlHandler& description) {
 }  // namespace
 
 UdfSolverUnit::UdfSolverUnit(CORBA::ORB_ptr orb, const CAasUdfXmlHandler& description)
-    : SolverKind(orb, describedTexts(description), solvarium::twin::rethrowBroxInstantTwin),
+    : SolverKind(orb, udfKind(), describedTexts(description)),
       pythonHome_(description.pythonHome),
       pythonDllFile_(description.pythonDllFile),
       pythonMainFile_(description.pythonMainFile),

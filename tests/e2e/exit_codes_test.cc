@@ -116,15 +116,16 @@ TEST_F(ExitCodeTest, UnknownKindEndsAtOnceWithCode0AndNoOutput) {
   }
 }
 
-// "--help" and "--version" as the first argument print on stdout, write no
-// file and end with code 0, whatever the program name.
+// "--help" and "--version" anywhere among the arguments print on stdout,
+// write no file and end with code 0, whatever the program name; --help names
+// each kind's required environment.
 TEST_F(ExitCodeTest, HelpAndVersionPrintAndEndWithCode0) {
   for (const char* option : {"--help", "--version"}) {
     SCOPED_TRACE(option);
     ServiceProcess::Options o = broxOptions();
     o.program = binDir() + "/Solvarium";
     ASSERT_EQ(symlink(SOLVARIUM_BINARY, o.program.c_str()) == 0 || errno == EEXIST, true);
-    o.argv = {o.program, option, "-solver", "brox"};
+    o.argv = {o.program, "-solver", "brox", option};
     ServiceProcess& svc = start(o);
     EXPECT_EQ(svc.waitForExit(seconds(5)), std::optional<int>(0));
     EXPECT_EQ(svc.stderrText(), "");
@@ -137,7 +138,8 @@ TEST_F(ExitCodeTest, HelpAndVersionPrintAndEndWithCode0) {
       continue;
     }
     for (const char* word : {"brox", "talvo", "grend", "3p_aas", "-solver", "-h<host>",
-                             "-p<port>", "-aas-config-file", "-aas-key-file", "README.md"}) {
+                             "-p<port>", "-aas-config-file", "-aas-key-file", "KORLEN_BROXSOLVE_PID",
+                             "BROXBINDIR", "KORLEN_SESSION_MANAGER_SOCKET"}) {
       EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
     }
   }

@@ -18,7 +18,7 @@ const char kEcho[] = "aaS.echo";
 
 class EchoKind : public solvarium::SolverKind {
  public:
-  explicit EchoKind(CORBA::ORB_ptr orb) : SolverKind(orb, echoKind().texts) {}
+  explicit EchoKind(CORBA::ORB_ptr orb) : SolverKind(orb, echoKind()) {}
 
   char* interpret(const char* command) override {
     const std::string text = command;

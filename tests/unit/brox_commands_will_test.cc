@@ -95,7 +95,7 @@ class BroxMonitorSaveTest : public ::testing::Test {
   }
 
   std::string answer(const std::string& command) {
-    CORBA::String_var text = servant_->interpreter().run(command.c_str());
+    CORBA::String_var text = servant_->TEST_interpreter().run(command.c_str());
     return text.in();
   }
   std::string saveError(const std::string& command) {
@@ -174,7 +174,7 @@ TEST_F(BroxMonitorSaveTest, TheFinalSaveWaitsForTheRequestInProgress) {
 TEST_F(BroxMonitorSaveTest, MinuteTickSavesAfterThePeriod) {
   ::unlink("monitor.json");
   answer("aaS.set_auto_save_period_json_monitors 2");
-  servant_->interpreter().TEST_setTickMinutes(0);
+  servant_->TEST_interpreter().TEST_setTickMinutes(0);
   answer("aaS_internal.tic_one_minute");
   EXPECT_FALSE(brox_test::exists("monitor.json"));
   answer("aaS_internal.tic_one_minute");

@@ -27,7 +27,7 @@ namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  CORBA::String_var text = servant->interpreter().run(command.c_str());
+  CORBA::String_var text = servant->TEST_interpreter().run(command.c_str());
   return text.in();
 }
 
@@ -150,7 +150,7 @@ TEST_F(BroxServantTest, SuggestAndImplements) {
 }
 
 TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
-  servant_->scriptingServant()->stateFlags().clear();
+  servant_->stateFlags().clear();
   servant_->addGenericExceptionMessage("broadcast::started:prejournaling");
   servant_->addGenericExceptionMessage("broadcast::started:journaling");
   servant_->addGenericExceptionMessage("broadcast::ended:never-started");
@@ -160,7 +160,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   servant_->addGenericExceptionMessage(nullptr);
   EXPECT_EQ(answer(servant_, " \r\naaS.get_status\t"), "journaling\n");
   EXPECT_EQ(answer(servant_, "aaS.get_status extra words"), "journaling\n");
-  EXPECT_TRUE(servant_->scriptingServant()->stateFlags().has("never-started"));
+  EXPECT_TRUE(servant_->stateFlags().has("never-started"));
 
   servant_->addGenericExceptionMessage("broadcast::started:");
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "\njournaling\n");
@@ -170,7 +170,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
-  servant_->scriptingServant()->stateFlags().clear();
+  servant_->stateFlags().clear();
   servant_->TEST_followSolver(std::to_string(child).c_str());
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
 
@@ -182,7 +182,7 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
 
   for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
-    servant_->scriptingServant()->stateFlags().clear();
+    servant_->stateFlags().clear();
     servant_->TEST_followSolver(disabled);
     EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
   }
@@ -208,7 +208,7 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
           [&] { answer(servant_, "aaS.set_auto_save_period_json_monitors"); })) {
     EXPECT_STREQ(e->questionPrompt.in(), "Auto-Save period in minutes");
     EXPECT_EQ(std::string(e->defaultAnswer.in()),
-              std::to_string(servant_->interpreter().autoSavePeriodMinutes()));
+              std::to_string(servant_->TEST_interpreter().TEST_autoSavePeriodMinutes()));
   }
   for (const char* bad : {"0", "-2", "3x", "three"}) {
     EXPECT_SCRIPT_ERROR(std::string("aaS.set_auto_save_period_json_monitors ") + bad,
@@ -217,18 +217,18 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
   EXPECT_SCRIPT_ERROR("aaS.set_auto_save_period_json_monitors 1 2", "Invalid command[2]");
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
             "Auto-Save period set to 3 minutes.");
-  servant_->interpreter().TEST_setTickMinutes(0);
+  servant_->TEST_interpreter().TEST_setTickMinutes(0);
   std::string counts;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(answer(servant_, "aaS_internal.tic_one_minute"), "");
-    counts += std::to_string(servant_->interpreter().tickMinutes());
+    counts += std::to_string(servant_->TEST_interpreter().TEST_tickMinutes());
   }
   EXPECT_EQ(counts, "1201");
   // Lowering the period below the count resets it at the next tick.
   EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 1"),
             "Auto-Save period set to 1 minutes.");
   answer(servant_, "aaS_internal.tic_one_minute");
-  EXPECT_EQ(servant_->interpreter().tickMinutes(), 0);
+  EXPECT_EQ(servant_->TEST_interpreter().TEST_tickMinutes(), 0);
 }
 
 TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {

@@ -67,7 +67,8 @@ class GrendStateTest : public ::testing::Test {
     return failure([&] { broadcast(message); });
   }
   void broadcast(const std::string& message) {
-    GREND::dispatchGrendMessage(message, &state_, &flags_);
+    GREND::dispatchGrendMessage(message, &state_, &flags_,
+                                [this] { run("aaS.save_monitors_with_persisted_data monitor.json"); });
   }
   static Members error(const std::string& description, const std::string& operation = "",
                        const std::string& moreInfo = "") {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "solvers/grend/grend_kind.h"
+#include "solvers/talvo/talvo_kind.h"
 #include "tests/support/expect_throw.h"
 
 namespace solvarium {
@@ -29,11 +31,11 @@ void brox(Raise raise) {
 }
 template <typename Raise>
 void grend(Raise raise) {
-  translated(twin::rethrowGrendInstantTwin, raise);
+  translated(GREND::grendKind().twins, raise);
 }
 template <typename Raise>
 void talvo(Raise raise) {
-  translated(twin::rethrowTalvoTwin, raise);
+  translated(TALVO::talvoKind().twins, raise);
 }
 
 TEST(KindExceptionsTest, KindExceptionsAreTranslated) {

@@ -49,7 +49,7 @@ class FileSystemTest : public ::testing::Test {
     ASSERT_EQ(mkdir(outside_.c_str(), 0700), 0);
     ASSERT_NE(getcwd(old_, sizeof old_), nullptr);
     ASSERT_EQ(chdir(work_.c_str()), 0);
-    fs_.reset(new CCoFileSystem(BROX::broxKind().texts, nullptr));
+    fs_.reset(new CCoFileSystem(BROX::broxKind().texts));
   }
   void TearDown() override { ASSERT_EQ(chdir(old_), 0); }
 

@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "AAS_CORBA.hh"
 #include "service/co_file_system.h"
 #include "service/co_solver_unit.h"
 #include "tests/support/expect_throw.h"
 #include "solvers/brox/brox_kind.h"
 #include "solvers/grend/grend_kind.h"
 #include "solvers/talvo/talvo_kind.h"
+#include "solvers/udf/udf_kind.h"
 
 namespace solvarium {
 namespace {
@@ -30,6 +34,7 @@ class FakeOwner : public SolverKindOwner {
     return CORBA::string_dup(("answer:" + std::string(command)).c_str());
   }
   std::string ownerIorText() override { return "IOR:owner"; }
+  StateFlags& stateFlags() override { return flags; }
   CInstantScripting* scriptingServant() override { return nullptr; }
   CCoFileSystem* fileSystemServant() override { return nullptr; }
   CCoSolverUnit* solverUnitServant() override { return nullptr; }
@@ -38,6 +43,7 @@ class FakeOwner : public SolverKindOwner {
   std::vector<std::string> commands;
   std::function<void()> behaviour;
   std::string collaborativeIor;
+  StateFlags flags;
 };
 
 std::string run(CInstantScripting& scripting, const char* command) {
@@ -80,7 +86,8 @@ TEST(InstantScriptingTest, InternalCommands) {
 // A kind without an ORB whose interpreter runs `behaviour`.
 class FakeKind : public SolverKind {
  public:
-  FakeKind() : SolverKind(CORBA::ORB::_nil(), BROX::broxKind().texts) {}
+  explicit FakeKind(const SolverKindRecord& record = BROX::broxKind())
+      : SolverKind(CORBA::ORB::_nil(), record) {}
   char* interpret(const char*) override {
     behaviour();
     return nullptr;
@@ -106,31 +113,59 @@ TEST(InstantScriptingTest, GenericExceptionsPassAndCppFailuresBecomeScriptErrors
     EXPECT_STREQ(e->errorInfo, "broken");
     EXPECT_STREQ(e->command, "aaS.x");
   }
+  // Each kind's interpreter failing to allocate: a script error on the
+  // generic path, the kind's own error on the kind-module path.
+  for (const SolverKindRecord* record : {&BROX::broxKind(), &TALVO::talvoKind(),
+                                         &GREND::grendKind(), &AAS_UDF::udfKind()}) {
+    FakeKind kind(*record);
+    kind.behaviour = [] { throw std::bad_alloc(); };
+    auto generic = [&] { CORBA::String_var answer = kind.run("aaS.y"); };
+    if (const auto e = expectThrow<GE::EScriptGenericError>(generic, record->serverName)) {
+      EXPECT_STREQ(e->errorInfo, "std::bad_alloc");
+    }
+    auto own = [&] { CORBA::String_var answer = kind.run("aaS.y", SolverKind::Raises::kKindModule); };
+    if (record == &BROX::broxKind()) {
+      const auto e = expectThrow<AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError>(own);
+      if (e) {
+        EXPECT_STREQ(e->errorInfo, "std::bad_alloc");
+      }
+    } else if (record == &TALVO::talvoKind()) {
+      const auto e = expectThrow<AAS_CORBA::EInstantTalvoGenericError>(own);
+      if (e) {
+        EXPECT_STREQ(e->command, "aaS.y");
+      }
+    } else if (record == &GREND::grendKind()) {
+      const auto e = expectThrow<AAS_CORBA::GRENDInstant::Exceptions::EKorlenUnknown>(own);
+      if (e) {
+        EXPECT_STREQ(e->operation, "aaS.y");
+      }
+    }
+  }
 }
 
 TEST(InstantScriptingTest, StateFlags) {
   FakeOwner owner;
   CInstantScripting scripting(BROX::broxKind().texts, &owner);
-  EXPECT_EQ(scripting.stateFlags().text(), "");
+  EXPECT_EQ(owner.flags.text(), "");
   KORLEN_AAS_v1_0_0::Types::CoStrings_var none = scripting.getStatus();
   EXPECT_EQ(none->length(), 0u);
 
-  scripting.stateFlags().set("prejournaling", false);
-  scripting.stateFlags().set("journaling", true);
-  scripting.stateFlags().set("error", true);
-  scripting.stateFlags().set("Zeta", true);
-  EXPECT_TRUE(scripting.stateFlags().has("prejournaling"));
-  EXPECT_FALSE(scripting.stateFlags().get("prejournaling"));
-  EXPECT_FALSE(scripting.stateFlags().has("absent"));
-  EXPECT_FALSE(scripting.stateFlags().get("absent"));
-  EXPECT_FALSE(scripting.stateFlags().has("absent"));
-  EXPECT_EQ(scripting.stateFlags().text(), "Zeta\nerror\njournaling\n");  // byte order
+  owner.flags.set("prejournaling", false);
+  owner.flags.set("journaling", true);
+  owner.flags.set("error", true);
+  owner.flags.set("Zeta", true);
+  EXPECT_TRUE(owner.flags.has("prejournaling"));
+  EXPECT_FALSE(owner.flags.get("prejournaling"));
+  EXPECT_FALSE(owner.flags.has("absent"));
+  EXPECT_FALSE(owner.flags.get("absent"));
+  EXPECT_FALSE(owner.flags.has("absent"));
+  EXPECT_EQ(owner.flags.text(), "Zeta\nerror\njournaling\n");  // byte order
   KORLEN_AAS_v1_0_0::Types::CoStrings_var on = scripting.getStatus();
   ASSERT_EQ(on->length(), 3u);
   EXPECT_STREQ(on[0], "Zeta");
   EXPECT_STREQ(on[2], "journaling");
-  scripting.stateFlags().clear();
-  EXPECT_FALSE(scripting.stateFlags().has("error"));
+  owner.flags.clear();
+  EXPECT_FALSE(owner.flags.has("error"));
   EXPECT_TRUE(owner.commands.empty());
 }
 
