@@ -119,9 +119,6 @@ void dealRows(GstRecord* record, const GstFilter& filter) {
 
 }  // namespace
 
-CXmlToJsonGstHandler::CXmlToJsonGstHandler(std::string baseName, std::vector<std::string> filter)
-    : GrendXmlHandler(std::move(baseName), std::move(filter)) {}
-
 void CXmlToJsonGstHandler::startDocument() {
   writeHead(".gst", "Graphical Solution Tracking data");
 }

@@ -264,8 +264,9 @@ std::string minuteTick(const Call& call) {
       &call.state->minuteCounter, call.state->autoSavePeriod,
       [&] { interpretTalvoCommand(std::string(kSaveCommand) + " ,", call.state, call.flags); },
       [] {
-        solvarium::diagnostic("Talvo auto-save of monitor.json failed: %s\n",
-                              currentFailureText().c_str());
+        solvarium::diagnostic(
+            "Talvo auto-save of monitor.json failed: %s\n",
+            solvarium::currentFailureText("an exception of unknown type").c_str());
         solvarium::appendText(kAutoSaveErrorFile,
                               "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
                               "monitor.json'\n\n");
