@@ -2,7 +2,6 @@
 
 #include <ACEXML/common/Attributes.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 

@@ -6,7 +6,6 @@
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
