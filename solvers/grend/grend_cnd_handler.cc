@@ -18,9 +18,6 @@ bool CndRecordEquals(const CndRecord& a, const CndRecord& b) {
   return true;
 }
 
-CXmlToJsonCndHandler::CXmlToJsonCndHandler(std::string baseName, std::vector<std::string> filter)
-    : GrendXmlHandler(std::move(baseName), std::move(filter)) {}
-
 void CXmlToJsonCndHandler::startDocument() { writeHead(".cnd", "Contact ND data"); }
 
 void CXmlToJsonCndHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,

@@ -29,7 +29,7 @@ bool CndRecordEquals(const CndRecord& a, const CndRecord& b);
 
 class CXmlToJsonCndHandler : public GrendXmlHandler {
  public:
-  CXmlToJsonCndHandler(std::string fileBaseName, std::vector<std::string> filterArgs);
+  using GrendXmlHandler::GrendXmlHandler;
 
   void startDocument() override;
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
@@ -41,14 +41,6 @@ class CXmlToJsonCndHandler : public GrendXmlHandler {
  private:
   std::string writePersistedData() const;
 
-  bool inSolution = false;
-  bool inColData = false;
-  bool inHeader = false;
-  bool inColumn = false;
-  int32_t currentColumnId = -1;  // key (ID - 1) of the open COLUMN
-  ColumnTable columnNames;
-  bool inUnits = false;
-  std::string units;
   CndRecord current_;  // the COLDATA block in hand
   std::vector<CndRecord> records;
 };

@@ -2,7 +2,6 @@
 
 #include <ACEXML/common/Attributes.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -118,9 +117,6 @@ void dealRows(GstRecord* record, const GstFilter& filter) {
 }
 
 }  // namespace
-
-CXmlToJsonGstHandler::CXmlToJsonGstHandler(std::string baseName, std::vector<std::string> filter)
-    : GrendXmlHandler(std::move(baseName), std::move(filter)) {}
 
 void CXmlToJsonGstHandler::startDocument() {
   writeHead(".gst", "Graphical Solution Tracking data");

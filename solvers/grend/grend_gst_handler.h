@@ -47,7 +47,7 @@ struct GstRecord {
 
 class CXmlToJsonGstHandler : public GrendXmlHandler {
  public:
-  CXmlToJsonGstHandler(std::string fileBaseName, std::vector<std::string> filterArgs);
+  using GrendXmlHandler::GrendXmlHandler;
 
   void startDocument() override;
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
@@ -67,16 +67,7 @@ class CXmlToJsonGstHandler : public GrendXmlHandler {
   // unnumbered "persistedData".
   void appendPersistedData(std::string* json, int number, const std::vector<GstRecord*>& parts);
 
-  bool inSolution = false;
   bool inLoadStepData = false;
-  bool inHeader = false;
-  bool inColumn = false;
-  int32_t currentColumnId = -1;
-  ColumnTable columnNames;
-  bool inUnits = false;
-  std::string units;
-  bool inColData = false;
-  std::string colDataText;
   std::vector<GstRecord> records;
   bool ended_ = false;
 };

@@ -27,9 +27,6 @@ bool CompareNlhBlocksByTime(const NlhRecord& earlier, const NlhRecord& later) {
 
 }  // namespace
 
-CXmlToJsonNlhHandler::CXmlToJsonNlhHandler(std::string baseName, std::vector<std::string> filter)
-    : GrendXmlHandler(std::move(baseName), std::move(filter)) {}
-
 void CXmlToJsonNlhHandler::startDocument() { writeHead(".nlh", "NLH data"); }
 
 void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
@@ -38,10 +35,7 @@ void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
   if (isElement(qName, "SOLUTION")) inSolution = true;
   if (!inSolution) return;
   if (isElement(qName, "HEADER")) inHeader = true;
-  if (isElement(qName, "COLDATA")) {
-    inColData = true;
-    colDataText.clear();
-  }
+  if (isElement(qName, "COLDATA")) inColData = true;
   if (!inHeader) return;
   if (isElement(qName, "COLUMN")) {
     inColumn = false;
@@ -66,7 +60,6 @@ void CXmlToJsonNlhHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
       }
     }
   }
-  if (isElement(qName, "UNITS")) inUnits = true;
 }
 
 void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
@@ -78,18 +71,14 @@ void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
       contactPairs[currentColumnId] = contactPair;
       items[currentColumnId] = item;
       comps[currentColumnId] = comp;
-    } else if (inUnits && isElement(qName, "UNITS")) {
-      units = std::move(text);
-    } else if (inColData && isElement(qName, "COLDATA")) {
-      colDataText = std::move(text);
     }
   }
   if (isElement(qName, "SOLUTION")) inSolution = false;
   if (isElement(qName, "COLDATA")) {
+    if (!inColData) text.clear();
     inColData = false;
     NlhRecord record;
-    record.columns = dealValues(denseNames(columnNames), colDataText, false);
-    colDataText.clear();
+    record.columns = dealValues(denseNames(columnNames), text, false);
     records.push_back(std::move(record));
   }
   if (isElement(qName, "HEADER")) inHeader = false;
@@ -97,7 +86,6 @@ void CXmlToJsonNlhHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
     inColumn = false;
     currentColumnId = -1;
   }
-  if (isElement(qName, "UNITS")) inUnits = false;
 }
 
 void CXmlToJsonNlhHandler::endDocument() {

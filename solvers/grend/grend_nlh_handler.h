@@ -6,7 +6,6 @@
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_NLH_HANDLER_H_
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,7 @@ struct NlhRecord {
 
 class CXmlToJsonNlhHandler : public GrendXmlHandler {
  public:
-  CXmlToJsonNlhHandler(std::string fileBaseName, std::vector<std::string> filterArgs);
+  using GrendXmlHandler::GrendXmlHandler;
 
   void startDocument() override;
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
@@ -33,16 +32,8 @@ class CXmlToJsonNlhHandler : public GrendXmlHandler {
  private:
   std::string writePersistedData() const;
 
-  bool inSolution = false;
-  bool inColData = false;
-  bool inHeader = false;
-  bool inColumn = false;
-  int32_t currentColumnId = -1;
   std::string contactPair, item, comp;  // of the COLUMN in hand
-  ColumnTable columnNames, contactPairs, items, comps;
-  bool inUnits = false;
-  std::string units;  // not written
-  std::string colDataText;
+  ColumnTable contactPairs, items, comps;
   std::vector<NlhRecord> records;
 };
 

@@ -12,14 +12,10 @@ bool isElement(const ACEXML_Char* qName, const char* name) {
 GrendXmlHandler::GrendXmlHandler(std::string baseName, std::vector<std::string> filter)
     : fileBaseName(std::move(baseName)), filterArgs(std::move(filter)) {}
 
-GrendXmlHandler::~GrendXmlHandler() = default;
-
 void GrendXmlHandler::characters(const ACEXML_Char* ch, size_t start, size_t length) {
   if (ch == nullptr || length == 0) return;
   text_.append(ch + start, length);
 }
-
-void GrendXmlHandler::setDocumentLocator(ACEXML_Locator* locator) { locator_ = locator; }
 
 void GrendXmlHandler::writeHead(const char* extension, const char* description) {
   json = "{\n\t\"name\":";

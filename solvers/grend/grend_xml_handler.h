@@ -45,10 +45,8 @@ using ColumnTable = std::map<int32_t, std::string>;
 class GrendXmlHandler : public ACEXML_DefaultHandler {
  public:
   GrendXmlHandler(std::string fileBaseName, std::vector<std::string> filterArgs);
-  ~GrendXmlHandler() override;
 
   void characters(const ACEXML_Char* ch, size_t start, size_t length) override;
-  void setDocumentLocator(ACEXML_Locator* locator) override;
 
   std::string json;  // the document, complete after endDocument
 
@@ -81,8 +79,19 @@ class GrendXmlHandler : public ACEXML_DefaultHandler {
   std::string fileBaseName;
   std::vector<std::string> filterArgs;
 
+  // The element in hand, the COLUMN in hand, the header's column names and
+  // units, and the COLDATA text.
+  bool inSolution = false;
+  bool inHeader = false;
+  bool inColumn = false;
+  bool inUnits = false;
+  bool inColData = false;
+  int32_t currentColumnId = -1;  // key (ID - 1) of the open COLUMN
+  ColumnTable columnNames;
+  std::string units;
+  std::string colDataText;
+
  private:
-  ACEXML_Locator* locator_ = nullptr;  // stored, never read
   std::string text_;
 };
 

@@ -23,34 +23,20 @@ std::vector<std::string> listGroups(const std::string& text, bool innerFirst) {
   std::string current;
   bool open = false;
   int depth = -1;
-  for (char c : text) {
-    if (innerFirst) {
-      if (c == ')') {
-        --depth;
-        if (depth == 0 && open) {
-          groups.push_back(current);
-          open = false;
-        }
-      }
-      if (depth > 0) current += c;
-      if (c == '(' && ++depth == 1) {
-        current.clear();
-        open = true;
-      }
-    } else {
-      if (c == '(' && ++depth == 1) {
-        current.clear();
-        open = true;
-      }
-      if (depth > 0) current += c;
-      if (c == ')') {
-        --depth;
-        if (depth == 0 && open) {
-          groups.push_back(current);
-          open = false;
-        }
-      }
+  // At "(" when `opening`, a group may begin; at ")" otherwise, one may end.
+  auto edge = [&](char c, bool opening) {
+    if (opening && c == '(' && ++depth == 1) {
+      current.clear();
+      open = true;
+    } else if (!opening && c == ')' && --depth == 0 && open) {
+      groups.push_back(current);
+      open = false;
     }
+  };
+  for (char c : text) {
+    edge(c, !innerFirst);
+    if (depth > 0) current += c;
+    edge(c, innerFirst);
   }
   return groups;
 }

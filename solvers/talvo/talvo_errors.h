@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "solvers/instant_kind.h"
-
 namespace TALVO {
 
 // EInstantTalvoGenericError with errorType 1 and an empty commandOutput.
@@ -20,11 +18,6 @@ namespace TALVO {
 [[noreturn]] void raiseGenericQuestion(const std::string& prompt,
                                        const std::string& defaultAnswer,
                                        const std::string& message);
-
-// solvarium::currentFailureText() with Talvo's text for an unknown type.
-inline std::string currentFailureText() {
-  return solvarium::currentFailureText("an exception of unknown type");
-}
 
 }  // namespace TALVO
 

@@ -21,8 +21,6 @@
 
 namespace TALVO {
 
-const char kAutoSaveErrorFile[] = "talvo_instant_aas.error";
-
 namespace {
 
 const char kSaveCommand[] = "aaS.save_monitors_with_persisted_data";
@@ -264,9 +262,10 @@ std::string minuteTick(const Call& call) {
       &call.state->minuteCounter, call.state->autoSavePeriod,
       [&] { interpretTalvoCommand(std::string(kSaveCommand) + " ,", call.state, call.flags); },
       [] {
-        solvarium::diagnostic("Talvo auto-save of monitor.json failed: %s\n",
-                              currentFailureText().c_str());
-        solvarium::appendText(kAutoSaveErrorFile,
+        solvarium::diagnostic(
+            "Talvo auto-save of monitor.json failed: %s\n",
+            solvarium::currentFailureText("an exception of unknown type").c_str());
+        solvarium::appendText("talvo_instant_aas.error",
                               "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
                               "monitor.json'\n\n");
       });

@@ -17,9 +17,6 @@
 
 namespace TALVO {
 
-// Error file of a failed automatic save, in the working directory.
-extern const char kAutoSaveErrorFile[];  // "talvo_instant_aas.error"
-
 // Answers `command`; `flags` gives the status text of "aaS.get_status".
 std::string interpretTalvoCommand(const std::string& command, TalvoState* state,
                                   const solvarium::StateFlags& flags);
