@@ -138,12 +138,6 @@ std::size_t valueJsonSize(const char* value, std::size_t size) {
   return solvarium::jsonQuotedSize(std::string_view(value, size));
 }
 
-template <std::size_t N>
-char* put(char* out, const char (&text)[N]) {
-  std::memcpy(out, text, N - 1);
-  return out + N - 1;
-}
-
 char* writeValueJson(char* out, const char* value, std::size_t size) {
   switch (valueForm(value, size)) {
     case ValueForm::kNull: return put(out, "null");
