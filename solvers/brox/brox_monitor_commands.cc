@@ -72,14 +72,10 @@ MonitorLocation locateMonitor(const std::string& source, bool saved,
                               const BroxStatusReader::ResultMap* results) {
   MonitorLocation where;
   where.saved = saved;
-  std::string parent = ".";
-  std::string name = source;
   const std::string::size_type slash = source.rfind('/');
-  if (slash != std::string::npos) {
-    parent = source.substr(0, slash);
-    name = source.substr(slash + 1);
-  }
-  where.location = withoutDotSlash(parent + "/" + name);
+  const std::string parent = slash == std::string::npos ? "." : source.substr(0, slash);
+  const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
+  where.location = withoutDotSlash(source);
 
   if (results == nullptr || name.size() < 4) return where;
   const auto run = results->find(saved ? parent + ".mres" : parent);

@@ -77,17 +77,10 @@ void persistedDataCommand(bool saved, const std::string& session, const std::str
   const std::string command = saved ? "aaS.list_saved_monitors_with_persisted_data"
                                     : "aaS.list_monitors_with_persisted_data";
   *tokens = {command, "session-name", session, "variable-list", "\"" + variableList + "\""};
-  *text = command + " session-name " + session + " variable-list \"" + variableList + "\"";
-  if (!endTimeStep.empty()) {
-    tokens->push_back("end-time-step");
-    tokens->push_back(endTimeStep);
-    *text += " end-time-step " + endTimeStep;
-  }
-  if (!startTimeStep.empty()) {
-    tokens->push_back("start-time-step");
-    tokens->push_back(startTimeStep);
-    *text += " start-time-step " + startTimeStep;
-  }
+  if (!endTimeStep.empty()) tokens->insert(tokens->end(), {"end-time-step", endTimeStep});
+  if (!startTimeStep.empty()) tokens->insert(tokens->end(), {"start-time-step", startTimeStep});
+  *text = command;
+  for (std::size_t i = 1; i < tokens->size(); ++i) *text += " " + (*tokens)[i];
 }
 
 }  // namespace
