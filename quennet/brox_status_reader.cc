@@ -47,12 +47,6 @@ std::runtime_error ambiguousState(const std::string& first, const std::string& s
                             "\nConflict not cleared after one second\n");
 }
 
-void rememberLockFile(BroxStatusReader& reader, const std::string& lockPath) {
-  // The walk may pass a run directory twice; the set records its lock once.
-  // Runs come in path order, so a lock usually goes to the end.
-  reader.lockFiles.emplace_hint(reader.lockFiles.end(), lockPath);
-}
-
 // Creates the empty lock file `lockPath`, never through a symbolic link nor
 // into a FIFO or device: a new file, or one that replaces a plain file of the
 // same name (left by an earlier process with our process id). False when it
@@ -103,7 +97,9 @@ void checkRunDirectory(BroxStatusReader& reader, const std::string& runPath,
     reader.candidates[resultPath] = true;
   }
 
-  if (lockCreated) rememberLockFile(reader, lockPath);
+  // The walk may pass a run directory twice; the set records its lock once.
+  // Runs come in path order, so a lock usually goes to the end.
+  if (lockCreated) reader.lockFiles.emplace_hint(reader.lockFiles.end(), lockPath);
 }
 
 // Result file `resultPath` wins over its run directory `runPath`, provided

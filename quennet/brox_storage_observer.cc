@@ -13,14 +13,9 @@ void CBroxStorageObserver::runDescribed(const xoq::GuiInformationReader&,
   record_.multiConfig = (run.multiConfig == "True");
 }
 
-void CBroxStorageObserver::progressReported(const xoq::GuiInformationReader&, const std::string&,
-                                            const std::string&) {}
-
 void CBroxStorageObserver::runEnded(const xoq::GuiInformationReader&, const std::string& reason) {
   record_.completed = true;
   record_.exitReason = reason;
 }
-
-void CBroxStorageObserver::messageReported(const xoq::GuiInformationReader&, const std::string&) {}
 
 }  // namespace BROX

@@ -12,16 +12,15 @@ namespace BROX {
 
 class CBroxStorageObserver : public xoq::GuiInformationObserver {
  public:
-  CBroxStorageObserver() = default;
-
   void configurationFound(const xoq::GuiInformationReader& source, int32_t number,
                           const xoq::ConfigurationDescription& configuration) override;
   void runDescribed(const xoq::GuiInformationReader& source,
                     const xoq::RunDescription& run) override;
-  void progressReported(const xoq::GuiInformationReader& source, const std::string& quantity,
-                        const std::string& value) override;
   void runEnded(const xoq::GuiInformationReader& source, const std::string& reason) override;
-  void messageReported(const xoq::GuiInformationReader& source, const std::string& text) override;
+  // Progress values and free messages leave the record as it is.
+  void progressReported(const xoq::GuiInformationReader&, const std::string&,
+                        const std::string&) override {}
+  void messageReported(const xoq::GuiInformationReader&, const std::string&) override {}
 
   // The state collected so far.
   const StatusRecord& record() const { return record_; }

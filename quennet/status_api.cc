@@ -38,7 +38,6 @@ int32_t deliverMessage(const std::string& message, char** messageBuffer, int32_t
 
 int32_t getBroxStatus(const char* directory, BroxStatusReader** status, char** messageBuffer,
                       int32_t messageLength) {
-  std::string message;
   try {
     if (status == nullptr) {
       throw std::invalid_argument("get_BroxStatus: no address given for the status object");
@@ -49,13 +48,11 @@ int32_t getBroxStatus(const char* directory, BroxStatusReader** status, char** m
     *status = reader.release();
     return 0;
   } catch (...) {
-    message = describeCurrentException();
+    return deliverMessage(describeCurrentException(), messageBuffer, messageLength);
   }
-  return deliverMessage(message, messageBuffer, messageLength);
 }
 
 int32_t releaseBroxStatus(BroxStatusReader** status, char** messageBuffer, int32_t messageLength) {
-  std::string message;
   try {
     if (status == nullptr) {
       throw std::invalid_argument("release_BroxStatus: no address given for the status object");
@@ -65,9 +62,8 @@ int32_t releaseBroxStatus(BroxStatusReader** status, char** messageBuffer, int32
     *status = nullptr;
     return 0;
   } catch (...) {
-    message = describeCurrentException();
+    return deliverMessage(describeCurrentException(), messageBuffer, messageLength);
   }
-  return deliverMessage(message, messageBuffer, messageLength);
 }
 
 int32_t selfTest() {

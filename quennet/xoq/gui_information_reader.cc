@@ -7,29 +7,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "platform/descriptor.h"
 #include "quennet/xoq/error.h"
 #include "quennet/xoq/gui_information_observer.h"
 
 namespace xoq {
 
 namespace {
-
-// Closes a descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { ::close(fd_); }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 // Splits "keyword rest" at the first blank. False when `line` does not start
 // with `keyword` followed by a blank or the end of the line.
@@ -105,7 +93,7 @@ bool GuiInformationReader::processNewLines() {
   if (offset_ > static_cast<uint64_t>(LLONG_MAX)) return false;
   const int fd = openRegularFile(informationFile_);
   if (fd < 0) return false;
-  const FdCloser closer(fd);
+  const solvarium::platform::Descriptor closer(fd);
 
   bool readAny = false;
   std::string line;         // kept text of the current line

@@ -1,6 +1,5 @@
 // The report-plot will commands of the Brox interpreter: replaying the will
 // for its metadata and saving the report plots with persisted data.
-#include <cstdio>
 
 #include "AAS_CORBA.hh"
 #include "common/confined_file.h"

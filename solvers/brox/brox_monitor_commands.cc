@@ -72,14 +72,10 @@ MonitorLocation locateMonitor(const std::string& source, bool saved,
                               const BroxStatusReader::ResultMap* results) {
   MonitorLocation where;
   where.saved = saved;
-  std::string parent = ".";
-  std::string name = source;
   const std::string::size_type slash = source.rfind('/');
-  if (slash != std::string::npos) {
-    parent = source.substr(0, slash);
-    name = source.substr(slash + 1);
-  }
-  where.location = withoutDotSlash(parent + "/" + name);
+  const std::string parent = slash == std::string::npos ? "." : source.substr(0, slash);
+  const std::string name = slash == std::string::npos ? source : source.substr(slash + 1);
+  where.location = withoutDotSlash(source);
 
   if (results == nullptr || name.size() < 4) return where;
   const auto run = results->find(saved ? parent + ".mres" : parent);
@@ -102,18 +98,16 @@ bool isSavedCommand(const std::vector<std::string>& tokens) {
 }
 
 // Runs the program for every source; the outputs, keyed by source path, come
-// back in ascending path order. With `keepEmpty` false an empty output is
-// not kept.
+// back in ascending path order.
 std::map<std::string, std::string> runForSources(BroxMonitors& monitors,
                                                  const std::vector<std::string>& sources,
                                                  bool saved, const std::string& mode,
                                                  const std::vector<std::string>& options,
-                                                 const std::string& optionsText, bool keepEmpty) {
+                                                 const std::string& optionsText) {
   std::map<std::string, std::string> outputs;
   for (const std::string& source : sources) {
-    std::string output =
+    outputs[source] =
         monitors.runMonitorData(mode, source, saved ? ".res" : ".dir", options, optionsText);
-    if (keepEmpty || !output.empty()) outputs[source] = std::move(output);
   }
   return outputs;
 }
@@ -136,28 +130,19 @@ struct PersistedMonitor {
   MonitorCsvData data;
 };
 
-template <std::size_t N>
-char* put(char* out, const char (&text)[N]) {
-  std::memcpy(out, text, N - 1);
-  return out + N - 1;
-}
-
 // A monitor listing without parameters: the JSON array of
 // element(location, output) for the program's output in `mode` of every run,
 // in path order; an element "" is left out.
 template <typename Element>
 std::string monitorListing(BroxMonitors& monitors, const Tokens& tokens,
-                           const std::string& commandText, const char* mode, bool keepEmpty,
-                           Element element) {
+                           const std::string& commandText, const char* mode, Element element) {
   BroxStatusHandle status;
   loadBroxStatusOrRaise(&status, monitors.binDir(), commandText);
   raiseIfParameters(tokens, commandText);
   const bool saved = isSavedCommand(tokens);
   std::string answer;
   MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry :
-       runForSources(monitors, runPaths(saved), saved, mode, {}, "", keepEmpty)) {
+  for (const auto& entry : runForSources(monitors, runPaths(saved), saved, mode, {}, "")) {
     const std::string text =
         element(locateMonitor(entry.first, saved, &status.reader->results), entry.second);
     if (!text.empty()) array.add(text);
@@ -209,7 +194,7 @@ void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& c
   }
 
   const auto outputs =
-      runForSources(*this, sources, saved, " ", args.options, args.optionsText, true);
+      runForSources(*this, sources, saved, " ", args.options, args.optionsText);
   // Every output is checked and sized before the answer is allocated; the
   // answer is the array frame of MonitorArrayWriter around the monitors.
   std::vector<PersistedMonitor> monitors;
@@ -238,7 +223,7 @@ void BroxMonitors::writePersistedData(const Tokens& tokens, const std::string& c
 
 void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tokens,
                                           const std::string& commandText) {
-  result += monitorListing(*this, tokens, commandText, "  -lastvaluesonly ", true,
+  result += monitorListing(*this, tokens, commandText, "  -lastvaluesonly ",
                            [&](const MonitorLocation& where, const std::string& output) {
                              MonitorTable table;  // an output without any line is left out
                              return acceptOrRaise(parseMonitorTable(output, &table), commandText)
@@ -249,7 +234,7 @@ void BroxMonitors::listMonitorsLastValues(std::string& result, const Tokens& tok
 
 void BroxMonitors::listMonitors(std::string& result, const Tokens& tokens,
                                 const std::string& commandText) {
-  result = monitorListing(*this, tokens, commandText, " -showvars ", false,
+  result = monitorListing(*this, tokens, commandText, " -showvars ",
                           [](const MonitorLocation& where, const std::string& output) {
                             const std::vector<std::string> names = splitOutputLines(output);
                             // Line breaks only: no variable to show.

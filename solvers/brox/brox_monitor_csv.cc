@@ -5,6 +5,7 @@
 #include <set>
 
 #include "common/json_text.h"
+#include "common/text_words.h"
 
 namespace BROX {
 
@@ -29,14 +30,9 @@ std::vector<std::string> splitOutputLines(const std::string& text) {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+const char kBlanks[] = " \t";
 
-std::string trimBlanks(const std::string& text) {
-  std::string::size_type first = 0, last = text.size();
-  while (first < last && isBlank(text[first])) ++first;
-  while (last > first && isBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
@@ -67,7 +63,7 @@ std::vector<std::string> parseHeaderNames(const std::string& line) {
     } else {
       const std::string::size_type comma = line.find(',', i);
       const std::string::size_type stop = comma == std::string::npos ? n : comma;
-      name = trimBlanks(line.substr(i, stop - i));
+      name = solvarium::trimChars(std::string_view(line).substr(i, stop - i), kBlanks);
       i = comma == std::string::npos ? n : comma + 1;
     }
     names.push_back(name);
@@ -122,11 +118,9 @@ enum class ValueForm { kNull, kBare, kQuoted };
 ValueForm valueForm(const char* value, std::size_t size) {
   if (size == 0) return ValueForm::kNull;
   // Blanks around a number are JSON white space: the value stays as it stands.
-  std::size_t first = 0, last = size;
-  while (first < last && isBlank(value[first])) ++first;
-  while (last > first && isBlank(value[last - 1])) --last;
-  return solvarium::isJsonNumber(std::string_view(value + first, last - first)) ? ValueForm::kBare
-                                                              : ValueForm::kQuoted;
+  return solvarium::isJsonNumber(solvarium::trimChars(std::string_view(value, size), kBlanks))
+             ? ValueForm::kBare
+             : ValueForm::kQuoted;
 }
 
 std::size_t valueJsonSize(const char* value, std::size_t size) {
@@ -136,12 +130,6 @@ std::size_t valueJsonSize(const char* value, std::size_t size) {
     case ValueForm::kQuoted: break;
   }
   return solvarium::jsonQuotedSize(std::string_view(value, size));
-}
-
-template <std::size_t N>
-char* put(char* out, const char (&text)[N]) {
-  std::memcpy(out, text, N - 1);
-  return out + N - 1;
 }
 
 char* writeValueJson(char* out, const char* value, std::size_t size) {

@@ -14,10 +14,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace BROX {
+
+// Copies the string literal `text`, without its NUL, to `out`; returns the end.
+template <std::size_t N>
+char* put(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
 
 // One monitor's data: every row has exactly names.size() values.
 struct MonitorTable {
@@ -97,14 +105,12 @@ struct MonitorLocation {
 // preceded by "\t\t,\n". Strings are JSON-escaped.
 void appendRunHeader(std::string& out, const MonitorLocation& where);
 
-// JSON array frame: "[\n", the monitor objects (the second and later ones
-// preceded by "\t,"), "]\n".
+// JSON array frame: "[\n" (written on construction), the monitor objects
+// (the second and later ones preceded by "\t,"), "]\n".
 // Appends to a string it does not own; one writer per array.
 class MonitorArrayWriter {
  public:
-  explicit MonitorArrayWriter(std::string* out) : out_(out) {}
-  // Opens the array; call once before the first monitor.
-  void begin() { *out_ += "[\n"; }
+  explicit MonitorArrayWriter(std::string* out) : out_(out) { *out_ += "[\n"; }
   // Appends one monitor object (text starting with "\t{\n").
   void add(const std::string& monitorObject);
   void end() { *out_ += "]\n"; }

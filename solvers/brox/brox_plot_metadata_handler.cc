@@ -37,8 +37,7 @@ std::string jsonLiteral(const std::string& value) {
 
 }  // namespace
 
-CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs)
-    : inPlot(false), plotWritten(false), inPlotLine(false), plotLineCount(0), nestedPlotLines_(0) {
+CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs) {
   for (std::size_t i = 0; i < filterPairs.size(); ++i) {
     if (filterPairs[i] == "variable-list" && i + 1 < filterPairs.size()) {
       ++i;
@@ -51,12 +50,8 @@ CXmlToJsonPlotMetaDataHandler::CXmlToJsonPlotMetaDataHandler(std::vector<std::st
   }
 }
 
-CXmlToJsonPlotMetaDataHandler::~CXmlToJsonPlotMetaDataHandler() = default;
-
 std::string CXmlToJsonPlotMetaDataHandler::escapeDoubleQuotes(const std::string& value) {
-  if (value.find('"') == std::string::npos) return value;
   std::string escaped;
-  escaped.reserve(value.size() + 8);
   for (char c : value) {
     if (c == '"') escaped += '\\';
     escaped += c;

@@ -22,7 +22,6 @@ class CXmlToJsonPlotMetaDataHandler : public ACEXML_DefaultHandler {
   // `filterPairs`: "plot-list" / "variable-list" each followed by its value
   // as the client typed it (double quotes around the ';'-separated list).
   explicit CXmlToJsonPlotMetaDataHandler(std::vector<std::string> filterPairs);
-  ~CXmlToJsonPlotMetaDataHandler() override;
 
   void endDocument() override;
   void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
@@ -34,10 +33,10 @@ class CXmlToJsonPlotMetaDataHandler : public ACEXML_DefaultHandler {
   // `text` with a backslash before every double quote; nothing else changes.
   static std::string escapeDoubleQuotes(const std::string& text);
 
-  bool inPlot;        // a plot that passed the plot filter is open
-  bool plotWritten;   // the next plot object needs a separator
-  bool inPlotLine;    // a plot line of a selected plot is open
-  int plotLineCount;  // written plot lines of the open plot
+  bool inPlot = false;       // a plot that passed the plot filter is open
+  bool plotWritten = false;  // the next plot object needs a separator
+  bool inPlotLine = false;   // a plot line of a selected plot is open
+  int plotLineCount = 0;     // written plot lines of the open plot
   std::string plotName;
   std::string plotDisplayName;
   std::string plotVisibility;
@@ -58,7 +57,7 @@ class CXmlToJsonPlotMetaDataHandler : public ACEXML_DefaultHandler {
  private:
   void clearPlotTexts();
 
-  int nestedPlotLines_;  // "PlotLine" elements open inside the open plot line
+  int nestedPlotLines_ = 0;  // "PlotLine" elements open inside the open plot line
 };
 
 }  // namespace BROX

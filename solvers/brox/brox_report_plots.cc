@@ -22,26 +22,33 @@ std::string withoutDotSlash(const std::string& path) {
   return path.compare(0, 2, "./") == 0 ? path.substr(2) : path;
 }
 
-std::string runMetadataJson(const std::string& run, const std::string& metaData,
-                            const std::string* data, const BroxStatusReader::ResultMap& results) {
-  std::string out = "\t{\n";
-  appendRunHeader(out, locateMonitor(run, runExtension(run) == ".res", &results));
-  out += "\t\t,\n";
-  out += "\t\t\"metaData\":\n";
-  out += metaData;
-  if (data != nullptr) out += "\t\t,\"Data\":\n" + *data;
-  out += "\t}\n";
-  return out;
+std::string runMetadataArray(const std::map<std::string, std::string>& metaData,
+                             const std::map<std::string, std::string>* data,
+                             const BroxStatusReader::ResultMap& results) {
+  std::string answer;
+  MonitorArrayWriter array(&answer);
+  for (const auto& run : metaData) {
+    std::string out = "\t{\n";
+    appendRunHeader(out, locateMonitor(run.first, runExtension(run.first) == ".res", &results));
+    out += "\t\t,\n";
+    out += "\t\t\"metaData\":\n";
+    out += run.second;
+    if (data != nullptr) out += "\t\t,\"Data\":\n" + data->at(run.first);
+    out += "\t}\n";
+    array.add(out);
+  }
+  array.end();
+  return answer;
 }
 
 void parseRunOutput(const std::string& output, ACEXML_DefaultHandler& handler,
-                    const std::string& program, const std::string& runPath,
-                    const std::string& commandText) {
+                    const std::string& runPath, const std::string& commandText) {
   std::string error;
   if (solvarium::parseXmlDocument(output, handler, kMonitorXmlSystemId, &error)) return;
   solvarium::diagnostic("parse exception: %s\n", error.c_str());
-  raiseScriptError(commandText,
-                   "Cannot parse the output of " + program + " for " + runPath + ":\n" + error);
+  raiseScriptError(commandText, std::string("Cannot parse the output of ") +
+                                    solvarium::platform::kMonitorDataProgram + " for " + runPath +
+                                    ":\n" + error);
 }
 
 namespace {
@@ -70,17 +77,10 @@ void persistedDataCommand(bool saved, const std::string& session, const std::str
   const std::string command = saved ? "aaS.list_saved_monitors_with_persisted_data"
                                     : "aaS.list_monitors_with_persisted_data";
   *tokens = {command, "session-name", session, "variable-list", "\"" + variableList + "\""};
-  *text = command + " session-name " + session + " variable-list \"" + variableList + "\"";
-  if (!endTimeStep.empty()) {
-    tokens->push_back("end-time-step");
-    tokens->push_back(endTimeStep);
-    *text += " end-time-step " + endTimeStep;
-  }
-  if (!startTimeStep.empty()) {
-    tokens->push_back("start-time-step");
-    tokens->push_back(startTimeStep);
-    *text += " start-time-step " + startTimeStep;
-  }
+  if (!endTimeStep.empty()) tokens->insert(tokens->end(), {"end-time-step", endTimeStep});
+  if (!startTimeStep.empty()) tokens->insert(tokens->end(), {"start-time-step", startTimeStep});
+  *text = command;
+  for (std::size_t i = 1; i < tokens->size(); ++i) *text += " " + (*tokens)[i];
 }
 
 }  // namespace
@@ -131,7 +131,7 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
     if (!sessionName.empty() && !runMatchesSession(entry, sessionName, extension)) continue;
     const std::string output = runMonitorData(" -plotinfo ", entry, extension);
     CXmlToJsonPlotMetaDataHandler handler(filterPairs);
-    parseRunOutput(output, handler, solvarium::platform::kMonitorDataProgram, entry, commandText);
+    parseRunOutput(output, handler, entry, commandText);
     metaData[entry] = handler.jsonText;
     if (!persisted) continue;
 
@@ -156,15 +156,7 @@ void BroxMonitors::listReportPlots(std::string& result, const Tokens& tokens,
     data[entry] = inside.empty() ? "{}" : inside;
   }
 
-  std::string answer;
-  MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry : metaData) {
-    array.add(runMetadataJson(entry.first, entry.second, persisted ? &data[entry.first] : nullptr,
-                              results));
-  }
-  array.end();
-  result = answer;
+  result = runMetadataArray(metaData, persisted ? &data : nullptr, results);
 }
 
 }  // namespace BROX

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -54,21 +52,18 @@ bool bindQuennet(const std::string& binDir) {
     const int errorNumber = errno;
     return fail("Error:Loading of " + path + " failed!\n" + diagnostics(errorNumber, loadError));
   }
-  std::string symbolError;
-  void* getSymbol =
-      solvarium::platform::findSymbol(library, QUENNET_GET_STATUS_SYMBOL, &symbolError);
-  if (getSymbol == nullptr) {
-    solvarium::platform::closeLibrary(library);
-    return fail("Error:Loading of " + path + "::get_BroxStatus failed!");
+  const char* const names[] = {QUENNET_GET_STATUS_SYMBOL, QUENNET_RELEASE_STATUS_SYMBOL};
+  void* symbols[2];
+  for (int i = 0; i < 2; ++i) {
+    std::string symbolError;
+    symbols[i] = solvarium::platform::findSymbol(library, names[i], &symbolError);
+    if (symbols[i] == nullptr) {
+      solvarium::platform::closeLibrary(library);
+      return fail("Error:Loading of " + path + "::" + names[i] + " failed!");
+    }
   }
-  void* releaseSymbol =
-      solvarium::platform::findSymbol(library, QUENNET_RELEASE_STATUS_SYMBOL, &symbolError);
-  if (releaseSymbol == nullptr) {
-    solvarium::platform::closeLibrary(library);
-    return fail("Error:Loading of " + path + "::release_BroxStatus failed!");
-  }
-  getBroxStatusFn = reinterpret_cast<GetBroxStatusFn>(getSymbol);
-  releaseBroxStatusFn = reinterpret_cast<ReleaseBroxStatusFn>(releaseSymbol);
+  getBroxStatusFn = reinterpret_cast<GetBroxStatusFn>(symbols[0]);
+  releaseBroxStatusFn = reinterpret_cast<ReleaseBroxStatusFn>(symbols[1]);
   return true;
 }
 
@@ -225,14 +220,10 @@ std::string statusFailureText(const BroxStatusHandle& handle) {
   return text;
 }
 
-void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command) {
-  if (handle.result != 0) raiseScriptError(command, statusFailureText(handle));
-}
-
 void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& binDir,
                            const std::string& command) {
   loadBroxStatus(handle, binDir);
-  raiseIfStatusFailed(*handle, command);
+  if (handle->result != 0) raiseScriptError(command, statusFailureText(*handle));
 }
 
 std::size_t statusListJsonSize(const BroxStatusReader::ResultMap& results, int indent) {

@@ -46,12 +46,9 @@ void releaseBroxStatus(BroxStatusHandle* handle);
 // "\nTruncated message\n" when handle.result is -1.
 std::string statusFailureText(const BroxStatusHandle& handle);
 
-// Raises EInstantScriptError (errorType 1, `command`, statusFailureText as
-// errorInfo, empty commandOutput) when handle.result is not 0.
-void raiseIfStatusFailed(const BroxStatusHandle& handle, const std::string& command);
-
-// loadBroxStatus, then raiseIfStatusFailed for `command`: on return
-// handle->reader is not null.
+// loadBroxStatus; when handle->result is not 0, raises EInstantScriptError
+// (errorType 1, `command`, statusFailureText as errorInfo, empty
+// commandOutput). On return handle->reader is not null.
 void loadBroxStatusOrRaise(BroxStatusHandle* handle, const std::string& binDir,
                            const std::string& command);
 

@@ -1,6 +1,5 @@
 #include "solvers/brox/brox_servant.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <utility>

@@ -11,11 +11,6 @@ namespace BROX {
 
 namespace {
 
-// Status of `path` (symbolic links followed); false when it cannot be read.
-bool statPath(const std::string& path, struct stat* st) {
-  return ::stat(path.c_str(), st) == 0;
-}
-
 // Entry names of `folder` in the order the directory delivers them, without
 // "." and "..". False when the folder cannot be opened.
 bool readFolder(const std::string& folder, std::vector<std::string>* names) {
@@ -54,12 +49,12 @@ std::string filterBySession(const std::string& listing, const std::string& sessi
 
 bool isFile(const std::string& path) {
   struct stat st;
-  return statPath(path, &st) && !S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool isDirectory(const std::string& path) {
   struct stat st;
-  return statPath(path, &st) && S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
@@ -81,7 +76,7 @@ bool appendFolders(std::string& result, const std::string& folder, const std::st
     const std::string path = folder + "/" + name;
     struct stat st;
     // An entry whose status cannot be read is skipped.
-    if (!statPath(path, &st) || !S_ISDIR(st.st_mode)) continue;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
     if (endsWith(name, suffix)) {
       result += path + "\n";
     } else if (depth > 0) {
@@ -99,7 +94,7 @@ bool appendFiles(std::string& result, const std::string& folder, const std::stri
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     struct stat st;
-    if (!statPath(path, &st)) continue;
+    if (::stat(path.c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       if (depth > 0) appendFiles(result, path, suffix, depth - 1);
     } else if (endsWith(name, suffix)) {

@@ -8,11 +8,6 @@
 
 namespace BROX {
 
-CXmlToJsonVariableMetaDataHandler::CXmlToJsonVariableMetaDataHandler()
-    : inVariables(false), inVariable(false), variableCount(0), nestedDepth_(0) {}
-
-CXmlToJsonVariableMetaDataHandler::~CXmlToJsonVariableMetaDataHandler() = default;
-
 void CXmlToJsonVariableMetaDataHandler::startDocument() {
   inVariables = false;
   inVariable = false;

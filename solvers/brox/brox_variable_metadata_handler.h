@@ -18,9 +18,6 @@ namespace BROX {
 
 class CXmlToJsonVariableMetaDataHandler : public ACEXML_DefaultHandler {
  public:
-  CXmlToJsonVariableMetaDataHandler();
-  ~CXmlToJsonVariableMetaDataHandler() override;
-
   void endDocument() override;
   void endElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                   const ACEXML_Char* qName) override;
@@ -28,13 +25,13 @@ class CXmlToJsonVariableMetaDataHandler : public ACEXML_DefaultHandler {
   void startElement(const ACEXML_Char* namespaceURI, const ACEXML_Char* localName,
                     const ACEXML_Char* qName, ACEXML_Attributes* atts) override;
 
-  bool inVariables;
-  bool inVariable;
-  int32_t variableCount;  // "Variable" objects written so far
+  bool inVariables = false;
+  bool inVariable = false;
+  int32_t variableCount = 0;  // "Variable" objects written so far
   std::string jsonText;   // the result
 
  private:
-  int nestedDepth_;  // elements open inside the current "Variable"
+  int nestedDepth_ = 0;  // elements open inside the current "Variable"
 };
 
 }  // namespace BROX

@@ -3,7 +3,6 @@
 #include <map>
 #include <vector>
 
-#include "platform/platform_names.h"
 #include "solvers/brox/brox_monitor_commands.h"
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_report_plots.h"
@@ -36,11 +35,8 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
   if (!active && !saved && command != "aaS.list_all_variable_names") {
     raiseScriptError(command, "command [" + command + "] is not implemented");
   }
-  bool validOptions = tokens.size() % 2 == 1;
-  for (std::size_t i = 1; validOptions && i < tokens.size(); i += 2) {
-    validOptions = tokens[i] == "session-name" && i == 1;  // one option, at most once
-  }
-  if (!validOptions) {
+  // One option, at most once.
+  if (tokens.size() != 1 && (tokens.size() != 3 || tokens[1] != "session-name")) {
     raiseScriptError(commandText, "command [" + commandText + "] has invalid parameters");
   }
   const std::string sessionName = tokens.size() == 3 ? removeEnclosingQuotes(tokens[2]) : "";
@@ -58,18 +54,11 @@ void BroxMonitors::listVariableNames(std::string& result, const Tokens& tokens,
     if (!runMatchesSession(run, sessionName, requiredExtension)) continue;
     const std::string output = runMonitorData(" -varinfo ", run, runExtension(run));
     CXmlToJsonVariableMetaDataHandler handler;
-    parseRunOutput(output, handler, solvarium::platform::kMonitorDataProgram, run, commandText);
+    parseRunOutput(output, handler, run, commandText);
     variables[run] = handler.jsonText;
   }
 
-  std::string answer;
-  MonitorArrayWriter array(&answer);
-  array.begin();
-  for (const auto& entry : variables) {
-    array.add(runMetadataJson(entry.first, entry.second, nullptr, status.reader->results));
-  }
-  array.end();
-  result = answer;
+  result = runMetadataArray(variables, nullptr, status.reader->results);
 }
 
 }  // namespace BROX

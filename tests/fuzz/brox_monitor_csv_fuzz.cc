@@ -220,7 +220,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const BROX::MonitorParse result = BROX::parseMonitorTable(output, &table);
   std::string array;
   BROX::MonitorArrayWriter writer(&array);
-  writer.begin();
   if (result == BROX::MonitorParse::kOk) {
     check(!table.names.empty(), "table without names", output);
     for (const auto& row : table.rows) {

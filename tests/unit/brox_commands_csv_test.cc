@@ -164,13 +164,11 @@ TEST(BroxMonitorCsvTest, LastValuesAndNamesLayouts) {
 TEST(BroxMonitorCsvTest, ArrayFrameSeparatesMonitors) {
   std::string out;
   BROX::MonitorArrayWriter empty(&out);
-  empty.begin();
   empty.end();
   EXPECT_EQ(out, "[\n]\n");
 
   out.clear();
   BROX::MonitorArrayWriter two(&out);
-  two.begin();
   two.add("\t{\n\t}\n");
   two.add("\t{\n\t}\n");
   two.end();

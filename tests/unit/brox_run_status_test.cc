@@ -153,7 +153,7 @@ TEST_F(BroxRunStatusLoadTest, MissingLibraryFailsWithDiagnosticsForTheWholeProce
   EXPECT_EQ(again.errorText, text);
 
   if (const auto e = expectThrow<AAS_CORBA::BROXInstant::Exceptions::EInstantScriptError>(
-          [&] { BROX::raiseIfStatusFailed(again, "aaS.get_storage_status"); })) {
+          [&] { BROX::loadBroxStatusOrRaise(&again, dir_.path(), "aaS.get_storage_status"); })) {
     EXPECT_EQ(e->errorType, 1);
     EXPECT_STREQ(e->command.in(), "aaS.get_storage_status");
     EXPECT_EQ(std::string(e->errorInfo.in()), text);
