@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/descriptor.h"
+
 namespace solvarium {
 
 namespace {
@@ -22,27 +24,16 @@ namespace {
 // Text waiting for stderr at most; a line that does not fit is dropped.
 constexpr std::size_t kQueueBytes = 256 * 1024;
 
-// Descriptors 0, 1 and 2 at start, kept above 2; -1 where one was closed.
-struct StartDescriptors {
-  int kept[3];
-  StartDescriptors() {
-    for (int fd = 0; fd < 3; ++fd) kept[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-  }
-};
-
-const StartDescriptors& startDescriptors() {
-  static const StartDescriptors* const kept = new StartDescriptors;
-  return *kept;
+// Descriptor 0, 1 or 2 as at start, kept above 2; -1 where it was closed.
+int startDescriptor(int fd) {
+  static const int kept[3] = {::fcntl(0, F_DUPFD_CLOEXEC, 3), ::fcntl(1, F_DUPFD_CLOEXEC, 3),
+                              ::fcntl(2, F_DUPFD_CLOEXEC, 3)};
+  return kept[fd];
 }
 
+// Writes `text` to the kept `fd`; closed or broken, the text is lost.
 void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (fd >= 0 && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // closed or broken: the text is lost
-    done += static_cast<std::size_t>(n);
-  }
+  platform::writeAll(startDescriptor(fd), text.data(), text.size());
 }
 
 // The queue and its writer thread, started on first use. Never destroyed,
@@ -92,7 +83,7 @@ class Logger {
       }
       writing_ = true;
       lock.unlock();
-      writeAll(startDescriptors().kept[STDERR_FILENO], text);
+      writeAll(STDERR_FILENO, text);
       lock.lock();
       writing_ = false;
       written_.notify_all();
@@ -152,15 +143,13 @@ void diagnosticText(const std::string& text, std::size_t maxBytes) {
 
 bool flushDiagnostics(std::chrono::milliseconds timeout) { return logger().flush(timeout); }
 
-void keepStartDescriptors() { startDescriptors(); }
+void keepStartDescriptors() { startDescriptor(0); }
 
-void writeStartStdout(const std::string& text) {
-  writeAll(startDescriptors().kept[STDOUT_FILENO], text);
-}
+void writeStartStdout(const std::string& text) { writeAll(STDOUT_FILENO, text); }
 
 void restoreStandardDescriptors() {
   for (int fd = 0; fd < 3; ++fd) {
-    const int kept = startDescriptors().kept[fd];
+    const int kept = startDescriptor(fd);
     struct stat was;
     struct stat now;
     if (kept < 0 || ::fstat(kept, &was) != 0) continue;

@@ -98,39 +98,22 @@ bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string
     setError(error, "Cannot create temporary file for", path, errno);
     return false;
   }
-  const char* p = static_cast<const char*>(data);
-  size_t left = size;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left > (1u << 30) ? (1u << 30) : left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlinkat(dirFd, temporary.c_str(), 0);
-      setError(error, "Cannot write", path, err);
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if ((setMode && ::fchmod(fd, permissions) != 0) || ::fsync(fd) != 0) {
-    int err = errno;
+  // Removes the temporary file; `what` failed with `err`.
+  const auto fail = [&](const char* what, int err) {
+    ::unlinkat(dirFd, temporary.c_str(), 0);
+    setError(error, what, path, err);
+    return false;
+  };
+  int err = 0;
+  if (!platform::writeAll(fd, data, size, &err) || (setMode && ::fchmod(fd, permissions) != 0) ||
+      ::fsync(fd) != 0) {
+    if (err == 0) err = errno;
     ::close(fd);
-    ::unlinkat(dirFd, temporary.c_str(), 0);
-    setError(error, "Cannot write", path, err);
-    return false;
+    return fail("Cannot write", err);
   }
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlinkat(dirFd, temporary.c_str(), 0);
-    setError(error, "Cannot close", path, err);
-    return false;
-  }
+  if (::close(fd) != 0) return fail("Cannot close", errno);
   if (::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
-    int err = errno;
-    ::unlinkat(dirFd, temporary.c_str(), 0);
-    setError(error, "Cannot replace", path, err);
-    return false;
+    return fail("Cannot replace", errno);
   }
   return true;
 }

@@ -20,6 +20,8 @@ namespace {
 
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 const char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
+const char kDoctypeRefused[] = "XML document with a document type declaration is refused";
+const char kEntityRefused[] = "XML document with an entity declaration is refused";
 // Bytes handed to expat per call (its length argument is an int).
 const std::size_t kCheckChunk = 1 << 20;
 
@@ -30,12 +32,6 @@ bool startsWithDeclaration(std::string_view text) {
          (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n');
 }
 
-// Which of "<!DOCTYPE" and "<!ENTITY" (any case) `text` holds, read in place.
-struct Declarations {
-  bool doctype = false;
-  bool entity = false;
-};
-
 bool equalsIgnoringCase(std::string_view text, std::size_t at, std::string_view lowerWord) {
   if (text.size() - at < lowerWord.size()) return false;
   for (std::size_t i = 0; i < lowerWord.size(); ++i) {
@@ -44,14 +40,16 @@ bool equalsIgnoringCase(std::string_view text, std::size_t at, std::string_view 
   return true;
 }
 
-Declarations findDeclarations(std::string_view text) {
-  Declarations found;
+// The refusal of a "<!DOCTYPE", else of a "<!ENTITY" (any case), that `text`
+// holds, read in place; "" when it holds neither.
+std::string declarationRefusal(std::string_view text) {
+  bool entity = false;
   for (std::size_t at = text.find("<!"); at != std::string_view::npos;
        at = text.find("<!", at + 2)) {
-    found.doctype = found.doctype || equalsIgnoringCase(text, at + 2, "doctype");
-    found.entity = found.entity || equalsIgnoringCase(text, at + 2, "entity");
+    if (equalsIgnoringCase(text, at + 2, "doctype")) return kDoctypeRefused;
+    entity = entity || equalsIgnoringCase(text, at + 2, "entity");
   }
-  return found;
+  return entity ? kEntityRefused : "";
 }
 
 // State of one well-formedness check.
@@ -130,13 +128,12 @@ void XMLCALL checkProcessingInstruction(void* data, const XML_Char* target, cons
 }
 
 void XMLCALL refuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-  stopWith(static_cast<CheckState*>(data),
-           "XML document with a document type declaration is refused");
+  stopWith(static_cast<CheckState*>(data), kDoctypeRefused);
 }
 
 void XMLCALL refuseEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                           const XML_Char*, const XML_Char*, const XML_Char*) {
-  stopWith(static_cast<CheckState*>(data), "XML document with an entity declaration is refused");
+  stopWith(static_cast<CheckState*>(data), kEntityRefused);
 }
 
 // Never opens an external entity: any reference to one fails the check.
@@ -228,25 +225,18 @@ std::string parseChecked(const std::string& declaration, std::string_view text,
 
 bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
                       const std::string& systemId, std::string* error) {
-  std::string failure;
   // The text is read in place: the byte-order mark is skipped, the
   // declaration is handed over apart.
   std::string_view document(text);
   if (matchPrefix(document, kUtf8Bom)) document.remove_prefix(3);
 
-  if (document.find('\0') != std::string_view::npos) {
-    failure = "XML document contains a NUL byte";
-  } else {
-    const Declarations declarations = findDeclarations(document);
-    if (declarations.doctype) {
-      failure = "XML document with a document type declaration is refused";
-    } else if (declarations.entity) {
-      failure = "XML document with an entity declaration is refused";
-    } else {
-      const std::string declaration = startsWithDeclaration(document) ? "" : kDeclaration;
-      failure = wellFormednessFailure(declaration, document);
-      if (failure.empty()) failure = parseChecked(declaration, document, handler, systemId);
-    }
+  std::string failure = document.find('\0') != std::string_view::npos
+                            ? "XML document contains a NUL byte"
+                            : declarationRefusal(document);
+  if (failure.empty()) {
+    const std::string declaration = startsWithDeclaration(document) ? "" : kDeclaration;
+    failure = wellFormednessFailure(declaration, document);
+    if (failure.empty()) failure = parseChecked(declaration, document, handler, systemId);
   }
   if (failure.empty()) return true;
   if (error != nullptr) *error = failure;

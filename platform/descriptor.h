@@ -1,5 +1,5 @@
 // platform::Descriptor: a file descriptor closed when it goes out of scope,
-// with the one read loop of the service.
+// with the one read loop of the service; writeAll(): its one write loop.
 #ifndef SOLVARIUM_PLATFORM_DESCRIPTOR_H_
 #define SOLVARIUM_PLATFORM_DESCRIPTOR_H_
 
@@ -42,6 +42,22 @@ class Descriptor {
  private:
   int fd_;
 };
+
+// Writes `size` bytes whole to `fd`, retrying a write that a signal
+// interrupts. False when a write fails or takes nothing (`*error` then holds
+// errno, when given).
+inline bool writeAll(int fd, const void* data, std::size_t size, int* error = nullptr) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (error != nullptr) *error = errno;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 }  // namespace platform
 }  // namespace solvarium

@@ -39,8 +39,6 @@ CCoFileSystem::CCoFileSystem(const KindTexts& texts) : texts_(texts) {}
 
 CCoFileSystem::~CCoFileSystem() = default;
 
-PortableServer::POA_ptr CCoFileSystem::_default_POA() { return servantPoa(); }
-
 GE::EUnknown CCoFileSystem::fileError(const char* operation, const char* fileName,
                                       const char* description) const {
   return GE::EUnknown(1, description, texts_.fileSystemScope.c_str(), "ICoFileSystem",

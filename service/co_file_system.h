@@ -29,8 +29,6 @@ class CCoFileSystem : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoFileSyst
   CCoFileSystem(const CCoFileSystem&) = delete;
   CCoFileSystem& operator=(const CCoFileSystem&) = delete;
 
-  PortableServer::POA_ptr _default_POA() override;
-
   void uploadFile(const char* fileName,
                   const KORLEN_AAS_v1_0_0::Types::CoOctetBuffer& content) override;
   KORLEN_AAS_v1_0_0::Types::CoOctetBuffer* downloadFile(const char* fileName) override;

@@ -59,22 +59,9 @@ class PartnerCallBounds {
 
 }  // namespace
 
-CCoSolverUnit::CCoSolverUnit(const KindTexts& texts, SolverKindOwner* owner)
-    : texts_(texts), owner_(owner) {}
+char* CCoSolverUnit::getSolverId() { return serialCopy(texts_.solverId); }
 
-CCoSolverUnit::~CCoSolverUnit() = default;
-
-PortableServer::POA_ptr CCoSolverUnit::_default_POA() { return servantPoa(); }
-
-char* CCoSolverUnit::getSolverId() {
-  const SerialCall serial;
-  return CORBA::string_dup(texts_.solverId.c_str());
-}
-
-char* CCoSolverUnit::getAcessType() {
-  const SerialCall serial;
-  return CORBA::string_dup(texts_.accessType.c_str());
-}
+char* CCoSolverUnit::getAcessType() { return serialCopy(texts_.accessType); }
 
 GS::ICoSolverUnit_ptr CCoSolverUnit::getCollaborativeSolverUnit() {
   const std::string& scope = texts_.collaborativeScope;
@@ -117,7 +104,6 @@ GS::ICoSolverUnit_ptr CCoSolverUnit::getInstantSolverUnit() {
 
 GS::ICoScripting_ptr CCoSolverUnit::getCommandScripting() {
   const SerialCall serial;
-  if (owner_->scriptingServant() == nullptr) return GS::ICoScripting::_nil();
   return owner_->scriptingServant()->_this();
 }
 
@@ -147,7 +133,6 @@ GS::ICoCollaborativeControls_ptr CCoSolverUnit::getCollaborativeControls() {
 
 GS::ICoFileSystem_ptr CCoSolverUnit::getFileSystem() {
   const SerialCall serial;
-  if (owner_->fileSystemServant() == nullptr) return GS::ICoFileSystem::_nil();
   return owner_->fileSystemServant()->_this();
 }
 

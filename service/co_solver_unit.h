@@ -11,21 +11,15 @@
 #define SOLVARIUM_SERVICE_CO_SOLVER_UNIT_H_
 
 #include "KORLEN_AAS_v1_0_0.hh"
-#include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
-class CCoSolverUnit : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit> {
+class CCoSolverUnit : public OwnedServant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUnit> {
  public:
-  // Answers with `texts` (which must outlive this servant); `owner` creates
-  // this servant and is not owned.
-  CCoSolverUnit(const KindTexts& texts, SolverKindOwner* owner);
-  ~CCoSolverUnit() override;
+  using OwnedServant::OwnedServant;
   CCoSolverUnit(const CCoSolverUnit&) = delete;
   CCoSolverUnit& operator=(const CCoSolverUnit&) = delete;
-
-  PortableServer::POA_ptr _default_POA() override;
 
   char* getSolverId() override;
   char* getAcessType() override;
@@ -38,11 +32,6 @@ class CCoSolverUnit : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoSolverUn
       const char* parameterSet) override;
   KORLEN_AAS_v1_0_0::Solvers::ICoCollaborativeControls_ptr getCollaborativeControls() override;
   KORLEN_AAS_v1_0_0::Solvers::ICoFileSystem_ptr getFileSystem() override;
-
-
- private:
-  const KindTexts& texts_;
-  SolverKindOwner* owner_;  // not owned
 };
 
 }  // namespace solvarium

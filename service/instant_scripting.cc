@@ -12,22 +12,9 @@ namespace GE = KORLEN_AAS_v1_0_0::Exceptions;
 
 const char kInternalPrefix[] = "aaS_internal.";
 
-CInstantScripting::CInstantScripting(const KindTexts& texts, SolverKindOwner* owner)
-    : texts_(texts), owner_(owner) {}
+char* CInstantScripting::getScriptingLanguageId() { return serialCopy(texts_.scriptingLanguageId); }
 
-CInstantScripting::~CInstantScripting() = default;
-
-PortableServer::POA_ptr CInstantScripting::_default_POA() { return servantPoa(); }
-
-char* CInstantScripting::getScriptingLanguageId() {
-  const SerialCall serial;
-  return CORBA::string_dup(texts_.scriptingLanguageId.c_str());
-}
-
-char* CInstantScripting::getAcessType() {
-  const SerialCall serial;
-  return CORBA::string_dup(texts_.accessType.c_str());
-}
+char* CInstantScripting::getAcessType() { return serialCopy(texts_.accessType); }
 
 KORLEN_AAS_v1_0_0::Types::CoStrings* CInstantScripting::getStatus() {
   // The command runs first, through run(), which takes SerialCall itself.

@@ -14,21 +14,15 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/command_table.h"
-#include "service/servant_poa.h"
 #include "service/solver_kind_owner.h"
 
 namespace solvarium {
 
-class CInstantScripting : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting> {
+class CInstantScripting : public OwnedServant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoScripting> {
  public:
-  // Answers with `texts` (which must outlive this servant); `owner` creates
-  // this servant and is not owned.
-  CInstantScripting(const KindTexts& texts, SolverKindOwner* owner);
-  ~CInstantScripting() override;
+  using OwnedServant::OwnedServant;
   CInstantScripting(const CInstantScripting&) = delete;
   CInstantScripting& operator=(const CInstantScripting&) = delete;
-
-  PortableServer::POA_ptr _default_POA() override;
 
   // ICoScripting.
   char* getScriptingLanguageId() override;
@@ -40,8 +34,6 @@ class CInstantScripting : public Servant<POA_KORLEN_AAS_v1_0_0::Solvers::ICoScri
   char* retrieveDelayedOutput(const char* ticket) override;
 
  private:
-  const KindTexts& texts_;
-  SolverKindOwner* owner_;   // not owned
   std::string ownerIor_;  // "" until first asked for
 };
 

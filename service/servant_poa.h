@@ -6,7 +6,7 @@
 // operations take it first thing; those that run a command take it in
 // SolverKind::run(), after the kind's beforeCommand(); getCollaborativeSolverUnit
 // holds it only while it reads the announced reference, not across its remote
-// calls. Each servant class overrides _default_POA() to return servantPoa().
+// calls. Servant<> makes every servant's _default_POA() return servantPoa().
 // The POA assigns no ids itself: every servant is activated once, through
 // activateServant(), under an id of random bytes, so that no reference can be
 // guessed from another or from the time the service started.
@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <mutex>
 #include <new>
+#include <string>
 
 namespace solvarium {
 
@@ -56,6 +57,7 @@ void noteAllocationFailure();
 template <class Skeleton>
 class Servant : public Skeleton {
  public:
+  PortableServer::POA_ptr _default_POA() override { return servantPoa(); }
   CORBA::Boolean _dispatch(omniCallHandle& handle) override {
     try {
       return Skeleton::_dispatch(handle);
@@ -75,6 +77,12 @@ class SerialCall {
  private:
   std::lock_guard<std::recursive_mutex> lock_;
 };
+
+// A reply's copy of `text`, read under SerialCall.
+inline char* serialCopy(const std::string& text) {
+  const SerialCall serial;
+  return CORBA::string_dup(text.c_str());
+}
 
 }  // namespace solvarium
 

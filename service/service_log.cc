@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/diagnostics.h"
+#include "platform/descriptor.h"
 #include "platform/process.h"
 
 // AddressSanitizer builds check for leaks here: _Exit skips the check at exit.
@@ -70,13 +71,7 @@ bool appendText(const std::string& fileName, const std::string& text) {
     ::close(fd);
     return false;
   }
-  bool written = true;
-  for (std::size_t done = 0; written && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    if (written) done += static_cast<std::size_t>(n);
-  }
+  const bool written = platform::writeAll(fd, text.data(), text.size());
   return ::close(fd) == 0 && written;
 }
 

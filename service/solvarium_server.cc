@@ -129,9 +129,11 @@ void orbLogLine(const char* text) {
   diagnosticText(text, omniORB::traceLevel > 1 ? 64 * 1024 : kDiagnosticLineBytes);
 }
 
-std::string systemExceptionText(const CORBA::SystemException& e) {
+// Its name, with a system exception's minor code when the ORB names it.
+std::string exceptionText(const CORBA::Exception& e) {
   std::string text = e._name();
-  const char* minor = e.NP_minorString();
+  const CORBA::SystemException* system = CORBA::SystemException::_downcast(&e);
+  const char* minor = system != nullptr ? system->NP_minorString() : nullptr;
   if (minor != nullptr) text += std::string(" (") + minor + ")";
   return text;
 }
@@ -229,10 +231,8 @@ void CSolvariumServer::startOrb() {
   std::string initFailure = "ORB_init answered a nil ORB";
   try {
     orb_ = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
-  } catch (const CORBA::SystemException& e) {
-    initFailure = systemExceptionText(e);
   } catch (const CORBA::Exception& e) {
-    initFailure = e._name();
+    initFailure = exceptionText(e);
   }
   if (CORBA::is_nil(orb_.in())) {
     printText("Error: cannot initialize Object Request Broker (ORB)\n");
@@ -266,13 +266,9 @@ void CSolvariumServer::startOrb() {
         rootPoa_->create_POA("SolvariumServants", manager.in(), policies);
     for (CORBA::ULong i = 0; i < policies.length(); ++i) policies[i]->destroy();
     setServantPoa(servants.in());
-  } catch (const CORBA::SystemException& e) {
-    printText("Error:\n" + systemExceptionText(e) + "\n");
-    reportOrbFailure(systemExceptionText(e), endpoint);
-    endProcess(1);
   } catch (const CORBA::Exception& e) {
-    printText(std::string("Error:\n") + e._name() + "\n");
-    reportOrbFailure(e._name(), endpoint);
+    printText("Error:\n" + exceptionText(e) + "\n");
+    reportOrbFailure(exceptionText(e), endpoint);
     endProcess(1);
   }
 }

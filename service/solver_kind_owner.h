@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/state_flags.h"
+#include "service/servant_poa.h"
 
 namespace solvarium {
 
@@ -71,6 +72,18 @@ class SolverKindOwner {
   // The collaborative solver unit's IOR text that the solver side
   // announced; empty until then (KindTexts::collaborativeFromSolver).
   virtual std::string collaborativeIorText() { return std::string(); }
+};
+
+// Base of a generic servant that answers with `texts` (which must outlive it)
+// for `owner`, which creates it and is not owned.
+template <class Skeleton>
+class OwnedServant : public Servant<Skeleton> {
+ public:
+  OwnedServant(const KindTexts& texts, SolverKindOwner* owner) : texts_(texts), owner_(owner) {}
+
+ protected:
+  const KindTexts& texts_;
+  SolverKindOwner* owner_;  // not owned
 };
 
 }  // namespace solvarium
