@@ -28,9 +28,13 @@ void printResult(const ClientContext& ctx, char* text) {
   if (ctx.appendNewline) writeOut("\n");
 }
 
-void printResult(const ClientContext&, CORBA::Boolean value) { writeOut(value ? "true\n" : "false\n"); }
+void printResult(const ClientContext&, CORBA::Boolean value) {
+  writeOut(value ? "true\n" : "false\n");
+}
 
-void printResult(const ClientContext&, CORBA::Long value) { writeOut(std::to_string(value) + "\n"); }
+void printResult(const ClientContext&, CORBA::Long value) {
+  writeOut(std::to_string(value) + "\n");
+}
 
 void printResult(const ClientContext&, KORLEN_AAS_v1_0_0::Types::CoStrings* items) {
   KORLEN_AAS_v1_0_0::Types::CoStrings_var owned = items;

@@ -69,12 +69,14 @@ typename T::_ptr_type narrowTarget(const ClientContext& ctx, const char* interfa
 // A reference that the service handed out: throws ClientError when nil.
 void requireReference(CORBA::Object_ptr ref, const char* what);
 
-// A result on stdout, by its IDL type; each takes ownership of the result.
-void printResult(const ClientContext& ctx, char* text);  // raw, "\n" unless -n
-void printResult(const ClientContext& ctx, CORBA::Boolean value);  // "true"/"false"
+// A result on stdout by its IDL type, taking ownership of it: text raw plus
+// "\n" unless -n, booleans "true"/"false", sequences one item per line,
+// references as IOR text or "nil".
+void printResult(const ClientContext& ctx, char* text);
+void printResult(const ClientContext& ctx, CORBA::Boolean value);
 void printResult(const ClientContext& ctx, CORBA::Long value);
-void printResult(const ClientContext& ctx, KORLEN_AAS_v1_0_0::Types::CoStrings* items);  // one per line
-void printResult(const ClientContext& ctx, CORBA::Object_ptr ref);  // IOR text or "nil"
+void printResult(const ClientContext& ctx, KORLEN_AAS_v1_0_0::Types::CoStrings* items);
+void printResult(const ClientContext& ctx, CORBA::Object_ptr ref);
 
 // Strict number parsing of command-line arguments (ClientError on junk).
 CORBA::Long parseLong(const std::string& text);
@@ -112,16 +114,17 @@ Operation call(const char* name, const char* argSyntax, R (Obj<I>::*op)(A...)) {
   static_assert(sizeof...(A) <= 1, "one argument at most");
   const std::string syntax = argSyntax;
   const bool joinRest = syntax.size() >= 3 && syntax.compare(syntax.size() - 3, 3, "...") == 0;
-  return {name, syntax, sizeof...(A), joinRest, [op](ClientContext& ctx, const OperationArgs& args) {
-            const std::tuple<A...> values{argument<A>(args[0])...};
-            typename I::_var_type target = Get(ctx);
-            auto invoke = [&](A... a) { return (target.in()->*op)(a...); };
-            if constexpr (std::is_void_v<R>) {
-              std::apply(invoke, values);
-            } else {
-              printResult(ctx, std::apply(invoke, values));
-            }
-          }};
+  auto run = [op](ClientContext& ctx, const OperationArgs& args) {
+    const std::tuple<A...> values{argument<A>(args[0])...};
+    typename I::_var_type target = Get(ctx);
+    auto invoke = [&](A... a) { return (target.in()->*op)(a...); };
+    if constexpr (std::is_void_v<R>) {
+      std::apply(invoke, values);
+    } else {
+      printResult(ctx, std::apply(invoke, values));
+    }
+  };
+  return {name, syntax, sizeof...(A), joinRest, run};
 }
 
 }  // namespace client
