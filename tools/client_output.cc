@@ -22,23 +22,30 @@ void requireReference(CORBA::Object_ptr ref, const char* what) {
   if (CORBA::is_nil(ref)) throw ClientError(std::string("the service returned a nil ") + what);
 }
 
-void printText(const ClientContext& ctx, const char* text) {
+void printResult(const ClientContext& ctx, char* text) {
+  CORBA::String_var owned = text;
   writeOut(text ? text : "");
   if (ctx.appendNewline) writeOut("\n");
 }
 
-void printBoolean(bool value) { writeOut(value ? "true\n" : "false\n"); }
+void printResult(const ClientContext&, CORBA::Boolean value) {
+  writeOut(value ? "true\n" : "false\n");
+}
 
-void printLong(CORBA::Long value) { writeOut(std::to_string(value) + "\n"); }
+void printResult(const ClientContext&, CORBA::Long value) {
+  writeOut(std::to_string(value) + "\n");
+}
 
-void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items) {
-  for (CORBA::ULong i = 0; i < items.length(); ++i) {
-    const char* item = items[i];
+void printResult(const ClientContext&, KORLEN_AAS_v1_0_0::Types::CoStrings* items) {
+  KORLEN_AAS_v1_0_0::Types::CoStrings_var owned = items;
+  for (CORBA::ULong i = 0; i < owned->length(); ++i) {
+    const char* item = owned[i];
     writeOut(std::string(item ? item : "") + "\n");
   }
 }
 
-void printReference(const ClientContext& ctx, CORBA::Object_ptr ref) {
+void printResult(const ClientContext& ctx, CORBA::Object_ptr ref) {
+  CORBA::Object_var owned = ref;
   if (CORBA::is_nil(ref)) {
     writeOut("nil\n");
     return;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "KORLEN_AAS_v1_0_0.hh"
@@ -67,15 +69,63 @@ typename T::_ptr_type narrowTarget(const ClientContext& ctx, const char* interfa
 // A reference that the service handed out: throws ClientError when nil.
 void requireReference(CORBA::Object_ptr ref, const char* what);
 
-void printText(const ClientContext& ctx, const char* text);     // string result
-void printBoolean(bool value);                                  // "true"/"false"
-void printLong(CORBA::Long value);
-void printStrings(const KORLEN_AAS_v1_0_0::Types::CoStrings& items);  // one per line
-void printReference(const ClientContext& ctx, CORBA::Object_ptr ref);  // IOR text or "nil"
+// A result on stdout by its IDL type, taking ownership of it: text raw plus
+// "\n" unless -n, booleans "true"/"false", sequences one item per line,
+// references as IOR text or "nil".
+void printResult(const ClientContext& ctx, char* text);
+void printResult(const ClientContext& ctx, CORBA::Boolean value);
+void printResult(const ClientContext& ctx, CORBA::Long value);
+void printResult(const ClientContext& ctx, KORLEN_AAS_v1_0_0::Types::CoStrings* items);
+void printResult(const ClientContext& ctx, CORBA::Object_ptr ref);
 
 // Strict number parsing of command-line arguments (ClientError on junk).
 CORBA::Long parseLong(const std::string& text);
 bool parseBoolean(const std::string& text);  // "true"/"false"/"1"/"0"
+
+// An operation's argument from its command-line word, by the IDL parameter type.
+template <class A>
+A argument(const std::string& word) {
+  if constexpr (std::is_same_v<A, CORBA::Long>) {
+    return parseLong(word);
+  } else if constexpr (std::is_same_v<A, CORBA::Boolean>) {
+    return parseBoolean(word);
+  } else {
+    return word.c_str();
+  }
+}
+
+// I is an interface class (static members), Obj<I> its object-reference class,
+// which carries the operations.
+template <class I>
+using Obj = std::remove_pointer_t<typename I::_ptr_type>;
+
+// The target narrowed to I, named by its repository id when it is not one.
+template <class I>
+typename I::_ptr_type narrowById(const ClientContext& ctx) {
+  return narrowTarget<I>(ctx, I::_PD_repoId);
+}
+
+// The operation `name` that calls `op` with at most one argument on the object
+// that Get finds, and prints its result. Arguments are parsed before the
+// object is looked up; an argSyntax ending in "..." takes the rest joined.
+template <class I, typename I::_ptr_type (*Get)(const ClientContext&) = narrowById<I>, class R,
+          class... A>
+Operation call(const char* name, const char* argSyntax, R (Obj<I>::*op)(A...)) {
+  static_assert(sizeof...(A) <= 1, "one argument at most");
+  const std::string syntax = argSyntax;
+  const bool joinRest = syntax.size() >= 3 && syntax.compare(syntax.size() - 3, 3, "...") == 0;
+  auto run = [op](ClientContext& ctx, const OperationArgs& args) {
+    const std::tuple<A...> values{argument<A>(args[0])...};
+    typename I::_var_type target = Get(ctx);
+    auto invoke = [&](A... a) { return (target.in()->*op)(a...); };
+    if constexpr (std::is_void_v<R>) {
+      std::apply(invoke, values);
+    } else {
+      printResult(ctx, std::apply(invoke, values));
+    }
+  };
+  return {name, syntax, sizeof...(A), joinRest, run};
+}
 
 }  // namespace client
 }  // namespace solvarium

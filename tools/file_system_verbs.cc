@@ -81,19 +81,11 @@ std::vector<Verb> fileSystemVerbs() {
   auto& ops = verb.operations;
   ops.push_back({"upload", "LOCAL REMOTE", 2, false, upload});
   ops.push_back({"download", "REMOTE LOCAL", 2, false, download});
-  ops.push_back({"getSolverFiles", "", 0, false, [](ClientContext& ctx, const OperationArgs&) {
-                   S::ICoFileSystem_var fs = fileSystem(ctx);
-                   ::KORLEN_AAS_v1_0_0::Types::CoStrings_var names = fs->getSolverFiles();
-                   printStrings(names.in());
-                 }});
-  ops.push_back({"addSolverFile", "NAME", 1, false, [](ClientContext& ctx, const OperationArgs& args) {
-                   S::ICoFileSystem_var fs = fileSystem(ctx);
-                   fs->addSolverFile(args[0].c_str());
-                 }});
-  ops.push_back({"removeSolverFile", "NAME", 1, false, [](ClientContext& ctx, const OperationArgs& args) {
-                   S::ICoFileSystem_var fs = fileSystem(ctx);
-                   fs->removeSolverFile(args[0].c_str());
-                 }});
+  using I = S::ICoFileSystem;
+  using O = Obj<I>;
+  ops.push_back(call<I, fileSystem>("getSolverFiles", "", &O::getSolverFiles));
+  ops.push_back(call<I, fileSystem>("addSolverFile", "NAME", &O::addSolverFile));
+  ops.push_back(call<I, fileSystem>("removeSolverFile", "NAME", &O::removeSolverFile));
   return {verb};
 }
 

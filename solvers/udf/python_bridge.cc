@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 
@@ -161,20 +162,23 @@ class Gil {
   PyGILState_STATE state_;
 };
 
+// The pending Python error, fetched and normalized: type, value and
+// traceback, new references. Needs the lock.
+std::array<PyObject*, 3> fetchError() {
+  std::array<PyObject*, 3> error{};
+  bridge().api.errFetch(&error[0], &error[1], &error[2]);
+  bridge().api.errNormalizeException(&error[0], &error[1], &error[2]);
+  return error;
+}
+
 // Prints a pending Python error, traceback included, to sys.stderr and
 // clears it. Unlike PyErr_Print, a SystemExit does not end the process.
 void printPendingError() {
   const PythonApi& api = bridge().api;
   if (api.errOccurred() == nullptr) return;
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  api.errFetch(&type, &value, &traceback);
-  api.errNormalizeException(&type, &value, &traceback);
+  const auto [type, value, traceback] = fetchError();
   if (type != nullptr) api.errDisplay(type, value, traceback);
-  api.decRef(type);
-  api.decRef(value);
-  api.decRef(traceback);
+  for (PyObject* object : {type, value, traceback}) api.decRef(object);
   api.errClear();
 }
 
@@ -215,12 +219,6 @@ bool takeText(PyObject* value, std::string* text) {
   }
   api.decRef(value);
   return utf8 != nullptr;
-}
-
-// The UTF-8 text of `object`'s attribute `name`; false when it is missing
-// or not readable text. Needs the lock.
-bool attributeText(PyObject* object, const char* name, std::string* text) {
-  return takeText(bridge().api.objectGetAttrString(object, name), text);
 }
 
 // Calls `method` without arguments; false when it raised. Needs the lock.
@@ -284,11 +282,7 @@ PyObject* findMacro(const std::string& macro) {
       if (next == nullptr && api.errOccurred() == nullptr) {
         // As the interpreter's own, it carries the name (for "Did you mean").
         api.errFormat(*api.excNameError, "name '%U' is not defined", name);
-        PyObject* type = nullptr;
-        PyObject* value = nullptr;
-        PyObject* traceback = nullptr;
-        api.errFetch(&type, &value, &traceback);
-        api.errNormalizeException(&type, &value, &traceback);
+        const auto [type, value, traceback] = fetchError();
         if (value != nullptr && api.objectSetAttrString(value, "name", name) != 0) api.errClear();
         api.errRestore(type, value, traceback);
       }
@@ -308,16 +302,10 @@ PyObject* findMacro(const std::string& macro) {
 // lock.
 void raiseFromCall(PyObject* names) {
   const PythonApi& api = bridge().api;
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  api.errFetch(&type, &value, &traceback);
-  api.errNormalizeException(&type, &value, &traceback);
+  const auto [type, value, traceback] = fetchError();
   if (value != nullptr && traceback != nullptr) api.exceptionSetTraceback(value, traceback);
   const bool stored = value != nullptr && api.dictSetItemString(names, kErrorName, value) == 0;
-  api.decRef(type);
-  api.decRef(value);
-  api.decRef(traceback);
+  for (PyObject* object : {type, value, traceback}) api.decRef(object);
   if (stored) {
     runSource(std::string("raise ") + kErrorName, mainGlobals(), names, true);
   } else {
@@ -329,32 +317,33 @@ void raiseFromCall(PyObject* names) {
 // none. Needs the lock.
 std::string takeCaptures(std::string* out, std::string* err) {
   std::string failure;
-  out->clear();
-  err->clear();
   const Bridge& state = bridge();
-  const PythonApi& api = state.api;
-  if (!takeText(api.objectCallObject(state.stdoutText, nullptr), out)) {
-    failure = "ERROR: Cannot access Python stdout content!";
-  }
-  if (!callMethod(state.stdoutReset) && failure.empty()) {
-    failure = "ERROR: Cannot reset Python stdout content!";
-  }
-  if (!takeText(api.objectCallObject(state.stderrText, nullptr), err) && failure.empty()) {
-    failure = "ERROR: Cannot access Python stderr content!";
-  }
-  if (!callMethod(state.stderrReset) && failure.empty()) {
-    failure = "ERROR: Cannot reset Python stderr content!";
+  const struct {
+    PyObject* text;
+    PyObject* reset;
+    std::string* into;
+    std::string name;
+  } captures[] = {{state.stdoutText, state.stdoutReset, out, "stdout"},
+                  {state.stderrText, state.stderrReset, err, "stderr"}};
+  for (const auto& capture : captures) {
+    capture.into->clear();
+    if (!takeText(state.api.objectCallObject(capture.text, nullptr), capture.into) &&
+        failure.empty()) {
+      failure = "ERROR: Cannot access Python " + capture.name + " content!";
+    }
+    if (!callMethod(capture.reset) && failure.empty()) {
+      failure = "ERROR: Cannot reset Python " + capture.name + " content!";
+    }
   }
   return failure;
 }
 
 void checkLibraryFile(const std::string& dll) {
   struct stat status;
-  if (::stat(dll.c_str(), &status) != 0) {
-    fail(dll + " does not exist\n", kInitialize, "ERROR: Cannot find Python DLL file", dll);
-  }
-  if (!S_ISREG(status.st_mode)) {
-    fail(dll + " is not a regular file\n", kInitialize, "ERROR: Cannot find Python DLL file", dll);
+  const bool exists = ::stat(dll.c_str(), &status) == 0;
+  if (!exists || !S_ISREG(status.st_mode)) {
+    fail(dll + (exists ? " is not a regular file\n" : " does not exist\n"), kInitialize,
+         "ERROR: Cannot find Python DLL file", dll);
   }
 }
 
@@ -374,17 +363,14 @@ void bindEntries(const std::string& dll) {
   std::string text;
   std::string command;
   std::string output;
-  if (!bindPythonVersion(state.library, &state.api, &missing)) {
-    text = dll + " does not have code for " + missing + "\n";
-    command = "Symbol does not exist";
-    output = missing;
-  } else if (!versionMatchesHeaders(state.api.getVersion())) {
+  const bool versionBound = bindPythonVersion(state.library, &state.api, &missing);
+  if (versionBound && !versionMatchesHeaders(state.api.getVersion())) {
     const std::string version = state.api.getVersion() != nullptr ? state.api.getVersion() : "";
     text = dll + " is Python " + version.substr(0, version.find(' ')) + ", not " +
            headerPythonVersion() + "\n";
     command = "Python version mismatch";
     output = version;
-  } else if (!bindPythonApi(state.library, &state.api, &missing)) {
+  } else if (!versionBound || !bindPythonApi(state.library, &state.api, &missing)) {
     text = dll + " does not have code for " + missing + "\n";
     command = "Symbol does not exist";
     output = missing;
@@ -546,16 +532,11 @@ void callMacro(const std::string& macro, const MacroArguments* arguments, bool w
   PyTypeObject* type = Py_TYPE(result);
   run->resultIsText = PyType_HasFeature(type, Py_TPFLAGS_UNICODE_SUBCLASS);
   if (run->resultIsText) {
-    const char* utf8 = api.unicodeAsUtf8(result);
-    run->resultReadable = utf8 != nullptr;
-    if (utf8 != nullptr) {
-      run->resultText = utf8;
-    } else {
-      api.errClear();
-    }
+    api.incRef(result);  // takeText releases it
+    run->resultReadable = takeText(result, &run->resultText);
   } else {
     run->resultTypeName = type->tp_name != nullptr ? type->tp_name : "NULL";
-    attributeText(result, "value", &run->resultValueText);
+    takeText(api.objectGetAttrString(result, "value"), &run->resultValueText);
   }
   api.decRef(result);
 }

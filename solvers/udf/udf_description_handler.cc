@@ -12,14 +12,24 @@ namespace {
 
 const char kBlanks[] = " \t\r\n";
 
-bool isValueElement(const char* name) {
-  static const char* const kNames[] = {"solverName",    "solverDescription", "accessType",
-                                       "pythonHome",    "pythonDllFile",     "pythonMainFile",
-                                       "solverPid"};
-  for (const char* known : kNames) {
-    if (std::strcmp(name, known) == 0) return true;
+// The value elements of solverInfo and the member each fills;
+// solverDescription is read for its faults only.
+struct ValueElement {
+  const char* name;
+  std::string CAasUdfXmlHandler::*member;
+};
+
+const ValueElement* valueElement(const char* name) {
+  using H = CAasUdfXmlHandler;
+  static const ValueElement kElements[] = {
+      {"solverName", &H::solverName},         {"solverDescription", nullptr},
+      {"accessType", &H::accessType},         {"pythonHome", &H::pythonHome},
+      {"pythonDllFile", &H::pythonDllFile},   {"pythonMainFile", &H::pythonMainFile},
+      {"solverPid", &H::solverPid}};
+  for (const ValueElement& element : kElements) {
+    if (std::strcmp(name, element.name) == 0) return &element;
   }
-  return false;
+  return nullptr;
 }
 
 // The value of the first attribute whose qualified name is `name`; "" when
@@ -71,7 +81,7 @@ void CAasUdfXmlHandler::startElement(const ACEXML_Char*, const ACEXML_Char*,
   } else if (std::strcmp(qName, "solverInfo") == 0) {
     inSolverInfo_ = true;
   } else if (inSolverInfo_) {
-    if (isValueElement(qName)) {
+    if (valueElement(qName) != nullptr) {
       beginValue(atts);
     } else if (std::strcmp(qName, "defaultIo") == 0) {
       fail("Error! defaultIo is not supported in this version of 3P aaS\n", false);
@@ -91,7 +101,7 @@ void CAasUdfXmlHandler::endElement(const ACEXML_Char*, const ACEXML_Char*,
   } else if (std::strcmp(qName, "solverInfo") == 0) {
     inSolverInfo_ = false;
   } else if (inSolverInfo_) {
-    if (isValueElement(qName)) endValue(qName);
+    if (const ValueElement* element = valueElement(qName)) endValue(element->member);
   } else if (inAasCommand_) {
     endCommand();
   }
@@ -103,7 +113,7 @@ void CAasUdfXmlHandler::beginValue(ACEXML_Attributes* atts) {
   collectingText_ = true;
 }
 
-void CAasUdfXmlHandler::endValue(const std::string& element) {
+void CAasUdfXmlHandler::endValue(std::string CAasUdfXmlHandler::*member) {
   collectingText_ = false;
   std::string value;
   if (!resolveStoredValue(text_, storage_, environment_, &value, &fault)) {
@@ -112,21 +122,7 @@ void CAasUdfXmlHandler::endValue(const std::string& element) {
   }
   text_.clear();
   storage_.clear();
-  if (element == "solverName") {
-    solverName = value;
-  } else if (element == "solverDescription") {
-    // read for its faults only
-  } else if (element == "accessType") {
-    accessType = value;
-  } else if (element == "pythonHome") {
-    pythonHome = value;
-  } else if (element == "pythonDllFile") {
-    pythonDllFile = value;
-  } else if (element == "pythonMainFile") {
-    pythonMainFile = value;
-  } else {
-    solverPid = value;
-  }
+  if (member != nullptr) this->*member = value;
 }
 
 void CAasUdfXmlHandler::beginCommand(ACEXML_Attributes* atts) {

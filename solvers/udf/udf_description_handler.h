@@ -61,7 +61,7 @@ class CAasUdfXmlHandler : public ACEXML_DefaultHandler, public solvarium::KindSe
 
   void fail(const std::string& message, bool printed);
   void beginValue(ACEXML_Attributes* atts);
-  void endValue(const std::string& element);
+  void endValue(std::string CAasUdfXmlHandler::*member);  // null: the value is dropped
   void beginCommand(ACEXML_Attributes* atts);
   void endCommand();
 
