@@ -1,5 +1,5 @@
 // solvarium::KindServant: what the root servants of the Talvo and Grend
-// kinds share besides their IDL skeleton `Skeleton`: the servant POA,
+// kinds share besides their IDL skeleton `Skeleton`:
 // shutdown, the co-solver unit's IOR, the kind's state (`State`, which holds
 // the collaborative unit's IOR text) and the final save of "monitor.json",
 // tried once, a failure reported in "instant_aas.error".
@@ -18,7 +18,6 @@ namespace solvarium {
 template <typename Skeleton, typename State>
 class KindServant : public Servant<Skeleton>, public SolverKind {
  public:
-  PortableServer::POA_ptr _default_POA() override { return servantPoa(); }
   // Asks the ORB to stop its event loop; always true.
   CORBA::Boolean shutdown() override {
     const SerialCall serial;

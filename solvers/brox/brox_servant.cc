@@ -51,8 +51,6 @@ CBROXSolvarium::CBROXSolvarium(CORBA::ORB_ptr orb, const solvarium::Environment&
 
 CBROXSolvarium::~CBROXSolvarium() = default;
 
-PortableServer::POA_ptr CBROXSolvarium::_default_POA() { return solvarium::servantPoa(); }
-
 void CBROXSolvarium::addGenericExceptionMessage(const char* message) {
   const solvarium::SerialCall serial;
   if (message != nullptr) solvarium::applyStartedEnded(message, &stateFlags());

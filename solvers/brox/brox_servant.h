@@ -36,8 +36,6 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   CBROXSolvarium(const CBROXSolvarium&) = delete;
   CBROXSolvarium& operator=(const CBROXSolvarium&) = delete;
 
-  PortableServer::POA_ptr _default_POA() override;
-
   // ICoBROXUnit. A "broadcast::" message from the solver side; never raises.
   void addGenericExceptionMessage(const char* message) override;
   // The operation of a client that holds an ICoBROXUnit reference: run()
