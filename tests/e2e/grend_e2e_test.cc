@@ -377,7 +377,6 @@ TEST_F(GrendServiceTest, SigtermEndsWithTheFinalSave) {
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
 }
 
-// A full disk: no torn trace record; a failed final save keeps the old file.
 TEST_F(GrendServiceTest, AFullDiskTearsNoTraceRecordAndAFailedFinalSaveEndsWith4) {
   startGrend();
   activate("job.mntr", kMntr);
