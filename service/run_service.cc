@@ -90,7 +90,7 @@ int runService(int argc, char** argv) {
   stopSignals.stop();
   watcher.stop();
   flushDiagnostics(kExitFlushTime);
-  return 0;
+  return server.finalSaveFailed() ? kFinalSaveFailedExitCode : 0;
 }
 
 }  // namespace solvarium

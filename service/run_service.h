@@ -9,9 +9,13 @@ namespace solvarium {
 // at once, nothing written; a first "-solver" that names no kind gets a
 // stderr line), starts the solver process watcher and serves until the
 // service shuts down (a `shutdown` call, the watcher, or SIGTERM, SIGINT or
-// SIGHUP: see stop_signals.h). Answers the program's exit code; start-up
-// failures and a solver that has gone may end the process from inside.
+// SIGHUP: see stop_signals.h). Answers the program's exit code (0, or
+// kFinalSaveFailedExitCode); start-up failures and a solver that has gone
+// may end the process from inside.
 int runService(int argc, char** argv);
+
+// The exit code of an end whose final save failed ("monitor.json" kept).
+constexpr int kFinalSaveFailedExitCode = 4;
 
 }  // namespace solvarium
 

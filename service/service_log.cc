@@ -71,8 +71,18 @@ bool appendText(const std::string& fileName, const std::string& text) {
     ::close(fd);
     return false;
   }
-  const bool written = platform::writeAll(fd, text.data(), text.size());
-  return ::close(fd) == 0 && written;
+  // A record that does not fit (a full disk, the file size limit) is taken
+  // back whole: the next one must not be appended to a torn one.
+  int error = 0;
+  if (!platform::writeAll(fd, text.data(), text.size(), &error)) {
+    const bool restored = ::ftruncate(fd, st.st_size) == 0;
+    solvarium::diagnostic("Cannot append to '%s': %s: %s\n", fileName.c_str(),
+                          std::strerror(error),
+                          restored ? "the file is left as it was" : "a part may remain");
+    ::close(fd);
+    return false;
+  }
+  return ::close(fd) == 0;
 }
 
 void printText(const std::string& text) { writeStartStdout(text); }

@@ -13,7 +13,9 @@ namespace solvarium {
 // written, as checked on the opened descriptor: a symbolic link, FIFO or
 // other kind of file of that name, a hard link, or another user's or a
 // group- or world-writable file, is left alone, with one line on stderr.
-// False when nothing could be written.
+// A text that cannot be written whole (a full disk, the file size limit) is
+// cut off again, leaving the file as it was, with one line on stderr.
+// False when the text was not written.
 bool appendText(const std::string& fileName, const std::string& text);
 
 // Writes `text` to standard output as is and flushes it.

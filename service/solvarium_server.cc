@@ -210,7 +210,7 @@ void CSolvariumServer::run(const KindSettings* settings,
   if (!claimTheEnd()) {
     for (;;) ::pause();  // the deadline or the watcher ends the process
   }
-  kind_->finalSave();
+  finalSaveFailed_ = !kind_->finalSave();
   printText(kShuttingDown);
 }
 

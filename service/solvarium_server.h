@@ -5,7 +5,8 @@
 // event loop until a `shutdown` operation or a stop signal ends it and has
 // the kind make its final save, under SerialCall's lock. Start-up failures end
 // the process with exit code 1; an end that has not got to the final save 30 s
-// after shutdown began ends it with exit code 3 (see claimTheEnd()).
+// after shutdown began ends it with exit code 3 (see claimTheEnd()); a final
+// save that fails makes the exit code 4 (see runService()).
 #ifndef SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 #define SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 
@@ -35,6 +36,8 @@ class CSolvariumServer {
   // the event loop runs.
   void run(const KindSettings* settings,
            const std::function<void(CORBA::ORB_ptr)>& serving = nullptr);
+  // After run(): the final save failed (the previous "monitor.json" stays).
+  bool finalSaveFailed() const { return finalSaveFailed_; }
 
  private:
   // ORB, root POA, servant POA. A failure is printed and ends the process
@@ -57,6 +60,7 @@ class CSolvariumServer {
   std::string key_;
   std::unique_ptr<SolverKind> kind_;
   ACE_SOCK_Stream sessionManager_;  // left open until the process ends
+  bool finalSaveFailed_ = false;
 };
 
 }  // namespace solvarium

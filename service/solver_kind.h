@@ -56,9 +56,9 @@ class SolverKind : public SolverKindOwner {
   virtual PortableServer::ServantBase* kindServant() { return nullptr; }
 
   // The final save to "monitor.json", once after the event loop has ended,
-  // through run(). Never throws: the kind reports a failure itself. None by
-  // default.
-  virtual void finalSave() {}
+  // through run(). Never throws: the kind reports a failure itself. False
+  // when the save failed. None by default.
+  virtual bool finalSave() { return true; }
 
   // What run() raises: the generic twins (for the generic servants and the
   // final save) or the kind module's own exceptions (for the kind's own IDL

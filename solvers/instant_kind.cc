@@ -82,12 +82,12 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   return record;
 }
 
-void saveWithReport(SolverKind* kind, const char* command) {
+bool saveWithReport(SolverKind* kind, const char* command) {
   std::string report = "\n\nUnknown error executing solver will\n\n";
   std::string cause;
   try {
     CORBA::String_var answer = kind->run(command);
-    return;
+    return true;
   } catch (const GE::EUnknown& e) {
     report = memberReport("KORLEN_AAS_v1_0_0::Exceptions::EUnknown", e);
     cause = withMore(e.description.in(), e.moreInfo.in());
@@ -99,6 +99,7 @@ void saveWithReport(SolverKind* kind, const char* command) {
   }
   solvarium::diagnostic("Final save failed: %s\n", cause.c_str());
   appendText("instant_aas.error", report);
+  return false;
 }
 
 void tickAutoSave(int32_t* minutes, int32_t period, const std::function<void()>& save,

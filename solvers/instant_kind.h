@@ -57,8 +57,8 @@ std::string currentFailureText(const char* unknown = "unknown failure");
 // Runs the final save `command` once through kind->run(). A failure is
 // appended to "instant_aas.error": a generic error or script error as its
 // full name and every member, anything else as an unknown error; its cause
-// goes to stderr.
-void saveWithReport(SolverKind* kind, const char* command);
+// goes to stderr. False when the save failed.
+bool saveWithReport(SolverKind* kind, const char* command);
 
 // The auto-save at the minute tick: counts one minute in `*minutes`; once
 // the count reaches `period` (or has passed it: the period was lowered), it

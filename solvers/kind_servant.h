@@ -31,8 +31,8 @@ class KindServant : public Servant<Skeleton>, public SolverKind {
 
   // SolverKind.
   PortableServer::ServantBase* kindServant() override { return this; }
-  void finalSave() override {
-    saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
+  bool finalSave() override {
+    return saveWithReport(this, "aaS.save_monitors_with_persisted_data monitor.json");
   }
   std::string collaborativeIorText() override { return state_.collaborativeSolverUnitIor; }
 

@@ -120,14 +120,14 @@ void CBROXSolvarium::checkSolverAlive() {
 
 char* CBROXSolvarium::interpret(const char* command) { return interpreter_->run(command); }
 
-void CBROXSolvarium::finalSave() {
+bool CBROXSolvarium::finalSave() {
   const int kTries = 10;
   std::string cause;
   for (int attempt = 0; attempt < kTries; ++attempt) {
     try {
       CORBA::String_var answer =
           run("aaS.save_report_plots_with_persisted_data monitor.json", Raises::kKindModule);
-      return;
+      return true;
     } catch (...) {
       cause = currentFailureText();  // the next try follows at once
     }
@@ -136,6 +136,7 @@ void CBROXSolvarium::finalSave() {
                         cause.c_str());
   solvarium::appendText("aas_instant_error.txt",
                         "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
+  return false;
 }
 
 void CBROXSolvarium::TEST_followSolver(const char* pidText) {

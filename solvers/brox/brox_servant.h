@@ -48,7 +48,7 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   // SolverKind. The final save: "monitor.json" through up to ten tries, one
   // right after the other; when all fail, a line in "aas_instant_error.txt".
   PortableServer::ServantBase* kindServant() override { return this; }
-  void finalSave() override;
+  bool finalSave() override;
 
   BroxInterpreter& TEST_interpreter() { return *interpreter_; }
 

@@ -494,7 +494,7 @@ TEST_F(BroxPlotsWillE2eTest, FinalSaveThatKeepsFailingIsRecorded) {
   fakes().setOutput("plotinfo", "./s1.res", "<Plots");
   takeMonitorCalls();
   EXPECT_TRUE(client().broxUnit()->shutdown());
-  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(4));
   EXPECT_EQ(readFile(workFile("monitor.json")), "previous");
   EXPECT_EQ(readFile(workFile("aas_instant_error.txt")),
             "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");

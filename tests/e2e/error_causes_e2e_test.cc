@@ -23,7 +23,7 @@ TEST_F(ErrorCausesTest, FinalSaveThatFailsNamesItsCause) {
   ServiceProcess& svc = startBrox();
   ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(client().broxUnit()->shutdown());
-  ASSERT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0)) << svc.stdoutText();
+  ASSERT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(4)) << svc.stdoutText();
   EXPECT_EQ(readFile(workFile("aas_instant_error.txt")),
             "Unknown error:\nCannot create BROX monitor.json after 10 tries\n");
   EXPECT_NE(svc.stderrText().find("Saving monitor.json failed 10 times, the last: "),

@@ -142,6 +142,13 @@ TEST_F(ExitCodeTest, HelpAndVersionPrintAndEndWithCode0) {
                              "BROXBINDIR", "KORLEN_SESSION_MANAGER_SOCKET"}) {
       EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
     }
+    // The session manager's variable under exactly the kinds that need it.
+    for (const std::string kind : {"brox", "talvo", "grend", "3p_aas"}) {
+      const std::size_t at = out.find("  " + kind + ", \"");
+      const std::size_t next = out.find(", \"", out.find('\n', at));
+      EXPECT_EQ(out.substr(at, next - at).find("KORLEN_SESSION_MANAGER_SOCKET") != std::string::npos,
+                kind == "talvo" || kind == "grend") << kind;
+    }
   }
 }
 

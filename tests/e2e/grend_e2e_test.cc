@@ -4,6 +4,7 @@
 // links and save targets, and the saves by tick, "solver-shutdown", shutdown
 // and the watcher.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,10 +165,10 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
   EXPECT_STREQ(otherId.in(), "korlen-grend");
 
   // shutdown answers true and the event loop ends; a final save that fails
-  // is reported with its cause and the service still ends with code 0.
+  // is reported with its cause and the service ends with code 4.
   ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(grendUnit()->shutdown());
-  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(4));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
   const std::string why = "Only a writable regular file in a writable folder is replaced";
   EXPECT_EQ(readFile(workFile("instant_aas.error")),
@@ -342,6 +343,13 @@ TEST_F(GrendServiceTest, TickSolverShutdownAndTheWatcherSave) {
   EXPECT_EQ(grendClient().execute("aaS_internal.tic_one_minute"), "");
   EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
   ASSERT_EQ(::unlink(workFile("monitor.json").c_str()), 0);
+  // A save that fails is named in the error file; the flag is still set.
+  ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
+  EXPECT_TRUE(broadcast("started:solver-shutdown").ok);
+  EXPECT_EQ(grendClient().execute("aaS.get_status"), "aas-off\nsolver-shutdown\n");
+  EXPECT_NE(readFile(workFile("instant_aas_error.txt")).find("Error writing file 'monitor.json'"),
+            std::string::npos);
+  ASSERT_EQ(::rmdir(workFile("monitor.json").c_str()), 0);
   EXPECT_TRUE(broadcast("started:solver-shutdown").ok);
   EXPECT_EQ(readFile(workFile("monitor.json")), savedDocument());
   EXPECT_EQ(grendClient().execute("aaS.get_status"), "aas-off\nsolver-shutdown\n");
@@ -367,6 +375,21 @@ TEST_F(GrendServiceTest, SigtermEndsWithTheFinalSave) {
   EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_EQ(readFile(workFile("monitor.json")), expected);
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
+}
+
+TEST_F(GrendServiceTest, AFullDiskTearsNoTraceRecordAndAFailedFinalSaveEndsWith4) {
+  startGrend();
+  activate("job.mntr", kMntr);
+  writeFile(workFile("monitor.json"), "old");
+  const rlimit full{400, RLIM_INFINITY};  // below the new "monitor.json"
+  ASSERT_EQ(::prlimit(service().pid(), RLIMIT_FSIZE, &full, nullptr), 0);
+  EXPECT_TRUE(broadcast(std::string(400, 'x')).ok);
+  EXPECT_EQ(readFile(workFile("grend_broadcasts.txt")).find("xx"), std::string::npos);
+  EXPECT_TRUE(service().waitForStderr(
+      "Cannot append to 'grend_broadcasts.txt': File too large: the file is left as it was\n"));
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(4));
+  EXPECT_EQ(readFile(workFile("monitor.json")), "old");
 }
 
 // The watcher connects within seconds of the start and ticks a minute

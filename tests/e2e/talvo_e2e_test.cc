@@ -175,11 +175,11 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
                            {"errorInfo", "Unknown instant aaS command"}, {"commandOutput", ""}}));
   EXPECT_EQ(str(h->doInstantCommandToString("aaS.implements.list_report_plots")), "True");
 
-  // A final save that fails is reported with its cause and the service still
-  // ends with 0.
+  // A final save that fails is reported with its cause and the service ends
+  // with 4.
   ASSERT_EQ(::mkdir(workFile("monitor.json").c_str(), 0755), 0);
   EXPECT_TRUE(h->shutdown());
-  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
+  EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(4));
   EXPECT_NE(service().stdoutText().find("Shutting down...\n"), std::string::npos);
   EXPECT_EQ(readFile(workFile("instant_aas.error")),
             "\n\nKORLEN_AAS_v1_0_0::Exceptions::EScriptGenericError caught executing solver will"
