@@ -149,7 +149,8 @@ bool awaitEnd(pid_t child, int pidfd, Clock::time_point deadline) {
     info.si_pid = 0;
     const int rc = ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
     if ((rc == 0 && info.si_pid == child) || (rc != 0 && errno != EINTR)) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    using std::chrono::milliseconds;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     // Without a pidfd, look again every 10 ms.
     const int wait = static_cast<int>(std::min<long long>(left.count(), pidfd >= 0 ? 1000 : 10));
@@ -226,7 +227,8 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   } else if (WIFEXITED(status)) {
     result.exitCode = WEXITSTATUS(status);
   } else if (WIFSIGNALED(status)) {
-    result.error = std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
+    result.error =
+        std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
   }
   return result;
 }

@@ -64,11 +64,13 @@ TempDir::TempDir() {
   if (!base || !*base) base = std::getenv("TMPDIR");
   if (!base || !*base) base = "/tmp";
   std::string tmpl = std::string(base) + "/solvarium-XXXXXX";
+  const std::string failed =
+      "Cannot create a temporary directory under '" + std::string(base) + "': ";
   if (!::mkdtemp(&tmpl[0])) {
-    error_ = "Cannot create a temporary directory under '" + std::string(base) + "': " + std::strerror(errno);
+    error_ = failed + std::strerror(errno);
   } else if (!addLive(tmpl)) {
     ::rmdir(tmpl.c_str());
-    error_ = "Cannot create a temporary directory under '" + std::string(base) + "': the process is ending";
+    error_ = failed + "the process is ending";
   } else {
     path_ = tmpl;
   }
@@ -94,7 +96,9 @@ void removeLiveTempDirs(Clock::time_point deadline) {
     struct stat st;
     while (Clock::now() < deadline && ::lstat(path.c_str(), &st) == 0) {
       removeTreeUntil(path, deadline);
-      if (::lstat(path.c_str(), &st) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (::lstat(path.c_str(), &st) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
     }
   }
 }
