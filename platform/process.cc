@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/descriptor.h"
+#include "platform/temp_dir.h"
 
 extern char** environ;
 
@@ -105,6 +107,68 @@ unsigned long openFileLimit() {
 
 void sleepMilliseconds(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<long> programTimeLimitMs{
+    std::chrono::duration_cast<std::chrono::milliseconds>(kProgramTimeLimit).count()};
+
+// The process groups of the running programs: 0 marks a free slot, kKilling
+// one whose group endStartedPrograms() is signalling. A slot is freed before
+// its leader is reaped, so that the group id is never signalled once the
+// kernel may reuse it.
+constexpr int kGroupSlots = 64;
+constexpr int kKilling = -1;
+std::atomic<int> runningGroups[kGroupSlots];
+std::atomic<bool> programsEnding{false};
+
+// The slot taken, or -1 when all are taken (the group is then not listed).
+int addGroup(pid_t group) {
+  for (int slot = 0; slot < kGroupSlots; ++slot) {
+    int free = 0;
+    if (runningGroups[slot].compare_exchange_strong(free, group)) return slot;
+  }
+  return -1;
+}
+
+void removeGroup(int slot, pid_t group) {
+  if (slot < 0) return;
+  int expected = group;
+  while (!runningGroups[slot].compare_exchange_weak(expected, 0)) {
+    expected = group;
+    std::this_thread::yield();  // endStartedPrograms() is signalling it
+  }
+}
+
+// Waits until `child` has ended, without reaping it; false at `deadline`.
+// An error of waitid counts as ended: waitpid then reports it.
+bool awaitEnd(pid_t child, int pidfd, Clock::time_point deadline) {
+  for (;;) {
+    siginfo_t info;
+    info.si_pid = 0;
+    const int rc = ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
+    if ((rc == 0 && info.si_pid == child) || (rc != 0 && errno != EINTR)) return true;
+    using std::chrono::milliseconds;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    // Without a pidfd, look again every 10 ms.
+    const int wait = static_cast<int>(std::min<long long>(left.count(), pidfd >= 0 ? 1000 : 10));
+    if (pidfd >= 0) {
+      pollfd ended = {pidfd, POLLIN, 0};
+      ::poll(&ended, 1, wait);
+    } else {
+      sleepMilliseconds(wait);
+    }
+  }
+}
+
+std::string limitText(long ms) {
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
 ProgramResult runProgram(const std::vector<std::string>& argv) {
   ProgramResult result;
   if (argv.empty() || argv[0].empty()) {
@@ -124,8 +188,10 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attr, 0);  // a group of its own, led by the program
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
+  const long limitMs = programTimeLimitMs.load();
   pid_t child = 0;
   int rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -135,6 +201,20 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
     return result;
   }
   result.started = true;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+  const int slot = addGroup(child);
+  if (programsEnding.load()) ::kill(-child, SIGKILL);  // the process ends
+  long pidfd = -1;
+#ifdef SYS_pidfd_open
+  pidfd = ::syscall(SYS_pidfd_open, child, 0u);
+#endif
+  if (!awaitEnd(child, static_cast<int>(pidfd), deadline)) {
+    ::kill(-child, SIGKILL);
+    result.timedOut = true;
+    awaitEnd(child, static_cast<int>(pidfd), Clock::time_point::max());
+  }
+  if (pidfd >= 0) ::close(static_cast<int>(pidfd));
+  removeGroup(slot, child);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) {
@@ -142,12 +222,36 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
       return result;
     }
   }
-  if (WIFEXITED(status)) {
+  if (result.timedOut) {
+    result.error = std::string("'") + argv[0] + "' stopped after " + limitText(limitMs);
+  } else if (WIFEXITED(status)) {
     result.exitCode = WEXITSTATUS(status);
   } else if (WIFSIGNALED(status)) {
-    result.error = std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
+    result.error =
+        std::string("'") + argv[0] + "' ended by signal " + std::to_string(WTERMSIG(status));
   }
   return result;
+}
+
+void endStartedPrograms() {
+  programsEnding.store(true);
+  pid_t killed[kGroupSlots];
+  int count = 0;
+  for (std::atomic<int>& slot : runningGroups) {
+    int group = slot.load();
+    if (group <= 0 || !slot.compare_exchange_strong(group, kKilling)) continue;
+    ::kill(-group, SIGKILL);
+    killed[count++] = group;
+    slot.store(group);
+  }
+  // The leaders end at once; their folders go once nothing writes there.
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(500);
+  for (int i = 0; i < count; ++i) awaitEnd(killed[i], -1, deadline);
+  removeLiveTempDirs(Clock::now() + std::chrono::seconds(1));
+}
+
+void TEST_setProgramTimeLimit(std::chrono::milliseconds limit) {
+  programTimeLimitMs.store(static_cast<long>(limit.count()));
 }
 
 std::string pathArgument(const std::string& path) {

@@ -3,6 +3,7 @@
 #define SOLVARIUM_PLATFORM_PROCESS_H_
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,32 @@ unsigned long openFileLimit();
 // Sleeps the calling thread.
 void sleepMilliseconds(long ms);
 
+// How long a program that runProgram started may run before its process
+// group is killed.
+constexpr std::chrono::seconds kProgramTimeLimit{60};
+
 // Result of running a program to its end.
 struct ProgramResult {
   bool started = false;     // false: the program could not be started
+  bool timedOut = false;    // killed at the time limit
   int exitCode = -1;        // exit status when it ended normally, else -1
   std::string error;        // why it could not be started or how it ended
 };
 
 // Starts `argv[0]` (searched on PATH when it has no '/') with exactly the
-// given argument vector, no shell, stdin from /dev/null, and waits for it.
+// given argument vector, no shell, stdin from /dev/null, in a process group
+// of its own, and waits for it. Past kProgramTimeLimit the whole group gets
+// SIGKILL, the program is reaped and the result says it timed out.
 ProgramResult runProgram(const std::vector<std::string>& argv);
+
+// Ends the process's programs: every group that runProgram started and that
+// still runs gets SIGKILL (a program started from now on is killed at once),
+// their leaders are awaited for a short while, and every live TempDir is
+// removed. Bounded in time; for the end of the process.
+void endStartedPrograms();
+
+// Replaces kProgramTimeLimit for the programs started from now on.
+void TEST_setProgramTimeLimit(std::chrono::milliseconds limit);
 
 // A path as a program argument: "./" + path when it begins with "-", so that
 // the program never reads it as one of its options; else the path itself.

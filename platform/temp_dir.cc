@@ -7,39 +7,99 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 namespace solvarium {
 namespace platform {
 
-TempDir::TempDir() {
-  const char* base = std::getenv("TMP");
-  if (!base || !*base) base = std::getenv("TMPDIR");
-  if (!base || !*base) base = "/tmp";
-  std::string tmpl = std::string(base) + "/solvarium-XXXXXX";
-  if (::mkdtemp(&tmpl[0])) {
-    path_ = tmpl;
-  } else {
-    error_ = "Cannot create a temporary directory under '" + std::string(base) + "': " + std::strerror(errno);
-  }
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The paths of the live TempDirs; closed once the process ends. Never
+// destroyed: a thread may still end a TempDir after exit() has begun.
+std::mutex liveMutex;
+std::vector<std::string>& livePaths = *new std::vector<std::string>;
+bool liveClosed = false;
+
+// False when the list is closed: the caller then removes its directory.
+bool addLive(const std::string& path) {
+  const std::lock_guard<std::mutex> lock(liveMutex);
+  if (liveClosed) return false;
+  livePaths.push_back(path);
+  return true;
 }
 
-TempDir::~TempDir() {
-  if (!path_.empty()) removeTree(path_);
+void removeLive(const std::string& path) {
+  const std::lock_guard<std::mutex> lock(liveMutex);
+  const auto found = std::find(livePaths.begin(), livePaths.end(), path);
+  if (found != livePaths.end()) livePaths.erase(found);
 }
 
-void removeTree(const std::string& path) {
+void removeTreeUntil(const std::string& path, Clock::time_point deadline) {
+  if (Clock::now() >= deadline) return;
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return;
   if (S_ISDIR(st.st_mode)) {
     if (DIR* dir = ::opendir(path.c_str())) {
       while (struct dirent* e = ::readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        removeTree(path + "/" + e->d_name);
+        removeTreeUntil(path + "/" + e->d_name, deadline);
       }
       ::closedir(dir);
     }
     ::rmdir(path.c_str());
   } else {
     ::unlink(path.c_str());
+  }
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMP");
+  if (!base || !*base) base = std::getenv("TMPDIR");
+  if (!base || !*base) base = "/tmp";
+  std::string tmpl = std::string(base) + "/solvarium-XXXXXX";
+  const std::string failed =
+      "Cannot create a temporary directory under '" + std::string(base) + "': ";
+  if (!::mkdtemp(&tmpl[0])) {
+    error_ = failed + std::strerror(errno);
+  } else if (!addLive(tmpl)) {
+    ::rmdir(tmpl.c_str());
+    error_ = failed + "the process is ending";
+  } else {
+    path_ = tmpl;
+  }
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  removeTree(path_);
+  removeLive(path_);
+}
+
+void removeTree(const std::string& path) { removeTreeUntil(path, Clock::time_point::max()); }
+
+void removeLiveTempDirs(Clock::time_point deadline) {
+  std::vector<std::string> paths;
+  {
+    const std::lock_guard<std::mutex> lock(liveMutex);
+    liveClosed = true;
+    paths.swap(livePaths);
+  }
+  for (const std::string& path : paths) {
+    // A killed program may still be adding an entry: try again.
+    struct stat st;
+    while (Clock::now() < deadline && ::lstat(path.c_str(), &st) == 0) {
+      removeTreeUntil(path, deadline);
+      if (::lstat(path.c_str(), &st) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
   }
 }
 

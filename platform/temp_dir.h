@@ -3,14 +3,18 @@
 #ifndef SOLVARIUM_PLATFORM_TEMP_DIR_H_
 #define SOLVARIUM_PLATFORM_TEMP_DIR_H_
 
+#include <chrono>
 #include <string>
 
 namespace solvarium {
 namespace platform {
 
+// Every live TempDir is listed, so that the end of the process removes it
+// (removeLiveTempDirs()).
 class TempDir {
  public:
   // Creates the directory with mkdtemp under $TMP, else $TMPDIR, else /tmp.
+  // Once removeLiveTempDirs() has run, none is made.
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -29,6 +33,10 @@ class TempDir {
 
 // Removes a directory tree (no symlink is followed). Errors are ignored.
 void removeTree(const std::string& path);
+
+// Removes every live TempDir's tree, giving up at `deadline`; TempDirs made
+// afterwards fail. For the end of the process.
+void removeLiveTempDirs(std::chrono::steady_clock::time_point deadline);
 
 }  // namespace platform
 }  // namespace solvarium

@@ -89,6 +89,8 @@ int runService(int argc, char** argv) {
   // the ORB.
   stopSignals.stop();
   watcher.stop();
+  // A request that still runs may have started a program.
+  platform::endStartedPrograms();
   flushDiagnostics(kExitFlushTime);
   return server.finalSaveFailed() ? kFinalSaveFailedExitCode : 0;
 }

@@ -97,6 +97,7 @@ bool claimTheEnd() {
 }
 
 void endProcess(int code) {
+  platform::endStartedPrograms();
   flushDiagnostics(kExitFlushTime);
   std::fflush(stdout);
   std::fflush(stderr);

@@ -118,6 +118,10 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
     solvarium::diagnostic("%s\n", run.error.c_str());
     raiseScriptError(commandLine, diagnosticText(run.error));
   }
+  if (run.timedOut) {  // whatever it wrote may be cut short
+    solvarium::diagnostic("%s\n", run.error.c_str());
+    raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
+  }
   std::string output;
   std::string readError;
   if (!solvarium::readWholeFile(outFile, &output, &readError)) {

@@ -1,9 +1,14 @@
 // BroxMonitors: construction checks, the monitor-data run and solver
 // termination, driven against fake "broxmondata" / "broxstop" programs.
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/process.h"
+#include "service/service_log.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/wait_until.h"
 #include "tests/unit/brox_monitors_fixture.h"
 
 namespace solvarium_test {
@@ -80,6 +85,46 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
     }
     EXPECT_TRUE(tmpEntries().empty());
   }
+}
+
+// A program that does not return, with a child in its group: the group is
+// killed at the time limit and when the process ends, and its folder goes.
+TEST_F(BroxMonitorsTest, ProgramThatDoesNotReturnIsEndedWithItsGroup) {
+  namespace platform = solvarium::platform;
+  const std::string pids = work() + "/group";
+  writeFile(fakes().binDir() + "/broxmondata",
+            "#!/bin/sh\nsleep 10 &\necho $$ $! > '" + pids + "'\nexec sleep 10\n", 0755);
+  const auto groupGone = [&] {
+    long leader = 0, child = 0;
+    std::ifstream(pids) >> leader >> child;
+    return leader > 0 && child > 0 && waitUntil([&] {
+             return !platform::isProcessAlive(leader) && !platform::isProcessAlive(child);
+           }, seconds(2));
+  };
+  BroxMonitors monitors(will(), broxBin());
+  const auto run = [&] { monitors.runMonitorData(" -plotinfo ", "./r.dir", ".dir"); };
+  platform::TEST_setProgramTimeLimit(milliseconds(300));
+  auto start = std::chrono::steady_clock::now();
+  if (const auto e = expectThrow<BroxExc::EInstantScriptError>(run)) {
+    EXPECT_EQ(text(e->errorInfo).rfind("Cannot retrieve program output\nPATH:\n", 0), 0u);
+  }
+  platform::TEST_setProgramTimeLimit(platform::kProgramTimeLimit);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(5));
+  EXPECT_TRUE(groupGone());
+  EXPECT_TRUE(tmpEntries().empty());
+
+  ASSERT_EQ(::unlink(pids.c_str()), 0);
+  start = std::chrono::steady_clock::now();  // the group holds the death test's pipe
+  EXPECT_EXIT(
+      {
+        std::thread([&] { try { run(); } catch (...) {} }).detach();
+        waitUntil([&] { return readFile(pids).find('\n') != std::string::npos; }, seconds(5));
+        solvarium::endProcess(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(5));
+  EXPECT_TRUE(groupGone());
+  EXPECT_TRUE(tmpEntries().empty());
 }
 
 TEST_F(BroxMonitorsTest, TerminateSolverArguments) {
