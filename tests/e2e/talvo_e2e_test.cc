@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/support/fake_giop_server.h"
+#include "tests/support/ior.h"
 #include "tests/support/joined_threads.h"
 #include "tests/support/talvo_e2e_fixture.h"
 
@@ -187,12 +188,14 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
             "errorInfo: <Cannot open output file name.>\ncommandOutput: <>\n");
 }
 
-// One partner never answers, another answers every request with a
-// LOCATION_FORWARD to itself: each call ends within the call time-out.
+// One partner never answers (asked 21 times at once, more than its 5
+// connections), another answers every request with a LOCATION_FORWARD to
+// itself: each call ends within the call time-out.
 TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
   startTalvo();
   FakeGiopServer silent;
   FakeGiopServer forwarding;
+  const IiopAddress unit = iorAddress(str(testOrb()->object_to_string(talvo().solverUnit())));
   for (FakeGiopServer* partner : {&silent, &forwarding}) {
     const std::string where =
         "corbaloc:iiop:1.2@127.0.0.1:" + std::to_string(partner->port()) + "/partner";
@@ -208,6 +211,12 @@ TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
     caller.start([&] {
       collaborative = collaborativeUnit(talvo());
       ended = true;
+    });
+    for (int i = 0; partner == &silent && i < 20; ++i) caller.start([&] {  // own connections
+      const int fd = connectTo(unit.host, unit.port);
+      sendThrottled(fd, giopRequest(1, unit.objectKey, "getCollaborativeSolverUnit", "", 0), 0);
+      EXPECT_EQ(readReplyStatus(fd, 30000), 2);  // a system exception
+      ::close(fd);
     });
     std::this_thread::sleep_for(milliseconds(500));
     EXPECT_TRUE(ended || partner == &silent);
