@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "tests/support/fake_giop_server.h"
-#include "tests/support/ior.h"
 #include "tests/support/joined_threads.h"
 #include "tests/support/talvo_e2e_fixture.h"
 
@@ -188,9 +187,8 @@ TEST_F(TalvoE2eTest, FreshServiceStateQuestionsAndExceptions) {
             "errorInfo: <Cannot open output file name.>\ncommandOutput: <>\n");
 }
 
-// One partner never answers (asked 21 times at once, more than its 5
-// connections), another answers every request with a LOCATION_FORWARD to
-// itself: each call ends within the call time-out.
+// One partner never answers, another answers every request with a
+// LOCATION_FORWARD to itself: each call ends within the call time-out.
 TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
   startTalvo();
   FakeGiopServer silent;
@@ -212,7 +210,7 @@ TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
       collaborative = collaborativeUnit(talvo());
       ended = true;
     });
-    for (int i = 0; partner == &silent && i < 20; ++i) caller.start([&] {  // own connections
+    for (int i = 0; partner == &silent && i < 20; ++i) caller.start([&] {  // > its 5 connections
       const int fd = connectTo(unit.host, unit.port);
       sendThrottled(fd, giopRequest(1, unit.objectKey, "getCollaborativeSolverUnit", "", 0), 0);
       EXPECT_EQ(readReplyStatus(fd, 30000), 2);  // a system exception

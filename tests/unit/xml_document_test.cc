@@ -254,7 +254,6 @@ TEST(XmlDocumentTest, AttributeLimit) {
   EXPECT_FALSE(solvarium::parseXmlDocument(declared, ok, "MyXML", &error));
   EXPECT_EQ(error, "XML document has more than 100 namespace declarations");
 
-  // Namespace names count while in scope: siblings' do not add up.
   const std::string uri(2048, 'u'), b = "<b xmlns:p=\"" + uri + "\"/>", a = "<a xmlns=\"" + uri;
   EXPECT_TRUE(solvarium::parseXmlDocument(a + "\">" + b + b + "</a>", ok, "MyXML", &error)) << error;
   EXPECT_FALSE(solvarium::parseXmlDocument(a + "u\">" + b + "</a>", ok, "MyXML", &error));
