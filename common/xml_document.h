@@ -24,8 +24,8 @@ inline constexpr std::size_t kMaxXmlAttributes = 20;
 inline constexpr std::size_t kMaxXmlNamespaces = 100;
 
 // Most bytes of namespace names (the values of the declarations on an
-// element and its ancestors) accepted in scope at once: ACEXML copies the
-// names in scope for each prefixed element and attribute.
+// element and its ancestors) accepted in scope at once: ACEXML's work for
+// each prefixed element and attribute grows with them.
 inline constexpr std::size_t kMaxXmlNamespaceBytes = 4096;
 
 // Parses `text` with `handler` as content handler, DTD handler, entity
