@@ -10,7 +10,9 @@
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/text_words.h"
 #include "common/xml_char_stream.h"
@@ -57,6 +59,8 @@ struct CheckState {
   XML_Parser parser = nullptr;
   std::size_t depth = 0;
   std::size_t namespaces = 0;  // namespace declarations so far
+  std::size_t namespaceBytes = 0;           // namespace names in scope
+  std::vector<std::size_t> declaredBytes;  // per open element: its share of those
   bool inCdata = false;
   std::size_t closingBrackets = 0;  // ']' that end the CDATA text so far
   std::string refusal;              // set by a handler that stopped the parse
@@ -75,6 +79,7 @@ void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char** attributes
     return;
   }
   // Name and value alternate, up to a null.
+  std::size_t declared = 0;
   for (std::size_t count = 0; attributes[2 * count] != nullptr; ++count) {
     if (count == kMaxXmlAttributes) {
       stopWith(state, "XML document has an element with more than " +
@@ -82,16 +87,30 @@ void XMLCALL checkStart(void* data, const XML_Char*, const XML_Char** attributes
       return;
     }
     const std::string_view name(attributes[2 * count]);
-    if ((name == "xmlns" || matchPrefix(name, "xmlns:")) &&
-        ++state->namespaces > kMaxXmlNamespaces) {
+    if (name != "xmlns" && !matchPrefix(name, "xmlns:")) continue;
+    if (++state->namespaces > kMaxXmlNamespaces) {
       stopWith(state, "XML document has more than " + std::to_string(kMaxXmlNamespaces) +
                           " namespace declarations");
       return;
     }
+    declared += std::char_traits<char>::length(attributes[2 * count + 1]);
+  }
+  state->namespaceBytes += declared;
+  state->declaredBytes.push_back(declared);
+  if (state->namespaceBytes > kMaxXmlNamespaceBytes) {
+    stopWith(state, "XML document has more than " + std::to_string(kMaxXmlNamespaceBytes) +
+                        " bytes of namespace names in scope");
   }
 }
 
-void XMLCALL checkEnd(void* data, const XML_Char*) { --static_cast<CheckState*>(data)->depth; }
+void XMLCALL checkEnd(void* data, const XML_Char*) {
+  CheckState* state = static_cast<CheckState*>(data);
+  --state->depth;
+  // After a refusal (expat ends an empty element even so) the counts no longer matter.
+  if (!state->refusal.empty()) return;
+  state->namespaceBytes -= state->declaredBytes.back();
+  state->declaredBytes.pop_back();
+}
 
 // Well-formed constructs that ACEXML mis-parses are refused too: it reads a
 // CDATA section whose text ends in an odd number of ']' past its end (and

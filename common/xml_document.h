@@ -23,6 +23,11 @@ inline constexpr std::size_t kMaxXmlAttributes = 20;
 // declares one.
 inline constexpr std::size_t kMaxXmlNamespaces = 100;
 
+// Most bytes of namespace names (the values of the declarations on an
+// element and its ancestors) accepted in scope at once: ACEXML's work for
+// each prefixed element and attribute grows with them.
+inline constexpr std::size_t kMaxXmlNamespaceBytes = 4096;
+
 // Parses `text` with `handler` as content handler, DTD handler, entity
 // resolver and error handler, under the system id `systemId`.
 //
@@ -31,8 +36,9 @@ inline constexpr std::size_t kMaxXmlNamespaces = 100;
 // NUL byte, "<!DOCTYPE" or "<!ENTITY" (any case) is refused, and so is any
 // document that expat finds not well-formed as UTF-8, whose elements nest
 // deeper than kMaxXmlNesting, that has an element with more than
-// kMaxXmlAttributes attributes or more than kMaxXmlNamespaces namespace
-// declarations (ACEXML reads what passes in time linear in its size).
+// kMaxXmlAttributes attributes, more than kMaxXmlNamespaces namespace
+// declarations or more than kMaxXmlNamespaceBytes of namespace names in scope
+// (ACEXML reads what passes in time linear in its size).
 // ACEXML loops or crashes on some malformed input and on two well-formed
 // constructs, which are refused as well: a CDATA
 // section whose text ends in an odd number of ']', and a processing

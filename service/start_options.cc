@@ -35,8 +35,14 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           std::to_string(kMaxGiopMessageBytes),
           "-ORBnativeCharCodeSet",
           "UTF-8",
+          // A connect counts against its call's deadline (below, or the
+          // collaborative call's own). With a connect time-out of its own,
+          // omniORB moves a call's deadline to that time-out's end: a call
+          // that had waited for one of a partner's connections (5 at most)
+          // then ran up to 10 s past its deadline. 0 here also overrides an
+          // ORBclientConnectTimeOutPeriod from the environment.
           "-ORBclientConnectTimeOutPeriod",
-          "10000",
+          "0",
           // Every outgoing call (the collaborative partner's _is_a) ends
           // after this long; local calls (the watcher's) are not affected.
           "-ORBclientCallTimeOutPeriod",

@@ -193,6 +193,7 @@ TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
   startTalvo();
   FakeGiopServer silent;
   FakeGiopServer forwarding;
+  const IiopAddress unit = iorAddress(str(testOrb()->object_to_string(talvo().solverUnit())));
   for (FakeGiopServer* partner : {&silent, &forwarding}) {
     const std::string where =
         "corbaloc:iiop:1.2@127.0.0.1:" + std::to_string(partner->port()) + "/partner";
@@ -208,6 +209,12 @@ TEST_F(TalvoE2eTest, ACollaborativePartnerThatNeverAnswersHoldsUpNobody) {
     caller.start([&] {
       collaborative = collaborativeUnit(talvo());
       ended = true;
+    });
+    for (int i = 0; partner == &silent && i < 20; ++i) caller.start([&] {  // > its 5 connections
+      const int fd = connectTo(unit.host, unit.port);
+      sendThrottled(fd, giopRequest(1, unit.objectKey, "getCollaborativeSolverUnit", "", 0), 0);
+      EXPECT_EQ(readReplyStatus(fd, 30000), 2);  // a system exception
+      ::close(fd);
     });
     std::this_thread::sleep_for(milliseconds(500));
     EXPECT_TRUE(ended || partner == &silent);

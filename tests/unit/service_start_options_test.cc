@@ -94,7 +94,7 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
   const std::vector<std::string> expected = {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
       "-ORBgiopMaxMsgSize",     "2147483647",         "-ORBnativeCharCodeSet",
-      "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "10000",
+      "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "0",
       "-ORBclientCallTimeOutPeriod", "10000",
       "-ORBserverCallTimeOutPeriod", "120000",
       "-ORBmaxServerThreadPerConnection", "1",

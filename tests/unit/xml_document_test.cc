@@ -253,6 +253,11 @@ TEST(XmlDocumentTest, AttributeLimit) {
   declared += "<b xmlns=\"v\"/></a>";
   EXPECT_FALSE(solvarium::parseXmlDocument(declared, ok, "MyXML", &error));
   EXPECT_EQ(error, "XML document has more than 100 namespace declarations");
+
+  const std::string uri(2048, 'u'), b = "<b xmlns:p=\"" + uri + "\"/>", a = "<a xmlns=\"" + uri;
+  EXPECT_TRUE(solvarium::parseXmlDocument(a + "\">" + b + b + "</a>", ok, "MyXML", &error)) << error;
+  EXPECT_FALSE(solvarium::parseXmlDocument(a + "u\">" + b + "</a>", ok, "MyXML", &error));
+  EXPECT_EQ(error, "XML document has more than 4096 bytes of namespace names in scope");
 }
 
 }  // namespace
