@@ -61,29 +61,21 @@ unsigned long cgroupPidsMax() {
   return least;
 }
 
-// Repeats of one text (digits left out: thread ids, times, addresses) pass
-// as they are kShownRepeats times per interval; the rest are counted, and
-// the count is written once the interval has passed.
-constexpr int kShownRepeats = 3;
+// Repeats of one text (digits left out: thread ids, times, addresses): the
+// first kShownRepeats pass as they are; the rest are counted, one line with
+// the count per interval for as long as they go on.
+constexpr unsigned long kShownRepeats = 3;
 constexpr std::chrono::seconds kRepeatInterval{10};
 constexpr std::size_t kTrackedTexts = 64;
 
 struct Repeats {
   std::chrono::steady_clock::time_point since;
   unsigned long seen = 0;
-  std::string first;  // the first line of the interval, for the count's line
+  std::string first;  // the first line, for the count's line
 };
 
 std::mutex repeatsLock;
 std::map<std::string, Repeats> repeats;
-
-void writeCount(const Repeats& entry) {
-  if (entry.seen <= kShownRepeats) return;
-  std::string first = entry.first.substr(0, 200);
-  while (!first.empty() && (first.back() == '\n' || first.back() == '\r')) first.pop_back();
-  diagnostic("(%lu more lines like \"%s\" in %lld s)\n", entry.seen - kShownRepeats,
-             first.c_str(), static_cast<long long>(kRepeatInterval.count()));
-}
 
 // True when `text` is to be written now; writes the counts of intervals
 // that have passed.
@@ -95,12 +87,20 @@ bool passRepeat(const std::string& text) {
   const auto now = std::chrono::steady_clock::now();
   const std::lock_guard<std::mutex> hold(repeatsLock);
   for (auto entry = repeats.begin(); entry != repeats.end();) {
-    if (now - entry->second.since < kRepeatInterval) {
+    Repeats& r = entry->second;
+    if (now - r.since < kRepeatInterval) {
       ++entry;
-      continue;
+    } else if (r.seen <= kShownRepeats) {
+      entry = repeats.erase(entry);
+    } else {
+      std::string first = r.first.substr(0, 200);
+      while (!first.empty() && (first.back() == '\n' || first.back() == '\r')) first.pop_back();
+      diagnostic("(%lu more lines like \"%s\" in %lld s)\n", r.seen - kShownRepeats,
+                 first.c_str(), static_cast<long long>(kRepeatInterval.count()));
+      r.since = now;
+      r.seen = kShownRepeats;  // later repeats are counted at once
+      ++entry;
     }
-    writeCount(entry->second);
-    entry = repeats.erase(entry);
   }
   auto found = repeats.find(key);
   if (found == repeats.end()) {
