@@ -60,10 +60,11 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "1073741824",
           "-ORBthreadPerConnectionLowerLimit",
           "1073741823",
-          // A connection that sends nothing, or stops before a message's
-          // header is whole, is closed after a minute (checked every 5 s);
-          // clients reopen a closed connection on their next call. A request
-          // whose header has arrived has the call time-out above.
+          // A connection that sends nothing, or stops before a request's
+          // header (up to its operation name) is whole, is closed after 60 to
+          // 65 s; clients reopen a closed connection on their next call. A
+          // request whose header has arrived has the call time-out above,
+          // however slowly its arguments come.
           "-ORBinConScanPeriod",
           "60",
           "-ORBscanGranularity",
