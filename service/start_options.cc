@@ -61,12 +61,14 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "-ORBthreadPerConnectionLowerLimit",
           "1073741823",
           // A connection that sends nothing, or stops before a request's
-          // header (up to its operation name) is whole, is closed after 60 to
-          // 65 s; clients reopen a closed connection on their next call. A
-          // request whose header has arrived has the call time-out above,
-          // however slowly its arguments come.
+          // header (up to its operation name) is whole, is closed after 120
+          // to 125 s; clients reopen a closed connection on their next call,
+          // but one that calls at the moment it closes gets COMM_FAILURE, so
+          // not sooner: clients that call once a minute are common. A request
+          // whose header has arrived has the call time-out above, however
+          // slowly its arguments come.
           "-ORBinConScanPeriod",
-          "60",
+          "120",
           "-ORBscanGranularity",
           "5"};
 }

@@ -100,7 +100,7 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
       "-ORBmaxServerThreadPerConnection", "1",
       "-ORBthreadPerConnectionUpperLimit", "1073741824",
       "-ORBthreadPerConnectionLowerLimit", "1073741823",
-      "-ORBinConScanPeriod", "60", "-ORBscanGranularity", "5"};
+      "-ORBinConScanPeriod", "120", "-ORBscanGranularity", "5"};
   EXPECT_EQ(args, expected);
   EXPECT_EQ(orbArguments("S", {"127.0.0.1", "4711"})[2], "giop:tcp:127.0.0.1:4711");
 }
