@@ -23,6 +23,7 @@
 #include "common/startup_error.h"
 #include "platform/process.h"
 #include "service/co_file_system.h"
+#include "service/connection_cap.h"
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
 #include "service/servant_poa.h"
@@ -123,12 +124,6 @@ class OrbStartEnvironment {
   std::vector<char*> kept_;
 };
 
-// The ORB's own log lines join the service's diagnostics (never a blocking
-// write in a request's thread); with tracing turned on they are kept longer.
-void orbLogLine(const char* text) {
-  diagnosticText(text, omniORB::traceLevel > 1 ? 64 * 1024 : kDiagnosticLineBytes);
-}
-
 // Its name, with a system exception's minor code when the ORB names it.
 std::string exceptionText(const CORBA::Exception& e) {
   std::string text = e._name();
@@ -219,13 +214,15 @@ void CSolvariumServer::startOrb() {
   const ListenEndpoint endpoint = listenEndpoint(
       context_.argc, context_.argv, environment.get("AAS_PORTS"), environment.get("AAS_HOST"));
   std::vector<std::string> arguments =
-      orbArguments(record_.serverName, endpoint, platform::openFileLimit());
+      orbArguments(record_.serverName, endpoint);
   std::vector<char*> orbArgv;
   for (std::string& argument : arguments) orbArgv.push_back(&argument[0]);
   orbArgv.push_back(nullptr);
   int orbArgc = static_cast<int>(arguments.size());
   // Until the listeners are made (by the RootPOA's resolution).
   const OrbStartEnvironment orbEnvironment;
+  // The ORB's own log lines join the service's diagnostics (never a blocking
+  // write in a request's thread).
   omniORB::setLogFunction(orbLogLine);
 
   std::string initFailure = "ORB_init answered a nil ORB";
@@ -240,6 +237,8 @@ void CSolvariumServer::startOrb() {
     endProcess(1);
   }
   makeNilReferences();
+  capConnections(connectionCap(maxConnections(environment), platform::openFileLimit(),
+                               currentTaskLimits()));
 
   try {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");

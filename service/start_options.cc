@@ -20,14 +20,7 @@ ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* por
 }
 
 std::vector<std::string> orbArguments(const std::string& serverName,
-                                      const ListenEndpoint& endpoint,
-                                      unsigned long descriptorLimit) {
-  // Descriptors kept for files, pipes and libraries; fewer than omniORB's
-  // 100 pool threads, so the connections above the upper limit can never
-  // take them all.
-  const unsigned long kFileRoom = 64;
-  const unsigned long limit = descriptorLimit > 2 * kFileRoom ? descriptorLimit : 1024;
-  const unsigned long upper = limit - kFileRoom;
+                                      const ListenEndpoint& endpoint) {
   return {serverName,
           "-ORBendPoint",
           "giop:tcp:" + endpoint.host + ":" + endpoint.port,
@@ -63,15 +56,27 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           // carried out one at a time anyway.
           "-ORBmaxServerThreadPerConnection",
           "1",
-          // One thread for each connection up to the descriptor limit less
-          // room for files: a connection that stops in the middle of a
-          // message holds only its own thread. Above the upper limit the ORB
-          // serves connections from its pool, where a partial message holds
-          // a pool thread until it is whole.
+          // One thread for every connection, always: a connection that stops
+          // in the middle of a message holds only its own thread. Above the
+          // upper limit the ORB would serve connections from its pool, where
+          // a partial message holds a pool thread until it is whole; no
+          // process can have 2^30 descriptors (fs.nr_open), so it never gets
+          // there. Connections are capped instead (connection_cap.h).
           "-ORBthreadPerConnectionUpperLimit",
-          std::to_string(upper),
+          "1073741824",
           "-ORBthreadPerConnectionLowerLimit",
-          std::to_string(upper - kFileRoom)};
+          "1073741823",
+          // A connection that sends nothing, or stops before a request's
+          // header (up to its operation name) is whole, is closed after 120
+          // to 125 s; clients reopen a closed connection on their next call,
+          // but one that calls at the moment it closes gets COMM_FAILURE, so
+          // not sooner: clients that call once a minute are common. A request
+          // whose header has arrived has the call time-out above, however
+          // slowly its arguments come.
+          "-ORBinConScanPeriod",
+          "120",
+          "-ORBscanGranularity",
+          "5"};
 }
 
 std::string instantTwinName(const std::string& name) {

@@ -23,14 +23,12 @@ ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* por
 
 // The ORB's argument vector: the server name as program name, then the
 // endpoint and the service's fixed ORB options (message size, UTF-8, client
-// connect and server call time-outs, one server thread per connection, and
-// one thread for each connection up to `descriptorLimit` (the soft
-// RLIMIT_NOFILE; 0: unknown) less room for files). The program's own
-// arguments are never passed on, and these override any ORB environment
-// variable.
+// connect and server call time-outs, one server thread per connection, a
+// thread for every connection, the idle connections' time-out). The
+// program's own arguments are never passed on, and these override any ORB
+// environment variable.
 std::vector<std::string> orbArguments(const std::string& serverName,
-                                      const ListenEndpoint& endpoint,
-                                      unsigned long descriptorLimit);
+                                      const ListenEndpoint& endpoint);
 
 // "instant_" put before the last path component of `name` (after the last
 // "/" or "\\").

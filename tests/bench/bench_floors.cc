@@ -49,7 +49,7 @@ bool writeWhole(const std::string& path, const std::string& text) {
 int runEchoServer(const char* iorFile) {
   // The service's own ORB options (message size, code set, time-outs).
   std::vector<std::string> arguments =
-      solvarium::orbArguments("solvarium-bench-echo", solvarium::ListenEndpoint{"127.0.0.1", "0"}, 0);
+      solvarium::orbArguments("solvarium-bench-echo", solvarium::ListenEndpoint{"127.0.0.1", "0"});
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(&argument[0]);
   argv.push_back(nullptr);

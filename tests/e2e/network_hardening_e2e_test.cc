@@ -342,6 +342,60 @@ TEST_F(NetworkHardeningTest, IdleAndUnfinishedConnectionsHoldUpNoNewClient) {
   for (const int connection : held) ::close(connection);
 }
 
+// True when the service closes `fd` within `ms`.
+bool closedWithin(int fd, int ms) {
+  pollfd ready{fd, POLLIN, 0};
+  char byte;
+  return ::poll(&ready, 1, ms) > 0 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+}
+
+// Connections above the cap are closed at once, a stranger who trades idle
+// connections for partial ones at the cap freezes nobody once some close,
+// and a declared key too big for memory drops its connection with one line.
+TEST_F(NetworkHardeningTest, AStrangerAtTheConnectionCapHoldsUpNoNewClient) {
+  ServiceProcess::Options options = broxOptions();
+  options.env["AAS_MAX_CONNECTIONS"] = "40";
+  ASSERT_TRUE(start(options).waitForKeyFiles({"instant_aaS_BROXSolvarium.txt"}));
+  const IiopAddress unit = iorAddress(readFile(workFile("instant_aaS_BROXSolvarium.txt")));
+  const std::string call = giopRequest(1, unit.objectKey, "getSolverId", "", false);
+  std::vector<int> held;
+  for (int i = 0; i < 50; ++i) held.push_back(connectTo(unit.host, unit.port));
+  for (int round = 0; round < 3; ++round) {  // 10 idle for 10 partial, each time
+    for (int i = 0; i < 10; ++i) ::close(held[round * 10 + i]);
+    std::this_thread::sleep_for(milliseconds(200));
+    for (int i = 0; i < 10; ++i) held.push_back(connectTo(unit.host, unit.port));
+    for (std::size_t i = held.size() - 10; i < held.size(); ++i) sendThrottled(held[i], "GIOP", 0);
+  }
+  int open = 0;
+  for (std::size_t i = 30; i < held.size(); ++i) open += closedWithin(held[i], 100) ? 0 : 1;
+  EXPECT_EQ(open, 40);
+  const int refused = connectTo(unit.host, unit.port);
+  ASSERT_TRUE(sendThrottled(refused, call, 0));
+  EXPECT_TRUE(closedWithin(refused, 2000));
+  ::close(refused);
+  for (std::size_t i = 30; i < 40; ++i) ::close(held[i]);
+  std::this_thread::sleep_for(milliseconds(200));
+  const int fd = connectTo(unit.host, unit.port);
+  ASSERT_TRUE(sendThrottled(fd, call, 0));
+  EXPECT_EQ(readReplyStatus(fd, 5000), 0);
+  ::close(fd);
+  for (std::size_t i = 40; i < held.size(); ++i) ::close(held[i]);
+
+  const std::string self = readFile("/proc/self/status");  // no sanitizer runtime
+  if (std::stoull(self.substr(self.find("VmSize:") + 7)) > (1ULL << 32)) return;
+  const rlimit small{600000000, 600000000};
+  ASSERT_EQ(::prlimit(service().pid(), RLIMIT_AS, &small, nullptr), 0);
+  const int big = connectTo(unit.host, unit.port);
+  const std::string key(64, 'A');
+  sendThrottled(big, withKeyLength(giopRequest(7, key, "getSolverId", "", true), 64, 1U << 30), 0);
+  EXPECT_TRUE(closedWithin(big, 2000));  // it was read again and again
+  ::close(big);
+  EXPECT_TRUE(service().waitForStderr("upcall raised std::bad_alloc"));
+  std::this_thread::sleep_for(milliseconds(500));
+  const std::string err = service().stderrText();
+  EXPECT_EQ(err.find("bad_alloc"), err.rfind("bad_alloc"));
+}
+
 // Under a 300 MB address-space limit a 300 MB upload cannot be read: it is
 // answered NO_MEMORY once it has arrived, with one stderr line and a count.
 TEST_F(NetworkHardeningTest, AllocationThatFailsIsAnsweredAtOnce) {

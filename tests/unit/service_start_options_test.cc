@@ -90,7 +90,7 @@ TEST(ListenEndpointChoice, JoinedOptionsOverrideAndTheLastWins) {
 }
 
 TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
-  const std::vector<std::string> args = orbArguments("BROXSolvarium", {"", "0"}, 20000);
+  const std::vector<std::string> args = orbArguments("BROXSolvarium", {"", "0"});
   const std::vector<std::string> expected = {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
       "-ORBgiopMaxMsgSize",     "2147483647",         "-ORBnativeCharCodeSet",
@@ -98,12 +98,11 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
       "-ORBclientCallTimeOutPeriod", "10000",
       "-ORBserverCallTimeOutPeriod", "120000",
       "-ORBmaxServerThreadPerConnection", "1",
-      "-ORBthreadPerConnectionUpperLimit", "19936",
-      "-ORBthreadPerConnectionLowerLimit", "19872"};
+      "-ORBthreadPerConnectionUpperLimit", "1073741824",
+      "-ORBthreadPerConnectionLowerLimit", "1073741823",
+      "-ORBinConScanPeriod", "120", "-ORBscanGranularity", "5"};
   EXPECT_EQ(args, expected);
-  const std::vector<std::string> unknownLimit = orbArguments("S", {"127.0.0.1", "4711"}, 0);
-  EXPECT_EQ(unknownLimit[2], "giop:tcp:127.0.0.1:4711");
-  EXPECT_EQ(unknownLimit[16], "960");
+  EXPECT_EQ(orbArguments("S", {"127.0.0.1", "4711"})[2], "giop:tcp:127.0.0.1:4711");
 }
 
 TEST(KeyFileNames, InstantTwinGoesBeforeTheLastComponent) {
