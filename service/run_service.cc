@@ -41,6 +41,16 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
   }
 }
 
+// A thread the service cannot do without did not start: it could neither
+// stop nor speak, so it ends before any key is published.
+[[noreturn]] void failThreadStart(const char* thread) {
+  solvarium::diagnostic(
+      "Start-up failed: the %s thread did not start: raise the limit on threads (ulimit -u) "
+      "or free memory\n",
+      thread);
+  endProcess(1);
+}
+
 }  // namespace
 
 int runService(int argc, char** argv) {
@@ -65,7 +75,8 @@ int runService(int argc, char** argv) {
     flushDiagnostics(kExitFlushTime);
     return 0;
   }
-  stopSignals.start();
+  if (!startDiagnostics()) failThreadStart("diagnostics writer's");
+  if (!stopSignals.start()) endProcess(1);
   // Before anything is written here: what interrupted saves left behind.
   removeStaleTemporaryFiles(".");
 
@@ -75,11 +86,8 @@ int runService(int argc, char** argv) {
   CSolverProcessChecker watcher(record->watch);
   watcher.checkProcessId(context, settings.get());
   if (!watcher.start()) {
-    solvarium::diagnostic(
-        "Start-up failed: the solver process watcher's thread did not start: raise "
-        "the limit on threads (ulimit -u) or free memory\n");
     printText("Error: cannot start the solver process watcher\n");
-    endProcess(1);
+    failThreadStart("solver process watcher's");
   }
 
   CSolvariumServer server(*record, context);
