@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
@@ -51,6 +53,16 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
   endProcess(1);
 }
 
+// Whether one more thread can be made now.
+bool threadLeft() {
+  try {
+    std::thread([] {}).join();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 int runService(int argc, char** argv) {
@@ -91,6 +103,9 @@ int runService(int argc, char** argv) {
   }
 
   CSolvariumServer server(*record, context);
+  // The ORB's listener, each connection and the ORB's shutdown take a thread:
+  // with none left after start-up, no client could be served or stop it.
+  if (!threadLeft()) failThreadStart("ORB's");
   server.run(settings.get(), [&stopSignals](CORBA::ORB_ptr orb) { stopSignals.serve(orb); });
   // The signal thread and the watcher go before the ORB that they call
   // through: the server, made after them, is destroyed first and destroys

@@ -126,11 +126,10 @@ bool StopSignals::start() {
   }
   try {
     thread_ = std::thread([this] { readSignals(); });
-  } catch (const std::system_error& e) {
+  } catch (const std::system_error&) {
     solvarium::diagnostic(
-        "Start-up failed: the stop signals' thread did not start (%s): raise the limit on "
-        "threads (ulimit -u) or free memory\n",
-        e.what());
+        "Start-up failed: the stop signals' thread did not start: raise the limit on threads "
+        "(ulimit -u) or free memory\n");
     return false;
   }
   int count = 0;

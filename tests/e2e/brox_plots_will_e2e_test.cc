@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/brox_e2e_fixture.h"
@@ -408,16 +409,19 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   expectTmpEmpty("the saves");
 }
 
-// SIGTERM, SIGINT and SIGHUP end the service as a shutdown call does: the
-// final save, exit code 0. A SIGINT ignored at start (a background job)
-// stays ignored; signals blocked by the launcher are unblocked; a write past
-// the file size limit fails and the service goes on.
+// SIGTERM, SIGINT, SIGHUP and SIGXCPU end the service as a shutdown call
+// does: the final save, exit code 0; SIGUSR1, SIGUSR2 and SIGALRM are
+// ignored with a line. A SIGINT ignored at start (a background job) stays
+// ignored; signals blocked by the launcher are unblocked; a write past the
+// file size limit fails and the service goes on. A second stop signal cuts
+// a hung final save short (exit code 3). Under a limit on threads the
+// service says so and ends with 1 before any key, or serves and stops.
 TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data expected.json"),
             "JSON monitors saved in 'expected.json'.\n");
   const std::string expected = readFile(workFile("expected.json"));
   ASSERT_TRUE(isValidJson(expected)) << expected;
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGXCPU}) {
     SCOPED_TRACE(signal);
     if (signal != SIGTERM) {
       ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
@@ -425,10 +429,19 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
       startService();
     }
     ::unlink(workFile("monitor.json").c_str());
+    if (signal == SIGXCPU) {
+      const std::pair<int, std::string> ignored[] = {
+          {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}};
+      for (const auto& [other, name] : ignored) {
+        ASSERT_EQ(::kill(service().pid(), other), 0);
+        EXPECT_TRUE(service().waitForStderr(name + " received: ignored\n"));
+      }
+    }
     ASSERT_EQ(::kill(service().pid(), signal), 0);
     EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
     EXPECT_EQ(readFile(workFile("monitor.json")), expected);
   }
+  EXPECT_NE(service().stderrText().find("SIGXCPU received: shutting down\n"), std::string::npos);
 
   ServiceProcess::Options background = broxOptions();
   background.env["TMP"] = serviceTmp();
@@ -462,6 +475,52 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   ASSERT_EQ(::kill(svc.pid(), SIGTERM), 0);
   EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_EQ(readFile(workFile("monitor.json")), expected);
+
+  // The session manager takes no more connections.
+  ServiceProcess::Options quiet = broxOptions();
+  quiet.env["TMP"] = quiet.env["TMPDIR"] = serviceTmp();
+  quiet.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  const std::vector<std::string> keys = {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"};
+  // Run as a user of its own whose every thread counts against the limit.
+  if (::geteuid() == 0) {
+    ::chmod(workDir().substr(0, workDir().rfind('/')).c_str(), 0755);
+    ::chmod(workDir().c_str(), 0777);
+    ::chmod(serviceTmp().c_str(), 0777);
+    for (int threads = 1; threads <= 7; ++threads) {
+      SCOPED_TRACE(threads);
+      ServiceProcess::Options limited = quiet;
+      limited.program = "/usr/bin/prlimit";
+      limited.argv = {"prlimit", "--nproc=" + std::to_string(threads), "setpriv", "--reuid=45678",
+                      "--regid=45678", "--clear-groups", SOLVARIUM_BINARY, "-solver", "brox"};
+      for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+      ServiceProcess& capped = start(limited);
+      const bool served = capped.waitForKeyFiles(keys);
+      EXPECT_TRUE(served || threads < 7);
+      if (served) {
+        ASSERT_EQ(::kill(capped.pid(), SIGTERM), 0);
+        EXPECT_EQ(capped.waitForExit(seconds(40)), std::optional<int>(0)) << capped.stderrText();
+        continue;
+      }
+      EXPECT_EQ(capped.waitForExit(seconds(5)), std::optional<int>(1));
+      EXPECT_NE(capped.stderrText().find("thread did not start: raise the limit on threads"),
+                std::string::npos) << capped.stderrText();
+      EXPECT_FALSE(fileExists(workFile("aaS_BROXSolvarium.txt")));
+    }
+  }
+
+  // A second stop signal while the final save hangs ends the process at once.
+  for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+  ASSERT_TRUE(start(quiet).waitForKeyFiles(keys));
+  writeFile(workFile("monitor.json"), "previous");
+  writeProgram("broxmondata", "sleep 20\n");
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_TRUE(service().waitForStderr("SIGTERM received: shutting down\n"));
+  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_EQ(service().waitForExit(seconds(5)), std::optional<int>(3));
+  EXPECT_TRUE(service().waitForStderr(
+      "Shutdown: a second stop signal (SIGTERM): the final save is cut short\n"));
+  EXPECT_EQ(readFile(workFile("monitor.json")), "previous");
 }
 
 TEST_F(BroxPlotsWillE2eTest, StopProgramGetsTheDirectoryAsOneArgument) {
