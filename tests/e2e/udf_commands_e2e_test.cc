@@ -395,7 +395,11 @@ def fault(args):
   EXPECT_TRUE(service().waitForStderr("outside"));
   EXPECT_EQ(c.execute("aaS.dump x"), "[\"x\"]");  // its restore leaves them alone
   char byte;
-  for (int fd : idle) EXPECT_EQ(::recv(fd, &byte, 1, MSG_DONTWAIT), -1);
+  for (int fd : idle) {
+    EXPECT_EQ(::recv(fd, &byte, 1, MSG_DONTWAIT), -1);
+    ASSERT_TRUE(sendThrottled(fd, giopRequest(1, to.objectKey, "_non_existent", "", false), 0));
+    EXPECT_EQ(readReplyStatus(fd, 5000), 0);  // still the client's connection
+  }
   for (int fd : idle) ::close(fd);
   // A macro's thread printing on after its call reaches no answer.
   EXPECT_EQ(c.tryExecute("aaS.chatter").answer, "started");
