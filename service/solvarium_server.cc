@@ -182,7 +182,7 @@ void CSolvariumServer::run(const KindSettings* settings,
   markShutdownBegun();
   const SerialCall serial;
   if (!claimTheEnd()) {
-    for (;;) ::pause();  // the stop deadline or the watcher ends the process
+    for (;;) ::pause();  // the deadline or the watcher ends the process
   }
   finalSaveFailed_ = !kind_->finalSave();
   printText(kShuttingDown);
