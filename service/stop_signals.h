@@ -1,13 +1,13 @@
 // StopSignals: the service's signals, and the deadline of its end.
 // - SIGTERM, SIGINT, SIGHUP and SIGXCPU (the soft CPU time limit) are stop
 //   signals: one stderr line, then the end a `shutdown` call makes (the
-//   event loop ends, the final save runs, exit code 0). One received during
+//   event loop ends, the final save runs). One received during
 //   start-up is kept until serve(). The kernel repeats SIGXCPU every second
 //   of CPU time: a repeated one does nothing.
 // - A second stop signal (SIGTERM, SIGINT or SIGHUP after any stop signal)
 //   ends the process at once, at any stage, the final save included: one
 //   stderr line, exit code 3.
-// - SIGUSR1, SIGUSR2 and SIGALRM are ignored, with one stderr line each.
+// - SIGUSR1, SIGUSR2 and SIGALRM are ignored, with one stderr line each time.
 // - SIGTERM is taken over even when it was ignored at start; each other
 //   signal above that was ignored at start (SIGINT of a background job,
 //   SIGHUP under nohup) stays ignored. The stop signals are unblocked.
@@ -18,8 +18,8 @@
 //
 // The handler only writes the signal's number into a pipe; the thread of
 // this class, made at start, reads it and keeps the deadline, so that
-// stopping needs no thread made later. Handlers that the programs the
-// service starts inherit are reset by exec.
+// stopping needs no thread made later. Programs that the service starts
+// get the default actions back (exec resets a handler, not SIG_IGN).
 //
 // One object per process, made and used on the main thread.
 #ifndef SOLVARIUM_SERVICE_STOP_SIGNALS_H_
