@@ -42,16 +42,12 @@ class Logger {
  public:
   void add(std::string line) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (!started_) {
-      started_ = true;
-      try {
-        std::thread(&Logger::run, this).detach();
-        running_ = true;
-      } catch (const std::system_error&) {
-        running_ = false;  // nothing can be written: every line is dropped
-      }
+    if (!running_ && !startThread()) {
+      // No thread to write: the caller does, in order, under the lock.
+      writeAll(STDERR_FILENO, line);
+      return;
     }
-    if (!running_ || queuedBytes_ + line.size() > kQueueBytes) {
+    if (queuedBytes_ + line.size() > kQueueBytes) {
       ++dropped_;
       return;
     }
@@ -60,9 +56,14 @@ class Logger {
     queued_.notify_one();
   }
 
+  bool start() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return running_ || startThread();
+  }
+
   bool flush(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!running_) return lines_.empty();
+    if (!running_) return true;  // every line was written by its caller
     return written_.wait_for(lock, timeout,
                              [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
   }
@@ -90,6 +91,17 @@ class Logger {
     }
   }
 
+  // Needs mutex_. Tried again at each line until it succeeds.
+  bool startThread() {
+    try {
+      std::thread(&Logger::run, this).detach();
+      running_ = true;
+    } catch (const std::system_error&) {
+      // a limit on threads, or no memory: lines are written by their callers
+    }
+    return running_;
+  }
+
   std::mutex mutex_;
   std::condition_variable queued_;   // a line or a drop to write
   std::condition_variable written_;  // the writer finished a batch
@@ -97,8 +109,7 @@ class Logger {
   std::size_t queuedBytes_ = 0;
   std::uint64_t dropped_ = 0;
   bool writing_ = false;
-  bool started_ = false;
-  bool running_ = false;
+  bool running_ = false;  // the thread was made
 };
 
 Logger& logger() {
@@ -140,6 +151,8 @@ void diagnosticText(const std::string& text, std::size_t maxBytes) {
   line += '\n';
   logger().add(std::move(line));
 }
+
+bool startDiagnostics() { return logger().start(); }
 
 bool flushDiagnostics(std::chrono::milliseconds timeout) { return logger().flush(timeout); }
 

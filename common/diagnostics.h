@@ -2,6 +2,8 @@
 // for stderr: the line goes into a bounded queue that a logger thread writes
 // out (the only blocking write). What does not fit is dropped and counted;
 // the count follows in a line of its own once the queue has room again.
+// While the thread cannot be made (a limit on threads), each call writes its
+// line itself, blocking, and tries to make the thread again.
 // Every line is capped, so client text quoted in it is too. Any thread may
 // call these, with any lock held.
 //
@@ -25,6 +27,10 @@ void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Queues `text` as one line, cut at `maxBytes`.
 void diagnosticText(const std::string& text, std::size_t maxBytes = kDiagnosticLineBytes);
+
+// Makes the logger thread now, as the first line would; false when it
+// cannot be made.
+bool startDiagnostics();
 
 // Waits up to `timeout` until everything queued has been written; false when
 // stderr did not take it in time. For start-up failures and the exit.

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
@@ -41,6 +43,26 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
   }
 }
 
+// A thread the service cannot do without did not start: it could neither
+// stop nor speak, so it ends before any key is published.
+[[noreturn]] void failThreadStart(const char* thread) {
+  solvarium::diagnostic(
+      "Start-up failed: the %s thread did not start: raise the limit on threads (ulimit -u) "
+      "or free memory\n",
+      thread);
+  endProcess(1);
+}
+
+// Whether one more thread can be made now.
+bool threadLeft() {
+  try {
+    std::thread([] {}).join();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 int runService(int argc, char** argv) {
@@ -65,7 +87,8 @@ int runService(int argc, char** argv) {
     flushDiagnostics(kExitFlushTime);
     return 0;
   }
-  stopSignals.start();
+  if (!startDiagnostics()) failThreadStart("diagnostics writer's");
+  if (!stopSignals.start()) endProcess(1);
   // Before anything is written here: what interrupted saves left behind.
   removeStaleTemporaryFiles(".");
 
@@ -75,14 +98,14 @@ int runService(int argc, char** argv) {
   CSolverProcessChecker watcher(record->watch);
   watcher.checkProcessId(context, settings.get());
   if (!watcher.start()) {
-    solvarium::diagnostic(
-        "Start-up failed: the solver process watcher's thread did not start: raise "
-        "the limit on threads (ulimit -u) or free memory\n");
     printText("Error: cannot start the solver process watcher\n");
-    endProcess(1);
+    failThreadStart("solver process watcher's");
   }
 
   CSolvariumServer server(*record, context);
+  // The ORB's listener, each connection and the ORB's shutdown take a thread:
+  // with none left after start-up, no client could be served or stop it.
+  if (!threadLeft()) failThreadStart("ORB's");
   server.run(settings.get(), [&stopSignals](CORBA::ORB_ptr orb) { stopSignals.serve(orb); });
   // The signal thread and the watcher go before the ORB that they call
   // through: the server, made after them, is destroyed first and destroys

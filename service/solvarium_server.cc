@@ -8,13 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/confined_file.h"
@@ -38,24 +35,6 @@ namespace solvarium {
 namespace {
 
 const char kShuttingDown[] = "Shutting down...\n";
-
-// How long the orderly end may take, from the moment shutdown begins until
-// the final save holds SerialCall's lock, and the exit code when it passes.
-constexpr std::chrono::seconds kStopDeadline{30};
-constexpr int kStopDeadlineExitCode = 3;
-
-// A request that never returns keeps the event loop from ending, or keeps
-// the lock from the final save: the process then ends at the deadline.
-void keepStopDeadline() {
-  while (!shutdownBegun()) std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  std::this_thread::sleep_for(kStopDeadline);
-  if (!claimTheEnd()) return;  // the final save runs, or the watcher ends the process
-  solvarium::diagnostic(
-      "Shutdown: a request still runs %lld s after shutdown began: the final save is "
-      "skipped\n",
-      static_cast<long long>(kStopDeadline.count()));
-  endProcess(kStopDeadlineExitCode);
-}
 
 // The generated _nil() of an interface makes its nil reference on first use
 // without a lock that covers the read, and every operation that answers a
@@ -193,11 +172,6 @@ void CSolvariumServer::run(const KindSettings* settings,
     failStartWithCause("an exception of no known type");
   }
 
-  try {
-    std::thread(keepStopDeadline).detach();
-  } catch (const std::system_error& e) {
-    solvarium::diagnostic("Shutdown will have no deadline: %s\n", e.what());
-  }
   if (serving) serving(orb_.in());
   orb_->run();
   markShutdownBegun();

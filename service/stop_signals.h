@@ -1,11 +1,25 @@
-// StopSignals: SIGTERM, SIGINT and SIGHUP end the service the way a
-// `shutdown` call does (the event loop ends, the final save runs, exit code
-// 0). The handler only writes the signal's number into a pipe; a thread of
-// this class reads it and asks the ORB to shut down once serve() has named
-// it. A signal during start-up is kept until then, and a second one during
-// start-up ends the process at once (the default action). A signal that was
-// ignored when the object was made (SIGINT of a background job, SIGHUP under
-// nohup) stays ignored.
+// StopSignals: the service's signals, and the deadline of its end.
+// - SIGTERM, SIGINT, SIGHUP and SIGXCPU (the soft CPU time limit) are stop
+//   signals: one stderr line, then the end a `shutdown` call makes (the
+//   event loop ends, the final save runs). One received during
+//   start-up is kept until serve(). The kernel repeats SIGXCPU every second
+//   of CPU time: a repeated one does nothing.
+// - A second stop signal (SIGTERM, SIGINT or SIGHUP after any stop signal)
+//   ends the process at once, at any stage, the final save included: one
+//   stderr line, exit code 3.
+// - SIGUSR1, SIGUSR2 and SIGALRM are ignored, with one stderr line each time.
+// - SIGTERM is taken over even when it was ignored at start; each other
+//   signal above that was ignored at start (SIGINT of a background job,
+//   SIGHUP under nohup) stays ignored. The stop signals are unblocked.
+// - Once shutdown has begun (a stop signal, a `shutdown` call, the
+//   watcher), the process ends with exit code 3 and one stderr line when the
+//   final save does not hold the end 30 s later.
+// Every other signal keeps its action (SIGQUIT its core dump).
+//
+// The handler only writes the signal's number into a pipe; the thread of
+// this class, made at start, reads it and keeps the deadline, so that
+// stopping needs no thread made later. Programs that the service starts
+// get the default actions back (exec resets a handler, not SIG_IGN).
 //
 // One object per process, made and used on the main thread.
 #ifndef SOLVARIUM_SERVICE_STOP_SIGNALS_H_
@@ -21,17 +35,17 @@ namespace solvarium {
 
 class StopSignals {
  public:
-  // Notes which stop signals are ignored and unblocks all three (before any
-  // thread is made, so that every thread inherits it); installs nothing yet.
+  // Notes which signals are ignored and unblocks the stop signals (before
+  // any thread is made, so that every thread inherits it); installs nothing.
   StopSignals();
   // Runs stop().
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  // Starts the thread and installs the handlers. A failure is one line on
-  // stderr; the signals then keep their default action.
-  void start();
+  // Starts the thread and installs the handlers. False, with one stderr
+  // line, when the thread or its pipe cannot be made.
+  bool start();
 
   // From now on a stop signal (one already received included) shuts `orb`'s
   // event loop down.
@@ -43,15 +57,23 @@ class StopSignals {
 
  private:
   void readSignals();
+  void received(int signal);
   void stopRequested();
 
-  std::vector<int> handled_;  // the stop signals not ignored at start
+  std::vector<int> handled_;  // the signals not ignored at start
   std::thread thread_;
+  bool stopping_ = false;      // the thread's own: a stop signal came
+  bool cpuLimitSeen_ = false;  // the thread's own: SIGXCPU came
 
   std::mutex mutex_;
   CORBA::ORB_var orb_;     // guarded by mutex_; nil before serve() and after stop()
   bool pending_ = false;   // guarded by mutex_; a signal came before serve()
 };
+
+// Puts the service's handler back on each of its signals whose handler was
+// replaced since start() (by a macro's faulthandler.register, say), with one
+// stderr line each. For after foreign code ran; any thread.
+void restoreSignalHandlers();
 
 }  // namespace solvarium
 

@@ -14,6 +14,7 @@
 #include "common/safe_file.h"
 #include "platform/dynamic_library.h"
 #include "service/service_log.h"
+#include "service/stop_signals.h"
 #include "solvers/udf/udf_description_reader.h"
 
 namespace AAS_UDF {
@@ -147,12 +148,13 @@ PyObject* strayLine(PyObject*, PyObject* line) {
 }
 
 // Holds the interpreter's lock for one call, and puts back descriptors 0-2
-// that Python closed or replaced.
+// that Python closed or replaced, and the service's signal handlers.
 class Gil {
  public:
   Gil() : state_(bridge().api.gilStateEnsure()) {}
   ~Gil() {
     solvarium::restoreStandardDescriptors();
+    solvarium::restoreSignalHandlers();
     bridge().api.gilStateRelease(state_);
   }
   Gil(const Gil&) = delete;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/brox_e2e_fixture.h"
@@ -408,16 +409,17 @@ TEST_F(BroxPlotsWillE2eTest, MonitorSaveOnCommandOnTickAndAtShutdown) {
   expectTmpEmpty("the saves");
 }
 
-// SIGTERM, SIGINT and SIGHUP end the service as a shutdown call does: the
-// final save, exit code 0. A SIGINT ignored at start (a background job)
-// stays ignored; signals blocked by the launcher are unblocked; a write past
-// the file size limit fails and the service goes on.
+// SIGTERM, SIGINT, SIGHUP and SIGXCPU end the service as a shutdown call
+// does: the final save, exit code 0; SIGUSR1, SIGUSR2 and SIGALRM do not. A
+// SIGINT ignored at start (a background job) stays ignored; signals blocked
+// by the launcher are unblocked; a write past the file size limit fails and
+// the service goes on.
 TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   EXPECT_EQ(client().execute("aaS.save_report_plots_with_persisted_data expected.json"),
             "JSON monitors saved in 'expected.json'.\n");
   const std::string expected = readFile(workFile("expected.json"));
   ASSERT_TRUE(isValidJson(expected)) << expected;
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGXCPU}) {
     SCOPED_TRACE(signal);
     if (signal != SIGTERM) {
       ::unlink(workFile("aaS_BROXSolvarium.txt").c_str());
@@ -425,10 +427,15 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
       startService();
     }
     ::unlink(workFile("monitor.json").c_str());
+    if (signal == SIGXCPU) {
+      for (const int other : {SIGUSR1, SIGUSR2, SIGALRM}) ASSERT_EQ(::kill(service().pid(), other), 0);
+      EXPECT_TRUE(service().waitForStderr("SIGALRM received: ignored\n"));
+    }
     ASSERT_EQ(::kill(service().pid(), signal), 0);
     EXPECT_EQ(service().waitForExit(seconds(20)), std::optional<int>(0));
     EXPECT_EQ(readFile(workFile("monitor.json")), expected);
   }
+  EXPECT_NE(service().stderrText().find("SIGXCPU received: shutting down\n"), std::string::npos);
 
   ServiceProcess::Options background = broxOptions();
   background.env["TMP"] = serviceTmp();
@@ -462,6 +469,46 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   ASSERT_EQ(::kill(svc.pid(), SIGTERM), 0);
   EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_EQ(readFile(workFile("monitor.json")), expected);
+
+  // A limit on threads of a user of its own: it serves and stops, or says why.
+  ServiceProcess::Options quiet = broxOptions();  // the session manager takes no more
+  quiet.env["TMP"] = quiet.env["TMPDIR"] = serviceTmp();
+  quiet.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
+  const std::vector<std::string> keys = {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"};
+  for (const std::string& d : {workDir() + "/..", workDir(), serviceTmp()}) ::chmod(d.c_str(), 0777);
+  for (int threads = 1; threads <= 7 && ::geteuid() == 0; ++threads) {
+    ServiceProcess::Options limited = quiet;
+    limited.program = "/usr/bin/prlimit";
+    limited.argv = {"prlimit", "--nproc=" + std::to_string(threads), "setpriv", "--reuid=45678",
+                    "--regid=45678", "--clear-groups", SOLVARIUM_BINARY, "-solver", "brox"};
+    for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+    ServiceProcess& capped = start(limited);
+    const bool served = capped.waitForKeyFiles(keys);
+    EXPECT_TRUE(served || threads < 7);
+    if (served) ::kill(capped.pid(), SIGTERM);
+    const std::optional<int> code = capped.waitForExit(seconds(40));  // 4: no thread to save
+    EXPECT_TRUE(code == (served ? 0 : 1) || (served && code == 4)) << code.value_or(-1);
+    const std::string err = capped.stderrText();
+    const std::size_t cause = err.find("Start-up failed: the ");  // one, on a thread
+    EXPECT_TRUE(served || (err.find(" thread did not start: raise", cause) != std::string::npos &&
+                           err.find("Start-up failed", cause + 1) == std::string::npos)) << err;
+    EXPECT_EQ(fileExists(workFile(keys[0])), served);
+  }
+
+  // A second stop signal cuts a final save that hangs short.
+  for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+  ASSERT_TRUE(start(quiet).waitForKeyFiles(keys));
+  writeFile(workFile("monitor.json"), "previous");
+  writeProgram("broxmondata", "sleep 20\n");
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_TRUE(service().waitForStderr("SIGTERM received: shutting down\n"));
+  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  // ThreadSanitizer holds the handler while the main thread waits for the program.
+  EXPECT_EQ(service().waitForExit(seconds(25)), std::optional<int>(3));
+  EXPECT_NE(service().stderrText().find("Shutdown: a second stop signal (SIGTERM): the final save "
+                                        "is cut short\n"), std::string::npos);
+  EXPECT_EQ(readFile(workFile("monitor.json")), "previous");
 }
 
 TEST_F(BroxPlotsWillE2eTest, StopProgramGetsTheDirectoryAsOneArgument) {

@@ -294,7 +294,8 @@ known = set(globals()) | {"known", "aas_3p_result"}
 // Hostile macros: printed output is gathered in linear time and capped, a
 // macro name is looked up and called (never run as code), a macro that
 // removes the capture names from the main module breaks no later command,
-// and neither closed descriptors nor a macro's printing thread reach a client.
+// neither closed descriptors nor a macro's printing thread reach a client,
+// and the stop signals' handlers that a macro replaces come back.
 TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
   writeDescription(solverInfo(), R"(
  <aasCommand command="aaS.lines" output="stdout">lines</aasCommand>
@@ -308,8 +309,9 @@ TEST_F(UdfCommandsTest, MacrosCannotTakeOverTheBridge) {
  <aasCommand command="aaS.fds">fds</aasCommand>
  <aasCommand command="aaS.closer">closer</aasCommand>
  <aasCommand command="aaS.chatter">chatter</aasCommand>
+ <aasCommand command="aaS.fault">fault</aasCommand>
 )");
-  writeMain(R"(import json, os, threading, time
+  writeMain(R"(import faulthandler, json, os, signal, sys, threading, time
 def fds(args):
     return "|".join(os.readlink("/proc/self/fd/%d" % i) for i in (0, 1, 2))
 def closer(args):
@@ -334,6 +336,8 @@ def vanish():
     return "gone"
 def echo(args):
     print("echo", *args)
+def fault(args):
+    return [faulthandler.register(s, file=sys.__stderr__) for s in (signal.SIGTERM, signal.SIGINT)] and "ok"
 )");
   ServiceProcess::Options o = udfOptions();
   o.env["UDF_INJECTED"] = "open('injected.txt','w').write";
@@ -386,8 +390,13 @@ def echo(args):
   const int idle[] = {connectTo(to.host, to.port), connectTo(to.host, to.port)};
   capture([&] { return std::to_string(c.fileSystem()->downloadFile("../outside")->length()); });
   EXPECT_TRUE(service().waitForStderr("outside"));
+  EXPECT_EQ(c.execute("aaS.dump x"), "[\"x\"]");  // its restore leaves them alone
   char byte;
-  for (int fd : idle) EXPECT_EQ(::recv(fd, &byte, 1, MSG_DONTWAIT), -1);
+  for (int fd : idle) {
+    EXPECT_EQ(::recv(fd, &byte, 1, MSG_DONTWAIT), -1);
+    EXPECT_TRUE(sendThrottled(fd, giopRequest(1, to.objectKey, "_non_existent", "", false), 0) &&
+                readReplyStatus(fd, 5000) == 0);  // still the client's connection
+  }
   for (int fd : idle) ::close(fd);
   // A macro's thread printing on after its call reaches no answer.
   EXPECT_EQ(c.tryExecute("aaS.chatter").answer, "started");
@@ -398,6 +407,12 @@ def echo(args):
   }
   EXPECT_EQ(exact, 40);
   EXPECT_TRUE(service().waitForStderr("chatter"));
+
+  // A macro that takes the stop signals' handlers takes them for its call only.
+  EXPECT_EQ(c.execute("aaS.fault"), "ok");
+  EXPECT_TRUE(service().waitForStderr("The SIGINT handler was replaced during a macro: put back\n"));
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  EXPECT_EQ(service().waitForExit(seconds(10)), std::optional<int>(0));
 }
 
 }  // namespace
