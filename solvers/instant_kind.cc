@@ -1,6 +1,5 @@
 #include "solvers/instant_kind.h"
 
-#include <cstdio>
 #include <exception>
 
 #include "KORLEN_AAS_v1_0_0.hh"

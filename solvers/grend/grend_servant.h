@@ -12,7 +12,6 @@
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 
-
 #include "AAS_CORBA.hh"
 #include "service/environment.h"
 #include "solvers/grend/grend_state.h"

@@ -1,6 +1,5 @@
 #include "solvers/udf/udf_description_reader.h"
 
-
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
