@@ -14,7 +14,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 // State of one run as its run information reports it. A new record is empty.
 struct StatusRecord {

@@ -1,6 +1,5 @@
 // The only symbols libQuennet.so exports. Everything else stays hidden.
 #include <cstdint>
-#include <new>
 #include <type_traits>
 
 #include "quennet/brox_status.h"

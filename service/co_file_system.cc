@@ -1,6 +1,5 @@
 #include "service/co_file_system.h"
 
-#include <cstdio>
 #include <new>
 
 #include "common/confined_file.h"

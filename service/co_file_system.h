@@ -10,9 +10,6 @@
 #ifndef SOLVARIUM_SERVICE_CO_FILE_SYSTEM_H_
 #define SOLVARIUM_SERVICE_CO_FILE_SYSTEM_H_
 
-#include <cstdint>
-#include <string>
-
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/confined_file.h"
 #include "service/servant_poa.h"

@@ -24,6 +24,9 @@ const char kUsage[] =
     "  --help          this text\n"
     "  --version       the version\n"
     "\n"
+    "Documentation: " SOLVARIUM_DOCDIR "/README.md, a UDF example in\n"
+    "  " SOLVARIUM_DOCDIR "/examples/udf (installed by cmake --install).\n"
+    "\n"
     "Each kind (-solver value, program name), its options and environment:\n";
 
 }  // namespace

@@ -84,6 +84,9 @@ int runService(int argc, char** argv) {
   reportUnknownSolverOption(argc, argv);
   const SolverKindRecord* record = chooseSolverKind(argc, argv);
   if (record == nullptr) {
+    solvarium::diagnostic(
+        "No solver kind chosen, nothing to serve: give -solver <kind>, or start the program "
+        "under a name that contains a kind's program name (see --help)\n");
     flushDiagnostics(kExitFlushTime);
     return 0;
   }

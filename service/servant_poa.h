@@ -50,10 +50,12 @@ std::recursive_mutex& servantCallMutex();
 void noteAllocationFailure();
 
 // Base of every servant class: `Skeleton` is its POA_ class. A failed
-// allocation while the ORB reads a request's arguments, or while the
-// operation runs, answers CORBA::NO_MEMORY at once (omniORB's own handling
-// sends the exception and then carries out the same request again, without
-// end).
+// allocation that leaves an operation (the ORB reading its arguments, or an
+// operation without a catch of its own) answers CORBA::NO_MEMORY at once
+// (omniORB's own handling sends the exception and then carries out the same
+// request again, without end). A command answers its kind's error instead
+// (SolverKind::run), and a download the EUnknown "Cannot allocate memory to
+// read file!".
 template <class Skeleton>
 class Servant : public Skeleton {
  public:

@@ -66,8 +66,9 @@ class SolverKind : public SolverKindOwner {
   enum class Raises { kGenericTwins, kKindModule };
 
   // The one way into the kind's interpreter, and the one catch of a command:
-  // beforeCommand(), then interpret() under SerialCall. A C++ failure leaves
-  // as the record's failure() (kKindModule) or a generic script error;
+  // beforeCommand(), then interpret() under SerialCall. A C++ failure (a
+  // failed allocation too, "std::bad_alloc") leaves as the record's
+  // failure() (kKindModule) or a generic script error;
   // kGenericTwins: a kind-module exception as its generic twin. Answers a
   // fresh string (a null answer as "") the caller frees.
   char* run(const char* command, Raises raises = Raises::kGenericTwins);
@@ -190,6 +191,9 @@ struct SolverKindRecord {
   // Raises the kind module's own error for the C++ failure `what` of
   // `command` (Raises::kKindModule); null: a generic script error.
   void (*failure)(const char* command, const char* what) = nullptr;
+  // Inside a catch block: the error text or prompt of the kind module's
+  // exception being handled, for a log line; rethrows any other. Null: none.
+  std::string (*failureText)() = nullptr;
   // The kind's lines of --help: its options and environment variables.
   std::string usage;
   std::function<std::vector<KeyFile>(const StartContext&)> keyFiles;

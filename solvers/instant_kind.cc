@@ -1,9 +1,7 @@
 #include "solvers/instant_kind.h"
 
-#include <cstdio>
 #include <exception>
 
-#include "AAS_CORBA.hh"
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/diagnostics.h"
 #include "idl/exception_members.h"
@@ -40,20 +38,10 @@ std::string withMore(const char* text, const char* more) {
 
 }  // namespace
 
-std::string currentFailureText(const char* unknown) {
-  namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+std::string currentFailureText(const SolverKindRecord* kind, const char* unknown) {
   try {
+    if (kind != nullptr && kind->failureText != nullptr) return kind->failureText();
     throw;
-  } catch (const BE::EInstantScriptError& e) {
-    return e.errorInfo.in();
-  } catch (const BE::EInstantReadUnquotedString& e) {
-    return e.questionPrompt.in();
-  } catch (const BE::EKorlenUnknown& e) {
-    return e.description.in();
-  } catch (const BE::EKorlenInvalidArgument& e) {
-    return e.description.in();
-  } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
-    return e.errorInfo.in();
   } catch (const CORBA::Exception& e) {
     return e._name();
   } catch (const std::exception& e) {
@@ -77,8 +65,6 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   texts.ownerIorCommands = {"aaS_internal.get_brox_exception_holder_ior",
                             "aaS_internal.get_grend_exception_holder_ior",
                             "aaS_internal.get_talvo_exception_holder_ior"};
-  texts.fileSystemScope = "GREND Instant";
-  texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   return record;
 }
 

@@ -19,8 +19,8 @@ namespace solvarium {
 // A built-in kind's record with its names and texts: chosen by "-solver
 // <solverOption>" or a program name containing its server name; the
 // generic-servant texts with the kind's solver id and scripting language id,
-// access type "instant", the three internal IOR commands, the file system's
-// scope and texts, and no collaborative unit.
+// access type "instant" and the three internal IOR commands. The collaborative unit is the root object's: none by
+// default (SolverKindOwner), announced by Talvo and Grend (KindServant).
 SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
                                    const std::string& solverId, const std::string& languageId);
 
@@ -48,11 +48,11 @@ std::function<std::unique_ptr<SolverLink>(CORBA::Object_ptr)> kindObjectLink(Exe
   };
 }
 
-// The cause of the exception being handled, for a log line: the error text
-// or prompt of a Brox or Talvo error or question, the name of another CORBA
-// exception, what() of a standard one, else `unknown`. Call only inside a
-// catch block.
-std::string currentFailureText(const char* unknown = "unknown failure");
+// The cause of the exception being handled, for a log line: the text that
+// `kind`'s failureText gives, else the name of a CORBA exception, what() of a
+// standard one, else `unknown`. Call only inside a catch block.
+std::string currentFailureText(const SolverKindRecord* kind = nullptr,
+                               const char* unknown = "unknown failure");
 
 // Runs the final save `command` once through kind->run(). A failure is
 // appended to "instant_aas.error": a generic error or script error as its

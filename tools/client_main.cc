@@ -117,6 +117,8 @@ std::string parseCommandLine(int argc, char** argv, Invocation* inv) {
     } else if (arg.rfind("-ORB", 0) == 0 && i + 1 < argc) {
       inv->orbOptions.push_back(arg);
       inv->orbOptions.push_back(argv[++i]);
+    } else if (arg.size() > 1 && arg[0] == '-' && arg.rfind("-ORB", 0) != 0) {
+      return "unknown option '" + arg + "'";
     } else {
       break;
     }
@@ -175,6 +177,21 @@ const Operation* resolve(const std::vector<Verb>& verbs, const std::vector<std::
   return nullptr;
 }
 
+// The stderr line for a key that names no object, or no longer a served one;
+// empty for other failures. `readingKey`: raised while the key was read.
+std::string keyFailure(const CORBA::Exception& ex, bool readingKey) {
+  if (readingKey && CORBA::BAD_PARAM::_downcast(&ex) != nullptr) {
+    return "the key holds no object reference (IOR:, corbaloc: or corbaname: text)";
+  }
+  if (CORBA::TRANSIENT::_downcast(&ex) != nullptr) {
+    return "no service answers at the key's address: it has stopped, or cannot be reached";
+  }
+  if (CORBA::OBJECT_NOT_EXIST::_downcast(&ex) != nullptr) {
+    return "the key's object does not exist: the service that wrote the key has stopped";
+  }
+  return "";
+}
+
 CORBA::ORB_ptr initOrb(const Invocation& inv) {
   // The first call on a new connection may take the longer of the two
   // time-outs: connecting gives up sooner when the call time-out is shorter.
@@ -221,10 +238,13 @@ int run(int argc, char** argv) {
 
   CORBA::ORB_var orb;
   int code = kExitOk;
+  bool readingKey = false;
   try {
     const std::string key = readKey(inv.key);
     orb = initOrb(inv);
+    readingKey = true;
     CORBA::Object_var target = orb->string_to_object(key.c_str());
+    readingKey = false;
     if (CORBA::is_nil(target)) throw ClientError("the key names no object (nil reference)");
     ClientContext ctx;
     ctx.orb = orb.in();
@@ -234,6 +254,8 @@ int run(int argc, char** argv) {
   } catch (const CORBA::Exception& ex) {
     std::printf("%s\n", exceptionJson(ex).c_str());
     code = exitCodeFor(ex);
+    const std::string cause = keyFailure(ex, readingKey);
+    if (!cause.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, cause.c_str());
   } catch (const std::exception& error) {  // ClientError included
     std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
     code = kExitFailure;

@@ -1,5 +1,4 @@
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 

@@ -35,7 +35,7 @@ class GuiInformationReader {
   // "error" line is read (the lines before it have been delivered).
   bool processNewLines();
 
-  const std::string& informationFile() const { return informationFile_; }
+  const std::string& TEST_informationFile() const { return informationFile_; }
 
   // Lines longer than this are skipped.
   static const std::size_t kMaxLineLength = 64 * 1024;

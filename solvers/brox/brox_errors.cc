@@ -2,6 +2,7 @@
 
 #include "AAS_CORBA.hh"
 #include "common/command_tokenizer.h"
+#include "solvers/brox/brox_kind.h"
 
 namespace BROX {
 
@@ -19,6 +20,8 @@ void raiseMonitorArgumentError(const std::string& description, const std::string
                                     commandText.c_str(), moreInfo.c_str(),
                                     solvarium::clampPosition(position));
 }
+
+std::string currentFailureText() { return solvarium::currentFailureText(&broxKind()); }
 
 void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer) {
   throw Exc::EInstantReadUnquotedString(2, prompt.c_str(), defaultAnswer.c_str(), "", "");

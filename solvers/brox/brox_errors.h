@@ -35,7 +35,9 @@ void raiseIfParameters(const Tokens& tokens, const std::string& commandText);
 // default answer; help and message stay empty.
 [[noreturn]] void raiseQuestion(const std::string& prompt, const std::string& defaultAnswer);
 
-using solvarium::currentFailureText;
+// The cause of the exception being handled (solvarium::currentFailureText
+// with the Brox kind's texts).
+std::string currentFailureText();
 
 }  // namespace BROX
 

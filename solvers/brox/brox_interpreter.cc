@@ -12,6 +12,7 @@
 #include "common/command_tokenizer.h"
 #include "common/kind_rules.h"
 #include "solvers/brox/brox_run_status.h"
+#include "solvers/brox/brox_storage_commands.h"
 #include "solvers/instant_kind.h"
 
 namespace BROX {

@@ -14,11 +14,9 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "quennet/brox_status.h"
 #include "solvers/brox/brox_monitors.h"
-#include "solvers/brox/brox_storage_commands.h"
 #include "solvers/brox/brox_will.h"
 
 namespace BROX {

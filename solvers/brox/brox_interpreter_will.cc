@@ -1,7 +1,6 @@
 // The report-plot will commands of the Brox interpreter: replaying the will
 // for its metadata and saving the report plots with persisted data.
 
-#include "AAS_CORBA.hh"
 #include "common/confined_file.h"
 #include "common/diagnostics.h"
 #include "solvers/brox/brox_interpreter.h"

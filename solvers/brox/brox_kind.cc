@@ -1,6 +1,5 @@
 #include "solvers/brox/brox_kind.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +42,22 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("brox", "BROXSolvarium", "korlen-brox", "brox_instant_aas");
   record.texts.collaborativeScope = " Instant aaS";
+  record.texts.fileSystemScope = "GREND Instant";
+  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
+  record.failureText = []() -> std::string {
+    namespace BE = AAS_CORBA::BROXInstant::Exceptions;
+    try {
+      throw;
+    } catch (const BE::EInstantScriptError& e) {
+      return e.errorInfo.in();
+    } catch (const BE::EInstantReadUnquotedString& e) {
+      return e.questionPrompt.in();
+    } catch (const BE::EKorlenUnknown& e) {
+      return e.description.in();
+    } catch (const BE::EKorlenInvalidArgument& e) {
+      return e.description.in();
+    }
+  };
   record.twins = solvarium::twin::rethrowBroxInstantTwin;
   record.failure = [](const char* command, const char* what) { raiseScriptError(command, what); };
   record.usage =

@@ -7,8 +7,6 @@
 #include <map>
 #include <stdexcept>
 
-#include "AAS_CORBA.hh"
-
 #include "solvers/brox/brox_monitors.h"
 #include "solvers/brox/brox_report_plots.h"
 #include "solvers/brox/brox_run_status.h"

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "quennet/brox_status.h"
-#include "solvers/brox/brox_monitor_csv.h"
 
 class ACEXML_DefaultHandler;
 

@@ -6,7 +6,8 @@
 // is final for the process. Every query makes a fresh status object owned by
 // the library; a BroxStatusHandle gives it back when it goes out of scope.
 // Not thread-safe: called only by the Brox interpreter, which runs under
-// SerialCall (in a connection's thread, or in the main thread's final save).
+// SerialCall (in a connection's thread, the watcher's tick, or the main
+// thread's final save).
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_RUN_STATUS_H_
 

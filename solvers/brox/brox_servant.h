@@ -6,13 +6,13 @@
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
-// SerialCall, one at a time; the servant takes no lock of its own, except
-// for the solver probe that runs before SerialCall is taken.
+// SerialCall, one at a time; the servant takes no lock of its own. The
+// solver probe runs before SerialCall is taken, with no lock: it keeps its
+// result in the calling thread and reads the thread-safe process hold.
 #ifndef SOLVARIUM_SOLVERS_BROX_BROX_SERVANT_H_
 #define SOLVARIUM_SOLVERS_BROX_BROX_SERVANT_H_
 
 #include <memory>
-#include <string>
 
 #include "AAS_CORBA.hh"
 #include "platform/process.h"

@@ -127,64 +127,96 @@ void ended(const std::string& payload, GrendState* state, solvarium::StateFlags*
   flags->set(payload, false);
 }
 
+// One message and what it may change.
+struct Broadcast {
+  const std::string& payload;
+  GrendState* state;
+  solvarium::StateFlags* flags;
+  const std::function<void()>& saveMonitors;
+};
+
+// What a row's text is matched against: the message as it came or trimmed
+// of white space; its beginning (the rest is the payload) or the whole.
+enum class Match { kRawPrefix, kTrimmedPrefix, kTrimmedWhole };
+
+struct BroadcastRow {
+  const char* text;
+  Match match;
+  void (*handle)(const Broadcast&);
+};
+
+std::string blankTrimmed(const std::string& text) {
+  return std::string(solvarium::trimChars(text, kBlanks));
+}
+
+// In the order tested; the first row that matches handles the message.
+const BroadcastRow kBroadcasts[] = {
+    {"broadcast::overall-progress:", Match::kRawPrefix,
+     [](const Broadcast& b) { b.state->overallProgress = blankTrimmed(b.payload); }},
+    {"broadcast::current-step-description:", Match::kRawPrefix,
+     [](const Broadcast& b) { b.state->currentStepDescription = blankTrimmed(b.payload); }},
+    {"broadcast::current-step-progress:", Match::kRawPrefix,
+     [](const Broadcast& b) { b.state->currentStepProgress = blankTrimmed(b.payload); }},
+    {"broadcast::current-load-step:", Match::kRawPrefix,
+     [](const Broadcast& b) { b.state->currentLoadStep = blankTrimmed(b.payload); }},
+    {"broadcast::visited:collaborativecosolverunitior-set:", Match::kRawPrefix,
+     [](const Broadcast& b) { b.state->collaborativeSolverUnitIor = b.payload; }},
+    {"broadcast::set:kor-rpc-port:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { b.state->rpcPort = b.payload; }},
+    {"broadcast::set:command_line_input_file:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { b.state->commandLineInputFile = b.payload; }},
+    {"broadcast::set:command_line_job_name:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { b.state->commandLineJobName = b.payload; }},
+    // A process id as the solver announces it: a leading decimal number above
+    // 0 that fits 32 bits (what follows is ignored); anything else is only
+    // traced. The process is held from here on, before the watcher learns of it.
+    {"broadcast::visited:grend-pid:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) {
+       long pid = 0;
+       if (solvarium::platform::parsePid(b.payload, &pid)) {
+         solvarium::holdSolverProcess(pid);
+         solvarium::solverPidBuffer().set(b.payload);
+       }
+     }},
+    {"broadcast::monitor-file-activate:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { monitorFileMessage("activate", b.payload, b.state); }},
+    {"broadcast::monitor-file-deactivate:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { monitorFileMessage("deactivate", b.payload, b.state); }},
+    {"broadcast::monitor-file-deactivate-all", Match::kTrimmedWhole,
+     [](const Broadcast& b) { b.state->activeMonitorFiles.clear(); }},
+    {"broadcast::monitor-file-open:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { monitorFileMessage("open", b.payload, b.state); }},
+    {"broadcast::monitor-file-closed:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { monitorFileMessage("closed", b.payload, b.state); }},
+    // Accepted; no further effect.
+    {"broadcast::visited:", Match::kTrimmedPrefix, [](const Broadcast&) {}},
+    {"broadcast::resoluted:", Match::kTrimmedPrefix, [](const Broadcast&) {}},
+    {"broadcast::clear-errors", Match::kTrimmedWhole,
+     [](const Broadcast& b) { b.state->errorMessages.clear(); }},
+    {"broadcast::error:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { b.state->errorMessages.push_back(b.payload); }},
+    {"broadcast::started:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { started(b.payload, b.flags, b.saveMonitors); }},
+    {"broadcast::ended:", Match::kTrimmedPrefix,
+     [](const Broadcast& b) { ended(b.payload, b.state, b.flags); }},
+    {"broadcast::interrupted", Match::kTrimmedWhole,
+     [](const Broadcast& b) { b.flags->clear(); }},
+};
+
 }  // namespace
 
 void dispatchGrendMessage(const std::string& message, GrendState* state,
                           solvarium::StateFlags* flags, const std::function<void()>& saveMonitors) {
   solvarium::appendText(kTrace, "<<" + message + ">>\n");
   const std::string trimmed(solvarium::trimChars(message, kWhiteSpace));
-  if (trimmed.empty()) return;
-
   std::string payload;
-  if (matchPrefix(message, "broadcast::overall-progress:", &payload)) {
-    state->overallProgress = std::string(solvarium::trimChars(payload, kBlanks));
-  } else if (matchPrefix(message, "broadcast::current-step-description:", &payload)) {
-    state->currentStepDescription = std::string(solvarium::trimChars(payload, kBlanks));
-  } else if (matchPrefix(message, "broadcast::current-step-progress:", &payload)) {
-    state->currentStepProgress = std::string(solvarium::trimChars(payload, kBlanks));
-  } else if (matchPrefix(message, "broadcast::current-load-step:", &payload)) {
-    state->currentLoadStep = std::string(solvarium::trimChars(payload, kBlanks));
-  } else if (matchPrefix(message, "broadcast::visited:collaborativecosolverunitior-set:",
-                         &payload)) {
-    state->collaborativeSolverUnitIor = payload;
-  } else if (matchPrefix(trimmed, "broadcast::set:kor-rpc-port:", &payload)) {
-    state->rpcPort = payload;
-  } else if (matchPrefix(trimmed, "broadcast::set:command_line_input_file:", &payload)) {
-    state->commandLineInputFile = payload;
-  } else if (matchPrefix(trimmed, "broadcast::set:command_line_job_name:", &payload)) {
-    state->commandLineJobName = payload;
-  } else if (matchPrefix(trimmed, "broadcast::visited:grend-pid:", &payload)) {
-    // A process id as the solver announces it: a leading decimal number above
-    // 0 that fits 32 bits (what follows is ignored); anything else is only
-    // traced. The process is held from here on, before the watcher learns of it.
-    long pid = 0;
-    if (solvarium::platform::parsePid(payload, &pid)) {
-      solvarium::holdSolverProcess(pid);
-      solvarium::solverPidBuffer().set(payload);
+  for (const BroadcastRow& row : kBroadcasts) {
+    const std::string& text = row.match == Match::kRawPrefix ? message : trimmed;
+    if (row.match == Match::kTrimmedWhole ? text == row.text
+                                          : matchPrefix(text, row.text, &payload)) {
+      row.handle(Broadcast{payload, state, flags, saveMonitors});
+      return;
     }
-  } else if (matchPrefix(trimmed, "broadcast::monitor-file-activate:", &payload)) {
-    monitorFileMessage("activate", payload, state);
-  } else if (matchPrefix(trimmed, "broadcast::monitor-file-deactivate:", &payload)) {
-    monitorFileMessage("deactivate", payload, state);
-  } else if (trimmed == "broadcast::monitor-file-deactivate-all") {
-    state->activeMonitorFiles.clear();
-  } else if (matchPrefix(trimmed, "broadcast::monitor-file-open:", &payload)) {
-    monitorFileMessage("open", payload, state);
-  } else if (matchPrefix(trimmed, "broadcast::monitor-file-closed:", &payload)) {
-    monitorFileMessage("closed", payload, state);
-  } else if (matchPrefix(trimmed, "broadcast::visited:", &payload) ||
-             matchPrefix(trimmed, "broadcast::resoluted:", &payload)) {
-    // accepted; no further effect
-  } else if (trimmed == "broadcast::clear-errors") {
-    state->errorMessages.clear();
-  } else if (matchPrefix(trimmed, "broadcast::error:", &payload)) {
-    state->errorMessages.push_back(payload);
-  } else if (matchPrefix(trimmed, "broadcast::started:", &payload)) {
-    started(payload, flags, saveMonitors);
-  } else if (matchPrefix(trimmed, "broadcast::ended:", &payload)) {
-    ended(payload, state, flags);
-  } else if (trimmed == "broadcast::interrupted") {
-    flags->clear();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "solvers/grend/grend_servant.h"
 
 #include "solvers/grend/grend_broadcast.h"
+#include "solvers/grend/grend_interpreter.h"
 #include "solvers/grend/grend_kind.h"
 
 namespace GREND {

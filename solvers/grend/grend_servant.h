@@ -5,17 +5,16 @@
 //
 // One per process, created by the kind's record with the ORB. Requests reach
 // it through the ORB-controlled servant POA, and every operation runs under
-// SerialCall, one at a time; the servant takes no lock of its own. The only
-// datum shared with the watcher thread is the process-id buffer
-// (solverPidBuffer()).
+// SerialCall, one at a time; the servant takes no lock of its own. Shared
+// with the watcher thread: the process-id buffer (solverPidBuffer()) and the
+// solver process hold, both thread-safe, and the state, which the watcher's
+// tick reaches through run(), under SerialCall too.
 #ifndef SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 #define SOLVARIUM_SOLVERS_GREND_GREND_SERVANT_H_
 
-#include <string>
-
 #include "AAS_CORBA.hh"
 #include "service/environment.h"
-#include "solvers/grend/grend_interpreter.h"
+#include "solvers/grend/grend_state.h"
 #include "solvers/kind_servant.h"
 
 namespace GREND {

@@ -1,6 +1,5 @@
 #include "solvers/talvo/talvo_interpreter.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <set>
@@ -14,6 +13,7 @@
 #include "service/service_log.h"
 #include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
+#include "solvers/talvo/talvo_kind.h"
 #include "solvers/talvo/talvo_monitors.h"
 #include "solvers/talvo/talvo_report_definitions.h"
 #include "solvers/talvo/talvo_report_lists.h"
@@ -264,7 +264,7 @@ std::string minuteTick(const Call& call) {
       [] {
         solvarium::diagnostic(
             "Talvo auto-save of monitor.json failed: %s\n",
-            solvarium::currentFailureText("an exception of unknown type").c_str());
+            solvarium::currentFailureText(&talvoKind(), "an exception of unknown type").c_str());
         solvarium::appendText("talvo_instant_aas.error",
                               "\n\nUnknown error executing 'aaS.save_monitors_with_persisted_data "
                               "monitor.json'\n\n");

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "solvers/talvo/talvo_broadcast.h"
+#include "common/state_flags.h"
 #include "solvers/talvo/talvo_state.h"
 
 namespace TALVO {

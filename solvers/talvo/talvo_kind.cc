@@ -44,6 +44,15 @@ solvarium::SolverKindRecord makeRecord() {
       "    TALVO_AAS_KEY_FILE    the id file (default aaS_TalvoId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Talvo Instant aaS";
+  record.texts.fileSystemScope = "GREND Instant";
+  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
+  record.failureText = []() -> std::string {
+    try {
+      throw;
+    } catch (const AAS_CORBA::EInstantTalvoGenericError& e) {
+      return e.errorInfo.in();
+    }
+  };
   record.keyFiles = [](const StartContext& context) {
     const std::string id = context.environment.valueOr("TALVO_AAS_KEY_FILE", "aaS_TalvoId.txt");
     return std::vector<KeyFile>{

@@ -12,8 +12,6 @@
 #ifndef SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 #define SOLVARIUM_SOLVERS_TALVO_TALVO_SERVANT_H_
 
-#include <string>
-
 #include "AAS_CORBA.hh"
 #include "solvers/kind_servant.h"
 #include "solvers/talvo/talvo_state.h"

@@ -1,6 +1,5 @@
 #include "solvers/talvo/talvo_text.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

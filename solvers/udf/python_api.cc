@@ -74,7 +74,6 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyErr_Restore", &api->errRestore, missing) &&
          bind(library, "PyErr_NormalizeException", &api->errNormalizeException, missing) &&
          bind(library, "PyErr_Display", &api->errDisplay, missing) &&
-         bind(library, "PyErr_ExceptionMatches", &api->errExceptionMatches, missing) &&
          bind(library, "PyException_SetTraceback", &api->exceptionSetTraceback, missing) &&
          bind(library, "PyUnicode_AsUTF8", &api->unicodeAsUtf8, missing) &&
          bind(library, "PyUnicode_DecodeUTF8", &api->unicodeDecodeUtf8, missing) &&
@@ -82,7 +81,6 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "Py_IncRef", &api->incRef, missing) &&
          bind(library, "Py_DecRef", &api->decRef, missing) &&
          bind(library, "Py_Finalize", &api->finalize, missing) &&
-         bind(library, "PyExc_SystemExit", &api->excSystemExit, missing) &&
          bind(library, "PyExc_NameError", &api->excNameError, missing) &&
          bind(library, "PyExc_ValueError", &api->excValueError, missing);
 }

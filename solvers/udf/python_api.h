@@ -1,7 +1,7 @@
 // The entry points of the Python library that the UDF kind loads at run
-// time. The headers give the types only; every function (and the one data
-// symbol) is looked up by name in the loaded library, so the program is not
-// linked against Python.
+// time. The headers give the types only; every function (and data symbol)
+// is looked up by name in the loaded library, so the program is not linked
+// against Python.
 #ifndef SOLVARIUM_SOLVERS_UDF_PYTHON_API_H_
 #define SOLVARIUM_SOLVERS_UDF_PYTHON_API_H_
 
@@ -47,7 +47,6 @@ struct PythonApi {
   decltype(&::PyErr_Restore) errRestore = nullptr;
   decltype(&::PyErr_NormalizeException) errNormalizeException = nullptr;
   decltype(&::PyErr_Display) errDisplay = nullptr;
-  decltype(&::PyErr_ExceptionMatches) errExceptionMatches = nullptr;
   decltype(&::PyException_SetTraceback) exceptionSetTraceback = nullptr;
   decltype(&::PyUnicode_AsUTF8) unicodeAsUtf8 = nullptr;
   decltype(&::PyUnicode_DecodeUTF8) unicodeDecodeUtf8 = nullptr;
@@ -55,8 +54,7 @@ struct PythonApi {
   decltype(&::Py_IncRef) incRef = nullptr;
   decltype(&::Py_DecRef) decRef = nullptr;
   decltype(&::Py_Finalize) finalize = nullptr;  // must exist; never called
-  PyObject** excSystemExit = nullptr;           // the data symbol PyExc_SystemExit
-  PyObject** excNameError = nullptr;            // PyExc_NameError
+  PyObject** excNameError = nullptr;            // the data symbol PyExc_NameError
   PyObject** excValueError = nullptr;           // PyExc_ValueError
 };
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <functional>
 
 #include "KORLEN_AAS_v1_0_0.hh"

@@ -1,7 +1,5 @@
 #include "solvers/udf/udf_description_reader.h"
 
-#include <cstdio>
-
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
@@ -50,6 +48,7 @@ bool readUdfDescription(const std::string& text, CAasUdfXmlHandler* handler,
     std::string message;
     splitParseError(error, &id, &message);
     fault->message = "ERROR: Configuration file parse exception:\n" + id + "\n" + message + "\n";
+    fault->cause = "the XML does not parse: " + message;
   }
   return false;
 }
@@ -87,8 +86,10 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
     solvarium::appendText(udfErrorFileName(), warning);
   }
   if (read) return handler;
-  solvarium::diagnostic("Start-up failed: %s: fix the UDF description '%s'\n",
-                        solvarium::firstTextLine(fault.message).c_str(), path.c_str());
+  const std::string cause =
+      fault.cause.empty() ? solvarium::firstTextLine(fault.message) : fault.cause;
+  solvarium::diagnostic("Start-up failed: %s: fix the UDF description '%s'\n", cause.c_str(),
+                        path.c_str());
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);

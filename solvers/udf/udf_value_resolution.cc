@@ -1,7 +1,5 @@
 #include "solvers/udf/udf_value_resolution.h"
 
-#include <cstdio>
-
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 

@@ -21,6 +21,7 @@ struct UdfDescriptionFault {
   std::string message;
   bool printed = true;
   bool toUdfErrorFile = false;
+  std::string cause;  // the stderr line's cause; empty: the message's first line
 };
 
 // Resolves `text` under `storage`:

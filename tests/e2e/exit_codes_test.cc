@@ -89,8 +89,8 @@ TEST_F(ExitCodeTest, MissingOrEmptyBroxBinDirEndsWithCode1AndErrorFile) {
   }
 }
 
-// No kind: exit code 0 and no file; a "-solver" that names no kind gets one
-// stderr line.
+// No kind: exit code 0, no file and one stderr line on how to choose one; a
+// "-solver" that names no kind gets one line more.
 TEST_F(ExitCodeTest, UnknownKindEndsAtOnceWithCode0AndNoOutput) {
   std::string plain = binDir() + "/plainprog";
   ASSERT_EQ(symlink(SOLVARIUM_BINARY, plain.c_str()), 0);
@@ -110,7 +110,10 @@ TEST_F(ExitCodeTest, UnknownKindEndsAtOnceWithCode0AndNoOutput) {
     ServiceProcess& svc = start(o);
     EXPECT_EQ(svc.waitForExit(seconds(5)), std::optional<int>(0));
     EXPECT_EQ(svc.stdoutText(), "");
-    EXPECT_EQ(svc.stderrText(), c.second);
+    EXPECT_EQ(svc.stderrText(),
+              c.second + "No solver kind chosen, nothing to serve: give -solver <kind>, or start "
+                         "the program under a name that contains a kind's program name (see "
+                         "--help)\n");
     EXPECT_TRUE(listDirectory(workDir()).empty());
     EXPECT_FALSE(sessionManager().accepted());
   }
@@ -149,6 +152,7 @@ TEST_F(ExitCodeTest, HelpAndVersionPrintAndEndWithCode0) {
       EXPECT_EQ(out.substr(at, next - at).find("KORLEN_SESSION_MANAGER_SOCKET") != std::string::npos,
                 kind == "talvo" || kind == "grend") << kind;
     }
+    EXPECT_NE(out.find("/share/doc/solvarium/README.md"), std::string::npos) << out;
   }
 }
 

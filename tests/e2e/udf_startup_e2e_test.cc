@@ -86,13 +86,18 @@ TEST_F(UdfStartupTest, DescriptionFaultsEndWithCode1) {
     EXPECT_NE(svc.stderrText().find(advice), std::string::npos) << svc.stderrText();
   }
 
-  // A parse failure: the parser's exception, printed and logged.
+  // A parse failure: the parser's exception, printed and logged; its reason on stderr.
   clearWorkDir();
   writeFile(workFile("aas_udf_instant.xml"), "<aasSolver><solverInfo>");
   ServiceProcess& svc = runToFailure(udfOptions());
   EXPECT_EQ(svc.stdoutText().rfind("ERROR: Configuration file parse exception:\n", 0), 0u)
       << svc.stdoutText();
   EXPECT_EQ(readFile(pidFile("3p_aas_error_")), svc.stdoutText());
+  EXPECT_NE(svc.stderrText().find("Start-up failed: the XML does not parse: XML document is not "
+                                  "well-formed (line 1, column 24): no element found: fix the "
+                                  "UDF description 'aas_udf_instant.xml'\n"),
+            std::string::npos)
+      << svc.stderrText();
 
   // Process ids that are no process's: the watcher's line and exit code 1;
   // an unset variable is named on stderr.

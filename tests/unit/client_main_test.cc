@@ -60,7 +60,9 @@ TEST(ClientUsageTest, HelpPrintsEveryVerbWithItsDescription) {
       {{"key.txt", "fs", "download", "a", "b", "c"}, "'fs download' takes 2 arguments, not 3"},
       {{"key.txt", "script"}, "'script' needs COMMAND..."},
       {{"--timeout", "soon", "key.txt", "script", "x"},
-       "--timeout takes a number of seconds, not 'soon'"}};
+       "--timeout takes a number of seconds, not 'soon'"},
+      {{"--bogus", "key.txt", "script", "x"}, "unknown option '--bogus'"},
+      {{"--timeout=5", "key.txt", "script", "x"}, "unknown option '--timeout=5'"}};
   for (const auto& error : errors) {
     const ProcessResult bad = runClient(error.first);
     EXPECT_EQ(bad.exitCode, 2) << error.second;
@@ -74,6 +76,22 @@ TEST(ClientUsageTest, HelpPrintsEveryVerbWithItsDescription) {
 }
 
 TEST(ClientUsageTest, SilentOrForwardingServerEndsTheCall) {
+  // A key that names no object, or no service any more: the exception's JSON
+  // line on stdout, code 2, and one line on stderr.
+  std::string closedKey;
+  {
+    const solvarium_test::FakeGiopServer gone;
+    closedKey = "corbaloc::1.2@127.0.0.1:" + std::to_string(gone.port()) + "/SolverUnit";
+  }
+  for (const auto& key : std::vector<std::pair<std::string, std::string>>{
+           {"corbaloc:bogus", "the key holds no object reference"},
+           {closedKey, "no service answers at the key's address"}}) {
+    const ProcessResult failed = runClient({key.first, "solver-unit", "getSolverId"});
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_EQ(failed.out.rfind("{\"exception\":\"CORBA::", 0), 0u) << failed.out;
+    EXPECT_EQ(failed.err.rfind("solvarium-client: " + key.second, 0), 0u) << failed.err;
+  }
+
   solvarium_test::FakeGiopServer silent;
   ASSERT_GT(silent.port(), 0);
   const std::string silentKey =
