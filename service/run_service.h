@@ -6,10 +6,10 @@
 namespace solvarium {
 
 // Reads the environment once, chooses the kind from the arguments (none: 0
-// at once, nothing written; a first "-solver" that names no kind gets a
-// stderr line), starts the solver process watcher and serves until the
-// service shuts down (a `shutdown` call, the watcher, or SIGTERM, SIGINT or
-// SIGHUP: see stop_signals.h). Answers the program's exit code (0, or
+// at once, with one stderr line; a first "-solver" that names no kind gets a
+// line of its own too), starts the solver process watcher and serves until
+// the service shuts down (a `shutdown` call, the watcher, or a stop signal:
+// see stop_signals.h). Answers the program's exit code (0, or
 // kFinalSaveFailedExitCode); start-up failures and a solver that has gone
 // may end the process from inside.
 int runService(int argc, char** argv);
