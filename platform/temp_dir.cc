@@ -19,24 +19,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The paths of the live TempDirs; closed once the process ends. Never
-// destroyed: a thread may still end a TempDir after exit() has begun.
+// The paths of the live TempDirs; closed once the process ends. Made on
+// first use and never destroyed: a thread may still end a TempDir after
+// exit() has begun.
 std::mutex liveMutex;
-std::vector<std::string>& livePaths = *new std::vector<std::string>;
 bool liveClosed = false;
+
+std::vector<std::string>& livePaths() {
+  static std::vector<std::string>* const paths = new std::vector<std::string>;
+  return *paths;
+}
 
 // False when the list is closed: the caller then removes its directory.
 bool addLive(const std::string& path) {
   const std::lock_guard<std::mutex> lock(liveMutex);
   if (liveClosed) return false;
-  livePaths.push_back(path);
+  livePaths().push_back(path);
   return true;
 }
 
 void removeLive(const std::string& path) {
   const std::lock_guard<std::mutex> lock(liveMutex);
-  const auto found = std::find(livePaths.begin(), livePaths.end(), path);
-  if (found != livePaths.end()) livePaths.erase(found);
+  std::vector<std::string>& paths = livePaths();
+  const auto found = std::find(paths.begin(), paths.end(), path);
+  if (found != paths.end()) paths.erase(found);
 }
 
 void removeTreeUntil(const std::string& path, Clock::time_point deadline) {
@@ -89,7 +95,7 @@ void removeLiveTempDirs(Clock::time_point deadline) {
   {
     const std::lock_guard<std::mutex> lock(liveMutex);
     liveClosed = true;
-    paths.swap(livePaths);
+    paths.swap(livePaths());
   }
   for (const std::string& path : paths) {
     // A killed program may still be adding an entry: try again.

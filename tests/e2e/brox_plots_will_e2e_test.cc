@@ -476,7 +476,12 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   quiet.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
   const std::vector<std::string> keys = {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"};
   for (const std::string& d : {workDir() + "/..", workDir(), serviceTmp()}) ::chmod(d.c_str(), 0777);
-  for (int threads = 1; threads <= 7 && ::geteuid() == 0; ++threads) {
+  ServiceProcess::Options probe = quiet;  // a checkout in a private folder: that user cannot run it
+  probe.program = "/usr/bin/setpriv";
+  probe.argv = {"setpriv", "--reuid=45678", "--regid=45678", "--clear-groups", "/usr/bin/test",
+                "-x", SOLVARIUM_BINARY, "-a", "-r", SOLVARIUM_SOURCE_DIR "/tests/sanitizers/lsan.supp"};
+  const bool runnable = ::geteuid() == 0 && start(probe).waitForExit(seconds(10)) == 0;
+  for (int threads = 1; threads <= 7 && runnable; ++threads) {
     ServiceProcess::Options limited = quiet;
     limited.program = "/usr/bin/prlimit";
     limited.argv = {"prlimit", "--nproc=" + std::to_string(threads), "setpriv", "--reuid=45678",

@@ -341,6 +341,9 @@ def fault(args):
 )");
   ServiceProcess::Options o = udfOptions();
   o.env["UDF_INJECTED"] = "open('injected.txt','w').write";
+  // faulthandler swaps in its own alternate signal stack, which AddressSanitizer
+  // would unmap as its own when the thread ends.
+  o.env["ASAN_OPTIONS"] += ":use_sigaltstack=0";
   startUdf(o);
   ServiceClient& c = udf();
 
