@@ -40,6 +40,10 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           // after this long; local calls (the watcher's) are not affected.
           "-ORBclientCallTimeOutPeriod",
           "10000",
+          // omniORB honours a thread's own deadline only with this on: the
+          // collaborative call's resolve and _is_a share one (co_solver_unit.cc).
+          "-ORBsupportPerThreadTimeOut",
+          "1",
           // A client that stops in the middle of a request loses its
           // connection after this long (the whole request must arrive in
           // it: 256 MiB at 10 MB/s takes 27 s). Other clients are not held

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,7 +20,8 @@
 namespace solvarium_test {
 
 // A GIOP server on 127.0.0.1 that reads requests and either never answers or
-// answers each with a LOCATION_FORWARD to `forwardIor` (an IOR text).
+// answers each with a LOCATION_FORWARD to `forwardIor` (an IOR text), or
+// after setAnswer, as a name service whose resolve answers late.
 class FakeGiopServer {
  public:
   explicit FakeGiopServer(std::string forwardIor = "") : forward_(iorBody(forwardIor)) {
@@ -45,6 +47,10 @@ class FakeGiopServer {
   void setForward(const std::string& ior) {
     const std::lock_guard<std::mutex> lock(forwardMutex_);
     forward_ = iorBody(ior);
+  }
+  void setAnswer(const std::string& ior, int delayMs) {
+    answerDelayMs_ = delayMs;
+    setForward(ior);
   }
   int requests() const { return requests_; }
 
@@ -106,9 +112,14 @@ class FakeGiopServer {
       reply.bytes() = std::string("GIOP\x01\x02\x01\x01", 8);
       reply.ulong(0);
       reply.bytes() += message.substr(12, 4);  // the request id
-      reply.ulong(3);                          // LOCATION_FORWARD
-      reply.ulong(0);                          // no service contexts
-      reply.bytes() += forward;
+      // With an answer set, "_is_a" gets true at once and any other operation
+      // the reference late.
+      const bool answering = answerDelayMs_ > 0;
+      const bool isA = answering && message.find(std::string("_is_a\0", 6)) != std::string::npos;
+      if (answering && !isA) std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs_));
+      reply.ulong(answering ? 0 : 3);  // NO_EXCEPTION or LOCATION_FORWARD
+      reply.ulong(0);                  // no service contexts
+      reply.bytes() += isA ? std::string(1, '\1') : forward;
       std::string& bytes = reply.bytes();
       const uint32_t length = static_cast<uint32_t>(bytes.size() - 12);
       for (int b = 0; b < 4; ++b) bytes[8 + b] = static_cast<char>(length >> (8 * b));
@@ -123,6 +134,7 @@ class FakeGiopServer {
   std::map<int, std::string> connections_;  // fd -> bytes not yet a whole message
   std::atomic<bool> stop_{false};
   std::atomic<int> requests_{0};
+  std::atomic<int> answerDelayMs_{0};
   std::thread thread_;
 };
 

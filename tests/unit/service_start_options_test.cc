@@ -95,7 +95,7 @@ TEST(OrbArguments, OwnEndpointAndFixedOptionsOnly) {
       "BROXSolvarium",          "-ORBendPoint",       "giop:tcp::0",
       "-ORBgiopMaxMsgSize",     "2147483647",         "-ORBnativeCharCodeSet",
       "UTF-8",                  "-ORBclientConnectTimeOutPeriod", "0",
-      "-ORBclientCallTimeOutPeriod", "10000",
+      "-ORBclientCallTimeOutPeriod", "10000", "-ORBsupportPerThreadTimeOut", "1",
       "-ORBserverCallTimeOutPeriod", "120000",
       "-ORBmaxServerThreadPerConnection", "1",
       "-ORBthreadPerConnectionUpperLimit", "1073741824",
