@@ -20,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/diagnostics.h"
@@ -148,12 +149,22 @@ CORBA::Boolean checkConnection(omni::omniInterceptors::serverAcceptConnection_T:
   const ServedSocket socket{tcp->handle(), identity.st_dev, identity.st_ino};
 
   std::unique_lock<std::mutex> hold(connectionsLock);
-  const auto now = std::chrono::steady_clock::now();
-  if (connections.size() >= theCap && now - lastRecount >= kRecount) {
-    lastRecount = now;
-    connections.erase(std::remove_if(connections.begin(), connections.end(),
-                                     [](const ServedSocket& s) { return !stillOpen(s); }),
-                      connections.end());
+  if (connections.size() >= theCap) {
+    // A connection that comes sooner than kRecount after the last count waits
+    // for the next (in its own thread: the listener goes on accepting).
+    const auto wait = lastRecount + kRecount - std::chrono::steady_clock::now();
+    if (wait > std::chrono::steady_clock::duration::zero()) {
+      hold.unlock();
+      std::this_thread::sleep_for(wait);
+      hold.lock();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (connections.size() >= theCap && now - lastRecount >= kRecount) {
+      lastRecount = now;
+      connections.erase(std::remove_if(connections.begin(), connections.end(),
+                                       [](const ServedSocket& s) { return !stillOpen(s); }),
+                        connections.end());
+    }
   }
   if (connections.size() < theCap) {
     connections.push_back(socket);
