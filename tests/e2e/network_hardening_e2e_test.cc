@@ -405,7 +405,7 @@ TEST_F(NetworkHardeningTest, AStrangerAtTheConnectionCapHoldsUpNoNewClient) {
   }
   const int refused = connectTo(unit.host, unit.port);
   ASSERT_TRUE(sendThrottled(refused, call, 0));
-  EXPECT_TRUE(closedWithin(refused, 2000));
+  EXPECT_TRUE(closedWithin(refused, 10000));  // at once, but sanitizer builds under load are slow
   ::close(refused);
   closeTen();
   const int fd = connectTo(unit.host, unit.port);
