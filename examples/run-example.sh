@@ -58,8 +58,9 @@ echo "broxstop called with: \$*" >> "$RUN/broxstop.log"
 EOF
 chmod +x "$RUN/bin/broxstop"
 
-# Fake monitor-data program: writes a names list or comma-separated data
-# with a quoted header into the file named after "-out".
+# Fake monitor-data program: writes a names list, the report plots (read by
+# the final save) or comma-separated data with a quoted header into the file
+# named after "-out".
 cat > "$RUN/bin/broxmondata" <<'FAKE'
 #!/bin/sh
 out=""; prev=""
@@ -67,6 +68,7 @@ for a in "$@"; do [ "$prev" = "-out" ] && out="$a"; prev="$a"; done
 [ -n "$out" ] || exit 1
 case "$1" in
   -showvars) printf 'Iteration\nLift\nDrag\n' > "$out" ;;
+  -plotinfo) printf '<Plots><Plot Name="Forces" DisplayName="Forces" Visibility="true"><XAxis DisplayName="Iteration" LogarithmicScale="false"/><YAxis DisplayName="Value" LogarithmicScale="false"/><PlotLine><XVar Name="Iteration" DisplayName="Iteration"/><YVar Name="Lift" DisplayName="Lift"/></PlotLine></Plot></Plots>\n' > "$out" ;;
   -lastvaluesonly) printf '"Iteration","Lift","Drag"\n12,0.52,0.081\n' > "$out" ;;
   *) printf '"Iteration","Lift","Drag"\n10,0.50,0.090\n11,0.51,0.085\n12,0.52,0.081\n' > "$out" ;;
 esac
