@@ -1,6 +1,6 @@
-// Diagnostics: the one way the service writes to stderr. A call never waits
-// for stderr: the line goes into a bounded queue that a logger thread writes
-// out (the only blocking write). What does not fit is dropped and counted;
+// Diagnostics: the one way the service writes to stderr. Once the logger
+// thread runs, a call never waits for stderr: the line goes into a bounded
+// queue that the thread writes out (the only blocking write). What does not fit is dropped and counted;
 // the count follows in a line of its own once the queue has room again.
 // While the thread cannot be made (a limit on threads), each call writes its
 // line itself, blocking, and tries to make the thread again.
