@@ -12,6 +12,7 @@
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/process.h"
+#include "platform/thread_stacks.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
@@ -68,6 +69,8 @@ bool threadLeft() {
 int runService(int argc, char** argv) {
   // Before anything else: which stop signals were ignored when we started.
   StopSignals stopSignals;
+  // Before any thread exists: every thread's reservation is small.
+  platform::reserveThreadStacks();
   keepStartDescriptors();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);
