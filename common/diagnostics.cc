@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/repeated_lines.h"
 #include "platform/descriptor.h"
 
 namespace solvarium {
@@ -42,6 +43,34 @@ class Logger {
  public:
   void add(std::string line) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    addLocked(std::move(line));
+  }
+
+  void addRepeated(std::string line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = RepeatedLines::Clock::now();
+    std::string text = repeats_.counts(now);
+    if (repeats_.pass(line, now)) text += line;
+    if (!text.empty()) addLocked(std::move(text));
+  }
+
+  bool start() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return running_ || startThread();
+  }
+
+  bool flush(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::string counts = repeats_.counts(RepeatedLines::Clock::now(), true);
+    if (!counts.empty()) addLocked(std::move(counts));
+    if (!running_) return true;  // every line was written by its caller
+    return written_.wait_for(lock, timeout,
+                             [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
+  }
+
+ private:
+  // Needs mutex_.
+  void addLocked(std::string line) {
     if (!running_ && !startThread()) {
       // No thread to write: the caller does, in order, under the lock.
       writeAll(STDERR_FILENO, line);
@@ -56,25 +85,21 @@ class Logger {
     queued_.notify_one();
   }
 
-  bool start() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return running_ || startThread();
-  }
-
-  bool flush(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!running_) return true;  // every line was written by its caller
-    return written_.wait_for(lock, timeout,
-                             [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
-  }
-
- private:
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
+    const auto ready = [this] { return !lines_.empty() || dropped_ > 0; };
     for (;;) {
-      queued_.wait(lock, [this] { return !lines_.empty() || dropped_ > 0; });
+      // Counts of repeated lines go out when their interval ends.
+      const auto end = repeats_.nextEnd();
+      if (end == RepeatedLines::Clock::time_point::max()) {
+        queued_.wait(lock, ready);
+      } else {
+        queued_.wait_until(lock, end, ready);
+      }
       std::string text;
       for (const std::string& line : lines_) text += line;
+      text += repeats_.counts(RepeatedLines::Clock::now());
+      if (text.empty() && dropped_ == 0) continue;
       lines_.clear();
       queuedBytes_ = 0;
       if (dropped_ > 0) {
@@ -106,6 +131,7 @@ class Logger {
   std::condition_variable queued_;   // a line or a drop to write
   std::condition_variable written_;  // the writer finished a batch
   std::deque<std::string> lines_;    // guarded by mutex_, as is every field below
+  RepeatedLines repeats_;
   std::size_t queuedBytes_ = 0;
   std::uint64_t dropped_ = 0;
   bool writing_ = false;
@@ -115,6 +141,24 @@ class Logger {
 Logger& logger() {
   static Logger* const instance = new Logger;
   return *instance;
+}
+
+// `text` as one line: cut at `maxBytes`, saying how long it was, and ended
+// by one line feed.
+std::string cutLine(const std::string& text, std::size_t maxBytes) {
+  std::size_t length = text.size();
+  while (length > 0 && text[length - 1] == '\n') --length;
+  std::string line;
+  if (length <= maxBytes) {
+    line.assign(text, 0, length);
+  } else {
+    std::size_t keep = maxBytes;  // not inside a UTF-8 sequence
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+    line.assign(text, 0, keep);
+    line += "... (" + std::to_string(length) + " bytes)";
+  }
+  line += '\n';
+  return line;
 }
 
 }  // namespace
@@ -137,19 +181,11 @@ void diagnostic(const char* format, ...) {
 }
 
 void diagnosticText(const std::string& text, std::size_t maxBytes) {
-  std::size_t length = text.size();
-  while (length > 0 && text[length - 1] == '\n') --length;
-  std::string line;
-  if (length <= maxBytes) {
-    line.assign(text, 0, length);
-  } else {
-    std::size_t keep = maxBytes;  // not inside a UTF-8 sequence
-    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
-    line.assign(text, 0, keep);
-    line += "... (" + std::to_string(length) + " bytes)";
-  }
-  line += '\n';
-  logger().add(std::move(line));
+  logger().add(cutLine(text, maxBytes));
+}
+
+void repeatedDiagnostic(const std::string& text) {
+  logger().addRepeated(cutLine(text, kDiagnosticLineBytes));
 }
 
 bool startDiagnostics() { return logger().start(); }
