@@ -12,22 +12,16 @@
 #include <mutex>
 #include <vector>
 
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
+#include "platform/sanitized_build.h"
 
 namespace solvarium {
 namespace platform {
 
 namespace {
 
-// Sanitizers keep their own view of each stack; a switch would confuse them.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
-    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSmallStacks = false;
-#else
-constexpr bool kSmallStacks = true;
-#endif
+// Sanitizers keep their own view of each stack (a switch would confuse
+// them), and their frames need glibc's large stacks.
+constexpr bool kSmallStacks = !kSanitizedBuild;
 
 constexpr std::size_t kThreadStackBytes = 256 * 1024;
 constexpr std::size_t kLargeStackBytes = 8 * 1024 * 1024;

@@ -18,6 +18,7 @@
 #include <vector>
 #include <utility>
 
+#include "platform/sanitized_build.h"
 #include "tests/support/brox_e2e_fixture.h"
 #include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/raw_giop.h"
@@ -84,12 +85,6 @@ class ProcessWithPid {
   }
   pid_t pid_ = -1;
 };
-
-// Sanitizer runtimes reserve terabytes of address space: no limit on it fits.
-bool sanitizerRuntime() {
-  const std::string self = readFile("/proc/self/status");
-  return std::stoull(self.substr(self.find("VmSize:") + 7)) > (1ULL << 32);
-}
 
 mode_t permissionsOf(const std::string& path) {
   struct stat info;
@@ -335,7 +330,7 @@ TEST_F(NetworkHardeningTest, ClientValuesNeverReachAProgramAsOptions) {
 // Under an address-space limit of 1 GB set at start, they all fit.
 TEST_F(NetworkHardeningTest, IdleAndUnfinishedConnectionsHoldUpNoNewClient) {
   ServiceProcess::Options limited = broxOptions();
-  if (!sanitizerRuntime()) {
+  if (!solvarium::platform::kSanitizedBuild) {
     limited.program = "/usr/bin/prlimit";
     limited.argv.insert(limited.argv.begin(), {"prlimit", "--as=1073741824", "--"});
   }
@@ -432,7 +427,7 @@ TEST_F(NetworkHardeningTest, AStrangerAtTheConnectionCapShutsOutNoKeyHolder) {
   for (const int fd : holders) ::close(fd);
   for (const int fd : stranger) ::close(fd);
 
-  if (!sanitizerRuntime()) {
+  if (!solvarium::platform::kSanitizedBuild) {
     const rlimit small{600000000, 600000000};
     ASSERT_EQ(::prlimit(pid, RLIMIT_AS, &small, nullptr), 0);
     const int big = connectTo(unit.host, unit.port);
@@ -453,7 +448,7 @@ TEST_F(NetworkHardeningTest, AStrangerAtTheConnectionCapShutsOutNoKeyHolder) {
 // Under a 300 MB address-space limit a 300 MB upload cannot be read: it is
 // answered NO_MEMORY once it has arrived, with one stderr line and a count.
 TEST_F(NetworkHardeningTest, AllocationThatFailsIsAnsweredAtOnce) {
-  if (sanitizerRuntime()) GTEST_SKIP();
+  if (solvarium::platform::kSanitizedBuild) GTEST_SKIP();
   startService();
   const rlimit small{300000000, 300000000};
   ASSERT_EQ(::prlimit(service().pid(), RLIMIT_AS, &small, nullptr), 0);
