@@ -1,13 +1,19 @@
 // The cap on the connections served at once, and the check of each new
-// connection against it. What it relies on in omniORB: every connection has
-// a thread of its own (orbArguments() keeps the ORB from serving from its
-// pool), made before any check; serverAcceptConnection runs in that thread
-// before any of the connection's bytes are read, and a connection it rejects
-// is closed at once. So a connection costs a descriptor, a thread and that
-// thread's reservation of address space, and the cap is bounded by the
-// limits on each. At the cap a newcomer displaces the oldest connection
-// that has carried no request to the service's objects, or is refused when
-// there is none (connection_register.h); neither waits in its thread.
+// connection against it. What it relies on in omniORB:
+// - every connection has a thread of its own (orbArguments() keeps the ORB
+//   from serving from its pool), taken from the idle ones or made before any
+//   check, so a connection costs a descriptor, a thread and that thread's
+//   reservation of address space, and the cap is bounded by the limits on
+//   each;
+// - serverAcceptConnection runs in that thread before any of the
+//   connection's bytes are read, and a connection it rejects is closed at
+//   once: at the cap a newcomer displaces the oldest connection that has
+//   carried no request to the service's objects, or is refused when there is
+//   none (connection_register.h), and neither waits in its thread;
+// - the listener accepts with libc's accept(2), which this executable's own
+//   definition replaces: it holds back while many accepted connections are
+//   unsettled, the only bound on the threads that a storm of short
+//   connections makes the ORB create.
 #ifndef SOLVARIUM_SERVICE_CONNECTION_CAP_H_
 #define SOLVARIUM_SERVICE_CONNECTION_CAP_H_
 
