@@ -65,6 +65,9 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   texts.ownerIorCommands = {"aaS_internal.get_brox_exception_holder_ior",
                             "aaS_internal.get_grend_exception_holder_ior",
                             "aaS_internal.get_talvo_exception_holder_ior"};
+  // Kept texts, the same for every kind: clients may match them.
+  texts.fileSystemScope = "GREND Instant";  // the scope of every file-system error
+  texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   return record;
 }
 

@@ -19,8 +19,10 @@ namespace solvarium {
 // A built-in kind's record with its names and texts: chosen by "-solver
 // <solverOption>" or a program name containing its server name; the
 // generic-servant texts with the kind's solver id and scripting language id,
-// access type "instant" and the three internal IOR commands. The collaborative unit is the root object's: none by
-// default (SolverKindOwner), announced by Talvo and Grend (KindServant).
+// access type "instant", the three internal IOR commands and the file-system
+// texts that every kind shares. The collaborative unit is the root object's:
+// none by default (SolverKindOwner), announced by Talvo and Grend
+// (KindServant).
 SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
                                    const std::string& solverId, const std::string& languageId);
 

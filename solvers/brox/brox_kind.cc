@@ -42,8 +42,6 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("brox", "BROXSolvarium", "korlen-brox", "brox_instant_aas");
   record.texts.collaborativeScope = " Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   record.failureText = []() -> std::string {
     namespace BE = AAS_CORBA::BROXInstant::Exceptions;
     try {

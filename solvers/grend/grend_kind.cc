@@ -36,8 +36,6 @@ solvarium::SolverKindRecord makeRecord() {
       "    GREND_AAS_KEY_FILE    the id file (default aaS_GrendId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Grend Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   // The key also goes to the monitor folder, for the solver side.
   record.keyFiles = [](const StartContext& context) {
     const solvarium::Environment& environment = context.environment;

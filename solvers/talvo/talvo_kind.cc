@@ -44,8 +44,6 @@ solvarium::SolverKindRecord makeRecord() {
       "    TALVO_AAS_KEY_FILE    the id file (default aaS_TalvoId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Talvo Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   record.failureText = []() -> std::string {
     try {
       throw;
