@@ -71,6 +71,12 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   return record;
 }
 
+std::string instantTwinName(const std::string& name) {
+  const std::string::size_type separator = name.find_last_of("\\/");
+  if (separator == std::string::npos) return "instant_" + name;
+  return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
+}
+
 bool saveWithReport(SolverKind* kind, const char* command) {
   std::string report = "\n\nUnknown error executing solver will\n\n";
   std::string cause;

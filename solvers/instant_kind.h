@@ -26,6 +26,10 @@ namespace solvarium {
 SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
                                    const std::string& solverId, const std::string& languageId);
 
+// "instant_" put before the last path component of the key file name `name`
+// (after the last "/" or "\\"): the file that receives the solver unit.
+std::string instantTwinName(const std::string& name);
+
 // The watcher's link to a kind's own object of IDL type `Interface`:
 // execute() through `execute(reference, command)`, shutdown() through the
 // object's `shutdown` operation.

@@ -6,7 +6,6 @@
 
 #include "common/diagnostics.h"
 #include "platform/process.h"
-#include "service/start_options.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"

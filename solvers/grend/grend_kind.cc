@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/safe_file.h"
-#include "service/start_options.h"
 #include "solvers/generic_twins.h"
 #include "solvers/grend/grend_servant.h"
 #include "solvers/instant_kind.h"

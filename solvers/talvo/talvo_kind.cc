@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "service/start_options.h"
 #include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
