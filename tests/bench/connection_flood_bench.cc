@@ -16,13 +16,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,33 +84,8 @@ std::string answerText(double seconds) {
   return text;
 }
 
-// Key holders' calls and their answers, and the most threads the service had.
-struct Siege {
-  std::atomic<int> calls{0};
-  std::atomic<int> answered{0};
-  std::atomic<long> peakThreads{0};
-  void sample(pid_t pid) { peakThreads = std::max(peakThreads.load(), statsOf(pid).threads); }
-};
-
 class FloodBench : public ServiceTest {
  protected:
-  // getSolverId on a fresh connection every 50 ms while `stranger` runs.
-  static void besiege(const IiopAddress& unit, pid_t pid, Siege* siege,
-                      const std::function<void()>& stranger) {
-    std::atomic<bool> done{false};
-    std::thread keyHolders([&] {
-      while (!done) {
-        ++siege->calls;
-        siege->answered += freshAnswerSeconds(unit) >= 0;
-        siege->sample(pid);
-        std::this_thread::sleep_for(milliseconds(50));
-      }
-    });
-    stranger();
-    done = true;
-    keyHolders.join();
-  }
-
   // Starts "-solver brox" with the soft descriptor limit `softLimit` and
   // waits for its key files; the address of its solver unit.
   // `prefix` (prlimit and its options, say) goes before the program,
@@ -285,44 +258,41 @@ TEST_F(FloodBench, IdleConnectionsUnderAnAddressSpaceLimit) {
 TEST_F(FloodBench, StormAtTheCap) {
   const IiopAddress unit = startService(1 << 16, {}, {{"AAS_MAX_CONNECTIONS", "200"}});
   const pid_t pid = service().pid();
-  std::vector<int> holders;
-  for (int i = 0; i < 150; ++i) {
-    holders.push_back(connectTo(unit.host, unit.port));
-    sendThrottled(holders.back(), giopRequest(1, unit.objectKey, "getSolverId", "", false), 0);
-    readReplyStatus(holders.back(), 10000);
+  std::vector<int> holders(150);
+  for (int& fd : holders) {
+    fd = connectTo(unit.host, unit.port);
+    sendThrottled(fd, giopRequest(1, unit.objectKey, "getSolverId", "", false), 0);
+    readReplyStatus(fd, 10000);
   }
-  Siege siege;
-  long made = 0;
-  besiege(unit, pid, &siege, [&] {
-    made = connectionStorm(unit.host, unit.port, 10, [&] { siege.sample(pid); });
+  int samples = 0, answered = 0;
+  long peak = 0;
+  const long made = connectionStorm(unit.host, unit.port, 10, [&] {  // a call every 50 ms
+    peak = std::max(peak, statsOf(pid).threads);
+    if (++samples % 10 == 0) answered += freshAnswerSeconds(unit) >= 0;
   });
-  const long kept = std::count_if(holders.begin(), holders.end(), [](int fd) { return !closedWithin(fd, 0); });
   std::printf("cap 200, 150 key holders held: a storm of %ld connections in 10 s (FIN, RST, "
               "half-closed, \"GIOP\" and RST): %ld threads at most; new key holders answered %d of "
-              "%d; %ld of the 150 kept\n",
-              made, siege.peakThreads.load(), siege.answered.load(), siege.calls.load(), kept);
+              "%d; %ld of the 150 kept\n", made, peak, answered, samples / 10,
+              std::count_if(holders.begin(), holders.end(), [](int fd) { return !closedWithin(fd, 0); }));
   for (int fd : holders) ::close(fd);
 }
 
 TEST_F(FloodBench, StrangerHoldsTheCap) {
   const IiopAddress unit = startService(1 << 16, {}, {{"AAS_MAX_CONNECTIONS", "50"}});
-  const pid_t pid = service().pid();
-  Siege siege;
   std::vector<int> held(50, -1);
-  besiege(unit, pid, &siege, [&] {
-    while (siege.calls < 90) {  // the stranger reopens what closes, and asks for a made-up key
-      for (int& fd : held) {
-        if (fd >= 0 && !closedWithin(fd, 0)) continue;
-        if (fd >= 0) ::close(fd);
-        fd = connectTo(unit.host, unit.port);
-        sendThrottled(fd, giopLocateRequest(1, "made-up key"), 0);
-      }
-      std::this_thread::sleep_for(milliseconds(10));
+  int answered = 0;
+  for (int call = 0; call < 90; ++call) {
+    for (int& fd : held) {  // the stranger reopens what closes, and asks for a made-up key
+      if (fd >= 0 && !closedWithin(fd, 0)) continue;
+      ::close(fd);
+      fd = connectTo(unit.host, unit.port);
+      sendThrottled(fd, giopLocateRequest(1, "made-up key"), 0);
     }
-  });
+    answered += freshAnswerSeconds(unit) >= 0;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
   std::printf("cap 50, a stranger holding 50 connections (made-up keys, closed ones reopened): "
-              "key holders answered %d of %d; %ld threads at most\n",
-              siege.answered.load(), siege.calls.load(), siege.peakThreads.load());
+              "key holders answered %d of 90; %ld threads\n", answered, statsOf(service().pid()).threads);
   for (int fd : held) ::close(fd);
 }
 
@@ -331,15 +301,12 @@ TEST_F(FloodBench, StrangerUnderAThreadLimit) {
   const IiopAddress unit = startService(
       1 << 16, {"/usr/bin/prlimit", "--nproc=200", "setpriv", "--reuid=45678", "--regid=45678",
                 "--clear-groups"}, {{"KORLEN_SESSION_MANAGER_SOCKET", ""}});
-  Siege siege;
-  std::vector<int> stranger;
-  besiege(unit, service().pid(), &siege, [&] {
-    for (int i = 0; i < 300; ++i) stranger.push_back(connectTo(unit.host, unit.port));
-    while (siege.calls < 5) std::this_thread::sleep_for(milliseconds(10));
-  });
+  std::vector<int> stranger(300);
+  for (int& fd : stranger) fd = connectTo(unit.host, unit.port);
+  int answered = 0;
+  for (int i = 0; i < 5; ++i) answered += freshAnswerSeconds(unit) >= 0;
   std::printf("RLIMIT_NPROC 200 for a user of its own (cap 68), a stranger's 300 connections: key "
-              "holders answered %d of %d; %ld threads at most\n",
-              siege.answered.load(), siege.calls.load(), siege.peakThreads.load());
+              "holders answered %d of 5; %ld threads\n", answered, statsOf(service().pid()).threads);
   for (int fd : stranger) ::close(fd);
 }
 

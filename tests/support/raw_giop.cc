@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <deque>
 #include <thread>
 #include <vector>
 
@@ -152,25 +151,16 @@ long connectionStorm(const std::string& host, int port, double seconds,
   std::vector<std::thread> clients;
   for (int c = 0; c < 4; ++c) {
     clients.emplace_back([&] {
-      std::deque<int> halfClosed;
       const linger reset{1, 0};
       for (long i = 0; std::chrono::steady_clock::now() < until; ++i) {
         const int fd = connectTo(host, port);
         if (fd < 0) continue;
         ++made;
-        if (i % 4 == 3) {
-          ::shutdown(fd, SHUT_WR);
-          halfClosed.push_back(fd);
-          if (halfClosed.size() <= 64) continue;
-          ::close(halfClosed.front());
-          halfClosed.pop_front();
-          continue;
-        }
-        if (i % 4 == 2) sendThrottled(fd, "GIOP", 0);
-        if (i % 4 != 0) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        if (i % 4 == 1) sendThrottled(fd, "GIOP", 0);
+        if (i % 4 == 2) ::shutdown(fd, SHUT_WR);
+        if (i % 2 == 1) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         ::close(fd);
       }
-      for (const int fd : halfClosed) ::close(fd);
     });
   }
   while (std::chrono::steady_clock::now() < until) {

@@ -50,9 +50,9 @@ int connectTo(const std::string& host, int port);
 bool closedWithin(int fd, int ms);
 
 // Connections to host:port from 4 threads, as fast as they go until
-// `seconds` have passed, each in turn closed (FIN), reset (RST), half-closed
-// (FIN sent, closed 64 connections later) or sent "GIOP" and reset, while
-// `sample` is called every 5 ms. Answers how many were made.
+// `seconds` have passed, each in turn closed (FIN), sent "GIOP" and reset
+// (RST), half-closed and closed, or reset, while `sample` is called every
+// 5 ms. Answers how many were made.
 long connectionStorm(const std::string& host, int port, double seconds,
                      const std::function<void()>& sample);
 
