@@ -44,9 +44,10 @@ Socket socketOf(int fd) {
 // A later socket under the same descriptor is another.
 bool stillOpen(const Socket& socket) { return socket.fd >= 0 && socketOf(socket.fd) == socket; }
 
-// Its thread then reads the end and closes the connection.
-void shutDownIfOpen(const Socket& socket) {
-  if (stillOpen(socket)) ::shutdown(socket.fd, SHUT_RDWR);
+// Its thread then reads the end and closes the connection. False when it
+// was closed already.
+bool shutDownIfOpen(const Socket& socket) {
+  return stillOpen(socket) && ::shutdown(socket.fd, SHUT_RDWR) == 0;
 }
 
 // Admitted connections by the order they came (a serial number), apart by
@@ -142,11 +143,12 @@ Admission admitConnection(omni::giopStrand& strand, unsigned long cap) {
   const std::lock_guard<std::mutex> hold(connections.lock);
   Admission admission = Admission::kAdmitted;
   if (connections.size() >= cap && !connections.unmarked.empty()) {
-    const auto oldest = connections.unmarked.begin();
-    shutDownIfOpen(oldest->second);
-    connections.unsettled.push_back(oldest->second);
+    const auto oldest = connections.unmarked.begin();  // one already closed just goes
+    if (shutDownIfOpen(oldest->second)) {
+      connections.unsettled.push_back(oldest->second);
+      admission = Admission::kDisplacing;
+    }
     connections.unmarked.erase(oldest);
-    admission = Admission::kDisplacing;
   }
   const auto now = std::chrono::steady_clock::now();
   if (connections.size() >= cap && now - connections.lastRecount >= kRecount) {
