@@ -266,12 +266,6 @@ void writeItemList(const std::vector<std::string>& items, std::string* out) {
   *out += "\t\t]\n";
 }
 
-bool columnIsEmpty(const MonitorTable& table, std::size_t column) {
-  for (const auto& row : table.rows)
-    if (!row[column].empty()) return false;
-  return true;
-}
-
 }  // namespace
 
 const char* const kMonitorObjectEnd = "\t}\n";
@@ -294,41 +288,11 @@ std::string persistedDataHead(const MonitorLocation& where, const std::vector<st
   return out;
 }
 
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
-                                     bool dataOnly) {
-  std::vector<bool> hasValue(table.names.size());
-  for (std::size_t c = 0; c < table.names.size(); ++c) hasValue[c] = !columnIsEmpty(table, c);
-  std::string out = persistedDataHead(where, table.names, table.rows.size(), hasValue, dataOnly);
-
-  // One data array per name: a repeated name keeps its first non-empty column.
-  std::set<std::string> written;
-  for (std::size_t c = 0; c < table.names.size(); ++c) {
-    if (!hasValue[c] || !written.insert(table.names[c]).second) continue;
-    out += "\t\t,\n";
-    out += "\t\t" + jsonQuote(table.names[c]) + ":\n";
-    std::vector<std::string> values;
-    values.reserve(table.rows.size());
-    for (const auto& row : table.rows) values.push_back(monitorValueJson(row[c]));
-    writeItemList(values, &out);
-  }
-  out += kMonitorObjectEnd;
-  return out;
-}
-
 std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
                               bool dataOnly) {
   std::vector<bool> hasValue(data.names().size());
   for (std::size_t c = 0; c < hasValue.size(); ++c) hasValue[c] = data.hasValue(c);
   return persistedDataHead(where, data.names(), data.rows(), hasValue, dataOnly);
-}
-
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
-                                     bool dataOnly) {
-  std::string out = persistedDataHead(where, data, dataOnly);
-  const std::size_t head = out.size();
-  out.resize(head + data.arraysSize());
-  data.writeArrays(&out[head]);
-  return out + kMonitorObjectEnd;
 }
 
 std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table) {
