@@ -117,14 +117,14 @@ enum class ValueForm { kNull, kBare, kQuoted };
 // How monitorValueJson writes a value.
 ValueForm valueForm(const char* value, std::size_t size) {
   if (size == 0) return ValueForm::kNull;
+  std::string_view text(value, size);
   // Blanks around a number are JSON white space: the value stays as it stands.
-  return solvarium::isJsonNumber(solvarium::trimChars(std::string_view(value, size), kBlanks))
-             ? ValueForm::kBare
-             : ValueForm::kQuoted;
+  if (isBlank(value[0]) || isBlank(value[size - 1])) text = solvarium::trimChars(text, kBlanks);
+  return solvarium::isJsonNumber(text) ? ValueForm::kBare : ValueForm::kQuoted;
 }
 
-std::size_t valueJsonSize(const char* value, std::size_t size) {
-  switch (valueForm(value, size)) {
+std::size_t valueJsonSize(ValueForm form, const char* value, std::size_t size) {
+  switch (form) {
     case ValueForm::kNull: return 4;
     case ValueForm::kBare: return size;
     case ValueForm::kQuoted: break;
@@ -132,8 +132,8 @@ std::size_t valueJsonSize(const char* value, std::size_t size) {
   return solvarium::jsonQuotedSize(std::string_view(value, size));
 }
 
-char* writeValueJson(char* out, const char* value, std::size_t size) {
-  switch (valueForm(value, size)) {
+char* writeValueJson(char* out, ValueForm form, const char* value, std::size_t size) {
+  switch (form) {
     case ValueForm::kNull: return put(out, "null");
     case ValueForm::kBare: std::memcpy(out, value, size); return out + size;
     case ValueForm::kQuoted: break;
@@ -175,8 +175,10 @@ MonitorParse MonitorCsvData::parse(const std::string& output) {
       output, dataBegin_, names_.size(),
       [this](std::size_t column, const char* value, std::size_t size) {
         Column& c = columns_[column];
-        c.valueBytes += valueJsonSize(value, size);
+        const ValueForm form = valueForm(value, size);
+        c.valueBytes += valueJsonSize(form, value, size);
         c.hasValue = c.hasValue || size > 0;
+        c.quoted = c.quoted || form == ValueForm::kQuoted;
       },
       [this] { ++rows_; });
   if (result != MonitorParse::kOk) return result;
@@ -212,7 +214,11 @@ void MonitorCsvData::writeArrays(char* out) const {
         char* at = cursor[column];
         if (at == nullptr) return;
         if (!firstRow) at = put(at, "\t\t\t,\n");
-        at = writeValueJson(put(at, "\t\t\t"), value, size);
+        // Without a quoted value in its column, a value is null or bare.
+        const ValueForm form = columns_[column].quoted ? valueForm(value, size)
+                               : size == 0             ? ValueForm::kNull
+                                                       : ValueForm::kBare;
+        at = writeValueJson(put(at, "\t\t\t"), form, value, size);
         *at++ = '\n';
         cursor[column] = at;
       },
@@ -229,8 +235,9 @@ void MonitorArrayWriter::add(const std::string& monitorObject) {
 }
 
 std::string monitorValueJson(const std::string& value) {
-  std::string out(valueJsonSize(value.data(), value.size()), '\0');
-  writeValueJson(&out[0], value.data(), value.size());
+  const ValueForm form = valueForm(value.data(), value.size());
+  std::string out(valueJsonSize(form, value.data(), value.size()), '\0');
+  writeValueJson(&out[0], form, value.data(), value.size());
   return out;
 }
 

@@ -78,6 +78,7 @@ class MonitorCsvData {
  private:
   struct Column {
     bool hasValue = false;
+    bool quoted = false;          // a value is written as a JSON string
     bool written = false;         // has a value and its name is not taken
     std::size_t valueBytes = 0;   // the values as JSON, without separators
     std::size_t arrayOffset = 0;  // where its member starts in writeArrays
