@@ -170,7 +170,7 @@ void checkContent(const uint8_t* data, std::size_t size) {
   for (bool dataOnly : {false, true}) {
     checkPersistedData(persistedDataMonitorJson(where, table, dataOnly), out, where,
                        dataOnly);
-    checkPersistedData(persistedDataMonitorJson(where, inPlace, dataOnly), out, where,
+    checkPersistedData(persistedDataMonitorJson(where, out.text, dataOnly), out, where,
                        dataOnly);
   }
 

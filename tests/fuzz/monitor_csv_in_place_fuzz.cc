@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   BROX::MonitorLocation where;
   where.location = "run.dir";
   for (bool dataOnly : {false, true}) {
-    const std::string json = persistedDataMonitorJson(where, data, dataOnly);
+    const std::string json = persistedDataMonitorJson(where, output, dataOnly);
     check(json == persistedDataMonitorJson(where, table, dataOnly), "JSON differs", output);
     checkJson("[\n" + json + "]\n", "in-place monitor");
   }

@@ -1,6 +1,6 @@
 // Whole persisted-data monitor objects for the monitor CSV tests: one written
 // plainly from a parsed table (the reference), one from an output read in
-// place, put together as the Brox monitor commands do.
+// place and put together as the Brox monitor commands do.
 #ifndef SOLVARIUM_TESTS_SUPPORT_MONITOR_JSON_H_
 #define SOLVARIUM_TESTS_SUPPORT_MONITOR_JSON_H_
 
@@ -35,9 +35,11 @@ inline std::string persistedDataMonitorJson(const BROX::MonitorLocation& where,
   return out + BROX::kMonitorObjectEnd;
 }
 
-// `data` must have been parsed with kOk.
+// From `output` read in place; "" when it does not parse.
 inline std::string persistedDataMonitorJson(const BROX::MonitorLocation& where,
-                                            const BROX::MonitorCsvData& data, bool dataOnly) {
+                                            const std::string& output, bool dataOnly) {
+  BROX::MonitorCsvData data;
+  if (data.parse(output) != BROX::MonitorParse::kOk) return "";
   std::string out = BROX::persistedDataHead(where, data, dataOnly);
   const std::size_t head = out.size();
   out.resize(head + data.arraysSize());

@@ -19,13 +19,6 @@ MonitorTable parsed(const std::string& output) {
   return table;
 }
 
-// The monitor object as the service writes it, from `output` read in place.
-std::string persistedData(const MonitorLocation& where, const std::string& output, bool dataOnly) {
-  BROX::MonitorCsvData data;
-  if (data.parse(output) != MonitorParse::kOk) return "not parsed: " + output;
-  return persistedDataMonitorJson(where, data, dataOnly);
-}
-
 // A monitor as the JSON array answer holds it.
 std::string inArray(const std::string& object) { return "[\n" + object + "]\n"; }
 
@@ -59,7 +52,7 @@ TEST(BroxMonitorCsvTest, PersistedDataMonitorLayout) {
   where.multiConfigName = "case";
   where.multiConfigIndex = 1;
   const std::string output = "\"Time Step\",\"lift\",\"drag\"\n1,0.5,\n2,0.25,\n";
-  const std::string json = persistedData(where, output, false);
+  const std::string json = persistedDataMonitorJson(where, output, false);
   EXPECT_EQ(json,
             "\t{\n"
             "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n"
@@ -96,7 +89,7 @@ TEST(BroxMonitorCsvTest, PersistedDataMonitorLayout) {
   EXPECT_TRUE(brox_test::parsesAsJson(inArray(json)));
 
   // The data-only form keeps the record count and the data arrays.
-  const std::string data = persistedData(where, output, true);
+  const std::string data = persistedDataMonitorJson(where, output, true);
   EXPECT_EQ(data.find("monitorType"), std::string::npos);
   EXPECT_EQ(data.find("xAxis"), std::string::npos);
   EXPECT_EQ(data.rfind("\t{\n\t\t\"monitorRecords\": 2\n\t\t,\n\t\t\"Time Step\":\n", 0), 0u);
@@ -109,7 +102,7 @@ TEST(BroxMonitorCsvTest, ValuesNamesAndDuplicatesGiveValidJson) {
   where.location = "dir\\with \"quote\".res";
   // Column "a" twice (the first is empty throughout), a name with a quote and
   // a backslash, values that are not JSON numbers.
-  const std::string json = persistedData(
+  const std::string json = persistedDataMonitorJson(
       where, "\"t\",\"a\",\"a\",\"q\"\"\\\"\n1,,7,nan\n2,,8, 3\n3,,,1.2.3\n4,,,5\t\n", false);
   EXPECT_NE(json.find("\"monitorType\":\t\"SavedMonitor\"\n"), std::string::npos);
   EXPECT_NE(json.find("\"monitorFile\":\t\"dir\\\\with \\\"quote\\\".res\"\n"), std::string::npos);
@@ -214,7 +207,7 @@ TEST(BroxMonitorCsvTest, InPlaceReadingMatchesTheTable) {
     EXPECT_EQ(data.names(), table.names) << output;
     EXPECT_EQ(data.rows(), table.rows.size()) << output;
     for (bool dataOnly : {false, true}) {
-      const std::string json = persistedDataMonitorJson(where, data, dataOnly);
+      const std::string json = persistedDataMonitorJson(where, output, dataOnly);
       EXPECT_EQ(json, persistedDataMonitorJson(where, table, dataOnly)) << output;
       EXPECT_TRUE(brox_test::parsesAsJson(inArray(json))) << json;
     }
