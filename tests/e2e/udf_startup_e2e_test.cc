@@ -232,8 +232,8 @@ TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
 }
 
 // A second stop signal while the main file runs ends the process with 3 and
-// no key is published, also while its end waits a second for stderr (a full
-// pipe that nobody reads). A stop while a macro never returns ends at the
+// no key is published, also while its end waits for stderr (a full pipe
+// that is read only 3 s later). A stop while a macro never returns ends at the
 // deadline.
 TEST_F(UdfStartupTest, StopsDuringStartUpAndWhileAMacroNeverReturns) {
   writeDescription(solverInfo(), "");
@@ -241,15 +241,19 @@ TEST_F(UdfStartupTest, StopsDuringStartUpAndWhileAMacroNeverReturns) {
   ServiceProcess::Options blocked = udfOptions();
   blocked.program = "/usr/bin/python3";
   blocked.argv = {"python3", "-c",
-                  "import os, sys\n"
+                  "import os, sys, time\n"
                   "r, w = os.pipe()\n"
                   "os.set_blocking(w, False)\n"
                   "try:\n"
                   "    while True: os.write(w, b'x' * 4096)\n"
                   "except BlockingIOError: pass\n"
                   "os.set_blocking(w, True)\n"
+                  "if os.fork() == 0:\n"  // takes stderr's text after 3 s
+                  "    os.close(w)\n"
+                  "    time.sleep(3)\n"
+                  "    while os.read(r, 65536): pass\n"
+                  "    os._exit(0)\n"
                   "os.dup2(w, 2)\n"
-                  "os.set_inheritable(r, True)\n"
                   "os.execv(sys.argv[1], sys.argv[1:])",
                   SOLVARIUM_BINARY, "-solver", "3p_aas"};
   ServiceProcess& starting = start(blocked);
