@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <new>
-#include <exception>
 #include <thread>
 #include <utility>
 

@@ -63,12 +63,6 @@ bool beginEnd() {
   return true;
 }
 
-bool endBegun() {
-  EndState& end = state();
-  const std::lock_guard<std::mutex> lock(end.mutex);
-  return end.begun;
-}
-
 void awaitMakings(std::chrono::steady_clock::time_point deadline) {
   EndState& end = state();
   std::unique_lock<std::mutex> lock(end.mutex);

@@ -35,9 +35,6 @@ class Making {
 // that ends the process.
 bool beginEnd();
 
-// Whether the mark is set.
-bool endBegun();
-
 // After beginEnd(): waits until no other thread holds a Making, at most
 // until `deadline`. The caller's own Makings are not waited for.
 void awaitMakings(std::chrono::steady_clock::time_point deadline);

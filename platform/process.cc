@@ -206,7 +206,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   {
     const Making making;  // the group is listed before the end can look
     if (!making.allowed()) waitForTheEnd();
-    if (making.allowed()) rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
+    if (making.allowed()) {
+      rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
+    }
     if (rc == 0) slot = addGroup(child);
   }
   posix_spawn_file_actions_destroy(&actions);
