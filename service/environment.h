@@ -3,8 +3,12 @@
 // Still read live: a kind's "aaS.getenv" (a command about the live
 // environment), the failure texts of a kind's programs (PATH,
 // LD_LIBRARY_PATH and the variable naming the programs' folder), TMP and
-// TMPDIR (platform/temp_dir.cc), the ORB's own "ORB" variables, and the
-// environment that every program started inherits.
+// TMPDIR (platform/temp_dir.cc), and the environment that every program
+// started inherits. The ORB reads its own variables only while it starts,
+// and then sees only the tracing ones ("ORBtrace...", not ORBtraceFile):
+// the server hides every other "ORB..." and "OMNIORB..." variable, and the
+// ORB's configuration file, until the listeners are made
+// (service/solvarium_server.cc).
 // Read-only once made, so any thread may read it.
 #ifndef SOLVARIUM_SERVICE_ENVIRONMENT_H_
 #define SOLVARIUM_SERVICE_ENVIRONMENT_H_

@@ -83,22 +83,4 @@ std::vector<std::string> orbArguments(const std::string& serverName,
           "5"};
 }
 
-std::string instantTwinName(const std::string& name) {
-  const std::string::size_type separator = name.find_last_of("\\/");
-  if (separator == std::string::npos) return "instant_" + name;
-  return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
-}
-
-std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
-                        const char* option, const char* fallback) {
-  std::string value = fallback;
-  for (int i = first; argv != nullptr && i + 1 < argc; ++i) {
-    if (argv[i] != nullptr && std::strcmp(argv[i], option) == 0 && argv[i + 1] != nullptr) {
-      value = argv[i + 1];
-      if (skipValues) ++i;
-    }
-  }
-  return value;
-}
-
 }  // namespace solvarium

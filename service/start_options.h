@@ -1,6 +1,6 @@
 // Start-up choices made from the command line and the environment: the
-// listen endpoint, the ORB's argument vector, and the "instant_" twin of a key
-// file's name. Pure functions, no side effects.
+// listen endpoint and the ORB's argument vector. Pure functions, no side
+// effects.
 #ifndef SOLVARIUM_SERVICE_START_OPTIONS_H_
 #define SOLVARIUM_SERVICE_START_OPTIONS_H_
 
@@ -29,16 +29,6 @@ ListenEndpoint listenEndpoint(int argc, const char* const* argv, const char* por
 // environment variable.
 std::vector<std::string> orbArguments(const std::string& serverName,
                                       const ListenEndpoint& endpoint);
-
-// "instant_" put before the last path component of `name` (after the last
-// "/" or "\\").
-std::string instantTwinName(const std::string& name);
-
-// The value after the last `option` among argv[first..argc-2], else
-// `fallback`. With `skipValues`, the value after an option is never looked
-// at as an option.
-std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
-                        const char* option, const char* fallback);
 
 }  // namespace solvarium
 

@@ -65,7 +65,16 @@ SolverKindRecord instantKindRecord(const std::string& solverOption, const std::s
   texts.ownerIorCommands = {"aaS_internal.get_brox_exception_holder_ior",
                             "aaS_internal.get_grend_exception_holder_ior",
                             "aaS_internal.get_talvo_exception_holder_ior"};
+  // Kept texts, the same for every kind: clients may match them.
+  texts.fileSystemScope = "GREND Instant";  // the scope of every file-system error
+  texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   return record;
+}
+
+std::string instantTwinName(const std::string& name) {
+  const std::string::size_type separator = name.find_last_of("\\/");
+  if (separator == std::string::npos) return "instant_" + name;
+  return name.substr(0, separator + 1) + "instant_" + name.substr(separator + 1);
 }
 
 bool saveWithReport(SolverKind* kind, const char* command) {

@@ -19,10 +19,16 @@ namespace solvarium {
 // A built-in kind's record with its names and texts: chosen by "-solver
 // <solverOption>" or a program name containing its server name; the
 // generic-servant texts with the kind's solver id and scripting language id,
-// access type "instant" and the three internal IOR commands. The collaborative unit is the root object's: none by
-// default (SolverKindOwner), announced by Talvo and Grend (KindServant).
+// access type "instant", the three internal IOR commands and the file-system
+// texts that every kind shares. The collaborative unit is the root object's:
+// none by default (SolverKindOwner), announced by Talvo and Grend
+// (KindServant).
 SolverKindRecord instantKindRecord(const std::string& solverOption, const std::string& serverName,
                                    const std::string& solverId, const std::string& languageId);
+
+// "instant_" put before the last path component of the key file name `name`
+// (after the last "/" or "\\"): the file that receives the solver unit.
+std::string instantTwinName(const std::string& name);
 
 // The watcher's link to a kind's own object of IDL type `Interface`:
 // execute() through `execute(reference, command)`, shutdown() through the

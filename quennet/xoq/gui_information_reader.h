@@ -35,8 +35,6 @@ class GuiInformationReader {
   // "error" line is read (the lines before it have been delivered).
   bool processNewLines();
 
-  const std::string& TEST_informationFile() const { return informationFile_; }
-
   // Lines longer than this are skipped.
   static const std::size_t kMaxLineLength = 64 * 1024;
   // Name of the information file inside a run directory.

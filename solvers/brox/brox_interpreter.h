@@ -44,10 +44,6 @@ class BroxInterpreter {
   // The names that "aaS.suggest" lists, in byte order.
   static const std::set<std::string>& commandNames();
 
-  int32_t TEST_tickMinutes() const { return tickMinutes_; }
-  int32_t TEST_autoSavePeriodMinutes() const { return autoSavePeriodMinutes_; }
-  void TEST_setTickMinutes(int32_t minutes) { tickMinutes_ = minutes; }
-
  private:
   struct Call {
     const std::string& command;  // as received

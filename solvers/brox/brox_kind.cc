@@ -6,7 +6,6 @@
 
 #include "common/diagnostics.h"
 #include "platform/process.h"
-#include "service/start_options.h"
 #include "solvers/brox/brox_servant.h"
 #include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
@@ -42,8 +41,6 @@ solvarium::SolverKindRecord makeRecord() {
   solvarium::SolverKindRecord record =
       solvarium::instantKindRecord("brox", "BROXSolvarium", "korlen-brox", "brox_instant_aas");
   record.texts.collaborativeScope = " Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   record.failureText = []() -> std::string {
     namespace BE = AAS_CORBA::BROXInstant::Exceptions;
     try {

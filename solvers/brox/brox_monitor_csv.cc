@@ -117,14 +117,14 @@ enum class ValueForm { kNull, kBare, kQuoted };
 // How monitorValueJson writes a value.
 ValueForm valueForm(const char* value, std::size_t size) {
   if (size == 0) return ValueForm::kNull;
+  std::string_view text(value, size);
   // Blanks around a number are JSON white space: the value stays as it stands.
-  return solvarium::isJsonNumber(solvarium::trimChars(std::string_view(value, size), kBlanks))
-             ? ValueForm::kBare
-             : ValueForm::kQuoted;
+  if (isBlank(value[0]) || isBlank(value[size - 1])) text = solvarium::trimChars(text, kBlanks);
+  return solvarium::isJsonNumber(text) ? ValueForm::kBare : ValueForm::kQuoted;
 }
 
-std::size_t valueJsonSize(const char* value, std::size_t size) {
-  switch (valueForm(value, size)) {
+std::size_t valueJsonSize(ValueForm form, const char* value, std::size_t size) {
+  switch (form) {
     case ValueForm::kNull: return 4;
     case ValueForm::kBare: return size;
     case ValueForm::kQuoted: break;
@@ -132,8 +132,8 @@ std::size_t valueJsonSize(const char* value, std::size_t size) {
   return solvarium::jsonQuotedSize(std::string_view(value, size));
 }
 
-char* writeValueJson(char* out, const char* value, std::size_t size) {
-  switch (valueForm(value, size)) {
+char* writeValueJson(char* out, ValueForm form, const char* value, std::size_t size) {
+  switch (form) {
     case ValueForm::kNull: return put(out, "null");
     case ValueForm::kBare: std::memcpy(out, value, size); return out + size;
     case ValueForm::kQuoted: break;
@@ -175,8 +175,10 @@ MonitorParse MonitorCsvData::parse(const std::string& output) {
       output, dataBegin_, names_.size(),
       [this](std::size_t column, const char* value, std::size_t size) {
         Column& c = columns_[column];
-        c.valueBytes += valueJsonSize(value, size);
+        const ValueForm form = valueForm(value, size);
+        c.valueBytes += valueJsonSize(form, value, size);
         c.hasValue = c.hasValue || size > 0;
+        c.quoted = c.quoted || form == ValueForm::kQuoted;
       },
       [this] { ++rows_; });
   if (result != MonitorParse::kOk) return result;
@@ -212,7 +214,11 @@ void MonitorCsvData::writeArrays(char* out) const {
         char* at = cursor[column];
         if (at == nullptr) return;
         if (!firstRow) at = put(at, "\t\t\t,\n");
-        at = writeValueJson(put(at, "\t\t\t"), value, size);
+        // Without a quoted value in its column, a value is null or bare.
+        const ValueForm form = columns_[column].quoted ? valueForm(value, size)
+                               : size == 0             ? ValueForm::kNull
+                                                       : ValueForm::kBare;
+        at = writeValueJson(put(at, "\t\t\t"), form, value, size);
         *at++ = '\n';
         cursor[column] = at;
       },
@@ -229,8 +235,9 @@ void MonitorArrayWriter::add(const std::string& monitorObject) {
 }
 
 std::string monitorValueJson(const std::string& value) {
-  std::string out(valueJsonSize(value.data(), value.size()), '\0');
-  writeValueJson(&out[0], value.data(), value.size());
+  const ValueForm form = valueForm(value.data(), value.size());
+  std::string out(valueJsonSize(form, value.data(), value.size()), '\0');
+  writeValueJson(&out[0], form, value.data(), value.size());
   return out;
 }
 
@@ -266,12 +273,6 @@ void writeItemList(const std::vector<std::string>& items, std::string* out) {
   *out += "\t\t]\n";
 }
 
-bool columnIsEmpty(const MonitorTable& table, std::size_t column) {
-  for (const auto& row : table.rows)
-    if (!row[column].empty()) return false;
-  return true;
-}
-
 }  // namespace
 
 const char* const kMonitorObjectEnd = "\t}\n";
@@ -294,41 +295,11 @@ std::string persistedDataHead(const MonitorLocation& where, const std::vector<st
   return out;
 }
 
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
-                                     bool dataOnly) {
-  std::vector<bool> hasValue(table.names.size());
-  for (std::size_t c = 0; c < table.names.size(); ++c) hasValue[c] = !columnIsEmpty(table, c);
-  std::string out = persistedDataHead(where, table.names, table.rows.size(), hasValue, dataOnly);
-
-  // One data array per name: a repeated name keeps its first non-empty column.
-  std::set<std::string> written;
-  for (std::size_t c = 0; c < table.names.size(); ++c) {
-    if (!hasValue[c] || !written.insert(table.names[c]).second) continue;
-    out += "\t\t,\n";
-    out += "\t\t" + jsonQuote(table.names[c]) + ":\n";
-    std::vector<std::string> values;
-    values.reserve(table.rows.size());
-    for (const auto& row : table.rows) values.push_back(monitorValueJson(row[c]));
-    writeItemList(values, &out);
-  }
-  out += kMonitorObjectEnd;
-  return out;
-}
-
 std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
                               bool dataOnly) {
   std::vector<bool> hasValue(data.names().size());
   for (std::size_t c = 0; c < hasValue.size(); ++c) hasValue[c] = data.hasValue(c);
   return persistedDataHead(where, data.names(), data.rows(), hasValue, dataOnly);
-}
-
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
-                                     bool dataOnly) {
-  std::string out = persistedDataHead(where, data, dataOnly);
-  const std::size_t head = out.size();
-  out.resize(head + data.arraysSize());
-  data.writeArrays(&out[head]);
-  return out + kMonitorObjectEnd;
 }
 
 std::string lastValuesMonitorJson(const MonitorLocation& where, const MonitorTable& table) {

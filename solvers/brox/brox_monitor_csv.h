@@ -69,8 +69,8 @@ class MonitorCsvData {
   // False when the column's value is empty in every data line.
   bool hasValue(std::size_t column) const { return columns_[column].hasValue; }
 
-  // Bytes of the data members of persistedDataMonitorJson (one per name
-  // with a value: "\t\t,\n", the quoted name, ":\n" and its array).
+  // Bytes of the data members of the monitor object (one per name with a
+  // value: "\t\t,\n", the quoted name, ":\n" and its array).
   std::size_t arraysSize() const { return arraysSize_; }
   // Writes exactly arraysSize() bytes at `out`; only after parse() gave kOk.
   void writeArrays(char* out) const;
@@ -78,6 +78,7 @@ class MonitorCsvData {
  private:
   struct Column {
     bool hasValue = false;
+    bool quoted = false;          // a value is written as a JSON string
     bool written = false;         // has a value and its name is not taken
     std::size_t valueBytes = 0;   // the values as JSON, without separators
     std::size_t arrayOffset = 0;  // where its member starts in writeArrays
@@ -120,18 +121,14 @@ class MonitorArrayWriter {
   bool first_ = true;
 };
 
-// Monitor object with the whole data. `dataOnly` leaves out the type,
-// location, xAxis and yAxis members.
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorTable& table,
-                                     bool dataOnly);
-
-// The part of that object before its data members, for a table with these
-// names, row count and columns with a value (hasValue[column]).
+// A monitor object with the whole data: its head, the data members that
+// MonitorCsvData::writeArrays writes, then kMonitorObjectEnd. The head holds
+// the type and location members, the record count, xAxis and yAxis;
+// `dataOnly` keeps only the record count. The head for a table with these
+// names, row count and columns with a value (hasValue[column]):
 std::string persistedDataHead(const MonitorLocation& where, const std::vector<std::string>& names,
                               std::size_t rows, const std::vector<bool>& hasValue, bool dataOnly);
-// The same two for an output read in place (after its parse() gave kOk).
-std::string persistedDataMonitorJson(const MonitorLocation& where, const MonitorCsvData& data,
-                                     bool dataOnly);
+// The same for an output read in place (after its parse() gave kOk).
 std::string persistedDataHead(const MonitorLocation& where, const MonitorCsvData& data,
                               bool dataOnly);
 // "\t}\n", the end of the object.

@@ -72,8 +72,10 @@ void writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent,
 std::size_t statusListJsonSize(const BroxStatusReader::ResultMap& results, int indent);
 char* writeStatusListJson(const BroxStatusReader::ResultMap& results, int indent, char* out);
 
-// Test hook: forgets the binding (the loaded library stays loaded) so that
-// one process can exercise several load paths.
+// Test hook: forgets the binding (the loaded library stays loaded). Kept
+// because the binding, a failed one included, is final for the process,
+// and one unit-test process tries five libraries: a missing one, a file that
+// is none, one without the exports, the real one and the test one.
 void TEST_resetQuennetBinding();
 
 }  // namespace BROX

@@ -153,9 +153,4 @@ bool CBROXSolvarium::finalSave() {
   return false;
 }
 
-void CBROXSolvarium::TEST_followSolver(const char* pidText) {
-  solver_ = solverHold(pidText);
-  probedForNextCommand = SolverProbe::kNotProbed;
-}
-
 }  // namespace BROX

@@ -51,12 +51,6 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   PortableServer::ServantBase* kindServant() override { return this; }
   bool finalSave() override;
 
-  BroxInterpreter& TEST_interpreter() { return *interpreter_; }
-
-  // Test hook: follows the process that `pidText` names (null: unset), as
-  // the constructor does with KORLEN_BROXSOLVE_PID. Not while requests run.
-  void TEST_followSolver(const char* pidText);
-
  private:
   // Sets "solver-alive", or "solver-alive" off and "solver-shutdown" on,
   // from the process named by KORLEN_BROXSOLVE_PID (unset, empty,
@@ -72,9 +66,9 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   // errors and questions too).
   char* interpret(const char* command) override;
 
-  // The hold on the solver process; null: no solver to check. Read by request
-  // threads outside the serialising lock; changed only by the test hook.
-  std::shared_ptr<solvarium::platform::ProcessWatch> solver_;
+  // The hold on the solver process; null: no solver to check. Set by the
+  // constructor only, so request threads read it outside the serialising lock.
+  const std::shared_ptr<solvarium::platform::ProcessWatch> solver_;
   std::unique_ptr<BroxInterpreter> interpreter_;
 };
 

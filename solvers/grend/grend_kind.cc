@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/safe_file.h"
-#include "service/start_options.h"
 #include "solvers/generic_twins.h"
 #include "solvers/grend/grend_servant.h"
 #include "solvers/instant_kind.h"
@@ -36,8 +35,6 @@ solvarium::SolverKindRecord makeRecord() {
       "    GREND_AAS_KEY_FILE    the id file (default aaS_GrendId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Grend Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   // The key also goes to the monitor folder, for the solver side.
   record.keyFiles = [](const StartContext& context) {
     const solvarium::Environment& environment = context.environment;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "service/start_options.h"
 #include "solvers/generic_twins.h"
 #include "solvers/instant_kind.h"
 #include "solvers/talvo/talvo_errors.h"
@@ -44,8 +43,6 @@ solvarium::SolverKindRecord makeRecord() {
       "    TALVO_AAS_KEY_FILE    the id file (default aaS_TalvoId.txt)\n";
   record.texts.collaborativeFromSolver = true;
   record.texts.collaborativeScope = "Talvo Instant aaS";
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   record.failureText = []() -> std::string {
     try {
       throw;

@@ -1,5 +1,8 @@
 #include "solvers/udf/udf_description_reader.h"
 
+#include <cstring>
+#include <string>
+
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
@@ -7,7 +10,6 @@
 #include "platform/process.h"
 #include "service/process_exit.h"
 #include "service/service_log.h"
-#include "service/start_options.h"
 
 namespace AAS_UDF {
 
@@ -15,6 +17,21 @@ namespace {
 
 const char kSystemId[] = "AAS_UDF_XML";
 const char kUdfErrorFile[] = "aas_udf_error.txt";
+
+// The value after the last `option` among argv[first..argc-2], else
+// `fallback`. With `skipValues`, the value after an option is never looked
+// at as an option.
+std::string optionValue(int argc, const char* const* argv, int first, bool skipValues,
+                        const char* option, const char* fallback) {
+  std::string value = fallback;
+  for (int i = first; argv != nullptr && i + 1 < argc; ++i) {
+    if (argv[i] != nullptr && std::strcmp(argv[i], option) == 0 && argv[i + 1] != nullptr) {
+      value = argv[i + 1];
+      if (skipValues) ++i;
+    }
+  }
+  return value;
+}
 
 // The shared gate reports a parser exception as "<id>: <message>"; a text
 // without such an id (a refused document) is all message.
@@ -59,11 +76,11 @@ std::string udfErrorFileName() {
 }
 
 std::string udfKeyFileName(int argc, const char* const* argv) {
-  return solvarium::optionValue(argc, argv, 1, true, "-aas-key-file", "aaSUdf_Id.txt");
+  return optionValue(argc, argv, 1, true, "-aas-key-file", "aaSUdf_Id.txt");
 }
 
 std::string udfConfigFileName(int argc, const char* const* argv) {
-  return solvarium::optionValue(argc, argv, 0, false, "-aas-config-file", "aas_udf_instant.xml");
+  return optionValue(argc, argv, 0, false, "-aas-config-file", "aas_udf_instant.xml");
 }
 
 std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartContext& context) {

@@ -82,8 +82,6 @@ solvarium::SolverKindRecord makeRecord() {
       solvarium::instantKindRecord("3p_aas", "Solvarium", "", "aas_udf_instant_aas");
   record.texts.unitNotSupported = "Method is not supported in current aaS UDF version.";
   record.texts.statusFromCommand = true;
-  record.texts.fileSystemScope = "GREND Instant";
-  record.texts.solverFilesNotSupported = "Method is not supported in current GREND version";
   record.twins = solvarium::twin::rethrowBroxInstantTwin;
   record.usage =
       "    -aas-config-file <file>  the solver description (default aas_udf_instant.xml)\n"

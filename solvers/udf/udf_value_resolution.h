@@ -1,7 +1,8 @@
 // Values of the UDF solver description: each element's text is resolved by
-// its "format" attribute (the storage). Pure functions of the text, the
-// environment read at start-up and the files named; nothing is printed or
-// written here.
+// its "format" attribute (the storage). Functions of the text, the
+// environment read at start-up and the files named. Nothing is written here,
+// and one line only is printed: the stderr line that says why a "filename"
+// file cannot be read. Reporting a fault is the caller's.
 #ifndef SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
 #define SOLVARIUM_SOLVERS_UDF_UDF_VALUE_RESOLUTION_H_
 
@@ -34,7 +35,8 @@ struct UdfDescriptionFault {
 //   "environment_variable" the value of the variable of `environment` that
 //                          the text names (empty included); unset is a fault;
 //   "filename"             the content of the regular file the text names, up
-//                          to its first zero byte; unreadable is a fault;
+//                          to its first zero byte; unreadable is a fault,
+//                          with the stderr line above;
 //   anything else          a fault.
 // Returns false and fills `fault` on a fault.
 bool resolveStoredValue(const std::string& text, const std::string& storage,

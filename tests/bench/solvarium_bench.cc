@@ -298,7 +298,8 @@ TEST_F(SolvariumBench, MonitorCsvToJson) {
 
   const double mb = static_cast<double>(kCsvBytes) / 1e6;
   std::vector<double> serviceRate, floorRate, readRate, ratio;
-  for (int round = 0; round < 3; ++round) {
+  const int rounds = 5;
+  for (int round = 0; round < rounds; ++round) {
     std::string expected;
     const double floorSeconds = timed([&] {
       expected = solvarium_bench::referencePersistedDataAnswer(readFile(csvPath), "bench.dir");
@@ -326,13 +327,13 @@ TEST_F(SolvariumBench, MonitorCsvToJson) {
   const std::size_t peak = solvarium_bench::peakResidentBytes(service().pid());
   const double peakRatio = static_cast<double>(peak) / static_cast<double>(kCsvBytes);
   printLine("monitor csv  service %.0f MB/s  plain converter %.0f MB/s  ratio %.3f  plain read "
-            "%.0f MB/s  (medians of 3 rounds)",
-            median(serviceRate), median(floorRate), median(ratio), median(readRate));
+            "%.0f MB/s  (medians of %d rounds)",
+            median(serviceRate), median(floorRate), median(ratio), median(readRate), rounds);
   printLine("monitor csv  service peak memory (VmHWM) %.0f MB = %.2fx the CSV  (idle %.0f MB)",
             static_cast<double>(peak) / 1e6, peakRatio, static_cast<double>(idleHwm) / 1e6);
   addRow("monitor CSV -> JSON, 100 MB", format("%.0f MB/s", median(serviceRate)),
          format("plain converter %.0f MB/s", median(floorRate)),
-         format("%.2fx", median(ratio)), ">= 100 MB/s", median(serviceRate) >= 100.0);
+         format("%.2fx", median(ratio)), ">= 1.00x plain converter", median(ratio) >= 1.0);
   addRow("peak memory, 100 MB CSV", format("%.0f MB", static_cast<double>(peak) / 1e6),
          format("CSV %.0f MB", mb), format("%.2fx", peakRatio), "<= 3x the CSV",
          peakRatio <= 3.0);

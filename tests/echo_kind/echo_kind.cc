@@ -6,7 +6,7 @@
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "platform/process.h"
-#include "service/instant_scripting.h"
+#include "common/command_table.h"
 
 namespace echo_kind {
 

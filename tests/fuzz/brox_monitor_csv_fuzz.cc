@@ -13,10 +13,12 @@
 #include "solvers/brox/brox_monitor_csv.h"
 #include "tests/fuzz/content_check.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/monitor_json.h"
 
 using solvarium_fuzz::check;
 using solvarium_fuzz::checkJson;
 using solvarium_fuzz::JsonValue;
+using solvarium_test::persistedDataMonitorJson;
 
 namespace {
 
@@ -166,9 +168,9 @@ void checkContent(const uint8_t* data, std::size_t size) {
   BROX::MonitorCsvData inPlace;
   check(inPlace.parse(out.text) == BROX::MonitorParse::kOk, "not parsed in place", out.text);
   for (bool dataOnly : {false, true}) {
-    checkPersistedData(BROX::persistedDataMonitorJson(where, table, dataOnly), out, where,
+    checkPersistedData(persistedDataMonitorJson(where, table, dataOnly), out, where,
                        dataOnly);
-    checkPersistedData(BROX::persistedDataMonitorJson(where, inPlace, dataOnly), out, where,
+    checkPersistedData(persistedDataMonitorJson(where, out.text, dataOnly), out, where,
                        dataOnly);
   }
 
@@ -226,8 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       check(row.size() == table.names.size(), "row length differs from the names", output);
       for (const std::string& value : row) checkJson(BROX::monitorValueJson(value), "value");
     }
-    writer.add(BROX::persistedDataMonitorJson(where, table, false));
-    writer.add(BROX::persistedDataMonitorJson(where, table, true));
+    writer.add(persistedDataMonitorJson(where, table, false));
+    writer.add(persistedDataMonitorJson(where, table, true));
     writer.add(BROX::lastValuesMonitorJson(where, table));
   }
   const auto lines = BROX::splitOutputLines(output);

@@ -8,9 +8,11 @@
 
 #include "solvers/brox/brox_monitor_csv.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/monitor_json.h"
 
 using solvarium_fuzz::check;
 using solvarium_fuzz::checkJson;
+using solvarium_test::persistedDataMonitorJson;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   const std::string output(reinterpret_cast<const char*>(bytes), size);
@@ -29,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   BROX::MonitorLocation where;
   where.location = "run.dir";
   for (bool dataOnly : {false, true}) {
-    const std::string json = BROX::persistedDataMonitorJson(where, data, dataOnly);
-    check(json == BROX::persistedDataMonitorJson(where, table, dataOnly), "JSON differs", output);
+    const std::string json = persistedDataMonitorJson(where, output, dataOnly);
+    check(json == persistedDataMonitorJson(where, table, dataOnly), "JSON differs", output);
     checkJson("[\n" + json + "]\n", "in-place monitor");
   }
   return 0;

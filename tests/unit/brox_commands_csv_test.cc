@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/monitor_json.h"
 #include "tests/unit/brox_commands_test_util.h"
 
 namespace {
@@ -10,6 +11,7 @@ namespace {
 using BROX::MonitorLocation;
 using BROX::MonitorParse;
 using BROX::MonitorTable;
+using solvarium_test::persistedDataMonitorJson;
 
 MonitorTable parsed(const std::string& output) {
   MonitorTable table;
@@ -49,8 +51,8 @@ TEST(BroxMonitorCsvTest, PersistedDataMonitorLayout) {
   where.multiConfig = true;
   where.multiConfigName = "case";
   where.multiConfigIndex = 1;
-  const MonitorTable table = parsed("\"Time Step\",\"lift\",\"drag\"\n1,0.5,\n2,0.25,\n");
-  const std::string json = BROX::persistedDataMonitorJson(where, table, false);
+  const std::string output = "\"Time Step\",\"lift\",\"drag\"\n1,0.5,\n2,0.25,\n";
+  const std::string json = persistedDataMonitorJson(where, output, false);
   EXPECT_EQ(json,
             "\t{\n"
             "\t\t\"monitorType\":\t\"DirectoryMonitor\"\n"
@@ -87,7 +89,7 @@ TEST(BroxMonitorCsvTest, PersistedDataMonitorLayout) {
   EXPECT_TRUE(brox_test::parsesAsJson(inArray(json)));
 
   // The data-only form keeps the record count and the data arrays.
-  const std::string data = BROX::persistedDataMonitorJson(where, table, true);
+  const std::string data = persistedDataMonitorJson(where, output, true);
   EXPECT_EQ(data.find("monitorType"), std::string::npos);
   EXPECT_EQ(data.find("xAxis"), std::string::npos);
   EXPECT_EQ(data.rfind("\t{\n\t\t\"monitorRecords\": 2\n\t\t,\n\t\t\"Time Step\":\n", 0), 0u);
@@ -100,19 +102,19 @@ TEST(BroxMonitorCsvTest, ValuesNamesAndDuplicatesGiveValidJson) {
   where.location = "dir\\with \"quote\".res";
   // Column "a" twice (the first is empty throughout), a name with a quote and
   // a backslash, values that are not JSON numbers.
-  const MonitorTable table =
-      parsed("\"t\",\"a\",\"a\",\"q\"\"\\\"\n1,,7,nan\n2,,8, 3\n3,,,1.2.3\n");
-  const std::string json = BROX::persistedDataMonitorJson(where, table, false);
+  const std::string json = persistedDataMonitorJson(
+      where, "\"t\",\"a\",\"a\",\"q\"\"\\\"\n1,,7,nan\n2,,8, 3\n3,,,1.2.3\n4,,,5\t\n", false);
   EXPECT_NE(json.find("\"monitorType\":\t\"SavedMonitor\"\n"), std::string::npos);
   EXPECT_NE(json.find("\"monitorFile\":\t\"dir\\\\with \\\"quote\\\".res\"\n"), std::string::npos);
   EXPECT_NE(json.find("\t\t[\n\t\t\t\"a\"\n\t\t\t,\n\t\t\t\"q\\\"\\\\\"\n\t\t]\n"), std::string::npos)
       << json;
-  // One data array for "a": the second column's, with null for its empty value.
+  // One data array for "a": the second column's, with null for its empty values.
   EXPECT_NE(json.find("\"a\":\n\t\t[\n\t\t\t7\n\t\t\t,\n\t\t\t8\n\t\t\t,\n\t\t\tnull\n"),
             std::string::npos);
   EXPECT_EQ(json.find("\"a\":\n", json.find("\"a\":\n") + 1), std::string::npos);
   EXPECT_NE(json.find("\t\t\t\"nan\"\n"), std::string::npos);
   EXPECT_NE(json.find("\t\t\t 3\n"), std::string::npos);  // blanks kept around a number
+  EXPECT_NE(json.find("\t\t\t5\t\n"), std::string::npos);
   EXPECT_NE(json.find("\t\t\t\"1.2.3\"\n"), std::string::npos);
   EXPECT_TRUE(brox_test::parsesAsJson(inArray(json))) << json;
 }
@@ -205,8 +207,8 @@ TEST(BroxMonitorCsvTest, InPlaceReadingMatchesTheTable) {
     EXPECT_EQ(data.names(), table.names) << output;
     EXPECT_EQ(data.rows(), table.rows.size()) << output;
     for (bool dataOnly : {false, true}) {
-      const std::string json = BROX::persistedDataMonitorJson(where, data, dataOnly);
-      EXPECT_EQ(json, BROX::persistedDataMonitorJson(where, table, dataOnly)) << output;
+      const std::string json = persistedDataMonitorJson(where, output, dataOnly);
+      EXPECT_EQ(json, persistedDataMonitorJson(where, table, dataOnly)) << output;
       EXPECT_TRUE(brox_test::parsesAsJson(inArray(json))) << json;
     }
   }

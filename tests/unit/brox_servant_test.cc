@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "common/startup_error.h"
@@ -27,7 +28,7 @@ namespace Ex = AAS_CORBA::BROXInstant::Exceptions;
 using solvarium_test::expectThrow;
 
 std::string answer(BROX::CBROXSolvarium* servant, const std::string& command) {
-  CORBA::String_var text = servant->TEST_interpreter().run(command.c_str());
+  CORBA::String_var text = servant->run(command.c_str(), BROX::CBROXSolvarium::Raises::kKindModule);
   return text.in();
 }
 
@@ -165,31 +166,31 @@ TEST_F(BroxServantTest, BroadcastsAndLivenessMakeTheStatus) {
   servant_->addGenericExceptionMessage("broadcast::started:");
   EXPECT_EQ(answer(servant_, "aaS.get_status"), "\njournaling\n");
 
+  const auto following = [](const std::string& pid) {
+    return std::make_unique<BROX::CBROXSolvarium>(brox_test::servantOrb(), solvarium::Environment(
+        {{"BROXBINDIR", binDir_->path()}, {"KORLEN_BROXSOLVE_PID", pid}}));
+  };
   // A solver process that has ended.
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
   ASSERT_GT(child, 0);
   ::waitpid(child, nullptr, 0);
-  servant_->stateFlags().clear();
-  servant_->TEST_followSolver(std::to_string(child).c_str());
-  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
+  const auto ended = following(std::to_string(child));
+  EXPECT_EQ(answer(ended.get(), "aaS.get_status"), "solver-shutdown\n");
 
   // The variable is read once, at start-up: a live pid set later changes nothing.
   ::setenv("KORLEN_BROXSOLVE_PID", std::to_string(::getpid()).c_str(), 1);
-  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-shutdown\n");
+  EXPECT_EQ(answer(ended.get(), "aaS.get_status"), "solver-shutdown\n");
   ::unsetenv("KORLEN_BROXSOLVE_PID");
-  servant_->TEST_followSolver(std::to_string(::getpid()).c_str());
-  EXPECT_EQ(answer(servant_, "aaS.get_status"), "solver-alive\nsolver-shutdown\n");
+  EXPECT_EQ(answer(following(std::to_string(::getpid())).get(), "aaS.get_status"),
+            "solver-alive\n");
 
   for (const char* disabled : {"", "abc", "-5", "99999999999999"}) {
-    servant_->stateFlags().clear();
-    servant_->TEST_followSolver(disabled);
-    EXPECT_EQ(answer(servant_, "aaS.get_status"), "") << disabled;
+    EXPECT_EQ(answer(following(disabled).get(), "aaS.get_status"), "") << disabled;
   }
-  servant_->TEST_followSolver(nullptr);
 }
 
-TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
+TEST_F(BroxServantTest, WillSwitchAndAutoSavePeriod) {
   EXPECT_EQ(answer(servant_, "aaS.get implicit_will_amends"), "on");
   EXPECT_EQ(answer(servant_, "aaS.set implicit_will_amends on"),
             "<implicit_will_amends> is already on");
@@ -204,31 +205,18 @@ TEST_F(BroxServantTest, WillSwitchAutoSavePeriodAndTick) {
                       "Invalid command[aaS.set implicit_will_amends maybe]");
   EXPECT_SCRIPT_ERROR("aaS.get", "Invalid command[aaS.get]");
 
+  EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
+            "Auto-Save period set to 3 minutes.");
   if (const auto e = expectThrow<Ex::EInstantReadUnquotedString>(
           [&] { answer(servant_, "aaS.set_auto_save_period_json_monitors"); })) {
     EXPECT_STREQ(e->questionPrompt.in(), "Auto-Save period in minutes");
-    EXPECT_EQ(std::string(e->defaultAnswer.in()),
-              std::to_string(servant_->TEST_interpreter().TEST_autoSavePeriodMinutes()));
+    EXPECT_STREQ(e->defaultAnswer.in(), "3");  // the current period
   }
   for (const char* bad : {"0", "-2", "3x", "three"}) {
     EXPECT_SCRIPT_ERROR(std::string("aaS.set_auto_save_period_json_monitors ") + bad,
                         "Please provide a positive number for auto-save period.");
   }
   EXPECT_SCRIPT_ERROR("aaS.set_auto_save_period_json_monitors 1 2", "Invalid command[2]");
-  EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 3"),
-            "Auto-Save period set to 3 minutes.");
-  servant_->TEST_interpreter().TEST_setTickMinutes(0);
-  std::string counts;
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(answer(servant_, "aaS_internal.tic_one_minute"), "");
-    counts += std::to_string(servant_->TEST_interpreter().TEST_tickMinutes());
-  }
-  EXPECT_EQ(counts, "1201");
-  // Lowering the period below the count resets it at the next tick.
-  EXPECT_EQ(answer(servant_, "aaS.set_auto_save_period_json_monitors 1"),
-            "Auto-Save period set to 1 minutes.");
-  answer(servant_, "aaS_internal.tic_one_minute");
-  EXPECT_EQ(servant_->TEST_interpreter().TEST_tickMinutes(), 0);
 }
 
 TEST_F(BroxServantTest, SaveRefusesBadNamesAndAsksForOne) {

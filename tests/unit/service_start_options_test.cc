@@ -7,6 +7,7 @@
 #include "service/solver_kind.h"
 #include "solvers/brox/brox_kind.h"
 #include "solvers/grend/grend_kind.h"
+#include "solvers/instant_kind.h"
 #include "solvers/solver_kinds.h"
 #include "solvers/talvo/talvo_kind.h"
 #include "solvers/udf/udf_description_reader.h"
