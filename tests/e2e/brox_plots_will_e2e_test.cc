@@ -492,7 +492,8 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   const bool runnable = ::geteuid() == 0 && start(probe).waitForExit(seconds(10)) == 0;
   // The save's program takes the task kept for it, and makes no other.
   writeProgram("broxmondata", "while [ \"$1\" != -out ]; do shift; done\necho '<Plots/>' > \"$2\"\n");
-  for (int tasks = 1; tasks <= 8 && runnable; ++tasks) {
+  bool served = false;  // at the least limit that serves, a stop still saves
+  for (int tasks = 1; tasks <= 9 && runnable && !served; ++tasks) {
     ServiceProcess::Options limited = quiet;
     limited.program = "/usr/bin/prlimit";
     limited.argv = {"prlimit", "--nproc=" + std::to_string(tasks)};
@@ -501,8 +502,7 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
     for (const std::string& key : keys) ::unlink(workFile(key).c_str());
     ::unlink(workFile("monitor.json").c_str());
     ServiceProcess& capped = start(limited);
-    const bool served = capped.waitForKeyFiles(keys);
-    EXPECT_TRUE(served || tasks < 8);
+    served = capped.waitForKeyFiles(keys);
     if (served) {
       EXPECT_TRUE(client().tryExecute("aaS.get_status").ok) << tasks;
       ::kill(capped.pid(), SIGTERM);
@@ -515,6 +515,7 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
                            err.find("Start-up failed", cause + 1) == std::string::npos)) << err;
     EXPECT_EQ(fileExists(workFile(keys[0])), served);
   }
+  EXPECT_TRUE(served || !runnable);  // from 8 tasks on; a sanitizer's own thread takes one more
 
   // A second stop signal cuts the final save short, while its program hangs
   // or while it writes a large file: nothing of the save stays.
@@ -550,11 +551,12 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
 // and takes the program with it.
 TEST_F(BroxPlotsWillE2eTest, AShutdownCallHeldUpByARequestEndsAtTheDeadline) {
   writeProgram("broxmondata", "echo $$ > '" + workFile("program.pid") + "'\nexec sleep 100\n");
+  ServiceClient& calls = client();  // made before two threads use it
   JoinedThreads hung;
-  hung.start([&] { client().tryExecute("aaS.list_report_plots"); });
+  hung.start([&calls] { calls.tryExecute("aaS.list_report_plots"); });
   ASSERT_TRUE(waitUntil([&] { return fileExists(workFile("program.pid")); }, seconds(10)));
   const auto stop = std::chrono::steady_clock::now();
-  EXPECT_TRUE(client().broxUnit()->shutdown());
+  EXPECT_TRUE(calls.broxUnit()->shutdown());
   EXPECT_LE(std::chrono::steady_clock::now() - stop, seconds(5));
   EXPECT_EQ(service().waitForExit(seconds(45)), std::optional<int>(3)) << service().stderrText();
   const auto took = std::chrono::steady_clock::now() - stop;
