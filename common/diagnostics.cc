@@ -9,9 +9,11 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <deque>
+#include <exception>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -40,6 +42,15 @@ void writeAll(int fd, const std::string& text) {
 // so that the thread may outlive main().
 class Logger {
  public:
+  // A line that could not be allocated; counted, never written.
+  void lost() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ++lost_;
+    }
+    queued_.notify_one();
+  }
+
   void add(std::string line) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!running_ && !startThread()) {
@@ -51,8 +62,9 @@ class Logger {
       ++dropped_;
       return;
     }
-    queuedBytes_ += line.size();
+    const std::size_t bytes = line.size();
     lines_.push_back(std::move(line));
+    queuedBytes_ += bytes;
     queued_.notify_one();
   }
 
@@ -64,27 +76,42 @@ class Logger {
   bool flush(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!running_) return true;  // every line was written by its caller
-    return written_.wait_for(lock, timeout,
-                             [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
+    return written_.wait_for(lock, timeout, [this] {
+      return lines_.empty() && dropped_ == 0 && lost_ == 0 && !writing_;
+    });
   }
 
  private:
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      queued_.wait(lock, [this] { return !lines_.empty() || dropped_ > 0; });
-      std::string text;
-      for (const std::string& line : lines_) text += line;
-      lines_.clear();
-      queuedBytes_ = 0;
-      if (dropped_ > 0) {
-        text += "(" + std::to_string(dropped_) +
-                " diagnostic lines dropped: stderr did not take them in time)\n";
-        dropped_ = 0;
-      }
+      queued_.wait(lock, [this] { return !lines_.empty() || dropped_ > 0 || lost_ > 0; });
       writing_ = true;
+      // Line by line, without allocating: memory may be what ran out.
+      while (!lines_.empty()) {
+        const std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        queuedBytes_ -= line.size();
+        lock.unlock();
+        writeAll(STDERR_FILENO, line);
+        lock.lock();
+      }
+      char counts[160] = "";
+      int used = 0;
+      if (dropped_ > 0) {
+        used = std::snprintf(counts, sizeof counts,
+                             "(%llu diagnostic lines dropped: stderr did not take them in time)\n",
+                             static_cast<unsigned long long>(dropped_));
+      }
+      if (lost_ > 0) {
+        std::snprintf(counts + used, sizeof counts - used,
+                      "(%llu diagnostic lines dropped: no memory for them)\n",
+                      static_cast<unsigned long long>(lost_));
+      }
+      dropped_ = 0;
+      lost_ = 0;
       lock.unlock();
-      writeAll(STDERR_FILENO, text);
+      platform::writeAll(startDescriptor(STDERR_FILENO), counts, std::strlen(counts));
       lock.lock();
       writing_ = false;
       written_.notify_all();
@@ -96,7 +123,7 @@ class Logger {
     try {
       std::thread(&Logger::run, this).detach();
       running_ = true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
       // a limit on threads, or no memory: lines are written by their callers
     }
     return running_;
@@ -108,6 +135,7 @@ class Logger {
   std::deque<std::string> lines_;    // guarded by mutex_, as is every field below
   std::size_t queuedBytes_ = 0;
   std::uint64_t dropped_ = 0;
+  std::uint64_t lost_ = 0;  // lines that could not be allocated
   bool writing_ = false;
   bool running_ = false;  // the thread was made
 };
@@ -117,26 +145,8 @@ Logger& logger() {
   return *instance;
 }
 
-}  // namespace
-
-void diagnostic(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(&text[0], text.size(), format, again);
-    text.resize(static_cast<std::size_t>(length));
-  }
-  va_end(again);
-  if (length >= 0) diagnosticText(text);
-}
-
-void diagnosticText(const std::string& text, std::size_t maxBytes) {
+// Cuts `text` at `maxBytes` and queues it as one line.
+void queueLine(const std::string& text, std::size_t maxBytes) {
   std::size_t length = text.size();
   while (length > 0 && text[length - 1] == '\n') --length;
   std::string line;
@@ -150,6 +160,37 @@ void diagnosticText(const std::string& text, std::size_t maxBytes) {
   }
   line += '\n';
   logger().add(std::move(line));
+}
+
+}  // namespace
+
+void diagnostic(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  try {
+    std::string text;
+    if (length > 0) {
+      text.resize(static_cast<std::size_t>(length) + 1);
+      std::vsnprintf(&text[0], text.size(), format, again);
+      text.resize(static_cast<std::size_t>(length));
+    }
+    if (length >= 0) queueLine(text, kDiagnosticLineBytes);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
+  }
+  va_end(again);
+}
+
+void diagnosticText(const std::string& text, std::size_t maxBytes) {
+  try {
+    queueLine(text, maxBytes);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
+  }
 }
 
 bool startDiagnostics() { return logger().start(); }

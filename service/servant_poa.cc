@@ -16,6 +16,8 @@ namespace {
 std::mutex poaMutex;
 PortableServer::POA_var heldPoa;  // guarded by poaMutex
 
+std::atomic<int> runningRequests{0};
+
 }  // namespace
 
 void setServantPoa(PortableServer::POA_ptr poa) {
@@ -53,6 +55,12 @@ void noteAllocationFailure() {
     diagnostic("Out of memory: %lu request(s) answered with NO_MEMORY\n", count);
   }
 }
+
+int requestsInProgress() { return runningRequests.load(); }
+
+RequestInProgress::RequestInProgress() { ++runningRequests; }
+
+RequestInProgress::~RequestInProgress() { --runningRequests; }
 
 std::recursive_mutex& servantCallMutex() {
   static std::recursive_mutex mutex;
