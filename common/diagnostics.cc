@@ -9,9 +9,11 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <deque>
+#include <exception>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -41,6 +43,15 @@ void writeAll(int fd, const std::string& text) {
 // so that the thread may outlive main().
 class Logger {
  public:
+  // A line that could not be allocated; counted, never written.
+  void lost() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ++lost_;
+    }
+    queued_.notify_one();
+  }
+
   void add(std::string line) {
     const std::lock_guard<std::mutex> lock(mutex_);
     addLocked(std::move(line));
@@ -61,11 +72,16 @@ class Logger {
 
   bool flush(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
-    std::string counts = repeats_.counts(RepeatedLines::Clock::now(), true);
-    if (!counts.empty()) addLocked(std::move(counts));
+    try {
+      std::string counts = repeats_.counts(RepeatedLines::Clock::now(), true);
+      if (!counts.empty()) addLocked(std::move(counts));
+    } catch (const std::bad_alloc&) {
+      ++lost_;
+    }
     if (!running_) return true;  // every line was written by its caller
-    return written_.wait_for(lock, timeout,
-                             [this] { return lines_.empty() && dropped_ == 0 && !writing_; });
+    return written_.wait_for(lock, timeout, [this] {
+      return lines_.empty() && dropped_ == 0 && lost_ == 0 && !writing_;
+    });
   }
 
  private:
@@ -80,14 +96,15 @@ class Logger {
       ++dropped_;
       return;
     }
-    queuedBytes_ += line.size();
+    const std::size_t bytes = line.size();
     lines_.push_back(std::move(line));
+    queuedBytes_ += bytes;
     queued_.notify_one();
   }
 
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto ready = [this] { return !lines_.empty() || dropped_ > 0; };
+    const auto ready = [this] { return !lines_.empty() || dropped_ > 0 || lost_ > 0; };
     for (;;) {
       // Counts of repeated lines go out when their interval ends.
       const auto end = repeats_.nextEnd();
@@ -96,20 +113,39 @@ class Logger {
       } else {
         queued_.wait_until(lock, end, ready);
       }
-      std::string text;
-      for (const std::string& line : lines_) text += line;
-      text += repeats_.counts(RepeatedLines::Clock::now());
-      if (text.empty() && dropped_ == 0) continue;
-      lines_.clear();
-      queuedBytes_ = 0;
-      if (dropped_ > 0) {
-        text += "(" + std::to_string(dropped_) +
-                " diagnostic lines dropped: stderr did not take them in time)\n";
-        dropped_ = 0;
+      try {
+        std::string counts = repeats_.counts(RepeatedLines::Clock::now());
+        if (!counts.empty()) addLocked(std::move(counts));
+      } catch (const std::bad_alloc&) {
+        ++lost_;
       }
+      if (!ready()) continue;
       writing_ = true;
+      // Line by line, without allocating: memory may be what ran out.
+      while (!lines_.empty()) {
+        const std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        queuedBytes_ -= line.size();
+        lock.unlock();
+        writeAll(STDERR_FILENO, line);
+        lock.lock();
+      }
+      char counts[160] = "";
+      int used = 0;
+      if (dropped_ > 0) {
+        used = std::snprintf(counts, sizeof counts,
+                             "(%llu diagnostic lines dropped: stderr did not take them in time)\n",
+                             static_cast<unsigned long long>(dropped_));
+      }
+      if (lost_ > 0) {
+        std::snprintf(counts + used, sizeof counts - used,
+                      "(%llu diagnostic lines dropped: no memory for them)\n",
+                      static_cast<unsigned long long>(lost_));
+      }
+      dropped_ = 0;
+      lost_ = 0;
       lock.unlock();
-      writeAll(STDERR_FILENO, text);
+      platform::writeAll(startDescriptor(STDERR_FILENO), counts, std::strlen(counts));
       lock.lock();
       writing_ = false;
       written_.notify_all();
@@ -121,7 +157,7 @@ class Logger {
     try {
       std::thread(&Logger::run, this).detach();
       running_ = true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
       // a limit on threads, or no memory: lines are written by their callers
     }
     return running_;
@@ -134,6 +170,7 @@ class Logger {
   RepeatedLines repeats_;
   std::size_t queuedBytes_ = 0;
   std::uint64_t dropped_ = 0;
+  std::uint64_t lost_ = 0;  // lines that could not be allocated
   bool writing_ = false;
   bool running_ = false;  // the thread was made
 };
@@ -143,9 +180,9 @@ Logger& logger() {
   return *instance;
 }
 
-// `text` as one line: cut at `maxBytes`, saying how long it was, and ended
-// by one line feed.
-std::string cutLine(const std::string& text, std::size_t maxBytes) {
+// Cuts `text` at `maxBytes` and queues it as one line, as a repeatable one
+// when `repeatable`.
+void queueLine(const std::string& text, std::size_t maxBytes, bool repeatable = false) {
   std::size_t length = text.size();
   while (length > 0 && text[length - 1] == '\n') --length;
   std::string line;
@@ -158,7 +195,11 @@ std::string cutLine(const std::string& text, std::size_t maxBytes) {
     line += "... (" + std::to_string(length) + " bytes)";
   }
   line += '\n';
-  return line;
+  if (repeatable) {
+    logger().addRepeated(std::move(line));
+  } else {
+    logger().add(std::move(line));
+  }
 }
 
 }  // namespace
@@ -170,22 +211,34 @@ void diagnostic(const char* format, ...) {
   va_copy(again, args);
   const int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(&text[0], text.size(), format, again);
-    text.resize(static_cast<std::size_t>(length));
+  try {
+    std::string text;
+    if (length > 0) {
+      text.resize(static_cast<std::size_t>(length) + 1);
+      std::vsnprintf(&text[0], text.size(), format, again);
+      text.resize(static_cast<std::size_t>(length));
+    }
+    if (length >= 0) queueLine(text, kDiagnosticLineBytes);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
   }
   va_end(again);
-  if (length >= 0) diagnosticText(text);
 }
 
 void diagnosticText(const std::string& text, std::size_t maxBytes) {
-  logger().add(cutLine(text, maxBytes));
+  try {
+    queueLine(text, maxBytes);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
+  }
 }
 
 void repeatedDiagnostic(const std::string& text) {
-  logger().addRepeated(cutLine(text, kDiagnosticLineBytes));
+  try {
+    queueLine(text, kDiagnosticLineBytes, true);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
+  }
 }
 
 bool startDiagnostics() { return logger().start(); }

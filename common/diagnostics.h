@@ -4,8 +4,9 @@
 // the count follows in a line of its own once the queue has room again.
 // While the thread cannot be made (a limit on threads), each call writes its
 // line itself, blocking, and tries to make the thread again.
-// Every line is capped, so client text quoted in it is too. Any thread may
-// call these, with any lock held.
+// Every line is capped, so client text quoted in it is too. A line that
+// cannot be allocated (an address-space limit) is dropped and counted the
+// same way; no call throws. Any thread may call these, with any lock held.
 //
 // Descriptors 0, 1 and 2 as the process started with them are kept on
 // private close-on-exec descriptors above 2: diagnostics go to the kept

@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "platform/descriptor.h"
+#include "platform/end_register.h"
 #include "platform/process.h"
 #include "platform/random_bytes.h"
 
@@ -93,7 +95,15 @@ bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string
   const bool setMode = mode == FileMode::kOwnerOnly || keepOld;
   const mode_t permissions = keepOld ? (old.st_mode & 07777) : 0600;
   std::string temporary;
-  const int fd = createTemporaryFile(dirFd, setMode ? 0600 : 0666, &temporary);
+  std::optional<platform::EndFile> endFile;  // the end of the process removes it
+  int fd = -1;
+  errno = ECANCELED;  // the process is ending
+  {
+    const platform::Making making;
+    if (!making.allowed()) platform::waitForTheEnd();
+    if (making.allowed()) fd = createTemporaryFile(dirFd, setMode ? 0600 : 0666, &temporary);
+    if (fd >= 0) endFile.emplace(dirFd, temporary);
+  }
   if (fd < 0) {
     setError(error, "Cannot create temporary file for", path, errno);
     return false;
@@ -112,6 +122,10 @@ bool writeFileAtomicallyAt(int dirFd, const std::string& name, const std::string
     return fail("Cannot write", err);
   }
   if (::close(fd) != 0) return fail("Cannot close", errno);
+  // Once the end has begun the previous file stays.
+  const platform::Making making;
+  if (!making.allowed()) platform::waitForTheEnd();
+  if (!making.allowed()) return fail("Cannot replace", ECANCELED);
   if (::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
     return fail("Cannot replace", errno);
   }

@@ -18,7 +18,10 @@ enum class FileMode {
 // (`mode`), checks every write, flush and close, then renames it over `path`.
 // On failure the previous file stays whole, the temporary file is removed,
 // `error` (when not null) receives a text naming the path and the system
-// error, errno holds that error, and the result is false.
+// error, errno holds that error, and the result is false. The end of the
+// process (platform/end_register.h) removes a temporary file in flight;
+// once it has begun, no temporary file is made and none replaces `path`:
+// the calling thread waits for the end.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error, FileMode mode = FileMode::kAsBefore);
 bool writeFileAtomically(const std::string& path, const std::string& data, std::string* error,

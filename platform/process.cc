@@ -14,11 +14,12 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/descriptor.h"
-#include "platform/temp_dir.h"
+#include "platform/end_register.h"
 
 extern char** environ;
 
@@ -121,7 +122,13 @@ std::atomic<long> programTimeLimitMs{
 constexpr int kGroupSlots = 64;
 constexpr int kKilling = -1;
 std::atomic<int> runningGroups[kGroupSlots];
-std::atomic<bool> programsEnding{false};
+
+thread_local unsigned long timedOutOnThisThread = 0;
+
+// The child that keepTaskForTheEnd() made, and its pipe's write end.
+std::mutex keptTaskMutex;
+pid_t keptTask = 0;     // guarded by keptTaskMutex
+int keptTaskPipe = -1;  // guarded by keptTaskMutex
 
 // The slot taken, or -1 when all are taken (the group is then not listed).
 int addGroup(pid_t group) {
@@ -187,13 +194,23 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
   posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setpgroup(&attr, 0);  // a group of its own, led by the program
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
   const long limitMs = programTimeLimitMs.load();
   pid_t child = 0;
-  int rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
+  int rc = ECANCELED;  // the process is ending
+  int slot = -1;
+  {
+    const Making making;  // the group is listed before the end can look
+    if (!making.allowed()) waitForTheEnd();
+    if (making.allowed()) {
+      rc = ::posix_spawnp(&child, args[0], &actions, &attr, args.data(), environ);
+    }
+    if (rc == 0) slot = addGroup(child);
+  }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
@@ -202,8 +219,6 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   }
   result.started = true;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  const int slot = addGroup(child);
-  if (programsEnding.load()) ::kill(-child, SIGKILL);  // the process ends
   long pidfd = -1;
 #ifdef SYS_pidfd_open
   pidfd = ::syscall(SYS_pidfd_open, child, 0u);
@@ -211,9 +226,13 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   if (!awaitEnd(child, static_cast<int>(pidfd), deadline)) {
     ::kill(-child, SIGKILL);
     result.timedOut = true;
+    ++timedOutOnThisThread;
     awaitEnd(child, static_cast<int>(pidfd), Clock::time_point::max());
   }
   if (pidfd >= 0) ::close(static_cast<int>(pidfd));
+  // What the program left in its group goes with it; the leader, not yet
+  // reaped, keeps the group id from being reused meanwhile.
+  ::kill(-child, SIGKILL);
   removeGroup(slot, child);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0) {
@@ -233,8 +252,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
   return result;
 }
 
+unsigned long programsTimedOutOnThisThread() { return timedOutOnThisThread; }
+
 void endStartedPrograms() {
-  programsEnding.store(true);
   pid_t killed[kGroupSlots];
   int count = 0;
   for (std::atomic<int>& slot : runningGroups) {
@@ -244,10 +264,50 @@ void endStartedPrograms() {
     killed[count++] = group;
     slot.store(group);
   }
-  // The leaders end at once; their folders go once nothing writes there.
+  // The leaders end at once; their folders can go once nothing writes there.
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(500);
   for (int i = 0; i < count; ++i) awaitEnd(killed[i], -1, deadline);
-  removeLiveTempDirs(Clock::now() + std::chrono::seconds(1));
+  releaseTaskForTheEnd();
+}
+
+bool keepTaskForTheEnd() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  // Signals stay blocked in the child: a handler of this process must not
+  // run there.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[1]);
+    char byte;
+    while (::read(fds[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::_exit(0);
+  }
+  const int error = errno;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ::close(fds[0]);
+  if (child < 0) {
+    ::close(fds[1]);
+    errno = error;
+    return false;
+  }
+  const std::lock_guard<std::mutex> lock(keptTaskMutex);
+  keptTask = child;
+  keptTaskPipe = fds[1];
+  return true;
+}
+
+void releaseTaskForTheEnd() {
+  const std::lock_guard<std::mutex> lock(keptTaskMutex);
+  if (keptTask <= 0) return;
+  ::close(keptTaskPipe);
+  while (::waitpid(keptTask, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  keptTask = 0;
 }
 
 void TEST_setProgramTimeLimit(std::chrono::milliseconds limit) {

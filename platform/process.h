@@ -1,4 +1,7 @@
-// POSIX twins of the Windows process calls the service relies on.
+// Processes: the POSIX twins of the Windows process calls the service relies
+// on (pids, liveness, getpid, sleep), the programs it starts (each in a
+// process group of its own, with its time limit, and ended with the process),
+// and the descriptor-limit calls.
 #ifndef SOLVARIUM_PLATFORM_PROCESS_H_
 #define SOLVARIUM_PLATFORM_PROCESS_H_
 
@@ -67,18 +70,36 @@ struct ProgramResult {
 };
 
 // Starts `argv[0]` (searched on PATH when it has no '/') with exactly the
-// given argument vector, no shell, stdin from /dev/null, in a process group
-// of its own, and waits for it. Past kProgramTimeLimit the whole group gets
-// SIGKILL, the program is reaped and the result says it timed out.
+// given argument vector, no shell, stdin from /dev/null, SIGPIPE and SIGXFSZ
+// at their default actions, in a process group of its own, and waits for
+// it. Past kProgramTimeLimit the whole group gets SIGKILL and the result
+// says it timed out. Once the program has ended, what is left of its group
+// is killed before the program is reaped. Once the end of the process has
+// begun (end_register.h) nothing is started: the calling thread waits for
+// the end.
 ProgramResult runProgram(const std::vector<std::string>& argv);
 
+// How many programs that this thread started were ended by the time limit.
+unsigned long programsTimedOutOnThisThread();
+
 // Ends the process's programs: every group that runProgram started and that
-// still runs gets SIGKILL (a program started from now on is killed at once),
-// their leaders are awaited for a short while, and every live TempDir is
-// removed. Bounded in time; for the end of the process.
+// still runs gets SIGKILL, and their leaders are awaited for a short while;
+// the task kept for the end is given back.
+// Bounded in time; for the end of the process, once its end has begun.
 void endStartedPrograms();
 
-// Replaces kProgramTimeLimit for the programs started from now on.
+// Keeps one task of the user's limit on processes and threads
+// (RLIMIT_NPROC) from start-up for the programs of the end: a child process
+// that blocks every signal and waits for its pipe to close (it also ends
+// when this process ends). False, with errno, when it cannot be made.
+bool keepTaskForTheEnd();
+
+// Ends and reaps that child, so that the next program finds its task free
+// whatever idle threads hold then. Any thread; endStartedPrograms() runs it.
+void releaseTaskForTheEnd();
+
+// Replaces kProgramTimeLimit for the programs started from now on. A test
+// cannot wait for the 60 s limit, and the limit is no setting of the service.
 void TEST_setProgramTimeLimit(std::chrono::milliseconds limit);
 
 // A path as a program argument: "./" + path when it begins with "-", so that

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/end_register.h"
+
 namespace solvarium {
 namespace platform {
 
@@ -19,23 +21,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The paths of the live TempDirs; closed once the process ends. Made on
-// first use and never destroyed: a thread may still end a TempDir after
-// exit() has begun.
+// The paths of the live TempDirs. Made on first use and never destroyed: a
+// thread may still end a TempDir after exit() has begun.
 std::mutex liveMutex;
-bool liveClosed = false;
 
 std::vector<std::string>& livePaths() {
   static std::vector<std::string>* const paths = new std::vector<std::string>;
   return *paths;
 }
 
-// False when the list is closed: the caller then removes its directory.
-bool addLive(const std::string& path) {
+void addLive(const std::string& path) {
   const std::lock_guard<std::mutex> lock(liveMutex);
-  if (liveClosed) return false;
   livePaths().push_back(path);
-  return true;
 }
 
 void removeLive(const std::string& path) {
@@ -72,12 +69,14 @@ TempDir::TempDir() {
   std::string tmpl = std::string(base) + "/solvarium-XXXXXX";
   const std::string failed =
       "Cannot create a temporary directory under '" + std::string(base) + "': ";
-  if (!::mkdtemp(&tmpl[0])) {
-    error_ = failed + std::strerror(errno);
-  } else if (!addLive(tmpl)) {
-    ::rmdir(tmpl.c_str());
+  const Making making;  // listed before the end can look
+  if (!making.allowed()) {
+    waitForTheEnd();
     error_ = failed + "the process is ending";
+  } else if (!::mkdtemp(&tmpl[0])) {
+    error_ = failed + std::strerror(errno);
   } else {
+    addLive(tmpl);
     path_ = tmpl;
   }
 }
@@ -94,7 +93,6 @@ void removeLiveTempDirs(Clock::time_point deadline) {
   std::vector<std::string> paths;
   {
     const std::lock_guard<std::mutex> lock(liveMutex);
-    liveClosed = true;
     paths.swap(livePaths());
   }
   for (const std::string& path : paths) {

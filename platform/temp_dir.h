@@ -14,7 +14,8 @@ namespace platform {
 class TempDir {
  public:
   // Creates the directory with mkdtemp under $TMP, else $TMPDIR, else /tmp.
-  // Once removeLiveTempDirs() has run, none is made.
+  // Once the end of the process has begun (end_register.h), none is made:
+  // the calling thread waits for the end.
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -34,8 +35,8 @@ class TempDir {
 // Removes a directory tree (no symlink is followed). Errors are ignored.
 void removeTree(const std::string& path);
 
-// Removes every live TempDir's tree, giving up at `deadline`; TempDirs made
-// afterwards fail. For the end of the process.
+// Removes every live TempDir's tree, giving up at `deadline`. For the end of
+// the process, once its end has begun and its programs have ended.
 void removeLiveTempDirs(std::chrono::steady_clock::time_point deadline);
 
 }  // namespace platform

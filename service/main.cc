@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "service/process_exit.h"
 #include "service/run_service.h"
 #include "service/solver_kind.h"
 #include "solvers/solver_kinds.h"
@@ -36,11 +37,11 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs((kUsage + solvarium::solverKindsUsage()).c_str(), stdout);
-      return 0;
+      return solvarium::kExitNormal;
     }
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("Solvarium %s\n", SOLVARIUM_VERSION);
-      return 0;
+      return solvarium::kExitNormal;
     }
   }
   return solvarium::runService(argc, argv);

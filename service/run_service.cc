@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
 
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/process.h"
 #include "platform/thread_stacks.h"
+#include "service/process_exit.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
@@ -44,26 +43,6 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
   }
 }
 
-// A thread the service cannot do without did not start: it could neither
-// stop nor speak, so it ends before any key is published.
-[[noreturn]] void failThreadStart(const char* thread) {
-  solvarium::diagnostic(
-      "Start-up failed: the %s thread did not start: raise the limit on threads (ulimit -u) "
-      "or free memory\n",
-      thread);
-  endProcess(1);
-}
-
-// Whether one more thread can be made now.
-bool threadLeft() {
-  try {
-    std::thread([] {}).join();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 int runService(int argc, char** argv) {
@@ -91,10 +70,10 @@ int runService(int argc, char** argv) {
         "No solver kind chosen, nothing to serve: give -solver <kind>, or start the program "
         "under a name that contains a kind's program name (see --help)\n");
     flushDiagnostics(kExitFlushTime);
-    return 0;
+    return kExitNormal;
   }
   if (!startDiagnostics()) failThreadStart("diagnostics writer's");
-  if (!stopSignals.start()) endProcess(1);
+  if (!stopSignals.start()) endProcess(kExitStartFailed);
   // Before anything is written here: what interrupted saves left behind.
   removeStaleTemporaryFiles(".");
 
@@ -108,20 +87,24 @@ int runService(int argc, char** argv) {
     failThreadStart("solver process watcher's");
   }
 
+  // At a limit on tasks, the ORB's idle threads may hold every task when the
+  // final save starts its programs.
+  if (!platform::keepTaskForTheEnd()) {
+    solvarium::diagnostic(
+        "Start-up failed: no task left to keep for the final save's programs (%s): raise the "
+        "limit on threads (ulimit -u) or free memory\n",
+        std::strerror(errno));
+    endProcess(kExitStartFailed);
+  }
+
   CSolvariumServer server(*record, context);
-  // The ORB's listener, each connection and the ORB's shutdown take a thread:
-  // with none left after start-up, no client could be served or stop it.
-  if (!threadLeft()) failThreadStart("ORB's");
-  server.run(settings.get(), [&stopSignals](CORBA::ORB_ptr orb) { stopSignals.serve(orb); });
+  server.run(settings.get(), [&stopSignals] { stopSignals.serve(); });
   // The signal thread and the watcher go before the ORB that they call
   // through: the server, made after them, is destroyed first and destroys
   // the ORB.
   stopSignals.stop();
   watcher.stop();
-  // A request that still runs may have started a program.
-  platform::endStartedPrograms();
-  flushDiagnostics(kExitFlushTime);
-  return server.finalSaveFailed() ? kFinalSaveFailedExitCode : 0;
+  return finishProcess(server.finalSaveFailed() ? kExitFinalSaveFailed : kExitNormal);
 }
 
 }  // namespace solvarium

@@ -9,13 +9,12 @@ namespace solvarium {
 // at once, with one stderr line; a first "-solver" that names no kind gets a
 // line of its own too), starts the solver process watcher and serves until
 // the service shuts down (a `shutdown` call, the watcher, or a stop signal:
-// see stop_signals.h). Answers the program's exit code (0, or
-// kFinalSaveFailedExitCode); start-up failures and a solver that has gone
-// may end the process from inside.
+// see stop_signals.h). Answers the program's exit code (process_exit.h): 0,
+// or 4 when the final save failed. The process also ends from inside: a
+// start-up failure with 1, the watcher with 0 when the solver has gone and
+// a request keeps the lock (or under a rule without shutdown), the stop
+// deadline and a second stop signal with 3.
 int runService(int argc, char** argv);
-
-// The exit code of an end whose final save failed ("monitor.json" kept).
-constexpr int kFinalSaveFailedExitCode = 4;
 
 }  // namespace solvarium
 

@@ -20,6 +20,7 @@ PortableServer::POA_var heldPoa;  // guarded by poaMutex
 
 std::mutex idsMutex;
 std::vector<std::array<CORBA::Octet, kObjectIdBytes>> issuedIds;  // guarded by idsMutex
+std::atomic<int> runningRequests{0};
 
 }  // namespace
 
@@ -71,6 +72,12 @@ void noteAllocationFailure() {
     diagnostic("Out of memory: %lu request(s) answered with NO_MEMORY\n", count);
   }
 }
+
+int requestsInProgress() { return runningRequests.load(); }
+
+RequestInProgress::RequestInProgress() { ++runningRequests; }
+
+RequestInProgress::~RequestInProgress() { --runningRequests; }
 
 std::recursive_mutex& servantCallMutex() {
   static std::recursive_mutex mutex;

@@ -53,6 +53,19 @@ std::recursive_mutex& servantCallMutex();
 // 100th... with the count so far.
 void noteAllocationFailure();
 
+// The client requests that run now, each counted from its dispatch (its
+// arguments still arriving included) to its reply.
+int requestsInProgress();
+
+// Counts one request in for its lifetime.
+class RequestInProgress {
+ public:
+  RequestInProgress();
+  ~RequestInProgress();
+  RequestInProgress(const RequestInProgress&) = delete;
+  RequestInProgress& operator=(const RequestInProgress&) = delete;
+};
+
 // Base of every servant class: `Skeleton` is its POA_ class. A failed
 // allocation that leaves an operation (the ORB reading its arguments, or an
 // operation without a catch of its own) answers CORBA::NO_MEMORY at once
@@ -65,6 +78,7 @@ class Servant : public Skeleton {
  public:
   PortableServer::POA_ptr _default_POA() override { return servantPoa(); }
   CORBA::Boolean _dispatch(omniCallHandle& handle) override {
+    const RequestInProgress counted;
     try {
       return Skeleton::_dispatch(handle);
     } catch (const std::bad_alloc&) {

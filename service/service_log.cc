@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,19 +11,8 @@
 
 #include "common/diagnostics.h"
 #include "platform/descriptor.h"
+#include "platform/end_register.h"
 #include "platform/process.h"
-
-// AddressSanitizer builds check for leaks here: _Exit skips the check at exit.
-#if defined(__SANITIZE_ADDRESS__)
-#define SOLVARIUM_LEAK_CHECK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SOLVARIUM_LEAK_CHECK 1
-#endif
-#endif
-#ifdef SOLVARIUM_LEAK_CHECK
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace solvarium {
 
@@ -85,26 +73,14 @@ bool appendText(const std::string& fileName, const std::string& text) {
   return ::close(fd) == 0;
 }
 
-void printText(const std::string& text) { writeStartStdout(text); }
+void printText(const std::string& text) {
+  const platform::Making making;
+  if (!making.allowed()) platform::waitForTheEnd();
+  writeStartStdout(text);
+}
 
 std::string instantErrorFileName() {
   return "instant_aas_error_" + std::to_string(platform::currentProcessId()) + ".txt";
-}
-
-bool claimTheEnd() {
-  static std::atomic<bool> claimed{false};
-  return !claimed.exchange(true);
-}
-
-void endProcess(int code) {
-  platform::endStartedPrograms();
-  flushDiagnostics(kExitFlushTime);
-  std::fflush(stdout);
-  std::fflush(stderr);
-#ifdef SOLVARIUM_LEAK_CHECK
-  __lsan_do_leak_check();
-#endif
-  std::_Exit(code);
 }
 
 }  // namespace solvarium

@@ -1,8 +1,7 @@
-// Console and error-file output of the service core, and ending the process.
+// Console and error-file output of the service core.
 #ifndef SOLVARIUM_SERVICE_SERVICE_LOG_H_
 #define SOLVARIUM_SERVICE_SERVICE_LOG_H_
 
-#include <chrono>
 #include <string>
 
 namespace solvarium {
@@ -18,26 +17,13 @@ namespace solvarium {
 // False when the text was not written.
 bool appendText(const std::string& fileName, const std::string& text);
 
-// Writes `text` to standard output as is and flushes it.
+// Writes `text` to standard output as is and flushes it. Once the end of
+// the process has begun nothing more is printed: the calling thread waits
+// for the end (a key printed after it would be a dead service's).
 void printText(const std::string& text);
 
 // "instant_aas_error_<pid>.txt" with this process's id.
 std::string instantErrorFileName();
-
-// How long the exit waits for queued diagnostics to reach stderr.
-constexpr std::chrono::milliseconds kExitFlushTime{1000};
-
-// Once shutdown may have begun, one party ends the process: the final save
-// once it holds SerialCall's lock, or the one that gives up waiting for that
-// lock (the stop deadline; the watcher when the solver has gone). True for
-// the first caller only; a later one leaves the end to the first.
-bool claimTheEnd();
-
-// Flushes standard output and the queued diagnostics (for at most
-// kExitFlushTime) and ends the process at once with `code`, without running
-// static destructors while the ORB's threads run.
-// AddressSanitizer builds first run the leak check that exit would run.
-[[noreturn]] void endProcess(int code);
 
 }  // namespace solvarium
 

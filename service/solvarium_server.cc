@@ -9,21 +9,25 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "common/confined_file.h"
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "common/startup_error.h"
+#include "platform/end_register.h"
 #include "platform/process.h"
 #include "service/co_file_system.h"
 #include "service/connection_cap.h"
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
 #include "service/orb_log.h"
+#include "service/process_exit.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/start_options.h"
@@ -55,7 +59,7 @@ void makeNilReferences() {
 [[noreturn]] void failStart(const std::string& text) {
   printText(text);
   appendText(instantErrorFileName(), text);
-  endProcess(1);
+  endProcess(kExitStartFailed);
 }
 
 // The stderr line of a StartupError: its advice, else the first line of
@@ -103,6 +107,30 @@ class OrbStartEnvironment {
   char noConfigFile_[16] = "OMNIORB_CONFIG=";
   std::vector<char*> kept_;
 };
+
+// Whether a first client can be served now: two more threads at once (its
+// connection's and the ORB's scavenger), each with some memory to work in.
+bool roomForAClient() {
+  constexpr std::size_t kWork = 1 << 20;
+  bool room = false;
+  try {
+    std::thread([&room] {
+      void* volatile outer = std::malloc(kWork);
+      try {
+        std::thread([&room] {
+          void* volatile inner = std::malloc(kWork);
+          room = inner != nullptr;
+          std::free(inner);
+        }).join();
+      } catch (const std::exception&) {
+      }
+      room = room && outer != nullptr;
+      std::free(outer);
+    }).join();
+  } catch (const std::exception&) {
+  }
+  return room;
+}
 
 // Its name, with a system exception's minor code when the ORB names it.
 std::string exceptionText(const CORBA::Exception& e) {
@@ -158,9 +186,12 @@ CSolvariumServer::~CSolvariumServer() {
 }
 
 void CSolvariumServer::run(const KindSettings* settings,
-                           const std::function<void(CORBA::ORB_ptr)>& serving) {
+                           const std::function<void()>& serving) {
   try {
     createKind(settings);
+    // The ORB's listener and each connection take a thread: with none left
+    // once the kind is made, no client could be served.
+    if (!roomForAClient()) failThreadStart("ORB's");
     publishKeys();
   } catch (const StartupError& e) {
     reportStartupError(e);
@@ -173,13 +204,21 @@ void CSolvariumServer::run(const KindSettings* settings,
     failStartWithCause("an exception of no known type");
   }
 
-  if (serving) serving(orb_.in());
-  orb_->run();
-  markShutdownBegun();
+  if (serving) serving();
+  // The ORB serves in threads of its own: this thread only waits, so that
+  // a stop needs no thread made later (the ORB's shutdown(false) makes one).
+  awaitShutdownRequest();
+  try {
+    orb_->shutdown(true);  // waits for the requests that run
+  } catch (const CORBA::Exception& e) {
+    solvarium::diagnostic("Shutting the ORB down failed: %s\n", e._name());
+  }
+  markOrbShutDown();
   const SerialCall serial;
   if (!claimTheEnd()) {
     for (;;) ::pause();  // the deadline or the watcher ends the process
   }
+  platform::releaseTaskForTheEnd();  // for the final save's programs
   finalSaveFailed_ = !kind_->finalSave();
   printText(kShuttingDown);
 }
@@ -209,7 +248,7 @@ void CSolvariumServer::startOrb() {
   if (CORBA::is_nil(orb_.in())) {
     printText("Error: cannot initialize Object Request Broker (ORB)\n");
     reportOrbFailure(initFailure);
-    endProcess(1);
+    endProcess(kExitStartFailed);
   }
   makeNilReferences();
   capConnections(connectionCap(maxConnections(environment), platform::openFileLimit(),
@@ -221,7 +260,7 @@ void CSolvariumServer::startOrb() {
     if (CORBA::is_nil(rootPoa_.in())) {
       printText("Error: Root Portable Object Adapter is not initialized\n");
       reportOrbFailure("no root POA");
-      endProcess(1);
+      endProcess(kExitStartFailed);
     }
     PortableServer::POAManager_var manager = rootPoa_->the_POAManager();
     manager->activate();
@@ -243,7 +282,7 @@ void CSolvariumServer::startOrb() {
   } catch (const CORBA::Exception& e) {
     printText("Error:\n" + exceptionText(e) + "\n");
     reportOrbFailure(exceptionText(e), endpoint);
-    endProcess(1);
+    endProcess(kExitStartFailed);
   }
 }
 
@@ -284,7 +323,7 @@ void CSolvariumServer::handShakeSessionManager() {
           record_.serverName.c_str());
       appendText(instantErrorFileName(), "\n" + line + "Shutting down instant aaS...\n" + "\n");
       printText(kShuttingDown);
-      endProcess(1);
+      endProcess(kExitStartFailed);
     }
     return;
   }
@@ -304,6 +343,8 @@ void CSolvariumServer::handShakeSessionManager() {
     failStart(connectFailed);
   }
   ::fcntl(sessionManager_.get_handle(), F_SETFD, FD_CLOEXEC);
+  const platform::Making making;  // a dead service's key is never handed over
+  if (!making.allowed()) platform::waitForTheEnd();
   const ssize_t sent = sessionManager_.send_n(key_.data(), key_.size(), &timeout);
   if (sent < 0 || static_cast<size_t>(sent) != key_.size()) {
     reportSessionManagerFailure(address, "the key could not be sent");

@@ -1,12 +1,13 @@
 // CSolvariumServer: the application object, on the main thread. Made, it has
 // started the ORB and the servant POA for the chosen kind; run() makes the
 // kind's root object, publishes the key (printed, handed to the session
-// manager and the watcher, written to the kind's key files), runs the ORB's
-// event loop until a `shutdown` operation or a stop signal ends it and has
-// the kind make its final save, under SerialCall's lock. Start-up failures end
-// the process with exit code 1; an end that has not got to the final save 30 s
-// after shutdown began ends it with exit code 3 (see claimTheEnd()); a final
-// save that fails makes the exit code 4 (see runService()).
+// manager and the watcher, written to the kind's key files), serves until
+// shutdown is requested (a `shutdown` operation, the watcher or a stop
+// signal), shuts the ORB down itself and has the kind make its final save,
+// under SerialCall's lock. Start-up failures end the process with exit code
+// 1; an end that has not got to the final save 30 s after shutdown began
+// ends it with exit code 3 (see claimTheEnd()); a final save that fails
+// makes the exit code 4 (see runService()).
 #ifndef SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 #define SOLVARIUM_SERVICE_SOLVARIUM_SERVER_H_
 
@@ -32,10 +33,9 @@ class CSolvariumServer {
   CSolvariumServer& operator=(const CSolvariumServer&) = delete;
 
   // Serves until shutdown; `settings` is what the record read before.
-  // `serving` is called with the ORB once the key is published, just before
-  // the event loop runs.
-  void run(const KindSettings* settings,
-           const std::function<void(CORBA::ORB_ptr)>& serving = nullptr);
+  // `serving` is called once the key is published, just before the service
+  // waits for its shutdown request.
+  void run(const KindSettings* settings, const std::function<void()>& serving = nullptr);
   // After run(): the final save failed (the previous "monitor.json" stays).
   bool finalSaveFailed() const { return finalSaveFailed_; }
 

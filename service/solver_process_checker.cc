@@ -5,12 +5,13 @@
 #include <exception>
 #include <mutex>
 #include <string>
-#include <system_error>
+#include <exception>
 #include <utility>
 
 #include "KORLEN_AAS_v1_0_0.hh"
 #include "common/diagnostics.h"
 #include "service/instant_scripting.h"
+#include "service/process_exit.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/solver_process_hold.h"
@@ -113,7 +114,7 @@ void CSolverProcessChecker::checkProcessId(const StartContext& context,
   const StartPid pid = rule_.pidAtStart(context, settings);
   if (!pid.refusal.empty()) {
     appendText(rule_.refusalFile, pid.refusal);
-    endProcess(1);
+    endProcess(kExitStartFailed);
   }
   if (!pid.watched) return;
   watched_ = true;
@@ -136,7 +137,7 @@ bool CSolverProcessChecker::start() {
         watchPidAtStart();
       }
     });
-  } catch (const std::system_error& e) {
+  } catch (const std::exception& e) {
     solvarium::diagnostic("Solver watcher: %s\n", e.what());
     return false;
   }
@@ -211,7 +212,7 @@ void CSolverProcessChecker::solverGone(std::string why) {
   }
   if (!claimTheEnd()) return;  // the final save runs
   solvarium::diagnostic("Solver watcher: %s: ending the process\n", why.c_str());
-  endProcess(0);
+  endProcess(kExitNormal);
 }
 
 // A pid known at start-up: a round of rule_.stepMs; once connected,

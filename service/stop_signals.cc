@@ -11,10 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <system_error>
+#include <string>
+#include <exception>
 
 #include "common/diagnostics.h"
-#include "service/service_log.h"
+#include "service/process_exit.h"
 #include "service/watcher_buffers.h"
 
 namespace solvarium {
@@ -25,9 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 // How long the orderly end may take, from the moment shutdown begins until
 // the final save holds SerialCall's lock; past it, or at a second stop
-// signal, the process ends with this code.
+// signal, the process ends with kExitCutShort.
 constexpr std::chrono::seconds kStopDeadline{30};
-constexpr int kCutShortExitCode = 3;
 // How often the thread looks whether shutdown has begun.
 constexpr int kShutdownPollMs = 250;
 
@@ -126,7 +126,7 @@ bool StopSignals::start() {
   }
   try {
     thread_ = std::thread([this] { readSignals(); });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {
     solvarium::diagnostic(
         "Start-up failed: the stop signals' thread did not start: raise the limit on threads "
         "(ulimit -u) or free memory\n");
@@ -141,18 +141,16 @@ bool StopSignals::start() {
   return true;
 }
 
-void StopSignals::serve(CORBA::ORB_ptr orb) {
+void StopSignals::serve() {
   const std::lock_guard<std::mutex> lock(mutex_);
-  orb_ = CORBA::ORB::_duplicate(orb);
-  if (pending_) requestServiceShutdown(orb_.in());
+  serving_ = true;
+  if (pending_) requestServiceShutdown();
 }
 
 void StopSignals::stop() {
   if (!thread_.joinable()) return;
   (void)!::write(pipeWrite, &kEndThread, 1);
   thread_.join();
-  const std::lock_guard<std::mutex> lock(mutex_);
-  orb_ = CORBA::ORB::_nil();
 }
 
 // Reads the signals; once shutdown has begun, also keeps the deadline: a
@@ -179,11 +177,9 @@ void StopSignals::readSignals() {
     } else if (events == 0 && counting && !passed && Clock::now() >= deadline) {
       passed = true;
       if (!claimTheEnd()) continue;  // the final save runs, or the watcher ends the process
-      solvarium::diagnostic(
-          "Shutdown: a request still runs %lld s after shutdown began: the final save is "
-          "skipped\n",
-          static_cast<long long>(kStopDeadline.count()));
-      endProcess(kCutShortExitCode);
+      endProcess(kExitCutShort, "Shutdown: " + heldEndCause() + " " +
+                                    std::to_string(kStopDeadline.count()) +
+                                    " s after shutdown began: the final save is skipped");
     }
   }
 }
@@ -198,9 +194,8 @@ void StopSignals::received(int signal) {
     cpuLimitSeen_ = true;
     if (stopping_) return;
   } else if (stopping_) {
-    solvarium::diagnostic("Shutdown: a second stop signal (%s): the final save is cut short\n",
-                          signalName(signal));
-    endProcess(kCutShortExitCode);
+    endProcess(kExitCutShort, std::string("Shutdown: a second stop signal (") +
+                                  signalName(signal) + "): the final save is cut short");
   }
   stopping_ = true;
   solvarium::diagnostic("%s received: shutting down\n", signalName(signal));
@@ -209,8 +204,8 @@ void StopSignals::received(int signal) {
 
 void StopSignals::stopRequested() {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (!CORBA::is_nil(orb_.in())) {
-    requestServiceShutdown(orb_.in());
+  if (serving_) {
+    requestServiceShutdown();
     return;
   }
   pending_ = true;  // still starting: the end waits for serve()

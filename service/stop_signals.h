@@ -6,26 +6,27 @@
 //   of CPU time: a repeated one does nothing.
 // - A second stop signal (SIGTERM, SIGINT or SIGHUP after any stop signal)
 //   ends the process at once, at any stage, the final save included: one
-//   stderr line, exit code 3.
+//   stderr line, exit code 3 (see process_exit.h).
 // - SIGUSR1, SIGUSR2 and SIGALRM are ignored, with one stderr line each time.
 // - SIGTERM is taken over even when it was ignored at start; each other
 //   signal above that was ignored at start (SIGINT of a background job,
 //   SIGHUP under nohup) stays ignored. The stop signals are unblocked.
 // - Once shutdown has begun (a stop signal, a `shutdown` call, the
-//   watcher), the process ends with exit code 3 and one stderr line when the
-//   final save does not hold the end 30 s later.
-// Every other signal keeps its action (SIGQUIT its core dump).
+//   watcher), the process ends with exit code 3 and one stderr line, which
+//   names what held it up, when the final save does not hold the end 30 s
+//   later.
+// The entry ignores SIGPIPE and SIGXFSZ (run_service.cc); every other signal
+// keeps its action (SIGQUIT its core dump).
 //
 // The handler only writes the signal's number into a pipe; the thread of
 // this class, made at start, reads it and keeps the deadline, so that
 // stopping needs no thread made later. Programs that the service starts
-// get the default actions back (exec resets a handler, not SIG_IGN).
+// get the default actions back: exec resets a handler, and runProgram the
+// ignored SIGPIPE and SIGXFSZ.
 //
 // One object per process, made and used on the main thread.
 #ifndef SOLVARIUM_SERVICE_STOP_SIGNALS_H_
 #define SOLVARIUM_SERVICE_STOP_SIGNALS_H_
-
-#include <omniORB4/CORBA.h>
 
 #include <mutex>
 #include <thread>
@@ -47,12 +48,11 @@ class StopSignals {
   // line, when the thread or its pipe cannot be made.
   bool start();
 
-  // From now on a stop signal (one already received included) shuts `orb`'s
-  // event loop down.
-  void serve(CORBA::ORB_ptr orb);
+  // From now on a stop signal (one already received included) requests the
+  // service's shutdown (watcher_buffers.h).
+  void serve();
 
-  // Ends the thread and drops the ORB; later signals do nothing. Call it
-  // before the ORB is destroyed.
+  // Ends the thread; later signals do nothing.
   void stop();
 
  private:
@@ -66,8 +66,8 @@ class StopSignals {
   bool cpuLimitSeen_ = false;  // the thread's own: SIGXCPU came
 
   std::mutex mutex_;
-  CORBA::ORB_var orb_;     // guarded by mutex_; nil before serve() and after stop()
-  bool pending_ = false;   // guarded by mutex_; a signal came before serve()
+  bool serving_ = false;  // guarded by mutex_; serve() was called
+  bool pending_ = false;  // guarded by mutex_; a signal came before serve()
 };
 
 // Puts the service's handler back on each of its signals whose handler was

@@ -1,6 +1,9 @@
 #include "service/watcher_buffers.h"
 
 #include <atomic>
+#include <condition_variable>
+
+#include "service/servant_poa.h"
 
 namespace solvarium {
 
@@ -35,20 +38,47 @@ SharedText& solverPidBuffer() {
 }
 
 namespace {
-std::atomic<bool> shutdownMark{false};
+
+struct ShutdownState {
+  std::atomic<bool> begun{false};
+  std::atomic<bool> orbShutDown{false};
+  std::mutex mutex;
+  std::condition_variable requested;
+  bool request = false;  // guarded by mutex
+};
+
+// Never destroyed: a request may still ask after exit() has begun.
+ShutdownState& shutdownState() {
+  static ShutdownState* const state = new ShutdownState;
+  return *state;
+}
+
 }  // namespace
 
-void markShutdownBegun() { shutdownMark.store(true); }
+bool shutdownBegun() { return shutdownState().begun.load(); }
 
-bool shutdownBegun() { return shutdownMark.load(); }
-
-void requestServiceShutdown(CORBA::ORB_ptr orb) {
-  markShutdownBegun();
-  try {
-    orb->shutdown(false);
-  } catch (const CORBA::Exception&) {
-    // an ORB already shutting down (BAD_INV_ORDER): nothing more to do
+void requestServiceShutdown() {
+  ShutdownState& state = shutdownState();
+  state.begun.store(true);
+  {
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.request = true;
   }
+  state.requested.notify_all();
+}
+
+void awaitShutdownRequest() {
+  ShutdownState& state = shutdownState();
+  std::unique_lock<std::mutex> lock(state.mutex);
+  state.requested.wait(lock, [&state] { return state.request; });
+}
+
+void markOrbShutDown() { shutdownState().orbShutDown.store(true); }
+
+std::string heldEndCause() {
+  if (requestsInProgress() > 0) return "a request still runs";
+  if (!shutdownState().orbShutDown.load()) return "the ORB's shutdown has not ended";
+  return "a call of the solver watcher still runs";  // the only other holder of the lock
 }
 
 }  // namespace solvarium

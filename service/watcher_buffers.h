@@ -1,14 +1,14 @@
-// The texts that pass to the solver process watcher: the published key (from
-// the main thread) and the solver's process id that a kind hands over
-// (WatchRule::PidSource::kHandedOver; from a request's thread). Each holder
-// keeps a whole string behind a mutex, so a reader sees a whole text, never
-// part of one. Also the process-wide "shutdown has begun" mark, after which
-// the watcher starts no tick and no shutdown call and does not end the
-// process.
+// What the service's threads hand each other. The texts that pass to the
+// solver process watcher: the published key (from the main thread) and the
+// solver's process id that a kind hands over (WatchRule::PidSource::
+// kHandedOver; from a request's thread); each holder keeps a whole string
+// behind a mutex, so a reader sees a whole text, never part of one. And the
+// shutdown request: the process-wide "shutdown has begun" mark, after which
+// the watcher starts no tick and no shutdown call (it may still end the
+// process when the solver has gone: see solver_process_checker.h), the main
+// thread's wait for the request, and what holds the orderly end up.
 #ifndef SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
 #define SOLVARIUM_SERVICE_WATCHER_BUFFERS_H_
-
-#include <omniORB4/CORBA.h>
 
 #include <mutex>
 #include <string>
@@ -33,15 +33,25 @@ SharedText& solverUnitKeyBuffer();
 // side announces it.
 SharedText& solverPidBuffer();
 
-// Marks that the service is shutting down: set by requestServiceShutdown()
-// (a kind servant's `shutdown`) before it stops the ORB, and by the server
-// once the event loop has returned. Never reset.
-void markShutdownBegun();
+// Shutdown has begun: a `shutdown` call, the watcher's, or a stop signal
+// once the service serves (requestServiceShutdown()). Never reset.
 bool shutdownBegun();
 
-// A kind servant's `shutdown`: marks that shutdown has begun and asks `orb`
-// to end its event loop without waiting for it. Never throws.
-void requestServiceShutdown(CORBA::ORB_ptr orb);
+// Marks that shutdown has begun and wakes the main thread's
+// awaitShutdownRequest(); makes no thread and takes no lock that a request
+// may hold, so it works at any limit and while a request never returns.
+// Never throws.
+void requestServiceShutdown();
+
+// The main thread, serving: waits for requestServiceShutdown().
+void awaitShutdownRequest();
+
+// The main thread: the ORB's shutdown has ended (no request runs any more).
+void markOrbShutDown();
+
+// What keeps the orderly end from the final save, once shutdown has begun:
+// "a request still runs" while a client request runs, else what does.
+std::string heldEndCause();
 
 }  // namespace solvarium
 

@@ -18,10 +18,10 @@ namespace solvarium {
 template <typename Skeleton, typename State>
 class KindServant : public Servant<Skeleton>, public SolverKind {
  public:
-  // Asks the ORB to stop its event loop; always true.
+  // Requests the service's shutdown, without waiting for a request that
+  // runs; always true.
   CORBA::Boolean shutdown() override {
-    const SerialCall serial;
-    requestServiceShutdown(ownerOrb());
+    requestServiceShutdown();
     return true;
   }
   char* getCoSolverUnitIor() override {

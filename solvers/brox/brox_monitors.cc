@@ -120,7 +120,7 @@ std::string BroxMonitors::runMonitorData(const std::string& modeOption, const st
   }
   if (run.timedOut) {  // whatever it wrote may be cut short
     solvarium::diagnostic("%s\n", run.error.c_str());
-    raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output"));
+    raiseScriptError(commandLine, diagnosticText("Cannot retrieve program output: " + run.error));
   }
   std::string output;
   std::string readError;

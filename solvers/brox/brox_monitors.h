@@ -77,7 +77,8 @@ class BroxMonitors {
   // The output goes to a file in a fresh private temporary directory, both
   // removed on every path. Raises EInstantScriptError "Cannot retrieve
   // program output" (with diagnostics) when no output file was written, and
-  // when the temporary directory cannot be made.
+  // when the temporary directory cannot be made; followed by ": '<program>'
+  // stopped after 60 s" when the program ran into its time limit.
   std::string runMonitorData(const std::string& modeOption,
                              const std::string& runPath,
                              const std::string& runForm,

@@ -1,5 +1,6 @@
 #include "solvers/brox/brox_run_status.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -179,13 +180,25 @@ void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir) {
   // The library writes into our buffer through the pointer; the storage stays ours.
   std::vector<char> storage(kMessageBufferLength, '\0');
   char* buffer = storage.data();
-  int32_t result;
-  try {
-    result = getBroxStatusFn(".", &handle->reader, &buffer, kMessageBufferLength);
-  } catch (...) {
-    solvarium::diagnostic("get_BroxStatus failed: %s\n", currentFailureText().c_str());
-    result = 1;
-    std::strncpy(storage.data(), "Unknown exception caught:\n", kMessageBufferLength - 1);
+  int32_t result = 1;
+  {
+    // The library's lock files are listed for the end before it can look.
+    const solvarium::platform::Making making;
+    if (!making.allowed()) solvarium::platform::waitForTheEnd();
+    try {
+      if (making.allowed()) {
+        result = getBroxStatusFn(".", &handle->reader, &buffer, kMessageBufferLength);
+      }
+    } catch (...) {
+      solvarium::diagnostic("get_BroxStatus failed: %s\n", currentFailureText().c_str());
+      result = 1;
+      std::strncpy(storage.data(), "Unknown exception caught:\n", kMessageBufferLength - 1);
+    }
+    if (result == 0 && handle->reader != nullptr) {
+      for (const std::string& lock : handle->reader->lockFiles) {
+        handle->lockFiles.emplace_back(AT_FDCWD, lock);
+      }
+    }
   }
   storage[kMessageBufferLength - 1] = '\0';
   if (result == 0 && handle->reader == nullptr) {
@@ -212,6 +225,7 @@ void releaseBroxStatus(BroxStatusHandle* handle) {
     solvarium::diagnostic("release_BroxStatus failed: %s\n", currentFailureText().c_str());
   }
   handle->reader = nullptr;
+  handle->lockFiles.clear();
 }
 
 std::string statusFailureText(const BroxStatusHandle& handle) {

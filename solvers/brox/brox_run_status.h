@@ -13,20 +13,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <string>
 
+#include "platform/end_register.h"
 #include "quennet/brox_status.h"
 
 namespace BROX {
 
 // One status query. `reader` is owned by the library and valid until
-// releaseBroxStatus (run by the destructor at the latest).
+// releaseBroxStatus (run by the destructor at the latest); the lock files it
+// made in the run folders are removed by the end of the process meanwhile.
 struct BroxStatusHandle {
   BroxStatusReader* reader = nullptr;
   // 0 success; 1 failure, whole message in errorText; -1 failure with the
   // message cut (or no message).
   int32_t result = 0;
   std::string errorText;  // the failure's message (the binding's, when that failed)
+  std::list<solvarium::platform::EndFile> lockFiles;  // the reader's, until released
 
   BroxStatusHandle() = default;
   ~BroxStatusHandle();
@@ -36,7 +40,8 @@ struct BroxStatusHandle {
 
 // Queries the run status of "." into `handle`, binding the library under
 // `binDir` first when it is not bound yet. Never throws; reports through
-// handle->result and handle->errorText.
+// handle->result and handle->errorText. Once the end of the process has
+// begun no query starts: the calling thread waits for the end.
 void loadBroxStatus(BroxStatusHandle* handle, const std::string& binDir);
 
 // Gives the status object back to the library (result and message of the

@@ -7,6 +7,7 @@
 #include "common/diagnostics.h"
 #include "common/kind_rules.h"
 #include "common/startup_error.h"
+#include "platform/end_register.h"
 #include "platform/process.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
@@ -92,8 +93,7 @@ char* CBROXSolvarium::executeCommandToString(const char* command) {
 }
 
 CORBA::Boolean CBROXSolvarium::shutdown() {
-  const solvarium::SerialCall serial;
-  solvarium::requestServiceShutdown(ownerOrb());
+  solvarium::requestServiceShutdown();  // no wait for a request that runs
   return true;
 }
 
@@ -121,9 +121,13 @@ void CBROXSolvarium::checkSolverAlive() {
 char* CBROXSolvarium::interpret(const char* command) { return interpreter_->run(command); }
 
 bool CBROXSolvarium::finalSave() {
+  namespace platform = solvarium::platform;
   const int kTries = 10;
   std::string cause;
-  for (int attempt = 0; attempt < kTries; ++attempt) {
+  bool timedOut = false;
+  for (int attempt = 0; attempt < kTries && !timedOut; ++attempt) {
+    platform::waitForTheEnd();  // no try once the process ends
+    const unsigned long timeOuts = platform::programsTimedOutOnThisThread();
     try {
       CORBA::String_var answer =
           run("aaS.save_report_plots_with_persisted_data monitor.json", Raises::kKindModule);
@@ -131,6 +135,16 @@ bool CBROXSolvarium::finalSave() {
     } catch (...) {
       cause = currentFailureText();  // the next try follows at once
     }
+    // A program that ran into its time limit would only do so again.
+    timedOut = platform::programsTimedOutOnThisThread() != timeOuts;
+  }
+  platform::waitForTheEnd();
+  if (timedOut) {
+    solvarium::diagnostic("Saving monitor.json failed, not tried again: %s\n", cause.c_str());
+    solvarium::appendText("aas_instant_error.txt",
+                          "Unknown error:\nCannot create BROX monitor.json: a program ran past "
+                          "its time limit\n");
+    return false;
   }
   solvarium::diagnostic("Saving monitor.json failed %d times, the last: %s\n", kTries,
                         cause.c_str());

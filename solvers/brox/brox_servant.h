@@ -46,7 +46,8 @@ class CBROXSolvarium : public solvarium::Servant<POA_AAS_CORBA::BROXInstant::Sol
   CORBA::Boolean shutdown() override;
 
   // SolverKind. The final save: "monitor.json" through up to ten tries, one
-  // right after the other; when all fail, a line in "aas_instant_error.txt".
+  // right after the other, the last one a program's time limit ended; when
+  // all fail, a line in "aas_instant_error.txt".
   PortableServer::ServantBase* kindServant() override { return this; }
   bool finalSave() override;
 

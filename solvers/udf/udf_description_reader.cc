@@ -8,6 +8,7 @@
 #include "common/startup_error.h"
 #include "common/xml_document.h"
 #include "platform/process.h"
+#include "service/process_exit.h"
 #include "service/service_log.h"
 
 namespace AAS_UDF {
@@ -94,7 +95,7 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
     const std::string line = "Error reading configuration file!<" + path + ">\n";
     solvarium::printText(line);
     solvarium::appendText(udfErrorFileName(), line);
-    solvarium::endProcess(1);
+    solvarium::endProcess(solvarium::kExitStartFailed);
   }
   std::unique_ptr<CAasUdfXmlHandler> handler(new CAasUdfXmlHandler(context.environment));
   UdfDescriptionFault fault;
@@ -110,7 +111,7 @@ std::unique_ptr<CAasUdfXmlHandler> loadUdfDescription(const solvarium::StartCont
   if (fault.printed) solvarium::printText(fault.message);
   solvarium::appendText(fault.toUdfErrorFile ? kUdfErrorFile : udfErrorFileName(),
                         fault.message);
-  solvarium::endProcess(1);
+  solvarium::endProcess(solvarium::kExitStartFailed);
 }
 
 }  // namespace AAS_UDF

@@ -16,6 +16,7 @@
 // under /dev/shm when it exists) and prints its lines; a table of all rows
 // with their goals follows at the end. Not registered with ctest.
 #include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,12 +31,14 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/process.h"
 #include "tests/bench/bench_floors.h"
 #include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/harness.h"
@@ -493,6 +496,24 @@ TEST_F(UdfLargeCommand, Memory) {
   ServiceProcess& svc = startUdf(udfOptions());
   largeCommandRow("UDF", svc.pid(), "aaS.count", "4000000",
                   [&](const std::string& c) { return udf().tryExecute(c); });
+}
+
+// One stop signal while the final save's monitor-data program hangs: the
+// try that the program's time limit ends is the last.
+TEST_F(SolvariumBench, StopWithAHangingProgram) {
+  writeProgram("broxmondata", "exec sleep 600\n");
+  ASSERT_EQ(::mkdir(workFile("bench.dir").c_str(), 0755), 0);
+  ASSERT_NO_FATAL_FAILURE(startService());
+  const Clock::time_point stop = Clock::now();
+  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+  const std::optional<int> code = service().waitForExit(std::chrono::minutes(15));
+  const double took = secondsSince(stop);
+  const double limit = std::chrono::duration<double>(solvarium::platform::kProgramTimeLimit).count();
+  printLine("stop with a hanging program  %.1f s, exit code %d  (program time limit %.0f s)", took,
+            code.value_or(-1), limit);
+  addRow("one stop signal, monitor-data program hangs", format("%.1f s", took),
+         format("program time limit %.0f s", limit), format("%.2fx", took / limit), "<= 120 s",
+         took <= 120.0);
 }
 
 std::string cpuModel() {

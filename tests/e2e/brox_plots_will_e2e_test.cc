@@ -3,11 +3,15 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/process.h"
 #include "tests/support/brox_e2e_fixture.h"
+#include "tests/support/joined_threads.h"
 
 namespace solvarium_test {
 namespace {
@@ -470,50 +474,100 @@ TEST_F(BroxPlotsWillE2eTest, StopSignalsEndWithTheFinalSave) {
   EXPECT_EQ(svc.waitForExit(seconds(20)), std::optional<int>(0));
   EXPECT_EQ(readFile(workFile("monitor.json")), expected);
 
-  // A limit on threads of a user of its own: it serves and stops, or says why.
+  // A limit on tasks of a user of its own (one that no other test uses at the
+  // same time): it serves a client and stops with the final save, or says why.
   ServiceProcess::Options quiet = broxOptions();  // the session manager takes no more
   quiet.env["TMP"] = quiet.env["TMPDIR"] = serviceTmp();
   quiet.env["KORLEN_SESSION_MANAGER_SOCKET"] = "";
   const std::vector<std::string> keys = {"aaS_BROXSolvarium.txt", "instant_aaS_BROXSolvarium.txt"};
   for (const std::string& d : {workDir() + "/..", workDir(), serviceTmp()}) ::chmod(d.c_str(), 0777);
+  const std::string user = std::to_string(40000 + ::getpid() % 20000);
+  const std::vector<std::string> asUser = {"setpriv", "--reuid=" + user, "--regid=" + user,
+                                           "--clear-groups"};
   ServiceProcess::Options probe = quiet;  // a checkout in a private folder: that user cannot run it
   probe.program = "/usr/bin/setpriv";
-  probe.argv = {"setpriv", "--reuid=45678", "--regid=45678", "--clear-groups", "/usr/bin/test",
-                "-x", SOLVARIUM_BINARY, "-a", "-r", SOLVARIUM_SOURCE_DIR "/tests/sanitizers/lsan.supp"};
+  probe.argv = asUser;
+  probe.argv.insert(probe.argv.end(), {"/usr/bin/test", "-x", SOLVARIUM_BINARY, "-a", "-r",
+                                       SOLVARIUM_SOURCE_DIR "/tests/sanitizers/lsan.supp"});
   const bool runnable = ::geteuid() == 0 && start(probe).waitForExit(seconds(10)) == 0;
-  for (int threads = 1; threads <= 7 && runnable; ++threads) {
+  // The save's program takes the task kept for it, and makes no other.
+  writeProgram("broxmondata", "while [ \"$1\" != -out ]; do shift; done\necho '<Plots/>' > \"$2\"\n");
+  bool served = false;  // at the least limit that serves, a stop still saves
+  for (int tasks = 1; tasks <= 9 && runnable && !served; ++tasks) {
     ServiceProcess::Options limited = quiet;
     limited.program = "/usr/bin/prlimit";
-    limited.argv = {"prlimit", "--nproc=" + std::to_string(threads), "setpriv", "--reuid=45678",
-                    "--regid=45678", "--clear-groups", SOLVARIUM_BINARY, "-solver", "brox"};
+    limited.argv = {"prlimit", "--nproc=" + std::to_string(tasks)};
+    limited.argv.insert(limited.argv.end(), asUser.begin(), asUser.end());
+    limited.argv.insert(limited.argv.end(), {SOLVARIUM_BINARY, "-solver", "brox"});
     for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+    ::unlink(workFile("monitor.json").c_str());
     ServiceProcess& capped = start(limited);
-    const bool served = capped.waitForKeyFiles(keys);
-    EXPECT_TRUE(served || threads < 7);
-    if (served) ::kill(capped.pid(), SIGTERM);
-    const std::optional<int> code = capped.waitForExit(seconds(40));  // 4: no thread to save
-    EXPECT_TRUE(code == (served ? 0 : 1) || (served && code == 4)) << code.value_or(-1);
+    served = capped.waitForKeyFiles(keys);
+    if (served) {
+      EXPECT_TRUE(client().tryExecute("aaS.get_status").ok) << tasks;
+      ::kill(capped.pid(), SIGTERM);
+    }
+    EXPECT_EQ(capped.waitForExit(seconds(40)), std::optional<int>(served ? 0 : 1)) << tasks;
+    EXPECT_EQ(fileExists(workFile("monitor.json")), served) << capped.stderrText();
     const std::string err = capped.stderrText();
-    const std::size_t cause = err.find("Start-up failed: the ");  // one, on a thread
-    EXPECT_TRUE(served || (err.find(" thread did not start: raise", cause) != std::string::npos &&
+    const std::size_t cause = err.find("Start-up failed: ");  // one, on a thread or task
+    EXPECT_TRUE(served || (err.find(": raise the limit on threads", cause) != std::string::npos &&
                            err.find("Start-up failed", cause + 1) == std::string::npos)) << err;
     EXPECT_EQ(fileExists(workFile(keys[0])), served);
   }
+  EXPECT_TRUE(served || !runnable);  // from 8 tasks on; a sanitizer's own thread takes one more
 
-  // A second stop signal cuts a final save that hangs short.
-  for (const std::string& key : keys) ::unlink(workFile(key).c_str());
-  ASSERT_TRUE(start(quiet).waitForKeyFiles(keys));
-  writeFile(workFile("monitor.json"), "previous");
-  writeProgram("broxmondata", "sleep 20\n");
-  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
-  EXPECT_TRUE(service().waitForStderr("SIGTERM received: shutting down\n"));
-  std::this_thread::sleep_for(milliseconds(500));
-  ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
-  // ThreadSanitizer holds the handler while the main thread waits for the program.
-  EXPECT_EQ(service().waitForExit(seconds(25)), std::optional<int>(3));
-  EXPECT_NE(service().stderrText().find("Shutdown: a second stop signal (SIGTERM): the final save "
-                                        "is cut short\n"), std::string::npos);
-  EXPECT_EQ(readFile(workFile("monitor.json")), "previous");
+  // A second stop signal cuts the final save short, while its program hangs
+  // or while it writes a large file: nothing of the save stays.
+  std::string large = "\"Iteration\",\"Mass\"\n";
+  while (large.size() < (40u << 20)) large += std::to_string(large.size()) + ",0.5\n";
+  for (const bool writing : {false, true}) {
+    for (const std::string& key : keys) ::unlink(workFile(key).c_str());
+    ASSERT_TRUE(start(quiet).waitForKeyFiles(keys));
+    writeFile(workFile("monitor.json"), "previous");
+    if (writing) fakes().install("broxmondata");
+    if (writing) fakes().setOutput("data", "./s1.res", large);
+    if (!writing) writeProgram("broxmondata", "sleep 20\n");
+    ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+    EXPECT_TRUE(service().waitForStderr("SIGTERM received: shutting down\n"));
+    if (writing) {
+      EXPECT_TRUE(waitUntil([&] { return !workTempFiles().empty(); }, seconds(20), milliseconds(1)));
+    } else {
+      std::this_thread::sleep_for(milliseconds(500));
+    }
+    ASSERT_EQ(::kill(service().pid(), SIGTERM), 0);
+    // ThreadSanitizer holds the handler while the main thread waits for the program.
+    EXPECT_EQ(service().waitForExit(seconds(25)), std::optional<int>(3));
+    EXPECT_NE(service().stderrText().find("Shutdown: a second stop signal (SIGTERM): the final "
+                                          "save is cut short\n"), std::string::npos);
+    EXPECT_EQ(readFile(workFile("monitor.json")), "previous");
+    EXPECT_TRUE(workTempFiles().empty()) << workTempFiles()[0];
+    expectTmpEmpty("a save cut short");
+  }
+}
+
+// A `shutdown` call while a request runs on (its program hangs) is answered
+// at once; the end has the deadline of a stop signal, names what held it up,
+// and takes the program with it.
+TEST_F(BroxPlotsWillE2eTest, AShutdownCallHeldUpByARequestEndsAtTheDeadline) {
+  writeProgram("broxmondata", "echo $$ > '" + workFile("program.pid") + "'\nexec sleep 100\n");
+  ServiceClient& calls = client();  // made before two threads use it
+  JoinedThreads hung;
+  hung.start([&calls] { calls.tryExecute("aaS.list_report_plots"); });
+  ASSERT_TRUE(waitUntil([&] { return fileExists(workFile("program.pid")); }, seconds(10)));
+  const auto stop = std::chrono::steady_clock::now();
+  EXPECT_TRUE(calls.broxUnit()->shutdown());
+  EXPECT_LE(std::chrono::steady_clock::now() - stop, seconds(5));
+  EXPECT_EQ(service().waitForExit(seconds(45)), std::optional<int>(3)) << service().stderrText();
+  const auto took = std::chrono::steady_clock::now() - stop;
+  EXPECT_GE(took, seconds(29));
+  EXPECT_LE(took, seconds(35));
+  EXPECT_NE(service().stderrText().find("Shutdown: a request still runs 30 s after shutdown "
+                                        "began: the final save is skipped\n"),
+            std::string::npos) << service().stderrText();
+  long program = 0;
+  std::istringstream(readFile(workFile("program.pid"))) >> program;
+  EXPECT_FALSE(solvarium::platform::isProcessAlive(program));
 }
 
 TEST_F(BroxPlotsWillE2eTest, StopProgramGetsTheDirectoryAsOneArgument) {

@@ -231,7 +231,46 @@ TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
       << svc.stderrText();
 }
 
-TEST_F(UdfStartupTest, AStopWhileAMacroNeverReturnsEndsAtTheDeadline) {
+// A second stop signal while the main file runs ends the process with 3 and
+// no key is published, also while its end waits for stderr (a full pipe
+// that is read only 3 s later). A stop while a macro never returns ends at the
+// deadline.
+TEST_F(UdfStartupTest, StopsDuringStartUpAndWhileAMacroNeverReturns) {
+  writeDescription(solverInfo(), "");
+  writeMain("import time\ntime.sleep(0.5)\n");
+  ServiceProcess::Options blocked = udfOptions();
+  blocked.program = "/usr/bin/python3";
+  blocked.argv = {"python3", "-c",
+                  "import os, sys, time\n"
+                  "r, w = os.pipe()\n"
+                  "os.set_blocking(w, False)\n"
+                  "try:\n"
+                  "    while True: os.write(w, b'x' * 4096)\n"
+                  "except BlockingIOError: pass\n"
+                  "os.set_blocking(w, True)\n"
+                  "if os.fork() == 0:\n"  // takes stderr's text after 3 s
+                  "    os.close(w)\n"
+                  "    time.sleep(3)\n"
+                  "    while os.read(r, 65536): pass\n"
+                  "    os._exit(0)\n"
+                  "os.dup2(w, 2)\n"
+                  "os.execv(sys.argv[1], sys.argv[1:])",
+                  SOLVARIUM_BINARY, "-solver", "3p_aas"};
+  ServiceProcess& starting = start(blocked);
+  const std::string status = "/proc/" + std::to_string(starting.pid()) + "/status";
+  ASSERT_TRUE(waitUntil([&] {  // the stop signals' handler is in place
+    const std::string text = readFile(status);
+    const std::size_t caught = text.find("SigCgt:\t");
+    return caught != std::string::npos &&
+           (std::stoull(text.substr(caught + 8, 16), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+  }, seconds(10), milliseconds(1)));
+  ASSERT_EQ(::kill(starting.pid(), SIGTERM), 0);
+  std::this_thread::sleep_for(milliseconds(100));
+  ASSERT_EQ(::kill(starting.pid(), SIGTERM), 0);
+  EXPECT_EQ(starting.waitForExit(seconds(20)), std::optional<int>(3));
+  EXPECT_FALSE(fileExists(workFile("aaSUdf_Id.txt")));
+  EXPECT_EQ(starting.stdoutText().find("IOR:"), std::string::npos) << starting.stdoutText();
+
   writeDescription(solverInfo(), " <aasCommand command=\"aaS.spin\">spin</aasCommand>\n");
   writeMain("def spin(args):\n    while True:\n        pass\n");
   ServiceProcess& svc = startUdf(udfOptions());

@@ -1,15 +1,18 @@
 // BroxMonitors: construction checks, the monitor-data run and solver
 // termination, driven against fake "broxmondata" / "broxstop" programs.
+#include <csignal>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/process.h"
-#include "service/service_log.h"
+#include "service/process_exit.h"
 #include "tests/support/expect_throw.h"
+#include "solvers/brox/brox_servant.h"
 #include "tests/support/wait_until.h"
 #include "tests/unit/brox_monitors_fixture.h"
+#include "tests/unit/brox_servant_fixture.h"
 
 namespace solvarium_test {
 namespace {
@@ -88,12 +91,31 @@ TEST_F(BroxMonitorsTest, MissingOutputIsAnErrorWithDiagnostics) {
 }
 
 // A program that does not return, with a child in its group: the group is
-// killed at the time limit and when the process ends, and its folder goes.
+// killed at the time limit and when the process ends, and its folder goes. A
+// program that answers is ended with its group too, and SIGXFSZ is back at
+// its default action in it.
 TEST_F(BroxMonitorsTest, ProgramThatDoesNotReturnIsEndedWithItsGroup) {
   namespace platform = solvarium::platform;
-  const std::string pids = work() + "/group";
+  BroxMonitors answering(will(), broxBin());
   writeFile(fakes().binDir() + "/broxmondata",
-            "#!/bin/sh\nsleep 10 &\necho $$ $! > '" + pids + "'\nexec sleep 10\n", 0755);
+            "#!/bin/sh\nsleep 30 &\necho $! > '" + work() + "/child'\ngrep SigIgn /proc/$$/status > '" +
+                work() + "/ignored'\nwhile [ \"$1\" != -out ]; do shift; done\necho ok > \"$2\"\n",
+            0755);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  EXPECT_EQ(answering.runMonitorData(" -plotinfo ", "./r.dir", ".dir"), "ok\n");
+  std::signal(SIGXFSZ, previous);
+  long child = 0;
+  std::ifstream(work() + "/child") >> child;
+  EXPECT_TRUE(child > 0 && waitUntil([&] { return !platform::isProcessAlive(child); }, seconds(2)));
+  const unsigned long ignored = std::stoul(readFile(work() + "/ignored").substr(8), nullptr, 16);
+  EXPECT_EQ(ignored & (1ul << (SIGXFSZ - 1)), 0u);
+
+  const std::string pids = work() + "/group";
+  const std::string runs = work() + "/runs";
+  writeFile(fakes().binDir() + "/broxmondata",
+            "#!/bin/sh\necho >> '" + runs + "'\nsleep 10 &\necho $$ $! > '" + pids +
+                "'\nexec sleep 10\n",
+            0755);
   const auto groupGone = [&] {
     long leader = 0, child = 0;
     std::ifstream(pids) >> leader >> child;
@@ -106,8 +128,16 @@ TEST_F(BroxMonitorsTest, ProgramThatDoesNotReturnIsEndedWithItsGroup) {
   platform::TEST_setProgramTimeLimit(milliseconds(300));
   auto start = std::chrono::steady_clock::now();
   if (const auto e = expectThrow<BroxExc::EInstantScriptError>(run)) {
-    EXPECT_EQ(text(e->errorInfo).rfind("Cannot retrieve program output\nPATH:\n", 0), 0u);
+    EXPECT_EQ(text(e->errorInfo).rfind("Cannot retrieve program output: 'broxmondata' stopped "
+                                       "after 300 ms\nPATH:\n", 0), 0u) << text(e->errorInfo);
   }
+  // The final save does not try again what a program's time limit ended.
+  makeDir("r.dir");
+  setRuns({"./r.dir\tr\t0\t0\t\t"});
+  EXPECT_FALSE(BROX::CBROXSolvarium(brox_test::servantOrb(),
+                                    solvarium::Environment({{"BROXBINDIR", broxBin()}}))
+                   .finalSave());
+  EXPECT_EQ(readFile(runs), "\n\n");
   platform::TEST_setProgramTimeLimit(platform::kProgramTimeLimit);
   EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(5));
   EXPECT_TRUE(groupGone());
@@ -126,7 +156,7 @@ TEST_F(BroxMonitorsTest, ProgramThatDoesNotReturnIsEndedWithItsGroup) {
       {
         std::thread([&] { try { run(); } catch (...) {} }).detach();
         waitUntil([&] { return readFile(pids).find('\n') != std::string::npos; }, seconds(5));
-        solvarium::endProcess(0);
+        solvarium::endProcess(solvarium::kExitNormal);
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(5));

@@ -5,10 +5,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "AAS_CORBA.hh"
+#include "service/process_exit.h"
 #include "tests/support/expect_throw.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -190,6 +194,26 @@ TEST_F(BroxRunStatusLoadTest, LibraryWithoutTheExportsFailsToBind) {
   EXPECT_EQ(handle.result, 1);
   const std::string path = BROX::quennetLibraryPath(dir_.path());
   EXPECT_EQ(handle.errorText, "Error:Loading of " + path + "::get_BroxStatus failed!");
+}
+
+// The lock files of a status that is still held go with the end of the process.
+TEST_F(BroxRunStatusLoadTest, TheEndRemovesTheLockFilesOfAHeldStatus) {
+  std::ifstream library(QUENNET_LIBRARY, std::ios::binary);
+  if (!library) GTEST_SKIP() << "run-status library not built";
+  placeLibrary(std::string(std::istreambuf_iterator<char>(library), {}));
+  const std::string run = dir_.path() + "/r.dir";
+  ASSERT_EQ(::mkdir(run.c_str(), 0755), 0);
+  std::ofstream(run + "/gui-err.txt") << "run False r\n";
+  EXPECT_EXIT(
+      {
+        if (::chdir(dir_.path().c_str()) != 0) std::_Exit(5);
+        BROX::BroxStatusHandle held;
+        BROX::loadBroxStatus(&held, dir_.path());
+        if (held.result != 0 || solvarium_test::listDirectory(run).size() != 2) std::_Exit(6);
+        solvarium::endProcess(solvarium::kExitNormal);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(solvarium_test::listDirectory(run), std::vector<std::string>{"gui-err.txt"});
 }
 
 TEST(BroxRunStatusTest, FailureTextMarksTruncatedMessages) {

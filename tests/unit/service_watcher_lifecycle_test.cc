@@ -296,7 +296,7 @@ TEST(WatcherCycleTest, ARequestThatKeepsTheLockHoldsUpNeitherTicksNorTheEnd) {
             while (!locked) std::this_thread::yield();
             if (log.ticks.size() != 1) ::_exit(5);
           }
-          if (stopping && now == 3 * 60 * 1000) markShutdownBegun();
+          if (stopping && now == 3 * 60 * 1000) requestServiceShutdown();
           if (now == 5 * 60 * 1000) killSolver(solver);
           if (now > 2 * 60 * 1000 && (log.ticks.size() != 1 || log.shutdownAt >= 0)) ::_exit(4);
         };
