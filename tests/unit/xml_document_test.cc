@@ -96,7 +96,8 @@ TEST(XmlDocumentTest, BrokenDocumentsAreRefusedWithTheirPlace) {
 TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
   // Found by fuzzing: ACEXML reads past a CDATA section ending in an odd
   // number of ']' and grows without end; it crashes on a processing
-  // instruction whose target starts with a non-ASCII letter.
+  // instruction whose target starts with a non-ASCII letter. Comments that
+  // it refuses (empty, or starting with '-') are read with a blank added.
   for (const std::string& text :
        {std::string("<a><![CDATA[x]]]></a>"), std::string("<a><![CDATA[]]]></a>"),
         std::string("<a><![CDATA[]\n]]]]]></a>"),
@@ -111,7 +112,8 @@ TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
   }
   for (const std::string& text :
        {std::string("<a><![CDATA[x]]]]></a>"), std::string("<a><![CDATA[]]></a>"),
-        std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
+        std::string("<a><?_x ?\?><?:y?><?z?></a>"),
+        std::string("<!----><a><!---x-x--><!----></a><!---->")}) {
     RecordingHandler handler;
     std::string error;
     EXPECT_TRUE(solvarium::parseXmlDocument(text, handler, "MyXML", &error)) << text << error;
@@ -174,7 +176,7 @@ TEST(XmlDocumentTest, RefusalNamesTheDeclarationFoundInAnyCase) {
 // The gate's stream reads the declaration, then the caller's text in place.
 TEST(XmlDocumentTest, CharStreamJoinsDeclarationAndText) {
   const std::string text = "<a>\xC3\xA9</a>";
-  solvarium::XmlCharStream stream("<?x?>", text.data(), text.size(), "id");
+  solvarium::XmlCharStream stream("<?x?>", text.data(), text.size(), "id", {});
   ASSERT_TRUE(stream.ok());
   EXPECT_STREQ(stream.getEncoding(), "UTF-8");
   EXPECT_STREQ(stream.getSystemId(), "id");
@@ -193,8 +195,17 @@ TEST(XmlDocumentTest, CharStreamJoinsDeclarationAndText) {
   stream.rewind();
   EXPECT_EQ(stream.get(ch), 0);
   EXPECT_EQ(ch, '<');
-  solvarium::XmlCharStream bare("", text.data(), text.size(), "id");
+  solvarium::XmlCharStream bare("", text.data(), text.size(), "id", {});
   EXPECT_EQ(bare.peek(), '<');
+  // Blanks are read in before the chars at the offsets given.
+  solvarium::XmlCharStream blanked("<?x?>", text.data(), text.size(), "id", {1, 3});
+  EXPECT_EQ(blanked.available(), 16);
+  EXPECT_EQ(blanked.read(got, 31), 16);
+  EXPECT_STREQ(got, "<?x?>< a> \xC3\xA9</a>");
+  blanked.rewind();
+  rest.clear();
+  while (blanked.get(ch) == 0) rest += ch;
+  EXPECT_EQ(rest, "<?x?>< a> \xC3\xA9</a>");
 }
 
 TEST(XmlDocumentTest, NestingLimit) {
