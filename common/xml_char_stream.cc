@@ -8,9 +8,19 @@
 
 namespace solvarium {
 
+namespace {
+
+const char kBlank = ' ';
+
+}  // namespace
+
 XmlCharStream::XmlCharStream(std::string prefix, const char* text, std::size_t size,
-                             std::string systemId)
-    : prefix_(std::move(prefix)), text_(text), size_(size), systemId_(std::move(systemId)) {
+                             std::string systemId, std::vector<std::size_t> blanks)
+    : prefix_(std::move(prefix)),
+      text_(text),
+      size_(size),
+      systemId_(std::move(systemId)),
+      blanks_(std::move(blanks)) {
   char first[4] = {0, 0, 0, 0};
   const std::size_t fromPrefix = std::min<std::size_t>(4, prefix_.size());
   std::memcpy(first, prefix_.data(), fromPrefix);
@@ -24,24 +34,38 @@ XmlCharStream::~XmlCharStream() = default;
 
 void XmlCharStream::rewind() {
   inPrefix_ = true;
+  resume_ = nullptr;
+  nextBlank_ = 0;
   ptr_ = prefix_.data();
   end_ = ptr_ + prefix_.size();
   nextSegment();
 }
 
 void XmlCharStream::nextSegment() {
-  if (ptr_ == end_ && inPrefix_) {
+  if (ptr_ != end_) return;
+  if (inPrefix_) {
     inPrefix_ = false;
     ptr_ = text_;
-    end_ = text_ + size_;
+  } else if (resume_ != nullptr) {
+    ptr_ = resume_;
+    resume_ = nullptr;
+  } else if (ptr_ != text_ + size_) {  // a piece ends where a blank goes
+    resume_ = ptr_;
+    ptr_ = &kBlank;
+    end_ = ptr_ + 1;
+    return;
+  } else {
+    return;
   }
+  end_ = text_ + (nextBlank_ < blanks_.size() ? blanks_[nextBlank_++] : size_);
 }
 
-int XmlCharStream::available() { return static_cast<int>(prefix_.size() + size_); }
+int XmlCharStream::available() { return static_cast<int>(prefix_.size() + size_ + blanks_.size()); }
 
 int XmlCharStream::close() {
   inPrefix_ = false;
-  ptr_ = end_;
+  resume_ = nullptr;
+  ptr_ = end_ = text_ + size_;
   return 0;
 }
 

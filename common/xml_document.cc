@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/text_words.h"
@@ -25,8 +26,10 @@ const char kUtf8Bom[] = "\xEF\xBB\xBF";
 const char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
 const char kDoctypeRefused[] = "XML document with a document type declaration is refused";
 const char kEntityRefused[] = "XML document with an entity declaration is refused";
-// Bytes handed to expat per call (its length argument is an int).
+// Bytes handed to expat per call, at least and at most (its length argument
+// is an int).
 const std::size_t kCheckChunk = 1 << 20;
+const std::size_t kMaxCheckChunk = std::size_t{1} << 30;
 
 // True when `text` opens with an XML declaration (not a processing
 // instruction whose target merely starts with "xml").
@@ -59,12 +62,14 @@ std::string declarationRefusal(std::string_view text) {
 struct CheckState {
   XML_Parser parser = nullptr;
   std::size_t depth = 0;
-  std::size_t namespaces = 0;  // namespace declarations so far
-  std::size_t namespaceBytes = 0;           // namespace names in scope
+  std::size_t namespaces = 0;              // namespace declarations so far
+  std::size_t namespaceBytes = 0;          // namespace names in scope
   std::vector<std::size_t> declaredBytes;  // per open element: its share of those
   bool inCdata = false;
-  std::size_t closingBrackets = 0;  // ']' that end the CDATA text so far
-  std::string refusal;              // set by a handler that stopped the parse
+  std::size_t closingBrackets = 0;         // ']' that end the CDATA text so far
+  std::size_t declarationBytes = 0;        // fed before the text
+  std::vector<std::size_t> commentBlanks;  // offsets in the text: see checkComment
+  std::string refusal;                     // set by a handler that stopped the parse
 };
 
 void stopWith(CheckState* state, const std::string& refusal) {
@@ -147,6 +152,15 @@ void XMLCALL checkProcessingInstruction(void* data, const XML_Char* target, cons
   }
 }
 
+// ACEXML refuses a comment that is empty or whose text starts with '-'; it
+// skips every comment whole, so its stream reads a blank after that "<!--".
+void XMLCALL checkComment(void* data, const XML_Char* text) {
+  CheckState* state = static_cast<CheckState*>(data);
+  if (text[0] != '\0' && text[0] != '-') return;
+  const XML_Index start = XML_GetCurrentByteIndex(state->parser);  // of the "<!--"
+  state->commentBlanks.push_back(static_cast<std::size_t>(start) - state->declarationBytes + 4);
+}
+
 void XMLCALL refuseDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
   stopWith(static_cast<CheckState*>(data), kDoctypeRefused);
 }
@@ -167,18 +181,22 @@ int XMLCALL refuseExternalEntity(XML_Parser, const XML_Char*, const XML_Char*, c
 // nested at most kMaxXmlNesting deep, with at most kMaxXmlAttributes
 // attributes per element and kMaxXmlNamespaces namespace declarations.
 // Returns the refusal text, empty when the document passes; its line numbers
-// leave out the lines of `declaration`.
-std::string wellFormednessFailure(const std::string& declaration, std::string_view text) {
+// leave out the lines of `declaration`. Sets `commentBlanks` to the offsets
+// in `text` where ACEXML's stream reads a blank.
+std::string wellFormednessFailure(const std::string& declaration, std::string_view text,
+                                  std::vector<std::size_t>* commentBlanks) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> owner(XML_ParserCreate("UTF-8"),
                                                                 XML_ParserFree);
   if (!owner) return "Cannot check the XML text: out of memory";
   CheckState state;
   state.parser = owner.get();
+  state.declarationBytes = declaration.size();
   XML_SetUserData(state.parser, &state);
   XML_SetElementHandler(state.parser, checkStart, checkEnd);
   XML_SetCdataSectionHandler(state.parser, checkCdataStart, checkCdataEnd);
   XML_SetCharacterDataHandler(state.parser, checkText);
   XML_SetProcessingInstructionHandler(state.parser, checkProcessingInstruction);
+  XML_SetCommentHandler(state.parser, checkComment);
   XML_SetStartDoctypeDeclHandler(state.parser, refuseDoctype);
   XML_SetEntityDeclHandler(state.parser, refuseEntity);
   XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -200,9 +218,16 @@ std::string wellFormednessFailure(const std::string& declaration, std::string_vi
                 XML_FALSE) != XML_STATUS_OK) {
     return failure();
   }
+  // Expat scans a token that a chunk leaves unfinished again from its start
+  // with the next chunk: a chunk at least as long as that pending part keeps
+  // the work linear in the length of the longest token.
   std::size_t at = 0;
   do {
-    const std::size_t length = std::min(kCheckChunk, text.size() - at);
+    const XML_Index parsed = XML_GetCurrentByteIndex(state.parser);
+    const std::size_t fed = declaration.size() + at;
+    const std::size_t pending = parsed >= 0 ? fed - static_cast<std::size_t>(parsed) : 0;
+    const std::size_t length =
+        std::min({std::max(kCheckChunk, pending), kMaxCheckChunk, text.size() - at});
     const bool last = at + length == text.size();
     if (XML_Parse(state.parser, text.data() + at, static_cast<int>(length),
                   last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
@@ -210,14 +235,18 @@ std::string wellFormednessFailure(const std::string& declaration, std::string_vi
     }
     at += length;
   } while (at < text.size());
+  *commentBlanks = std::move(state.commentBlanks);
   return std::string();
 }
 
 // Runs ACEXML over a document that passed the check, read in place from
-// `declaration` and `text`; returns the failure text, empty on success.
+// `declaration` and `text` with the check's comment blanks; returns the
+// failure text, empty on success.
 std::string parseChecked(const std::string& declaration, std::string_view text,
-                         ACEXML_DefaultHandler& handler, const std::string& systemId) {
-  XmlCharStream* stream = new XmlCharStream(declaration, text.data(), text.size(), systemId);
+                         std::vector<std::size_t> commentBlanks, ACEXML_DefaultHandler& handler,
+                         const std::string& systemId) {
+  XmlCharStream* stream =
+      new XmlCharStream(declaration, text.data(), text.size(), systemId, std::move(commentBlanks));
   if (!stream->ok()) {
     delete stream;
     return "Cannot open the XML text for parsing";
@@ -256,8 +285,11 @@ bool parseXmlDocument(const std::string& text, ACEXML_DefaultHandler& handler,
                             : declarationRefusal(document);
   if (failure.empty()) {
     const std::string declaration = startsWithDeclaration(document) ? "" : kDeclaration;
-    failure = wellFormednessFailure(declaration, document);
-    if (failure.empty()) failure = parseChecked(declaration, document, handler, systemId);
+    std::vector<std::size_t> commentBlanks;
+    failure = wellFormednessFailure(declaration, document, &commentBlanks);
+    if (failure.empty()) {
+      failure = parseChecked(declaration, document, std::move(commentBlanks), handler, systemId);
+    }
   }
   if (failure.empty()) return true;
   if (error != nullptr) *error = failure;

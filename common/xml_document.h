@@ -38,12 +38,15 @@ inline constexpr std::size_t kMaxXmlNamespaceBytes = 4096;
 // deeper than kMaxXmlNesting, that has an element with more than
 // kMaxXmlAttributes attributes, more than kMaxXmlNamespaces namespace
 // declarations or more than kMaxXmlNamespaceBytes of namespace names in scope
-// (ACEXML reads what passes in time linear in its size).
+// (the check reads any text, and ACEXML what passes, in time linear in its
+// size, however long one token is).
 // ACEXML loops or crashes on some malformed input and on two well-formed
 // constructs, which are refused as well: a CDATA
 // section whose text ends in an odd number of ']', and a processing
 // instruction whose target starts with a non-ASCII character. Refused texts
-// never reach ACEXML, and no external entity is ever opened.
+// never reach ACEXML, and no external entity is ever opened. A comment that
+// is empty or starts with '-', which ACEXML would refuse, reaches it with a
+// blank after its "<!--" (ACEXML reports no comment).
 //
 // Returns true when the parse ended normally. Otherwise returns false and
 // sets `error` (when not null) to the failure: a text naming the refused

@@ -43,12 +43,20 @@ const unsigned long kDefaultTimeoutSeconds = 600;
 // requests without end.
 const unsigned kMaxRequests = 100;
 std::atomic<unsigned> requestsSent{0};
+// Whether the last request sent got a reply (an exception included).
+std::atomic<bool> lastRequestAnswered{false};
 
 CORBA::Boolean countRequest(omni::omniInterceptors::clientSendRequest_T::info_T&) {
+  lastRequestAnswered = false;
   if (++requestsSent > kMaxRequests) {
     throw ClientError("gave up after " + std::to_string(kMaxRequests) +
                       " requests: the server forwards the call in a loop");
   }
+  return true;
+}
+
+CORBA::Boolean noteReply(omni::omniInterceptors::clientReceiveReply_T::info_T&) {
+  lastRequestAnswered = true;
   return true;
 }
 
@@ -177,19 +185,37 @@ const Operation* resolve(const std::vector<Verb>& verbs, const std::vector<std::
   return nullptr;
 }
 
-// The stderr line for a key that names no object, or no longer a served one;
-// empty for other failures. `readingKey`: raised while the key was read.
-std::string keyFailure(const CORBA::Exception& ex, bool readingKey) {
-  if (readingKey && CORBA::BAD_PARAM::_downcast(&ex) != nullptr) {
+// True when the key's object answered the failed call and, asked again,
+// exists: the service passed on the failure of a partner it called.
+bool passedOn(CORBA::Object_ptr target) {
+  if (!lastRequestAnswered || CORBA::is_nil(target)) return false;
+  try {
+    return !target->_non_existent();
+  } catch (const CORBA::Exception&) {
+    return false;
+  } catch (const ClientError&) {
+    return false;
+  }
+}
+
+// The stderr line for a key that names no object, or no longer a served one,
+// or for a partner's failure that the key's service passed on; empty for
+// other failures. `readingKey`: raised while the key was read.
+std::string keyFailure(const CORBA::Exception& ex, bool readingKey, CORBA::Object_ptr target) {
+  if (readingKey &&
+      (CORBA::BAD_PARAM::_downcast(&ex) != nullptr || CORBA::MARSHAL::_downcast(&ex) != nullptr)) {
     return "the key holds no object reference (IOR:, corbaloc: or corbaname: text)";
   }
-  if (CORBA::TRANSIENT::_downcast(&ex) != nullptr) {
-    return "no service answers at the key's address: it has stopped, or cannot be reached";
+  const bool unreachable = CORBA::TRANSIENT::_downcast(&ex) != nullptr;
+  if (!unreachable && CORBA::OBJECT_NOT_EXIST::_downcast(&ex) == nullptr) return "";
+  if (passedOn(target)) {
+    return std::string("the key's service answers; the failure is its partner's: ") +
+           (unreachable ? "no service answers at the partner's address"
+                        : "the partner's object does not exist");
   }
-  if (CORBA::OBJECT_NOT_EXIST::_downcast(&ex) != nullptr) {
-    return "the key's object does not exist: the service that wrote the key has stopped";
-  }
-  return "";
+  return unreachable
+             ? "no service answers at the key's address: it has stopped, or cannot be reached"
+             : "the key's object does not exist: the service that wrote the key has stopped";
 }
 
 CORBA::ORB_ptr initOrb(const Invocation& inv) {
@@ -212,6 +238,7 @@ CORBA::ORB_ptr initOrb(const Invocation& inv) {
   int orbArgc = static_cast<int>(options.size());
   CORBA::ORB_ptr orb = CORBA::ORB_init(orbArgc, orbArgv.data(), "omniORB4");
   omniORB::getInterceptors()->clientSendRequest.add(countRequest);
+  omniORB::getInterceptors()->clientReceiveReply.add(noteReply);
   return orb;
 }
 
@@ -237,13 +264,14 @@ int run(int argc, char** argv) {
   }
 
   CORBA::ORB_var orb;
+  CORBA::Object_var target;
   int code = kExitOk;
   bool readingKey = false;
   try {
     const std::string key = readKey(inv.key);
     orb = initOrb(inv);
     readingKey = true;
-    CORBA::Object_var target = orb->string_to_object(key.c_str());
+    target = orb->string_to_object(key.c_str());
     readingKey = false;
     if (CORBA::is_nil(target)) throw ClientError("the key names no object (nil reference)");
     ClientContext ctx;
@@ -254,13 +282,14 @@ int run(int argc, char** argv) {
   } catch (const CORBA::Exception& ex) {
     std::printf("%s\n", exceptionJson(ex).c_str());
     code = exitCodeFor(ex);
-    const std::string cause = keyFailure(ex, readingKey);
+    const std::string cause = keyFailure(ex, readingKey, target.in());
     if (!cause.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, cause.c_str());
   } catch (const std::exception& error) {  // ClientError included
     std::fprintf(stderr, "%s: %s\n", kProgram, error.what());
     code = kExitFailure;
   }
   if (std::fflush(stdout) != 0 && code == kExitOk) code = kExitFailure;
+  target = CORBA::Object::_nil();  // released before its ORB goes
   if (!CORBA::is_nil(orb)) {
     try {
       orb->destroy();

@@ -2,9 +2,11 @@
 // generated ".gst" file (100 MB each; SOLVARIUM_BENCH_MB overrides) turned
 // into JSON, in MB/s against a plain read of the same file, at a quarter and
 // at the full size (to show that the time is linear in the size), with the
-// peak memory each conversion adds. Each measurement runs in a child process
+// peak memory each conversion adds; then the XML gate on one long token of
+// each kind and on many small elements. Each measurement runs in a child process
 // whose peak resident set is reset first. Not registered with ctest:
 //   cmake --build build --target grend_bench && build/tests/grend_bench
+#include <ACEXML/common/DefaultHandler.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "common/safe_file.h"
+#include "common/xml_document.h"
 #include "platform/temp_dir.h"
 #include "solvers/grend/grend_monitor_files.h"
 
@@ -108,6 +111,30 @@ std::string gstText(std::size_t bytes) {
   return text + "</SOLUTION>\n";
 }
 
+// The gate's best of three times on `open`, `unit` repeated, `close`: 2 per doubling when linear.
+void reportGate(long fullMb) {
+  const char* const shapes[][4] = {{"many small elements", "<a>", "<b x=\"1\">t</b>", "</a>"},
+                                   {"an attribute name", "<a ", "n", "=\"1\"/>"},
+                                   {"an attribute value", "<a x=\"", "v", "\"/>"},
+                                   {"a comment", "<a><!--", "c", "--></a>"},
+                                   {"blanks in a start tag", "<a", " ", "/>"}};
+  for (const auto& shape : shapes) {
+    double seconds[2] = {1e9, 1e9};
+    for (int round = 0; round < 6; ++round) {
+      std::string text = shape[1];
+      while (text.size() < static_cast<std::size_t>(fullMb) << (19 + round % 2)) text += shape[2];
+      text += shape[3];
+      const Measure m = inChild([&text] {
+        ACEXML_DefaultHandler handler;
+        return std::size_t{solvarium::parseXmlDocument(text, handler, "bench", nullptr)};
+      });
+      if (m.seconds < seconds[round % 2]) seconds[round % 2] = m.seconds;
+    }
+    std::printf("xml gate, %-22s %5.2f s, at %ld MB %5.2f s: x%.2f per doubling\n", shape[0],
+                seconds[0], fullMb, seconds[1], seconds[1] / seconds[0]);
+  }
+}
+
 void report(const char* kind, const std::string& path, std::size_t size,
             const std::function<std::size_t()>& convert) {
   const Measure read = inChild([&] {
@@ -156,5 +183,6 @@ int main() {
     ::unlink(mntr.c_str());
     ::unlink(gst.c_str());
   }
+  reportGate(full);
   return 0;
 }

@@ -159,6 +159,16 @@ TEST_F(GrendServiceTest, StartUpKeysAndCommandsOfAFreshService) {
                           "EUnknown",
                           {{"description", "Collaborative IOR is corrupt"},
                            {"scope", "Grend Instant aaS"}}));
+  // The client names a dead partner's failure, or a wrong key's on a live port, as the partner's.
+  for (const auto& [port, line] : std::vector<std::pair<int, std::string>>{
+           {freeLoopbackPort(), "no service answers at the partner's address\n"},
+           {iorAddress(unitIor).port, "the partner's object does not exist\n"}}) {
+    const std::string partner = "corbaloc::127.0.0.1:" + std::to_string(port) + "/NoUnit";
+    EXPECT_TRUE(broadcast("visited:collaborativecosolverunitior-set:" + partner).ok);
+    EXPECT_EQ(
+        runClient({"instant_aaS_GrendId.txt", "solver-unit", "getCollaborativeSolverUnit"}).err,
+        "solvarium-client: the key's service answers; the failure is its partner's: " + line);
+  }
   EXPECT_TRUE(broadcast("visited:collaborativecosolverunitior-set:" + unitIor).ok);
   auto collaborative = unit->getCollaborativeSolverUnit();
   CORBA::String_var otherId = collaborative->getSolverId();

@@ -85,6 +85,7 @@ TEST(ClientUsageTest, SilentOrForwardingServerEndsTheCall) {
   }
   for (const auto& key : std::vector<std::pair<std::string, std::string>>{
            {"corbaloc:bogus", "the key holds no object reference"},
+           {"IOR:garbage", "the key holds no object reference"},
            {closedKey, "no service answers at the key's address"}}) {
     const ProcessResult failed = runClient({key.first, "solver-unit", "getSolverId"});
     EXPECT_EQ(failed.exitCode, 2);

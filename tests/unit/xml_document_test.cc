@@ -111,6 +111,7 @@ TEST(XmlDocumentTest, WellFormedDocumentsThatAcexmlMisreadsAreRefused) {
   }
   for (const std::string& text :
        {std::string("<a><![CDATA[x]]]]></a>"), std::string("<a><![CDATA[]]></a>"),
+        std::string("<!----><a><!---x-x--><!----></a><!---->"),
         std::string("<a><?_x ?\?><?:y?><?z?></a>")}) {
     RecordingHandler handler;
     std::string error;
@@ -174,7 +175,7 @@ TEST(XmlDocumentTest, RefusalNamesTheDeclarationFoundInAnyCase) {
 // The gate's stream reads the declaration, then the caller's text in place.
 TEST(XmlDocumentTest, CharStreamJoinsDeclarationAndText) {
   const std::string text = "<a>\xC3\xA9</a>";
-  solvarium::XmlCharStream stream("<?x?>", text.data(), text.size(), "id");
+  solvarium::XmlCharStream stream("<?x?>", text.data(), text.size(), "id", {});
   ASSERT_TRUE(stream.ok());
   EXPECT_STREQ(stream.getEncoding(), "UTF-8");
   EXPECT_STREQ(stream.getSystemId(), "id");
@@ -193,7 +194,7 @@ TEST(XmlDocumentTest, CharStreamJoinsDeclarationAndText) {
   stream.rewind();
   EXPECT_EQ(stream.get(ch), 0);
   EXPECT_EQ(ch, '<');
-  solvarium::XmlCharStream bare("", text.data(), text.size(), "id");
+  solvarium::XmlCharStream bare("", text.data(), text.size(), "id", {});
   EXPECT_EQ(bare.peek(), '<');
 }
 
