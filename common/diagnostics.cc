@@ -17,6 +17,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/repeated_lines.h"
 #include "platform/descriptor.h"
 
 namespace solvarium {
@@ -53,6 +54,39 @@ class Logger {
 
   void add(std::string line) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    addLocked(std::move(line));
+  }
+
+  void addRepeated(std::string line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = RepeatedLines::Clock::now();
+    std::string text = repeats_.counts(now);
+    if (repeats_.pass(line, now)) text += line;
+    if (!text.empty()) addLocked(std::move(text));
+  }
+
+  bool start() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return running_ || startThread();
+  }
+
+  bool flush(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    try {
+      std::string counts = repeats_.counts(RepeatedLines::Clock::now(), true);
+      if (!counts.empty()) addLocked(std::move(counts));
+    } catch (const std::bad_alloc&) {
+      ++lost_;
+    }
+    if (!running_) return true;  // every line was written by its caller
+    return written_.wait_for(lock, timeout, [this] {
+      return lines_.empty() && dropped_ == 0 && lost_ == 0 && !writing_;
+    });
+  }
+
+ private:
+  // Needs mutex_.
+  void addLocked(std::string line) {
     if (!running_ && !startThread()) {
       // No thread to write: the caller does, in order, under the lock.
       writeAll(STDERR_FILENO, line);
@@ -68,24 +102,24 @@ class Logger {
     queued_.notify_one();
   }
 
-  bool start() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return running_ || startThread();
-  }
-
-  bool flush(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!running_) return true;  // every line was written by its caller
-    return written_.wait_for(lock, timeout, [this] {
-      return lines_.empty() && dropped_ == 0 && lost_ == 0 && !writing_;
-    });
-  }
-
- private:
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
+    const auto ready = [this] { return !lines_.empty() || dropped_ > 0 || lost_ > 0; };
     for (;;) {
-      queued_.wait(lock, [this] { return !lines_.empty() || dropped_ > 0 || lost_ > 0; });
+      // Counts of repeated lines go out when their interval ends.
+      const auto end = repeats_.nextEnd();
+      if (end == RepeatedLines::Clock::time_point::max()) {
+        queued_.wait(lock, ready);
+      } else {
+        queued_.wait_until(lock, end, ready);
+      }
+      try {
+        std::string counts = repeats_.counts(RepeatedLines::Clock::now());
+        if (!counts.empty()) addLocked(std::move(counts));
+      } catch (const std::bad_alloc&) {
+        ++lost_;
+      }
+      if (!ready()) continue;
       writing_ = true;
       // Line by line, without allocating: memory may be what ran out.
       while (!lines_.empty()) {
@@ -133,6 +167,7 @@ class Logger {
   std::condition_variable queued_;   // a line or a drop to write
   std::condition_variable written_;  // the writer finished a batch
   std::deque<std::string> lines_;    // guarded by mutex_, as is every field below
+  RepeatedLines repeats_;
   std::size_t queuedBytes_ = 0;
   std::uint64_t dropped_ = 0;
   std::uint64_t lost_ = 0;  // lines that could not be allocated
@@ -145,8 +180,9 @@ Logger& logger() {
   return *instance;
 }
 
-// Cuts `text` at `maxBytes` and queues it as one line.
-void queueLine(const std::string& text, std::size_t maxBytes) {
+// Cuts `text` at `maxBytes` and queues it as one line, as a repeatable one
+// when `repeatable`.
+void queueLine(const std::string& text, std::size_t maxBytes, bool repeatable = false) {
   std::size_t length = text.size();
   while (length > 0 && text[length - 1] == '\n') --length;
   std::string line;
@@ -159,7 +195,11 @@ void queueLine(const std::string& text, std::size_t maxBytes) {
     line += "... (" + std::to_string(length) + " bytes)";
   }
   line += '\n';
-  logger().add(std::move(line));
+  if (repeatable) {
+    logger().addRepeated(std::move(line));
+  } else {
+    logger().add(std::move(line));
+  }
 }
 
 }  // namespace
@@ -188,6 +228,14 @@ void diagnostic(const char* format, ...) {
 void diagnosticText(const std::string& text, std::size_t maxBytes) {
   try {
     queueLine(text, maxBytes);
+  } catch (const std::bad_alloc&) {
+    logger().lost();
+  }
+}
+
+void repeatedDiagnostic(const std::string& text) {
+  try {
+    queueLine(text, kDiagnosticLineBytes, true);
   } catch (const std::bad_alloc&) {
     logger().lost();
   }

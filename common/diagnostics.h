@@ -29,12 +29,18 @@ void diagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Queues `text` as one line, cut at `maxBytes`.
 void diagnosticText(const std::string& text, std::size_t maxBytes = kDiagnosticLineBytes);
 
+// Queues `text` as diagnosticText() does, unless it is a repeat: repeats of a
+// text collapse into count lines (common/repeated_lines.h), each written when
+// its interval ends and, at the latest, by flushDiagnostics().
+void repeatedDiagnostic(const std::string& text);
+
 // Makes the logger thread now, as the first line would; false when it
 // cannot be made.
 bool startDiagnostics();
 
-// Waits up to `timeout` until everything queued has been written; false when
-// stderr did not take it in time. For start-up failures and the exit.
+// Queues the counts of repeated lines still open, then waits up to `timeout`
+// until everything queued has been written; false when stderr did not take
+// it in time. For start-up failures and the exit.
 bool flushDiagnostics(std::chrono::milliseconds timeout);
 
 // Keeps descriptors 0, 1 and 2 as they are now; else the first diagnostic

@@ -17,6 +17,7 @@
 
 #include "common/text_words.h"
 #include "common/xml_char_stream.h"
+#include "platform/thread_stacks.h"
 
 namespace solvarium {
 namespace {
@@ -257,7 +258,8 @@ std::string parseChecked(const std::string& declaration, std::string_view text,
   parser.setEntityResolver(&handler);
   parser.setErrorHandler(&handler);
   try {
-    parser.parse(&input);
+    // It recurses once per level of nesting.
+    platform::runOnLargeStack([&] { parser.parse(&input); });
   } catch (const ACEXML_SAXException& e) {
     return std::string(e.id() != nullptr ? e.id() : "ACEXML_SAXException") + ": " +
            (e.message() != nullptr ? e.message() : "");

@@ -1,29 +1,23 @@
 #include "service/connection_cap.h"
 
-#include <fcntl.h>
 #include <omniORB4/CORBA.h>
-#include <omniORB4/internal/giopStrand.h>
 #include <omniORB4/omniInterceptors.h>
-#include <omniORB4/tcpConnection.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "common/diagnostics.h"
+#include "platform/thread_stacks.h"
+#include "service/connection_register.h"
 #include "service/environment.h"
 
 namespace solvarium {
@@ -35,6 +29,9 @@ namespace {
 constexpr unsigned long kServiceThreads = 32;
 // Descriptors kept for files, pipes and libraries.
 constexpr unsigned long kFileRoom = 64;
+// Address space that the ORB takes for each connection beside its thread's
+// stack (its buffers and objects): measured about 5 KiB.
+constexpr unsigned long long kOrbBytesPerConnection = 16 * 1024;
 
 // A limit read from a file: its first number, 0 for "max", none or garbage.
 unsigned long limitInFile(const std::string& path) {
@@ -62,144 +59,57 @@ unsigned long cgroupPidsMax() {
   return least;
 }
 
-// Repeats of one text (digits left out: thread ids, times, addresses): the
-// first kShownRepeats pass as they are; the rest are counted, one line with
-// the count per interval for as long as they go on.
-constexpr unsigned long kShownRepeats = 3;
-constexpr std::chrono::seconds kRepeatInterval{10};
-constexpr std::size_t kTrackedTexts = 64;
+// Connections accepted and not yet counted or closed, at most, and the
+// longest wait for them before the next accept.
+constexpr std::size_t kMostUnsettled = 48;
+constexpr std::chrono::milliseconds kLongestSettling{50};
 
-struct Repeats {
-  std::chrono::steady_clock::time_point since;
-  unsigned long seen = 0;
-  std::string first;  // the first line, for the count's line
-};
+// Connections checked at most; set once, before the first check.
+std::atomic<unsigned long> theCap{0};
 
-std::mutex repeatsLock;
-std::map<std::string, Repeats> repeats;
-
-// True when `text` is to be written now; writes the counts of intervals
-// that have passed.
-bool passRepeat(const std::string& text) {
-  std::string key;
-  for (const char c : text) {
-    if (c < '0' || c > '9') key.push_back(c);
-  }
-  const auto now = std::chrono::steady_clock::now();
-  const std::lock_guard<std::mutex> hold(repeatsLock);
-  for (auto entry = repeats.begin(); entry != repeats.end();) {
-    Repeats& r = entry->second;
-    if (now - r.since < kRepeatInterval) {
-      ++entry;
-    } else if (r.seen <= kShownRepeats) {
-      entry = repeats.erase(entry);
-    } else {
-      std::string first = r.first.substr(0, 200);
-      while (!first.empty() && (first.back() == '\n' || first.back() == '\r')) first.pop_back();
-      diagnostic("(%lu more lines like \"%s\" in %lld s)\n", r.seen - kShownRepeats,
-                 first.c_str(), static_cast<long long>(kRepeatInterval.count()));
-      r.since = now;
-      r.seen = kShownRepeats;  // later repeats are counted at once
-      ++entry;
-    }
-  }
-  auto found = repeats.find(key);
-  if (found == repeats.end()) {
-    if (repeats.size() >= kTrackedTexts) return true;
-    found = repeats.emplace(key, Repeats{now, 0, text}).first;
-  }
-  return ++found->second.seen <= kShownRepeats;
-}
-
-// The connection that this thread serves: the ORB checks a new connection
-// in the thread that then serves it alone, until it closes. The socket's
-// identity tells it from a later file or socket under the same descriptor.
-struct ServedSocket {
-  int fd = -1;
-  dev_t device = 0;
-  ino_t inode = 0;
-};
-thread_local ServedSocket servedSocket;
-
-bool stillOpen(const ServedSocket& socket) {
-  struct stat identity;
-  return socket.fd >= 0 && ::fstat(socket.fd, &identity) == 0 &&
-         identity.st_dev == socket.device && identity.st_ino == socket.inode;
-}
-
-// The connections admitted, some of them closed since. No interceptor runs
-// when a connection closes, so the closed ones are found by their sockets
-// once the count reaches the cap, at most once per kRecount (one fstat per
-// entry). The process's thread count would be cheaper but lags: a closed
-// connection's thread waits in the ORB's pool for 10-25 s before it ends.
-// An accepted socket's descriptor number bounds nothing (closed ones leave
-// holes that the next accept fills).
-constexpr std::chrono::milliseconds kRecount{50};
-std::mutex connectionsLock;
-std::vector<ServedSocket> connections;
-std::chrono::steady_clock::time_point lastRecount;
-unsigned long theCap = 0;
-unsigned long refused = 0;
+// The limits that make the cap, as the stderr lines name them.
+const char kLimits[] =
+    "AAS_MAX_CONNECTIONS and the descriptor, task and address-space limits";
 
 CORBA::Boolean checkConnection(omni::omniInterceptors::serverAcceptConnection_T::info_T& info) {
-  servedSocket = ServedSocket();
-  const omni::tcpConnection* tcp = dynamic_cast<omni::tcpConnection*>(info.strand.connection);
-  struct stat identity;
-  if (tcp == nullptr || ::fstat(tcp->handle(), &identity) != 0) return 1;
-  const ServedSocket socket{tcp->handle(), identity.st_dev, identity.st_ino};
-
-  std::unique_lock<std::mutex> hold(connectionsLock);
-  if (connections.size() >= theCap) {
-    // A connection that comes sooner than kRecount after the last count waits
-    // for the next (in its own thread: the listener goes on accepting).
-    const auto wait = lastRecount + kRecount - std::chrono::steady_clock::now();
-    if (wait > std::chrono::steady_clock::duration::zero()) {
-      hold.unlock();
-      std::this_thread::sleep_for(wait);
-      hold.lock();
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (connections.size() >= theCap && now - lastRecount >= kRecount) {
-      lastRecount = now;
-      connections.erase(std::remove_if(connections.begin(), connections.end(),
-                                       [](const ServedSocket& s) { return !stillOpen(s); }),
-                        connections.end());
-    }
+  const unsigned long cap = theCap.load(std::memory_order_relaxed);
+  const Admission admission = admitConnection(info.strand, cap);
+  if (admission == Admission::kAdmitted) return 1;
+  static std::atomic<unsigned long> displaced{0};
+  static std::atomic<unsigned long> refused{0};
+  char line[300];
+  if (admission == Admission::kDisplacing) {
+    std::snprintf(line, sizeof line,
+                  "Connection displaced: %lu connections are open, the most allowed (%s): the "
+                  "oldest that has carried no request to the service's objects is closed; %lu "
+                  "displaced\n",
+                  cap, kLimits, ++displaced);
+  } else {
+    info.reject = 1;
+    info.why = "the service has as many connections as it may have";
+    std::snprintf(line, sizeof line,
+                  "Connection refused: %lu connections are open, the most allowed (%s), each "
+                  "has carried a request to the service's objects; %lu refused\n",
+                  cap, kLimits, ++refused);
   }
-  if (connections.size() < theCap) {
-    connections.push_back(socket);
-    servedSocket = socket;
-    return 1;
-  }
-  info.reject = 1;
-  info.why = "the service has as many connections as it may have";
-  const unsigned long open = connections.size();
-  const unsigned long count = ++refused;
-  hold.unlock();
-  char line[200];
-  std::snprintf(line, sizeof line,
-                "Connection refused: %lu connections are open, the most allowed "
-                "(AAS_MAX_CONNECTIONS and the descriptor and task limits); %lu refused\n",
-                open, count);
-  if (passRepeat(line)) diagnosticText(line);
+  repeatedDiagnostic(line);
   return 1;
 }
 
 }  // namespace
 
-void orbLogLine(const char* text) {
-  const std::string line = text;
-  // The declared object key did not fit in memory: the ORB would read the
-  // same request again and again. The connection goes instead.
-  if (line.find("raised std::bad_alloc") != std::string::npos && stillOpen(servedSocket)) {
-    ::shutdown(servedSocket.fd, SHUT_RDWR);
-  }
-  // With tracing turned on every line is kept, and longer.
-  if (omniORB::traceLevel > 1) {
-    diagnosticText(line, 64 * 1024);
-  } else if (passRepeat(line)) {
-    diagnosticText(line);
-  }
+// The ORB's listener accepts each connection through this definition, which
+// takes the place of libc's in the whole process: it accepts no more while
+// kMostUnsettled connections that are neither counted nor closed hold
+// threads (at most kLongestSettling each time), so the threads stay within
+// the cap, the unsettled and the service's own, however fast connections
+// come. Connections meanwhile wait in the kernel's queue, holding no thread.
+extern "C" int accept(int fd, struct sockaddr* address, socklen_t* length) {
+  if (theCap.load(std::memory_order_relaxed) == 0) return ::accept4(fd, address, length, 0);
+  awaitSettling(kMostUnsettled, kLongestSettling);
+  const int connection = ::accept4(fd, address, length, 0);
+  if (connection >= 0) noteAccepted(connection);
+  return connection;
 }
 
 TaskLimits currentTaskLimits() {
@@ -214,8 +124,22 @@ TaskLimits currentTaskLimits() {
   return limits;
 }
 
+unsigned long addressSpaceBound() {
+  rlimit limit;
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 0;
+  std::ifstream statm("/proc/self/statm");
+  unsigned long long pages = 0;
+  statm >> pages;
+  const unsigned long long taken =
+      pages * static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE)) +
+      platform::arenaReservationBytes();
+  const unsigned long long room = limit.rlim_cur > taken ? (limit.rlim_cur - taken) / 2 : 0;
+  const unsigned long long each = platform::threadReservationBytes() + kOrbBytesPerConnection;
+  return static_cast<unsigned long>(std::max(1ULL, room / each));
+}
+
 unsigned long connectionCap(unsigned long maxConnections, unsigned long descriptorLimit,
-                            const TaskLimits& tasks) {
+                            const TaskLimits& tasks, unsigned long addressBound) {
   // Each connection has a descriptor and a thread of its own.
   unsigned long cap = maxConnections;
   if (descriptorLimit != 0) {
@@ -224,27 +148,27 @@ unsigned long connectionCap(unsigned long maxConnections, unsigned long descript
   for (const unsigned long limit : {tasks.user, tasks.cgroup, tasks.threads, tasks.pids}) {
     if (limit != 0) cap = std::min(cap, limit / 2 > kServiceThreads ? limit / 2 - kServiceThreads : 1);
   }
+  if (addressBound != 0) cap = std::min(cap, addressBound);
   return cap;
 }
 
 unsigned long maxConnections(const Environment& environment) {
   const char* text = environment.get("AAS_MAX_CONNECTIONS");
   if (text == nullptr) return kDefaultMaxConnections;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (*text >= '1' && *text <= '9' && *end == '\0' && errno == 0) return value;
-  diagnostic("AAS_MAX_CONNECTIONS '%s' is not a positive number: %lu connections at most\n",
+  const std::size_t digits = std::strspn(text, "0123456789");
+  // Past the largest number: strtoul answers the largest.
+  const unsigned long value = std::strtoul(text, nullptr, 10);
+  if (digits > 0 && text[digits] == '\0' && value > 0) return value;
+  diagnostic("AAS_MAX_CONNECTIONS '%s' is not a positive number (decimal digits only): %lu "
+             "connections at most\n",
              text, kDefaultMaxConnections);
   return kDefaultMaxConnections;
 }
 
 void capConnections(unsigned long cap) {
-  {
-    const std::lock_guard<std::mutex> hold(connectionsLock);
-    theCap = cap;
-  }
+  theCap.store(cap, std::memory_order_relaxed);
   omniORB::getInterceptors()->serverAcceptConnection.add(checkConnection);
+  markKeyHolders();
 }
 
 }  // namespace solvarium

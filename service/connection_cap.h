@@ -1,6 +1,19 @@
-// The cap on the service's connections, and the guard on the ORB's own log
-// lines: every connection has a thread of its own (the ORB never serves from
-// its pool), and a connection that would pass the cap is closed at once.
+// The cap on the connections served at once, and the check of each new
+// connection against it. What it relies on in omniORB:
+// - every connection has a thread of its own (orbArguments() keeps the ORB
+//   from serving from its pool), taken from the idle ones or made before any
+//   check, so a connection costs a descriptor, a thread and that thread's
+//   reservation of address space, and the cap is bounded by the limits on
+//   each;
+// - serverAcceptConnection runs in that thread before any of the
+//   connection's bytes are read, and a connection it rejects is closed at
+//   once: at the cap a newcomer displaces the oldest connection that has
+//   carried no request to the service's objects, or is refused when there is
+//   none (connection_register.h), and neither waits in its thread;
+// - the listener accepts with libc's accept(2), which this executable's own
+//   definition replaces: it holds back while many accepted connections are
+//   unsettled, the only bound on the threads that a storm of short
+//   connections makes the ORB create.
 #ifndef SOLVARIUM_SERVICE_CONNECTION_CAP_H_
 #define SOLVARIUM_SERVICE_CONNECTION_CAP_H_
 
@@ -20,24 +33,28 @@ struct TaskLimits {
 };
 TaskLimits currentTaskLimits();
 
-// The connections served at once: the least of `maxConnections`, the
-// descriptor limit (0: unknown) less room for files, and half the smallest
-// task limit less the service's own threads. At least 1.
-unsigned long connectionCap(unsigned long maxConnections, unsigned long descriptorLimit,
-                            const TaskLimits& tasks);
+// The connections that fit in the address space the soft RLIMIT_AS leaves:
+// in half of what is neither in use now nor reserved for malloc's arenas (the
+// other half is for requests), at a thread's reservation and the ORB's
+// memory for each. At least 1; 0 when there is no such limit.
+unsigned long addressSpaceBound();
 
-// AAS_MAX_CONNECTIONS as a number, else the default (with one stderr line
-// when it is set but not a positive number).
+// The connections served at once: the least of `maxConnections`, the
+// descriptor limit (0: unknown) less room for files, half the smallest task
+// limit less the service's own threads, and `addressBound` (0: none). At
+// least 1.
+unsigned long connectionCap(unsigned long maxConnections, unsigned long descriptorLimit,
+                            const TaskLimits& tasks, unsigned long addressBound);
+
+// AAS_MAX_CONNECTIONS as a number (decimal digits, leading zeros allowed, 1
+// or more; a larger one than fits is the largest), else the default with one
+// stderr line.
 unsigned long maxConnections(const Environment& environment);
 
-// From now on the ORB closes at once every connection that arrives while
-// `cap` are open. Call after ORB_init, before the listeners start.
+// From now on each new connection is checked against `cap`, and a request
+// to one of the service's objects marks its connection. Call after
+// ORB_init, before the listeners start.
 void capConnections(unsigned long cap);
-
-// One line of the ORB's log, with repeats collapsed: the first few of a text
-// as they are, then one line per interval with the count. A connection whose
-// request raised std::bad_alloc before any servant ran is closed.
-void orbLogLine(const char* text);
 
 }  // namespace solvarium
 

@@ -10,6 +10,7 @@
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/process.h"
+#include "platform/thread_stacks.h"
 #include "service/process_exit.h"
 #include "service/service_log.h"
 #include "service/solvarium_server.h"
@@ -47,6 +48,8 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
 int runService(int argc, char** argv) {
   // Before anything else: which stop signals were ignored when we started.
   StopSignals stopSignals;
+  // Before any thread exists: every thread's reservation is small.
+  platform::reserveThreadStacks();
   keepStartDescriptors();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGPIPE, SIG_IGN);

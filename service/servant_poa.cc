@@ -1,10 +1,12 @@
 #include "service/servant_poa.h"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/diagnostics.h"
 #include "common/startup_error.h"
@@ -16,6 +18,8 @@ namespace {
 std::mutex poaMutex;
 PortableServer::POA_var heldPoa;  // guarded by poaMutex
 
+std::mutex idsMutex;
+std::vector<std::array<CORBA::Octet, kObjectIdBytes>> issuedIds;  // guarded by idsMutex
 std::atomic<int> runningRequests{0};
 
 }  // namespace
@@ -44,6 +48,19 @@ void activateServant(PortableServer::ServantBase* servant) {
   } catch (const CORBA::Exception& e) {
     throw StartupError(std::string("Error: cannot activate a servant: ") + e._name());
   }
+  std::array<CORBA::Octet, kObjectIdBytes> issued;
+  std::memcpy(issued.data(), id.get_buffer(), kObjectIdBytes);
+  const std::lock_guard<std::mutex> lock(idsMutex);
+  issuedIds.push_back(issued);
+}
+
+bool issuedObjectKey(const CORBA::Octet* key, std::size_t size) {
+  if (size < kObjectIdBytes) return false;
+  const std::lock_guard<std::mutex> lock(idsMutex);
+  for (const auto& id : issuedIds) {
+    if (std::memcmp(key + size - kObjectIdBytes, id.data(), kObjectIdBytes) == 0) return true;
+  }
+  return false;
 }
 
 void noteAllocationFailure() {

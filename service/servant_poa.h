@@ -38,6 +38,10 @@ constexpr std::size_t kObjectIdBytes = 16;
 // POA's refusal): the service cannot start without it.
 void activateServant(PortableServer::ServantBase* servant);
 
+// True when `key` (an object key) ends with an id that activateServant()
+// made: the key of one of the service's own objects.
+bool issuedObjectKey(const CORBA::Octet* key, std::size_t size);
+
 // Drops the held reference (after the event loop has ended).
 void clearServantPoa();
 

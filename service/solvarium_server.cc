@@ -26,6 +26,7 @@
 #include "service/connection_cap.h"
 #include "service/co_solver_unit.h"
 #include "service/instant_scripting.h"
+#include "service/orb_log.h"
 #include "service/process_exit.h"
 #include "service/servant_poa.h"
 #include "service/service_log.h"
@@ -251,7 +252,7 @@ void CSolvariumServer::startOrb() {
   }
   makeNilReferences();
   capConnections(connectionCap(maxConnections(environment), platform::openFileLimit(),
-                               currentTaskLimits()));
+                               currentTaskLimits(), addressSpaceBound()));
 
   try {
     CORBA::Object_var object = orb_->resolve_initial_references("RootPOA");

@@ -12,6 +12,7 @@
 #include "common/diagnostics.h"
 #include "common/safe_file.h"
 #include "platform/dynamic_library.h"
+#include "platform/thread_stacks.h"
 #include "service/service_log.h"
 #include "service/stop_signals.h"
 #include "solvers/udf/udf_description_reader.h"
@@ -575,7 +576,7 @@ void initializePythonEnvironment(const std::string& pythonHome, const std::strin
       [&] { installCaptures(); },               [&] { runMainFile(pythonMainFile); }};
   for (int step = kCheckFile; step < kReady; ++step) {
     if (state.step != step) continue;
-    steps[step]();
+    solvarium::platform::runOnLargeStack(steps[step]);
     state.step = step + 1;
   }
 }
@@ -584,14 +585,15 @@ MacroRun runPythonMacro(const std::string& macro, const MacroArguments* argument
                         bool wantResult) {
   MacroRun run;
   std::string failure;
-  {
+  // Python's C code recurses with the macro's calls.
+  solvarium::platform::runOnLargeStack([&] {
     Gil gil;
     callMethod(bridge().claim);
     callMacro(macro, arguments, wantResult, &run);
     printPendingError();
     failure = takeCaptures(&run.out, &run.err);
     callMethod(bridge().release);
-  }
+  });
   if (!failure.empty()) fail(failure + "\n", kRetrieve, failure, "");
   return run;
 }

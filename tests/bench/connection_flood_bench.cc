@@ -88,11 +88,19 @@ class FloodBench : public ServiceTest {
  protected:
   // Starts "-solver brox" with the soft descriptor limit `softLimit` and
   // waits for its key files; the address of its solver unit.
-  IiopAddress startService(rlim_t softLimit) {
+  // `prefix` (prlimit and its options, say) goes before the program,
+  // `extra` into its environment.
+  IiopAddress startService(rlim_t softLimit, const std::vector<std::string>& prefix = {},
+                           const Environment& extra = {}) {
     ServiceProcess::Options options = broxOptions();
     if (const char* other = std::getenv("SOLVARIUM_BENCH_SERVICE")) {
       options.program = other;
       options.argv[0] = other;
+    }
+    for (const auto& [name, value] : extra) options.env[name] = value;
+    if (!prefix.empty()) {
+      options.argv.insert(options.argv.begin(), prefix.begin(), prefix.end());
+      options.program = prefix[0];
     }
     rlimit saved;
     ::getrlimit(RLIMIT_NOFILE, &saved);
@@ -225,6 +233,81 @@ TEST_F(FloodBench, UnfinishedUploadsPinMemory) {
     if (fd >= 0) ::close(fd);
   }
   EXPECT_TRUE(service().running());
+}
+
+TEST_F(FloodBench, IdleConnectionsUnderAnAddressSpaceLimit) {
+  const IiopAddress unit = startService(1 << 16, {"/usr/bin/prlimit", "--as=1073741824", "--"});
+  const pid_t pid = service().pid();
+  const auto vmKb = [&] {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    return std::stol(status.substr(status.find("VmSize:") + 7));
+  };
+  const long idleKb = vmKb();
+  std::vector<int> idle;
+  for (int i = 0; i < 2000; ++i) idle.push_back(connectTo(unit.host, unit.port));
+  std::this_thread::sleep_for(seconds(3));
+  const long held = std::count_if(idle.begin(), idle.end(), [](int fd) { return !closedWithin(fd, 0); });
+  int answered = 0;
+  for (int i = 0; i < 5; ++i) answered += freshAnswerSeconds(unit) >= 0;
+  std::printf("RLIMIT_AS 1 GB at start: %ld of 2,000 idle connections held, %.0f kB of address "
+              "space each (VmSize %ld -> %ld MB); a new key holder answered %d of 5 times\n",
+              held, double(vmKb() - idleKb) / held, idleKb / 1024, vmKb() / 1024, answered);
+  for (int fd : idle) ::close(fd);
+}
+
+TEST_F(FloodBench, StormAtTheCap) {
+  const IiopAddress unit = startService(1 << 16, {}, {{"AAS_MAX_CONNECTIONS", "200"}});
+  const pid_t pid = service().pid();
+  std::vector<int> holders(150);
+  for (int& fd : holders) {
+    fd = connectTo(unit.host, unit.port);
+    sendThrottled(fd, giopRequest(1, unit.objectKey, "getSolverId", "", false), 0);
+    readReplyStatus(fd, 10000);
+  }
+  int samples = 0, answered = 0;
+  long peak = 0;
+  const long made = connectionStorm(unit.host, unit.port, 10, [&] {  // a call every 50 ms
+    peak = std::max(peak, statsOf(pid).threads);
+    if (++samples % 10 == 0) answered += freshAnswerSeconds(unit) >= 0;
+  });
+  std::printf("cap 200, 150 key holders held: a storm of %ld connections in 10 s (FIN, RST, "
+              "half-closed, \"GIOP\" and RST): %ld threads at most; new key holders answered %d of "
+              "%d; %ld of the 150 kept\n", made, peak, answered, samples / 10,
+              std::count_if(holders.begin(), holders.end(), [](int fd) { return !closedWithin(fd, 0); }));
+  for (int fd : holders) ::close(fd);
+}
+
+TEST_F(FloodBench, StrangerHoldsTheCap) {
+  const IiopAddress unit = startService(1 << 16, {}, {{"AAS_MAX_CONNECTIONS", "50"}});
+  std::vector<int> held(50, -1);
+  int answered = 0;
+  for (int call = 0; call < 90; ++call) {
+    for (int& fd : held) {  // the stranger reopens what closes, and asks for a made-up key
+      if (fd >= 0 && !closedWithin(fd, 0)) continue;
+      ::close(fd);
+      fd = connectTo(unit.host, unit.port);
+      sendThrottled(fd, giopLocateRequest(1, "made-up key"), 0);
+    }
+    answered += freshAnswerSeconds(unit) >= 0;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  std::printf("cap 50, a stranger holding 50 connections (made-up keys, closed ones reopened): "
+              "key holders answered %d of 90; %ld threads\n", answered, statsOf(service().pid()).threads);
+  for (int fd : held) ::close(fd);
+}
+
+TEST_F(FloodBench, StrangerUnderAThreadLimit) {
+  for (const std::string& dir : {workDir() + "/..", workDir(), logDir()}) ::chmod(dir.c_str(), 0777);
+  const IiopAddress unit = startService(
+      1 << 16, {"/usr/bin/prlimit", "--nproc=200", "setpriv", "--reuid=45678", "--regid=45678",
+                "--clear-groups"}, {{"KORLEN_SESSION_MANAGER_SOCKET", ""}});
+  std::vector<int> stranger(300);
+  for (int& fd : stranger) fd = connectTo(unit.host, unit.port);
+  int answered = 0;
+  for (int i = 0; i < 5; ++i) answered += freshAnswerSeconds(unit) >= 0;
+  std::printf("RLIMIT_NPROC 200 for a user of its own (cap 68), a stranger's 300 connections: key "
+              "holders answered %d of 5; %ld threads\n", answered, statsOf(service().pid()).threads);
+  for (int fd : stranger) ::close(fd);
 }
 
 }  // namespace

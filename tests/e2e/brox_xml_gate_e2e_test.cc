@@ -62,10 +62,14 @@ TEST_F(BroxXmlGateE2eTest, HostileDocumentsAreParseFailuresAndTheServiceGoesOn) 
   }
   EXPECT_TRUE(service().waitForStderr("parse exception: XML document is not well-formed"));
 
-  // A plot line nested in another is one line of its plot.
+  // A plot line nested in another is one line of its plot, at the deepest
+  // nesting accepted too (read on a request's thread).
+  std::string opens, closes;  // to 1,000 levels with Plots, Plot, PlotLine and YVar
+  for (int level = 5; level < 1000; ++level) opens += "<g>", closes += "</g>";
   fakes().setOutput("plotinfo", "./run_001.dir",
-                    "<Plots><Plot Name=\"P\" Visibility=\"true\"><PlotLine><XVar Name=\"x\"/>"
-                    "<PlotLine><YVar Name=\"y\"/></PlotLine></PlotLine></Plot></Plots>");
+                    "<Plots><Plot Name=\"P\" Visibility=\"true\"><PlotLine><XVar Name=\"x\"/>" +
+                        opens + "<PlotLine><YVar Name=\"y\"/></PlotLine>" + closes +
+                        "</PlotLine></Plot></Plots>");
   EXPECT_EQ(json("aaS.list_report_plots"),
             "[\n\t{\n\t\t\"monitorType\":\t\"DirectoryMonitor\"\n\t\t,\n\t\t\"monitorDir\":\t"
             "\"run_001.dir\"\n\t\t,\n\t\t\"metaData\":\n\t\t[\n\t\t\t{\n"

@@ -7,23 +7,15 @@
 #include <cstring>
 #include <random>
 
+#include "platform/sanitized_build.h"
 #include "tests/support/harness.h"
-
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
 
 namespace solvarium_test {
 namespace {
 
 // Sanitizer runtimes reserve far more address space than any limit that
 // makes a large allocation fail, and end the process when one fails.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
-    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitizedBuild = true;
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
+using solvarium::platform::kSanitizedBuild;
 
 using KORLEN_AAS_v1_0_0::Types::CoOctetBuffer;
 using KORLEN_AAS_v1_0_0::Types::CoOctetBuffer_var;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/sanitized_build.h"
 #include "tests/support/brox_e2e_fixture.h"
 #include "tests/support/grend_e2e_fixture.h"
 #include "tests/support/joined_threads.h"
@@ -27,17 +28,8 @@ double secondsSince(Clock::time_point begin) {
   return std::chrono::duration<double>(Clock::now() - begin).count();
 }
 
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-
 // Sanitized builds run the hostile arguments at an eighth of their size.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
-    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr std::size_t kScale = 8;
-#else
-constexpr std::size_t kScale = 1;
-#endif
+constexpr std::size_t kScale = solvarium::platform::kSanitizedBuild ? 8 : 1;
 
 std::string words(std::size_t count) {
   std::string text;

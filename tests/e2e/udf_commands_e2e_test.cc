@@ -56,6 +56,14 @@ def never(args):
     return "getenv macro ran"
 def greet(args):
     return "grüße " + args[0]
+def deep(args):
+    def plain(n): return plain(n - 1) if n else 0
+    def mapped(n): return list(map(mapped, [n - 1]))[0] if n else 0
+    def keyed(n): return sorted([n - 1], key=keyed)[0] if n else 0
+    def reach(f):
+        try: f(sys.getrecursionlimit())
+        except RecursionError: return "limit"
+    return " ".join(reach(f) for f in (plain, mapped, keyed))
 )";
 
 const char kCommands[] = R"( <aasCommand command="aaS.solve">solve</aasCommand>
@@ -75,6 +83,7 @@ const char kCommands[] = R"( <aasCommand command="aaS.solve">solve</aasCommand>
  <aasCommand command="aaS.breakout">breakout</aasCommand>
  <aasCommand command="aaS.getenv">never</aasCommand>
  <aasCommand command="aaS.greet">greet</aasCommand>
+ <aasCommand command="aaS.deep">deep</aasCommand>
  <aasCommand input="argv">nameless</aasCommand>
 )";
 
@@ -149,9 +158,11 @@ TEST_F(UdfCommandsTest, ServesConfiguredMacrosAndGenericCommands) {
   EXPECT_EQ(c.execute("aaS.solve"), "solved ");
   EXPECT_EQ(c.execute("aaS.pause"), "paused");
   EXPECT_EQ(c.execute("aaS.echo x y"), "echo 2 x y\n");
+  // Recursion to Python's limit, through C functions too, on a request's thread.
+  EXPECT_EQ(c.execute("aaS.deep"), "limit limit limit");
   EXPECT_EQ(c.execute("aaS_internal.tic_one_minute"), "");
   EXPECT_EQ(c.execute("aaS.suggest"),
-            "aaS.boom\naaS.boxed\naaS.breakout\naaS.check\naaS.echo\naaS.get_status\n"
+            "aaS.boom\naaS.boxed\naaS.breakout\naaS.check\naaS.deep\naaS.echo\naaS.get_status\n"
             "aaS.getenv\naaS.greet\naaS.hidden\naaS.noisy\naaS.number\naaS.pause\naaS.quit\naaS.silent\n"
             "aaS.solve\naaS.suggest\n");
   EXPECT_EQ(c.execute("aaS.implements.solve"), "True");

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace solvarium_test {
 
@@ -132,6 +134,41 @@ int connectTo(const std::string& host, int port) {
     return -1;
   }
   return fd;
+}
+
+bool closedWithin(int fd, int ms) {
+  pollfd ready{fd, POLLIN, 0};
+  char sink[4096];
+  ssize_t got = 1;
+  while (got > 0 && ::poll(&ready, 1, ms) > 0) got = ::recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+  return got <= 0;
+}
+
+long connectionStorm(const std::string& host, int port, double seconds,
+                     const std::function<void()>& sample) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  std::atomic<long> made{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 4; ++c) {
+    clients.emplace_back([&] {
+      const linger reset{1, 0};
+      for (long i = 0; std::chrono::steady_clock::now() < until; ++i) {
+        const int fd = connectTo(host, port);
+        if (fd < 0) continue;
+        ++made;
+        if (i % 4 == 1) sendThrottled(fd, "GIOP", 0);
+        if (i % 4 == 2) ::shutdown(fd, SHUT_WR);
+        if (i % 2 == 1) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(fd);
+      }
+    });
+  }
+  while (std::chrono::steady_clock::now() < until) {
+    sample();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (std::thread& client : clients) client.join();
+  return made;
 }
 
 bool sendThrottled(int fd, const std::string& bytes, std::size_t bytesPerSecond) {

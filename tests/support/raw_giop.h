@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace solvarium_test {
@@ -45,6 +46,16 @@ std::string giopCancelRequest(uint32_t requestId);
 
 // A connected TCP socket to host:port, or -1.
 int connectTo(const std::string& host, int port);
+// True when the peer closes `fd` within `ms` (what it sent before is read).
+bool closedWithin(int fd, int ms);
+
+// Connections to host:port from 4 threads, as fast as they go until
+// `seconds` have passed, each in turn closed (FIN), sent "GIOP" and reset
+// (RST), half-closed and closed, or reset, while `sample` is called every
+// 5 ms. Answers how many were made.
+long connectionStorm(const std::string& host, int port, double seconds,
+                     const std::function<void()>& sample);
+
 // Sends every byte, at most `bytesPerSecond` of them per second (0: no
 // limit). False when the peer closed or an error occurred.
 bool sendThrottled(int fd, const std::string& bytes, std::size_t bytesPerSecond);
