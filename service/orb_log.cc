@@ -2,7 +2,7 @@
 
 #include <omniORB4/CORBA.h>
 
-#include <string>
+#include <cstring>
 
 #include "common/diagnostics.h"
 #include "service/connection_register.h"
@@ -10,12 +10,16 @@
 namespace solvarium {
 
 void orbLogLine(const char* text) {
-  const std::string line = text;
-  if (line.find("raised std::bad_alloc") != std::string::npos) closeServedConnection();
-  if (omniORB::traceLevel > 1) {
-    diagnosticText(line, 64 * 1024);
-  } else {
-    repeatedDiagnostic(line);
+  if (std::strstr(text, "raised std::bad_alloc") != nullptr) closeServedConnection();
+  // The ORB calls this from its logger's destructor: nothing may leave it.
+  try {
+    if (omniORB::traceLevel > 1) {
+      diagnosticText(text, 64 * 1024);
+    } else {
+      repeatedDiagnostic(text);
+    }
+  } catch (...) {
+    // no memory for the line's copy: it is lost
   }
 }
 

@@ -422,6 +422,11 @@ void installCaptures() {
   const PythonApi& api = state.api;
   Gil gil;
   state.mainModule = api.importAddModule("__main__");
+  // A macro's threads get a thread's usual stack, not the service's small one.
+  if (state.mainModule != nullptr) {
+    runSource("import _thread\n_thread.stack_size(8 << 20)\n", mainGlobals(), mainGlobals(),
+              false);
+  }
   bool installed = state.mainModule != nullptr &&
                    runSource(captureText(), mainGlobals(), mainGlobals(), false);
   PyObject** const methods[] = {&state.stdoutText, &state.stdoutReset, &state.stderrText,

@@ -63,7 +63,10 @@ def deep(args):
     def reach(f):
         try: f(sys.getrecursionlimit())
         except RecursionError: return "limit"
-    return " ".join(reach(f) for f in (plain, mapped, keyed))
+    done = [reach(f) for f in (plain, mapped, keyed)]
+    thread = __import__("threading").Thread(target=lambda: done.append(reach(keyed)))
+    thread.start(); thread.join()
+    return " ".join(done)
 )";
 
 const char kCommands[] = R"( <aasCommand command="aaS.solve">solve</aasCommand>
@@ -158,8 +161,9 @@ TEST_F(UdfCommandsTest, ServesConfiguredMacrosAndGenericCommands) {
   EXPECT_EQ(c.execute("aaS.solve"), "solved ");
   EXPECT_EQ(c.execute("aaS.pause"), "paused");
   EXPECT_EQ(c.execute("aaS.echo x y"), "echo 2 x y\n");
-  // Recursion to Python's limit, through C functions too, on a request's thread.
-  EXPECT_EQ(c.execute("aaS.deep"), "limit limit limit");
+  // Recursion to Python's limit, through C functions too, on a request's
+  // thread and on a thread of the macro's own.
+  EXPECT_EQ(c.execute("aaS.deep"), "limit limit limit limit");
   EXPECT_EQ(c.execute("aaS_internal.tic_one_minute"), "");
   EXPECT_EQ(c.execute("aaS.suggest"),
             "aaS.boom\naaS.boxed\naaS.breakout\naaS.check\naaS.deep\naaS.echo\naaS.get_status\n"
