@@ -16,6 +16,7 @@
 #include "service/solvarium_server.h"
 #include "service/solver_kind.h"
 #include "service/solver_process_checker.h"
+#include "service/startup_memory.h"
 #include "service/stop_signals.h"
 
 namespace solvarium {
@@ -48,6 +49,8 @@ void reportUnknownSolverOption(int argc, const char* const* argv) {
 int runService(int argc, char** argv) {
   // Before anything else: which stop signals were ignored when we started.
   StopSignals stopSignals;
+  // Room to say so when memory runs out while the service starts.
+  watchStartupMemory();
   // Before any thread exists: every thread's reservation is small.
   platform::reserveThreadStacks();
   keepStartDescriptors();

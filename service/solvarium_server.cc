@@ -31,6 +31,7 @@
 #include "service/servant_poa.h"
 #include "service/service_log.h"
 #include "service/start_options.h"
+#include "service/startup_memory.h"
 #include "service/watcher_buffers.h"
 
 extern char** environ;
@@ -193,6 +194,7 @@ void CSolvariumServer::run(const KindSettings* settings,
     // once the kind is made, no client could be served.
     if (!roomForAClient()) failThreadStart("ORB's");
     publishKeys();
+    endStartupMemoryWatch();
   } catch (const StartupError& e) {
     reportStartupError(e);
     failStart(std::string(e.what()) + "\n");

@@ -80,6 +80,8 @@ bool bindPythonApi(void* library, PythonApi* api, std::string* missing) {
          bind(library, "PyUnicode_IsIdentifier", &api->unicodeIsIdentifier, missing) &&
          bind(library, "Py_IncRef", &api->incRef, missing) &&
          bind(library, "Py_DecRef", &api->decRef, missing) &&
+         bind(library, "PyMem_GetAllocator", &api->memGetAllocator, missing) &&
+         bind(library, "PyMem_SetAllocator", &api->memSetAllocator, missing) &&
          bind(library, "Py_Finalize", &api->finalize, missing) &&
          bind(library, "PyExc_NameError", &api->excNameError, missing) &&
          bind(library, "PyExc_ValueError", &api->excValueError, missing);

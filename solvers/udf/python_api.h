@@ -53,6 +53,8 @@ struct PythonApi {
   decltype(&::PyUnicode_IsIdentifier) unicodeIsIdentifier = nullptr;
   decltype(&::Py_IncRef) incRef = nullptr;
   decltype(&::Py_DecRef) decRef = nullptr;
+  decltype(&::PyMem_GetAllocator) memGetAllocator = nullptr;
+  decltype(&::PyMem_SetAllocator) memSetAllocator = nullptr;
   decltype(&::Py_Finalize) finalize = nullptr;  // must exist; never called
   PyObject** excNameError = nullptr;            // the data symbol PyExc_NameError
   PyObject** excValueError = nullptr;           // PyExc_ValueError

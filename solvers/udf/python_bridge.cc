@@ -15,6 +15,7 @@
 #include "platform/thread_stacks.h"
 #include "service/service_log.h"
 #include "service/stop_signals.h"
+#include "solvers/udf/python_start_memory.h"
 #include "solvers/udf/udf_description_reader.h"
 
 namespace AAS_UDF {
@@ -398,6 +399,7 @@ void startInterpreter(const std::string& home) {
   preconfig.coerce_c_locale_warn = 0;
   PyStatus status = api.preInitialize(&preconfig);
   if (!api.statusException(status)) {
+    watchPythonStartMemory(api);
     PyConfig config;
     api.configInitPythonConfig(&config);
     config.install_signal_handlers = 0;

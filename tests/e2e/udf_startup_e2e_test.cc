@@ -3,9 +3,11 @@
 // error file; the watcher follows the solver's process id; a stop while a
 // macro never returns ends at the deadline.
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 
+#include "platform/sanitized_build.h"
 #include "tests/support/joined_threads.h"
 #include "tests/support/udf_e2e_fixture.h"
 
@@ -201,6 +203,33 @@ TEST_F(UdfStartupTest, PythonStartFaultsEndWithCode1) {
       EXPECT_NE(out.find("SystemExit: 7\n"), std::string::npos);
     }
   }
+  // Memory that runs out at start: a description of 1 GiB under a limit of
+  // 512 MB (its read's std::bad_alloc ended the process through terminate);
+  // a main file whose memory runs out in a `with` block past the code's 256th
+  // unit, with one malloc arena (none other to fall back on): Python would
+  // retry the handler's allocation for ever.
+  if (solvarium::platform::kSanitizedBuild) return;
+  const std::string outOfMemory =
+      "Start-up failed: out of memory: raise the limit on address space (ulimit -v) or free "
+      "memory\n";
+  clearWorkDir();
+  writeFile(workFile("big.xml"), "");
+  ASSERT_EQ(::truncate(workFile("big.xml").c_str(), 1 << 30), 0);
+  ServiceProcess::Options limited = udfOptions({"-aas-config-file", "big.xml"});
+  limited.program = "/usr/bin/prlimit";
+  limited.argv.insert(limited.argv.begin(), {"prlimit", "--as=512000000", "--"});
+  EXPECT_NE(runToFailure(limited).stderrText().find(outOfMemory), std::string::npos);
+  writeDescription(solverInfo(), " <aasCommand command=\"aaS.a\">a</aasCommand>\n");
+  writeMain(
+      "import resource\nclass Hold:\n def __enter__(self): pass\n def __exit__(self, *e): pass\n"
+      "code = compile('x = 0\\n' * 300 + 'n, chain = 1000, None\\nwith Hold():\\n while 1:\\n'\n"
+      "               '  n = n + 1\\n  chain = (chain, n)\\n', 'grow', 'exec')\n"
+      "size = int(open('/proc/self/statm').read().split()[0]) * resource.getpagesize()\n"
+      "resource.setrlimit(resource.RLIMIT_AS, (size + (8 << 20), resource.RLIM_INFINITY))\n"
+      "exec(code)\n");
+  ServiceProcess::Options arena = udfOptions();
+  arena.env["MALLOC_ARENA_MAX"] = "1";
+  EXPECT_NE(runToFailure(arena).stderrText().find(outOfMemory), std::string::npos);
 }
 
 TEST_F(UdfStartupTest, WatcherEndsTheServiceWhenTheSolverGoes) {
