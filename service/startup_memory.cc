@@ -14,7 +14,6 @@ namespace {
 // Room for the line and the end of the process.
 constexpr std::size_t kReserveBytes = 1 << 20;
 
-std::atomic<bool> watched{false};
 std::atomic<void*> reserve{nullptr};
 
 void releaseReserve() {
@@ -28,17 +27,15 @@ void watchStartupMemory() {
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (block == MAP_FAILED) failStartOutOfMemory();
   reserve = block;
-  watched = true;
   std::set_new_handler(failStartOutOfMemory);
 }
 
 void endStartupMemoryWatch() {
   std::set_new_handler(nullptr);
-  watched = false;
   releaseReserve();
 }
 
-bool startupMemoryWatched() { return watched.load(); }
+bool startupMemoryWatched() { return std::get_new_handler() == &failStartOutOfMemory; }
 
 void failStartOutOfMemory() {
   std::set_new_handler(nullptr);  // the end's own allocations may fail

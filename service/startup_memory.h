@@ -18,7 +18,8 @@ void watchStartupMemory();
 // reserve is given back.
 void endStartupMemoryWatch();
 
-// True from watchStartupMemory() until endStartupMemoryWatch(). Any thread.
+// True from watchStartupMemory() until endStartupMemoryWatch(), or until
+// failStartOutOfMemory() has begun the end. Any thread.
 bool startupMemoryWatched();
 
 // Ends the process as above: for an allocator that start-up watches besides
